@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the release build, then the build with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Fails on any failing test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs=$(nproc)
+for preset in default asan; do
+  echo "== $preset =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done

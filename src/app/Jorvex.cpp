@@ -1,0 +1,2 @@
+// Entry point of the jorvex program.
+int main() { return 0; }

@@ -1,0 +1,25 @@
+// tKvClass: the common base of the program's own classes.
+// It gives every object a virtual destructor and the class name that
+// exception messages start with ("[" + class name + "] ").
+// Thread safety: the program is single-threaded; no class here is shared.
+#pragma once
+
+#include <string>
+#include <typeinfo>
+
+class tKvClass {
+ public:
+  tKvClass() = default;
+  tKvClass(const tKvClass&) = default;
+  tKvClass& operator=(const tKvClass&) = default;
+  virtual ~tKvClass();
+
+  // The dynamic class name of this object, e.g. "tKvKPosFiscalStreamParser".
+  // Derived from the C++ type, so every subclass reports its own name
+  // without further code. Called in constructors, it names the class
+  // under construction.
+  std::string ClassName() const;
+};
+
+// The unqualified, demangled name of a type_info (namespaces stripped).
+std::string KvTypeName(const std::type_info& type);
