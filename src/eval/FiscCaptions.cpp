@@ -246,3 +246,7 @@ std::string FiscTypeText(int32_t code, int32_t kind, int32_t origin) {
   if (origin == 2) return "EJNL: " + text;
   return text;
 }
+
+std::string FiscTypeText(const tKvKPosFiscalType& type) {
+  return FiscTypeText(type.Code, type.Kind, type.Origin);
+}

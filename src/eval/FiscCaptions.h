@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "stream/KvKPosFiscalStreamRec.h"
+
 // Longest caption text; longer texts are cut when the table is built.
 inline constexpr size_t kFiscCaptionMaxLength = 50;
 
@@ -30,7 +32,9 @@ std::string FiscCaptionEnglish(int32_t code);
 // with label preceded by the caption of code 1 and ": ".
 std::string FiscJournalTypeText(int32_t journalType, bool withLabel);
 
-// The text of a decoded fiscal type (Code, Kind, Origin): the entry kind's
-// caption (20000 + Kind), or "? (" + Code + ")" when Kind is 0, prefixed by
-// "NEXO: " for origin 1 and "EJNL: " for origin 2.
+// The text of a decoded fiscal type: the entry kind's caption (20000 + Kind),
+// or "? (" + Code + ")" when Kind is 0, prefixed by "NEXO: " for origin 1
+// and "EJNL: " for origin 2; e.g. "NEXO: Bon" for the type code 1002.
+std::string FiscTypeText(const tKvKPosFiscalType& type);
+// The same from the decoded numbers.
 std::string FiscTypeText(int32_t code, int32_t kind, int32_t origin);

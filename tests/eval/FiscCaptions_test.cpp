@@ -96,6 +96,21 @@ TEST(FiscCaptions, JournalTypeText) {
   EXPECT_EQ(FiscJournalTypeText(INT32_MAX, false), "? (2147493647) (2147483647)");
 }
 
+tKvKPosFiscalType Type(int32_t code, uint8_t kind, uint8_t origin) {
+  tKvKPosFiscalType type;
+  type.Code = code;
+  type.Kind = kind;
+  type.Origin = origin;
+  return type;
+}
+
+TEST(FiscCaptions, TypeText) {
+  EXPECT_EQ(FiscTypeText(Type(2, 2, 1)), "NEXO: Bon");          // type code 1002
+  EXPECT_EQ(FiscTypeText(Type(23, 0, 2)), "EJNL: ? (23)");      // type code 2023
+  EXPECT_EQ(FiscTypeText(Type(22, 22, 0)), "Fiskalbericht");
+  EXPECT_EQ(FiscTypeText(Type(999, 0, 9)), "? (999)");
+}
+
 TEST(FiscCaptions, TypeTextFromNumbers) {
   EXPECT_EQ(FiscTypeText(2, 2, 0), "Bon");
   EXPECT_EQ(FiscTypeText(2, 2, 1), "NEXO: Bon");
