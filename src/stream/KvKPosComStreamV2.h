@@ -1,0 +1,58 @@
+// The framing loop of the communication stream. Every item is one framing
+// byte, an item number and (usually) one data element; the layer above gives
+// the numbers their meaning through Item and SubItem. The parser borrows its
+// source. Malformed framing raises EKvKPosComStream; the stream has no end
+// marker, so reading past the data makes the source raise.
+//
+// Wire grammar (item numbers little-endian, unsigned):
+//   item := f in 116..132                       element  -> Item(f - 116)
+//         | f in 133..136  number[f - 132 bytes] element  -> Item(number)
+//         | f in 137..153                                -> Item(f - 137, None)
+//         | f in 154..157  number[f - 153 bytes]         -> Item(number, None)
+//         | f in 158..174                       element  -> SubItem(f - 158)
+//         | f in 175..178  number[f - 174 bytes] element  -> SubItem(number)
+//   element := ID byte (0..181) and payload (see KvKPosComStreamData.h)
+// Any other framing byte up to 181 raises code 2; a byte above 181 code 1.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "stream/KvKPosComStream.h"
+
+class tKvKPosComStreamParserV2 : public tKvKPosComStreamParser {
+ public:
+  // Framing bytes.
+  static constexpr uint8_t kItemShort = 116;      // 116..132: number 0..16, element
+  static constexpr uint8_t kItemLong = 133;       // 133..136: 1..4 number bytes, element
+  static constexpr uint8_t kItemNoneShort = 137;  // 137..153: number 0..16, no element
+  static constexpr uint8_t kItemNoneLong = 154;   // 154..157: 1..4 number bytes, no element
+  static constexpr uint8_t kSubShort = 158;       // 158..174: number 0..16, element
+  static constexpr uint8_t kSubLong = 175;        // 175..178: 1..4 number bytes, element
+  static constexpr uint8_t kFramingEnd = 178;     // last framing byte
+
+  // version: the expected header version (0 = any), read by the fiscal layer.
+  // An absent source raises EKvParam as in the base.
+  tKvKPosComStreamParserV2(uint8_t version, tKvKPosComStreamSource* source);
+  ~tKvKPosComStreamParserV2() override;
+
+  // Slot 0: repeats ParseItem until it returns non-zero; returns that value.
+  uint8_t ParseItems(const tKvKPosReadContext& context) override;
+  // Slot 2: one item; the handler owns element. 0 continues the loop, any
+  // other value ends ParseItems with it.
+  virtual uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) = 0;
+  // Slot 3: one sub-item; the handler owns element. This default frees it.
+  virtual void SubItem(int32_t number, std::unique_ptr<tKvKPosData> element);
+
+  uint8_t Version() const { return version_; }
+
+ protected:
+  // One round of the framing loop: reads the framing byte with context, the
+  // item number and the element, and calls Item or SubItem. Returns the
+  // result of Item, 0 after a sub-item. An element whose reading failed is
+  // never handed on.
+  uint8_t ParseItem(const tKvKPosReadContext& context);
+
+ private:
+  uint8_t version_;
+};

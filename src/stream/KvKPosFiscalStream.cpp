@@ -1,0 +1,211 @@
+#include "stream/KvKPosFiscalStream.h"
+
+#include <string>
+#include <utility>
+
+#include "base/KvErrorCodes.h"
+#include "base/KvErrors.h"
+#include "stream/KvKPosComStreamData.h"
+
+tKvKPosFiscalStreamSource::~tKvKPosFiscalStreamSource() = default;
+
+// ---------------------------------------------------------------------------
+// tKvKPosFiscalStreamParser
+
+tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser(uint8_t version,
+                                                     tKvKPosFiscalStreamWriter* writer,
+                                                     tKvKPosComStreamSource* source)
+    : tKvKPosComStreamParserV2(version, source), writer_(writer) {
+  if (writer_ == nullptr) {
+    throw EKvParam(this, "tKvKPosFiscalStreamParser.Create: invalid Writer");
+  }
+  // Only these versions have a header item; any other could never match.
+  if (version > 2) {
+    throw EKvParam(this, "tKvKPosFiscalStreamParser.Create: invalid Version " +
+                             std::to_string(version));
+  }
+}
+
+tKvKPosFiscalStreamParser::~tKvKPosFiscalStreamParser() = default;
+
+uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosData> element) {
+  // element is freed when this handler ends, also when it raises.
+  if (number == kItemHeaderV1 || number == kItemHeaderV2) {
+    const uint8_t v = Version();
+    const int32_t expected = v == 1 ? kItemHeaderV1 : kItemHeaderV2;
+    if (v != 0 && number != expected) {
+      throw EKvKPosComStream(this,
+                             ReplaceParams("File header #%1, but #%2 expected.",
+                                           std::to_string(number) + '\r' +
+                                               std::to_string(expected)),
+                             7);
+    }
+    tKvKPosFileHeaderRec header;
+    header.Assign(*element);
+    writer_->StreamHeader(header);
+    return 0;
+  }
+  switch (number) {
+    case kItemVersion:
+      writer_->SetVersion(1, element->GetAsInteger(1));
+      break;
+    case kItemEntryStart: {
+      tKvKPosEntryInfoRec entry;
+      entry.Assign(*element);
+      writer_->EntryStart(entry);
+      break;
+    }
+    case kItemBackLink: {
+      const int32_t distance = element->GetAsInteger(1);
+      if (pass_links_) {
+        writer_->Link(distance);
+      } else if (following_link_) {
+        throw EKvKPosComStream(this, "Nested backlink!", 2);
+      } else {
+        FollowLink(distance);
+      }
+      break;
+    }
+    case kItemBlockInfo: {
+      tKvKPosBlockInfoRec info;
+      info.Assign(*element);
+      writer_->BlockInfo(info);
+      if (length_prefixed_) ReadLengthValue();
+      break;
+    }
+    case kItemEntryEnd:
+      if (following_link_) {
+        link_target_done_ = true;
+      } else {
+        writer_->EntryEnd();
+        length_value_due_ = true;
+      }
+      break;
+    case 7:
+    case 8:
+      break;
+    default:
+      if (number < kItemRecordFirst || number > kItemRecordLast) {
+        throw EKvKPosComStream(this, "", 2);
+      }
+      if (following_link_) {
+        // The record start at the link target is consumed silently; the next
+        // one ends the linked record.
+        if (link_expects_first_field_) {
+          link_expects_first_field_ = false;
+        } else {
+          link_target_done_ = true;
+        }
+      } else {
+        writer_->RecordStart(element->GetAsInteger(1), number - (kItemRecordFirst - 1));
+      }
+      break;
+  }
+  return 0;
+}
+
+void tKvKPosFiscalStreamParser::SubItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
+  writer_->AddItem(number, std::move(element));
+}
+
+void tKvKPosFiscalStreamParser::ReadLengthValue() {
+  last_length_value_ = Source().ReadLongint();  // sign-extended
+}
+
+uint8_t tKvKPosFiscalStreamParser::ParseStep(const tKvKPosReadContext& context) {
+  if (length_prefixed_ && length_value_due_ && last_length_value_ > 0) {
+    ReadLengthValue();
+    length_value_due_ = false;
+  }
+  return ParseItem(context);
+}
+
+uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, bool lengthPrefixed,
+                                              bool passLinks, int64_t length) {
+  // The stream file is known only during this call, also when it raises.
+  struct Forget {
+    tKvKPosStreamFile*& file;
+    ~Forget() { file = nullptr; }
+  } forget{stream_file_};
+
+  stream_file_ = &streamFile;
+  range_length_ = length;
+  length_prefixed_ = lengthPrefixed;
+  pass_links_ = passLinks;
+  length_value_due_ = false;
+  last_length_value_ = 0;
+  following_link_ = false;
+  link_expects_first_field_ = false;
+  link_target_done_ = false;
+
+  const int64_t start = streamFile.GetPosition();
+  const tKvKPosReadContext context = tKvKPosReadContext::Stepwise();
+  for (;;) {
+    const int64_t p = streamFile.GetPosition();
+    writer_->set_file_pos(p);
+    // Compared as a difference: start + length may not be representable.
+    if (p - start == range_length_) return kResultRangeDone;
+    if (const uint8_t result = ParseStep(context); result != 0) return result;
+  }
+}
+
+void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
+  if (stream_file_ == nullptr) {
+    // Only ParseRange knows the stream file to position in.
+    throw EKvKPosFiscalStream(this, writer_->file_pos(),
+                              "Backlink cannot be followed outside a range", 6);
+  }
+  tKvKPosStreamFile& file = *stream_file_;
+  link_expects_first_field_ = true;
+  link_target_done_ = false;
+  const int64_t saved = file.GetPosition();
+  const int64_t target = writer_->file_pos() - distance;
+  if (target < 0) throw EKvKPosFiscalStream(this, 0, "Invalid link position", 6);
+
+  file.SetPosition(target);
+  following_link_ = true;
+  link_expects_first_field_ = true;
+  // Every step reads at least one byte forward from the target, so a target
+  // without record start or entry end ends at the end of the data, where the
+  // source raises.
+  const tKvKPosReadContext context = tKvKPosReadContext::Stepwise();
+  try {
+    while (!link_target_done_) {
+      if (ParseStep(context) != 0) break;
+    }
+  } catch (...) {
+    following_link_ = false;
+    try {
+      file.SetPosition(saved);
+    } catch (...) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
+  following_link_ = false;
+  file.SetPosition(saved);
+}
+
+// ---------------------------------------------------------------------------
+// tKvKPosFiscalStreamParserBlkInfo
+
+tKvKPosFiscalStreamParserBlkInfo::~tKvKPosFiscalStreamParserBlkInfo() = default;
+
+uint8_t tKvKPosFiscalStreamParserBlkInfo::Item(int32_t number,
+                                               std::unique_ptr<tKvKPosData> element) {
+  tKvKPosFiscalStreamParser::Item(number, std::move(element));
+  return number == kItemBlockInfo ? kResultBlockInfo : 0;
+}
+
+void ReadBlockInfo(uint8_t version, tKvKPosComStreamSource& source,
+                   tKvKPosBlockInfoRec& blockInfo) {
+  blockInfo.Init();
+  tKvKPosFiscalStreamWriterBlkInfo writer;
+  tKvKPosFiscalStreamParserBlkInfo parser(version, &writer, &source);
+  const uint8_t result = parser.ParseItems(tKvKPosReadContext{});
+  if (result != tKvKPosFiscalStreamParserBlkInfo::kResultBlockInfo) {
+    throw EKvKPosFiscalStream(nullptr, 0,
+                              "\"BlockInfo\" expected; found #" + std::to_string(result), 2);
+  }
+  blockInfo = writer.LastBlockInfo();
+}
