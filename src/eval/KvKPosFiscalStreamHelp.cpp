@@ -30,9 +30,7 @@ tKvDateTime DateTime(const tKvKPosData& element) { return element.GetAsDateTime(
 // hexadecimal digits per byte for binary elements) or its string value.
 bool StoreBytes(tFiscBytes& bytes, std::string_view value) { return bytes.Assign(value); }
 
-[[noreturn]] void ModifierIndexOutOfBounds() {
-  throw EKvMisc("Modifier: Index out of bounds!");
-}
+[[noreturn]] void ModifierIndexOutOfBounds() { throw EKvMisc("Modifier: Index out of bounds!"); }
 
 }  // namespace
 
@@ -74,7 +72,8 @@ void tFiscPluModifierArr::Release() {
 bool operator==(const tFiscPluModifierArr& a, const tFiscPluModifierArr& b) {
   if (a.count_ != b.count_) return false;
   for (int32_t i = 0; i < a.count_; ++i) {
-    if (!(a.items_[static_cast<std::size_t>(i)] == b.items_[static_cast<std::size_t>(i)])) return false;
+    if (!(a.items_[static_cast<std::size_t>(i)] == b.items_[static_cast<std::size_t>(i)]))
+      return false;
   }
   return true;
 }
@@ -178,21 +177,41 @@ bool FiscStoreField(tFiscTaxSumRec& rec, tFiscPath path, const tKvKPosData& elem
       case 1:
         rec.TaxIndex = FiscInteger(element);
         return ValidTaxIndex(rec.TaxIndex);
-      case 2: rec.Rate = Decimal(element); return true;
-      case 3: StoreText(rec.Text, element); return true;
-      default: return false;
+      case 2:
+        rec.Rate = Decimal(element);
+        return true;
+      case 3:
+        StoreText(rec.Text, element);
+        return true;
+      default:
+        return false;
     }
   }
   if (path.size() != 1) return false;
   switch (path[0]) {
-    case 2: rec.SalesGross = Decimal(element); return true;
-    case 3: rec.TaxValue = Decimal(element); return true;
-    case 4: rec.SalesNegative = Decimal(element); return true;
-    case 5: rec.Amount5 = Decimal(element); return true;
-    case 6: rec.Flag6 = FiscFlag(element); return true;
-    case 7: rec.Flag7 = FiscFlag(element); return true;
-    case 8: rec.SalesNet = Decimal(element); return true;
-    default: return false;
+    case 2:
+      rec.SalesGross = Decimal(element);
+      return true;
+    case 3:
+      rec.TaxValue = Decimal(element);
+      return true;
+    case 4:
+      rec.SalesNegative = Decimal(element);
+      return true;
+    case 5:
+      rec.Amount5 = Decimal(element);
+      return true;
+    case 6:
+      rec.Flag6 = FiscFlag(element);
+      return true;
+    case 7:
+      rec.Flag7 = FiscFlag(element);
+      return true;
+    case 8:
+      rec.SalesNet = Decimal(element);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -222,79 +241,187 @@ bool FiscStoreItemTaxField(tFiscItemTaxRec& pending, tFiscPath path, const tKvKP
 // ---------------------------------------------------------------------------
 // Records
 
+namespace {
+
+// A header field that sits directly below kind 1.
+bool StoreHeaderLeaf(tFiscHeaderRec& rec, int32_t id, const tKvKPosData& element) {
+  switch (id) {
+    case 1:
+      rec.DateTime = DateTime(element);
+      return true;
+    case 3:
+      rec.DocNo = FiscInteger(element);
+      return true;
+    case 4:
+      rec.Training = FiscFlag(element);
+      return true;
+    case 5:
+      rec.EcrNo = Digits(element);
+      return true;
+    case 6:
+      rec.BookMemNo = Digits(element);
+      return true;
+    case 7:
+      rec.BookMemType = FiscInteger(element);
+      return true;
+    case 8:
+      rec.NetBooking = FiscFlag(element);
+      return true;
+    case 9:
+      rec.SeqNo = FiscInteger(element);
+      return true;
+    case 12:
+      rec.LastVoucherSeqNo = FiscInteger(element);
+      return true;
+    case 13:
+      rec.FirstVoucherSeqNo = FiscInteger(element);
+      return true;
+    case 14:
+      StoreText(rec.EcrText, element);
+      return true;
+    case 15:
+      rec.NotPrinted = FiscFlag(element);
+      return true;
+    case 16:
+      rec.Int16 = FiscInteger(element);
+      return true;
+    case 17:
+      StoreText(rec.InvoiceNo, element);
+      return true;
+    case 18:
+      StoreText(rec.VoucherLink, element);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 1.10: the data of the signing unit; path below 10.
+bool StoreSigningUnit(tFiscHeaderRec& rec, tFiscPath path, const tKvKPosData& element) {
+  if (path.empty()) return false;
+  const tFiscPath sub = Below(path);
+  if (path[0] == 7) {  // 1.10.7: control data
+    if (Is(sub, 1)) {
+      rec.ControlDateTime = DateTime(element);
+      return true;
+    }
+    if (Is(sub, 3)) {
+      StoreText(rec.ControlModuleId, element);
+      return true;
+    }
+    if (Is(sub, 4)) {
+      StoreText(rec.SigningCardId, element);
+      return true;
+    }
+    if (!Starts(sub, 2)) return false;
+    const tFiscPath counter = Below(sub);  // 1.10.7.2: receipt counter
+    if (Is(counter, 1)) {
+      rec.ReceiptCounter.Counter = FiscInteger(element);
+      return true;
+    }
+    if (Is(counter, 2)) {
+      rec.ReceiptCounter.Counter2 = FiscInteger(element);
+      return true;
+    }
+    if (Is(counter, 3)) {
+      StoreText(rec.ReceiptCounter.Text, element);
+      return true;
+    }
+    return false;
+  }
+  if (!sub.empty()) return false;
+  switch (path[0]) {
+    case 1:
+      StoreText(rec.TaxpayerId, element);
+      return true;
+    case 2:
+      rec.CardNo = FiscInteger(element);
+      return true;
+    case 3:
+      StoreText(rec.ManufacturingId, element);
+      return true;
+    case 4:
+      rec.Int10_4 = FiscInteger(element);
+      return true;
+    case 5:
+      rec.KeyPairSerialNo = FiscInteger(element);
+      return true;
+    case 6:
+      return StoreBytes(rec.PluHash, element.GetText(false));
+    case 8:
+      StoreText(rec.EcrProductionNo, element);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 1.21: the customer; path below 21.
+bool StoreCustomer(tFiscCustomerRec& rec, tFiscPath path, const tKvKPosData& element) {
+  if (path.size() != 1) return false;
+  switch (path[0]) {
+    case 1:
+      StoreText(rec.TaxNo, element);
+      return true;
+    case 2:
+      StoreText(rec.Name, element);
+      return true;
+    case 3:
+      StoreText(rec.Street, element);
+      return true;
+    case 4:
+      StoreText(rec.City, element);
+      return true;
+    case 5:
+      StoreText(rec.PostCode, element);
+      return true;
+    case 6:
+      StoreText(rec.Country, element);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 bool FiscStoreHeaderField(tFiscHeaderRec& rec, tFiscPath path, const tKvKPosData& element) {
   if (path.empty()) return false;
   const tFiscPath sub = Below(path);
-  const bool leaf = sub.empty();
   switch (path[0]) {
-    case 1: if (!leaf) return false; rec.DateTime = DateTime(element); return true;
-    case 2: return FiscStoreField(rec.Operator, sub, element);
-    case 3: if (!leaf) return false; rec.DocNo = FiscInteger(element); return true;
-    case 4: if (!leaf) return false; rec.Training = FiscFlag(element); return true;
-    case 5: if (!leaf) return false; rec.EcrNo = Digits(element); return true;
-    case 6: if (!leaf) return false; rec.BookMemNo = Digits(element); return true;
-    case 7: if (!leaf) return false; rec.BookMemType = FiscInteger(element); return true;
-    case 8: if (!leaf) return false; rec.NetBooking = FiscFlag(element); return true;
-    case 9: if (!leaf) return false; rec.SeqNo = FiscInteger(element); return true;
-    case 10: break;  // below
-    case 11: return FiscStoreField(rec.Currency, sub, element);
-    case 12: if (!leaf) return false; rec.LastVoucherSeqNo = FiscInteger(element); return true;
-    case 13: if (!leaf) return false; rec.FirstVoucherSeqNo = FiscInteger(element); return true;
-    case 14: if (!leaf) return false; StoreText(rec.EcrText, element); return true;
-    case 15: if (!leaf) return false; rec.NotPrinted = FiscFlag(element); return true;
-    case 16: if (!leaf) return false; rec.Int16 = FiscInteger(element); return true;
-    case 17: if (!leaf) return false; StoreText(rec.InvoiceNo, element); return true;
-    case 18: if (!leaf) return false; StoreText(rec.VoucherLink, element); return true;
+    case 2:
+      return FiscStoreField(rec.Operator, sub, element);
+    case 10:
+      return StoreSigningUnit(rec, sub, element);
+    case 11:
+      return FiscStoreField(rec.Currency, sub, element);
     case 19:
-      if (Is(sub, 1)) { StoreText(rec.Subsequent.Text, element); return true; }
-      if (Is(sub, 2)) { rec.Subsequent.IssueDate = DateTime(element); return true; }
+      if (Is(sub, 1)) {
+        StoreText(rec.Subsequent.Text, element);
+        return true;
+      }
+      if (Is(sub, 2)) {
+        rec.Subsequent.IssueDate = DateTime(element);
+        return true;
+      }
       return false;
     case 20:
-      if (Is(sub, 1)) { StoreText(rec.Void.OriginalInvoice, element); return true; }
+      if (Is(sub, 1)) {
+        StoreText(rec.Void.OriginalInvoice, element);
+        return true;
+      }
       if (Starts(sub, 2)) return FiscStoreField(rec.Void.VoidType, Below(sub), element);
-      if (Is(sub, 3)) { StoreText(rec.Void.Reason, element); return true; }
+      if (Is(sub, 3)) {
+        StoreText(rec.Void.Reason, element);
+        return true;
+      }
       return false;
     case 21:
-      if (sub.size() != 1) return false;
-      switch (sub[0]) {
-        case 1: StoreText(rec.Customer.TaxNo, element); return true;
-        case 2: StoreText(rec.Customer.Name, element); return true;
-        case 3: StoreText(rec.Customer.Street, element); return true;
-        case 4: StoreText(rec.Customer.City, element); return true;
-        case 5: StoreText(rec.Customer.PostCode, element); return true;
-        case 6: StoreText(rec.Customer.Country, element); return true;
-        default: return false;
-      }
-    case 22: return FiscStoreField(rec.FiscalReport, sub, element);
-    default: return false;
-  }
-
-  // 1.10: the signing unit's data.
-  if (sub.empty()) return false;
-  const tFiscPath sub2 = Below(sub);
-  if (sub[0] == 7) {  // 1.10.7: control data
-    if (Is(sub2, 1)) { rec.ControlDateTime = DateTime(element); return true; }
-    if (Starts(sub2, 2)) {
-      const tFiscPath counter = Below(sub2);
-      if (Is(counter, 1)) { rec.ReceiptCounter.Counter = FiscInteger(element); return true; }
-      if (Is(counter, 2)) { rec.ReceiptCounter.Counter2 = FiscInteger(element); return true; }
-      if (Is(counter, 3)) { StoreText(rec.ReceiptCounter.Text, element); return true; }
-      return false;
-    }
-    if (Is(sub2, 3)) { StoreText(rec.ControlModuleId, element); return true; }
-    if (Is(sub2, 4)) { StoreText(rec.SigningCardId, element); return true; }
-    return false;
-  }
-  if (!sub2.empty()) return false;
-  switch (sub[0]) {
-    case 1: StoreText(rec.TaxpayerId, element); return true;
-    case 2: rec.CardNo = FiscInteger(element); return true;
-    case 3: StoreText(rec.ManufacturingId, element); return true;
-    case 4: rec.Int10_4 = FiscInteger(element); return true;
-    case 5: rec.KeyPairSerialNo = FiscInteger(element); return true;
-    case 6: return StoreBytes(rec.PluHash, element.GetText(false));
-    case 8: StoreText(rec.EcrProductionNo, element); return true;
-    default: return false;
+      return StoreCustomer(rec.Customer, sub, element);
+    case 22:
+      return FiscStoreField(rec.FiscalReport, sub, element);
+    default:
+      return sub.empty() && StoreHeaderLeaf(rec, path[0], element);
   }
 }
 
@@ -318,40 +445,69 @@ bool FiscStoreSaleItemField(tFiscSaleItemRec& rec, tFiscItemTaxRec& pendingTax,
   if (path.empty()) return false;
   const tFiscPath sub = Below(path);
   switch (path[0]) {
-    case 1: return FiscStoreField(rec.Plu, sub, element);
-    case 9: return FiscStoreField(rec.Department, sub, element);
-    case kFiscSaleItemTax: return FiscStoreItemTaxField(pendingTax, sub, element);
-    case kFiscSaleItemModifier: return FiscStoreField(pendingModifier, sub, element);
-    default: break;
+    case 1:
+      return FiscStoreField(rec.Plu, sub, element);
+    case 9:
+      return FiscStoreField(rec.Department, sub, element);
+    case kFiscSaleItemTax:
+      return FiscStoreItemTaxField(pendingTax, sub, element);
+    case kFiscSaleItemModifier:
+      return FiscStoreField(pendingModifier, sub, element);
+    default:
+      break;
   }
   if (!sub.empty()) return false;
   switch (path[0]) {
-    case 2: rec.Quantity = Decimal(element); return true;
-    case 3: rec.Amount = Decimal(element); return true;
-    case 6: StoreText(rec.Text, element); return true;
-    case 7: rec.PriceOverwrite = FiscFlag(element); return true;
-    case 10: rec.Amount10 = Decimal(element); return true;
-    default: return false;  // k.5 included: the linked article is not stored here
+    case 2:
+      rec.Quantity = Decimal(element);
+      return true;
+    case 3:
+      rec.Amount = Decimal(element);
+      return true;
+    case 6:
+      StoreText(rec.Text, element);
+      return true;
+    case 7:
+      rec.PriceOverwrite = FiscFlag(element);
+      return true;
+    case 10:
+      rec.Amount10 = Decimal(element);
+      return true;
+    default:
+      return false;  // k.5 included: the linked article is not stored here
   }
 }
 
-bool FiscStorePLULinkField(tFiscPLULinkRec& rec, tFiscModifierRec& pendingModifier,
-                           tFiscPath path, const tKvKPosData& element) {
+bool FiscStorePLULinkField(tFiscPLULinkRec& rec, tFiscModifierRec& pendingModifier, tFiscPath path,
+                           const tKvKPosData& element) {
   if (path.empty()) return false;
   const tFiscPath sub = Below(path);
   switch (path[0]) {
-    case 1: return FiscStoreField(rec.Plu, sub, element);
-    case 7: return FiscStoreField(rec.Department, sub, element);
-    case kFiscLinkModifier: return FiscStoreField(pendingModifier, sub, element);
-    default: break;
+    case 1:
+      return FiscStoreField(rec.Plu, sub, element);
+    case 7:
+      return FiscStoreField(rec.Department, sub, element);
+    case kFiscLinkModifier:
+      return FiscStoreField(pendingModifier, sub, element);
+    default:
+      break;
   }
   if (!sub.empty()) return false;
   switch (path[0]) {
-    case 2: rec.Quantity = Decimal(element); return true;
-    case 3: rec.Amount = Decimal(element); return true;
-    case 4: StoreText(rec.Text, element); return true;
-    case 5: rec.PriceOverwrite = FiscFlag(element); return true;
-    default: return false;
+    case 2:
+      rec.Quantity = Decimal(element);
+      return true;
+    case 3:
+      rec.Amount = Decimal(element);
+      return true;
+    case 4:
+      StoreText(rec.Text, element);
+      return true;
+    case 5:
+      rec.PriceOverwrite = FiscFlag(element);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -384,15 +540,24 @@ bool FiscStoreClosingField(tFiscClosingRec& rec, tFiscTaxSumRec& pendingTaxSum, 
   if (path.empty()) return false;
   const tFiscPath sub = Below(path);
   switch (path[0]) {
-    case 1: return FiscStoreField(rec.Totals, sub, element);
-    case kFiscClosingTaxSum: return sub.empty() || FiscStoreField(pendingTaxSum, sub, element);
-    case 3: return FiscStoreField(rec.Expenses, sub, element);
-    case 4: return FiscStoreField(rec.Tip, sub, element);
-    case 5: return FiscStoreField(rec.Declared, sub, element);
-    case 6: return FiscStoreField(rec.Difference, sub, element);
-    case 7: return FiscStoreField(rec.Drawer, sub, element);
-    case 8: return FiscStoreField(rec.PettyCash, sub, element);
-    default: return false;
+    case 1:
+      return FiscStoreField(rec.Totals, sub, element);
+    case kFiscClosingTaxSum:
+      return sub.empty() || FiscStoreField(pendingTaxSum, sub, element);
+    case 3:
+      return FiscStoreField(rec.Expenses, sub, element);
+    case 4:
+      return FiscStoreField(rec.Tip, sub, element);
+    case 5:
+      return FiscStoreField(rec.Declared, sub, element);
+    case 6:
+      return FiscStoreField(rec.Difference, sub, element);
+    case 7:
+      return FiscStoreField(rec.Drawer, sub, element);
+    case 8:
+      return FiscStoreField(rec.PettyCash, sub, element);
+    default:
+      return false;
   }
 }
 
@@ -405,15 +570,30 @@ bool FiscStorePaymentField(tFiscPaymentRec& rec, int32_t kind, tFiscPath path,
       if (sub.size() != 1) return false;
       rec.Kind = kind;
       switch (sub[0]) {
-        case 1: rec.Media.MediaNo = FiscInteger(element); return true;
-        case 2: StoreText(rec.Media.MediaName, element); return true;
-        case 3: StoreText(rec.Media.MediaText, element); return true;
-        default: return false;
+        case 1:
+          rec.Media.MediaNo = FiscInteger(element);
+          return true;
+        case 2:
+          StoreText(rec.Media.MediaName, element);
+          return true;
+        case 3:
+          StoreText(rec.Media.MediaText, element);
+          return true;
+        default:
+          return false;
       }
-    case 2: if (!sub.empty()) return false; rec.Amount = Decimal(element); return true;
-    case 3: if (!sub.empty()) return false; rec.PayDateTime = DateTime(element); return true;
-    case 4: return FiscStoreField(rec.ForeignCurrency, sub, element);
-    default: return false;
+    case 2:
+      if (!sub.empty()) return false;
+      rec.Amount = Decimal(element);
+      return true;
+    case 3:
+      if (!sub.empty()) return false;
+      rec.PayDateTime = DateTime(element);
+      return true;
+    case 4:
+      return FiscStoreField(rec.ForeignCurrency, sub, element);
+    default:
+      return false;
   }
 }
 
@@ -428,13 +608,25 @@ bool FiscStoreReportMediaField(tFiscReportMediaRec& rec, tFiscPath path,
   if (path.empty()) return false;
   tFiscMediaCell* cell = nullptr;
   switch (path[0]) {
-    case 1: return FiscStoreField(rec.Media, Below(path), element);
-    case 2: cell = &rec.Sales; break;
-    case 3: cell = &rec.Change; break;
-    case 4: cell = &rec.PaidIn; break;
-    case 5: cell = &rec.PaidOut; break;
-    case 6: cell = &rec.Drawer; break;
-    default: return false;
+    case 1:
+      return FiscStoreField(rec.Media, Below(path), element);
+    case 2:
+      cell = &rec.Sales;
+      break;
+    case 3:
+      cell = &rec.Change;
+      break;
+    case 4:
+      cell = &rec.PaidIn;
+      break;
+    case 5:
+      cell = &rec.PaidOut;
+      break;
+    case 6:
+      cell = &rec.Drawer;
+      break;
+    default:
+      return false;
   }
   if (!FiscStoreField(cell->Cell, Below(path), element)) return false;
   cell->Present = true;

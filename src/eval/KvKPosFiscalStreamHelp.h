@@ -224,14 +224,14 @@ enum : int32_t {
 
 // Report entries.
 enum : int32_t {
-  kFiscRpTaxTotal = 3,    //!< tax table, first of tFiscReportTaxRec
-  kFiscRpSignature = 4,   //!< signature (tFiscSignatureRec)
-  kFiscRpDropped = 5,     //!< dropped without notice
-  kFiscRpMedia = 15,      //!< one payment medium (tFiscReportMediaRec)
-  kFiscRpGroupA = 16,     //!< main group, selector 0 (tFiscReportGroupRec)
-  kFiscRpGroupB = 17,     //!< main group, selector 1 (tFiscReportGroupRec)
-  kFiscRpGrandTotal = 18, //!< GrandTotal of tFiscReportCountersRec
-  kFiscRpTaxSingle = 27,  //!< tax table, second of tFiscReportTaxRec
+  kFiscRpTaxTotal = 3,     //!< tax table, first of tFiscReportTaxRec
+  kFiscRpSignature = 4,    //!< signature (tFiscSignatureRec)
+  kFiscRpDropped = 5,      //!< dropped without notice
+  kFiscRpMedia = 15,       //!< one payment medium (tFiscReportMediaRec)
+  kFiscRpGroupA = 16,      //!< main group, selector 0 (tFiscReportGroupRec)
+  kFiscRpGroupB = 17,      //!< main group, selector 1 (tFiscReportGroupRec)
+  kFiscRpGrandTotal = 18,  //!< GrandTotal of tFiscReportCountersRec
+  kFiscRpTaxSingle = 27,   //!< tax table, second of tFiscReportTaxRec
 };
 
 // Event entries.
@@ -265,15 +265,15 @@ constexpr int FiscReportCounterSlot(int32_t reportKind) {
 // ---------------------------------------------------------------------------
 
 struct tFiscReceiptCounterRec {
-  int32_t Counter = 0;        // 1.10.7.2.1
-  int32_t Counter2 = 0;       // 1.10.7.2.2
-  tFiscText<100> Text;        // 1.10.7.2.3
+  int32_t Counter = 0;   // 1.10.7.2.1
+  int32_t Counter2 = 0;  // 1.10.7.2.2
+  tFiscText<100> Text;   // 1.10.7.2.3
   bool operator==(const tFiscReceiptCounterRec&) const = default;
 };
 
 struct tFiscSubsequentRec {
-  tFiscText<200> Text;        // 1.19.1
-  tKvDateTime IssueDate;      // 1.19.2
+  tFiscText<200> Text;    // 1.19.1
+  tKvDateTime IssueDate;  // 1.19.2
   bool operator==(const tFiscSubsequentRec&) const = default;
 };
 
@@ -285,67 +285,67 @@ struct tFiscVoidRec {
 };
 
 struct tFiscCustomerRec {
-  tFiscText<100> TaxNo;       // 1.21.1
-  tFiscText<100> Name;        // 1.21.2
-  tFiscText<50> Street;       // 1.21.3
-  tFiscText<50> City;         // 1.21.4
-  tFiscText<20> PostCode;     // 1.21.5
-  tFiscText<100> Country;     // 1.21.6
+  tFiscText<100> TaxNo;    // 1.21.1
+  tFiscText<100> Name;     // 1.21.2
+  tFiscText<50> Street;    // 1.21.3
+  tFiscText<50> City;      // 1.21.4
+  tFiscText<20> PostCode;  // 1.21.5
+  tFiscText<100> Country;  // 1.21.6
   bool operator==(const tFiscCustomerRec&) const = default;
 };
 
 // The header of an entry (kind 1). Paths of transaction and report entries;
 // event entries use 1.1 DateTime, 1.2 EcrNo, 1.3 Operator, 1.4 AuthOperator.
 struct tFiscHeaderRec {
-  tKvDateTime DateTime;             // 1.1
-  tFiscNumTextRec Operator;         // 1.2 (1.2.1 number, 1.2.2 name)
-  int32_t DocNo = 0;                // 1.3 document number
-  bool Training = false;            // 1.4
-  tKvBcdFix EcrNo;                  // 1.5 register number
-  tKvBcdFix BookMemNo;              // 1.6 booking memory, e.g. the table
-  int32_t BookMemType = 0;          // 1.7 kind of booking memory
-  bool NetBooking = false;          // 1.8
-  int32_t SeqNo = 0;                // 1.9 sequence number
-  tFiscText<200> TaxpayerId;        // 1.10.1
-  int32_t CardNo = 0;               // 1.10.2
-  tFiscText<80> ManufacturingId;    // 1.10.3
-  int32_t Int10_4 = 0;              // 1.10.4
-  int32_t KeyPairSerialNo = 0;      // 1.10.5
-  tFiscBytes PluHash;               // 1.10.6 (the element's long text form)
-  tKvDateTime ControlDateTime;      // 1.10.7.1
+  tKvDateTime DateTime;                   // 1.1
+  tFiscNumTextRec Operator;               // 1.2 (1.2.1 number, 1.2.2 name)
+  int32_t DocNo = 0;                      // 1.3 document number
+  bool Training = false;                  // 1.4
+  tKvBcdFix EcrNo;                        // 1.5 register number
+  tKvBcdFix BookMemNo;                    // 1.6 booking memory, e.g. the table
+  int32_t BookMemType = 0;                // 1.7 kind of booking memory
+  bool NetBooking = false;                // 1.8
+  int32_t SeqNo = 0;                      // 1.9 sequence number
+  tFiscText<200> TaxpayerId;              // 1.10.1
+  int32_t CardNo = 0;                     // 1.10.2
+  tFiscText<80> ManufacturingId;          // 1.10.3
+  int32_t Int10_4 = 0;                    // 1.10.4
+  int32_t KeyPairSerialNo = 0;            // 1.10.5
+  tFiscBytes PluHash;                     // 1.10.6 (the element's long text form)
+  tKvDateTime ControlDateTime;            // 1.10.7.1
   tFiscReceiptCounterRec ReceiptCounter;  // 1.10.7.2
-  tFiscText<100> ControlModuleId;   // 1.10.7.3
-  tFiscText<100> SigningCardId;     // 1.10.7.4
-  tFiscText<100> EcrProductionNo;   // 1.10.8
-  tFiscCurrencyRec Currency;        // 1.11
-  int32_t FirstVoucherSeqNo = 0;    // 1.13
-  int32_t LastVoucherSeqNo = 0;     // 1.12
-  tFiscText<100> EcrText;           // 1.14 shown beside the register number
-  bool NotPrinted = false;          // 1.15
-  int32_t Int16 = 0;                // 1.16
-  tFiscText<100> InvoiceNo;         // 1.17
-  tFiscText<100> VoucherLink;       // 1.18
-  tFiscSubsequentRec Subsequent;    // 1.19
-  tFiscVoidRec Void;                // 1.20
-  tFiscCustomerRec Customer;        // 1.21
-  tFiscNumTextRec AuthOperator;     // events only: 1.4
-  tFiscIdTextRec FiscalReport;      // 1.22
+  tFiscText<100> ControlModuleId;         // 1.10.7.3
+  tFiscText<100> SigningCardId;           // 1.10.7.4
+  tFiscText<100> EcrProductionNo;         // 1.10.8
+  tFiscCurrencyRec Currency;              // 1.11
+  int32_t FirstVoucherSeqNo = 0;          // 1.13
+  int32_t LastVoucherSeqNo = 0;           // 1.12
+  tFiscText<100> EcrText;                 // 1.14 shown beside the register number
+  bool NotPrinted = false;                // 1.15
+  int32_t Int16 = 0;                      // 1.16
+  tFiscText<100> InvoiceNo;               // 1.17
+  tFiscText<100> VoucherLink;             // 1.18
+  tFiscSubsequentRec Subsequent;          // 1.19
+  tFiscVoidRec Void;                      // 1.20
+  tFiscCustomerRec Customer;              // 1.21
+  tFiscNumTextRec AuthOperator;           // events only: 1.4
+  tFiscIdTextRec FiscalReport;            // 1.22
   bool operator==(const tFiscHeaderRec&) const = default;
 };
 
 // One sold article (kinds 2 and 9). k.5 introduces a linked article, which
 // is delivered separately as tFiscPLULinkRec and not stored here.
 struct tFiscSaleItemRec {
-  int32_t Kind = 0;                 // the record kind, 2 or 9
-  tFiscNumTextRec Plu;              // k.1
-  tFiscNumTextRec Department;       // k.9
-  tKvBcd Quantity;                  // k.2
-  tFiscText<80> Text;               // k.6
-  tKvBcd Amount;                    // k.3
-  tKvBcd Amount10;                  // k.10
-  bool PriceOverwrite = false;      // k.7
-  tFiscItemTaxTable Taxes;          // k.4 (k.4.1 index, k.4.2 amount), by tax index
-  tFiscPluModifierArr Modifiers;    // k.8 (k.8.1 modifier, k.8.2 amount)
+  int32_t Kind = 0;               // the record kind, 2 or 9
+  tFiscNumTextRec Plu;            // k.1
+  tFiscNumTextRec Department;     // k.9
+  tKvBcd Quantity;                // k.2
+  tFiscText<80> Text;             // k.6
+  tKvBcd Amount;                  // k.3
+  tKvBcd Amount10;                // k.10
+  bool PriceOverwrite = false;    // k.7
+  tFiscItemTaxTable Taxes;        // k.4 (k.4.1 index, k.4.2 amount), by tax index
+  tFiscPluModifierArr Modifiers;  // k.8 (k.8.1 modifier, k.8.2 amount)
 
   // Every field zero, false or empty; the modifiers' storage is kept.
   void Clear();
@@ -354,13 +354,13 @@ struct tFiscSaleItemRec {
 
 // An article linked to the sale item that encloses it (below k.5).
 struct tFiscPLULinkRec {
-  tFiscNumTextRec Plu;              // k.5.1
-  tFiscNumTextRec Department;       // k.5.7
-  tKvBcd Quantity;                  // k.5.2
-  tFiscText<80> Text;               // k.5.4
-  tKvBcd Amount;                    // k.5.3
-  bool PriceOverwrite = false;      // k.5.5
-  tFiscPluModifierArr Modifiers;    // k.5.6 (k.5.6.1 modifier, k.5.6.2 amount)
+  tFiscNumTextRec Plu;            // k.5.1
+  tFiscNumTextRec Department;     // k.5.7
+  tKvBcd Quantity;                // k.5.2
+  tFiscText<80> Text;             // k.5.4
+  tKvBcd Amount;                  // k.5.3
+  bool PriceOverwrite = false;    // k.5.5
+  tFiscPluModifierArr Modifiers;  // k.5.6 (k.5.6.1 modifier, k.5.6.2 amount)
 
   // Every field zero, false or empty; the modifiers' storage is kept.
   void Clear();
@@ -369,49 +369,49 @@ struct tFiscPLULinkRec {
 
 // Discount, extra charge, tip and kind 16.
 struct tFiscAdjustRec {
-  int32_t Kind = 0;                 // the record kind
-  tFiscIdTextRec Ref;               // k.1
-  tKvBcd Amount;                    // k.2
-  tFiscItemTaxTable Taxes;          // k.3 (k.3.1 index, k.3.2 amount), by tax index
-  bool Flag = false;                // k.4
+  int32_t Kind = 0;         // the record kind
+  tFiscIdTextRec Ref;       // k.1
+  tKvBcd Amount;            // k.2
+  tFiscItemTaxTable Taxes;  // k.3 (k.3.1 index, k.3.2 amount), by tax index
+  bool Flag = false;        // k.4
   bool operator==(const tFiscAdjustRec&) const = default;
 };
 
 // Deposit made, deposit payment, paid in/out (kinds 11 to 13).
 struct tFiscDepositRec {
-  int32_t Kind = 0;                 // the record kind
-  tFiscNumTextRec Ref;              // k.1
-  tKvBcd Amount;                    // k.2
+  int32_t Kind = 0;     // the record kind
+  tFiscNumTextRec Ref;  // k.1
+  tKvBcd Amount;        // k.2
   bool operator==(const tFiscDepositRec&) const = default;
 };
 
 // The totals of a transaction (kind 5).
 struct tFiscClosingRec {
-  tFiscAmountPairRec Totals;        // 5.1 (5.1.2 net, 5.1.1 gross)
-  tFiscCounterRec Expenses;         // 5.3
-  tFiscCounterRec Tip;              // 5.4
-  tFiscTaxSumTable TaxSums;         // 5.2, by tax index
-  tFiscCounterRec Declared;         // 5.5
-  tFiscCounterRec Difference;       // 5.6
-  tFiscCounterRec Drawer;           // 5.7
-  tFiscCounterRec PettyCash;        // 5.8
+  tFiscAmountPairRec Totals;   // 5.1 (5.1.2 net, 5.1.1 gross)
+  tFiscCounterRec Expenses;    // 5.3
+  tFiscCounterRec Tip;         // 5.4
+  tFiscTaxSumTable TaxSums;    // 5.2, by tax index
+  tFiscCounterRec Declared;    // 5.5
+  tFiscCounterRec Difference;  // 5.6
+  tFiscCounterRec Drawer;      // 5.7
+  tFiscCounterRec PettyCash;   // 5.8
   bool operator==(const tFiscClosingRec&) const = default;
 };
 
 struct tFiscPaymentMediaRec {
-  int32_t MediaNo = 0;              // k.1.1
-  tFiscText<80> MediaName;          // k.1.2
-  tFiscText<80> MediaText;          // k.1.3
+  int32_t MediaNo = 0;      // k.1.1
+  tFiscText<80> MediaName;  // k.1.2
+  tFiscText<80> MediaText;  // k.1.3
   bool operator==(const tFiscPaymentMediaRec&) const = default;
 };
 
 // Payments and media counts (kinds 6, 14, 15, 17 to 21).
 struct tFiscPaymentRec {
-  int32_t Kind = 0;                 // the record kind, set when a k.1 field arrives
-  tFiscPaymentMediaRec Media;       // k.1
-  tKvBcd Amount;                    // k.2
-  tKvDateTime PayDateTime;          // k.3
-  tFiscCurrencyRec ForeignCurrency; // k.4
+  int32_t Kind = 0;                  // the record kind, set when a k.1 field arrives
+  tFiscPaymentMediaRec Media;        // k.1
+  tKvBcd Amount;                     // k.2
+  tKvDateTime PayDateTime;           // k.3
+  tFiscCurrencyRec ForeignCurrency;  // k.4
   bool operator==(const tFiscPaymentRec&) const = default;
 };
 
@@ -422,53 +422,53 @@ struct tFiscSignatureRec : tFiscBytes {};
 
 struct tFiscCounterSlot {
   bool Used = false;
-  int32_t Kind = 0;                 // the report kind that filled the slot
-  tFiscCounterRec Cell;             // k.1 count, k.2 amount, k.3 flag
+  int32_t Kind = 0;      // the report kind that filled the slot
+  tFiscCounterRec Cell;  // k.1 count, k.2 amount, k.3 flag
   bool operator==(const tFiscCounterSlot&) const = default;
 };
 
 // The counters of a report; slot i belongs to kFiscReportCounterKinds[i].
 struct tFiscReportCountersRec {
-  tFiscTotalsRec GrandTotal;        // 18.1, 18.2, 18.3
+  tFiscTotalsRec GrandTotal;  // 18.1, 18.2, 18.3
   std::array<tFiscCounterSlot, kFiscReportCounterKinds.size()> Slots;
   bool operator==(const tFiscReportCountersRec&) const = default;
 };
 
 // The two tax tables of a report, by tax index.
 struct tFiscReportTaxRec {
-  tFiscTaxSumTable TaxTotal;        // report kind 3
-  tFiscTaxSumTable TaxSingle;       // report kind 27
+  tFiscTaxSumTable TaxTotal;   // report kind 3
+  tFiscTaxSumTable TaxSingle;  // report kind 27
   bool operator==(const tFiscReportTaxRec&) const = default;
 };
 
 struct tFiscMediaCell {
-  bool Present = false;             // set when the cell receives a field
+  bool Present = false;  // set when the cell receives a field
   tFiscCounterRec Cell;
   bool operator==(const tFiscMediaCell&) const = default;
 };
 
 // The totals of one payment medium (report kind 15).
 struct tFiscReportMediaRec {
-  tFiscIdTextRec Media;             // 15.1
-  tFiscMediaCell Sales;             // 15.2
-  tFiscMediaCell Change;            // 15.3
-  tFiscMediaCell PaidIn;            // 15.4
-  tFiscMediaCell PaidOut;           // 15.5
-  tFiscMediaCell Drawer;            // 15.6
+  tFiscIdTextRec Media;    // 15.1
+  tFiscMediaCell Sales;    // 15.2
+  tFiscMediaCell Change;   // 15.3
+  tFiscMediaCell PaidIn;   // 15.4
+  tFiscMediaCell PaidOut;  // 15.5
+  tFiscMediaCell Drawer;   // 15.6
   bool operator==(const tFiscReportMediaRec&) const = default;
 };
 
 // One main group (report kinds 16 and 17, delivered with selector 0 or 1).
 struct tFiscReportGroupRec {
-  tFiscIdTextRec Group;             // k.1
-  tFiscCounterRec Cell;             // k.2
+  tFiscIdTextRec Group;  // k.1
+  tFiscCounterRec Cell;  // k.2
   bool operator==(const tFiscReportGroupRec&) const = default;
 };
 
 // An event entry's data.
 struct tFiscEventRec {
-  tFiscIdTextRec Info;              // 2.1 number, 2.2 name
-  tFiscIdTextRec Value;             // 3.1 number, 3.2 name
+  tFiscIdTextRec Info;   // 2.1 number, 2.2 name
+  tFiscIdTextRec Value;  // 3.1 number, 3.2 name
   bool operator==(const tFiscEventRec&) const = default;
 };
 
@@ -505,8 +505,8 @@ bool FiscStoreSaleItemField(tFiscSaleItemRec& rec, tFiscItemTaxRec& pendingTax,
                             tFiscModifierRec& pendingModifier, tFiscPath path,
                             const tKvKPosData& element);
 // path below k.5 (for k.5.6.2: {6, 2}).
-bool FiscStorePLULinkField(tFiscPLULinkRec& rec, tFiscModifierRec& pendingModifier,
-                           tFiscPath path, const tKvKPosData& element);
+bool FiscStorePLULinkField(tFiscPLULinkRec& rec, tFiscModifierRec& pendingModifier, tFiscPath path,
+                           const tKvKPosData& element);
 bool FiscStoreAdjustField(tFiscAdjustRec& rec, tFiscItemTaxRec& pendingTax, tFiscPath path,
                           const tKvKPosData& element);
 bool FiscStoreDepositField(tFiscDepositRec& rec, tFiscPath path, const tKvKPosData& element);

@@ -18,11 +18,11 @@ TEST(KvCodepage, MapsCharactersBothWays) {
       {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F", "\xE4\xF6\xFC\xDF"},  // umlauts and sharp s
       {"\xC3\x84\xC3\x96\xC3\x9C", "\xC4\xD6\xDC"},
       {"Datentr\xC3\xA4ger", "Datentr\xE4ger"},
-      {"\xE2\x82\xAC", "\x80"},          // euro sign
+      {"\xE2\x82\xAC", "\x80"},                  // euro sign
       {"\xE2\x80\x9E\xE2\x80\x9C", "\x84\x93"},  // German quotes
-      {"\xE2\x84\xA2", "\x99"},          // trade mark, the highest code point
-      {"\xC5\xB8", "\x9F"},              // Y with diaeresis
-      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},  // ends of the Latin-1 range
+      {"\xE2\x84\xA2", "\x99"},                  // trade mark, the highest code point
+      {"\xC5\xB8", "\x9F"},                      // Y with diaeresis
+      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},          // ends of the Latin-1 range
       {"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D", "\x81\x8D\x8F\x90\x9D"},  // undefined bytes
       {std::string("a\0b", 3), std::string("a\0b", 3)},
   };
@@ -51,17 +51,19 @@ TEST(KvCodepage, AppendKeepsWhatIsThere) {
 
 TEST(KvCodepage, ReplacesWhatWindows1252Lacks) {
   const Case cases[] = {
-      {"\xE2\x82\xBD", "?"},              // rouble sign: valid, not in the code page
-      {"\xC2\x80", "?"},                  // U+0080 is not a Windows-1252 character
-      {"\xF0\x9F\x98\x80!", "?!"},        // emoji
-      {"\x80", "?"},                      // stray continuation byte
-      {"\xC3", "?"},                      // truncated at the end
-      {"\xE2\x82" "A", "?A"},             // truncated before another character
-      {"\xC0\xAF", "??"},                 // overlong "/"
-      {"\xE0\x80\xAF", "???"},            // overlong, three bytes
-      {"\xED\xA0\x80", "???"},            // surrogate
-      {"\xF4\x90\x80\x80", "????"},       // above U+10FFFF
-      {"\xF5\xFF", "??"},                 // never valid lead bytes
+      {"\xE2\x82\xBD", "?"},        // rouble sign: valid, not in the code page
+      {"\xC2\x80", "?"},            // U+0080 is not a Windows-1252 character
+      {"\xF0\x9F\x98\x80!", "?!"},  // emoji
+      {"\x80", "?"},                // stray continuation byte
+      {"\xC3", "?"},                // truncated at the end
+      {"\xE2\x82"
+       "A",
+       "?A"},                        // truncated before another character
+      {"\xC0\xAF", "??"},            // overlong "/"
+      {"\xE0\x80\xAF", "???"},       // overlong, three bytes
+      {"\xED\xA0\x80", "???"},       // surrogate
+      {"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
+      {"\xF5\xFF", "??"},            // never valid lead bytes
       {"ok\xC3\xA4\xC3", "ok\xE4?"},
   };
   for (const Case& c : cases) {

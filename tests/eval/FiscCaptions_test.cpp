@@ -52,16 +52,28 @@ TEST(FiscCaptions, KnownCodes) {
 TEST(FiscCaptions, UmlautsAreWindows1252) {
   EXPECT_EQ(FiscCaption(111), "W\xE4hrung (ISO Code)");
   EXPECT_EQ(FiscCaption(10002), "\xD6sterreich");
-  EXPECT_EQ(FiscCaption(753), "R\xFC" "ckgeld");
+  EXPECT_EQ(FiscCaption(753),
+            "R\xFC"
+            "ckgeld");
 }
 
 TEST(FiscCaptions, UnknownCodes) {
   const std::pair<int32_t, std::string> cases[] = {
-      {0, "? (0)"},           {-5, "? (-5)"},          {2, "? (2)"},
-      {107, "? (107)"},       {700, "? (700)"},        {9999, "? (9999)"},
-      {10010, "<? #10>"},     {10012, "<? #12>"},      {19999, "<? #9999>"},
-      {20000, "? (20000)"},   {20023, "<? #23>"},      {20030, "<? #30>"},
-      {29999, "<? #9999>"},   {30000, "? (30000)"},    {INT32_MIN, "? (-2147483648)"},
+      {0, "? (0)"},
+      {-5, "? (-5)"},
+      {2, "? (2)"},
+      {107, "? (107)"},
+      {700, "? (700)"},
+      {9999, "? (9999)"},
+      {10010, "<? #10>"},
+      {10012, "<? #12>"},
+      {19999, "<? #9999>"},
+      {20000, "? (20000)"},
+      {20023, "<? #23>"},
+      {20030, "<? #30>"},
+      {29999, "<? #9999>"},
+      {30000, "? (30000)"},
+      {INT32_MIN, "? (-2147483648)"},
       {INT32_MAX, "? (2147483647)"},
   };
   for (const auto& [code, text] : cases) {
@@ -105,8 +117,8 @@ tKvKPosFiscalType Type(int32_t code, uint8_t kind, uint8_t origin) {
 }
 
 TEST(FiscCaptions, TypeText) {
-  EXPECT_EQ(FiscTypeText(Type(2, 2, 1)), "NEXO: Bon");          // type code 1002
-  EXPECT_EQ(FiscTypeText(Type(23, 0, 2)), "EJNL: ? (23)");      // type code 2023
+  EXPECT_EQ(FiscTypeText(Type(2, 2, 1)), "NEXO: Bon");      // type code 1002
+  EXPECT_EQ(FiscTypeText(Type(23, 0, 2)), "EJNL: ? (23)");  // type code 2023
   EXPECT_EQ(FiscTypeText(Type(22, 22, 0)), "Fiskalbericht");
   EXPECT_EQ(FiscTypeText(Type(999, 0, 9)), "? (999)");
 }
