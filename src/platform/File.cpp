@@ -1,0 +1,137 @@
+#include "platform/File.h"
+
+#include <fcntl.h>
+#include <stdio.h>  // renameat2
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+int File::Open(const std::string& name, OpenMode mode) {
+  Close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::kRead: flags |= O_RDONLY; break;
+    case OpenMode::kRewrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case OpenMode::kAppend: flags |= O_WRONLY | O_APPEND; break;
+  }
+  int fd;
+  do {
+    fd = ::open(name.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  if (mode == OpenMode::kRead) {
+    // open() accepts a folder for reading; refuse it here so that the
+    // failure names the open and not the first read.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return EISDIR;
+    }
+  }
+  fd_ = fd;
+  return 0;
+}
+
+int File::Read(char* buffer, size_t capacity, size_t* got) {
+  *got = 0;
+  if (fd_ < 0) return EBADF;
+  ssize_t n;
+  do {
+    n = ::read(fd_, buffer, capacity);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  *got = static_cast<size_t>(n);
+  return 0;
+}
+
+int File::Write(const char* data, size_t size) {
+  if (fd_ < 0) return EBADF;
+  while (size > 0) {
+    ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int64_t File::Size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+int File::Close() {
+  if (fd_ < 0) return 0;
+  int fd = std::exchange(fd_, -1);
+  // Linux releases the descriptor even when close() reports EINTR: never retry.
+  return ::close(fd) == 0 ? 0 : errno;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return DirectoryExists(path);
+}
+
+int DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+int RenameFile(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // The file system cannot rename without replacing atomically: check first.
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int CopyFile(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  if (!ec) return 0;
+  return ec.category() == std::generic_category() || ec.category() == std::system_category()
+             ? ec.value()
+             : EIO;
+}
+
+std::string GetCurrentDir() {
+  std::error_code ec;
+  auto cwd = std::filesystem::current_path(ec);
+  return ec ? std::string() : cwd.string();
+}
+
+int SetCurrentDir(const std::string& path) { return ::chdir(path.c_str()) == 0 ? 0 : errno; }
+
+}  // namespace platform

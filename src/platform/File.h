@@ -1,0 +1,62 @@
+// File: an owned operating-system file handle with unbuffered reads and writes,
+// and the file-system operations the program needs (exists, create folders,
+// delete, rename without replace, copy with replace, current directory).
+// Nothing here throws: every operation reports an errno value (0 = success),
+// so that the callers can turn it into their own error codes and messages.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class File {
+ public:
+  enum class OpenMode {
+    kRead,       //!< existing file, reading from its start; a folder is refused (EISDIR)
+    kRewrite,    //!< create the file empty, replacing an existing one
+    kAppend,     //!< existing file, writes go to its end; a missing one gives ENOENT
+  };
+
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  ~File();  // closes without reporting
+
+  // Opens name; an open handle is closed first. Returns 0 or an errno value.
+  int Open(const std::string& name, OpenMode mode);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Reads up to capacity bytes; *got is 0 at end of file. Retries on EINTR.
+  int Read(char* buffer, size_t capacity, size_t* got);
+  // Writes all size bytes (retrying short writes and EINTR).
+  int Write(const char* data, size_t size);
+  // Size of the open file in bytes, or -1 when it cannot be determined.
+  int64_t Size() const;
+  // Closes the handle; 0 also when it was not open.
+  int Close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Plain file (or anything that is not a folder) at path.
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates the folder with all missing parents; true when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+// Deletes a file; 0 or an errno value.
+int DeleteFile(const std::string& path);
+// Renames a file; fails with EEXIST when to already exists.
+int RenameFile(const std::string& from, const std::string& to);
+// Copies a file, replacing an existing target.
+int CopyFile(const std::string& from, const std::string& to);
+// Current working directory (no trailing "/" except for the root), and
+// changing it; SetCurrentDir returns 0 or an errno value.
+std::string GetCurrentDir();
+int SetCurrentDir(const std::string& path);
+
+}  // namespace platform
