@@ -1,5 +1,6 @@
 #include "eval/KvKPosFiscalStreamHelp.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/KvErrors.h"
@@ -8,7 +9,8 @@
 namespace {
 
 // Small matchers over a path: Is(path, a) is the one-element path {a},
-// Below(path, a) strips a leading a and returns the rest.
+// Starts(path, a) any path that begins with a, Below(path) the rest after
+// the first identifier.
 bool Is(tFiscPath path, int32_t id) { return path.size() == 1 && path[0] == id; }
 
 bool Starts(tFiscPath path, int32_t id) { return !path.empty() && path[0] == id; }
@@ -26,10 +28,6 @@ tKvBcd Decimal(const tKvKPosData& element) { return element.GetAsBcd(1); }
 tKvBcdFix Digits(const tKvKPosData& element) { return element.GetAsBcdFix(1); }
 tKvDateTime DateTime(const tKvKPosData& element) { return element.GetAsDateTime(1); }
 
-// A binary value arrives as text: the element's long text form (two
-// hexadecimal digits per byte for binary elements) or its string value.
-bool StoreBytes(tFiscBytes& bytes, std::string_view value) { return bytes.Assign(value); }
-
 [[noreturn]] void ModifierIndexOutOfBounds() { throw EKvMisc("Modifier: Index out of bounds!"); }
 
 }  // namespace
@@ -41,10 +39,10 @@ bool tFiscBytes::Assign(std::string_view value) {
   const std::size_t size = fits ? value.size() : 0;
   if (size > 0) std::memcpy(Data.data(), value.data(), size);
   // Zero what the previous value left behind, so that copies and
-  // comparisons of the whole buffer see no stale bytes.
-  if (static_cast<std::size_t>(Length) > size) {
-    std::memset(Data.data() + size, 0, static_cast<std::size_t>(Length) - size);
-  }
+  // comparisons of the whole buffer see no stale bytes. Length is a public
+  // field: never trust it beyond the buffer.
+  const std::size_t old = static_cast<std::size_t>(std::clamp(Length, 0, kCapacity));
+  if (old > size) std::memset(Data.data() + size, 0, old - size);
   Length = static_cast<int32_t>(size);
   return fits;
 }
@@ -347,7 +345,7 @@ bool StoreSigningUnit(tFiscHeaderRec& rec, tFiscPath path, const tKvKPosData& el
       rec.KeyPairSerialNo = FiscInteger(element);
       return true;
     case 6:
-      return StoreBytes(rec.PluHash, element.GetText(false));
+      return rec.PluHash.Assign(element.GetText(false));  // like signature k.1
     case 8:
       StoreText(rec.EcrProductionNo, element);
       return true;
@@ -598,8 +596,10 @@ bool FiscStorePaymentField(tFiscPaymentRec& rec, int32_t kind, tFiscPath path,
 }
 
 bool FiscStoreSignatureField(tFiscSignatureRec& rec, tFiscPath path, const tKvKPosData& element) {
-  if (Is(path, 1)) return StoreBytes(rec, element.GetText(false));
-  if (Is(path, 2)) return StoreBytes(rec, element.GetAsString(1));
+  // The long text form gives two hexadecimal digits per byte of a binary
+  // element, so a signature of up to 512 bytes fits.
+  if (Is(path, 1)) return rec.Assign(element.GetText(false));
+  if (Is(path, 2)) return rec.Assign(element.GetAsString(1));
   return false;
 }
 

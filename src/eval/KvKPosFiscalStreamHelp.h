@@ -15,6 +15,7 @@
 // does not know, which the evaluator reports as unhandled data.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -62,7 +63,10 @@ struct tFiscBytes {
   // Replaces the content; false (and empty) when value exceeds kCapacity.
   bool Assign(std::string_view value);
   void Clear() { Assign({}); }
-  std::string_view View() const { return {Data.data(), static_cast<std::size_t>(Length)}; }
+  // The value; a Length outside 0..kCapacity is read as clamped to it.
+  std::string_view View() const {
+    return {Data.data(), static_cast<std::size_t>(std::clamp(Length, 0, kCapacity))};
+  }
 
   friend bool operator==(const tFiscBytes& a, const tFiscBytes& b) { return a.View() == b.View(); }
 };
