@@ -1,0 +1,454 @@
+#include "stream/KvBcd.h"
+
+#include <charconv>
+#include <cstring>
+#include <system_error>
+
+#include "platform/RegionalSettings.h"
+
+// Every operation unpacks its operands into a working form (sign, exponent,
+// 20 digit positions), computes there and packs the result:
+//   position 0      guard digit
+//   positions 1-18  the 18 digits, 1 least significant, 18 = d1
+//   position 19     carry
+// Byte i (1..9) holds position 2i - 1 in its low and 2i in its high nibble.
+
+namespace {
+
+constexpr int kPositions = 20;
+
+struct Work {
+  bool negative = false;
+  int e = 0;
+  uint8_t d[kPositions] = {};
+};
+
+[[noreturn]] void Fail(int32_t code) { throw EStBCDError(code); }
+
+void SetZero(Work& w) {
+  w.negative = false;
+  w.e = 0;
+  std::memset(w.d, 0, sizeof w.d);
+}
+
+// Moves the highest non-zero digit to position 18, lowering the exponent;
+// a value that cannot be normalised (no digit, or the exponent would drop
+// to 0 or below) becomes zero.
+void Normalise(Work& w) {
+  int p = 18;
+  while (p >= 0 && w.d[p] == 0) --p;
+  if (p < 0) {
+    SetZero(w);
+    return;
+  }
+  const int s = 18 - p;
+  if (s == 0) return;
+  if (s >= w.e) {
+    SetZero(w);
+    return;
+  }
+  w.e -= s;
+  for (int i = 18; i >= 0; --i) w.d[i] = i - s >= 0 ? w.d[i - s] : 0;
+}
+
+// Zero (e = 0) unpacks as positive zero; non-zero values are normalised so
+// that hand-made or foreign unnormalised values compute correctly too.
+Work Unpack(const tKvBcd& a) {
+  Work w;
+  w.e = a.Exponent();
+  if (w.e == 0) return w;
+  w.negative = (a.Bytes[0] & 0x80) != 0;
+  for (int i = 1; i <= 9; ++i) {
+    w.d[2 * i - 1] = a.Bytes[i] & 0x0F;
+    w.d[2 * i] = a.Bytes[i] >> 4;
+  }
+  Normalise(w);
+  return w;
+}
+
+tKvBcd Pack(const Work& w) {
+  tKvBcd r;
+  if (w.e <= 0) return r;
+  r.Bytes[0] = static_cast<uint8_t>(w.e | (w.negative ? 0x80 : 0));
+  for (int i = 1; i <= 9; ++i) {
+    r.Bytes[i] = static_cast<uint8_t>((w.d[2 * i] << 4) | w.d[2 * i - 1]);
+  }
+  return r;
+}
+
+// Adds 1 at position k and carries upward through position 19.
+void Increment(Work& w, int k) {
+  for (int i = k; i < kPositions; ++i) {
+    if (w.d[i] < 9) {
+      ++w.d[i];
+      return;
+    }
+    w.d[i] = 0;
+  }
+}
+
+// Rounds half away from zero at position k (0..18): the digit at k decides,
+// positions 1..k are cleared.
+void RoundAt(Work& w, int k) {
+  const uint8_t r = w.d[k];
+  for (int i = 1; i <= k; ++i) w.d[i] = 0;
+  if (r >= 5) Increment(w, k + 1);
+}
+
+void ShiftDown(Work& w, int k) {
+  if (k <= 0) return;
+  for (int i = 0; i < kPositions; ++i) w.d[i] = i + k < kPositions ? w.d[i + k] : 0;
+}
+
+// After rounding a carry may have reached position 19: move everything down
+// one position and raise the exponent.
+void AbsorbCarry(Work& w) {
+  if (w.d[19] == 0) return;
+  ShiftDown(w, 1);
+  ++w.e;
+  if (w.e > tKvBcd::kMaxExponent) Fail(EStBCDError::kOverflow);
+}
+
+}  // namespace
+
+EStBCDError::EStBCDError(int32_t code) : EStException(CodeText(code)), code_(code) {}
+
+const char* EStBCDError::CodeText(int32_t code) {
+  switch (code) {
+    case kBadFormat:
+      return "Bad BCD format";
+    case kOverflow:
+      return "BCD larger than 10**64";
+    default:
+      return "";
+  }
+}
+
+tKvBcd tKvBcd::Negated() const {
+  if (IsZero()) return tKvBcd{};
+  tKvBcd r = *this;
+  r.Bytes[0] ^= 0x80;
+  return r;
+}
+
+int tKvBcd::Compare(const tKvBcd& a, const tKvBcd& b) {
+  const Work x = Unpack(a);
+  const Work y = Unpack(b);
+  if (x.negative != y.negative) return (y.negative ? 128 : 0) - (x.negative ? 128 : 0);
+  int result = 0;
+  if (x.e != y.e) {
+    result = x.e - y.e;
+  } else if (x.e != 0) {
+    for (int i = 18; i >= 1 && result == 0; --i) result = x.d[i] - y.d[i];
+  }
+  return x.negative ? -result : result;
+}
+
+tKvBcd tKvBcd::Add(const tKvBcd& a, const tKvBcd& b) {
+  if (a.IsZero()) return b;
+  if (b.IsZero()) return a;
+  Work x = Unpack(a);
+  Work y = Unpack(b);
+  // Align the operand with the smaller exponent to the larger one.
+  const int k = x.e - y.e;
+  if (k > 0) {
+    if (k <= 19) RoundAt(y, k - 1 <= 18 ? k - 1 : 18);
+    ShiftDown(y, k);
+    y.e = x.e;
+  } else if (k < 0) {
+    if (-k <= 19) RoundAt(x, -k - 1 <= 18 ? -k - 1 : 18);
+    ShiftDown(x, -k);
+    x.e = y.e;
+  }
+  Work r;
+  r.e = x.e;
+  if (x.negative == y.negative) {
+    r.negative = x.negative;
+    int carry = 0;
+    for (int i = 0; i <= 18; ++i) {
+      int s = x.d[i] + y.d[i] + carry;
+      carry = s >= 10 ? 1 : 0;
+      r.d[i] = static_cast<uint8_t>(s - 10 * carry);
+    }
+    r.d[19] = static_cast<uint8_t>(x.d[19] + y.d[19] + carry);
+    if (r.d[19] == 0) {
+      RoundAt(r, 0);
+    } else {
+      RoundAt(r, 1);
+      ShiftDown(r, 1);
+      ++r.e;
+      if (r.e > kMaxExponent) Fail(EStBCDError::kOverflow);
+    }
+    // Rounding may carry out of the top digit (999..9 plus a rounded-up
+    // guard); keep that digit instead of dropping it.
+    AbsorbCarry(r);
+    r.d[0] = 0;
+  } else {
+    // b - a on the magnitudes, with b's sign.
+    r.negative = y.negative;
+    int borrow = 0;
+    for (int i = 0; i <= 19; ++i) {
+      int s = y.d[i] - x.d[i] - borrow;
+      borrow = s < 0 ? 1 : 0;
+      r.d[i] = static_cast<uint8_t>(s + 10 * borrow);
+    }
+    if (borrow != 0) {
+      r.negative = !r.negative;
+      // Ten's complement of positions 0..19.
+      int carry = 1;
+      for (int i = 0; i < kPositions; ++i) {
+        int s = 9 - r.d[i] + carry;
+        carry = s >= 10 ? 1 : 0;
+        r.d[i] = static_cast<uint8_t>(s - 10 * carry);
+      }
+    }
+    if (r.d[19] != 0) {
+      // Only possible with unaligned carries; keep the value exact.
+      ShiftDown(r, 1);
+      ++r.e;
+    }
+    Normalise(r);
+  }
+  return Pack(r);
+}
+
+tKvBcd tKvBcd::Subtract(const tKvBcd& a, const tKvBcd& b) { return Add(a, b.Negated()); }
+
+tKvBcd tKvBcd::Multiply(const tKvBcd& a, const tKvBcd& b) {
+  if (a.IsZero() || b.IsZero()) return tKvBcd{};
+  const Work x = Unpack(a);
+  const Work y = Unpack(b);
+  // Exact schoolbook product; p[0] least significant, up to 36 digits.
+  int p[36] = {};
+  for (int i = 1; i <= 18; ++i) {
+    if (x.d[i] == 0) continue;
+    for (int j = 1; j <= 18; ++j) p[i + j - 2] += x.d[i] * y.d[j];
+  }
+  for (int i = 0; i < 35; ++i) {
+    p[i + 1] += p[i] / 10;
+    p[i] %= 10;
+  }
+  Work r;
+  int adjust = 0;
+  int top = 35;
+  if (p[35] == 0) {
+    top = 34;
+    adjust = -1;
+  }
+  for (int i = 18; i >= 1; --i) r.d[i] = static_cast<uint8_t>(p[top - (18 - i)]);
+  r.d[0] = static_cast<uint8_t>(p[top - 18]);
+  RoundAt(r, 0);
+  if (r.d[19] != 0) {
+    ShiftDown(r, 1);
+    ++adjust;
+  }
+  r.e = x.e + y.e - kBias + adjust;
+  if (r.e > kMaxExponent) Fail(EStBCDError::kOverflow);
+  if (r.e <= 0) return tKvBcd{};
+  r.negative = x.negative != y.negative;
+  return Pack(r);
+}
+
+tKvBcd tKvBcd::FromText(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  auto isDigit = [&](size_t at) { return at < n && text[at] >= '0' && text[at] <= '9'; };
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  uint8_t digits[19] = {};
+  int collected = 0;
+  bool anyDigit = false;
+  // Digits beyond the 19th (rounding digit) are ignored, but integer
+  // digits still count for the exponent.
+  int64_t integerDigits = 0;
+  auto collect = [&](char c) {
+    if (collected < 19) digits[collected] = static_cast<uint8_t>(c - '0');
+    if (collected < 1000) ++collected;
+  };
+  if (!(i < n && text[i] == '.')) {
+    if (!isDigit(i)) Fail(EStBCDError::kBadFormat);
+    while (i < n && text[i] == '0') {
+      ++i;
+      anyDigit = true;
+    }
+    while (isDigit(i)) {
+      collect(text[i++]);
+      anyDigit = true;
+      if (integerDigits < 100000) ++integerDigits;
+    }
+  }
+  if (i < n && text[i] == '.') {
+    ++i;
+    if (integerDigits == 0) {
+      while (i < n && text[i] == '0') {
+        ++i;
+        anyDigit = true;
+        if (integerDigits > -100000) --integerDigits;
+      }
+    }
+    while (isDigit(i)) {
+      collect(text[i++]);
+      anyDigit = true;
+    }
+  }
+  if (!anyDigit) Fail(EStBCDError::kBadFormat);
+  int64_t exponentPart = 0;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    bool expNegative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+      expNegative = text[i] == '-';
+      ++i;
+    }
+    if (!isDigit(i)) Fail(EStBCDError::kBadFormat);
+    while (isDigit(i)) {
+      // Saturate: any exponent this large over- or underflows anyway.
+      if (exponentPart < 1000000) exponentPart = exponentPart * 10 + (text[i] - '0');
+      ++i;
+    }
+    if (expNegative) exponentPart = -exponentPart;
+  }
+  if (i != n) Fail(EStBCDError::kBadFormat);
+
+  Work w;
+  w.negative = negative;
+  // A value without non-zero digits is zero, whatever its exponent.
+  if (collected == 0) return tKvBcd{};
+  for (int k = 0; k < 18 && k < collected; ++k) w.d[18 - k] = digits[k];
+  int64_t e = kBias + integerDigits + exponentPart;
+  if (collected > 18) {
+    w.d[0] = digits[18];
+    RoundAt(w, 0);
+    if (w.d[19] != 0) {
+      ShiftDown(w, 1);
+      ++e;
+    }
+    w.d[0] = 0;
+  }
+  if (e > kMaxExponent) Fail(EStBCDError::kOverflow);
+  if (e <= 0) return tKvBcd{};
+  w.e = static_cast<int>(e);
+  return Pack(w);
+}
+
+tKvBcd tKvBcd::FromTextPlain(std::string_view text) {
+  size_t i = 0;
+  if (i < text.size() && text[i] == '-') ++i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i >= text.size() || text[i] != '.') Fail(EStBCDError::kBadFormat);
+  ++i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i != text.size()) Fail(EStBCDError::kBadFormat);
+  return FromText(text);
+}
+
+tKvBcd tKvBcd::FromInteger(int64_t value) {
+  char buffer[24];
+  const auto res = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return FromText(std::string_view(buffer, static_cast<size_t>(res.ptr - buffer)));
+}
+
+namespace {
+
+// The exact decimal expansion: sign, integer digits (at least one) and
+// fraction digits, with the fraction rounded to at most 50 digits and
+// trailing zeros removed. Digit characters only, no separators.
+struct Expansion {
+  bool negative = false;
+  char digits[160];  // integer digits then fraction digits
+  int intLen = 0;
+  int fracLen = 0;
+};
+
+constexpr int kMaxFraction = 50;
+
+void Expand(const tKvBcd& a, Expansion& x) {
+  const Work w = Unpack(a);
+  if (w.e == 0) {
+    x.digits[0] = '0';
+    x.intLen = 1;
+    return;
+  }
+  // Mantissa digits d1..d18 (positions 18..1) without trailing zeros.
+  char mant[18];
+  int mlen = 18;
+  for (int i = 0; i < 18; ++i) mant[i] = static_cast<char>('0' + w.d[18 - i]);
+  while (mlen > 0 && mant[mlen - 1] == '0') --mlen;
+  const int exp10 = w.e - tKvBcd::kBias;  // value = 0.mant * 10^exp10
+  int len = 0;
+  if (exp10 > 0) {
+    for (int i = 0; i < exp10; ++i) x.digits[len++] = i < mlen ? mant[i] : '0';
+    x.intLen = len;
+    for (int i = exp10; i < mlen; ++i) x.digits[len++] = mant[i];
+  } else {
+    x.digits[len++] = '0';
+    x.intLen = 1;
+    for (int i = 0; i < -exp10; ++i) x.digits[len++] = '0';
+    for (int i = 0; i < mlen; ++i) x.digits[len++] = mant[i];
+  }
+  x.fracLen = len - x.intLen;
+  if (x.fracLen > kMaxFraction) {
+    const bool up = x.digits[x.intLen + kMaxFraction] >= '5';
+    x.fracLen = kMaxFraction;
+    len = x.intLen + x.fracLen;
+    if (up) {
+      int i = len - 1;
+      while (i >= 0 && x.digits[i] == '9') x.digits[i--] = '0';
+      if (i >= 0) {
+        ++x.digits[i];
+      } else {
+        std::memmove(x.digits + 1, x.digits, static_cast<size_t>(len));
+        x.digits[0] = '1';
+        ++x.intLen;
+      }
+    }
+  }
+  while (x.fracLen > 0 && x.digits[x.intLen + x.fracLen - 1] == '0') --x.fracLen;
+  bool allZero = true;
+  for (int i = 0; i < x.intLen + x.fracLen; ++i) allZero = allZero && x.digits[i] == '0';
+  x.negative = w.negative && !allZero;
+}
+
+}  // namespace
+
+std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {
+  Expansion x;
+  Expand(a, x);
+  std::string out;
+  out.reserve(static_cast<size_t>(x.intLen + x.fracLen) + 32);
+  if (x.negative) out += '-';
+  const auto& reg = platform::Regional();
+  const bool group =
+      !compact && reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator;
+  for (int i = 0; i < x.intLen; ++i) {
+    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) out += reg.thousand_separator;
+    out += x.digits[i];
+  }
+  if (x.fracLen > 0) {
+    out += compact ? '.' : reg.decimal_separator;
+    out.append(x.digits + x.intLen, static_cast<size_t>(x.fracLen));
+  }
+  return out;
+}
+
+long double tKvBcd::ToFloat(const tKvBcd& a) {
+  const Work w = Unpack(a);
+  if (w.e == 0) return 0.0L;
+  // "-0.<18 digits>e<exp>" is read back by a correctly rounding conversion.
+  char buffer[40];
+  int len = 0;
+  if (w.negative) buffer[len++] = '-';
+  buffer[len++] = '0';
+  buffer[len++] = '.';
+  for (int i = 18; i >= 1; --i) buffer[len++] = static_cast<char>('0' + w.d[i]);
+  buffer[len++] = 'e';
+  const auto res = std::to_chars(buffer + len, buffer + sizeof buffer, w.e - kBias);
+  long double value = 0.0L;
+  const auto parsed = std::from_chars(buffer, res.ptr, value);
+  if (parsed.ec != std::errc()) Fail(EStBCDError::kBadFormat);
+  return value;
+}
