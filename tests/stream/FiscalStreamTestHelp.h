@@ -1,0 +1,159 @@
+// Test helpers for the communication and fiscal stream: byte builders, a
+// memory stream with a window source over it, and a recording writer that
+// renders every event as one compact token.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stream/KvFiscalStreamSourceBinary.h"
+#include "stream/KvKPosComStream.h"
+#include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalStreamWriter.h"
+
+namespace fisc_test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Concatenates byte sequences.
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// An N-tuple element: 103, item 1, 103, item 2, ..., 103, item N-1, item N.
+inline Bytes Tuple(const std::vector<Bytes>& items) {
+  Bytes out;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i + 1 < items.size()) out.push_back(103);
+    out.insert(out.end(), items[i].begin(), items[i].end());
+  }
+  return out;
+}
+
+// Integer element in its shortest form.
+inline Bytes Int(int32_t v) {
+  if (v >= 0 && v <= 16) return {static_cast<uint8_t>(v + 1)};
+  if (v >= 17 && v <= 255) return {18, static_cast<uint8_t>(v)};
+  const auto u = static_cast<uint32_t>(v);
+  return {21, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
+          static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
+}
+
+// Text element (ID 55, at most 255 bytes).
+inline Bytes Str(const std::string& s) {
+  Bytes out{55, static_cast<uint8_t>(s.size())};
+  out.insert(out.end(), s.begin(), s.end());
+  return out;
+}
+
+// Binary element with a 2-byte length (ID 115).
+inline Bytes Bin(std::size_t n, uint8_t fill) {
+  Bytes out{115, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
+  out.insert(out.end(), n, fill);
+  return out;
+}
+
+// Item with a 1- or 2-byte number and an element (framing 133 / 134).
+inline Bytes LongItem(int32_t number, const Bytes& element) {
+  Bytes out;
+  if (number <= 255) {
+    out = {133, static_cast<uint8_t>(number)};
+  } else {
+    out = {134, static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8)};
+  }
+  out.insert(out.end(), element.begin(), element.end());
+  return out;
+}
+
+// Four bytes little-endian.
+inline Bytes Le32(int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
+          static_cast<uint8_t>(u >> 24)};
+}
+
+// A memory stream file holding bytes (positioned at 0) and a window source
+// over all of it.
+struct MemStream {
+  explicit MemStream(const Bytes& bytes, int64_t window = -1) {
+    if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    file.SetPosition(0);
+    source = std::make_unique<tKvFiscalStreamSourceBinary>(
+        file, window < 0 ? static_cast<int64_t>(bytes.size()) : window);
+  }
+  tKvKPosStreamFileMem file;
+  std::unique_ptr<tKvFiscalStreamSourceBinary> source;
+};
+
+// "<kind>=<compact text>" of an element.
+inline std::string Render(const tKvKPosData& e) {
+  return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
+}
+
+// Records every event as a token (tokens separated by blanks), then passes
+// it on.
+class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
+ public:
+  explicit tRecordingWriter(std::unique_ptr<tKvKPosFiscalStreamWriter> next = nullptr)
+      : tKvKPosFiscalStreamWriterChain(std::move(next)) {}
+
+  std::string events;
+  bool with_positions = false;  // prefix every token with "@<file_pos>:"
+
+  void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
+    Put("Add(" + std::to_string(number) + ":" + Render(*element) + ")");
+    tKvKPosFiscalStreamWriterChain::AddItem(number, std::move(element));
+  }
+  void SetFilePos(int64_t position) override {
+    Put("Pos(" + std::to_string(position) + ")");
+    tKvKPosFiscalStreamWriterChain::SetFilePos(position);
+  }
+  void FileHeader(const tKvKPosTextFileHeaderRec& h) override {
+    Put("File(" + std::to_string(h.Int1) + ")");
+    tKvKPosFiscalStreamWriterChain::FileHeader(h);
+  }
+  void StreamHeader(const tKvKPosFileHeaderRec& h) override {
+    Put("Hdr(" + std::to_string(h.Field1) + "," + h.Field8.str() + ")");
+    tKvKPosFiscalStreamWriterChain::StreamHeader(h);
+  }
+  void SetVersion(int32_t index, int32_t value) override {
+    Put("Ver(" + std::to_string(index) + "," + std::to_string(value) + ")");
+    tKvKPosFiscalStreamWriterChain::SetVersion(index, value);
+  }
+  void BlockInfo(const tKvKPosBlockInfoRec& b) override {
+    Put("Blk(" + std::to_string(b.ID) + "," + b.EcrName.str() + "," +
+        std::to_string(b.DataSign.Length) + ")");
+    tKvKPosFiscalStreamWriterChain::BlockInfo(b);
+  }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override {
+    Put("Entry(" + std::to_string(e.Type) + "," + std::to_string(e.Ver) + "," +
+        std::to_string(e.VerMin) + "," + std::to_string(e.Codepage) + ")");
+    tKvKPosFiscalStreamWriterChain::EntryStart(e);
+  }
+  void EntryEnd() override {
+    Put("End");
+    tKvKPosFiscalStreamWriterChain::EntryEnd();
+  }
+  void Link(int32_t distance) override {
+    Put("Link(" + std::to_string(distance) + ")");
+    tKvKPosFiscalStreamWriterChain::Link(distance);
+  }
+  void RecordStart(int32_t type, int32_t level) override {
+    Put("Rec(" + std::to_string(type) + "," + std::to_string(level) + ")");
+    tKvKPosFiscalStreamWriterChain::RecordStart(type, level);
+  }
+
+ private:
+  void Put(const std::string& token) {
+    if (!events.empty()) events += ' ';
+    if (with_positions) events += "@" + std::to_string(file_pos()) + ":";
+    events += token;
+  }
+};
+
+}  // namespace fisc_test

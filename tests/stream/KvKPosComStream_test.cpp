@@ -1,0 +1,111 @@
+#include "stream/KvKPosComStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FiscalStreamTestHelp.h"
+#include "base/KvErrorCodes.h"
+
+using namespace fisc_test;
+
+namespace {
+
+TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
+  tKvKPosSignatureRec a;
+  a.Init();
+  EXPECT_EQ(a.Length, 0);
+
+  a.AssignBinary(std::string(1024, 'x'));
+  EXPECT_EQ(a.Length, 1024);
+  EXPECT_EQ(a.View(), std::string(1024, 'x'));
+
+  // Too long: raises and leaves the record as it was.
+  try {
+    a.AssignBinary(std::string(1025, 'y'));
+    FAIL() << "no exception";
+  } catch (const EKvParam& e) {
+    EXPECT_STREQ(e.what(), "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
+  }
+  EXPECT_EQ(a.View(), std::string(1024, 'x'));
+
+  // Empty bytes leave the record unchanged.
+  a.AssignBinary("");
+  EXPECT_EQ(a.Length, 1024);
+
+  tKvKPosSignatureRec b;
+  b.Init();
+  b.AssignBinary("abc");
+  tKvKPosSignatureRec c = b;
+  EXPECT_TRUE(b.Equals(c));
+  c.Data[5] = 7;  // beyond Length: not compared
+  EXPECT_TRUE(b.Equals(c));
+  c.Data[1] = 'X';
+  EXPECT_FALSE(b.Equals(c));
+  c = b;
+  c.Length = 2;
+  EXPECT_FALSE(b.Equals(c));
+
+  // A stray Length never reaches past the data.
+  c.Length = 5000;
+  EXPECT_EQ(c.View().size(), 1024u);
+  c.Length = -3;
+  EXPECT_TRUE(c.View().empty());
+}
+
+TEST(StreamFileMem, ReadWritePositions) {
+  tKvKPosStreamFileMem f;
+  EXPECT_EQ(f.GetSize(), 0);
+  EXPECT_TRUE(f.IsEnd());
+  EXPECT_EQ(f.WriteBuffer("abcdef", 6), 0);
+  EXPECT_EQ(f.GetSize(), 6);
+  EXPECT_EQ(f.GetPosition(), 6);
+  EXPECT_TRUE(f.IsEnd());
+
+  EXPECT_EQ(f.SetPosition(2), 2);
+  EXPECT_FALSE(f.IsEnd());
+  char buf[8] = {};
+  int32_t done = -1;
+  EXPECT_EQ(f.ReadBuffer(buf, 8, done), 0);
+  EXPECT_EQ(done, 4);
+  EXPECT_EQ(std::string(buf, 4), "cdef");
+  EXPECT_EQ(f.ReadBuffer(buf, 1, done), 0);
+  EXPECT_EQ(done, 0);
+
+  // Beyond the end: reads deliver nothing, a write fills the gap with zeros.
+  f.SetPosition(8);
+  EXPECT_EQ(f.ReadBuffer(buf, 1, done), 0);
+  EXPECT_EQ(done, 0);
+  EXPECT_EQ(f.WriteBuffer("Z", 1), 0);
+  EXPECT_EQ(f.Data(), std::string("abcdef\0\0Z", 9));
+
+  EXPECT_EQ(f.WriteBuffer("Z", -1), kErrFileWrite);
+  EXPECT_THROW(f.SetPosition(-1), EKvParam);
+
+  f.Clear();
+  EXPECT_EQ(f.GetSize(), 0);
+  EXPECT_EQ(f.GetPosition(), 0);
+
+  try {
+    f.GetHandle();
+    FAIL() << "no exception";
+  } catch (const EKvMisc& e) {
+    EXPECT_STREQ(e.what(), "[tKvKPosStreamFileMem] Function not supported!");
+  }
+}
+
+TEST(ComStreamBase, HelpersBuildElements) {
+  tRecordingWriter w;
+  w.AddInteger(1, -5);
+  w.AddBcd(2, tKvBcd::FromText("12.5"));
+  w.AddBcdFix(3, tKvBcdFix::FromText("1234"));
+  w.AddString(4, "abc");
+  w.AddTime(5, tKvDateTime::EncodeTime(1, 2, 3));
+  w.AddBinary(6, "\x01\xAB", 2);
+  w.AddBinary(7, nullptr, 0);
+  EXPECT_EQ(w.events,
+            "Add(1:2=-5) Add(2:4=12.5) Add(3:5=1234) Add(4:7=abc) Add(5:9=00.00.00/01:02:03) "
+            "Add(6:14=01AB) Add(7:14=)");
+}
+
+}  // namespace

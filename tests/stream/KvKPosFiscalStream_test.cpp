@@ -1,0 +1,255 @@
+#include "stream/KvKPosFiscalStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FiscalStreamTestHelp.h"
+
+using namespace fisc_test;
+
+namespace {
+
+// File header element: 20 items, item 8 a text.
+Bytes Header() {
+  std::vector<Bytes> items;
+  for (int i = 1; i <= 20; ++i) items.push_back(i == 8 ? Str("Hdr") : Int(i));
+  return Tuple(items);
+}
+
+// Block information element: 12 items with the given signature element.
+Bytes BlockInfo(int32_t id, const Bytes& sign = {113}) {
+  return Tuple({Int(id), Int(2), {58}, {58}, {34, 0x12, 0x34}, Int(6), Str("Kasse"), Int(8),
+                Int(1), Str("1.0"), sign, {58}});
+}
+
+// Entry start item (3) for type 1 and record start (9) of type 201.
+const Bytes kEntry = {119, 103, 2, 103, 3, 103, 1, 19, 0xE4, 0x04};
+const Bytes kRec201 = {125, 18, 201};
+const Bytes kEnd = {143};
+const std::string kParser = "[tKvKPosFiscalStreamParser] ";
+const std::string kEof = "[tKvFiscalStreamSourceBinary] EOF";
+
+// Parses all of bytes as one range; returns the events, " | " and either
+// "=<result>" or the message of the exception.
+std::string Range(const Bytes& bytes, uint8_t version = 0, bool lengthPrefixed = false,
+                  bool passLinks = false) {
+  MemStream m(bytes);
+  tRecordingWriter w;
+  tKvKPosFiscalStreamParser parser(version, &w, m.source.get());
+  std::string end;
+  try {
+    end = "=" + std::to_string(parser.ParseRange(m.file, lengthPrefixed, passLinks,
+                                                 static_cast<int64_t>(bytes.size())));
+  } catch (const EKvRoot& e) {
+    end = e.what();
+  }
+  return w.events + " | " + end;
+}
+
+struct RangeCase {
+  const char* name;
+  Bytes input;
+  std::string expected;
+  uint8_t version = 0;
+  bool lengthPrefixed = false;
+};
+
+TEST(FiscalStreamParser, ParseRangeEvents) {
+  const std::vector<RangeCase> cases = {
+      {"empty range", {}, " | =1"},
+      {"entry",
+       Cat({kEntry, kRec201, {175, 101, 59, 16, 0, 0, 0}, kEnd}),
+       "Entry(1,2,0,1252) Rec(201,1) Add(101:9=00.00.00/00:00:16) End | =1"},
+      {"record levels 1, 12 and 24",
+       {125, 18, 201, 133, 20, 1, 133, 32, 6},
+       "Rec(201,1) Rec(0,12) Rec(5,24) | =1"},
+      {"record start without element", {146}, "Rec(0,1) | =1"},
+      {"version", {117, 2}, "Ver(1,1) | =1"},
+      {"items 7 and 8 are ignored", {123, 2, 124, 3, 144, 145}, " | =1"},
+      {"item 0", {116, 2}, " | " + kParser + "KPosComStream error #2"},
+      {"item 2", {118, 2}, " | " + kParser + "KPosComStream error #2"},
+      {"item 33", {133, 33, 2}, " | " + kParser + "KPosComStream error #2"},
+      {"item 1049", {134, 25, 4, 2}, " | " + kParser + "KPosComStream error #2"},
+      {"negative item", {136, 0, 0, 0, 0x80, 2}, " | " + kParser + "KPosComStream error #2"},
+      {"framing byte", {179}, " | " + kParser + "KPosComStream error #2"},
+      // Header versions.
+      {"v0 accepts 50 and 1050",
+       Cat({LongItem(50, Header()), LongItem(1050, Header())}),
+       "Hdr(1,Hdr) Hdr(1,Hdr) | =1"},
+      {"v1 header 50", LongItem(50, Header()), "Hdr(1,Hdr) | =1", 1},
+      {"v1 header 1050",
+       LongItem(1050, Header()),
+       " | " + kParser + "KPosComStream error #7 - File header #1050, but #50 expected.",
+       1},
+      {"v2 header 1050", LongItem(1050, Header()), "Hdr(1,Hdr) | =1", 2},
+      {"v2 header 50",
+       LongItem(50, Header()),
+       " | " + kParser + "KPosComStream error #7 - File header #50, but #1050 expected.",
+       2},
+      {"header item without tuple", {133, 50, 2}, "Hdr(1,) | =1"},
+      // Block information and its signature.
+      {"block info", Cat({{121}, BlockInfo(3)}), "Blk(3,Kasse,0) | =1"},
+      {"signature of 1024 bytes",
+       Cat({{121}, BlockInfo(3, Bin(1024, 0xAA))}),
+       "Blk(3,Kasse,1024) | =1"},
+      {"signature of 1025 bytes",
+       Cat({{121}, BlockInfo(3, Bin(1025, 0xAA))}),
+       " | tKvKPosSignatureRec.AssignBinary: signature too long: 1025"},
+      // Length-prefixed ranges: a value after the block information and,
+      // while the last value is above 0, after each entry end.
+      {"length values",
+       Cat({{121}, BlockInfo(3), Le32(40), kEntry, kEnd, Le32(7), kEntry, kEnd, Le32(0), kEntry,
+            kEnd, kEntry, kEnd}),
+       "Blk(3,Kasse,0) Entry(1,2,0,1252) End Entry(1,2,0,1252) End Entry(1,2,0,1252) End "
+       "Entry(1,2,0,1252) End | =1",
+       0, true},
+      {"negative length value ends the values",
+       Cat({{121}, BlockInfo(3), Le32(-1), kEntry, kEnd, kEntry, kEnd}),
+       "Blk(3,Kasse,0) Entry(1,2,0,1252) End Entry(1,2,0,1252) End | =1", 0, true},
+      {"no values before the first block information",
+       Cat({kEntry, kEnd, kEntry, kEnd}),
+       "Entry(1,2,0,1252) End Entry(1,2,0,1252) End | =1", 0, true},
+      {"missing length value",
+       Cat({{121}, BlockInfo(3), {1, 0}}),
+       "Blk(3,Kasse,0) | " + kEof, 0, true},
+      // Back links.
+      {"link to a record ended by a record start",
+       Cat({kRec201, {159, 2}, {126, 2}, {120, 18, 7}, kEnd}),
+       "Rec(201,1) Add(1:2=1) Rec(1,2) Add(1:2=1) End | =1"},
+      {"link to a record ended by an entry end",
+       Cat({kRec201, {159, 2, 160, 3}, kEnd, {120, 18, 8}, {125, 2}}),
+       "Rec(201,1) Add(1:2=1) Add(2:2=2) End Add(1:2=1) Add(2:2=2) Rec(1,1) | =1"},
+      {"link before position 0",
+       Cat({kRec201, {120, 18, 4}}),
+       "Rec(201,1) | " + kParser + "KPosFiscalStream error #6 - Invalid link position"},
+      {"nested link",
+       Cat({kRec201, {120, 4}}),
+       "Rec(201,1) | " + kParser + "KPosComStream error #2 - Nested backlink!"},
+      // The target lies inside a text whose last byte swallows the link
+      // item as a length: the link reads on to the end of the data.
+      {"link never reaching a record start",
+       {158, 55, 2, 158, 55, 120, 18, 2},
+       "Add(0:7=\x9e\x37) | " + kEof},
+      {"link to its own item",
+       {120, 1},
+       " | " + kParser + "KPosComStream error #2 - Nested backlink!"},
+  };
+  for (const RangeCase& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + ::testing::PrintToString(c.input));
+    EXPECT_EQ(Range(c.input, c.version, c.lengthPrefixed), c.expected);
+  }
+}
+
+TEST(FiscalStreamParser, LinkPositionsAndRestore) {
+  const Bytes bytes = Cat({kRec201, {159, 2}, {126, 2}, {120, 18, 7}, kEnd});
+  MemStream m(bytes);
+  tRecordingWriter w;
+  w.with_positions = true;
+  tKvKPosFiscalStreamParser parser(0, &w, m.source.get());
+  EXPECT_EQ(parser.ParseRange(m.file, false, false, 11), 1);
+  // The linked field arrives while the writer's position is the link's.
+  EXPECT_EQ(w.events, "@0:Rec(201,1) @3:Add(1:2=1) @5:Rec(1,2) @7:Add(1:2=1) @10:End");
+  EXPECT_EQ(w.file_pos(), 11);
+
+  // After a failing link the file is back behind the link item.
+  const Bytes endless = {158, 55, 2, 158, 55, 120, 18, 2};
+  MemStream m2(endless);
+  tKvKPosFiscalStreamParser parser2(0, &w, m2.source.get());
+  EXPECT_THROW(parser2.ParseRange(m2.file, false, false, 8), EKvMisc);
+  EXPECT_EQ(m2.file.GetPosition(), 8);
+}
+
+TEST(FiscalStreamParser, PassLinks) {
+  EXPECT_EQ(Range(Cat({kRec201, {120, 18, 7}, {120, 4}}), 0, false, true),
+            "Rec(201,1) Link(7) Link(3) | =1");
+}
+
+TEST(FiscalStreamParser, ConsecutiveRanges) {
+  const Bytes bytes = Cat({kRec201, kEnd, {126, 2}});
+  MemStream m(bytes);
+  tRecordingWriter w;
+  tKvKPosFiscalStreamParser parser(0, &w, m.source.get());
+  // Length 0 returns at once without reading.
+  EXPECT_EQ(parser.ParseRange(m.file, false, false, 0), 1);
+  EXPECT_EQ(m.file.GetPosition(), 0);
+  EXPECT_EQ(parser.ParseRange(m.file, false, false, 3), 1);
+  EXPECT_EQ(parser.ParseRange(m.file, false, false, 1), 1);
+  EXPECT_EQ(w.events, "Rec(201,1) End");
+  // An item running past the end of its range is read past it; the range
+  // then cannot end and the source reports the end of its data.
+  EXPECT_THROW(parser.ParseRange(m.file, false, false, 1), EKvMisc);
+  EXPECT_EQ(w.events, "Rec(201,1) End Rec(1,2)");
+}
+
+TEST(FiscalStreamParser, BlockInfoParserStopsAtBlockInfo) {
+  const Bytes bytes = Cat({{117, 2, 121}, BlockInfo(9), kEnd});
+  MemStream m(bytes);
+  tRecordingWriter w;
+  tKvKPosFiscalStreamParserBlkInfo parser(0, &w, m.source.get());
+  EXPECT_EQ(parser.ParseRange(m.file, false, false, static_cast<int64_t>(bytes.size())), 10);
+  EXPECT_EQ(w.events, "Ver(1,1) Blk(9,Kasse,0)");
+}
+
+TEST(FiscalStreamParser, ReadBlockInfo) {
+  const Bytes head = Cat({LongItem(50, Header()), {117, 2, 121}, BlockInfo(7, Bin(3, 0x55))});
+  const Bytes bytes = Cat({head, kEnd});
+  {
+    MemStream m(bytes);
+    tKvKPosBlockInfoRec info;
+    ReadBlockInfo(1, *m.source, info);
+    EXPECT_EQ(info.ID, 7);
+    EXPECT_EQ(info.EcrAddr, 2);
+    EXPECT_EQ(info.EcrNr.Text(), "1234");
+    EXPECT_EQ(info.SerNr, 6);
+    EXPECT_EQ(info.EcrName, "Kasse");
+    EXPECT_EQ(info.HwID, 8);
+    EXPECT_EQ(info.FiscJnlType, 1);
+    EXPECT_EQ(info.SwVer, "1.0");
+    EXPECT_EQ(info.DataSign.View(), "UUU");
+    EXPECT_EQ(m.file.GetPosition(), static_cast<int64_t>(head.size()));
+  }
+  const auto fails = [](const Bytes& input, uint8_t version) -> std::string {
+    MemStream m(input);
+    tKvKPosBlockInfoRec info;
+    info.ID = 5;
+    try {
+      ReadBlockInfo(version, *m.source, info);
+    } catch (const EKvRoot& e) {
+      EXPECT_EQ(info.ID, 0);  // initialised before reading
+      return e.what();
+    }
+    return "no exception";
+  };
+  EXPECT_EQ(fails(bytes, 2),
+            "[tKvKPosFiscalStreamParserBlkInfo] KPosComStream error #7 - File header #50, but "
+            "#1050 expected.");
+  EXPECT_EQ(fails({117, 2, 143}, 0), kEof);
+  EXPECT_EQ(fails({120, 2}, 0),
+            "[tKvKPosFiscalStreamParserBlkInfo] KPosFiscalStream error #6 - Backlink cannot be "
+            "followed outside a range");
+}
+
+TEST(FiscalStreamParser, Construction) {
+  MemStream m({});
+  tRecordingWriter w;
+  const auto message = [&](uint8_t version, tKvKPosFiscalStreamWriter* writer,
+                           tKvKPosComStreamSource* source) -> std::string {
+    try {
+      tKvKPosFiscalStreamParser parser(version, writer, source);
+    } catch (const EKvParam& e) {
+      return e.what();
+    }
+    return "no exception";
+  };
+  EXPECT_EQ(message(0, nullptr, m.source.get()),
+            kParser + "tKvKPosFiscalStreamParser.Create: invalid Writer");
+  EXPECT_EQ(message(0, nullptr, nullptr),
+            "[tKvKPosComStreamParser] tKvKPosComStreamParser.Create: invalid Source");
+  EXPECT_EQ(message(3, &w, m.source.get()),
+            kParser + "tKvKPosFiscalStreamParser.Create: invalid Version 3");
+  EXPECT_EQ(message(2, &w, m.source.get()), "no exception");
+}
+
+}  // namespace
