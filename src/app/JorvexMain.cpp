@@ -1,0 +1,157 @@
+#include "app/JorvexMain.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "app/Comline.h"
+#include "platform/Console.h"
+#include "platform/Paths.h"
+
+tJorvexSettings Settings;
+
+namespace {
+
+constexpr std::array<std::string_view, 19> kHelpLines = {
+    "Call:",
+    "  Jorvex.exe infile [destpath] [options] [switches]",
+    "Purpose:",
+    "  Converts the fiscal journal Korvath native format to German IDEA format.",
+    "Parameters:",
+    "  infile    - Name of file to convert.",
+    "  destpath  - IDEA: Name of destination path.",
+    "              If not specified, the export path will be the same path as the",
+    "              \"infile\" path.",
+    "Options:",
+    "  /L        - Write log file with detailed export information.",
+    "              The resulting filename will be \"ExportInfo.txt\".",
+    "  /V        - Write file containing journal view format.",
+    "              The resulting filename will be \"JournalView.txt\".",
+    "  /Q        - Quiet operation.",
+    "  /?        - Show this help.",
+    "Switches (<switch>=ON|OFF):",
+    "  /CH       - IDEA: Write column headers (default=off).",
+    "  /DT       - IDEA: A new sub directory will be created for each export, named",
+};
+constexpr std::string_view kHelpLastLine = "              by current date and time. (default=on)";
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+bool IsBlankText(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
+// A switch given with a "/" or, failing that, with a "-".
+bool Switch(std::string_view name) {
+  return ComlineSwitch("/" + std::string(name)) || ComlineSwitch("-" + std::string(name));
+}
+
+bool Option(std::string_view name, std::string& value) {
+  return ComlineOption("/" + std::string(name), value) || ComlineOption("-" + std::string(name), value);
+}
+
+// The number in text: the whole text as a decimal integer or, when it is
+// invalid from its second character on, the valid part before that. False
+// when the text is empty or already its first character is invalid.
+bool ParseLeadingInteger(std::string_view text, long long* number) {
+  size_t pos = (!text.empty() && (text.front() == '+' || text.front() == '-')) ? 1 : 0;
+  const size_t first = pos;
+  long long magnitude = 0;
+  bool overflow = false;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    if (magnitude > (std::numeric_limits<long long>::max() - 9) / 10) overflow = true;
+    if (!overflow) magnitude = magnitude * 10 + (text[pos] - '0');
+  }
+  if (pos == first) return false;
+  // An overflowing number is still a number, just none of the known ones.
+  *number = overflow ? -1 : (text.front() == '-' ? -magnitude : magnitude);
+  return true;
+}
+
+void ShowHelp() {
+  for (std::string_view line : kHelpLines) ConsoleLine(line);
+  ConsoleLine(kHelpLastLine);
+}
+
+int StartUp(const tConversionRun& conversionRun) {
+  platform::ConsoleWrite("## " + std::string(kLongTitle) + " " + std::string(kVersion) + " ##\n\n");
+
+  if (ComlineParamCount() == 0 || ComlineSwitch("/?") || ComlineSwitch("-?")) {
+    ShowHelp();
+    return kExitHelp;
+  }
+
+  Settings.WriteLog = Switch("L");
+  Settings.WriteJournalView = Switch("V");
+  Settings.Quiet = Switch("Q");
+  Settings.NoProgress = Switch("INT");
+  std::string value;
+  if (long long number = 0; Option("S", value) && ParseLeadingInteger(value, &number)) {
+    if (number >= 1 && number <= 3) Settings.SourceKind = static_cast<uint8_t>(number - 1);
+  }
+  if (Switch("IDEA")) {
+    Settings.ExportMode = kExportModeIdea;
+  } else if (Switch("INSIKA")) {
+    Settings.ExportMode = kExportModeInsika;
+  }
+  if (Option("CH", value)) Settings.ColumnHeaders = EqualsNoCase(value, "ON");
+  bool dateTimeStamp = Settings.ExportMode == kExportModeIdea;
+  if (Option("DT", value)) dateTimeStamp = EqualsNoCase(value, "ON");
+
+  int count = ComlineParamCount();
+  if (count < 1 || count > 3) FatalExit("!! Error: parameter", kExitParameterError);
+
+  // Longer paths are refused rather than cut: a cut path would name another
+  // file or folder.
+  Settings.InFile = platform::ExpandFileName(ComlineParam(1));
+  Settings.DestPath = ComlineParam(2);
+  if (Settings.InFile.size() > kMaxPathLength || Settings.DestPath.size() > kMaxPathLength) {
+    FatalExit("!! Error: parameter", kExitParameterError);
+  }
+  if (IsBlankText(Settings.DestPath)) Settings.DestPath = platform::ExtractFilePath(Settings.InFile);
+
+  return conversionRun(dateTimeStamp);
+}
+
+}  // namespace
+
+void ConsoleLine(std::string_view text) {
+  if (Settings.Quiet) return;
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text).push_back('\n');
+  platform::ConsoleWrite(line);
+}
+
+void ConsoleProgress(std::string_view text) {
+  if (Settings.Quiet || Settings.NoProgress) return;
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.push_back('\r');
+  line.append(text);
+  platform::ConsoleWrite(line);
+}
+
+void FatalExit(std::string_view message, int code) {
+  if (code != 0) {
+    platform::ConsoleWrite("Jorvex: " + std::string(message) + " (" + std::to_string(code) + ")\n");
+  }
+  throw tProcessExit(code);
+}
+
+int JorvexMain(std::vector<std::string> arguments, const tConversionRun& conversionRun) {
+  Settings = tJorvexSettings{};
+  ComlineSetArguments(std::move(arguments));
+  try {
+    return StartUp(conversionRun);
+  } catch (const tProcessExit& exit) {
+    return exit.Code();
+  }
+}
+
+int RunConversion(bool /*dateTimeStamp*/) { return kExitOk; }

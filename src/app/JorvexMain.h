@@ -1,0 +1,89 @@
+// The main unit: the program-wide settings, the version texts, the three
+// console channels every part of the program prints through, and the start-up
+// sequence (banner, help, options and switches, parameter check, InFile and
+// DestPath) that ends in the conversion run. The settings are fixed before the
+// conversion run starts and only read afterwards.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/KvClass.h"
+
+inline constexpr std::string_view kLongTitle = "Nexo Center Fiscal Export (Germany)";
+inline constexpr std::string_view kShortTitle = "NEXO Jorv (DE)";
+inline constexpr std::string_view kVersion = "1.2.1.2";
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitParameterError = 2;
+inline constexpr int kExitHelp = 9999;
+
+// Longest InFile and DestPath accepted.
+inline constexpr size_t kMaxPathLength = 255;
+
+enum : uint8_t {
+  kExportModeIdea = 0,
+  kExportModeInsika = 1,
+};
+enum : uint8_t {
+  kSourceKindAsciiInterface = 0,
+  kSourceKindExchangeFile = 1,
+  kSourceKindNativeExport = 2,
+};
+inline constexpr std::array<std::string_view, 2> kExportModeNames = {"IDEA", "INSIKA"};
+inline constexpr std::array<std::string_view, 3> kSourceKindNames = {
+    "ASCII interface", "Exchangefile", "Native export"};
+
+struct tJorvexSettings {
+  bool WriteLog = false;          // /L
+  bool WriteJournalView = false;  // /V
+  bool Quiet = false;             // /Q
+  bool NoProgress = false;        // /INT
+  uint8_t SourceKind = kSourceKindNativeExport;  // /S=n
+  uint8_t ExportMode = kExportModeIdea;          // /IDEA, /INSIKA
+  bool ColumnHeaders = false;                    // /CH=ON
+  std::string InFile;    // full path of the journal file
+  std::string DestPath;  // destination as given, or the folder of InFile
+};
+
+// The settings in force for this process.
+extern tJorvexSettings Settings;
+
+// Writes text and a line end to the console unless Quiet is set.
+void ConsoleLine(std::string_view text);
+// Writes a carriage return and text without line end, so that successive
+// progress texts overwrite one console line; silent with Quiet or NoProgress.
+void ConsoleProgress(std::string_view text);
+// Writes "Jorvex: " + message + " (" + code + ")" whatever Quiet says (not
+// when code is 0) and ends the program with exit code code. It does so by
+// raising tProcessExit, which JorvexMain turns into its result: it must only
+// be called below JorvexMain, and nothing may swallow that exception.
+[[noreturn]] void FatalExit(std::string_view message, int code);
+
+// The request to end the program raised by FatalExit. Deliberately outside
+// the EKvRoot family (and std::exception), so that the conversion run's catch
+// of every failure lets it pass.
+class tProcessExit final : public tKvClass {
+ public:
+  explicit tProcessExit(int code) : code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// The conversion run, called once the settings, InFile and DestPath are
+// fixed. dateTimeStamp is the /DT switch: whether an INSIKA file name gets
+// the date-time stamp. Returns the process exit code.
+int RunConversion(bool dateTimeStamp);
+
+// The whole program for the given command-line arguments (without the
+// program name): resets the settings, runs the start-up sequence and then
+// conversionRun (tests pass their own), and returns the process exit code
+// (0, 2 or 9999).
+using tConversionRun = std::function<int(bool dateTimeStamp)>;
+int JorvexMain(std::vector<std::string> arguments, const tConversionRun& conversionRun = RunConversion);

@@ -1,0 +1,114 @@
+#include "app/Comline.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Paths.h"
+#include "platform/TempDir.h"
+
+namespace {
+
+using testing_support::CurrentDirGuard;
+using testing_support::TempDir;
+using Params = std::vector<std::string>;
+
+// Every test runs in a fresh current folder, so that no stray CMDLINE.CFG
+// takes part.
+class ComlineTest : public testing::Test {
+ protected:
+  ComlineTest() : cwd_(dir_.Path()) {}
+  ~ComlineTest() override { ComlineSetArguments({}); }
+
+  static Params List() {
+    Params list;
+    for (int i = 1; i <= ComlineParamCount(); ++i) list.push_back(ComlineParam(i));
+    return list;
+  }
+
+  TempDir dir_;
+  CurrentDirGuard cwd_;
+};
+
+TEST_F(ComlineTest, ArgumentsAndTheIndexRange) {
+  ComlineSetArguments({"in.txt", "out dir", "/L"});
+  EXPECT_EQ(List(), (Params{"in.txt", "out dir", "/L"}));
+  EXPECT_EQ(ComlineParam(4), "");
+  EXPECT_EQ(ComlineParam(-1), "");
+  EXPECT_EQ(ComlineParam(0), platform::ExecutablePath());
+}
+
+TEST_F(ComlineTest, ConfigFileComesFirstAndIsFiltered) {
+  dir_.Write("CMDLINE.CFG",
+             "/L\r\n"
+             "; a comment\r\n"
+             "\r\n"
+             "   \r\n"
+             "/Dummy stays out\r\n"
+             "/heapdebug=1\r\n"
+             "  leading blanks stay\r\n"
+             "two words\r\n"
+             "x;y");
+  ComlineSetArguments({"in.txt", "/HEAPDEBUG", "/dummyX", ";arg", " "});
+  EXPECT_EQ(List(), (Params{"/L", "  leading blanks stay", "two words", "x;y", "in.txt"}));
+}
+
+TEST_F(ComlineTest, ResponseFilesAreExpandedInPlace) {
+  dir_.Write("opts.txt", "/V\r\nout\r\n@@nested.txt\r\n");
+  dir_.Write("sub.txt", "/Q");
+  std::filesystem::create_directory(dir_.Path("sub"));
+  ComlineSetArguments({"in.txt", "@@opts.txt", "@@missing.txt", "@@" + dir_.Path("sub.txt"), "@@sub", "/X"});
+  // Lines of a response file are not expanded again; missing files and
+  // folders are skipped.
+  EXPECT_EQ(List(), (Params{"in.txt", "/V", "out", "@@nested.txt", "/Q", "/X"}));
+}
+
+TEST_F(ComlineTest, LoadedOnFirstUseAndCappedAt100) {
+  std::string config;
+  for (int i = 0; i < 60; ++i) config += "cfg" + std::to_string(i) + "\r\n";
+  dir_.Write("CMDLINE.CFG", config);  // written before the first use: it counts
+  Params args;
+  for (int i = 0; i < 60; ++i) args.push_back("arg" + std::to_string(i));
+  ComlineSetArguments(args);
+  ASSERT_EQ(ComlineParamCount(), kComlineMaxParams);
+  EXPECT_EQ(ComlineParam(1), "cfg0");
+  EXPECT_EQ(ComlineParam(61), "arg0");
+  EXPECT_EQ(ComlineParam(100), "arg39");
+
+  dir_.Write("CMDLINE.CFG", "");  // loaded once: later changes do not count
+  EXPECT_EQ(ComlineParamCount(), kComlineMaxParams);
+}
+
+TEST_F(ComlineTest, Matching) {
+  const struct {
+    Params params;
+    const char* name;
+    bool matched;
+    const char* value;
+    Params left;
+  } cases[] = {
+      {{"/L"}, "/L", true, "", {}},
+      {{"/l"}, "/L", true, "", {}},
+      {{"/L=x"}, "/l", true, "x", {}},
+      {{"/L:x=y"}, "/L", true, "x=y", {}},
+      {{"/L="}, "/L", true, "", {}},
+      {{"/LOG"}, "/L", false, "", {"/LOG"}},
+      {{"/"}, "/L", false, "", {"/"}},
+      {{"-L"}, "/L", false, "", {"-L"}},
+      {{"a", "/CH=ON", "b", "/ch:Off", "c"}, "/CH", true, "Off", {"a", "b", "c"}},
+      {{"/CH=x", "/CH"}, "/ch", true, "", {}},  // the last match gives the value
+      {{"/INT", "/INSIKA"}, "/INSIKA", true, "", {"/INT"}},
+      {{"/S=\xE4"}, "/s", true, "\xE4", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.params) + " " + c.name);
+    ComlineSetArguments(c.params);
+    std::string value = "stale";
+    EXPECT_EQ(ComlineOption(c.name, value), c.matched);
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(List(), c.left);
+    ComlineSetArguments(c.params);
+    EXPECT_EQ(ComlineSwitch(c.name), c.matched);
+    EXPECT_EQ(List(), c.left);
+  }
+}
+
+}  // namespace
