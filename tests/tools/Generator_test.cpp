@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "gen/AsciiWriter.h"
+#include "gen/GenBinary.h"
+#include "gen/NativeWriter.h"
+#include "gen/Shop.h"
+#include "tools/JournalDecoders.h"
+
+namespace jgen {
+namespace {
+
+// Feeds one journal to two sinks; the size that steers the journal is the first one's.
+class TeeSink final : public JournalSink {
+ public:
+  TeeSink(JournalSink* a, JournalSink* b) : a_(*a), b_(*b) {}
+  void BeginBlock(const BlockHeader& h) override { a_.BeginBlock(h), b_.BeginBlock(h); }
+  void BeginEntry(const EntryInfo& e) override { a_.BeginEntry(e), b_.BeginEntry(e); }
+  void Record(int32_t t, int l) override { a_.Record(t, l), b_.Record(t, l); }
+  void Field(int32_t id, int l, const Value& v) override { a_.Field(id, l, v), b_.Field(id, l, v); }
+  void EndEntry() override { a_.EndEntry(), b_.EndEntry(); }
+  void EndBlock() override { a_.EndBlock(), b_.EndBlock(); }
+  void Comment(std::string_view t) override { a_.Comment(t), b_.Comment(t); }
+  uint64_t OutputSize() const override { return a_.OutputSize(); }
+
+ private:
+  JournalSink& a_;
+  JournalSink& b_;
+};
+
+struct Pair {
+  std::string Native, Ascii;
+};
+
+Pair Generate(const std::function<void(JournalSink*)>& write, int streamVersion = 2) {
+  StringOut native, ascii;
+  NativeWriter n(&native);
+  AsciiWriter a(&ascii, streamVersion);
+  TeeSink tee(&n, &a);
+  write(&tee);
+  return {native.Text(), ascii.Text()};
+}
+
+std::string GenerateOne(bool native, const std::function<void(JournalSink*)>& write) {
+  StringOut out;
+  if (native) {
+    NativeWriter w(&out);
+    write(&w);
+  } else {
+    AsciiWriter w(&out, 2);
+    write(&w);
+  }
+  return out.Text();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string s;
+  char buf[4];
+  for (const char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X ", static_cast<uint8_t>(c));
+    s += buf;
+  }
+  return s;
+}
+
+void ExpectSameEvents(const std::vector<std::string>& native,
+                      const std::vector<std::string>& ascii, const std::string& what) {
+  const size_t n = std::min(native.size(), ascii.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (native[i] != ascii[i]) {
+      ADD_FAILURE() << what << ": event " << i << " differs\n  native: " << native[i]
+                    << "\n  ascii:  " << ascii[i] << "\n  after:  " << (i ? native[i - 1] : "");
+      return;
+    }
+  }
+  EXPECT_EQ(native.size(), ascii.size()) << what;
+}
+
+TEST(GenBinaryTest, ElementsAndFramingUseTheShortestForm) {
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> put;
+    std::string expected;
+  };
+  const auto b = [](std::initializer_list<int> v) {
+    std::string s;
+    for (const int x : v) s += static_cast<char>(x);
+    return s;
+  };
+  const Case cases[] = {
+      {"int 0", [](std::string& o) { PutInt(o, 0); }, b({1})},
+      {"int 16", [](std::string& o) { PutInt(o, 16); }, b({17})},
+      {"int 17", [](std::string& o) { PutInt(o, 17); }, b({18, 0x11})},
+      {"int 256", [](std::string& o) { PutInt(o, 256); }, b({19, 0, 1})},
+      {"int 1252", [](std::string& o) { PutInt(o, 1252); }, b({19, 0xE4, 0x04})},
+      {"int 65536", [](std::string& o) { PutInt(o, 65536); }, b({21, 0, 0, 1, 0})},
+      {"int -1", [](std::string& o) { PutInt(o, -1); }, b({21, 0xFF, 0xFF, 0xFF, 0xFF})},
+      {"bcd 0", [](std::string& o) { PutBcd(o, {0, 2}); }, b({22})},
+      {"bcd 1.5", [](std::string& o) { PutBcd(o, {15, 1}); }, b({23, 0x40, 0x15})},
+      {"bcd 12.50", [](std::string& o) { PutBcd(o, {1250, 2}); }, b({24, 0x41, 0x50, 0x12})},
+      {"bcd -0.05", [](std::string& o) { PutBcd(o, {-5, 2}); }, b({23, 0x80 | 62, 0x50})},
+      {"bcd 100", [](std::string& o) { PutBcd(o, {100, 0}); }, b({23, 66, 0x10})},
+      {"bcdfix 1234", [](std::string& o) { PutBcdFix(o, "1234"); }, b({34, 0x12, 0x34})},
+      {"bcdfix 101", [](std::string& o) { PutBcdFix(o, "101"); }, b({34, 0x01, 0x01})},
+      {"bcdfix 0", [](std::string& o) { PutBcdFix(o, "0"); }, b({32})},
+      {"bcdfix 12/3", [](std::string& o) { PutBcdFix(o, "12/3"); }, b({34, 0x12, 0xF3})},
+      {"text AB", [](std::string& o) { PutText(o, "AB"); }, b({55, 2, 'A', 'B'})},
+      {"text empty", [](std::string& o) { PutText(o, ""); }, b({54})},
+      {"text 300", [](std::string& o) { PutText(o, std::string(300, 'x')); },
+       b({56, 0x2C, 0x01}) + std::string(300, 'x')},
+      {"time 1.1.1980", [](std::string& o) { PutTime(o, MakeDateTime(1980, 1, 1)); },
+       b({59, 0x00, 0xA6, 0xCE, 0x12})},
+      {"time 0", [](std::string& o) { PutTime(o, 0); }, b({58})},
+      {"binary empty", [](std::string& o) { PutBinary(o, ""); }, b({113})},
+      {"binary 2", [](std::string& o) { PutBinary(o, "\x01\x02"); }, b({114, 2, 1, 2})},
+      {"multi 1,2,3",
+       [](std::string& o) {
+         PutMulti(o), PutInt(o, 1), PutMulti(o), PutInt(o, 2), PutInt(o, 3);
+       },
+       b({103, 2, 103, 3, 4})},
+      {"item 0", [](std::string& o) { PutItem(o, 0); }, b({116})},
+      {"item 9", [](std::string& o) { PutItem(o, 9); }, b({125})},
+      {"item 50", [](std::string& o) { PutItem(o, 50); }, b({133, 50})},
+      {"item 1050", [](std::string& o) { PutItem(o, 1050); }, b({134, 26, 4})},
+      {"item 3, no value", [](std::string& o) { PutItemNoValue(o, 3); }, b({140})},
+      {"field 2", [](std::string& o) { PutSubItem(o, 2); }, b({160})},
+      {"field 101", [](std::string& o) { PutSubItem(o, 101); }, b({175, 101})},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    c.put(out);
+    EXPECT_EQ(Hex(out), Hex(c.expected)) << c.name;
+  }
+}
+
+TEST(GenJournalTest, DateTimesCountFromDayOne1980) {
+  EXPECT_EQ(MakeDateTime(1980, 1, 1), 86400);
+  EXPECT_EQ(MakeDateTime(1980, 1, 2, 1, 0, 0), 2 * 86400 + 3600);
+  const DateTime dt = MakeDateTime(2024, 2, 29, 23, 59, 58);
+  const CivilTime t = SplitDateTime(dt);
+  EXPECT_EQ((std::vector<int>{t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second}),
+            (std::vector<int>{2024, 2, 29, 23, 59, 58}));
+  EXPECT_EQ(MakeDateTime(2038, 1, 19, 3, 14, 7), kLastDateTime);
+}
+
+TEST(NativeWriterTest, ValueTexts) {
+  const std::pair<std::string, std::string> quoted[] = {
+      {"Kaffee", "\"Kaffee\""},
+      {"", "\"\""},
+      {"It's \"ok\"", "\"It's \"\"ok\"\"\""},
+      {"Br\xF6tchen", "\"Br\"#246\"tchen\""},
+      {"\xF6", "#246"},
+      {"a//b", "\"a/\"#47\"b\""},  // "//" would start a comment
+      {"x;(y)", "\"x;(y)\""},
+  };
+  for (const auto& [text, expected] : quoted) {
+    std::string s;
+    NativeWriter::AppendQuoted(s, text);
+    EXPECT_EQ(s, expected) << text;
+  }
+  const std::pair<Decimal, std::string> decimals[] = {
+      {{-1250, 2}, "-12.50"}, {{5, 2}, "0.05"}, {{2, 0}, "2"}, {{235, 3}, "0.235"}, {{0, 2}, "0.00"}};
+  for (const auto& [d, expected] : decimals) {
+    std::string s;
+    NativeWriter::AppendDecimal(s, d);
+    EXPECT_EQ(s, expected) << d.Mantissa << "/" << d.Scale;
+  }
+  std::string s;
+  NativeWriter::AppendDateTime(s, MakeDateTime(2024, 1, 2, 7, 42, 10));
+  EXPECT_EQ(s, "02.01.2024/07:42:10");
+}
+
+TEST(NativeWriterTest, BracketsFollowTheLevelAndFieldsReturnToOuterRecords) {
+  StringOut out;
+  NativeWriter w(&out);
+  w.BeginEntry({});
+  w.Record(2, 1);
+  w.Record(1, 2);
+  w.Record(2, 3);
+  w.Field(1, 3, Value::Int(7));
+  w.Field(3, 2, Value::Int(1001));
+  w.Record(5, 2);
+  w.EndEntry();
+  EXPECT_EQ(out.Text(),
+            "Jnl: Type=1; Ver=2; VerMin=0; CP=1252\r\n"
+            " (Cmd: R=2\r\n"
+            "   (Cmd: R=1\r\n"
+            "     (Cmd: R=2\r\n"
+            "      Fld: 1=INT: 7;\r\n"
+            "   )Fld: 3=INT: 1001;\r\n"
+            "    Cmd: R=5\r\n"
+            "))EoE\r\n");
+}
+
+TEST(GeneratorTest, SampleFilesAreUpToDate) {
+  const std::string dir = std::string(JORVEX_SOURCE_DIR) + "/examples/";
+  const std::string native = GenerateOne(true, WriteSample);
+  const std::string ascii = GenerateOne(false, WriteSample);
+  EXPECT_TRUE(native == ReadFile(dir + "sample-native.txt"))
+      << "regenerate: jorvex-gen --form native --sample --out examples/sample-native.txt";
+  EXPECT_TRUE(ascii == ReadFile(dir + "sample-ascii.txt"))
+      << "regenerate: jorvex-gen --form ascii --sample --out examples/sample-ascii.txt";
+}
+
+TEST(GeneratorTest, SampleHoldsEveryKindOfContent) {
+  const Pair p = Generate(WriteSample);
+  int links = 0;
+  const std::vector<std::string> events = jgen_test::DecodeAscii(p.Ascii, &links);
+  const auto count = [&](const std::string& e) { return std::count(events.begin(), events.end(), e); };
+  EXPECT_EQ(count("Ver 1=1"), 3) << "blocks";
+  EXPECT_EQ(count("Rec 3@1"), 3) << "registration starts";
+  EXPECT_EQ(count("Rec 4@1"), 3) << "registration ends";
+  EXPECT_EQ(count("Rec 2@1"), 6) << "receipts";
+  EXPECT_EQ(count("Rec 1@1"), 1) << "invoice";
+  EXPECT_EQ(count("Rec 6@1"), 1) << "table receipt";
+  EXPECT_EQ(count("Rec 11@1"), 1) << "paid in";
+  EXPECT_EQ(count("Rec 18@1"), 1) << "drawer opening";
+  EXPECT_EQ(count("Rec 14@1"), 1) << "article rename";
+  EXPECT_GE(count("Rec 5@3"), 3) << "linked articles";
+  EXPECT_EQ(count("Fld 2=S:Rabatt 10%"), 1) << "discount";
+  EXPECT_GE(count("Rec 8@3"), 3) << "modifiers";
+  EXPECT_GE(count("Rec 4@3"), 1) << "foreign currency";
+  EXPECT_GT(links, 10) << "back links in the binary stream";
+}
+
+TEST(GeneratorTest, BothFormsCarryTheSameEvents) {
+  struct Case {
+    std::string name;
+    std::function<void(JournalSink*)> write;
+    int stream;
+  };
+  const Case cases[] = {
+      {"sample", WriteSample, 2},
+      {"sample, stream 1", WriteSample, 1},
+      {"random seed 1", [](JournalSink* s) { WriteRandom(s, 1, 1 << 20); }, 2},
+      {"random seed 7", [](JournalSink* s) { WriteRandom(s, 7, 1 << 20); }, 2},
+      {"random seed 3, stream 1", [](JournalSink* s) { WriteRandom(s, 3, 1 << 20); }, 1},
+  };
+  for (const Case& c : cases) {
+    const Pair p = Generate(c.write, c.stream);
+    const std::vector<std::string> native = jgen_test::DecodeNative(p.Native);
+    const std::vector<std::string> ascii = jgen_test::DecodeAscii(p.Ascii);
+    EXPECT_GT(native.size(), 100u) << c.name;
+    ExpectSameEvents(native, ascii, c.name);
+  }
+}
+
+TEST(GeneratorTest, RandomJournalsAreDeterministicAndReachTheirSize) {
+  for (const bool native : {true, false}) {
+    const auto write = [](uint64_t seed) {
+      return [seed](JournalSink* s) { WriteRandom(s, seed, 1 << 20); };
+    };
+    const std::string a = GenerateOne(native, write(5));
+    const std::string b = GenerateOne(native, write(5));
+    const std::string c = GenerateOne(native, write(6));
+    EXPECT_TRUE(a == b) << "native " << native;
+    EXPECT_FALSE(a == c) << "native " << native;
+    EXPECT_GE(a.size(), 1u << 20) << "native " << native;
+    EXPECT_LT(a.size(), (1u << 20) + (64u << 10)) << "native " << native;
+    // Ends with a complete day: the last entry is a registration end.
+    const std::vector<std::string> events =
+        native ? jgen_test::DecodeNative(a) : jgen_test::DecodeAscii(a);
+    const auto last = std::find(events.rbegin(), events.rend(), "Rec 4@1");
+    EXPECT_TRUE(last != events.rend() &&
+                std::find(events.rbegin(), last, std::string("Jnl 1,2,0,1252")) == last)
+        << "native " << native;
+  }
+}
+
+}  // namespace
+}  // namespace jgen

@@ -1,0 +1,105 @@
+// jorvex-gen: writes synthetic fiscal journals in either input form of jorvex.
+//
+//   jorvex-gen --form native|ascii --size-mb N [--seed S] [--stream 1|2] --out FILE
+//   jorvex-gen --form native|ascii --sample [--stream 1|2] --out FILE
+//
+// The same seed gives the same journal; both forms of one seed carry the same
+// events (the larger form stops earlier in the journal). The journal ends with
+// a complete business day once the file has reached N MB (1 MB = 1048576 bytes).
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "gen/AsciiWriter.h"
+#include "gen/GenOutput.h"
+#include "gen/NativeWriter.h"
+#include "gen/Shop.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: jorvex-gen --form native|ascii (--size-mb N [--seed S] | --sample)\n"
+    "                  [--stream 1|2] --out FILE\n"
+    "  --form      native export text or ASCII interface file\n"
+    "  --size-mb   size to reach in MB (1048576 bytes); the last day is completed\n"
+    "  --seed      seed of the random journal (default 1)\n"
+    "  --sample    the small fixed sample journal instead of a random one\n"
+    "  --stream    binary stream version inside an ASCII interface file (default 2)\n"
+    "  --out       output file\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "jorvex-gen: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+bool ParseNumber(std::string_view text, uint64_t& value) {
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+  return res.ec == std::errc() && res.ptr == text.data() + text.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string form, out;
+  uint64_t sizeMb = 0, seed = 1, stream = 2;
+  bool haveSize = false, sample = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const auto next = [&](std::string_view& value) {
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+      return true;
+    };
+    std::string_view value;
+    if (arg == "--sample") {
+      sample = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--form" && next(value)) {
+      form = value;
+    } else if (arg == "--out" && next(value)) {
+      out = value;
+    } else if (arg == "--size-mb" && next(value)) {
+      if (!ParseNumber(value, sizeMb) || sizeMb > (uint64_t{1} << 24)) {
+        return Fail("invalid size: " + std::string(value));
+      }
+      haveSize = true;
+    } else if (arg == "--seed" && next(value)) {
+      if (!ParseNumber(value, seed)) return Fail("invalid seed: " + std::string(value));
+    } else if (arg == "--stream" && next(value)) {
+      if (!ParseNumber(value, stream) || (stream != 1 && stream != 2)) {
+        return Fail("invalid stream version: " + std::string(value));
+      }
+    } else {
+      return Fail("unknown or incomplete argument: " + std::string(arg));
+    }
+  }
+  if (form != "native" && form != "ascii") return Fail("--form must be native or ascii");
+  if (out.empty()) return Fail("--out is missing");
+  if (sample == haveSize) return Fail("give either --size-mb or --sample");
+
+  try {
+    jgen::FileOut file(out);
+    std::unique_ptr<jgen::JournalSink> sink;
+    if (form == "native") {
+      sink = std::make_unique<jgen::NativeWriter>(&file);
+    } else {
+      sink = std::make_unique<jgen::AsciiWriter>(&file, static_cast<int>(stream));
+    }
+    if (sample) {
+      jgen::WriteSample(sink.get());
+    } else {
+      jgen::WriteRandom(sink.get(), seed, sizeMb << 20);
+    }
+    file.Close();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "jorvex-gen: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
