@@ -565,21 +565,17 @@ bool FiscStorePaymentField(tFiscPaymentRec& rec, int32_t kind, tFiscPath path,
   const tFiscPath sub = Below(path);
   switch (path[0]) {
     case 1:
-      if (sub.size() != 1) return false;
-      rec.Kind = kind;
-      switch (sub[0]) {
-        case 1:
-          rec.Media.MediaNo = FiscInteger(element);
-          return true;
-        case 2:
-          StoreText(rec.Media.MediaName, element);
-          return true;
-        case 3:
-          StoreText(rec.Media.MediaText, element);
-          return true;
-        default:
-          return false;
+      if (Is(sub, 1)) {
+        rec.Media.MediaNo = FiscInteger(element);
+      } else if (Is(sub, 2)) {
+        StoreText(rec.Media.MediaName, element);
+      } else if (Is(sub, 3)) {
+        StoreText(rec.Media.MediaText, element);
+      } else {
+        return false;
       }
+      rec.Kind = kind;
+      return true;
     case 2:
       if (!sub.empty()) return false;
       rec.Amount = Decimal(element);
