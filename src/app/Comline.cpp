@@ -38,7 +38,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 bool IsBlankText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
 
 void Add(std::vector<std::string>& params, std::string_view text) {

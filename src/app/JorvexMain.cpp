@@ -38,12 +38,14 @@ constexpr std::string_view kHelpLastLine = "              by current date and ti
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return UpperAscii(x) == UpperAscii(y);
+         });
 }
 
 bool IsBlankText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
 
 // A switch given with a "/" or, failing that, with a "-".
@@ -52,7 +54,8 @@ bool Switch(std::string_view name) {
 }
 
 bool Option(std::string_view name, std::string& value) {
-  return ComlineOption("/" + std::string(name), value) || ComlineOption("-" + std::string(name), value);
+  return ComlineOption("/" + std::string(name), value) ||
+         ComlineOption("-" + std::string(name), value);
 }
 
 // The number in text: the whole text as a decimal integer or, when it is
@@ -113,7 +116,8 @@ int StartUp(const tConversionRun& conversionRun) {
   if (Settings.InFile.size() > kMaxPathLength || Settings.DestPath.size() > kMaxPathLength) {
     FatalExit("!! Error: parameter", kExitParameterError);
   }
-  if (IsBlankText(Settings.DestPath)) Settings.DestPath = platform::ExtractFilePath(Settings.InFile);
+  if (IsBlankText(Settings.DestPath))
+    Settings.DestPath = platform::ExtractFilePath(Settings.InFile);
 
   return conversionRun(dateTimeStamp);
 }
@@ -154,4 +158,5 @@ int JorvexMain(std::vector<std::string> arguments, const tConversionRun& convers
   }
 }
 
+// The conversion run is not there yet: the program ends once the paths are known.
 int RunConversion(bool /*dateTimeStamp*/) { return kExitOk; }

@@ -39,15 +39,15 @@ inline constexpr std::array<std::string_view, 3> kSourceKindNames = {
     "ASCII interface", "Exchangefile", "Native export"};
 
 struct tJorvexSettings {
-  bool WriteLog = false;          // /L
-  bool WriteJournalView = false;  // /V
-  bool Quiet = false;             // /Q
-  bool NoProgress = false;        // /INT
+  bool WriteLog = false;                         // /L
+  bool WriteJournalView = false;                 // /V
+  bool Quiet = false;                            // /Q
+  bool NoProgress = false;                       // /INT
   uint8_t SourceKind = kSourceKindNativeExport;  // /S=n
   uint8_t ExportMode = kExportModeIdea;          // /IDEA, /INSIKA
   bool ColumnHeaders = false;                    // /CH=ON
-  std::string InFile;    // full path of the journal file
-  std::string DestPath;  // destination as given, or the folder of InFile
+  std::string InFile;                            // full path of the journal file
+  std::string DestPath;                          // destination as given, or the folder of InFile
 };
 
 // The settings in force for this process.
@@ -65,8 +65,8 @@ void ConsoleProgress(std::string_view text);
 [[noreturn]] void FatalExit(std::string_view message, int code);
 
 // The request to end the program raised by FatalExit. Deliberately outside
-// the EKvRoot family (and std::exception), so that the conversion run's catch
-// of every failure lets it pass.
+// the EKvRoot family and std::exception, so that a catch of every failure
+// (catch std::exception, never "...") lets it pass.
 class tProcessExit final : public tKvClass {
  public:
   explicit tProcessExit(int code) : code_(code) {}
@@ -86,4 +86,5 @@ int RunConversion(bool dateTimeStamp);
 // conversionRun (tests pass their own), and returns the process exit code
 // (0, 2 or 9999).
 using tConversionRun = std::function<int(bool dateTimeStamp)>;
-int JorvexMain(std::vector<std::string> arguments, const tConversionRun& conversionRun = RunConversion);
+int JorvexMain(std::vector<std::string> arguments,
+               const tConversionRun& conversionRun = RunConversion);

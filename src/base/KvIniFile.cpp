@@ -122,7 +122,8 @@ bool tKvIniFile::ValueExists(std::string_view section, std::string_view key) con
   return Find(section, key).key_line != npos;
 }
 
-void tKvIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+void tKvIniFile::WriteString(std::string_view section, std::string_view key,
+                             std::string_view value) {
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
   if (HasLineBreak(section) || sectionName.find(']') != npos || HasLineBreak(key) ||

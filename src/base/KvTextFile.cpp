@@ -18,9 +18,12 @@ constexpr size_t kWriteBufferSize = size_t{64} << 10;
 
 const char* ModeName(int mode) {
   switch (mode) {
-    case tKvTextFileDos::kModeReset: return "Reset";
-    case tKvTextFileDos::kModeRewrite: return "Rewrite";
-    default: return "AppendRewrite";
+    case tKvTextFileDos::kModeReset:
+      return "Reset";
+    case tKvTextFileDos::kModeRewrite:
+      return "Rewrite";
+    default:
+      return "AppendRewrite";
   }
 }
 
@@ -31,15 +34,21 @@ const char* ModeName(int mode) {
 }  // namespace
 
 void tKvTextFile::ReadLineChecked(std::string& text) {
-  if (int32_t code = ReadLine(text); code != 0) [[unlikely]] RaiseIo(this, code, "Read error");
+  if (int32_t code = ReadLine(text); code != 0) [[unlikely]] {
+    RaiseIo(this, code, "Read error");
+  }
 }
 
 void tKvTextFile::WriteLineChecked(std::string_view text) {
-  if (int32_t code = WriteLine(text); code != 0) [[unlikely]] RaiseIo(this, code, "Write error");
+  if (int32_t code = WriteLine(text); code != 0) [[unlikely]] {
+    RaiseIo(this, code, "Write error");
+  }
 }
 
 void tKvTextFile::WriteLineCodeChecked(std::string_view text) {
-  if (int32_t code = WriteLine(text); code != 0) [[unlikely]] RaiseIo(this, code, "");
+  if (int32_t code = WriteLine(text); code != 0) [[unlikely]] {
+    RaiseIo(this, code, "");
+  }
 }
 
 tKvTextFileDos::tKvTextFileDos(std::string fileName, int mode, size_t maxLineLength)

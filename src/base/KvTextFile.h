@@ -112,7 +112,7 @@ class tKvTextFileDos final : public tKvTextFile {
   // Reading: unread bytes are buffer_[begin_, end_). Writing: buffer_[0, end_).
   size_t begin_ = 0;
   size_t end_ = 0;
-  int64_t file_offset_ = 0;   // bytes read from or written to the file
+  int64_t file_offset_ = 0;    // bytes read from or written to the file
   int32_t pending_error_ = 0;  // a read failure seen by Eof, reported by the next read
   bool at_end_ = false;        // the file returned its end
   bool is_open_ = false;

@@ -28,9 +28,15 @@ int File::Open(const std::string& name, OpenMode mode) {
   Close();
   int flags = O_CLOEXEC;
   switch (mode) {
-    case OpenMode::kRead: flags |= O_RDONLY; break;
-    case OpenMode::kRewrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case OpenMode::kAppend: flags |= O_WRONLY | O_APPEND; break;
+    case OpenMode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::kRewrite:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case OpenMode::kAppend:
+      flags |= O_WRONLY | O_APPEND;
+      break;
   }
   int fd;
   do {

@@ -14,9 +14,9 @@ namespace platform {
 class File {
  public:
   enum class OpenMode {
-    kRead,       //!< existing file, reading from its start; a folder is refused (EISDIR)
-    kRewrite,    //!< create the file empty, replacing an existing one
-    kAppend,     //!< existing file, writes go to its end; a missing one gives ENOENT
+    kRead,     //!< existing file, reading from its start; a folder is refused (EISDIR)
+    kRewrite,  //!< create the file empty, replacing an existing one
+    kAppend,   //!< existing file, writes go to its end; a missing one gives ENOENT
   };
 
   File() = default;

@@ -55,7 +55,8 @@ TEST_F(ComlineTest, ResponseFilesAreExpandedInPlace) {
   dir_.Write("opts.txt", "/V\r\nout\r\n@@nested.txt\r\n");
   dir_.Write("sub.txt", "/Q");
   std::filesystem::create_directory(dir_.Path("sub"));
-  ComlineSetArguments({"in.txt", "@@opts.txt", "@@missing.txt", "@@" + dir_.Path("sub.txt"), "@@sub", "/X"});
+  ComlineSetArguments(
+      {"in.txt", "@@opts.txt", "@@missing.txt", "@@" + dir_.Path("sub.txt"), "@@sub", "/X"});
   // Lines of a response file are not expanded again; missing files and
   // folders are skipped.
   EXPECT_EQ(List(), (Params{"in.txt", "/V", "out", "@@nested.txt", "/Q", "/X"}));

@@ -74,7 +74,8 @@ TEST_F(JorvexMainTest, NoParametersShowTheHelp) {
 }
 
 TEST_F(JorvexMainTest, HelpSwitchWinsOverEverythingElse) {
-  for (const Args& args : {Args{"/?"}, Args{"-?"}, Args{"in.txt", "/Q", "/?"}, Args{"a", "b", "c", "d", "-?"}}) {
+  for (const Args& args :
+       {Args{"/?"}, Args{"-?"}, Args{"in.txt", "/Q", "/?"}, Args{"a", "b", "c", "d", "-?"}}) {
     SCOPED_TRACE(testing::PrintToString(args));
     EXPECT_EQ(Run(args), 9999);
     EXPECT_EQ(console_, std::string(kBanner) + kHelp);  // /Q is not yet evaluated
@@ -131,7 +132,8 @@ TEST_F(JorvexMainTest, SwitchesAndOptions) {
       {{"in", "/CH=ON"}, false, false, false, false, 0, true, true, ""},
       {{"in", "/CH"}, false, false, false, false, 0, false, true, ""},
       {{"in", "/CH=OFF"}, false, false, false, false, 0, false, true, ""},
-      {{"in", "/L", "-L"}, true, false, false, false, 0, false, true, "-L"},  // "-" only when "/" failed
+      {{"in", "/L", "-L"}, true, false, false, false, 0, false, true, "-L"},  // "-" only when "/"
+                                                                              // failed
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -153,10 +155,13 @@ TEST_F(JorvexMainTest, SourceKindNumber) {
     const char* option;
     int kind;
   } cases[] = {
-      {"/S=1", 0},  {"/S=2", 1},  {"/S=3", 2},   {"-s:1", 0},    {"/S=3x", 2}, {"/S=1x", 0},
-      {"/S=2.5", 1}, {"/S=+1", 0}, {"/S=01", 0},  {"/S=x", 2},    {"/S=7", 2},  {"/S=0", 2},
-      {"/S=-1", 2}, {"/S=", 2},   {"/S", 2},     {"/S= 1", 2},   {"/S=-", 2},
-      {"/S=99999999999999999999999", 2}, {"/S=1\xE4", 0},
+      {"/S=1", 0},     {"/S=2", 1},  {"/S=3", 2},
+      {"-s:1", 0},     {"/S=3x", 2}, {"/S=1x", 0},
+      {"/S=2.5", 1},   {"/S=+1", 0}, {"/S=01", 0},
+      {"/S=x", 2},     {"/S=7", 2},  {"/S=0", 2},
+      {"/S=-1", 2},    {"/S=", 2},   {"/S", 2},
+      {"/S= 1", 2},    {"/S=-", 2},  {"/S=99999999999999999999999", 2},
+      {"/S=1\xE4", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);

@@ -52,9 +52,12 @@ TEST(KvErrors, IoMessageCarriesTheCode) {
 TEST(KvErrors, FamilyIsCaughtThroughItsRoot) {
   auto raise = [](int which) {
     switch (which) {
-      case 0: throw EKvParam(nullptr, "p");
-      case 1: throw EKvMisc(nullptr, "m");
-      default: throw EKvIo(nullptr, 1, "i");
+      case 0:
+        throw EKvParam(nullptr, "p");
+      case 1:
+        throw EKvMisc(nullptr, "m");
+      default:
+        throw EKvIo(nullptr, 1, "i");
     }
   };
   for (int which = 0; which < 3; ++which) {

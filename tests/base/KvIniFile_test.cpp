@@ -59,7 +59,8 @@ TEST(KvIniFile, ReadsLikeTheProfileFunctions) {
       {"", "DTD", "<default>"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected) << c.section << "/" << c.key;
+    EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected)
+        << c.section << "/" << c.key;
   }
   EXPECT_TRUE(ini.SectionExists("kvd"));
   EXPECT_FALSE(ini.SectionExists("none"));
@@ -109,7 +110,7 @@ TEST(KvIniFile, WritingKeepsEverythingElse) {
             "[Other]\r\n"
             "k=v");
   tKvIniFile ini(dir.Path("a.ini"));
-  ini.WriteString("GENERAL", "DTD", "new");       // existing key, other spelling
+  ini.WriteString("GENERAL", "DTD", "new");        // existing key, other spelling
   ini.WriteString("general", "SuppName", "Shop");  // new key in an existing section
   ini.WriteString("KVD", "Path", "/p/");           // new section
   EXPECT_EQ(dir.Read("a.ini"),

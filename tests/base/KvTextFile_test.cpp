@@ -18,7 +18,8 @@ using testing_support::TempDir;
 
 // Reads the whole file line by line; a failing read ends the list with
 // "<error N>".
-std::vector<std::string> ReadLines(const std::string& path, size_t maxLine = tKvTextFileDos::kDefaultMaxLineLength) {
+std::vector<std::string> ReadLines(const std::string& path,
+                                   size_t maxLine = tKvTextFileDos::kDefaultMaxLineLength) {
   tKvTextFileDos file(path, tKvTextFileDos::kModeReset, maxLine);
   std::vector<std::string> lines;
   std::string line = "stale";

@@ -34,7 +34,9 @@ class TempDir {
   // Full path of name inside the folder.
   std::string Path(std::string_view name) const { return path_ + "/" + std::string(name); }
 
-  void Write(std::string_view name, std::string_view content) const { WriteFile(Path(name), content); }
+  void Write(std::string_view name, std::string_view content) const {
+    WriteFile(Path(name), content);
+  }
   std::string Read(std::string_view name) const { return ReadFile(Path(name)); }
   bool Exists(std::string_view name) const { return std::filesystem::exists(Path(name)); }
 
