@@ -71,7 +71,6 @@ struct OperatorDef {
 };
 constexpr OperatorDef kOperators[] = {{"1", "Anna"}, {"2", "Ben"}, {"3", "Clara"}, {"4", "Deniz"}};
 constexpr OperatorDef kManager = {"9", "Filialleitung"};
-constexpr int kOperatorCount = 4;
 
 constexpr const char* kMediaNames[kMediumCount] = {"Bar", "EC-Karte", "Kreditkarte", "Gutschein"};
 
@@ -230,7 +229,9 @@ void Shop::Header(int op, bool transaction, int64_t seqNo, const Transaction* t)
     text_ = "RE-";
     AppendInt(text_, SplitDateTime(now_).Year);
     text_ += '-';
-    AppendInt(text_, ++invoiceNo_);
+    const int64_t invoice = ++invoiceNo_;
+    for (int64_t limit = 1000; limit > 1 && invoice < limit; limit /= 10) text_ += '0';
+    AppendInt(text_, invoice);
     e.Text(17, 2, text_);
     if (t->Customer) {
       e.Rec(21, 3);
@@ -336,7 +337,7 @@ void Shop::CloseDay() {
     e.IdText(1, 3, m + 1, kMediaNames[m]);
     Counter(2, 3, day_.MediaCount[m], day_.MediaCents[m]);
     if (m == kBar) {
-      Counter(4, 3, day_.PaidIn != 0 ? 1 : 0, day_.PaidIn);
+      if (day_.PaidIn != 0) Counter(4, 3, 1, day_.PaidIn);
       Counter(6, 3, 1, kCashFloat + day_.MediaCents[m] + day_.PaidIn);
     }
   }
