@@ -142,8 +142,11 @@ class Shop {
 // paid-in entry, a drawer opening and an article rename.
 void WriteSample(JournalSink* sink);
 
-// A journal of about `targetBytes` bytes (it ends with the first complete
-// block at or beyond it), the same for the same seed.
+// A random journal of at least `targetBytes` bytes: once the output reaches
+// that size, the current day is closed with its registration end and the
+// journal ends (a few kilobytes beyond the target). The same seed gives the
+// same journal; days run from 2 January 2020, Sundays closed, and start over
+// before the terminal's 32-bit time runs out in 2038.
 void WriteRandom(JournalSink* sink, uint64_t seed, uint64_t targetBytes);
 
 }  // namespace jgen
