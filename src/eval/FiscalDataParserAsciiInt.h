@@ -1,0 +1,129 @@
+// tFiscalDataParserAsciiInt: the ASCII interface input. It reads the
+// journal's binary blocks from numbered text lines, rebuilds one block at a
+// time in memory and runs the fiscal stream parser over it, first into a
+// writer that discards everything (so that a damaged block fails before the
+// real writer chain has seen any of it), then into the writer chain.
+// The parser borrows its line source and, during Run, the writer; it owns the
+// memory block. A failure ends the run with EKvFiscalDataInput naming the
+// input line (the original failure nested inside).
+//
+// File format (one record per line, the line code up to the first ","):
+//   200,<key>;<value>,<key>;<value>,...     block start; accepted when key 1 is 1
+//                                           (1: header first integer, 10: second
+//                                           integer, 21-23 texts, 25 integer)
+//   201..299,...                            lines of the block; only 242 carries data
+//   242,<ver>;<prefix>:<hex>,<ver>;...      block bytes as hexadecimal digit pairs;
+//                                           <ver> 1: version-1 stream, else version 2
+//   anything else                           ends a block; skipped outside one
+// An unreadable code counts as 299 inside a block. Example:
+//   200,1;1,10;1,21;Kasse 1,22;V3.14.2,25;1
+//   242,2;D:861A0467036701673BA05694...
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/KvClass.h"
+#include "eval/KvFiscalDataSourceAscii.h"
+#include "stream/KvKPosComStream.h"
+#include "stream/KvKPosFiscalStreamRec.h"
+
+class tKvKPosFiscalStreamWriter;
+
+// The values of a block-start line besides the file header's.
+// Intentionally copyable.
+struct tAsciiIntBlockStart {
+  tKvKPosText100 Text21;  //!< key 21 (the terminal name)
+  tKvKPosText100 Text22;  //!< key 22 (the software version)
+  tKvKPosText100 Text23;  //!< key 23
+  int32_t Int25 = 0;      //!< key 25 (the block number)
+
+  void Init() { *this = tAsciiIntBlockStart(); }
+};
+
+class tFiscalDataParserAsciiInt : public tKvClass {
+ public:
+  // Line codes.
+  static constexpr int32_t kCodeEof = -2;
+  static constexpr int32_t kCodeUnreadable = -1;
+  static constexpr int32_t kCodeBlockStart = 200;
+  static constexpr int32_t kCodeBlockFirst = 201;
+  static constexpr int32_t kCodeBlockLast = 299;
+  static constexpr int32_t kCodeData = 242;
+  // Largest block accepted, so that memory stays bounded.
+  static constexpr int64_t kMaxBlockSize = int64_t{256} << 20;
+
+  // source: required (EKvParam "tFiscalDataParserAsciiInt.Create: invalid
+  // Source"); "*source" must outlive the parser. progressOut may be empty.
+  // flag is kept without further meaning (the program passes 0).
+  tFiscalDataParserAsciiInt(tFiscalDataSourceTextFileDOS* source, tKvProgressProc progressOut,
+                            uint8_t flag);
+  tFiscalDataParserAsciiInt(const tFiscalDataParserAsciiInt&) = delete;
+  tFiscalDataParserAsciiInt& operator=(const tFiscalDataParserAsciiInt&) = delete;
+  ~tFiscalDataParserAsciiInt() override;
+
+  // Slot 0: converts the whole file into writer (required, borrowed for the
+  // call): for each block "Reading... <nn>%" to the progress output, the
+  // check pass, FileHeader, the block's events; at the end "Completed.".
+  virtual void Run(tKvKPosFiscalStreamWriter* writer);
+
+  uint8_t Flag() const { return flag_; }
+  bool CheckBlockInfo() const { return check_block_info_; }
+  void set_check_block_info(bool check) { check_block_info_ = check; }
+  // A block began with a block information that carries a data signature.
+  bool HasBlockInfo() const { return has_block_info_; }
+  // The header record sent before the current (last) block.
+  const tKvKPosTextFileHeaderRec& FileHeader() const { return file_header_; }
+  const tAsciiIntBlockStart& BlockStart() const { return block_start_; }
+  // Stream version of the block data: 1 or anything else (version 2).
+  int32_t StreamKind() const { return stream_kind_; }
+
+ private:
+  enum class tBlockResult { kBlock, kEmpty, kEof };
+
+  // The code of the next line (kCodeEof at the end); rest_ is the text
+  // behind the first ",".
+  int32_t ReadCode();
+  // Makes the next ReadCode return the line last read again.
+  void PushBack();
+  // Reads up to and including the next accepted block.
+  tBlockResult ReadBlock();
+  // Reads the pairs of a block-start line; true when key 1 is 1.
+  bool ReadBlockStart(std::string_view pairs);
+  // Appends the bytes of a data line to the block.
+  void ReadData(std::string_view pairs);
+  // Parses the block: block information, check pass, FileHeader, events.
+  void ParseBlock(tKvKPosFiscalStreamWriter& writer);
+  // The input line that holds byte offset of the block.
+  int64_t LineOfBlockOffset(int64_t offset) const;
+  [[noreturn]] void RaiseBadHex(std::string_view hex, size_t at) const;
+
+  tFiscalDataSourceTextFileDOS* source_;  // not owned, never null
+  tKvProgressProc progress_out_;
+  uint8_t flag_;
+  bool check_block_info_ = true;
+  bool has_block_info_ = false;
+  tKvKPosTextFileHeaderRec file_header_;
+  tAsciiIntBlockStart block_start_;
+  tKvKPosStreamFileMem block_;
+  // The last line read: a view into the source's buffer, or into
+  // pushed_line_ while a pushed-back line is being read again.
+  std::string_view last_line_;
+  std::string pushed_line_;
+  bool pushed_back_ = false;
+  std::string_view rest_;
+  int32_t stream_kind_ = 2;
+
+  int64_t block_line_ = 0;  // line of the current block-start line
+  // For each data line of the block: the block offset of its first byte and
+  // its line number, in rising order.
+  struct tDataLine {
+    int64_t Offset;
+    int64_t Line;
+  };
+  std::vector<tDataLine> data_lines_;
+  std::vector<uint8_t> bytes_;  // decoded bytes of one data line
+};

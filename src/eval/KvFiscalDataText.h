@@ -1,0 +1,113 @@
+// Small text primitives shared by the two journal text inputs (the native
+// export text and the ASCII interface file): blanks, trimming, the two ways
+// of reading a decimal integer, and hexadecimal digits through a 256-entry
+// table. Pure functions on string views; nothing allocates or throws.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kv_text {
+
+// A blank is a space or any control byte (what trimming removes).
+constexpr bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+constexpr std::string_view TrimLeft(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return s.substr(i);
+}
+
+constexpr std::string_view TrimRight(std::string_view s) {
+  size_t n = s.size();
+  while (n > 0 && IsBlank(s[n - 1])) --n;
+  return s.substr(0, n);
+}
+
+constexpr std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+// The lenient integer of the text inputs: an optional sign and the decimal
+// digits up to the first other character (or up to the digit that would
+// overflow 64 bits); no digit at all gives 0. "12ab" is 12, "x1" is 0.
+constexpr int64_t ParseIntLenient(std::string_view s) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+  uint64_t value = 0;
+  for (; i < s.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+    if (digit > 9) break;
+    if (value > (limit - digit) / 10) break;
+    value = value * 10 + digit;
+  }
+  return negative ? static_cast<int64_t>(0 - value) : static_cast<int64_t>(value);
+}
+
+// The low 32 bits of the lenient integer, for 32-bit fields.
+constexpr int32_t ParseInt32Lenient(std::string_view s) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ParseIntLenient(s))));
+}
+
+// A strict 32-bit integer: blanks around it, an optional sign and at least
+// one digit, nothing else, within range. False leaves value unchanged.
+constexpr bool ParseInt32Strict(std::string_view s, int32_t& value) {
+  s = Trim(s);
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  if (i == s.size()) return false;
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+    if (digit > 9) return false;
+    v = v * 10 + digit;
+    if (v > limit) return false;
+  }
+  value = static_cast<int32_t>(negative ? -v : v);
+  return true;
+}
+
+// Value of a hexadecimal digit (either case), kNoHex for any other byte.
+inline constexpr uint8_t kNoHex = 0xFF;
+inline constexpr std::array<uint8_t, 256> kHexValue = [] {
+  std::array<uint8_t, 256> table{};
+  for (auto& v : table) v = kNoHex;
+  for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
+  for (int c = 0; c < 6; ++c) {
+    table['A' + c] = static_cast<uint8_t>(10 + c);
+    table['a' + c] = static_cast<uint8_t>(10 + c);
+  }
+  return table;
+}();
+
+// Decodes size / 2 digit pairs of hex into out (which must hold size / 2
+// bytes); a last odd digit is ignored. Returns the index of the first byte
+// of hex that is not a hexadecimal digit, or hex.size() when all are.
+// On failure the contents of out are unspecified.
+inline size_t DecodeHexPairs(std::string_view hex, uint8_t* out) {
+  const size_t pairs = hex.size() / 2;
+  const auto* in = reinterpret_cast<const unsigned char*>(hex.data());
+  unsigned bad = 0;
+  for (size_t i = 0; i < pairs; ++i) {
+    const unsigned hi = kHexValue[in[2 * i]];
+    const unsigned lo = kHexValue[in[2 * i + 1]];
+    bad |= hi | lo;
+    out[i] = static_cast<uint8_t>((hi << 4) | lo);
+  }
+  if ((bad & 0xF0) == 0) return hex.size();
+  for (size_t i = 0; i < 2 * pairs; ++i) {
+    if (kHexValue[in[i]] == kNoHex) return i;
+  }
+  return hex.size();
+}
+
+}  // namespace kv_text
