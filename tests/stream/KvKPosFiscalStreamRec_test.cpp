@@ -42,20 +42,6 @@ TEST(FiscalStreamRec, BlockInfoEquality) {
   }
 }
 
-TEST(FiscalStreamRec, EntryInfoInit) {
-  tKvKPosEntryInfoRec e;
-  e.Type = 5;
-  e.Codepage = 1252;
-  e.Init();
-  EXPECT_EQ(e, (tKvKPosEntryInfoRec{-1, 0, 0, 0}));
-}
-
-TEST(FiscalStreamRec, FixedTextsAreCut) {
-  tKvKPosBlockInfoRec r;
-  r.EcrName = std::string(150, 'n');
-  EXPECT_EQ(r.EcrName.size(), 100u);
-}
-
 TEST(FiscalStreamRec, DecodeFiscalType) {
   struct Case {
     int32_t code;
