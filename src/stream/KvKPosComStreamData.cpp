@@ -59,9 +59,7 @@ uint16_t tKvKPosComStreamSource::ReadWord() {
   return static_cast<uint16_t>(b[0] | (b[1] << 8));
 }
 
-int32_t tKvKPosComStreamSource::ReadLongint() {
-  return static_cast<int32_t>(ReadUnsigned(4));
-}
+int32_t tKvKPosComStreamSource::ReadLongint() { return static_cast<int32_t>(ReadUnsigned(4)); }
 
 uint32_t tKvKPosComStreamSource::ReadUnsigned(int32_t bytes) {
   assert(bytes >= 1 && bytes <= 4);
@@ -294,8 +292,7 @@ tKvKPosDataBcd::tKvKPosDataBcd(uint8_t id, tKvKPosComStreamSource& source)
   }
 }
 
-tKvKPosDataBcd::tKvKPosDataBcd(const tKvBcd& value)
-    : tKvKPosData(KvDataKind::kBcd), Value(value) {}
+tKvKPosDataBcd::tKvKPosDataBcd(const tKvBcd& value) : tKvKPosData(KvDataKind::kBcd), Value(value) {}
 
 std::unique_ptr<tKvKPosData> tKvKPosDataBcd::Clone() const {
   return std::make_unique<tKvKPosDataBcd>(Value);
@@ -543,11 +540,10 @@ tKvKPosDataBinary::tKvKPosDataBinary(uint8_t id, tKvKPosComStreamSource& source)
 tKvKPosDataBinary::tKvKPosDataBinary(std::string bytes)
     : tKvKPosDataBytes(KvDataKind::kBinary, std::move(bytes)) {}
 tKvKPosDataBinary::tKvKPosDataBinary(const void* buffer, int32_t length)
-    : tKvKPosDataBytes(KvDataKind::kBinary,
-                       length > 0 && buffer != nullptr
-                           ? std::string(static_cast<const char*>(buffer),
-                                         static_cast<size_t>(length))
-                           : std::string()) {}
+    : tKvKPosDataBytes(KvDataKind::kBinary, length > 0 && buffer != nullptr
+                                                ? std::string(static_cast<const char*>(buffer),
+                                                              static_cast<size_t>(length))
+                                                : std::string()) {}
 std::unique_ptr<tKvKPosData> tKvKPosDataBinary::Clone() const {
   return std::make_unique<tKvKPosDataBinary>(Bytes);
 }
@@ -782,9 +778,7 @@ tKvKPosDataStrAI::tKvKPosDataStrAI(std::string text)
 std::unique_ptr<tKvKPosData> tKvKPosDataStrAI::Clone() const {
   return std::make_unique<tKvKPosDataStrAI>(Text);
 }
-void tKvKPosDataStrAI::WriteToStream(tKvKPosComStreamDest& dest) const {
-  WriteRaw(Text, 85, dest);
-}
+void tKvKPosDataStrAI::WriteToStream(tKvKPosComStreamDest& dest) const { WriteRaw(Text, 85, dest); }
 int tKvKPosDataStrAI::Compare(const tKvKPosData& other) const {
   const auto* o = SameClass<tKvKPosDataStrAI>(*this, other);
   if (!o) return KvCompare::kUnordered;
@@ -910,10 +904,10 @@ tKvKPosDataDate::tKvKPosDataDate(uint8_t id, tKvKPosComStreamSource& source)
   const int y = b[2] | (b[3] << 8);
   if (d == 0 || m == 0) return;
   if (!tKvDateTime::TryEncode(y, m, d, 0, 0, 0, Value)) {
-    throw EKvKPosComStream(this,
-                           "Invalid date " + std::to_string(d) + "." + std::to_string(m) + "." +
-                               std::to_string(y),
-                           kCodeForeignId);
+    throw EKvKPosComStream(
+        this,
+        "Invalid date " + std::to_string(d) + "." + std::to_string(m) + "." + std::to_string(y),
+        kCodeForeignId);
   }
 }
 tKvKPosDataDate::tKvKPosDataDate(tKvDateTime value)
@@ -933,9 +927,7 @@ int tKvKPosDataDate::Compare(const tKvKPosData& other) const {
   const auto* o = SameClass<tKvKPosDataDate>(*this, other);
   return o ? OrderOf(Value, o->Value) : KvCompare::kUnordered;
 }
-bool tKvKPosDataDate::IsEmpty(int32_t index) const {
-  return SingleEmpty(index, !Value.HasDate());
-}
+bool tKvKPosDataDate::IsEmpty(int32_t index) const { return SingleEmpty(index, !Value.HasDate()); }
 tKvDateTime tKvKPosDataDate::GetAsDate(int32_t index) const {
   return index == 1 ? Value : tKvDateTime();
 }
@@ -956,8 +948,7 @@ struct MultiDepthGuard {
 };
 
 const tKvKPosDataMulti* AsMulti(const tKvKPosData& d) {
-  return d.GetDataKind() == KvDataKind::kMulti ? static_cast<const tKvKPosDataMulti*>(&d)
-                                               : nullptr;
+  return d.GetDataKind() == KvDataKind::kMulti ? static_cast<const tKvKPosDataMulti*>(&d) : nullptr;
 }
 
 }  // namespace
@@ -975,8 +966,8 @@ tKvKPosDataMulti::tKvKPosDataMulti(uint8_t id, tKvKPosComStreamSource& source)
   if (id != 60 && id != 84 && id != 103) ForeignId();
   MultiDepthGuard guard;
   if (g_multiReadDepth > kKvKPosMaxMultiDepth) {
-    throw EKvKPosComStream(
-        this, "Multi nested deeper than " + std::to_string(kKvKPosMaxMultiDepth), kCodeForeignId);
+    throw EKvKPosComStream(this, "Multi nested deeper than " + std::to_string(kKvKPosMaxMultiDepth),
+                           kCodeForeignId);
   }
   auto first = ReadElement(source);
   auto rest = ReadElement(source);
@@ -999,8 +990,8 @@ void tKvKPosDataMulti::SetParts(std::unique_ptr<tKvKPosData> first,
   const auto* restMulti = AsMulti(*rest);
   const int32_t depth = restMulti ? restMulti->DepthCount + 1 : 1;
   if (depth > kKvKPosMaxMultiDepth) {
-    throw EKvParam(this, "invalid items: nested deeper than " +
-                             std::to_string(kKvKPosMaxMultiDepth));
+    throw EKvParam(this,
+                   "invalid items: nested deeper than " + std::to_string(kKvKPosMaxMultiDepth));
   }
   FirstItem = std::move(first);
   RestItem = std::move(rest);
@@ -1098,11 +1089,11 @@ bool tKvKPosDataMulti::IsEmpty(int32_t index) const {
   return item ? item->IsEmpty(local) : true;
 }
 
-#define KV_MULTI_DELEGATE(Type, Name, Neutral)        \
-  Type tKvKPosDataMulti::Name(int32_t index) const {  \
-    int32_t local = 0;                                \
-    const tKvKPosData* item = Locate(index, local);   \
-    return item ? item->Name(local) : Neutral;        \
+#define KV_MULTI_DELEGATE(Type, Name, Neutral)       \
+  Type tKvKPosDataMulti::Name(int32_t index) const { \
+    int32_t local = 0;                               \
+    const tKvKPosData* item = Locate(index, local);  \
+    return item ? item->Name(local) : Neutral;       \
   }
 
 KV_MULTI_DELEGATE(int32_t, GetAsInteger, 0)

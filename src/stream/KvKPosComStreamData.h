@@ -110,8 +110,8 @@ class tKvKPosComStreamSource : public tKvClass {
     Read(&b, 1, context);
     return b;
   }
-  uint16_t ReadWord();     // 2 bytes little-endian, unsigned
-  int32_t ReadLongint();   // 4 bytes little-endian, signed
+  uint16_t ReadWord();                   // 2 bytes little-endian, unsigned
+  int32_t ReadLongint();                 // 4 bytes little-endian, signed
   uint32_t ReadUnsigned(int32_t bytes);  // 1..4 bytes little-endian, unsigned
   void ReadBytes(void* buffer, int32_t count) { Read(buffer, count, tKvKPosReadContext{}); }
 };

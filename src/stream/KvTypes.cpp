@@ -91,9 +91,9 @@ const char* const kDayNames[] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch"
                                  "Donnerstag", "Freitag", "Samstag"};
 const char* const kDayShort[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
 // Windows-1252: "M\xE4rz".
-const char* const kMonthNames[] = {"Januar",    "Februar", "M\xE4rz",    "April",
-                                   "Mai",       "Juni",    "Juli",       "August",
-                                   "September", "Oktober", "November",   "Dezember"};
+const char* const kMonthNames[] = {"Januar",    "Februar", "M\xE4rz",  "April",
+                                   "Mai",       "Juni",    "Juli",     "August",
+                                   "September", "Oktober", "November", "Dezember"};
 const char* const kMonthShort[] = {"Jan", "Feb", "Mrz", "Apr", "Mai", "Jun",
                                    "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
 
@@ -138,8 +138,7 @@ bool tKvDateTime::TryEncode(int y, int m, int d, int hour, int minute, int secon
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
     return false;
   }
-  const year_month_day ymd(year(y), month(static_cast<unsigned>(m)),
-                           day(static_cast<unsigned>(d)));
+  const year_month_day ymd(year(y), month(static_cast<unsigned>(m)), day(static_cast<unsigned>(d)));
   if (!ymd.ok()) return false;
   const int64_t dayNumber = (sys_days(ymd) - kDayZero).count();
   result = tKvDateTime(dayNumber * kSecondsPerDay + hour * 3600 + minute * 60 + second);
@@ -179,8 +178,7 @@ std::string tKvDateTime::Format(std::string_view picture) const {
   const bool hasDate = DecodeDate(y, mo, d);
   DecodeTime(h, mi, s);
   const int weekday =
-      hasDate ? static_cast<int>(
-                    std::chrono::weekday(kDayZero + days(DayNumber())).c_encoding())
+      hasDate ? static_cast<int>(std::chrono::weekday(kDayZero + days(DayNumber())).c_encoding())
               : 0;
   const auto& reg = platform::Regional();
   std::string out;

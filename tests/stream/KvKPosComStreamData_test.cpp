@@ -71,7 +71,8 @@ std::unique_ptr<tKvKPosData> Tuple(std::vector<std::unique_ptr<tKvKPosData>> ite
   return rest;
 }
 
-std::vector<std::unique_ptr<tKvKPosData>> Items(std::vector<std::function<std::unique_ptr<tKvKPosData>()>> makers) {
+std::vector<std::unique_ptr<tKvKPosData>> Items(
+    std::vector<std::function<std::unique_ptr<tKvKPosData>()>> makers) {
   std::vector<std::unique_ptr<tKvKPosData>> out;
   for (auto& make : makers) out.push_back(make());
   return out;
@@ -114,8 +115,8 @@ TEST(KvKPosComStreamDataTest, ReadsEveryEncoding) {
       {Bytes({181}), KvDataKind::kBcd, "0"},
       {Bytes({23, 0x40, 0x15}), KvDataKind::kBcd, "1.5"},
       {Bytes({24, 0xC2, 0x50, 0x12}), KvDataKind::kBcd, "-125"},
-      {Bytes({31, 0x51, 0x78, 0x56, 0x34, 0x12, 0x90, 0x78, 0x56, 0x34, 0x12}),
-       KvDataKind::kBcd, "123456789012345678"},
+      {Bytes({31, 0x51, 0x78, 0x56, 0x34, 0x12, 0x90, 0x78, 0x56, 0x34, 0x12}), KvDataKind::kBcd,
+       "123456789012345678"},
       {Bytes({32}), KvDataKind::kBcdFix, "0"},
       {Bytes({34, 0x12, 0x34}), KvDataKind::kBcdFix, "1234"},
       {Bytes({35, 0x01, 0xF2, 0x34}), KvDataKind::kBcdFix, "1/234"},
@@ -169,7 +170,8 @@ TEST(KvKPosComStreamDataTest, ReadValues) {
   const tKvTouch touch = Read(Bytes({57, 1, 2, 3, 4, 5, 6}))->GetAsTouch(1);
   EXPECT_EQ(touch, (tKvTouch{6, 5, 4, 3, 2, 1, 0}));
   EXPECT_EQ(Read(Bytes({62, 1, 2, 3, 4, 5, 6, 7}))->GetAsTouch(1), (tKvTouch{7, 6, 5, 4, 3, 2, 1}));
-  EXPECT_EQ(Read(Bytes({112, 31, 12, 0xC7, 0x07}))->GetAsDate(1), tKvDateTime::Encode(1991, 12, 31));
+  EXPECT_EQ(Read(Bytes({112, 31, 12, 0xC7, 0x07}))->GetAsDate(1),
+            tKvDateTime::Encode(1991, 12, 31));
   // Texts: stored caret survives, a control byte becomes a caret sequence.
   EXPECT_EQ(Read(Bytes({55, 4, 'A', 1, 'b', '^'}))->GetAsString(1), "A^Lb^");
   EXPECT_EQ(Read(Bytes({114, 2, 0x00, 0xFF}))->GetAsBinary(1), Bytes({0x00, 0xFF}));
@@ -184,14 +186,14 @@ TEST(KvKPosComStreamDataTest, TimeRawValues) {
   const int64_t k1980 = 315446400 + 86400;
   const Case cases[] = {
       {0, 0},
-      {3600, 3600},                // time of day
+      {3600, 3600},  // time of day
       {86399, 86399},
-      {-5, -5},                    // negative: time of day, sign-extended
-      {86400, 0},                  // 86400 .. 315446400: null
+      {-5, -5},    // negative: time of day, sign-extended
+      {86400, 0},  // 86400 .. 315446400: null
       {315446400, 0},
-      {315446401, 1},              // seconds since 1970, but before day 1
+      {315446401, 1},  // seconds since 1970, but before day 1
       {k1980 - 1, 86399},
-      {k1980, 86400},              // 1 January 1980 00:00:00
+      {k1980, 86400},  // 1 January 1980 00:00:00
       {0x7FFFFFFF, 0x7FFFFFFFLL - 315446400},
       {0x80000000LL, -2147483648LL},  // after 19 January 2038: negative
   };
@@ -268,15 +270,22 @@ TEST(KvKPosComStreamDataTest, WritesShortestEncodings) {
       {[] { return std::make_unique<tKvKPosDataStr>("\n"); }, Bytes({54})},
       {[] { return std::make_unique<tKvKPosDataStrAI>("^L\r"); }, Bytes({86, 3, '^', 'L', 13})},
       {[] { return std::make_unique<tKvKPosDataStrAI>(""); }, Bytes({85})},
-      {[] { return std::make_unique<tKvKPosDataTouch>(tKvTouch{1, 2, 3, 4, 5, 6, 7}); },
+      {[] {
+         return std::make_unique<tKvKPosDataTouch>(tKvTouch{1, 2, 3, 4, 5, 6, 7});
+       },
        Bytes({62, 7, 6, 5, 4, 3, 2, 1})},
       {[] { return std::make_unique<tKvKPosDataTime>(0); }, Bytes({58})},
       {[] { return std::make_unique<tKvKPosDataTime>(3600); }, Bytes({59, 0x10, 0x0E, 0, 0})},
-      {[] { return std::make_unique<tKvKPosDataDate>(tKvDateTime::Encode(1991, 12, 31, 10, 0, 0)); },
+      {[] {
+         return std::make_unique<tKvKPosDataDate>(tKvDateTime::Encode(1991, 12, 31, 10, 0, 0));
+       },
        Bytes({112, 31, 12, 0xC7, 0x07})},
       {[] { return std::make_unique<tKvKPosDataDate>(tKvDateTime()); }, Bytes({112, 0, 0, 0, 0})},
       {[] { return std::make_unique<tKvKPosDataBinary>(""); }, Bytes({113})},
-      {[] { return std::make_unique<tKvKPosDataBinary>(Bytes({1, 2})); }, Bytes({114, 2, 1, 2})},
+      {[] {
+         return std::make_unique<tKvKPosDataBinary>(Bytes({1, 2}));
+       },
+       Bytes({114, 2, 1, 2})},
       {[] { return std::make_unique<tKvKPosDataHex>(""); }, Bytes({179})},
       {[] { return std::make_unique<tKvKPosDataHex>(Bytes({9})); }, Bytes({180, 1, 9})},
       {[] {
@@ -319,15 +328,21 @@ TEST(KvKPosComStreamDataTest, EveryClassRoundTrips) {
       [] { return std::make_unique<tKvKPosDataBcd>(B("123456789012345678")); },
       [] { return std::make_unique<tKvKPosDataBcd>(B("1E-62")); },
       [] { return std::make_unique<tKvKPosDataBcd>(B("9E63")); },
-      [] { return std::make_unique<tKvKPosDataBcdFix>(tKvBcdFix::FromText("99999999999999999999")); },
+      [] {
+        return std::make_unique<tKvKPosDataBcdFix>(tKvBcdFix::FromText("99999999999999999999"));
+      },
       [] { return std::make_unique<tKvKPosDataBcdFix>(tKvBcdFix::FromText("4711/0815")); },
       [] { return std::make_unique<tKvKPosDataStr>("Kaffee ^L gro\xDF"); },
       [] { return std::make_unique<tKvKPosDataStr>(std::string(300, 'x')); },
       [] { return std::make_unique<tKvKPosDataStrAI>(std::string("\x01\x02^", 3)); },
       [] { return std::make_unique<tKvKPosDataStrAI>(std::string(65535, 'y')); },
-      [] { return std::make_unique<tKvKPosDataTouch>(tKvTouch{0, 0, 0, 0, 0, 0, 1}); },
+      [] {
+        return std::make_unique<tKvKPosDataTouch>(tKvTouch{0, 0, 0, 0, 0, 0, 1});
+      },
       [] { return std::make_unique<tKvKPosDataTime>(-1); },
-      [] { return std::make_unique<tKvKPosDataTime>(tKvDateTime::Encode(2024, 2, 29, 23, 59, 59)); },
+      [] {
+        return std::make_unique<tKvKPosDataTime>(tKvDateTime::Encode(2024, 2, 29, 23, 59, 59));
+      },
       [] { return std::make_unique<tKvKPosDataDate>(tKvDateTime::Encode(9999, 12, 31)); },
       [] { return std::make_unique<tKvKPosDataDate>(tKvDateTime()); },
       [] { return std::make_unique<tKvKPosDataBinary>(std::string(256, '\0')); },
@@ -440,8 +455,8 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
   EXPECT_EQ(m->GetAsString(2), "x");
   EXPECT_EQ(m->GetAsBcd(3).Text(true), "2.5");
   EXPECT_EQ(m->GetAsDate(4), tKvDateTime::Encode(2024, 2, 1));
-  EXPECT_EQ(m->GetAsInteger(2), 0);   // wrong kind
-  EXPECT_EQ(m->GetAsInteger(9), 0);   // no such item
+  EXPECT_EQ(m->GetAsInteger(2), 0);  // wrong kind
+  EXPECT_EQ(m->GetAsInteger(9), 0);  // no such item
   EXPECT_EQ(m->GetAsInteger(-1), 0);
   EXPECT_EQ(m->GetItem(2).GetText(true), "x");
   EXPECT_EQ(m->GetText(true), "1/x/2.5/01.02.2024");
@@ -518,13 +533,19 @@ TEST(KvKPosComStreamDataTest, Compare) {
       {[] { return std::make_unique<tKvKPosDataDate>(tKvDateTime::Encode(2000, 1, 2)); },
        [] { return std::make_unique<tKvKPosDataDate>(tKvDateTime::Encode(2000, 1, 1)); },
        KvCompare::kGreater, "date"},
-      {[] { return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(1); },
-                                [] { return std::make_unique<tKvKPosDataInt>(5); }})); },
-       [] { return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(1); },
-                                [] { return std::make_unique<tKvKPosDataInt>(7); }})); },
+      {[] {
+         return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(1); },
+                             [] { return std::make_unique<tKvKPosDataInt>(5); }}));
+       },
+       [] {
+         return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(1); },
+                             [] { return std::make_unique<tKvKPosDataInt>(7); }}));
+       },
        KvCompare::kLess, "multi by rest"},
-      {[] { return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(2); },
-                                [] { return std::make_unique<tKvKPosDataInt>(0); }})); },
+      {[] {
+         return Tuple(Items({[] { return std::make_unique<tKvKPosDataInt>(2); },
+                             [] { return std::make_unique<tKvKPosDataInt>(0); }}));
+       },
        I(2), KvCompare::kUnordered, "multi vs single"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.a()->Compare(*c.b()), c.expected) << c.name;
@@ -548,8 +569,8 @@ TEST(KvKPosComStreamDataTest, RegistryCoversExactlyTheAssignedIds) {
   // bytes, or two None elements for a Multi).
   const std::string zeros(100, '\0');
   for (int id = 0; id < kKvKPosIdCount; ++id) {
-    const bool unassigned = id == 61 || id == 101 || id == 102 || (id >= 104 && id <= 106) ||
-                            (id >= 116 && id <= 178);
+    const bool unassigned =
+        id == 61 || id == 101 || id == 102 || (id >= 104 && id <= 106) || (id >= 116 && id <= 178);
     ByteSource source(zeros);
     if (unassigned) {
       ExpectComStreamError([&] { CreateElement(id, source); }, 1,
@@ -600,7 +621,8 @@ TEST(KvKPosComStreamDataTest, ConstructorRejectsForeignIds) {
       ADD_FAILURE() << name;
     } catch (const EKvKPosComStream& e) {
       EXPECT_EQ(e.Code(), 2) << name;
-      EXPECT_STREQ(e.what(), ("[tKvKPosData" + std::string(name) + "] KPosComStream error #2").c_str());
+      EXPECT_STREQ(e.what(),
+                   ("[tKvKPosData" + std::string(name) + "] KPosComStream error #2").c_str());
     }
   }
   EXPECT_EQ(source.Remaining(), 20u);
@@ -664,15 +686,19 @@ TEST(KvKPosComStreamDataTest, MultiNestingIsBounded) {
   // Building a chain deeper than the bound is refused as well.
   std::unique_ptr<tKvKPosData> chain = std::make_unique<tKvKPosDataNone>();
   for (int i = 0; i < kKvKPosMaxMultiDepth; ++i) {
-    chain = std::make_unique<tKvKPosDataMulti>(std::make_unique<tKvKPosDataInt>(i), std::move(chain));
+    chain =
+        std::make_unique<tKvKPosDataMulti>(std::make_unique<tKvKPosDataInt>(i), std::move(chain));
   }
   EXPECT_THROW(tKvKPosDataMulti(std::make_unique<tKvKPosDataInt>(0), std::move(chain)), EKvParam);
 }
 
 TEST(KvKPosComStreamDataTest, MalformedValuesFail) {
   ExpectComStreamError([] { Read(Bytes({23, 0x40, 0x1A})); }, 2, "Invalid BCD digit", "bcd");
-  ExpectComStreamError([] { Read(Bytes({112, 31, 2, 0xD0, 0x07})); }, 2, "Invalid date 31.2.2000",
-                       "date");
+  ExpectComStreamError(
+      [] {
+        Read(Bytes({112, 31, 2, 0xD0, 0x07}));
+      },
+      2, "Invalid date 31.2.2000", "date");
   ExpectComStreamError([] { Read(Bytes({112, 1, 13, 0xD0, 0x07})); }, 2, "Invalid date", "month");
   ExpectComStreamError([] { Read(Bytes({112, 1, 1, 0, 0})); }, 2, "Invalid date", "year 0");
 }

@@ -30,8 +30,7 @@ TEST(KvBcdFixTest, TextAndFromText) {
       {Fix({0x12, 0x34}), "1234"},
       {Fix({0x01, 0x23}), "123"},
       {Fix({0x12, 0xF3, 0x40}), "12/340"},
-      {Fix({0x98, 0x76, 0x54, 0x32, 0x10, 0x98, 0x76, 0x54, 0x32, 0x10}),
-       "98765432109876543210"},
+      {Fix({0x98, 0x76, 0x54, 0x32, 0x10, 0x98, 0x76, 0x54, 0x32, 0x10}), "98765432109876543210"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.value.Text(), c.text);
@@ -42,8 +41,8 @@ TEST(KvBcdFixTest, TextAndFromText) {
 }
 
 TEST(KvBcdFixTest, FromTextScansFromTheRight) {
-  EXPECT_EQ(tKvBcdFix::FromText("ab12"), Fix({0x12}));          // stops at "b"
-  EXPECT_EQ(tKvBcdFix::FromText("12 34"), Fix({0x34}));         // stops at the blank
+  EXPECT_EQ(tKvBcdFix::FromText("ab12"), Fix({0x12}));   // stops at "b"
+  EXPECT_EQ(tKvBcdFix::FromText("12 34"), Fix({0x34}));  // stops at the blank
   EXPECT_EQ(tKvBcdFix::FromText(""), Fix({}));
   EXPECT_EQ(tKvBcdFix::FromText("x"), Fix({}));
   // More than 20 digits: the rightmost 20 are kept.
@@ -84,9 +83,9 @@ TEST(KvDateTimeTest, CalendarRoundTrip) {
   for (int y = 1980; y <= 2105; ++y) {
     for (int m = 1; m <= 12; ++m) {
       const unsigned last = static_cast<unsigned>(
-          std::chrono::year_month_day_last(std::chrono::year(y),
-                                           std::chrono::month_day_last(std::chrono::month(
-                                               static_cast<unsigned>(m))))
+          std::chrono::year_month_day_last(
+              std::chrono::year(y),
+              std::chrono::month_day_last(std::chrono::month(static_cast<unsigned>(m))))
               .day());
       for (int d = 1; d <= static_cast<int>(last); ++d) {
         const tKvDateTime v = tKvDateTime::Encode(y, m, d, 23, 59, 58);
