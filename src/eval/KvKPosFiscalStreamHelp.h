@@ -478,10 +478,12 @@ struct tFiscEventRec {
 
 // ---------------------------------------------------------------------------
 // Storing a field. path: the identifiers below the record kind, ending with
-// the field's own (see the header comment). Each returns false, storing
-// nothing, when the record does not know the path, and also for a value the
-// record cannot hold (a tax index outside 0-8, a binary value above 1024
-// bytes); the caller reports such a field as unhandled data.
+// the field's own (see the header comment). Each returns false when the
+// record does not know the path (nothing is stored) or cannot hold the value:
+// a tax index outside 0-8 is kept in the pending value, so that the tax
+// record is dropped when it closes instead of landing in a wrong slot; a
+// binary value above 1024 bytes leaves the field empty. The caller reports
+// such a field as unhandled data.
 // ---------------------------------------------------------------------------
 
 // Value kinds from an element (item 1).
