@@ -1,0 +1,493 @@
+#include "app/FiscalDataParserNative.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "base/KvErrors.h"
+#include "eval/KvFiscalDataText.h"
+#include "stream/KvBcd.h"
+#include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalStreamWriter.h"
+
+namespace {
+
+using kv_text::ParseInt32Lenient;
+using kv_text::ParseIntLenient;
+using kv_text::Trim;
+using kv_text::TrimLeft;
+using kv_text::TrimRight;
+
+// Characters the splitting rule looks at besides the separator.
+enum : uint8_t { kPlain = 0, kQuote = 1, kOpen = 2, kClose = 3 };
+constexpr std::array<uint8_t, 256> kCharClass = [] {
+  std::array<uint8_t, 256> table{};
+  table['"'] = table['\''] = kQuote;
+  table['('] = table['['] = table['{'] = kOpen;
+  table[')'] = table[']'] = table['}'] = kClose;
+  return table;
+}();
+
+constexpr char CloserOf(char open) { return open == '(' ? ')' : open == '[' ? ']' : '}'; }
+
+constexpr char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// A text of the input for a message, cut to a readable length.
+std::string Quoted(std::string_view text) {
+  constexpr size_t kMax = 40;
+  std::string out = "\"";
+  out += text.substr(0, kMax);
+  if (text.size() > kMax) out += "...";
+  out += '"';
+  return out;
+}
+
+enum class tKeyword { kFld, kCmd, kVer, kHdr, kBlk, kJnl, kEoE, kNone };
+
+tKeyword MatchKeyword(std::string_view word) {
+  static constexpr std::array<std::pair<std::string_view, tKeyword>, 7> kKeywords = {{
+      {"Fld:", tKeyword::kFld},
+      {"Cmd:", tKeyword::kCmd},
+      {"Ver:", tKeyword::kVer},
+      {"Hdr:", tKeyword::kHdr},
+      {"Blk:", tKeyword::kBlk},
+      {"Jnl:", tKeyword::kJnl},
+      {"EoE", tKeyword::kEoE},
+  }};
+  for (const auto& [text, keyword] : kKeywords) {
+    if (EqualsNoCase(word, text)) return keyword;
+  }
+  return tKeyword::kNone;
+}
+
+// The field type tags the format knows, numbered 1 to 16 in this order.
+constexpr std::array<std::string_view, 16> kTags = {
+    "MUL:", "INT:", "ADD:", "BCD:", "BCDF:", "BS:",   "TX:",  "TCH:",
+    "TI:",  "DT:",  "BCDW:", "TXAI:", "BCDD:", "BIN:", "CMD:", "HEX:"};
+enum : int { kTagInt = 2, kTagBcd = 4, kTagBcdFix = 5, kTagText = 7, kTagTime = 9, kTagBinary = 14 };
+
+// 1-based number of tag in kTags, 0 when unknown.
+int MatchTag(std::string_view tag) {
+  for (size_t i = 0; i < kTags.size(); ++i) {
+    if (EqualsNoCase(tag, kTags[i])) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+// Digits only, 1 to maxDigits of them.
+bool ReadNumber(std::string_view text, size_t maxDigits, int& value) {
+  if (text.empty() || text.size() > maxDigits) return false;
+  int v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+// Splits text at sep into exactly count parts (count <= 3); false when the
+// number of parts differs.
+bool SplitParts(std::string_view text, char sep, size_t lowest, size_t count,
+                std::array<std::string_view, 3>& parts, size_t& found) {
+  found = 0;
+  for (;;) {
+    const size_t at = text.find(sep);
+    if (found == count) return false;
+    parts[found++] = text.substr(0, at);
+    if (at == std::string_view::npos) break;
+    text.remove_prefix(at + 1);
+  }
+  return found >= lowest;
+}
+
+tKvBcd BcdValue(std::string_view text) {
+  try {
+    return tKvBcd::FromText(text);
+  } catch (const EStBCDError&) {
+    return tKvBcd{};  // a malformed amount reads as zero
+  }
+}
+
+}  // namespace
+
+// ---- Values ----------------------------------------------------------------
+
+tKvDateTime NativeDateValue(std::string_view text) {
+  std::array<std::string_view, 3> parts;
+  size_t found = 0;
+  if (!SplitParts(Trim(text), '.', 3, 3, parts, found)) return {};
+  int day = 0, month = 0, year = 0;
+  if (!ReadNumber(parts[0], 2, day) || !ReadNumber(parts[1], 2, month) ||
+      !ReadNumber(parts[2], 4, year)) {
+    return {};
+  }
+  if (parts[2].size() <= 2) year += year < 80 ? 2000 : 1900;
+  tKvDateTime value;
+  if (!tKvDateTime::TryEncode(year, month, day, 0, 0, 0, value)) return {};
+  return value;
+}
+
+tKvDateTime NativeTimeValue(std::string_view text) {
+  std::array<std::string_view, 3> parts;
+  size_t found = 0;
+  if (!SplitParts(Trim(text), ':', 2, 3, parts, found)) return {};
+  int hour = 0, minute = 0, second = 0;
+  if (!ReadNumber(parts[0], 2, hour) || !ReadNumber(parts[1], 2, minute) ||
+      (found == 3 && !ReadNumber(parts[2], 2, second))) {
+    return {};
+  }
+  if (hour > 23 || minute > 59 || second > 59) return {};
+  return tKvDateTime(int64_t{hour} * 3600 + minute * 60 + second);
+}
+
+namespace {
+
+// Date part (day * 86400 or 0) and time part of "<date>/<time>".
+tKvDateTime ReadDateTime(std::string_view text, bool& hasDate) {
+  const size_t slash = text.rfind('/');
+  const std::string_view date = slash == std::string_view::npos ? std::string_view() : text.substr(0, slash);
+  const std::string_view time = slash == std::string_view::npos ? text : text.substr(slash + 1);
+  const tKvDateTime day = NativeDateValue(date);
+  hasDate = !day.IsNull();
+  return tKvDateTime(day.Value + NativeTimeValue(time).Value);
+}
+
+}  // namespace
+
+tKvDateTime NativeDateTimeValue(std::string_view text) {
+  bool hasDate = false;
+  const tKvDateTime value = ReadDateTime(text, hasDate);
+  if (hasDate || text.find(',') == std::string_view::npos) return value;
+  std::string again(text);
+  for (char& c : again) {
+    if (c == ',') c = '/';
+  }
+  return ReadDateTime(again, hasDate);
+}
+
+std::string NativeLiteralText(std::string_view text) {
+  text = Trim(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    const char c = text[i];
+    if (c == '"' || c == '\'') {
+      ++i;
+      for (;;) {
+        const size_t close = text.find(c, i);
+        if (close == std::string_view::npos) {  // unclosed: up to the end
+          out.append(text.substr(i));
+          i = n;
+          break;
+        }
+        out.append(text.substr(i, close - i));
+        if (close + 1 < n && text[close + 1] == c) {  // doubled quote
+          out += c;
+          i = close + 2;
+          continue;
+        }
+        i = close + 1;
+        break;
+      }
+    } else if (c == '#' && i + 1 < n && text[i + 1] >= '0' && text[i + 1] <= '9') {
+      size_t j = i + 1;
+      unsigned code = 0;
+      for (; j < n && text[j] >= '0' && text[j] <= '9'; ++j) {
+        if (code <= 255) code = code * 10 + static_cast<unsigned>(text[j] - '0');
+      }
+      if (code <= 255) {
+        out += static_cast<char>(code);
+      } else {
+        out.append(text.substr(i, j - i));
+      }
+      i = j;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+// ---- Parser ----------------------------------------------------------------
+
+tFiscalDataParserNative::tFiscalDataParserNative(tFiscalDataSourceTextFileDOS* source,
+                                                 tKvKPosFiscalStreamWriter* writer,
+                                                 tKvProgressProc progress)
+    : source_(source), writer_(writer), progress_(std::move(progress)) {
+  if (source_ == nullptr) throw EKvParam(this, "tFiscalDataParserNative.Create: invalid Source");
+  if (writer_ == nullptr) throw EKvParam(this, "tFiscalDataParserNative.Create: invalid Writer");
+}
+
+tFiscalDataParserNative::~tFiscalDataParserNative() = default;
+
+void tFiscalDataParserNative::Execute() {
+  try {
+    while (!source_->Eof()) {
+      if (!ProcessLine(source_->ReadLine())) break;
+    }
+  } catch (const EKvRoot& failure) {
+    RaiseInputFailure(failure, source_->LineNumber(),
+                      "line " + std::to_string(source_->LineNumber()));
+  }
+  // The blanks cover the rest of the last progress text on the console line.
+  if (progress_) progress_("Completed.              ");
+}
+
+std::string_view tFiscalDataParserNative::TakePiece(std::string_view& rest, char sep) {
+  const char* const s = rest.data();
+  const size_t n = rest.size();
+  size_t i = 0;
+  closers_.clear();
+  while (i < n) {
+    const char c = s[i];
+    if (c == sep && closers_.empty()) break;
+    switch (kCharClass[static_cast<unsigned char>(c)]) {
+      case kQuote: {
+        const size_t close = rest.find(c, i + 1);
+        i = close == std::string_view::npos ? n : close + 1;
+        continue;
+      }
+      case kOpen:
+        closers_ += CloserOf(c);
+        break;
+      case kClose:
+        if (!closers_.empty() && closers_.back() == c) closers_.pop_back();
+        break;
+      default:
+        break;
+    }
+    ++i;
+  }
+  const std::string_view piece = Trim(rest.substr(0, i));
+  rest = i < n ? rest.substr(i + 1) : std::string_view();
+  return piece;
+}
+
+void tFiscalDataParserNative::ChangeLevel(int32_t delta) {
+  // Far outside every record level; keeps the counter from overflowing on
+  // endless runs of parentheses.
+  constexpr int32_t kLimit = 1 << 20;
+  const int32_t level = level_ + delta;
+  if (level > kLimit || level < -kLimit) [[unlikely]] {
+    throw EKvKPosFiscalStream(this, 0, "Nesting level out of range: " + std::to_string(level), 2);
+  }
+  level_ = level;
+}
+
+void tFiscalDataParserNative::CheckLevel(int32_t lowest, std::string_view keyword) const {
+  if (level_ >= lowest && level_ <= kMaxLevel) [[likely]] return;
+  throw EKvKPosFiscalStream(this, 0,
+                            "Nesting level " + std::to_string(level_) + " out of range " +
+                                std::to_string(lowest) + ".." + std::to_string(kMaxLevel) +
+                                " for \"" + std::string(keyword) + "\"",
+                            2);
+}
+
+bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
+  line_ = line;
+  line = TrimLeft(line);
+  if (line.empty()) return true;
+  while (!line.empty() && (line.front() == '(' || line.front() == ')')) {
+    ChangeLevel(line.front() == '(' ? 1 : -1);
+    line = TrimLeft(line.substr(1));
+  }
+  // A comment runs to the end of the line, even from inside quotes.
+  if (const size_t comment = line.find("//"); comment != std::string_view::npos) {
+    line = line.substr(0, comment);
+  }
+  line = TrimRight(line);
+  if (line.empty()) return true;
+
+  const std::string_view keyword = TakePiece(line, ' ');
+  switch (MatchKeyword(keyword)) {
+    case tKeyword::kFld: Field(line); break;
+    case tKeyword::kCmd: Command(line); break;
+    case tKeyword::kVer: Version(line); break;
+    case tKeyword::kHdr: Header(line); break;
+    case tKeyword::kBlk: Block(line); break;
+    case tKeyword::kJnl: Journal(line); break;
+    case tKeyword::kEoE: writer_->EntryEnd(); break;
+    case tKeyword::kNone:
+      if (keyword.starts_with("!!!")) break;
+      throw EKvKPosFiscalStream(this, 0, "Unknown keyword " + Quoted(keyword), 2);
+  }
+  return true;
+}
+
+void tFiscalDataParserNative::Field(std::string_view rest) {
+  CheckLevel(0, "Fld:");
+  if (level_ < last_level_) {
+    // A field of an outer record: the deeper records end here.
+    writer_->RecordStart(0, level_);
+    last_level_ = level_;
+  }
+  std::string_view tag = TakePiece(rest, ' ');
+  const int32_t id = ParseInt32Lenient(TakePiece(tag, '='));
+  tag = Trim(tag);
+  const std::string_view value = TakePiece(rest, ';');
+
+  std::unique_ptr<tKvKPosData> element;
+  switch (MatchTag(tag)) {
+    case kTagInt:
+      element = std::make_unique<tKvKPosDataInt>(ParseInt32Lenient(value));
+      break;
+    case kTagBcd:
+      element = std::make_unique<tKvKPosDataBcd>(BcdValue(value));
+      break;
+    case kTagBcdFix:
+      element = std::make_unique<tKvKPosDataBcdFix>(tKvBcdFix::FromText(value));
+      break;
+    case kTagText:
+      element = std::make_unique<tKvKPosDataStr>(NativeLiteralText(value));
+      break;
+    case kTagTime:
+      element = std::make_unique<tKvKPosDataTime>(NativeDateTimeValue(value));
+      break;
+    case kTagBinary: {
+      const size_t count = value.size() / 2;
+      if (count > kMaxBinary) [[unlikely]] {
+        throw EKvKPosFiscalStream(nullptr, 0, "\"Bin\" block too large: " + std::to_string(count), 9);
+      }
+      std::string bytes(count, '\0');
+      if (const size_t bad = kv_text::DecodeHexPairs(value, reinterpret_cast<uint8_t*>(bytes.data()));
+          bad != value.size()) [[unlikely]] {
+        RaiseBadHex(value, bad);
+      }
+      element = std::make_unique<tKvKPosDataBinary>(std::move(bytes));
+      break;
+    }
+    default:
+      throw EKvKPosFiscalStream(this, 0, "Field type not supported: " + Quoted(tag), 3);
+  }
+  writer_->AddItem(id, std::move(element));
+}
+
+void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const {
+  const bool inLine = !line_.empty() && hex.data() >= line_.data() &&
+                      hex.data() <= line_.data() + line_.size();
+  std::string text = "Invalid hexadecimal digit in \"Bin\" value";
+  if (inLine) {
+    const auto column = static_cast<int64_t>(hex.data() - line_.data()) + static_cast<int64_t>(at) + 1;
+    text += " at column " + std::to_string(column);
+  }
+  throw EKvKPosFiscalStream(this, 0, text, 9);
+}
+
+void tFiscalDataParserNative::Command(std::string_view rest) {
+  std::string_view id = TakePiece(rest, ' ');
+  TakePiece(id, '=');  // the name before "=" is not used
+  CheckLevel(1, "Cmd:");
+  last_command_ = ParseInt32Lenient(Trim(id));
+  writer_->RecordStart(last_command_, level_);
+  last_level_ = level_;
+}
+
+void tFiscalDataParserNative::Version(std::string_view rest) {
+  std::string_view item = TakePiece(rest, ';');
+  if (ParseIntLenient(TakePiece(item, '=')) == 1) {
+    writer_->SetVersion(1, ParseInt32Lenient(Trim(item)));
+  }
+}
+
+void tFiscalDataParserNative::Header(std::string_view rest) {
+  tKvKPosTextFileHeaderRec header;
+  header.Init();
+  while (!rest.empty()) {
+    std::string_view value = TakePiece(rest, ';');
+    const int64_t id = ParseIntLenient(TakePiece(value, '='));
+    value = Trim(value);
+    switch (id) {
+      case 1: header.Int1 = ParseInt32Lenient(value); break;
+      case 2:
+        header.DateTime1 = tKvDateTime(NativeDateValue(value).Value + header.DateTime1.SecondsOfDay());
+        break;
+      case 3:
+        header.DateTime1 = tKvDateTime(header.DateTime1.DatePart().Value + NativeTimeValue(value).Value);
+        break;
+      case 6: header.Text = value; break;
+      case 10: header.Int2 = ParseInt32Lenient(value); break;
+      case 22:
+        header.DateTime2 = tKvDateTime(NativeDateValue(value).Value + header.DateTime2.SecondsOfDay());
+        break;
+      case 23:
+        header.DateTime2 = tKvDateTime(header.DateTime2.DatePart().Value + NativeTimeValue(value).Value);
+        break;
+      case 100: header.Flag = ParseIntLenient(value) == 1; break;
+      case 101: header.Int4 = ParseInt32Lenient(value); break;
+      case 200: header.Int3 = ParseInt32Lenient(value); break;
+      default: break;
+    }
+  }
+  writer_->FileHeader(header);
+}
+
+void tFiscalDataParserNative::Block(std::string_view rest) {
+  tKvKPosBlockInfoRec info;
+  info.Init();
+  int64_t count = 0;
+  bool regStartFirst = false;  // the item at count 4 was RegStartDT
+  while (!rest.empty()) {
+    std::string_view value = TakePiece(rest, ';');
+    const std::string_view name = TakePiece(value, '=');
+    value = Trim(value);
+    ++count;
+    if (count == 4 && EqualsNoCase(name, "RegStartDT")) {
+      info.RegStartDT = tKvDateTime(ParseIntLenient(value));
+      regStartFirst = true;
+      continue;
+    }
+    switch (regStartFirst ? count - 1 : count) {
+      case 1: info.ID = ParseInt32Lenient(value); break;
+      case 2: info.EcrAddr = ParseInt32Lenient(value); break;
+      case 3: info.DateTime = tKvDateTime(ParseIntLenient(value)); break;
+      case 4: info.RegEndDT = tKvDateTime(ParseIntLenient(value)); break;
+      case 5: info.EcrNr = tKvBcdFix::FromText(value); break;
+      case 6: info.SerNr = ParseInt32Lenient(value); break;
+      case 7: info.EcrName = value; break;
+      case 8: info.HwID = ParseInt32Lenient(value); break;
+      case 9: info.FiscJnlType = ParseInt32Lenient(value); break;
+      case 10: info.SwVer = value; break;
+      case 12: info.RegStartDT = tKvDateTime(ParseIntLenient(value)); break;
+      default: break;  // 11 (the data signature) and beyond 12 are not read
+    }
+  }
+  writer_->BlockInfo(info);
+  if (progress_) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Converting... %3d%%", static_cast<int>(source_->Progress()));
+    progress_(text);
+  }
+}
+
+void tFiscalDataParserNative::Journal(std::string_view rest) {
+  tKvKPosEntryInfoRec entry;
+  entry.Type = 0;  // a cleared record, not the "no entry" of Init
+  int count = 0;
+  while (!rest.empty()) {
+    std::string_view value = TakePiece(rest, ';');
+    TakePiece(value, '=');  // names are not looked at
+    const int32_t number = ParseInt32Lenient(Trim(value));
+    switch (++count) {
+      case 1: entry.Type = number; break;
+      case 2: entry.Ver = number; break;
+      case 3: entry.VerMin = number; break;
+      case 4: entry.Codepage = number; break;
+      default: break;
+    }
+    if (count >= 4) break;  // further items are skipped
+  }
+  writer_->EntryStart(entry);
+}
