@@ -159,4 +159,3 @@ int JorvexMain(std::vector<std::string> arguments, const tConversionRun& convers
 }
 
 // The conversion run is not there yet: the program ends once the paths are known.
-int RunConversion(bool /*dateTimeStamp*/) { return kExitOk; }

@@ -78,7 +78,8 @@ class tProcessExit final : public tKvClass {
 
 // The conversion run, called once the settings, InFile and DestPath are
 // fixed. dateTimeStamp is the /DT switch: whether an INSIKA file name gets
-// the date-time stamp. Returns the process exit code.
+// the date-time stamp. Returns the process exit code. Defined with the run
+// itself (ConversionRun.cpp).
 int RunConversion(bool dateTimeStamp);
 
 // The whole program for the given command-line arguments (without the

@@ -84,7 +84,9 @@ std::string ReplaceParams(std::string_view format, std::string_view items, char 
   for (int i = 1; !rest.empty(); ++i) {
     size_t sep = rest.find(separator);
     std::string value = rest.substr(0, sep);
-    ReplaceAll(text, "%" + std::to_string(i), value);
+    std::string placeholder(1, '%');
+    placeholder.append(std::to_string(i));
+    ReplaceAll(text, placeholder, value);
     rest.erase(0, sep + 1);
   }
   return text;

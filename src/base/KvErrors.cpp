@@ -4,7 +4,7 @@
 
 std::string EKvRoot::BuildMessage(const tKvClass* sender, const std::string& message) {
   std::string text;
-  if (sender != nullptr) text = "[" + sender->ClassName() + "] ";
+  if (sender != nullptr) text.append(1, '[').append(sender->ClassName()).append("] ");
   text += message;
   return text;
 }
@@ -18,8 +18,9 @@ EKvIo::EKvIo(const std::string& message) : EKvRoot(message) {}
 
 namespace {
 std::string IoMessage(int32_t code, const std::string& message) {
-  if (message.empty()) return "Code: " + std::to_string(code);
-  return message + '\r' + FormatErrorCode(code, "");
+  std::string text;
+  if (message.empty()) return text.append("Code: ").append(std::to_string(code));
+  return text.append(message).append(1, '\r').append(FormatErrorCode(code, ""));
 }
 }  // namespace
 

@@ -1,0 +1,197 @@
+#include "app/ConversionRun.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/FiscalDataParserNative.h"
+#include "app/FiscalStreamEvalWriteLog.h"
+#include "app/FiscalStreamWriterTypeDependent.h"
+#include "app/JorvexMain.h"
+#include "app/Log.h"
+#include "base/KvErrors.h"
+#include "base/KvIniFile.h"
+#include "eval/FiscalDataParserAsciiInt.h"
+#include "eval/KvFiscalDataSourceAscii.h"
+#include "eval/KvFiscalStreamEval.h"
+#include "platform/Console.h"
+#include "platform/File.h"
+#include "platform/Paths.h"
+
+namespace {
+
+constexpr std::string_view kIniName = "Jorvex.ini";
+constexpr std::string_view kLogName = "ExportInfo.txt";
+constexpr std::string_view kDefaultDtd = "gdpdu-01-05-2004.dtd";
+constexpr std::string_view kDefaultInsikaName = "INSIKA.xml";
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string Cut(std::string text, size_t capacity) {
+  if (text.size() > capacity) text.resize(capacity);
+  return text;
+}
+
+// The folder of the executable with a trailing "/".
+std::string ProgramFolder() { return platform::ExecutableDir(); }
+
+std::string FullFolder(std::string_view folder) {
+  return platform::IncludeTrailingPathDelimiter(
+      platform::ExpandFileName(folder.empty() ? std::string_view(".") : folder));
+}
+
+// Puts the exporter of the mode in front of the chain. Until the exporters
+// exist the run still reads what they need, so that a missing INI file
+// fails as it will then; the journal view will join in front of them.
+// A failure leaves the chain as it was.
+void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode) {
+  if (exportMode == kExportModeInsika) {
+    (void)ReadSignatureDefFolder(IniFileName());
+  } else {
+    (void)ReadSupplierRec(IniFileName());
+  }
+  (void)chain;
+}
+
+void ReadJournal(tKvKPosFiscalStreamWriter* writer) {
+  tFiscalDataSourceTextFileDOS source(Settings.InFile);
+  if (Settings.SourceKind == kSourceKindAsciiInterface) {
+    tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
+    parser.Run(writer);
+  } else {
+    tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
+    parser.Execute();
+  }
+}
+
+// Steps 2 to 9 of the run, with the log open. A failure reaches the log
+// before the evaluators are released, so that it stands in the log where it
+// happened, ahead of their closing lines.
+void RunWithLog(tLog& log) {
+  // Declared so that the writer is released before the evaluators it feeds.
+  std::unique_ptr<tKvFiscalStreamEval> chain;
+  std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
+  try {
+    std::string exportFolder;
+    if (Settings.ExportMode == kExportModeIdea) {
+      exportFolder = Settings.DestPath + DateTimeStamp(platform::Now()) + platform::kPathSeparator;
+    } else {
+      exportFolder = platform::ExtractFilePath(Settings.DestPath);
+    }
+    if (!platform::DirectoryExists(exportFolder) && !platform::ForceDirectories(exportFolder)) {
+      throw EKvIo("Error creating destination directory: \"" + exportFolder + "\"");
+    }
+    chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
+    AddExporter(chain, Settings.ExportMode);
+    writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
+        JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
+    ReadJournal(writer.get());
+    // The regular end: writer, then the evaluator chain, whose final work
+    // (closing blocks, saving documents) may still fail.
+    writer.reset();
+    chain->Close();
+    chain.reset();
+  } catch (const std::exception& failure) {
+    log.Add("", tLog::kPlain);
+    log.Add(failure.what(), tLog::kError);
+    throw;
+  }
+}
+
+void Run() {
+  tLog log(platform::ExtractFilePath(Settings.DestPath) + std::string(kLogName), Settings.WriteLog);
+  RunWithLog(log);
+  log.Close();
+}
+
+// A message as one console line: the carriage return that separates an I/O
+// message from its code text would send the cursor back over the line.
+std::string ConsoleText(std::string_view message) {
+  std::string text(message);
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+std::string ExecutableTitle() {
+  std::string name = platform::ExtractFileName(platform::ExecutablePath());
+  return platform::ChangeFileExt(name, "");
+}
+
+}  // namespace
+
+std::string DateTimeStamp(const platform::LocalTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d", t.year % 10000, t.month % 100,
+                t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+  return text;
+}
+
+std::string CompleteDestination(uint8_t exportMode, std::string_view destPath, bool dateTimeStamp) {
+  if (exportMode != kExportModeInsika) return FullFolder(destPath);
+  std::string folder = FullFolder(platform::ExtractFilePath(destPath));
+  std::string name = platform::ExtractFileName(destPath);
+  if (IsBlank(name)) {
+    name = kDefaultInsikaName;
+  } else if (platform::ExtractFileExt(name).empty()) {
+    name += ".xml";
+  }
+  if (dateTimeStamp) {
+    std::string ext = platform::ExtractFileExt(name);
+    name = platform::ChangeFileExt(name, "") + "_" + DateTimeStamp(platform::Now()) + ext;
+  }
+  return folder + name;
+}
+
+std::string IniFileName() { return ProgramFolder() + std::string(kIniName); }
+
+tSupplierRec ReadSupplierRec(const std::string& iniFile) {
+  if (!platform::FileExists(iniFile)) {
+    throw EKvRoot("Datei \"" + iniFile + "\" nicht gefunden!");
+  }
+  tKvIniFile ini(iniFile);
+  tSupplierRec rec;
+  rec.DtdFile = Cut(ini.ReadString("GENERAL", "DTD", ProgramFolder() + std::string(kDefaultDtd)),
+                    kMaxSupplierText);
+  rec.Name = Cut(ini.ReadString("GENERAL", "SuppName", "<SuppName (INI)>"), kMaxSupplierText);
+  rec.Location =
+      Cut(ini.ReadString("GENERAL", "SuppLocation", "<SuppLocation (INI)>"), kMaxSupplierText);
+  rec.Comment = Cut(ini.ReadString("GENERAL", "SuppComment", ""), kMaxSupplierText);
+  return rec;
+}
+
+std::string ReadSignatureDefFolder(const std::string& iniFile) {
+  const std::string folder = ProgramFolder();
+  tKvIniFile ini(iniFile);
+  if (!platform::FileExists(iniFile)) {
+    ini.WriteString("KVD", "Path", folder);
+    return folder;
+  }
+  return Cut(ini.ReadString("KVD", "Path", folder), kMaxPathLength);
+}
+
+std::bitset<256> JournalTypesFor(uint8_t exportMode) {
+  std::bitset<256> supported;
+  supported.set(1).set(5);
+  std::bitset<256> wanted;
+  wanted.set(1);
+  if (exportMode != kExportModeInsika) wanted.set(5);
+  return wanted & supported;
+}
+
+int RunConversion(bool dateTimeStamp) {
+  Settings.DestPath = CompleteDestination(Settings.ExportMode, Settings.DestPath, dateTimeStamp);
+  platform::ConsoleWrite("Convert: " + Settings.InFile + " -> " + Settings.DestPath + "\n");
+  platform::ConsoleWrite("Mode: " + std::string(kExportModeNames[Settings.ExportMode]) + "\n");
+  ConsoleLine("");
+  try {
+    Run();
+  } catch (const std::exception& failure) {
+    platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
+  }
+  ConsoleLine("");
+  return kExitOk;
+}

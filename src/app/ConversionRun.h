@@ -1,0 +1,50 @@
+// The conversion run: completes the destination for the export mode, creates
+// the log, the export folder, the evaluator chain and the type-dependent
+// writer, reads the journal through the pass that SourceKind selects, and
+// releases everything in order (writer, evaluator chain, log), also after a
+// failure. It is the program's single catch point: every failure ends up as
+// one "[EXCEPTION]" console line and an error entry in the log, and the
+// process still ends with exit code 0.
+#pragma once
+
+#include <bitset>
+#include <string>
+#include <string_view>
+
+#include "platform/Clock.h"
+
+// Longest text of a supplier field; longer INI values are cut.
+inline constexpr size_t kMaxSupplierText = 200;
+
+// The supplier record of the IDEA export, from section "GENERAL" of the INI
+// file. Intentionally copyable.
+struct tSupplierRec {
+  std::string DtdFile;
+  std::string Name;
+  std::string Location;
+  std::string Comment;
+};
+
+// "YYYY-MM-DD_HH-MM-SS" of the given local time.
+std::string DateTimeStamp(const platform::LocalTime& time);
+
+// The destination completed for the export mode: IDEA a full folder path
+// with a trailing "/", INSIKA a full file path ("INSIKA.xml" for a blank
+// name, ".xml" added when the name has none, the date-time stamp before the
+// extension when dateTimeStamp is set).
+std::string CompleteDestination(uint8_t exportMode, std::string_view destPath, bool dateTimeStamp);
+
+// "Jorvex.ini" in the folder of the executable.
+std::string IniFileName();
+
+// Reads the supplier record; a missing INI file raises EKvRoot
+// "Datei \"<full INI path>\" nicht gefunden!".
+tSupplierRec ReadSupplierRec(const std::string& iniFile);
+
+// The signature-definition folder (section "KVD", key "Path"; default the
+// program folder with a trailing "/"). A missing INI file is created with
+// the default.
+std::string ReadSignatureDefFolder(const std::string& iniFile);
+
+// The fiscal journal types the mode exports, within the supported {1, 5}.
+std::bitset<256> JournalTypesFor(uint8_t exportMode);

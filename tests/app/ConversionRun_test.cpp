@@ -1,0 +1,196 @@
+// Whole runs of the program: destination completion, INI handling, console
+// lines, the log, and both input forms of the sample journal.
+#include "app/ConversionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/JorvexMain.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/Paths.h"
+#include "platform/TempDir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+const std::string kSampleNative = std::string(JORVEX_SOURCE_DIR) + "/examples/sample-native.txt";
+const std::string kSampleAscii = std::string(JORVEX_SOURCE_DIR) + "/examples/sample-ascii.txt";
+
+platform::LocalTime FixedTime() {
+  platform::LocalTime t;
+  t.year = 2016, t.month = 6, t.day = 22, t.hour = 7, t.minute = 49, t.second = 19;
+  return t;
+}
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetConsoleSinkForTest(&console_);
+    platform::SetNowForTest(FixedTime);
+    platform::SetTickForTest([] { return uint64_t{0}; });
+    platform::SetExecutablePathForTest(program_.Path("Jorvex"));
+  }
+  void TearDown() override {
+    platform::SetConsoleSinkForTest(nullptr);
+    platform::SetNowForTest(nullptr);
+    platform::SetTickForTest(nullptr);
+    platform::SetExecutablePathForTest("");
+  }
+
+  void WriteIni() const {
+    program_.Write("Jorvex.ini", "[GENERAL]\nSuppName=Test\n[KVD]\nPath=/kvd/\n");
+  }
+  int Run(std::vector<std::string> args) {
+    console_.clear();
+    return JorvexMain(std::move(args));
+  }
+  // The log without its header and elapsed-time lines, which carry the clock.
+  static std::string StableLog(const std::string& path) {
+    std::string text = TempDir::ReadFile(path);
+    text = std::regex_replace(text, std::regex("> =====[^\n]*\n"), "");
+    return std::regex_replace(text, std::regex("Elapsed time:[^\n]*\n"), "");
+  }
+
+  TempDir program_;  // holds the executable's folder (INI file)
+  TempDir out_;
+  std::string console_;
+};
+
+TEST(DestinationTest, CompletedForTheMode) {
+  platform::SetNowForTest(FixedTime);
+  const std::string cwd = std::filesystem::current_path().string();
+  struct Case {
+    uint8_t mode;
+    std::string dest;
+    bool stamp;
+    std::string expected;
+  } cases[] = {
+      {kExportModeIdea, "/out", false, "/out/"},
+      {kExportModeIdea, "/out/", true, "/out/"},
+      {kExportModeIdea, "/a/./b/../out", false, "/a/out/"},
+      {kExportModeIdea, "rel", false, cwd + "/rel/"},
+      {kExportModeInsika, "/out/", false, "/out/INSIKA.xml"},
+      {kExportModeInsika, "/out", false, "/out.xml"},
+      {kExportModeInsika, "/out/ ", false, "/out/INSIKA.xml"},
+      {kExportModeInsika, "/out/data.XML", false, "/out/data.XML"},
+      {kExportModeInsika, "/out/data.v1.xml", true, "/out/data.v1_2016-06-22_07-49-19.xml"},
+      {kExportModeInsika, "/out/", true, "/out/INSIKA_2016-06-22_07-49-19.xml"},
+      {kExportModeInsika, "name", false, cwd + "/name.xml"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CompleteDestination(c.mode, c.dest, c.stamp), c.expected)
+        << int(c.mode) << " " << c.dest << " " << c.stamp;
+  }
+  platform::SetNowForTest(nullptr);
+}
+
+TEST(DestinationTest, StampAndTypeSets) {
+  platform::LocalTime t{2009, 1, 2, 3, 4, 5, 0};
+  EXPECT_EQ(DateTimeStamp(t), "2009-01-02_03-04-05");
+  EXPECT_EQ(JournalTypesFor(kExportModeIdea).to_string().find('1'), 256u - 6);
+  EXPECT_EQ(JournalTypesFor(kExportModeIdea).count(), 2u);
+  EXPECT_TRUE(JournalTypesFor(kExportModeIdea).test(5));
+  EXPECT_EQ(JournalTypesFor(kExportModeInsika).count(), 1u);
+  EXPECT_TRUE(JournalTypesFor(kExportModeInsika).test(1));
+}
+
+TEST_F(ConversionRunTest, IdeaWithoutIniFailsAfterCreatingLogAndFolder) {
+  const std::string dest = out_.Path("new/dest");
+  EXPECT_EQ(Run({kSampleNative, dest}), kExitOk);
+  const std::string ini = program_.Path("Jorvex.ini");
+  EXPECT_NE(console_.find("\nJorvex [EXCEPTION]: Datei \"" + ini + "\" nicht gefunden!\n"),
+            std::string::npos)
+      << console_;
+  EXPECT_TRUE(std::filesystem::is_directory(dest + "/2016-06-22_07-49-19"));
+  std::string log = TempDir::ReadFile(dest + "/ExportInfo.txt");
+  EXPECT_NE(log.find("\r\n\r\n  Datei \"" + ini + "\" nicht gefunden! [ERROR]\r\n"), std::string::npos)
+      << log;
+  EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
+TEST_F(ConversionRunTest, InsikaWithoutIniCreatesItAndRuns) {
+  EXPECT_EQ(Run({kSampleNative, out_.Path("x") + "/", "/INSIKA"}), kExitOk);
+  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+  EXPECT_NE(console_.find("Convert: " + kSampleNative + " -> " + out_.Path("x/INSIKA.xml") +
+                          "\nMode: INSIKA\n"),
+            std::string::npos)
+      << console_;
+  std::string ini = program_.Read("Jorvex.ini");
+  EXPECT_NE(ini.find("[KVD]"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Path=" + program_.Path() + "/"), std::string::npos) << ini;
+  EXPECT_TRUE(out_.Exists("x/ExportInfo.txt"));
+}
+
+TEST_F(ConversionRunTest, ConsoleOfAWholeRun) {
+  WriteIni();
+  EXPECT_EQ(Run({kSampleNative, out_.Path("d")}), kExitOk);
+  EXPECT_EQ(console_.rfind("## ", 0), 0u);
+  EXPECT_NE(console_.find(" ##\n\nConvert: " + kSampleNative + " -> " + out_.Path("d") +
+                          "/\nMode: IDEA\n\n\rConverting... "),
+            std::string::npos)
+      << console_;
+  EXPECT_NE(console_.find("\rCompleted.              \n"), std::string::npos) << console_;
+  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+
+  // Quiet: banner, Convert and Mode lines, nothing else.
+  EXPECT_EQ(Run({kSampleNative, out_.Path("q"), "/Q"}), kExitOk);
+  EXPECT_EQ(console_.find("Converting"), std::string::npos) << console_;
+  EXPECT_EQ(console_.substr(console_.find("Convert:")),
+            "Convert: " + kSampleNative + " -> " + out_.Path("q") + "/\nMode: IDEA\n");
+}
+
+TEST_F(ConversionRunTest, MissingJournalIsReportedInConsoleAndLog) {
+  WriteIni();
+  const std::string missing = out_.Path("nothing.txt");
+  EXPECT_EQ(Run({missing, out_.Path("d"), "/Q"}), kExitOk);
+  const std::string expected = "File: " + missing + "; Mode: Reset";
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] " + expected + " Code: 2 ("),
+            std::string::npos)
+      << console_;
+  std::string log = out_.Read("d/ExportInfo.txt");
+  EXPECT_NE(log.find(expected + "\rCode: 2 ("), std::string::npos) << log;
+  EXPECT_NE(log.find("Errors:"), std::string::npos) << log;
+}
+
+TEST_F(ConversionRunTest, UnwritableDestinationIsReported) {
+  WriteIni();
+  out_.Write("file", "x");
+  EXPECT_EQ(Run({kSampleNative, out_.Path("file/sub"), "/Q"}), kExitOk);
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), std::string::npos) << console_;
+}
+
+TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLog) {
+  WriteIni();
+  for (const char* detail : {"/L", "/Q"}) {
+    const std::string a = out_.Path(std::string("native") + detail[1]);
+    const std::string b = out_.Path(std::string("ascii") + detail[1]);
+    const std::string c = out_.Path(std::string("native3") + detail[1]);
+    EXPECT_EQ(Run({kSampleNative, a, detail}), kExitOk);
+    EXPECT_EQ(Run({kSampleAscii, b, detail, "/S=1"}), kExitOk);
+    EXPECT_EQ(Run({kSampleNative, c, detail, "/S=3"}), kExitOk);
+    const std::string log = StableLog(a + "/ExportInfo.txt");
+    EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
+    EXPECT_NE(log.find("Processed blocks:"), std::string::npos) << log;
+    EXPECT_EQ(log, StableLog(b + "/ExportInfo.txt")) << detail;
+    EXPECT_EQ(log, StableLog(c + "/ExportInfo.txt")) << detail;
+  }
+}
+
+TEST_F(ConversionRunTest, SecondRunAppendsToTheLog) {
+  WriteIni();
+  const std::string dest = out_.Path("d");
+  Run({kSampleNative, dest, "/Q"});
+  const std::string first = TempDir::ReadFile(dest + "/ExportInfo.txt");
+  Run({kSampleNative, dest, "/Q"});
+  const std::string both = TempDir::ReadFile(dest + "/ExportInfo.txt");
+  EXPECT_EQ(both.substr(0, first.size()), first);
+  EXPECT_GT(both.size(), first.size());
+}
+
+}  // namespace
