@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds jorvex and converts the bundled sample journal into out/.
+# Builds jorvex and converts the bundled sample journal (native export text)
+# into out/sample/, with the detailed log (/L). Extra arguments are passed on
+# to jorvex (e.g. /INSIKA or /V).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target jorvex
 mkdir -p out
-exec build/jorvex "$@"
+build/jorvex examples/sample-native.txt out/sample /L "$@"
+echo "Log: out/sample/ExportInfo.txt"
