@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "EvalTestHelp.h"
 #include "base/KvErrors.h"
 #include "eval/KvFiscalStreamEval.h"
+#include "eval/KvFiscalStreamEvalExt.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace {
@@ -146,6 +148,31 @@ TEST(WriterEval, RepeatedBlocksAreHeldBackWhenSkipping) {
     SendBlock(writer, 6);  // a different block ends the repetition
     EXPECT_FALSE(writer.in_repeated_block());
     EXPECT_EQ(eval_log.substr(0, 15), "E:BlockStart(6)");
+  }
+}
+
+TEST(WriterEval, PickersSeeARepeatedBlockOnlyWithoutSkipping) {
+  const char* expected[] = {
+      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd",
+      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd "
+      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd",
+  };
+  for (bool skip : {true, false}) {
+    std::string log;
+    eval_test::tRecordingPicker picker(&log);
+    tKvFiscalStreamEvalExt eval(&picker);
+    tKvFiscalStreamWriterEval writer(skip, nullptr, &eval);
+    writer.SetVersion(1, 1);
+    for (int i = 0; i < 2; ++i) {
+      writer.BlockInfo(Block(5));
+      writer.EntryStart(Entry(1));
+      writer.RecordStart(1, 1);
+      writer.RecordStart(1, 2);
+      writer.AddItem(3, std::make_unique<tKvKPosDataInt>(i));
+      writer.EntryEnd();
+    }
+    eval.Close();
+    EXPECT_EQ(log, expected[skip ? 0 : 1]) << "skipping " << skip;
   }
 }
 
