@@ -5,12 +5,15 @@
 // and at the end the number of blocks processed. The log is borrowed and
 // must outlive this evaluator's Close(); failures are those of the log.
 //
-// A block of register 7 after block 7 of the same register, with /L:
-//     > Block: ID=9; EcrAddr=1; DateTime=... ; DataSign=(Len=0)
-//         => Warning: Block number not consecutive: 9/7! [WARNING]
-//       Entry: Type=1 (Deutschland (1)); Ver=2; VerMin=0; Codepage=1252
-//
-//     < (End of block)
+// Block 9 of a register right after its block 7, with /L (the lines as in
+// the file, between the quotes):
+//   "  > Block: ID=9; EcrAddr=1; DateTime=... ; DataSign=(Len=0)"
+//   "      => Warning: Block number not consecutive: 9/7! [WARNING]"
+//   "    Entry: Type=1 (Deutschland (1)); Ver=2; VerMin=0; Codepage=1252"
+//   ""
+//   ""
+//   "  < (End of block)"
+// Without /L only the block line is written, as "  Block: ...".
 #pragma once
 
 #include <cstdint>
