@@ -58,12 +58,12 @@ void tFiscalStreamEvalWriteLog::BlockStart(const tKvKPosBlockInfoRec& info) {
   Log->Add({}, tLog::kPlain);
   std::string line = "Block: ID=" + std::to_string(info.ID);
   line += "; EcrAddr=" + std::to_string(info.EcrAddr);
-  line += "; DateTime=" + std::to_string(info.DateTime.Value) + " [" +
-          DateTimeText(info.DateTime) + "]";
+  line += "; DateTime=" + std::to_string(info.DateTime.Value) + " [" + DateTimeText(info.DateTime) +
+          "]";
   line += "; RegStartDT=" + std::to_string(info.RegStartDT.Value) + " [" +
           DateTimeText(info.RegStartDT) + "]";
-  line += "; RegEndDT=" + std::to_string(info.RegEndDT.Value) + " [" +
-          DateTimeText(info.RegEndDT) + "]";
+  line += "; RegEndDT=" + std::to_string(info.RegEndDT.Value) + " [" + DateTimeText(info.RegEndDT) +
+          "]";
   line += "; EcrNr=" + info.EcrNr.Text();
   line += "; SerNr=" + std::to_string(info.SerNr);
   line += "; EcrName=";
@@ -107,12 +107,12 @@ void tFiscalStreamEvalWriteLog::EntryStart(const tKvKPosEntryInfoRec& info) {
   // The first entry of a block is always written, also when its header
   // happens to equal the cleared one.
   if (!entry_logged_ || !(info == LastEntry)) {
-    Log->Add(ReplaceParams("Entry: Type=%1 (%2); Ver=%3; VerMin=%4; Codepage=%5",
-                           std::to_string(info.Type) + '\r' +
-                               FiscJournalTypeText(info.Type, false) + '\r' +
-                               std::to_string(info.Ver) + '\r' + std::to_string(info.VerMin) +
-                               '\r' + std::to_string(info.Codepage)),
-             tLog::kEntry);
+    Log->Add(
+        ReplaceParams("Entry: Type=%1 (%2); Ver=%3; VerMin=%4; Codepage=%5",
+                      std::to_string(info.Type) + '\r' + FiscJournalTypeText(info.Type, false) +
+                          '\r' + std::to_string(info.Ver) + '\r' + std::to_string(info.VerMin) +
+                          '\r' + std::to_string(info.Codepage)),
+        tLog::kEntry);
     Log->Add({}, tLog::kEntry);
   }
   LastEntry = info;

@@ -65,10 +65,10 @@ tLog::tLog(std::string_view fileName, bool enabled) : Enabled(enabled) {
       TwoDigits(Start.day) + "." + TwoDigits(Start.month) + "." + std::to_string(Start.year);
   const std::string time =
       TwoDigits(Start.hour) + ":" + TwoDigits(Start.minute) + ":" + TwoDigits(Start.second);
-  BeginSection(ReplaceParams("===== %1  %2  [%3 - %4]", date + '\r' + time + '\r' +
-                                                            std::string(kLongTitle) + '\r' +
-                                                            std::string(kVersion)),
-               kPlain);
+  BeginSection(
+      ReplaceParams("===== %1  %2  [%3 - %4]", date + '\r' + time + '\r' + std::string(kLongTitle) +
+                                                   '\r' + std::string(kVersion)),
+      kPlain);
   CheckIoResult(File.get(), "Write error", File->Flush());
 }
 

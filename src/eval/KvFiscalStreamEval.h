@@ -134,6 +134,6 @@ class tKvFiscalStreamEval : public tKvClass {
   bool closed_ = false;
   int32_t cur_level_ = 0;
   std::array<int32_t, kMaxLevel> path_{};  // path_[L - 1] holds level L
-  bool entry_started_ = false;  // EntryStart seen, CloseEntry not yet
+  bool entry_started_ = false;             // EntryStart seen, CloseEntry not yet
   bool close_started_ = false;
 };

@@ -93,8 +93,7 @@ const std::string kErrorLine = "  [tKvTextFileDos] Read error [ERROR]";
 tLines SummaryLines(const tLines& counts) {
   return Cat({{"", "", "  > Summary:", ""},
               counts,
-              {"  < ", "", "  " + To40("Elapsed time: ") + "00:01:05", "", "< =====",
-               ""}});
+              {"  < ", "", "  " + To40("Elapsed time: ") + "00:01:05", "", "< =====", ""}});
 }
 
 TEST_F(WriteLogTest, JournalWithDetailedLog) {
@@ -141,9 +140,8 @@ TEST_F(WriteLogTest, RunWithoutBlocks) {
     tick += 65'000;
     log.Close();
   }
-  EXPECT_EQ(Lines(),
-            Cat({{kHeaderLine, "", "  " + To40("  Processed blocks: ") + "0"},
-                 SummaryLines({"    No errors detected."})}));
+  EXPECT_EQ(Lines(), Cat({{kHeaderLine, "", "  " + To40("  Processed blocks: ") + "0"},
+                          SummaryLines({"    No errors detected."})}));
 }
 
 TEST_F(WriteLogTest, ContinuityChecks) {
@@ -200,8 +198,6 @@ TEST_F(WriteLogTest, UnhandledDataWarningNamesThePath) {
   EXPECT_EQ(lines[1], "  => Warning: Unhandled data [1/2/5/9=1.234,5]! [WARNING]");
 }
 
-TEST_F(WriteLogTest, RequiresALog) {
-  EXPECT_THROW(tFiscalStreamEvalWriteLog(nullptr), EKvParam);
-}
+TEST_F(WriteLogTest, RequiresALog) { EXPECT_THROW(tFiscalStreamEvalWriteLog(nullptr), EKvParam); }
 
 }  // namespace

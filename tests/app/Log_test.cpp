@@ -23,8 +23,8 @@ class LogTest : public log_test::LogFixture {};
 tLines Summary(const tLines& counts, const std::string& elapsed = "00:00:00") {
   tLines lines = {"", "", "  > Summary:", ""};
   lines.insert(lines.end(), counts.begin(), counts.end());
-  lines.insert(lines.end(), {"  < ", "", "  Elapsed time:" + std::string(27, ' ') + elapsed, "",
-                             "< =====", ""});
+  lines.insert(lines.end(),
+               {"  < ", "", "  Elapsed time:" + std::string(27, ' ') + elapsed, "", "< =====", ""});
   return lines;
 }
 
@@ -40,14 +40,11 @@ TEST_F(LogTest, KindsWrittenAndCounted) {
     const char* line;  // nullptr: nothing written
   };
   const Case cases[] = {
-      {0, false, "  x"},        {0, true, "  x"},
-      {1, false, "  x"},        {1, true, "  x"},
-      {2, false, nullptr},      {2, true, "  x"},
-      {3, false, nullptr},      {3, true, "  x [HINT]"},
-      {4, false, nullptr},      {4, true, "  x [WARNING]"},
-      {5, false, "  x [ERROR]"}, {5, true, "  x [ERROR]"},
-      {6, false, nullptr},      {6, true, "  x"},
-      {-1, false, "  x"},
+      {0, false, "  x"},          {0, true, "  x"},          {1, false, "  x"},
+      {1, true, "  x"},           {2, false, nullptr},       {2, true, "  x"},
+      {3, false, nullptr},        {3, true, "  x [HINT]"},   {4, false, nullptr},
+      {4, true, "  x [WARNING]"}, {5, false, "  x [ERROR]"}, {5, true, "  x [ERROR]"},
+      {6, false, nullptr},        {6, true, "  x"},          {-1, false, "  x"},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(LogName());
@@ -91,12 +88,12 @@ TEST_F(LogTest, SummaryCountsAndElapsedTime) {
     log.Close();
     log.Close();
   }
-  EXPECT_EQ(Lines(), Concat({kHeaderLine, "  e [ERROR]", "  w [WARNING]", "  w [WARNING]",
-                             "  h [HINT]"},
-                            Summary({"    Errors:                                       1 [ERROR]",
-                                     "    Warnings:                                     2 [WARNING]",
-                                     "    Hints:                                        1 [HINT]"},
-                                    "01:02:03")));
+  EXPECT_EQ(Lines(),
+            Concat({kHeaderLine, "  e [ERROR]", "  w [WARNING]", "  w [WARNING]", "  h [HINT]"},
+                   Summary({"    Errors:                                       1 [ERROR]",
+                            "    Warnings:                                     2 [WARNING]",
+                            "    Hints:                                        1 [HINT]"},
+                           "01:02:03")));
 }
 
 TEST_F(LogTest, SectionsIndentOnlyWhenTheirKindIsWritten) {
@@ -110,9 +107,9 @@ TEST_F(LogTest, SectionsIndentOnlyWhenTheirKindIsWritten) {
     log.EndSection("block", tLog::kBlock);
     EXPECT_EQ(log.indent(), "  ");
   }
-  EXPECT_EQ(Lines(), Concat({kHeaderLine, "  plain", "  > block", "    inside [ERROR]",
-                             "  < block"},
-                            Summary({"    Errors:                                       1 [ERROR]"})));
+  EXPECT_EQ(Lines(),
+            Concat({kHeaderLine, "  plain", "  > block", "    inside [ERROR]", "  < block"},
+                   Summary({"    Errors:                                       1 [ERROR]"})));
 }
 
 TEST_F(LogTest, OpenSectionsIndentTheSummary) {

@@ -229,8 +229,7 @@ inline void Play(tKvFiscalStreamEval& eval, const std::string& script) {
         if (eq == std::string::npos || rest.size() < eq + 3 || rest[eq + 2] != ':') {
           throw std::invalid_argument("bad script token: " + token);
         }
-        const std::unique_ptr<tKvKPosData> element =
-            MakeElement(rest[eq + 1], rest.substr(eq + 3));
+        const std::unique_ptr<tKvKPosData> element = MakeElement(rest[eq + 1], rest.substr(eq + 3));
         eval.Field(std::stoi(rest.substr(0, eq)), *element);
         break;
       }

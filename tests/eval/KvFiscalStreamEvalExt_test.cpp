@@ -152,10 +152,14 @@ TEST_F(EvalExtTest, TransactionHeader) {
   Feed("E R1@1 R1@2 F1=t:" + Dt(2016, 6, 22, 7, 49, 19) +
        " R2@3 F1=f:42 F2=s:Anna R0@2 F3=i:17 F4=i:1 F5=f:7 F6=f:12 F7=i:2 F8=i:1 F9=i:99"
        " R10@3 F1=s:TP F2=i:5 F3=s:MID F4=i:4 F5=i:55 F6=x:ABCD"
-       " R7@4 F1=t:" + Dt(2016, 6, 22) + " R2@5 F1=i:3 F2=i:4 F3=s:RC R0@4 F3=s:CM F4=s:SC"
+       " R7@4 F1=t:" +
+       Dt(2016, 6, 22) +
+       " R2@5 F1=i:3 F2=i:4 F3=s:RC R0@4 F3=s:CM F4=s:SC"
        " R0@3 F8=s:EP R11@3 F1=s:EURO F2=i:978 F3=i:2"
        " R0@2 F12=i:8 F13=i:3 F14=s:Txt F15=i:1 F16=i:16 F17=s:INV F18=s:VL"
-       " R19@3 F1=s:Sub F2=t:" + Dt(2016, 1, 2) + " R20@3 F1=s:Orig R2@4 F1=i:2 F2=s:Storno"
+       " R19@3 F1=s:Sub F2=t:" +
+       Dt(2016, 1, 2) +
+       " R20@3 F1=s:Orig R2@4 F1=i:2 F2=s:Storno"
        " R0@3 F3=s:Why R21@3 F1=s:DE1 F2=s:Cust F3=s:Str F4=s:City F5=s:12345 F6=s:DE"
        " R22@3 F1=i:1 F2=s:Z e");
   EXPECT_TRUE(eval.unhandled.empty());
@@ -211,9 +215,10 @@ TEST_F(EvalExtTest, TransactionHeader) {
 }
 
 TEST_F(EvalExtTest, SaleItemWithTaxesAndModifiers) {
-  Feed("E R1@1 R9@2 R1@3 F1=f:101 F2=s:Cola R9@3 F1=f:5 F2=s:Drinks R0@2 F2=b:2 F6=s:Txt"
-       " F3=b:3.8 F10=b:1 F7=i:1 R4@3 F1=i:1 F2=b:0.61 R4@3 F1=i:2 F2=b:0.1 R4@3 F1=i:1 F2=b:0.7"
-       " R8@3 R1@4 F1=i:3 F2=s:Ice R0@3 F2=b:0.2 R8@3 R1@4 F1=i:4 F2=s:Lemon R0@3 F2=b:0.3 e");
+  Feed(
+      "E R1@1 R9@2 R1@3 F1=f:101 F2=s:Cola R9@3 F1=f:5 F2=s:Drinks R0@2 F2=b:2 F6=s:Txt"
+      " F3=b:3.8 F10=b:1 F7=i:1 R4@3 F1=i:1 F2=b:0.61 R4@3 F1=i:2 F2=b:0.1 R4@3 F1=i:1 F2=b:0.7"
+      " R8@3 R1@4 F1=i:3 F2=s:Ice R0@3 F2=b:0.2 R8@3 R1@4 F1=i:4 F2=s:Lemon R0@3 F2=b:0.3 e");
   EXPECT_TRUE(eval.unhandled.empty());
   ASSERT_EQ(picker.sale_items.size(), 1u);
   const tFiscSaleItemRec& s = picker.sale_items[0];
@@ -240,8 +245,9 @@ TEST_F(EvalExtTest, SaleItemWithTaxesAndModifiers) {
 }
 
 TEST_F(EvalExtTest, LinkedArticleWithModifiers) {
-  Feed("E R1@1 R2@2 R5@3 R1@4 F1=f:200 F2=s:Fries R7@4 F1=f:6 F2=s:Food R0@3 F2=b:1 F4=s:Big"
-       " F3=b:2.5 F5=i:1 R6@4 R1@5 F1=i:11 F2=s:Salt R0@4 F2=b:0.1 R6@4 R1@5 F1=i:12 e");
+  Feed(
+      "E R1@1 R2@2 R5@3 R1@4 F1=f:200 F2=s:Fries R7@4 F1=f:6 F2=s:Food R0@3 F2=b:1 F4=s:Big"
+      " F3=b:2.5 F5=i:1 R6@4 R1@5 F1=i:11 F2=s:Salt R0@4 F2=b:0.1 R6@4 R1@5 F1=i:12 e");
   EXPECT_TRUE(eval.unhandled.empty());
   ASSERT_EQ(picker.links.size(), 1u);
   const tFiscPLULinkRec& l = picker.links[0];
@@ -262,8 +268,9 @@ TEST_F(EvalExtTest, LinkedArticleWithModifiers) {
 }
 
 TEST_F(EvalExtTest, AdjustmentAndDeposit) {
-  Feed("E R1@1 R3@2 R1@3 F1=i:5 F2=s:Rabatt R0@2 F2=b:-1 R3@3 F1=i:1 F2=b:-0.16 R0@2 F4=i:1"
-       " R16@2 F2=b:-2 R11@2 R1@3 F1=f:77 F2=s:Dep R0@2 F2=b:50 R13@2 F2=b:5 e");
+  Feed(
+      "E R1@1 R3@2 R1@3 F1=i:5 F2=s:Rabatt R0@2 F2=b:-1 R3@3 F1=i:1 F2=b:-0.16 R0@2 F4=i:1"
+      " R16@2 F2=b:-2 R11@2 R1@3 F1=f:77 F2=s:Dep R0@2 F2=b:50 R13@2 F2=b:5 e");
   EXPECT_TRUE(eval.unhandled.empty());
   ASSERT_EQ(picker.adjusts.size(), 2u);
   const tFiscAdjustRec& a = picker.adjusts[0];
@@ -285,10 +292,11 @@ TEST_F(EvalExtTest, AdjustmentAndDeposit) {
 }
 
 TEST_F(EvalExtTest, ClosingWithTaxSums) {
-  Feed("E R1@1 R5@2 F2=i:1 R1@3 F1=b:11.9 F2=b:10 R0@2 R2@3 R1@4 F1=i:1 F2=b:19 F3=s:MwSt"
-       " R0@3 F2=b:11.9 F8=b:10 F3=b:1.9 F4=b:-1 F5=b:3 F6=i:1 F7=i:1"
-       " R2@3 R1@4 F1=i:2 F2=b:7 R0@3 F3=b:0.7"
-       " R3@3 F1=b:1 F2=b:2 F3=i:1 R4@3 F2=b:0.5 R5@3 F2=b:5 R6@3 F2=b:6 R7@3 F2=b:7 R8@3 F2=b:8 e");
+  Feed(
+      "E R1@1 R5@2 F2=i:1 R1@3 F1=b:11.9 F2=b:10 R0@2 R2@3 R1@4 F1=i:1 F2=b:19 F3=s:MwSt"
+      " R0@3 F2=b:11.9 F8=b:10 F3=b:1.9 F4=b:-1 F5=b:3 F6=i:1 F7=i:1"
+      " R2@3 R1@4 F1=i:2 F2=b:7 R0@3 F3=b:0.7"
+      " R3@3 F1=b:1 F2=b:2 F3=i:1 R4@3 F2=b:0.5 R5@3 F2=b:5 R6@3 F2=b:6 R7@3 F2=b:7 R8@3 F2=b:8 e");
   EXPECT_TRUE(eval.unhandled.empty());  // 5.2 without sub-field is ignored
   ASSERT_EQ(picker.closings.size(), 1u);
   const tFiscClosingRec& c = picker.closings[0];
@@ -345,9 +353,10 @@ TEST_F(EvalExtTest, PaymentsAndSignature) {
 }
 
 TEST_F(EvalExtTest, ReportCountersAndTaxTables) {
-  Feed("E R3@1 R2@2 F1=b:4 F2=b:100 R6@2 F2=b:7 R18@2 F1=b:1000 F2=b:2000 F3=b:-50"
-       " R31@2 F1=b:1 F3=i:1 R3@2 R1@3 F1=i:1 F2=b:19 R0@2 F2=b:119 F3=b:19"
-       " R3@2 R1@3 F1=i:2 F2=b:7 R0@2 F2=b:107 R27@2 R1@3 F1=i:1 R0@2 F8=b:50 R5@2 F9=i:1 e");
+  Feed(
+      "E R3@1 R2@2 F1=b:4 F2=b:100 R6@2 F2=b:7 R18@2 F1=b:1000 F2=b:2000 F3=b:-50"
+      " R31@2 F1=b:1 F3=i:1 R3@2 R1@3 F1=i:1 F2=b:19 R0@2 F2=b:119 F3=b:19"
+      " R3@2 R1@3 F1=i:2 F2=b:7 R0@2 F2=b:107 R27@2 R1@3 F1=i:1 R0@2 F8=b:50 R5@2 F9=i:1 e");
   EXPECT_TRUE(eval.unhandled.empty());  // report kind 5 is dropped without notice
   ASSERT_EQ(picker.counters.size(), 1u);
   const tFiscReportCountersRec& r = picker.counters[0];
@@ -376,8 +385,9 @@ TEST_F(EvalExtTest, ReportCountersAndTaxTables) {
 }
 
 TEST_F(EvalExtTest, ReportMediaAndGroups) {
-  Feed("E R3@1 R15@2 R1@3 F1=i:1 F2=s:Bar R2@3 F1=b:3 F2=b:30 R6@3 F2=b:100"
-       " R16@2 R1@3 F1=i:5 F2=s:Food R2@3 F1=b:2 F2=b:20 R17@2 R1@3 F1=i:6 F2=s:Bev e");
+  Feed(
+      "E R3@1 R15@2 R1@3 F1=i:1 F2=s:Bar R2@3 F1=b:3 F2=b:30 R6@3 F2=b:100"
+      " R16@2 R1@3 F1=i:5 F2=s:Food R2@3 F1=b:2 F2=b:20 R17@2 R1@3 F1=i:6 F2=s:Bev e");
   EXPECT_TRUE(eval.unhandled.empty());
   ASSERT_EQ(picker.media.size(), 1u);
   const tFiscReportMediaRec& m = picker.media[0];
@@ -427,21 +437,21 @@ TEST(EvalExtUnhandled, ReportedWithTheirIdentifierAndPath) {
     std::vector<std::string> unhandled;
   };
   const Case cases[] = {
-      {"E R1@1 R10@2 F1=i:1 e", {"10@1/10/1"}},       // unknown transaction kind
-      {"E R1@1 R1@2 F99=i:1 e", {"99@1/1/99"}},       // header field not in the record
-      {"E R1@1 R1@2 R2@3 F3=i:1 e", {"3@1/1/2/3"}},   // operator has sub-fields 1 and 2
-      {"E R1@1 R1@2 R2@3 F1=f:1 e", {}},              // ... which are taken
-      {"E R1@1 R2@2 R4@3 F1=i:9 e", {"1@1/2/4/1"}},   // tax index outside 0-8
-      {"E R1@1 R2@2 F5=i:1 e", {"5@1/2/5"}},          // a linked article is a record
-      {"E R1@1 R5@2 F2=i:1 e", {}},                   // 5.2 without sub-field: ignored
-      {"E R3@1 R5@2 F1=i:1 e", {}},                   // report kind 5: dropped
-      {"E R3@1 R40@2 F1=i:1 e", {"40@3/40/1"}},       // unknown report kind
-      {"E R14@1 R1@2 F5=i:1 e", {"5@14/1/5"}},        // event header has 1 to 4
-      {"E R14@1 R4@2 F1=i:1 e", {"4@14/4/1"}},        // unknown event kind
-      {"E R23@1 R1@2 F1=i:1 e", {"23@23/1/1"}},       // no entry class
-      {"E F7=i:1 e", {"7@7"}},                         // a field outside any record
-      {"E R1@1 F7=i:1 e", {"7@1/7"}},                  // a field of the entry record
-      {"V1,2 E R1@1 R10@2 F1=i:1 e", {}},             // ignored format
+      {"E R1@1 R10@2 F1=i:1 e", {"10@1/10/1"}},      // unknown transaction kind
+      {"E R1@1 R1@2 F99=i:1 e", {"99@1/1/99"}},      // header field not in the record
+      {"E R1@1 R1@2 R2@3 F3=i:1 e", {"3@1/1/2/3"}},  // operator has sub-fields 1 and 2
+      {"E R1@1 R1@2 R2@3 F1=f:1 e", {}},             // ... which are taken
+      {"E R1@1 R2@2 R4@3 F1=i:9 e", {"1@1/2/4/1"}},  // tax index outside 0-8
+      {"E R1@1 R2@2 F5=i:1 e", {"5@1/2/5"}},         // a linked article is a record
+      {"E R1@1 R5@2 F2=i:1 e", {}},                  // 5.2 without sub-field: ignored
+      {"E R3@1 R5@2 F1=i:1 e", {}},                  // report kind 5: dropped
+      {"E R3@1 R40@2 F1=i:1 e", {"40@3/40/1"}},      // unknown report kind
+      {"E R14@1 R1@2 F5=i:1 e", {"5@14/1/5"}},       // event header has 1 to 4
+      {"E R14@1 R4@2 F1=i:1 e", {"4@14/4/1"}},       // unknown event kind
+      {"E R23@1 R1@2 F1=i:1 e", {"23@23/1/1"}},      // no entry class
+      {"E F7=i:1 e", {"7@7"}},                       // a field outside any record
+      {"E R1@1 F7=i:1 e", {"7@1/7"}},                // a field of the entry record
+      {"V1,2 E R1@1 R10@2 F1=i:1 e", {}},            // ignored format
   };
   for (const Case& c : cases) {
     std::string log;

@@ -17,7 +17,8 @@ using eval_test::Play;
 // what the base does.
 class tRecordingEval : public tKvFiscalStreamEval {
  public:
-  tRecordingEval(std::string* log, std::string name, std::unique_ptr<tKvFiscalStreamEval> next = nullptr)
+  tRecordingEval(std::string* log, std::string name,
+                 std::unique_ptr<tKvFiscalStreamEval> next = nullptr)
       : tKvFiscalStreamEval(std::move(next)), log_(log), name_(std::move(name)) {}
   ~tRecordingEval() override { CloseQuietly(); }
 
@@ -125,12 +126,12 @@ TEST(EvalBase, WhichRecordStartsCloseLevels) {
     const char* calls;  // LevelClosed calls only
   };
   const Case cases[] = {
-      {"R1@1 R2@2 R3@3", ""},                                // deeper: nothing ends
-      {"R1@1 R2@2 R3@3 R4@2", "LevelClosed(2,4,-)"},         // a sibling at level 2
-      {"R1@1 R2@2 R3@3 R0@1", "LevelClosed(1,0,-)"},         // a pure level end below
-      {"R1@1 R2@2 R0@2", "LevelClosed(2,0,-)"},              // id 0 at the current level
-      {"R1@1 R2@2 R0@3", ""},                                // id 0 deeper: nothing ends
-      {"R1@1 R1@1", "LevelClosed(1,1,-)"},                   // a new entry record
+      {"R1@1 R2@2 R3@3", ""},                         // deeper: nothing ends
+      {"R1@1 R2@2 R3@3 R4@2", "LevelClosed(2,4,-)"},  // a sibling at level 2
+      {"R1@1 R2@2 R3@3 R0@1", "LevelClosed(1,0,-)"},  // a pure level end below
+      {"R1@1 R2@2 R0@2", "LevelClosed(2,0,-)"},       // id 0 at the current level
+      {"R1@1 R2@2 R0@3", ""},                         // id 0 deeper: nothing ends
+      {"R1@1 R1@1", "LevelClosed(1,1,-)"},            // a new entry record
   };
   for (const Case& c : cases) {
     std::string log;
