@@ -71,8 +71,7 @@ void tKvKPosComStreamBase::AddBinary(int32_t number, const void* buffer, int32_t
 // ---------------------------------------------------------------------------
 // tKvKPosComStreamParser
 
-tKvKPosComStreamParser::tKvKPosComStreamParser(tKvKPosComStreamSource* source)
-    : source_(source) {
+tKvKPosComStreamParser::tKvKPosComStreamParser(tKvKPosComStreamSource* source) : source_(source) {
   if (source_ == nullptr) throw EKvParam(this, "tKvKPosComStreamParser.Create: invalid Source");
 }
 

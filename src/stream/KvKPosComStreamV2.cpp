@@ -2,8 +2,7 @@
 
 #include <utility>
 
-tKvKPosComStreamParserV2::tKvKPosComStreamParserV2(uint8_t version,
-                                                   tKvKPosComStreamSource* source)
+tKvKPosComStreamParserV2::tKvKPosComStreamParserV2(uint8_t version, tKvKPosComStreamSource* source)
     : tKvKPosComStreamParser(source), version_(version) {}
 
 tKvKPosComStreamParserV2::~tKvKPosComStreamParserV2() = default;

@@ -21,8 +21,8 @@ tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser(uint8_t version,
   }
   // Only these versions have a header item; any other could never match.
   if (version > 2) {
-    throw EKvParam(this, "tKvKPosFiscalStreamParser.Create: invalid Version " +
-                             std::to_string(version));
+    throw EKvParam(this,
+                   "tKvKPosFiscalStreamParser.Create: invalid Version " + std::to_string(version));
   }
 }
 
@@ -34,11 +34,11 @@ uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosD
     const uint8_t v = Version();
     const int32_t expected = v == 1 ? kItemHeaderV1 : kItemHeaderV2;
     if (v != 0 && number != expected) {
-      throw EKvKPosComStream(this,
-                             ReplaceParams("File header #%1, but #%2 expected.",
-                                           std::to_string(number) + '\r' +
-                                               std::to_string(expected)),
-                             7);
+      throw EKvKPosComStream(
+          this,
+          ReplaceParams("File header #%1, but #%2 expected.",
+                        std::to_string(number) + '\r' + std::to_string(expected)),
+          7);
     }
     tKvKPosFileHeaderRec header;
     header.Assign(*element);

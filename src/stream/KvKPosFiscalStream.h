@@ -43,8 +43,8 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   static constexpr int32_t kItemBackLink = 4;
   static constexpr int32_t kItemBlockInfo = 5;
   static constexpr int32_t kItemEntryEnd = 6;
-  static constexpr int32_t kItemRecordFirst = 9;   // level 1
-  static constexpr int32_t kItemRecordLast = 32;   // level 24
+  static constexpr int32_t kItemRecordFirst = 9;  // level 1
+  static constexpr int32_t kItemRecordLast = 32;  // level 24
   static constexpr int32_t kItemHeaderV1 = 50;
   static constexpr int32_t kItemHeaderV2 = 1050;
   // Result of ParseRange when the range has been consumed.
@@ -84,7 +84,7 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   void FollowLink(int64_t distance);
   void ReadLengthValue();
 
-  tKvKPosFiscalStreamWriter* writer_;       // not owned, never null
+  tKvKPosFiscalStreamWriter* writer_;         // not owned, never null
   tKvKPosStreamFile* stream_file_ = nullptr;  // set only during ParseRange
   int64_t range_length_ = 0;
   bool pass_links_ = false;
@@ -113,5 +113,4 @@ class tKvKPosFiscalStreamParserBlkInfo final : public tKvKPosFiscalStreamParser 
 // Items before it are checked as usual (a header of the wrong version
 // raises) and dropped. Ending otherwise than at a block information raises
 // EKvKPosFiscalStream code 2 "\"BlockInfo\" expected; found #<result>".
-void ReadBlockInfo(uint8_t version, tKvKPosComStreamSource& source,
-                   tKvKPosBlockInfoRec& blockInfo);
+void ReadBlockInfo(uint8_t version, tKvKPosComStreamSource& source, tKvKPosBlockInfoRec& blockInfo);

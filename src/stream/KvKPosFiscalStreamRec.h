@@ -69,17 +69,17 @@ struct tKvKPosFileHeaderRec {
 // ---------------------------------------------------------------------------
 // Block information (item 5): the start of a block. Intentionally copyable.
 struct tKvKPosBlockInfoRec {
-  int32_t ID = 0;                 //!< block number
+  int32_t ID = 0;  //!< block number
   int32_t EcrAddr = 0;
   tKvDateTime DateTime;
   tKvDateTime RegEndDT;
-  tKvBcdFix EcrNr;                //!< terminal number
-  int32_t SerNr = 0;              //!< serial number of the terminal
+  tKvBcdFix EcrNr;    //!< terminal number
+  int32_t SerNr = 0;  //!< serial number of the terminal
   tKvKPosText100 EcrName;
   int32_t HwID = 0;
   int32_t FiscJnlType = 0;
   tKvKPosText100 SwVer;
-  tKvKPosSignatureRec DataSign;   //!< data signature of the block
+  tKvKPosSignatureRec DataSign;  //!< data signature of the block
   tKvDateTime RegStartDT;
 
   // All fields zero, DataSign initialised.
@@ -115,14 +115,14 @@ struct tKvKPosEntryInfoRec {
 // fields is decided by the producers; the writers only copy and forward it.
 // Intentionally copyable.
 struct tKvKPosTextFileHeaderRec {
-  int32_t Int1 = 0;          //!< first integer (1: the supplementary fields are valid)
-  tKvDateTime DateTime1;     //!< first date-time
+  int32_t Int1 = 0;       //!< first integer (1: the supplementary fields are valid)
+  tKvDateTime DateTime1;  //!< first date-time
   tKvKPosText100 Text;
-  int32_t Int2 = 0;          //!< second integer (supplementary terminal number)
-  tKvDateTime DateTime2;     //!< second date-time
-  int32_t Int3 = 0;          //!< third integer
-  bool Flag = false;         //!< flag (data integrity can be checked)
-  int32_t Int4 = 0;          //!< fourth integer (evaluation error code)
+  int32_t Int2 = 0;       //!< second integer (supplementary terminal number)
+  tKvDateTime DateTime2;  //!< second date-time
+  int32_t Int3 = 0;       //!< third integer
+  bool Flag = false;      //!< flag (data integrity can be checked)
+  int32_t Int4 = 0;       //!< fourth integer (evaluation error code)
 
   void Init() { *this = tKvKPosTextFileHeaderRec(); }
   friend bool operator==(const tKvKPosTextFileHeaderRec&,
@@ -133,9 +133,9 @@ struct tKvKPosTextFileHeaderRec {
 // Fiscal type of a journal entry, decoded from the record type c of its
 // level-1 record. Intentionally copyable.
 struct tKvKPosFiscalType {
-  int32_t Code = 0;    //!< c mod 1000
-  uint8_t Kind = 0;    //!< Code when 0 <= Code < 23, else 0
-  uint8_t Origin = 0;  //!< c div 1000 (0 POS, 1 NEXO, 2 EJNL)
+  int32_t Code = 0;                    //!< c mod 1000
+  uint8_t Kind = 0;                    //!< Code when 0 <= Code < 23, else 0
+  uint8_t Origin = 0;                  //!< c div 1000 (0 POS, 1 NEXO, 2 EJNL)
   bool IsReport = false;               //!< Kind 3, 4, 22
   bool IsKind4 = false;                //!< Kind 4
   bool IsTransaction = false;          //!< Kind 1, 2, 5-13, 15-17, 19, 20

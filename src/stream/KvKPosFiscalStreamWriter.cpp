@@ -20,8 +20,7 @@ tKvKPosFiscalStreamWriterChain::tKvKPosFiscalStreamWriterChain(
 
 tKvKPosFiscalStreamWriterChain::~tKvKPosFiscalStreamWriterChain() = default;
 
-void tKvKPosFiscalStreamWriterChain::AddItem(int32_t number,
-                                             std::unique_ptr<tKvKPosData> element) {
+void tKvKPosFiscalStreamWriterChain::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
   // Without successor the parameter frees the element on return.
   if (successor_) successor_->AddItem(number, std::move(element));
 }

@@ -40,8 +40,8 @@ inline Bytes Int(int32_t v) {
   if (v >= 0 && v <= 16) return {static_cast<uint8_t>(v + 1)};
   if (v >= 17 && v <= 255) return {18, static_cast<uint8_t>(v)};
   const auto u = static_cast<uint32_t>(v);
-  return {21, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
-          static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
+  return {21, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
+          static_cast<uint8_t>(u >> 24)};
 }
 
 // Text element (ID 55, at most 255 bytes).
