@@ -19,17 +19,37 @@ using kv_text::Trim;
 using kv_text::TrimLeft;
 using kv_text::TrimRight;
 
-// Characters the splitting rule looks at besides the separator.
-enum : uint8_t { kPlain = 0, kQuote = 1, kOpen = 2, kClose = 3 };
+// Characters the splitting rule looks at: group quotes and brackets, and the
+// three separators it splits at.
+enum : uint8_t {
+  kQuote = 1,
+  kOpen = 2,
+  kClose = 4,
+  kSepBlank = 8,
+  kSepEquals = 16,
+  kSepSemicolon = 32,
+};
 constexpr std::array<uint8_t, 256> kCharClass = [] {
   std::array<uint8_t, 256> table{};
   table['"'] = table['\''] = kQuote;
   table['('] = table['['] = table['{'] = kOpen;
   table[')'] = table[']'] = table['}'] = kClose;
+  table[' '] = kSepBlank;
+  table['='] = kSepEquals;
+  table[';'] = kSepSemicolon;
   return table;
 }();
 
+constexpr uint8_t ClassOf(char c) { return kCharClass[static_cast<unsigned char>(c)]; }
+
 constexpr char CloserOf(char open) { return open == '(' ? ')' : open == '[' ? ']' : '}'; }
+
+// Index after the quote group that opens at text[i] (no nesting inside; an
+// unclosed group runs to the end).
+size_t SkipQuoted(std::string_view text, size_t i) {
+  const size_t close = text.find(text[i], i + 1);
+  return close == std::string_view::npos ? text.size() : close + 1;
+}
 
 constexpr char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
@@ -39,6 +59,18 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (Lower(a[i]) != Lower(b[i])) return false;
   }
   return true;
+}
+
+// A word of at most 7 bytes, its letters in lower case, packed with its
+// length into one number, so that keywords and tags are matched without
+// regard to case by one switch; 0 for longer words.
+constexpr uint64_t PackLower(std::string_view word) {
+  if (word.size() > 7) return 0;
+  uint64_t packed = uint64_t{word.size()} << 56;
+  for (size_t i = 0; i < word.size(); ++i) {
+    packed |= uint64_t{static_cast<unsigned char>(Lower(word[i]))} << (8 * i);
+  }
+  return packed;
 }
 
 // A text of the input for a message, cut to a readable length.
@@ -54,33 +86,35 @@ std::string Quoted(std::string_view text) {
 enum class tKeyword { kFld, kCmd, kVer, kHdr, kBlk, kJnl, kEoE, kNone };
 
 tKeyword MatchKeyword(std::string_view word) {
-  static constexpr std::array<std::pair<std::string_view, tKeyword>, 7> kKeywords = {{
-      {"Fld:", tKeyword::kFld},
-      {"Cmd:", tKeyword::kCmd},
-      {"Ver:", tKeyword::kVer},
-      {"Hdr:", tKeyword::kHdr},
-      {"Blk:", tKeyword::kBlk},
-      {"Jnl:", tKeyword::kJnl},
-      {"EoE", tKeyword::kEoE},
-  }};
-  for (const auto& [text, keyword] : kKeywords) {
-    if (EqualsNoCase(word, text)) return keyword;
+  switch (PackLower(word)) {
+    case PackLower("fld:"): return tKeyword::kFld;
+    case PackLower("cmd:"): return tKeyword::kCmd;
+    case PackLower("ver:"): return tKeyword::kVer;
+    case PackLower("hdr:"): return tKeyword::kHdr;
+    case PackLower("blk:"): return tKeyword::kBlk;
+    case PackLower("jnl:"): return tKeyword::kJnl;
+    case PackLower("eoe"): return tKeyword::kEoE;
+    default: return tKeyword::kNone;
   }
-  return tKeyword::kNone;
 }
 
-// The field type tags the format knows, numbered 1 to 16 in this order.
-constexpr std::array<std::string_view, 16> kTags = {
-    "MUL:", "INT:", "ADD:", "BCD:", "BCDF:", "BS:",   "TX:",  "TCH:",
-    "TI:",  "DT:",  "BCDW:", "TXAI:", "BCDD:", "BIN:", "CMD:", "HEX:"};
+// The field type tags the format knows, numbered 1 to 16 in this order:
+// "MUL:", "INT:", "ADD:", "BCD:", "BCDF:", "BS:", "TX:", "TCH:", "TI:",
+// "DT:", "BCDW:", "TXAI:", "BCDD:", "BIN:", "CMD:", "HEX:". Only the six
+// below are values of a field line.
 enum : int { kTagInt = 2, kTagBcd = 4, kTagBcdFix = 5, kTagText = 7, kTagTime = 9, kTagBinary = 14 };
 
-// 1-based number of tag in kTags, 0 when unknown.
-int MatchTag(std::string_view tag) {
-  for (size_t i = 0; i < kTags.size(); ++i) {
-    if (EqualsNoCase(tag, kTags[i])) return static_cast<int>(i) + 1;
+// The number of a tag accepted in a field line, 0 for any other.
+int MatchFieldTag(std::string_view tag) {
+  switch (PackLower(tag)) {
+    case PackLower("int:"): return kTagInt;
+    case PackLower("bcd:"): return kTagBcd;
+    case PackLower("bcdf:"): return kTagBcdFix;
+    case PackLower("tx:"): return kTagText;
+    case PackLower("ti:"): return kTagTime;
+    case PackLower("bin:"): return kTagBinary;
+    default: return 0;
   }
-  return 0;
 }
 
 // Digits only, 1 to maxDigits of them.
@@ -246,34 +280,48 @@ void tFiscalDataParserNative::Execute() {
   if (progress_) progress_("Completed.              ");
 }
 
-std::string_view tFiscalDataParserNative::TakePiece(std::string_view& rest, char sep) {
+template <char Sep>
+std::string_view tFiscalDataParserNative::TakePiece(std::string_view& rest) {
+  constexpr uint8_t sepBit = ClassOf(Sep) & (kSepBlank | kSepEquals | kSepSemicolon);
+  static_assert(sepBit != 0, "not a separator of the splitting rule");
+  // Outside groups only the separator and the group openers matter; a
+  // closer there is a plain character.
+  constexpr uint8_t stop = sepBit | kQuote | kOpen;
   const char* const s = rest.data();
   const size_t n = rest.size();
   size_t i = 0;
-  closers_.clear();
-  while (i < n) {
-    const char c = s[i];
-    if (c == sep && closers_.empty()) break;
-    switch (kCharClass[static_cast<unsigned char>(c)]) {
-      case kQuote: {
-        const size_t close = rest.find(c, i + 1);
-        i = close == std::string_view::npos ? n : close + 1;
-        continue;
-      }
-      case kOpen:
-        closers_ += CloserOf(c);
-        break;
-      case kClose:
-        if (!closers_.empty() && closers_.back() == c) closers_.pop_back();
-        break;
-      default:
-        break;
+  for (;;) {
+    while (i < n && (ClassOf(s[i]) & stop) == 0) ++i;
+    if (i == n) break;
+    const uint8_t cls = ClassOf(s[i]);
+    if ((cls & sepBit) != 0) break;
+    i = (cls & kQuote) != 0 ? SkipQuoted(rest, i) : SkipBrackets(rest, i);
+  }
+  const std::string_view piece = Trim(std::string_view(s, i));
+  rest = i < n ? std::string_view(s + i + 1, n - i - 1) : std::string_view();
+  return piece;
+}
+
+size_t tFiscalDataParserNative::SkipBrackets(std::string_view text, size_t i) {
+  // The closers still expected, innermost last; quote groups and further
+  // bracket groups nest inside.
+  closers_.assign(1, CloserOf(text[i]));
+  ++i;
+  while (i < text.size() && !closers_.empty()) {
+    const char c = text[i];
+    const uint8_t cls = ClassOf(c);
+    if ((cls & kQuote) != 0) {
+      i = SkipQuoted(text, i);
+      continue;
+    }
+    if ((cls & kOpen) != 0) {
+      closers_ += CloserOf(c);
+    } else if ((cls & kClose) != 0 && c == closers_.back()) {
+      closers_.pop_back();
     }
     ++i;
   }
-  const std::string_view piece = Trim(rest.substr(0, i));
-  rest = i < n ? rest.substr(i + 1) : std::string_view();
-  return piece;
+  return i;
 }
 
 void tFiscalDataParserNative::ChangeLevel(int32_t delta) {
@@ -287,8 +335,7 @@ void tFiscalDataParserNative::ChangeLevel(int32_t delta) {
   level_ = level;
 }
 
-void tFiscalDataParserNative::CheckLevel(int32_t lowest, std::string_view keyword) const {
-  if (level_ >= lowest && level_ <= kMaxLevel) [[likely]] return;
+void tFiscalDataParserNative::RaiseLevel(int32_t lowest, std::string_view keyword) const {
   throw EKvKPosFiscalStream(this, 0,
                             "Nesting level " + std::to_string(level_) + " out of range " +
                                 std::to_string(lowest) + ".." + std::to_string(kMaxLevel) +
@@ -311,7 +358,13 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   line = TrimRight(line);
   if (line.empty()) return true;
 
-  const std::string_view keyword = TakePiece(line, ' ');
+  // Most lines are fields: "Fld:" and a blank need no splitting.
+  if (line.size() >= 4 && (line.size() == 4 || line[4] == ' ') &&
+      PackLower(line.substr(0, 4)) == PackLower("fld:")) {
+    Field(line.size() > 4 ? line.substr(5) : std::string_view());
+    return true;
+  }
+  const std::string_view keyword = TakePiece<' '>(line);
   switch (MatchKeyword(keyword)) {
     case tKeyword::kFld: Field(line); break;
     case tKeyword::kCmd: Command(line); break;
@@ -328,19 +381,19 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
 }
 
 void tFiscalDataParserNative::Field(std::string_view rest) {
-  CheckLevel(0, "Fld:");
+  if (level_ < 0 || level_ > kMaxLevel) [[unlikely]] RaiseLevel(0, "Fld:");
   if (level_ < last_level_) {
     // A field of an outer record: the deeper records end here.
     writer_->RecordStart(0, level_);
     last_level_ = level_;
   }
-  std::string_view tag = TakePiece(rest, ' ');
-  const int32_t id = ParseInt32Lenient(TakePiece(tag, '='));
+  std::string_view tag = TakePiece<' '>(rest);
+  const int32_t id = ParseInt32Lenient(TakePiece<'='>(tag));
   tag = Trim(tag);
-  const std::string_view value = TakePiece(rest, ';');
+  const std::string_view value = TakePiece<';'>(rest);
 
   std::unique_ptr<tKvKPosData> element;
-  switch (MatchTag(tag)) {
+  switch (MatchFieldTag(tag)) {
     case kTagInt:
       element = std::make_unique<tKvKPosDataInt>(ParseInt32Lenient(value));
       break;
@@ -387,17 +440,17 @@ void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const
 }
 
 void tFiscalDataParserNative::Command(std::string_view rest) {
-  std::string_view id = TakePiece(rest, ' ');
-  TakePiece(id, '=');  // the name before "=" is not used
-  CheckLevel(1, "Cmd:");
+  std::string_view id = TakePiece<' '>(rest);
+  TakePiece<'='>(id);  // the name before "=" is not used
+  if (level_ < 1 || level_ > kMaxLevel) [[unlikely]] RaiseLevel(1, "Cmd:");
   last_command_ = ParseInt32Lenient(Trim(id));
   writer_->RecordStart(last_command_, level_);
   last_level_ = level_;
 }
 
 void tFiscalDataParserNative::Version(std::string_view rest) {
-  std::string_view item = TakePiece(rest, ';');
-  if (ParseIntLenient(TakePiece(item, '=')) == 1) {
+  std::string_view item = TakePiece<';'>(rest);
+  if (ParseIntLenient(TakePiece<'='>(item)) == 1) {
     writer_->SetVersion(1, ParseInt32Lenient(Trim(item)));
   }
 }
@@ -406,8 +459,8 @@ void tFiscalDataParserNative::Header(std::string_view rest) {
   tKvKPosTextFileHeaderRec header;
   header.Init();
   while (!rest.empty()) {
-    std::string_view value = TakePiece(rest, ';');
-    const int64_t id = ParseIntLenient(TakePiece(value, '='));
+    std::string_view value = TakePiece<';'>(rest);
+    const int64_t id = ParseIntLenient(TakePiece<'='>(value));
     value = Trim(value);
     switch (id) {
       case 1: header.Int1 = ParseInt32Lenient(value); break;
@@ -440,8 +493,8 @@ void tFiscalDataParserNative::Block(std::string_view rest) {
   int64_t count = 0;
   bool regStartFirst = false;  // the item at count 4 was RegStartDT
   while (!rest.empty()) {
-    std::string_view value = TakePiece(rest, ';');
-    const std::string_view name = TakePiece(value, '=');
+    std::string_view value = TakePiece<';'>(rest);
+    const std::string_view name = TakePiece<'='>(value);
     value = Trim(value);
     ++count;
     if (count == 4 && EqualsNoCase(name, "RegStartDT")) {
@@ -477,8 +530,8 @@ void tFiscalDataParserNative::Journal(std::string_view rest) {
   entry.Type = 0;  // a cleared record, not the "no entry" of Init
   int count = 0;
   while (!rest.empty()) {
-    std::string_view value = TakePiece(rest, ';');
-    TakePiece(value, '=');  // names are not looked at
+    std::string_view value = TakePiece<';'>(rest);
+    TakePiece<'='>(value);  // names are not looked at
     const int32_t number = ParseInt32Lenient(Trim(value));
     switch (++count) {
       case 1: entry.Type = number; break;

@@ -69,10 +69,15 @@ class tFiscalDataParserNative : public tKvClass {
   // Takes the next piece up to sep off rest, after the splitting rule:
   // sep counts only outside "..." and '...' groups and outside (...), [...]
   // and {...} groups (which nest); the piece is trimmed.
-  std::string_view TakePiece(std::string_view& rest, char sep);
+  // Sep is " ", "=" or ";".
+  template <char Sep>
+  std::string_view TakePiece(std::string_view& rest);
+  // Index after the bracket group that opens at text[i].
+  size_t SkipBrackets(std::string_view text, size_t i);
 
   void ChangeLevel(int32_t delta);
-  void CheckLevel(int32_t lowest, std::string_view keyword) const;
+  // Raises: the level is not within lowest..kMaxLevel for keyword.
+  [[noreturn]] void RaiseLevel(int32_t lowest, std::string_view keyword) const;
 
   void Field(std::string_view rest);
   void Command(std::string_view rest);

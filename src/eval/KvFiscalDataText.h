@@ -25,7 +25,7 @@ constexpr std::string_view TrimRight(std::string_view s) {
   return s.substr(0, n);
 }
 
-constexpr std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+inline std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
 // The lenient integer of the text inputs: an optional sign and the decimal
 // digits up to the first other character (or up to the digit that would
@@ -55,7 +55,7 @@ constexpr int32_t ParseInt32Lenient(std::string_view s) {
 
 // A strict 32-bit integer: blanks around it, an optional sign and at least
 // one digit, nothing else, within range. False leaves value unchanged.
-constexpr bool ParseInt32Strict(std::string_view s, int32_t& value) {
+inline bool ParseInt32Strict(std::string_view s, int32_t& value) {
   s = Trim(s);
   size_t i = 0;
   bool negative = false;

@@ -1,0 +1,82 @@
+// fuzz-links: jorvex_app
+// Arbitrary text as an ASCII interface file: its blocks are decoded and
+// parsed (block information, check pass, real pass) into the type filter and
+// a record-assembling evaluator. An odd first byte makes lines above 256
+// bytes fail to read. A first byte 0xFF makes the rest one binary block
+// (second byte: stream version 1 or 2), written as an ASCII interface file,
+// so that the block passes are reached without hexadecimal mutations. Only
+// the EKvRoot family may leave the run.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/FiscalStreamWriterTypeDependent.h"
+#include "base/KvErrors.h"
+#include "eval/FiscalDataParserAsciiInt.h"
+#include "eval/KvFiscalStreamEvalExt.h"
+
+namespace {
+
+// The input as a file that the line source can open by name: a memory file,
+// refilled for every run.
+class tMemoryFile {
+ public:
+  tMemoryFile() : fd_(::memfd_create("fuzz_ascii", 0)), path_("/proc/self/fd/" + std::to_string(fd_)) {}
+  void Fill(const uint8_t* data, std::size_t size) {
+    if (::ftruncate(fd_, 0) != 0) __builtin_trap();
+    if (size > 0 && ::pwrite(fd_, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+// One block-start line and the bytes as data lines of 64 bytes each.
+std::string BlockFile(const uint8_t* bytes, std::size_t size, int version) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "200,1;1,10;1,25;1\r\n";
+  for (std::size_t at = 0; at < size; at += 64) {
+    text += "242," + std::to_string(version) + ";D:";
+    for (std::size_t i = at; i < size && i < at + 64; ++i) {
+      text += kDigits[bytes[i] >> 4];
+      text += kDigits[bytes[i] & 15];
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > (1u << 20)) return 0;
+  static tMemoryFile file;
+  if (size >= 2 && data[0] == 0xFF) {
+    const std::string text = BlockFile(data + 2, size - 2, 1 + (data[1] & 1));
+    file.Fill(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  } else {
+    file.Fill(data, size);
+  }
+  const size_t maxLine = size > 0 && (data[0] & 1) != 0 ? 256 : tKvTextFileDos::kDefaultMaxLineLength;
+  tFiscalStreamWriterTypeDependent::tTypeSet types;
+  types.set(1);
+  types.set(5);
+  tKvFiscalStreamEvalExt eval(nullptr);
+  tFiscalStreamWriterTypeDependent writer(types, nullptr, true, &eval, nullptr);
+  std::size_t progress = 0;
+  try {
+    tFiscalDataSourceTextFileDOS source(file.Path(), maxLine);
+    tFiscalDataParserAsciiInt parser(
+        &source, [&progress](std::string_view text) { progress += text.size(); }, 0);
+    parser.Run(&writer);
+    eval.Close();
+  } catch (const EKvRoot&) {
+  }
+  return 0;
+}
