@@ -22,7 +22,8 @@ namespace {
 // refilled for every run.
 class tMemoryFile {
  public:
-  tMemoryFile() : fd_(::memfd_create("fuzz_native", 0)), path_("/proc/self/fd/" + std::to_string(fd_)) {}
+  tMemoryFile()
+      : fd_(::memfd_create("fuzz_native", 0)), path_("/proc/self/fd/" + std::to_string(fd_)) {}
   void Fill(const uint8_t* data, std::size_t size) {
     if (::ftruncate(fd_, 0) != 0) __builtin_trap();
     if (size > 0 && ::pwrite(fd_, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size > (1u << 20)) return 0;
   static tMemoryFile file;
   file.Fill(data, size);
-  const size_t maxLine = size > 0 && (data[0] & 1) != 0 ? 256 : tKvTextFileDos::kDefaultMaxLineLength;
+  const size_t maxLine =
+      size > 0 && (data[0] & 1) != 0 ? 256 : tKvTextFileDos::kDefaultMaxLineLength;
   tFiscalStreamWriterTypeDependent::tTypeSet types;
   types.set(1);
   types.set(5);

@@ -87,14 +87,22 @@ enum class tKeyword { kFld, kCmd, kVer, kHdr, kBlk, kJnl, kEoE, kNone };
 
 tKeyword MatchKeyword(std::string_view word) {
   switch (PackLower(word)) {
-    case PackLower("fld:"): return tKeyword::kFld;
-    case PackLower("cmd:"): return tKeyword::kCmd;
-    case PackLower("ver:"): return tKeyword::kVer;
-    case PackLower("hdr:"): return tKeyword::kHdr;
-    case PackLower("blk:"): return tKeyword::kBlk;
-    case PackLower("jnl:"): return tKeyword::kJnl;
-    case PackLower("eoe"): return tKeyword::kEoE;
-    default: return tKeyword::kNone;
+    case PackLower("fld:"):
+      return tKeyword::kFld;
+    case PackLower("cmd:"):
+      return tKeyword::kCmd;
+    case PackLower("ver:"):
+      return tKeyword::kVer;
+    case PackLower("hdr:"):
+      return tKeyword::kHdr;
+    case PackLower("blk:"):
+      return tKeyword::kBlk;
+    case PackLower("jnl:"):
+      return tKeyword::kJnl;
+    case PackLower("eoe"):
+      return tKeyword::kEoE;
+    default:
+      return tKeyword::kNone;
   }
 }
 
@@ -102,18 +110,32 @@ tKeyword MatchKeyword(std::string_view word) {
 // "MUL:", "INT:", "ADD:", "BCD:", "BCDF:", "BS:", "TX:", "TCH:", "TI:",
 // "DT:", "BCDW:", "TXAI:", "BCDD:", "BIN:", "CMD:", "HEX:". Only the six
 // below are values of a field line.
-enum : int { kTagInt = 2, kTagBcd = 4, kTagBcdFix = 5, kTagText = 7, kTagTime = 9, kTagBinary = 14 };
+enum : int {
+  kTagInt = 2,
+  kTagBcd = 4,
+  kTagBcdFix = 5,
+  kTagText = 7,
+  kTagTime = 9,
+  kTagBinary = 14
+};
 
 // The number of a tag accepted in a field line, 0 for any other.
 int MatchFieldTag(std::string_view tag) {
   switch (PackLower(tag)) {
-    case PackLower("int:"): return kTagInt;
-    case PackLower("bcd:"): return kTagBcd;
-    case PackLower("bcdf:"): return kTagBcdFix;
-    case PackLower("tx:"): return kTagText;
-    case PackLower("ti:"): return kTagTime;
-    case PackLower("bin:"): return kTagBinary;
-    default: return 0;
+    case PackLower("int:"):
+      return kTagInt;
+    case PackLower("bcd:"):
+      return kTagBcd;
+    case PackLower("bcdf:"):
+      return kTagBcdFix;
+    case PackLower("tx:"):
+      return kTagText;
+    case PackLower("ti:"):
+      return kTagTime;
+    case PackLower("bin:"):
+      return kTagBinary;
+    default:
+      return 0;
   }
 }
 
@@ -189,7 +211,8 @@ namespace {
 // Date part (day * 86400 or 0) and time part of "<date>/<time>".
 tKvDateTime ReadDateTime(std::string_view text, bool& hasDate) {
   const size_t slash = text.rfind('/');
-  const std::string_view date = slash == std::string_view::npos ? std::string_view() : text.substr(0, slash);
+  const std::string_view date =
+      slash == std::string_view::npos ? std::string_view() : text.substr(0, slash);
   const std::string_view time = slash == std::string_view::npos ? text : text.substr(slash + 1);
   const tKvDateTime day = NativeDateValue(date);
   hasDate = !day.IsNull();
@@ -366,13 +389,27 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   }
   const std::string_view keyword = TakePiece<' '>(line);
   switch (MatchKeyword(keyword)) {
-    case tKeyword::kFld: Field(line); break;
-    case tKeyword::kCmd: Command(line); break;
-    case tKeyword::kVer: Version(line); break;
-    case tKeyword::kHdr: Header(line); break;
-    case tKeyword::kBlk: Block(line); break;
-    case tKeyword::kJnl: Journal(line); break;
-    case tKeyword::kEoE: writer_->EntryEnd(); break;
+    case tKeyword::kFld:
+      Field(line);
+      break;
+    case tKeyword::kCmd:
+      Command(line);
+      break;
+    case tKeyword::kVer:
+      Version(line);
+      break;
+    case tKeyword::kHdr:
+      Header(line);
+      break;
+    case tKeyword::kBlk:
+      Block(line);
+      break;
+    case tKeyword::kJnl:
+      Journal(line);
+      break;
+    case tKeyword::kEoE:
+      writer_->EntryEnd();
+      break;
     case tKeyword::kNone:
       if (keyword.starts_with("!!!")) break;
       throw EKvKPosFiscalStream(this, 0, "Unknown keyword " + Quoted(keyword), 2);
@@ -381,7 +418,8 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
 }
 
 void tFiscalDataParserNative::Field(std::string_view rest) {
-  if (level_ < 0 || level_ > kMaxLevel) [[unlikely]] RaiseLevel(0, "Fld:");
+  if (level_ < 0 || level_ > kMaxLevel) [[unlikely]]
+    RaiseLevel(0, "Fld:");
   if (level_ < last_level_) {
     // A field of an outer record: the deeper records end here.
     writer_->RecordStart(0, level_);
@@ -412,10 +450,12 @@ void tFiscalDataParserNative::Field(std::string_view rest) {
     case kTagBinary: {
       const size_t count = value.size() / 2;
       if (count > kMaxBinary) [[unlikely]] {
-        throw EKvKPosFiscalStream(nullptr, 0, "\"Bin\" block too large: " + std::to_string(count), 9);
+        throw EKvKPosFiscalStream(nullptr, 0, "\"Bin\" block too large: " + std::to_string(count),
+                                  9);
       }
       std::string bytes(count, '\0');
-      if (const size_t bad = kv_text::DecodeHexPairs(value, reinterpret_cast<uint8_t*>(bytes.data()));
+      if (const size_t bad =
+              kv_text::DecodeHexPairs(value, reinterpret_cast<uint8_t*>(bytes.data()));
           bad != value.size()) [[unlikely]] {
         RaiseBadHex(value, bad);
       }
@@ -429,11 +469,12 @@ void tFiscalDataParserNative::Field(std::string_view rest) {
 }
 
 void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const {
-  const bool inLine = !line_.empty() && hex.data() >= line_.data() &&
-                      hex.data() <= line_.data() + line_.size();
+  const bool inLine =
+      !line_.empty() && hex.data() >= line_.data() && hex.data() <= line_.data() + line_.size();
   std::string text = "Invalid hexadecimal digit in \"Bin\" value";
   if (inLine) {
-    const auto column = static_cast<int64_t>(hex.data() - line_.data()) + static_cast<int64_t>(at) + 1;
+    const auto column =
+        static_cast<int64_t>(hex.data() - line_.data()) + static_cast<int64_t>(at) + 1;
     text += " at column " + std::to_string(column);
   }
   throw EKvKPosFiscalStream(this, 0, text, 9);
@@ -442,7 +483,8 @@ void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const
 void tFiscalDataParserNative::Command(std::string_view rest) {
   std::string_view id = TakePiece<' '>(rest);
   TakePiece<'='>(id);  // the name before "=" is not used
-  if (level_ < 1 || level_ > kMaxLevel) [[unlikely]] RaiseLevel(1, "Cmd:");
+  if (level_ < 1 || level_ > kMaxLevel) [[unlikely]]
+    RaiseLevel(1, "Cmd:");
   last_command_ = ParseInt32Lenient(Trim(id));
   writer_->RecordStart(last_command_, level_);
   last_level_ = level_;
@@ -463,25 +505,42 @@ void tFiscalDataParserNative::Header(std::string_view rest) {
     const int64_t id = ParseIntLenient(TakePiece<'='>(value));
     value = Trim(value);
     switch (id) {
-      case 1: header.Int1 = ParseInt32Lenient(value); break;
+      case 1:
+        header.Int1 = ParseInt32Lenient(value);
+        break;
       case 2:
-        header.DateTime1 = tKvDateTime(NativeDateValue(value).Value + header.DateTime1.SecondsOfDay());
+        header.DateTime1 =
+            tKvDateTime(NativeDateValue(value).Value + header.DateTime1.SecondsOfDay());
         break;
       case 3:
-        header.DateTime1 = tKvDateTime(header.DateTime1.DatePart().Value + NativeTimeValue(value).Value);
+        header.DateTime1 =
+            tKvDateTime(header.DateTime1.DatePart().Value + NativeTimeValue(value).Value);
         break;
-      case 6: header.Text = value; break;
-      case 10: header.Int2 = ParseInt32Lenient(value); break;
+      case 6:
+        header.Text = value;
+        break;
+      case 10:
+        header.Int2 = ParseInt32Lenient(value);
+        break;
       case 22:
-        header.DateTime2 = tKvDateTime(NativeDateValue(value).Value + header.DateTime2.SecondsOfDay());
+        header.DateTime2 =
+            tKvDateTime(NativeDateValue(value).Value + header.DateTime2.SecondsOfDay());
         break;
       case 23:
-        header.DateTime2 = tKvDateTime(header.DateTime2.DatePart().Value + NativeTimeValue(value).Value);
+        header.DateTime2 =
+            tKvDateTime(header.DateTime2.DatePart().Value + NativeTimeValue(value).Value);
         break;
-      case 100: header.Flag = ParseIntLenient(value) == 1; break;
-      case 101: header.Int4 = ParseInt32Lenient(value); break;
-      case 200: header.Int3 = ParseInt32Lenient(value); break;
-      default: break;
+      case 100:
+        header.Flag = ParseIntLenient(value) == 1;
+        break;
+      case 101:
+        header.Int4 = ParseInt32Lenient(value);
+        break;
+      case 200:
+        header.Int3 = ParseInt32Lenient(value);
+        break;
+      default:
+        break;
     }
   }
   writer_->FileHeader(header);
@@ -503,18 +562,41 @@ void tFiscalDataParserNative::Block(std::string_view rest) {
       continue;
     }
     switch (regStartFirst ? count - 1 : count) {
-      case 1: info.ID = ParseInt32Lenient(value); break;
-      case 2: info.EcrAddr = ParseInt32Lenient(value); break;
-      case 3: info.DateTime = tKvDateTime(ParseIntLenient(value)); break;
-      case 4: info.RegEndDT = tKvDateTime(ParseIntLenient(value)); break;
-      case 5: info.EcrNr = tKvBcdFix::FromText(value); break;
-      case 6: info.SerNr = ParseInt32Lenient(value); break;
-      case 7: info.EcrName = value; break;
-      case 8: info.HwID = ParseInt32Lenient(value); break;
-      case 9: info.FiscJnlType = ParseInt32Lenient(value); break;
-      case 10: info.SwVer = value; break;
-      case 12: info.RegStartDT = tKvDateTime(ParseIntLenient(value)); break;
-      default: break;  // 11 (the data signature) and beyond 12 are not read
+      case 1:
+        info.ID = ParseInt32Lenient(value);
+        break;
+      case 2:
+        info.EcrAddr = ParseInt32Lenient(value);
+        break;
+      case 3:
+        info.DateTime = tKvDateTime(ParseIntLenient(value));
+        break;
+      case 4:
+        info.RegEndDT = tKvDateTime(ParseIntLenient(value));
+        break;
+      case 5:
+        info.EcrNr = tKvBcdFix::FromText(value);
+        break;
+      case 6:
+        info.SerNr = ParseInt32Lenient(value);
+        break;
+      case 7:
+        info.EcrName = value;
+        break;
+      case 8:
+        info.HwID = ParseInt32Lenient(value);
+        break;
+      case 9:
+        info.FiscJnlType = ParseInt32Lenient(value);
+        break;
+      case 10:
+        info.SwVer = value;
+        break;
+      case 12:
+        info.RegStartDT = tKvDateTime(ParseIntLenient(value));
+        break;
+      default:
+        break;  // 11 (the data signature) and beyond 12 are not read
     }
   }
   writer_->BlockInfo(info);
@@ -534,11 +616,20 @@ void tFiscalDataParserNative::Journal(std::string_view rest) {
     TakePiece<'='>(value);  // names are not looked at
     const int32_t number = ParseInt32Lenient(Trim(value));
     switch (++count) {
-      case 1: entry.Type = number; break;
-      case 2: entry.Ver = number; break;
-      case 3: entry.VerMin = number; break;
-      case 4: entry.Codepage = number; break;
-      default: break;
+      case 1:
+        entry.Type = number;
+        break;
+      case 2:
+        entry.Ver = number;
+        break;
+      case 3:
+        entry.VerMin = number;
+        break;
+      case 4:
+        entry.Codepage = number;
+        break;
+      default:
+        break;
     }
     if (count >= 4) break;  // further items are skipped
   }

@@ -17,12 +17,14 @@ tFiscalStreamWriterTypeDependent::tFiscalStreamWriterTypeDependent(
 tFiscalStreamWriterTypeDependent::~tFiscalStreamWriterTypeDependent() = default;
 
 void tFiscalStreamWriterTypeDependent::EntryStart(const tKvKPosEntryInfoRec& info) {
-  const bool wanted = info.Type >= 0 && info.Type <= 255 && types_.test(static_cast<size_t>(info.Type));
+  const bool wanted =
+      info.Type >= 0 && info.Type <= 255 && types_.test(static_cast<size_t>(info.Type));
   set_skip_entry(!wanted);
   if (!wanted && log_ != nullptr) {
-    log_->Add(ReplaceParams("=> Warning: Unexpected fiscal type: %1 (%2) -> ignored!",
-                            FiscJournalTypeText(info.Type, false) + '\r' + std::to_string(info.Type)),
-              tLog::kWarning);
+    log_->Add(
+        ReplaceParams("=> Warning: Unexpected fiscal type: %1 (%2) -> ignored!",
+                      FiscJournalTypeText(info.Type, false) + '\r' + std::to_string(info.Type)),
+        tLog::kWarning);
   }
   tKvFiscalStreamWriterEval::EntryStart(info);
 }

@@ -129,11 +129,10 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs) {
 }
 
 void tFiscalDataParserAsciiInt::RaiseBadHex(std::string_view hex, size_t at) const {
-  const auto column = static_cast<int64_t>(hex.data() - last_line_.data()) + static_cast<int64_t>(at) + 1;
-  throw EKvKPosFiscalStream(this, 0,
-                            "Invalid hexadecimal digit in block data at column " +
-                                std::to_string(column),
-                            2);
+  const auto column =
+      static_cast<int64_t>(hex.data() - last_line_.data()) + static_cast<int64_t>(at) + 1;
+  throw EKvKPosFiscalStream(
+      this, 0, "Invalid hexadecimal digit in block data at column " + std::to_string(column), 2);
 }
 
 tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock() {
@@ -161,9 +160,9 @@ tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock() {
 }
 
 int64_t tFiscalDataParserAsciiInt::LineOfBlockOffset(int64_t offset) const {
-  const auto after = std::upper_bound(
-      data_lines_.begin(), data_lines_.end(), offset,
-      [](int64_t value, const tDataLine& line) { return value < line.Offset; });
+  const auto after =
+      std::upper_bound(data_lines_.begin(), data_lines_.end(), offset,
+                       [](int64_t value, const tDataLine& line) { return value < line.Offset; });
   return after == data_lines_.begin() ? block_line_ : std::prev(after)->Line;
 }
 
@@ -221,10 +220,18 @@ void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
     } catch (const EKvRoot& failure) {
       int64_t offset = 0;
       switch (phase) {
-        case tPhase::kBlockInfo: offset = block_.GetPosition(); break;
-        case tPhase::kCheck: offset = dummy.file_pos(); break;
-        case tPhase::kHeader: offset = 0; break;
-        case tPhase::kParse: offset = writer->file_pos(); break;
+        case tPhase::kBlockInfo:
+          offset = block_.GetPosition();
+          break;
+        case tPhase::kCheck:
+          offset = dummy.file_pos();
+          break;
+        case tPhase::kHeader:
+          offset = 0;
+          break;
+        case tPhase::kParse:
+          offset = writer->file_pos();
+          break;
       }
       const int64_t line = LineOfBlockOffset(offset);
       RaiseInputFailure(failure, line,

@@ -52,7 +52,8 @@ std::string_view tKvFiscalDataSourceTextFile::ReadLine() {
   } else {
     code = kErrFileRead;
   }
-  if (code != 0) [[unlikely]] RaiseReadError(code);
+  if (code != 0) [[unlikely]]
+    RaiseReadError(code);
   return line;
 }
 
@@ -68,8 +69,8 @@ void tKvFiscalDataSourceTextFile::RaiseReadError(int32_t code) const {
 tFiscalDataSourceTextFileDOS::tFiscalDataSourceTextFileDOS(const std::string& fileName,
                                                            size_t maxLineLength)
     : tKvFiscalDataSourceTextFile(nullptr),
-      text_file_(std::make_unique<tKvTextFileDos>(fileName, tKvTextFileDos::kModeReset,
-                                                  maxLineLength)) {
+      text_file_(
+          std::make_unique<tKvTextFileDos>(fileName, tKvTextFileDos::kModeReset, maxLineLength)) {
   UseFile(text_file_.get());
 }
 

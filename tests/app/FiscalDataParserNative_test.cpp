@@ -243,43 +243,20 @@ TEST(FiscalDataParserNative, OverlongLineNamesItsLine) {
   EXPECT_EQ(writer.events, "EoE");
 }
 
-TEST(FiscalDataParserNative, LevelsPersistAcrossLines) {
-  const TempDir dir;
-  dir.Write("n.txt", "");
-  tFiscalDataSourceTextFileDOS source(dir.Path("n.txt"));
-  input_test::tRecorder writer;
-  tFiscalDataParserNative parser(&source, &writer, {});
-  EXPECT_TRUE(parser.ProcessLine("(("));
-  EXPECT_EQ(parser.Level(), 2);
-  EXPECT_TRUE(parser.ProcessLine("Cmd: R=33"));
-  EXPECT_EQ(parser.LastLevel(), 2);
-  EXPECT_EQ(parser.LastCommand(), 33);
-  EXPECT_TRUE(parser.ProcessLine(") // back"));
-  EXPECT_EQ(parser.Level(), 1);
-  EXPECT_EQ(parser.LastLevel(), 2);
-  EXPECT_TRUE(parser.ProcessLine("Fld: 1=INT: 1"));
-  EXPECT_EQ(parser.LastLevel(), 1);
-  EXPECT_EQ(writer.events, "Rec(33,2) Rec(0,1) Fld(1,I:1)");
-}
-
 TEST(FiscalDataParserNative, InvalidArguments) {
   const TempDir dir;
   dir.Write("n.txt", "");
   tFiscalDataSourceTextFileDOS source(dir.Path("n.txt"));
-  input_test::tRecorder writer;
-  try {
-    tFiscalDataParserNative parser(nullptr, nullptr, {});
-    FAIL() << "no failure";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(),
-                 "[tFiscalDataParserNative] tFiscalDataParserNative.Create: invalid Source");
-  }
-  try {
-    tFiscalDataParserNative parser(&source, nullptr, {});
-    FAIL() << "no failure";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(),
-                 "[tFiscalDataParserNative] tFiscalDataParserNative.Create: invalid Writer");
+  for (tFiscalDataSourceTextFileDOS* s :
+       {static_cast<tFiscalDataSourceTextFileDOS*>(nullptr), &source}) {
+    try {
+      tFiscalDataParserNative parser(s, nullptr, {});
+      FAIL() << "no failure";
+    } catch (const EKvParam& e) {
+      EXPECT_EQ(e.what(),
+                std::string("[tFiscalDataParserNative] tFiscalDataParserNative.Create: invalid ") +
+                    (s == nullptr ? "Source" : "Writer"));
+    }
   }
 }
 

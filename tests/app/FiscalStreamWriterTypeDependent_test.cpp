@@ -100,25 +100,13 @@ TEST(FiscalStreamWriterTypeDependent, OtherTypesAreLoggedAndDropped) {
             "Jnl(5,0,0,0) Rec(201,1) Fld(1,I:5) EoE Jnl(1,0,0,0) Rec(201,1) Fld(1,I:5) EoE "
             "Jnl(2,0,0,0) Rec(201,1) Fld(1,I:5) EoE Jnl(300,0,0,0) Rec(201,1) Fld(1,I:5) EoE "
             "Jnl(-1,0,0,0) Rec(201,1) Fld(1,I:5) EoE");
-  EXPECT_THAT(r.log,
-              HasSubstr("=> Warning: Unexpected fiscal type: Deutschland (5) (5) -> ignored! [WARNING]"));
+  EXPECT_THAT(
+      r.log,
+      HasSubstr("=> Warning: Unexpected fiscal type: Deutschland (5) (5) -> ignored! [WARNING]"));
   EXPECT_THAT(r.log, HasSubstr("=> Warning: Unexpected fiscal type: \xD6sterreich (2) (2) -> "
                                "ignored! [WARNING]"));
   EXPECT_THAT(r.log, HasSubstr("(300) (300) -> ignored!"));
   EXPECT_THAT(r.log, HasSubstr("(-1) (-1) -> ignored!"));
-}
-
-TEST(FiscalStreamWriterTypeDependent, WorksWithoutLog) {
-  tEntryEval eval;
-  tFiscalStreamWriterTypeDependent writer(Types({1}), nullptr, false, &eval, nullptr);
-  tKvKPosEntryInfoRec entry;
-  entry.Type = 2;
-  writer.EntryStart(entry);
-  EXPECT_TRUE(writer.skip_entry());
-  writer.EntryEnd();
-  EXPECT_FALSE(writer.skip_entry());
-  EXPECT_EQ(eval.events, "");
-  eval.Close();
 }
 
 }  // namespace

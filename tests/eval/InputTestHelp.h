@@ -56,13 +56,20 @@ inline std::string Hex(const std::vector<uint8_t>& bytes) {
 
 inline std::string RenderElement(const tKvKPosData& e) {
   switch (e.GetDataKind()) {
-    case KvDataKind::kInt: return "I:" + std::to_string(e.GetAsInteger(1));
-    case KvDataKind::kBcd: return "B:" + e.GetText(true);
-    case KvDataKind::kBcdFix: return "F:" + e.GetText(true);
-    case KvDataKind::kStr: return "S:" + Printable(e.GetAsString(1));
-    case KvDataKind::kTime: return "T:" + std::to_string(e.GetAsDateTime(1).Value);
-    case KvDataKind::kBinary: return "X:" + Hex(e.GetAsBinary(1));
-    default: return std::to_string(e.GetDataKind()) + ":" + Printable(e.GetText(true));
+    case KvDataKind::kInt:
+      return "I:" + std::to_string(e.GetAsInteger(1));
+    case KvDataKind::kBcd:
+      return "B:" + e.GetText(true);
+    case KvDataKind::kBcdFix:
+      return "F:" + e.GetText(true);
+    case KvDataKind::kStr:
+      return "S:" + Printable(e.GetAsString(1));
+    case KvDataKind::kTime:
+      return "T:" + std::to_string(e.GetAsDateTime(1).Value);
+    case KvDataKind::kBinary:
+      return "X:" + Hex(e.GetAsBinary(1));
+    default:
+      return std::to_string(e.GetDataKind()) + ":" + Printable(e.GetText(true));
   }
 }
 

@@ -48,16 +48,6 @@ TEST(FiscalDataSourceTextFileDOS, ProgressRunsFromZeroToHundred) {
   EXPECT_EQ(empty.Progress(), 0);  // size 0 is taken as 1
 }
 
-TEST(FiscalDataSourceTextFileDOS, MissingFileNamesFileAndMode) {
-  const TempDir dir;
-  try {
-    tFiscalDataSourceTextFileDOS source(dir.Path("missing.txt"));
-    FAIL() << "no exception";
-  } catch (const EKvIo& e) {
-    EXPECT_THAT(e.what(), HasSubstr("missing.txt; Mode: Reset"));
-  }
-}
-
 TEST(FiscalDataSourceTextFileDOS, OverlongLineFailsAndReadingGoesOn) {
   const TempDir dir;
   dir.Write("j.txt", "short\r\n" + std::string(100, 'x') + "\r\nafter\r\n");
@@ -75,24 +65,6 @@ TEST(FiscalDataSourceTextFileDOS, OverlongLineFailsAndReadingGoesOn) {
   EXPECT_EQ(source.LineNumber(), 2);  // the failed line is counted
   EXPECT_EQ(source.ReadLine(), "after");
   EXPECT_EQ(source.LineNumber(), 3);
-}
-
-TEST(FiscalDataSourceTextFileDOS, LineOfSeveralMegabytesIsReadWhole) {
-  const TempDir dir;
-  const std::string big(5 << 20, 'a');
-  dir.Write("j.txt", "x\r\n" + big + "\r\ny");
-  tFiscalDataSourceTextFileDOS source(dir.Path("j.txt"));
-  EXPECT_EQ(source.ReadLine(), "x");
-  EXPECT_EQ(source.ReadLine().size(), big.size());
-  EXPECT_EQ(source.ReadLine(), "y");
-}
-
-TEST(FiscalDataSourceTextFileDOS, ReadingPastTheEndFails) {
-  const TempDir dir;
-  dir.Write("j.txt", "only");
-  tFiscalDataSourceTextFileDOS source(dir.Path("j.txt"));
-  source.ReadLine();
-  EXPECT_THROW(source.ReadLine(), EKvIo);
 }
 
 // A text file that is not a tKvTextFileDos goes through the copying read.
@@ -125,20 +97,6 @@ TEST(FiscalDataSourceTextFile, ReadsAnyTextFile) {
   } catch (const EKvIo& e) {
     EXPECT_EQ(e.Code(), kErrFileRead);
     EXPECT_THAT(e.what(), HasSubstr("tKvFiscalDataSourceTextFile.ReadLine: Read error -2111"));
-  }
-}
-
-TEST(FiscalDataInput, KeepsOriginalFailureNested) {
-  try {
-    try {
-      throw EKvMisc(nullptr, "EOF");
-    } catch (const EKvRoot& e) {
-      RaiseInputFailure(e, 12, "line 12");
-    }
-  } catch (const EKvFiscalDataInput& e) {
-    EXPECT_STREQ(e.what(), "EOF (line 12)");
-    EXPECT_EQ(e.Line(), 12);
-    EXPECT_EQ(input_test::NestedMessage<EKvMisc>(e), "EOF");
   }
 }
 
