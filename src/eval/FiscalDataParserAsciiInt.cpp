@@ -116,9 +116,9 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs) {
           this, 0, "Block too large: more than " + std::to_string(kMaxBlockSize) + " bytes", 9);
     }
     bytes_.resize(count);
-    if (const size_t bad = kv_text::DecodeHexPairs(hex, bytes_.data()); bad != hex.size()) {
-      [[unlikely]] RaiseBadHex(hex, bad);
-    }
+    const size_t bad = kv_text::DecodeHexPairs(hex, bytes_.data());
+    if (bad != hex.size()) [[unlikely]]
+      RaiseBadHex(hex, bad);
     const int64_t line = source_->LineNumber();
     if (data_lines_.empty() || data_lines_.back().Line != line) data_lines_.push_back({size, line});
     block_.SetPosition(size);
