@@ -58,16 +58,9 @@ inline Bytes Bin(std::size_t n, uint8_t fill) {
   return out;
 }
 
-// Item with a 1- or 2-byte number and an element (framing 133 / 134).
+// Item with a 2-byte number and an element (framing 134).
 inline Bytes LongItem(int32_t number, const Bytes& element) {
-  Bytes out;
-  if (number <= 255) {
-    out = {133, static_cast<uint8_t>(number)};
-  } else {
-    out = {134, static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8)};
-  }
-  out.insert(out.end(), element.begin(), element.end());
-  return out;
+  return Cat({{134, static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8)}, element});
 }
 
 // Four bytes little-endian.
@@ -99,59 +92,48 @@ inline std::string Render(const tKvKPosData& e) {
 // it on.
 class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
  public:
+  using Chain = tKvKPosFiscalStreamWriterChain;
   explicit tRecordingWriter(std::unique_ptr<tKvKPosFiscalStreamWriter> next = nullptr)
-      : tKvKPosFiscalStreamWriterChain(std::move(next)) {}
+      : Chain(std::move(next)) {}
 
   std::string events;
   bool with_positions = false;  // prefix every token with "@<file_pos>:"
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
-    Put("Add(" + std::to_string(number) + ":" + Render(*element) + ")");
-    tKvKPosFiscalStreamWriterChain::AddItem(number, std::move(element));
+    Put("Add(" + S(number) + ":" + Render(*element) + ")"),
+        Chain::AddItem(number, std::move(element));
   }
   void SetFilePos(int64_t position) override {
-    Put("Pos(" + std::to_string(position) + ")");
-    tKvKPosFiscalStreamWriterChain::SetFilePos(position);
+    Put("Pos(" + S(position) + ")"), Chain::SetFilePos(position);
   }
   void FileHeader(const tKvKPosTextFileHeaderRec& h) override {
-    Put("File(" + std::to_string(h.Int1) + ")");
-    tKvKPosFiscalStreamWriterChain::FileHeader(h);
+    Put("File(" + S(h.Int1) + ")"), Chain::FileHeader(h);
   }
   void StreamHeader(const tKvKPosFileHeaderRec& h) override {
-    Put("Hdr(" + std::to_string(h.Field1) + "," + h.Field8.str() + ")");
-    tKvKPosFiscalStreamWriterChain::StreamHeader(h);
+    Put("Hdr(" + S(h.Field1) + "," + h.Field8.str() + ")"), Chain::StreamHeader(h);
   }
   void SetVersion(int32_t index, int32_t value) override {
-    Put("Ver(" + std::to_string(index) + "," + std::to_string(value) + ")");
-    tKvKPosFiscalStreamWriterChain::SetVersion(index, value);
+    Put("Ver(" + S(index) + "," + S(value) + ")"), Chain::SetVersion(index, value);
   }
   void BlockInfo(const tKvKPosBlockInfoRec& b) override {
-    Put("Blk(" + std::to_string(b.ID) + "," + b.EcrName.str() + "," +
-        std::to_string(b.DataSign.Length) + ")");
-    tKvKPosFiscalStreamWriterChain::BlockInfo(b);
+    Put("Blk(" + S(b.ID) + "," + b.EcrName.str() + "," + S(b.DataSign.Length) + ")"),
+        Chain::BlockInfo(b);
   }
   void EntryStart(const tKvKPosEntryInfoRec& e) override {
-    Put("Entry(" + std::to_string(e.Type) + "," + std::to_string(e.Ver) + "," +
-        std::to_string(e.VerMin) + "," + std::to_string(e.Codepage) + ")");
-    tKvKPosFiscalStreamWriterChain::EntryStart(e);
+    Put("Entry(" + S(e.Type) + "," + S(e.Ver) + "," + S(e.VerMin) + "," + S(e.Codepage) + ")"),
+        Chain::EntryStart(e);
   }
-  void EntryEnd() override {
-    Put("End");
-    tKvKPosFiscalStreamWriterChain::EntryEnd();
-  }
-  void Link(int32_t distance) override {
-    Put("Link(" + std::to_string(distance) + ")");
-    tKvKPosFiscalStreamWriterChain::Link(distance);
-  }
+  void EntryEnd() override { Put("End"), Chain::EntryEnd(); }
+  void Link(int32_t distance) override { Put("Link(" + S(distance) + ")"), Chain::Link(distance); }
   void RecordStart(int32_t type, int32_t level) override {
-    Put("Rec(" + std::to_string(type) + "," + std::to_string(level) + ")");
-    tKvKPosFiscalStreamWriterChain::RecordStart(type, level);
+    Put("Rec(" + S(type) + "," + S(level) + ")"), Chain::RecordStart(type, level);
   }
 
  private:
+  static std::string S(int64_t v) { return std::to_string(v); }
   void Put(const std::string& token) {
     if (!events.empty()) events += ' ';
-    if (with_positions) events += "@" + std::to_string(file_pos()) + ":";
+    if (with_positions) events += "@" + S(file_pos()) + ":";
     events += token;
   }
 };

@@ -36,42 +36,19 @@ TEST(FiscalStreamSourceBinary, WindowBounds) {
     int32_t count;
     std::string expected;
   };
-  const std::vector<Case> cases = {
-      // Window 2..4 (start 2, length 3).
-      {2, 3, 2, 3, "234"},
-      {2, 3, 4, 1, "4"},
-      {2, 3, 3, 2, "34"},
-      // The last byte of a read must not lie even one past the window.
-      {2, 3, 4, 2, eof},
-      {2, 3, 3, 3, eof},
-      {2, 3, 5, 1, eof},
-      // No limit: the end of the data bounds the read.
-      {0, 0, 7, 3, "789"},
-      {0, 0, 8, 3, eof},
-      {0, 0, 10, 1, eof},
-      // A window reaching past the data.
-      {5, 100, 8, 2, "89"},
-      {5, 100, 9, 2, eof},
-      // Nothing to read.
-      {0, 0, 10, 0, ""},
-  };
+  // Window 2..4 (start 2, length 3): the last byte of a read must not lie
+  // even one past it. No limit (0): the end of the data bounds the read. A
+  // window reaching past the data.
+  const std::vector<Case> cases = {{2, 3, 2, 3, "234"}, {2, 3, 4, 1, "4"},    {2, 3, 3, 2, "34"},
+                                   {2, 3, 4, 2, eof},   {2, 3, 3, 3, eof},    {2, 3, 5, 1, eof},
+                                   {0, 0, 7, 3, "789"}, {0, 0, 8, 3, eof},    {0, 0, 10, 1, eof},
+                                   {0, 0, 10, 0, ""},   {5, 100, 8, 2, "89"}, {5, 100, 9, 2, eof}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "start " << c.start << " length " << c.length
                                       << " position " << c.position << " count " << c.count);
     EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count), c.expected);
   }
-}
-
-TEST(FiscalStreamSourceBinary, StartIsTheFilePositionAtCreation) {
-  tKvKPosStreamFileMem file;
-  file.WriteBuffer("abcdef", 6);
-  file.SetPosition(4);
-  tKvFiscalStreamSourceBinary source(file, 2);
-  EXPECT_EQ(source.Start(), 4);
-  EXPECT_EQ(source.Length(), 2);
-  EXPECT_EQ(source.ReadByte(), 'e');
-  EXPECT_EQ(source.ReadByte(), 'f');
-  EXPECT_THROW(source.ReadByte(), EKvMisc);
+  tKvFiscalStreamSourceBinary source(file, 0);
   EXPECT_THROW(source.Read(nullptr, -1, tKvKPosReadContext{}), EKvParam);
 }
 

@@ -13,31 +13,23 @@ namespace {
 
 TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
   tKvKPosSignatureRec a;
-  a.Init();
-  EXPECT_EQ(a.Length, 0);
-
   a.AssignBinary(std::string(1024, 'x'));
-  EXPECT_EQ(a.Length, 1024);
   EXPECT_EQ(a.View(), std::string(1024, 'x'));
-
-  // Too long: raises and leaves the record as it was.
+  // Too long: raises and leaves the record as it was; empty bytes too.
   try {
     a.AssignBinary(std::string(1025, 'y'));
     FAIL() << "no exception";
   } catch (const EKvParam& e) {
     EXPECT_STREQ(e.what(), "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
   }
-  EXPECT_EQ(a.View(), std::string(1024, 'x'));
-
-  // Empty bytes leave the record unchanged.
   a.AssignBinary("");
-  EXPECT_EQ(a.Length, 1024);
+  EXPECT_EQ(a.View(), std::string(1024, 'x'));
+  a.Init();
+  EXPECT_EQ(a.Length + a.Data[0] + a.Data[1023], 0);
 
   tKvKPosSignatureRec b;
-  b.Init();
   b.AssignBinary("abc");
   tKvKPosSignatureRec c = b;
-  EXPECT_TRUE(b.Equals(c));
   c.Data[5] = 7;  // beyond Length: not compared
   EXPECT_TRUE(b.Equals(c));
   c.Data[1] = 'X';
@@ -45,7 +37,6 @@ TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
   c = b;
   c.Length = 2;
   EXPECT_FALSE(b.Equals(c));
-
   // A stray Length never reaches past the data.
   c.Length = 5000;
   EXPECT_EQ(c.View().size(), 1024u);
@@ -55,37 +46,26 @@ TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
 
 TEST(StreamFileMem, ReadWritePositions) {
   tKvKPosStreamFileMem f;
-  EXPECT_EQ(f.GetSize(), 0);
   EXPECT_TRUE(f.IsEnd());
   EXPECT_EQ(f.WriteBuffer("abcdef", 6), 0);
   EXPECT_EQ(f.GetSize(), 6);
-  EXPECT_EQ(f.GetPosition(), 6);
   EXPECT_TRUE(f.IsEnd());
-
   EXPECT_EQ(f.SetPosition(2), 2);
   EXPECT_FALSE(f.IsEnd());
   char buf[8] = {};
   int32_t done = -1;
   EXPECT_EQ(f.ReadBuffer(buf, 8, done), 0);
-  EXPECT_EQ(done, 4);
-  EXPECT_EQ(std::string(buf, 4), "cdef");
-  EXPECT_EQ(f.ReadBuffer(buf, 1, done), 0);
-  EXPECT_EQ(done, 0);
-
+  EXPECT_EQ(std::string(buf, static_cast<size_t>(done)), "cdef");
   // Beyond the end: reads deliver nothing, a write fills the gap with zeros.
   f.SetPosition(8);
   EXPECT_EQ(f.ReadBuffer(buf, 1, done), 0);
   EXPECT_EQ(done, 0);
   EXPECT_EQ(f.WriteBuffer("Z", 1), 0);
   EXPECT_EQ(f.Data(), std::string("abcdef\0\0Z", 9));
-
   EXPECT_EQ(f.WriteBuffer("Z", -1), kErrFileWrite);
   EXPECT_THROW(f.SetPosition(-1), EKvParam);
-
   f.Clear();
-  EXPECT_EQ(f.GetSize(), 0);
-  EXPECT_EQ(f.GetPosition(), 0);
-
+  EXPECT_EQ(f.GetSize() + f.GetPosition(), 0);
   try {
     f.GetHandle();
     FAIL() << "no exception";

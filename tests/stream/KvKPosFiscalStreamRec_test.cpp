@@ -42,40 +42,22 @@ TEST(FiscalStreamRec, BlockInfoEquality) {
   }
 }
 
+// "Code/Kind/Origin", then R report, 4 kind 4, T transaction, E event, and
+// the origin text.
 TEST(FiscalStreamRec, DecodeFiscalType) {
-  struct Case {
-    int32_t code;
-    int32_t Code;
-    int Kind, Origin;
-    bool report, kind4, transaction, event;
-    std::string_view origin;
-  };
-  const std::vector<Case> cases = {
-      {1, 1, 1, 0, false, false, true, false, "POS"},
-      {1003, 3, 3, 1, true, false, false, false, "NEXO"},
-      {2004, 4, 4, 2, true, true, false, false, "EJNL"},
-      {22, 22, 22, 0, true, false, false, false, "POS"},
-      {14, 14, 14, 0, false, false, false, true, "POS"},
-      {18, 18, 18, 0, false, false, false, true, "POS"},
-      {21, 21, 21, 0, false, false, false, true, "POS"},
-      {20, 20, 20, 0, false, false, true, false, "POS"},
-      {23, 23, 0, 0, false, false, false, false, "POS"},
-      {3999, 999, 0, 3, false, false, false, false, ""},
-      {0, 0, 0, 0, false, false, false, false, "POS"},
-      {-5, -5, 0, 0, false, false, false, false, "POS"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
-    const tKvKPosFiscalType t = DecodeFiscalType(c.code);
-    EXPECT_EQ(t.Code, c.Code);
-    EXPECT_EQ(t.Kind, c.Kind);
-    EXPECT_EQ(t.Origin, c.Origin);
-    EXPECT_EQ(t.IsReport, c.report);
-    EXPECT_EQ(t.IsKind4, c.kind4);
-    EXPECT_EQ(t.IsTransaction, c.transaction);
-    EXPECT_EQ(t.IsEvent, c.event);
-    EXPECT_EQ(t.IsReportOrTransaction, c.report || c.transaction);
-    EXPECT_EQ(OriginText(t), c.origin);
+  const std::pair<int32_t, std::string> cases[] = {
+      {1, "1/1/0 T POS"},    {1003, "3/3/1 R NEXO"}, {2004, "4/4/2 R4 EJNL"}, {22, "22/22/0 R POS"},
+      {14, "14/14/0 E POS"}, {18, "18/18/0 E POS"},  {21, "21/21/0 E POS"},   {20, "20/20/0 T POS"},
+      {23, "23/0/0  POS"},   {3999, "999/0/3  "},    {0, "0/0/0  POS"},       {-5, "-5/0/0  POS"}};
+  for (const auto& [code, expected] : cases) {
+    const tKvKPosFiscalType t = DecodeFiscalType(code);
+    const std::string flags = std::string(t.IsReport ? "R" : "") + (t.IsKind4 ? "4" : "") +
+                              (t.IsTransaction ? "T" : "") + (t.IsEvent ? "E" : "");
+    EXPECT_EQ(std::to_string(t.Code) + "/" + std::to_string(t.Kind) + "/" +
+                  std::to_string(t.Origin) + " " + flags + " " + std::string(OriginText(t)),
+              expected)
+        << code;
+    EXPECT_EQ(t.IsReportOrTransaction, t.IsReport || t.IsTransaction) << code;
   }
 }
 

@@ -4,14 +4,13 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "base/KvErrors.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// tKvBcdFix
 
 tKvBcdFix Fix(std::initializer_list<uint8_t> lowBytes) {
   tKvBcdFix v;
@@ -20,119 +19,76 @@ tKvBcdFix Fix(std::initializer_list<uint8_t> lowBytes) {
   return v;
 }
 
-TEST(KvBcdFixTest, TextAndFromText) {
-  struct Case {
-    tKvBcdFix value;
-    const char* text;
-  };
-  const Case cases[] = {
+TEST(KvBcdFixTest, TextFromTextAndOrder) {
+  const std::pair<tKvBcdFix, const char*> cases[] = {
       {Fix({}), "0"},
       {Fix({0x12, 0x34}), "1234"},
       {Fix({0x01, 0x23}), "123"},
       {Fix({0x12, 0xF3, 0x40}), "12/340"},
       {Fix({0x98, 0x76, 0x54, 0x32, 0x10, 0x98, 0x76, 0x54, 0x32, 0x10}), "98765432109876543210"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.value.Text(), c.text);
-    EXPECT_EQ(tKvBcdFix::FromText(c.text), c.value) << c.text;
+  for (const auto& [value, text] : cases) {
+    EXPECT_EQ(value.Text(), text);
+    EXPECT_EQ(tKvBcdFix::FromText(text), value) << text;
   }
-  EXPECT_TRUE(Fix({}).IsZero());
-  EXPECT_FALSE(Fix({0x01}).IsZero());
-}
-
-TEST(KvBcdFixTest, FromTextScansFromTheRight) {
-  EXPECT_EQ(tKvBcdFix::FromText("ab12"), Fix({0x12}));   // stops at "b"
-  EXPECT_EQ(tKvBcdFix::FromText("12 34"), Fix({0x34}));  // stops at the blank
-  EXPECT_EQ(tKvBcdFix::FromText(""), Fix({}));
-  EXPECT_EQ(tKvBcdFix::FromText("x"), Fix({}));
-  // More than 20 digits: the rightmost 20 are kept.
+  // Scanned from the right up to the first other character; at most 20.
+  EXPECT_EQ(tKvBcdFix::FromText("ab12"), Fix({0x12}));
+  EXPECT_EQ(tKvBcdFix::FromText("12 34"), Fix({0x34}));
+  EXPECT_TRUE(tKvBcdFix::FromText("x").IsZero());
   EXPECT_EQ(tKvBcdFix::FromText("1234567890123456789012").Text(), "34567890123456789012");
-}
-
-TEST(KvBcdFixTest, CompareIsUnsigned) {
+  // Unsigned, byte by byte.
   EXPECT_LT(tKvBcdFix::Compare(Fix({0x99}), Fix({0x01, 0x00})), 0);
   EXPECT_GT(tKvBcdFix::Compare(Fix({0xF0}), Fix({0x90})), 0);
   EXPECT_EQ(tKvBcdFix::Compare(Fix({0x42}), Fix({0x42})), 0);
-  EXPECT_TRUE(Fix({0x12}) < Fix({0x13}));
 }
 
-// ---------------------------------------------------------------------------
-// tKvDateTime
-
-struct RegionalGuard {
-  platform::RegionalSettings saved = platform::Regional();
-  ~RegionalGuard() { platform::MutableRegionalSettings() = saved; }
-};
-
-TEST(KvDateTimeTest, EpochAndDayNumbers) {
+TEST(KvDateTimeTest, EpochAndCalendar) {
   EXPECT_EQ(tKvDateTime::Encode(1980, 1, 1).Value, 86400);
-  EXPECT_EQ(tKvDateTime::Encode(1980, 1, 2, 1, 0, 0).Value, 2 * 86400 + 3600);
-  EXPECT_EQ(tKvDateTime::Encode(1991, 12, 31).DayNumber(), 4383);
-  // Seconds since 1970 of 1 January 1980 00:00:00.
   EXPECT_EQ(tKvDateTime::Encode(1980, 1, 1).ToUnixSeconds(), 315532800);
   EXPECT_EQ(tKvDateTime::FromUnixSeconds(315532800).Value, 86400);
-  EXPECT_TRUE(tKvDateTime().IsNull());
-  EXPECT_FALSE(tKvDateTime(3600).HasDate());
-  EXPECT_TRUE(tKvDateTime(86400).HasDate());
-}
-
-TEST(KvDateTimeTest, CalendarRoundTrip) {
+  EXPECT_FALSE(tKvDateTime(86399).HasDate());
+  EXPECT_EQ(tKvDateTime::EncodeTime(1, 2, 3).Value, 3723);
   // Every day from 1980 to 2105 (leap years, 2000, 2100) decodes to the
   // date it was encoded from, and consecutive days differ by 86400.
+  using namespace std::chrono;
   int64_t previous = 0;
-  for (int y = 1980; y <= 2105; ++y) {
-    for (int m = 1; m <= 12; ++m) {
-      const unsigned last = static_cast<unsigned>(
-          std::chrono::year_month_day_last(
-              std::chrono::year(y),
-              std::chrono::month_day_last(std::chrono::month(static_cast<unsigned>(m))))
-              .day());
-      for (int d = 1; d <= static_cast<int>(last); ++d) {
-        const tKvDateTime v = tKvDateTime::Encode(y, m, d, 23, 59, 58);
-        int yy, mm, dd, h, mi, s;
-        ASSERT_TRUE(v.DecodeDate(yy, mm, dd));
-        v.DecodeTime(h, mi, s);
-        ASSERT_EQ(yy * 10000 + mm * 100 + dd, y * 10000 + m * 100 + d);
-        ASSERT_EQ(h * 3600 + mi * 60 + s, 23 * 3600 + 59 * 60 + 58);
-        if (previous != 0) {
-          ASSERT_EQ(v.Value - previous, 86400) << y << "-" << m << "-" << d;
-        }
-        previous = v.Value;
-      }
-    }
+  for (sys_days d = sys_days{1980y / 1 / 1}; d < sys_days{2106y / 1 / 1}; d += days{1}) {
+    const year_month_day ymd{d};
+    const int y = int(ymd.year()), m = int(unsigned(ymd.month())), dd = int(unsigned(ymd.day()));
+    const tKvDateTime v = tKvDateTime::Encode(y, m, dd, 23, 59, 58);
+    int yy, mm, ddd, h, mi, s;
+    ASSERT_TRUE(v.DecodeDate(yy, mm, ddd));
+    v.DecodeTime(h, mi, s);
+    ASSERT_EQ(std::tie(yy, mm, ddd, h, mi, s), std::make_tuple(y, m, dd, 23, 59, 58));
+    ASSERT_TRUE(previous == 0 || v.Value - previous == 86400) << y << "-" << m << "-" << dd;
+    previous = v.Value;
   }
 }
 
 TEST(KvDateTimeTest, InvalidDatesAreRejected) {
-  struct Case {
+  const struct {
     int y, m, d, h, mi, s;
-  };
-  const Case cases[] = {
-      {1979, 12, 31, 0, 0, 0}, {2001, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0},
-      {2000, 4, 31, 0, 0, 0},  {2000, 13, 1, 0, 0, 0}, {2000, 0, 1, 0, 0, 0},
-      {2000, 1, 0, 0, 0, 0},   {10000, 1, 1, 0, 0, 0}, {2000, 1, 1, 24, 0, 0},
-      {2000, 1, 1, 0, 60, 0},  {2000, 1, 1, 0, 0, 60}, {2000, 1, 1, -1, 0, 0},
-  };
+  } cases[] = {{1979, 12, 31, 0, 0, 0}, {2001, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0},
+               {2000, 4, 31, 0, 0, 0},  {2000, 13, 1, 0, 0, 0}, {2000, 0, 1, 0, 0, 0},
+               {2000, 1, 0, 0, 0, 0},   {10000, 1, 1, 0, 0, 0}, {2000, 1, 1, 24, 0, 0},
+               {2000, 1, 1, 0, 60, 0},  {2000, 1, 1, 0, 0, 60}, {2000, 1, 1, -1, 0, 0}};
   for (const auto& c : cases) {
     tKvDateTime v;
     EXPECT_FALSE(tKvDateTime::TryEncode(c.y, c.m, c.d, c.h, c.mi, c.s, v))
         << c.d << "." << c.m << "." << c.y << " " << c.h << ":" << c.mi << ":" << c.s;
   }
-  EXPECT_TRUE(tKvDateTime::Encode(2000, 2, 29).HasDate());
   EXPECT_THROW(tKvDateTime::Encode(2001, 2, 29), EKvParam);
   EXPECT_THROW(tKvDateTime::EncodeTime(24, 0, 0), EKvParam);
-  EXPECT_EQ(tKvDateTime::EncodeTime(1, 2, 3).Value, 3723);
 }
 
 TEST(KvDateTimeTest, Texts) {
-  RegionalGuard guard;
+  const platform::RegionalSettings saved = platform::Regional();
   const tKvDateTime v = tKvDateTime::Encode(1991, 12, 31, 13, 5, 9);
   EXPECT_EQ(v.DateText(true), "31.12.1991");
   EXPECT_EQ(v.DateTimeText(true), "31.12.91/13:05:09");
   EXPECT_EQ(v.DateText(false), "Dienstag, 31. Dezember 1991");
   EXPECT_EQ(v.DateTimeText(false), "Dienstag, 31. Dezember 1991, 13:05:09");
-  // Without a date part.
-  const tKvDateTime t(3600);
+  const tKvDateTime t(3600);  // without a date part
   EXPECT_EQ(t.DateText(true), "00.00.0000");
   EXPECT_EQ(t.DateText(false), "00.00.0000");
   EXPECT_EQ(t.DateTimeText(true), "00.00.00/01:00:00");
@@ -146,26 +102,24 @@ TEST(KvDateTimeTest, Texts) {
   reg.long_date_format = "yyyy-MM-dd";
   reg.long_time_format = "H.mm";
   EXPECT_EQ(v.DateTimeText(false), "1991-12-31, 13.05");
+  reg = saved;
 }
 
-// ---------------------------------------------------------------------------
-// Bitsets
-
-TEST(KvBitsetTest, HexText) {
-  tKvBitsetMem b8(8);
-  b8.Set(1);
-  EXPECT_EQ(b8.ToHexString(), "01");
-  b8.Set(8);
-  EXPECT_EQ(b8.ToHexString(), "81");
-  tKvBitsetMem b4(4);
-  b4.SetAll();
-  EXPECT_EQ(b4.ToHexString(), "0F");  // odd digit count gets a leading "0"
-  EXPECT_EQ(tKvBitsetMem(0).ToHexString(), "");
-  tKvBitsetMem b12(12);
-  b12.Set(12);
-  b12.Set(5);
-  EXPECT_EQ(b12.ToHexString(), "0810");
-
+TEST(KvBitsetTest, Texts) {
+  const struct {
+    int count;
+    std::vector<int> set;
+    const char* hex;
+  } cases[] = {{8, {1}, "01"}, {8, {1, 8}, "81"},     {4, {1, 2, 3, 4}, "0F"},  // odd: leading 0
+               {0, {}, ""},    {12, {5, 12}, "0810"}, {16, {1, 16}, "8001"}};
+  for (const auto& c : cases) {
+    tKvBitsetMem b(c.count);
+    for (int i : c.set) b.Set(i);
+    EXPECT_EQ(b.ToHexString(), c.hex);
+    tKvBitsetMem back(c.count);
+    back.FromHexString(c.hex);
+    EXPECT_TRUE(back.Equals(&b)) << c.hex;
+  }
   tKvBitsetMem r(16);
   r.FromHexString("a0F1");
   EXPECT_EQ(r.ToHexString(), "A0F1");
@@ -173,12 +127,14 @@ TEST(KvBitsetTest, HexText) {
   EXPECT_EQ(r.ToHexString(), "0001");
   r.FromHexString("123456");  // more digits than bits: the high ones are dropped
   EXPECT_EQ(r.ToHexString(), "3456");
-}
-
-TEST(KvBitsetTest, BinaryTextAndBitOperations) {
   tKvBitsetMem b(10);
   b.FromBinaryText("1010000001x1");
   EXPECT_EQ(b.ToBinaryText(), "1010000001");
+}
+
+TEST(KvBitsetTest, BitOperationsAssignAndEquals) {
+  tKvBitsetMem b(10);
+  b.FromBinaryText("1010000001");
   EXPECT_EQ(b.CountSet(), 3);
   EXPECT_EQ(b.CountClear(), 7);
   EXPECT_EQ(b.HighestSet(), 10);
@@ -187,35 +143,27 @@ TEST(KvBitsetTest, BinaryTextAndBitOperations) {
   EXPECT_EQ(b.HighestSet(), 3);
   b.SetBit(0, true);
   b.SetBit(11, true);
-  EXPECT_FALSE(b.GetBit(0));
-  EXPECT_FALSE(b.GetBit(11));
+  EXPECT_FALSE(b.GetBit(0) || b.GetBit(11));
   EXPECT_EQ(b.CountSet(), 1);
   b.SetAll();
   EXPECT_EQ(b.CountSet(), 10);
-  EXPECT_EQ(b.HighestSet(), 10);
   b.ClearAll();
   EXPECT_TRUE(b.IsEmpty());
   EXPECT_EQ(tKvBitsetMem(-5).GetCount(), 0);
-}
 
-TEST(KvBitsetTest, AssignEqualsAndLargeSets) {
   tKvBitsetMem a(20);
   a.FromBinaryText("11000000000000000001");
-  tKvBitsetMem small(4);
+  tKvBitsetMem small(4), wide(30);
   small.Assign(a);
   EXPECT_EQ(small.ToBinaryText(), "1100");
-  tKvBitsetMem wide(30);
   wide.Assign(a);
-  EXPECT_TRUE(wide.Equals(&a));  // bits beyond the smaller count are clear
-  EXPECT_TRUE(a.Equals(&wide));
+  EXPECT_TRUE(wide.Equals(&a) && a.Equals(&wide));  // bits beyond the smaller count are clear
   wide.Set(25);
-  EXPECT_FALSE(wide.Equals(&a));
-  EXPECT_FALSE(a.Equals(nullptr));
+  EXPECT_FALSE(wide.Equals(&a) || a.Equals(nullptr));
 
   // Above 640 bits the storage moves to the heap; copies stay independent.
   tKvBitsetMem big(1000);
-  big.Set(1000);
-  big.Set(641);
+  big.Set(1000), big.Set(641);
   tKvBitsetMem copy(big);
   copy.Clear(1000);
   EXPECT_EQ(big.HighestSet(), 1000);
