@@ -1,15 +1,13 @@
 // Test helpers for the evaluator framework: a picker that renders every call
-// as one token and keeps copies of the records it receives, and a small
-// script that drives an evaluator with writer-like events.
+// as one token and keeps copies of the records, a script that drives an
+// evaluator with writer-like events, and Row() to compare many record fields
+// in one readable line.
 //
 // Script tokens, separated by blanks:
-//   B<id>             BlockStart with block ID <id>
-//   E                 EntryStart (journal type 1)      e   EntryEnd
-//   V<index>,<value>  SetVersion
-//   R<id>@<level>     RecordStart
-//   F<id>=<kind>:<v>  Field: kind i integer, b decimal ("12.5"), f digits,
-//                     s text ("_" stands for a blank), t date-time seconds,
-//                     x binary (hexadecimal digits)
+//   B<id> BlockStart   E EntryStart (journal type 1)   e EntryEnd
+//   V<index>,<value> SetVersion   R<id>@<level> RecordStart
+//   F<id>=<kind>:<v> Field: kind i integer, b decimal, f digits, s text ("_"
+//                    for a blank), t date-time seconds, x binary (hex digits)
 #pragma once
 
 #include <cstdint>
@@ -26,9 +24,8 @@
 
 namespace eval_test {
 
-// Appends every call to *log (tokens separated by one blank) and keeps the
-// records. SetEntryType is not a slot, so it is noticed by the type it
-// leaves: the recorder marks the type unknown at each EntryStart and writes
+// Appends every call to *log and keeps the records. SetEntryType is not a
+// slot: it is noticed by the type it leaves, and written as
 // "SetEntryType(<code>)" before the next call once the type has changed.
 class tRecordingPicker : public tKvFiscalStreamPicker {
  public:
@@ -36,85 +33,39 @@ class tRecordingPicker : public tKvFiscalStreamPicker {
                             std::unique_ptr<tKvFiscalStreamPicker> next = nullptr)
       : tKvFiscalStreamPicker(std::move(next)), log_(log), name_(std::move(name)) {
     SetEntryType(Unset());
-    seen_ = Unset();
   }
 
-  void Header(const tFiscHeaderRec& rec) override {
-    Note("Header");
-    headers.push_back(rec);
-    tKvFiscalStreamPicker::Header(rec);
+#define EVAL_TEST_RECORD(Op, Rec, list) \
+  std::vector<Rec> list;                \
+  void Op(const Rec& rec) override {    \
+    Note(#Op);                          \
+    list.push_back(rec);                \
+    tKvFiscalStreamPicker::Op(rec);     \
   }
-  void SaleItem(const tFiscSaleItemRec& rec) override {
-    Note("SaleItem");
-    sale_items.push_back(rec);
-    tKvFiscalStreamPicker::SaleItem(rec);
-  }
-  void PLULink(const tFiscPLULinkRec& rec) override {
-    Note("PLULink");
-    links.push_back(rec);
-    tKvFiscalStreamPicker::PLULink(rec);
-  }
-  void Adjust(const tFiscAdjustRec& rec) override {
-    Note("Adjust");
-    adjusts.push_back(rec);
-    tKvFiscalStreamPicker::Adjust(rec);
-  }
-  void Deposit(const tFiscDepositRec& rec) override {
-    Note("Deposit");
-    deposits.push_back(rec);
-    tKvFiscalStreamPicker::Deposit(rec);
-  }
-  void Closing(const tFiscClosingRec& rec) override {
-    Note("Closing");
-    closings.push_back(rec);
-    tKvFiscalStreamPicker::Closing(rec);
-  }
-  void Payment(const tFiscPaymentRec& rec) override {
-    Note("Payment");
-    payments.push_back(rec);
-    tKvFiscalStreamPicker::Payment(rec);
-  }
-  void Signature(const tFiscSignatureRec& rec) override {
-    Note("Signature");
-    signatures.push_back(rec);
-    tKvFiscalStreamPicker::Signature(rec);
-  }
-  void ReportCounters(const tFiscReportCountersRec& rec) override {
-    Note("ReportCounters");
-    counters.push_back(rec);
-    tKvFiscalStreamPicker::ReportCounters(rec);
-  }
-  void ReportTax(const tFiscReportTaxRec& rec) override {
-    Note("ReportTax");
-    taxes.push_back(rec);
-    tKvFiscalStreamPicker::ReportTax(rec);
-  }
-  void ReportMedia(const tFiscReportMediaRec& rec) override {
-    Note("ReportMedia");
-    media.push_back(rec);
-    tKvFiscalStreamPicker::ReportMedia(rec);
-  }
+  EVAL_TEST_RECORD(Header, tFiscHeaderRec, headers)
+  EVAL_TEST_RECORD(SaleItem, tFiscSaleItemRec, sale_items)
+  EVAL_TEST_RECORD(PLULink, tFiscPLULinkRec, links)
+  EVAL_TEST_RECORD(Adjust, tFiscAdjustRec, adjusts)
+  EVAL_TEST_RECORD(Deposit, tFiscDepositRec, deposits)
+  EVAL_TEST_RECORD(Closing, tFiscClosingRec, closings)
+  EVAL_TEST_RECORD(Payment, tFiscPaymentRec, payments)
+  EVAL_TEST_RECORD(Signature, tFiscSignatureRec, signatures)
+  EVAL_TEST_RECORD(ReportCounters, tFiscReportCountersRec, counters)
+  EVAL_TEST_RECORD(ReportTax, tFiscReportTaxRec, taxes)
+  EVAL_TEST_RECORD(ReportMedia, tFiscReportMediaRec, media)
+  EVAL_TEST_RECORD(Event, tFiscEventRec, events)
+#undef EVAL_TEST_RECORD
+
+  std::vector<tFiscReportGroupRec> groups;
   void ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) override {
     Note("ReportGroup(" + std::to_string(selector) + ")");
     groups.push_back(rec);
     tKvFiscalStreamPicker::ReportGroup(rec, selector);
   }
-  void Event(const tFiscEventRec& rec) override {
-    Note("Event");
-    events.push_back(rec);
-    tKvFiscalStreamPicker::Event(rec);
-  }
-  void BlockEnd() override {
-    Note("BlockEnd");
-    tKvFiscalStreamPicker::BlockEnd();
-  }
-  void EntryEnd() override {
-    Note("EntryEnd");
-    tKvFiscalStreamPicker::EntryEnd();
-  }
+  void BlockEnd() override { Note("BlockEnd"), tKvFiscalStreamPicker::BlockEnd(); }
+  void EntryEnd() override { Note("EntryEnd"), tKvFiscalStreamPicker::EntryEnd(); }
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override {
-    Note("FileHeader");
-    tKvFiscalStreamPicker::FileHeader(header);
+    Note("FileHeader"), tKvFiscalStreamPicker::FileHeader(header);
   }
   void BlockStart(const tKvKPosBlockInfoRec& block) override {
     Note("BlockStart(" + std::to_string(block.ID) + ")");
@@ -126,20 +77,6 @@ class tRecordingPicker : public tKvFiscalStreamPicker {
     seen_ = Unset();
     tKvFiscalStreamPicker::EntryStart(entry);
   }
-
-  std::vector<tFiscHeaderRec> headers;
-  std::vector<tFiscSaleItemRec> sale_items;
-  std::vector<tFiscPLULinkRec> links;
-  std::vector<tFiscAdjustRec> adjusts;
-  std::vector<tFiscDepositRec> deposits;
-  std::vector<tFiscClosingRec> closings;
-  std::vector<tFiscPaymentRec> payments;
-  std::vector<tFiscSignatureRec> signatures;
-  std::vector<tFiscReportCountersRec> counters;
-  std::vector<tFiscReportTaxRec> taxes;
-  std::vector<tFiscReportMediaRec> media;
-  std::vector<tFiscReportGroupRec> groups;
-  std::vector<tFiscEventRec> events;
 
  private:
   static tKvKPosFiscalType Unset() {
@@ -154,14 +91,11 @@ class tRecordingPicker : public tKvFiscalStreamPicker {
     }
     Append(call);
   }
-  void Append(const std::string& token) {
-    if (!log_->empty()) *log_ += ' ';
-    *log_ += name_ + token;
-  }
+  void Append(const std::string& token) { *log_ += (log_->empty() ? "" : " ") + name_ + token; }
 
   std::string* log_;
   std::string name_;
-  tKvKPosFiscalType seen_;
+  tKvKPosFiscalType seen_ = Unset();
 };
 
 inline std::unique_ptr<tKvKPosData> MakeElement(char kind, const std::string& value) {
@@ -183,9 +117,7 @@ inline std::unique_ptr<tKvKPosData> MakeElement(char kind, const std::string& va
     }
     default: {
       std::string text = value;
-      for (char& c : text) {
-        if (c == '_') c = ' ';
-      }
+      for (char& c : text) c = c == '_' ? ' ' : c;
       return std::make_unique<tKvKPosDataStr>(text);
     }
   }
@@ -194,9 +126,12 @@ inline std::unique_ptr<tKvKPosData> MakeElement(char kind, const std::string& va
 // Runs a script (see the header comment) against eval.
 inline void Play(tKvFiscalStreamEval& eval, const std::string& script) {
   std::istringstream in(script);
-  std::string token;
-  while (in >> token) {
+  for (std::string token; in >> token;) {
     const std::string rest = token.substr(1);
+    const size_t sep = rest.find_first_of(",@=");
+    if (std::string("VRF").find(token[0]) != std::string::npos && sep == std::string::npos) {
+      throw std::invalid_argument("bad script token: " + token);
+    }
     switch (token[0]) {
       case 'B': {
         tKvKPosBlockInfoRec block;
@@ -213,32 +148,63 @@ inline void Play(tKvFiscalStreamEval& eval, const std::string& script) {
       case 'e':
         eval.EntryEnd();
         break;
-      case 'V': {
-        const size_t comma = rest.find(',');
-        eval.SetVersion(std::stoi(rest.substr(0, comma)), std::stoi(rest.substr(comma + 1)));
+      case 'V':
+        eval.SetVersion(std::stoi(rest.substr(0, sep)), std::stoi(rest.substr(sep + 1)));
         break;
-      }
-      case 'R': {
-        const size_t at = rest.find('@');
-        if (at == std::string::npos) throw std::invalid_argument("bad script token: " + token);
-        eval.RecordStart(std::stoi(rest.substr(0, at)), std::stoi(rest.substr(at + 1)));
+      case 'R':
+        eval.RecordStart(std::stoi(rest.substr(0, sep)), std::stoi(rest.substr(sep + 1)));
         break;
-      }
-      case 'F': {
-        const size_t eq = rest.find('=');
-        if (eq == std::string::npos || rest.size() < eq + 3 || rest[eq + 2] != ':') {
+      case 'F':
+        if (rest.size() < sep + 3 || rest[sep + 2] != ':') {
           throw std::invalid_argument("bad script token: " + token);
         }
-        const std::unique_ptr<tKvKPosData> element = MakeElement(rest[eq + 1], rest.substr(eq + 3));
-        eval.Field(std::stoi(rest.substr(0, eq)), *element);
+        eval.Field(std::stoi(rest.substr(0, sep)),
+                   *MakeElement(rest[sep + 1], rest.substr(sep + 3)));
         break;
-      }
       default:
         throw std::invalid_argument("bad script token: " + token);
     }
   }
 }
 
-inline tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
+// Row(a, b, ...) renders values as "a|b|...": integers and flags (1/0) as
+// numbers, decimals compact, digits and texts as they are, date-times as
+// seconds.
+inline std::string Str(int64_t v) { return std::to_string(v); }
+inline std::string Str(const tKvBcd& v) { return v.Text(true); }
+inline std::string Str(const tKvBcdFix& v) { return v.Text(); }
+inline std::string Str(const tKvDateTime& v) { return std::to_string(v.Value); }
+inline std::string Str(std::string_view v) { return std::string(v); }
+template <size_t N>
+std::string Str(const tKvFixedText<N>& v) {
+  return v.str();
+}
+// Composite values: their parts separated by "/".
+inline std::string Str(const tFiscBytes& v) { return std::string(v.View()); }
+inline std::string Str(const tFiscNumTextRec& v) { return Str(v.Number) + "/" + Str(v.Name); }
+inline std::string Str(const tFiscIdTextRec& v) { return Str(v.Number) + "/" + Str(v.Name); }
+inline std::string Str(const tFiscCurrencyRec& v) {
+  return Str(v.IsoCode) + "/" + Str(v.IsoNo) + "/" + Str(v.Extra);
+}
+inline std::string Str(const tFiscCounterRec& v) {
+  return Str(v.Count) + "/" + Str(v.Amount) + "/" + Str(v.Flag);
+}
+inline std::string Str(const tFiscItemTaxRec& v) {
+  return Str(v.Used) + "/" + Str(v.TaxIndex) + "/" + Str(v.Amount);
+}
+inline std::string Str(const tFiscModifierRec& v) { return Str(v.Modifier) + "/" + Str(v.Amount); }
+// Modifiers as "[m1,m2]".
+inline std::string Str(const tFiscPluModifierArr& v) {
+  std::string out = "[";
+  for (int32_t i = 1; i <= v.Count(); ++i) out += (i > 1 ? "," : "") + Str(v.Get(i));
+  return out + "]";
+}
+template <typename... T>
+std::string Row(const T&... values) {
+  std::string out;
+  int n = 0;
+  ((out += (n++ ? "|" : "") + Str(values)), ...);
+  return out;
+}
 
 }  // namespace eval_test

@@ -12,156 +12,101 @@
 namespace {
 
 using eval_test::Play;
+using Base = tKvFiscalStreamEval;
 
-// Writes every operation it sees to *log as "<name>.<operation>", then does
-// what the base does.
-class tRecordingEval : public tKvFiscalStreamEval {
+// Writes "<name>.<operation>" for every operation it sees, then does what
+// the base does.
+class tRecordingEval : public Base {
  public:
-  tRecordingEval(std::string* log, std::string name,
-                 std::unique_ptr<tKvFiscalStreamEval> next = nullptr)
-      : tKvFiscalStreamEval(std::move(next)), log_(log), name_(std::move(name)) {}
+  tRecordingEval(std::string* log, std::string name, std::unique_ptr<Base> next = nullptr)
+      : Base(std::move(next)), log_(log), name_(std::move(name)) {}
   ~tRecordingEval() override { CloseQuietly(); }
 
   void BlockEnd() override {
     Note("BlockEnd");
     if (fail_block_end) throw std::runtime_error("block end failed");
-    tKvFiscalStreamEval::BlockEnd();
+    Base::BlockEnd();
   }
   void EntryCompleted() override { Note("EntryCompleted"); }
-  void LevelClosed(int32_t level, int32_t id, bool entryEnd) override {
-    Note("LevelClosed(" + std::to_string(level) + "," + std::to_string(id) + "," +
-         (entryEnd ? "end" : "-") + ")");
-    tKvFiscalStreamEval::LevelClosed(level, id, entryEnd);
+  void LevelClosed(int32_t level, int32_t id, bool end) override {
+    Note("LevelClosed(" + std::to_string(level) + "," + std::to_string(id) + (end ? ",end)" : ")"));
+    Base::LevelClosed(level, id, end);
   }
-  void Text(std::string_view text) override {
-    Note("Text(" + std::string(text) + ")");
-    tKvFiscalStreamEval::Text(text);
-  }
-  void FileHeader(const tKvKPosTextFileHeaderRec& header) override {
-    Note("FileHeader");
-    tKvFiscalStreamEval::FileHeader(header);
-  }
-  void SetVersion(int32_t index, int32_t value) override {
-    Note("SetVersion");
-    tKvFiscalStreamEval::SetVersion(index, value);
-  }
-  void BlockStart(const tKvKPosBlockInfoRec& info) override {
-    Note("BlockStart");
-    tKvFiscalStreamEval::BlockStart(info);
-  }
-  void EntryStart(const tKvKPosEntryInfoRec& info) override {
-    Note("EntryStart");
-    tKvFiscalStreamEval::EntryStart(info);
-  }
-  void EntryEnd() override {
-    Note("EntryEnd");
-    tKvFiscalStreamEval::EntryEnd();
-  }
-  void Link(int32_t distance) override {
-    Note("Link");
-    tKvFiscalStreamEval::Link(distance);
-  }
-  void RecordStart(int32_t id, int32_t level) override {
-    Note("RecordStart");
-    tKvFiscalStreamEval::RecordStart(id, level);
-  }
-  void Field(int32_t id, const tKvKPosData& element) override {
-    Note("Field");
-    tKvFiscalStreamEval::Field(id, element);
-  }
+  void Text(std::string_view t) override { Note("Text"), Base::Text(t); }
+  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Note("Hdr"), Base::FileHeader(h); }
+  void SetVersion(int32_t i, int32_t v) override { Note("Ver"), Base::SetVersion(i, v); }
+  void BlockStart(const tKvKPosBlockInfoRec& b) override { Note("Blk"), Base::BlockStart(b); }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override { Note("Jnl"), Base::EntryStart(e); }
+  void EntryEnd() override { Note("EoE"), Base::EntryEnd(); }
+  void Link(int32_t d) override { Note("Link"), Base::Link(d); }
+  void RecordStart(int32_t id, int32_t l) override { Note("Rec"), Base::RecordStart(id, l); }
+  void Field(int32_t id, const tKvKPosData& e) override { Note("Fld"), Base::Field(id, e); }
 
   bool fail_block_end = false;
 
  private:
-  void Note(const std::string& what) {
-    if (!log_->empty()) *log_ += ' ';
-    *log_ += name_ + "." + what;
-  }
+  void Note(const std::string& what) { *log_ += (log_->empty() ? "" : " ") + name_ + what; }
   std::string* log_;
   std::string name_;
 };
 
 TEST(EvalBase, EveryEventReachesTheNextEvaluator) {
   std::string log;
-  tRecordingEval head(&log, "A", std::make_unique<tRecordingEval>(&log, "B"));
+  tRecordingEval head(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
   head.Text("t");
   head.FileHeader({});
   Play(head, "V1,1 B1 E R1@1 F1=i:1 e");
   head.Link(4);
   EXPECT_EQ(log,
-            "A.Text(t) B.Text(t) A.FileHeader B.FileHeader A.SetVersion B.SetVersion "
-            "A.BlockStart B.BlockStart A.EntryStart B.EntryStart A.RecordStart B.RecordStart "
-            "A.Field B.Field "
-            "A.EntryEnd A.EntryCompleted A.LevelClosed(0,0,end) "
-            "B.EntryEnd B.EntryCompleted B.LevelClosed(0,0,end) A.Link B.Link");
+            "A.Text B.Text A.Hdr B.Hdr A.Ver B.Ver A.Blk B.Blk A.Jnl B.Jnl A.Rec B.Rec A.Fld B.Fld "
+            "A.EoE A.EntryCompleted A.LevelClosed(0,0,end) "
+            "B.EoE B.EntryCompleted B.LevelClosed(0,0,end) A.Link B.Link");
 }
 
 TEST(EvalBase, PathFollowsRecordsAndFields) {
-  tKvFiscalStreamEval eval;
+  Base eval;
   Play(eval, "E R1002@1 R2@2 R5@3 F7=i:1");
-  EXPECT_EQ(eval.cur_level(), 3);
-  EXPECT_EQ(eval.path(1), 1002);
-  EXPECT_EQ(eval.path(2), 2);
-  EXPECT_EQ(eval.path(3), 5);
-  EXPECT_EQ(eval.path(4), 7);  // a field sits one level below its record
-  EXPECT_EQ(eval.path(5), 0);
-  EXPECT_EQ(eval.path(0), -1);
-  EXPECT_EQ(eval.path(33), -1);
-  EXPECT_EQ(eval.entry_type().Code, 2);
-  EXPECT_EQ(eval.entry_type().Origin, 1);
+  EXPECT_EQ(eval_test::Row(eval.cur_level(), eval.path(0), eval.path(1), eval.path(2), eval.path(3),
+                           eval.path(4), eval.path(5), eval.path(33)),
+            "3|-1|1002|2|5|7|0|-1");  // a field sits one level below its record
+  EXPECT_EQ(eval_test::Row(eval.entry_type().Code, eval.entry_type().Origin), "2|1");
   Play(eval, "R0@2");  // ends level 3 and below, level 2 stays
-  EXPECT_EQ(eval.cur_level(), 2);
-  EXPECT_EQ(eval.path(2), 2);
-  EXPECT_EQ(eval.path(3), 0);
+  EXPECT_EQ(eval_test::Row(eval.cur_level(), eval.path(2), eval.path(3)), "2|2|0");
   Play(eval, "R0@0");  // ends everything
-  EXPECT_EQ(eval.cur_level(), 0);
-  EXPECT_EQ(eval.path(1), 0);
-  EXPECT_EQ(eval.entry_type().Code, 0);
-  EXPECT_EQ(eval.entry().Type, -1);
+  EXPECT_EQ(
+      eval_test::Row(eval.cur_level(), eval.path(1), eval.entry_type().Code, eval.entry().Type),
+      "0|0|0|-1");
+  Play(eval, "R1@1 R9@32 R0@0 R7@31 F3=i:1");  // the deepest levels are usable
+  EXPECT_EQ(eval_test::Row(eval.path(31), eval.path(32)), "7|3");
 }
 
-TEST(EvalBase, WhichRecordStartsCloseLevels) {
+TEST(EvalBase, CallOrders) {
   struct Case {
     const char* script;
-    const char* calls;  // LevelClosed calls only
+    const char* calls;
   };
   const Case cases[] = {
-      {"R1@1 R2@2 R3@3", ""},                         // deeper: nothing ends
-      {"R1@1 R2@2 R3@3 R4@2", "LevelClosed(2,4,-)"},  // a sibling at level 2
-      {"R1@1 R2@2 R3@3 R0@1", "LevelClosed(1,0,-)"},  // a pure level end below
-      {"R1@1 R2@2 R0@2", "LevelClosed(2,0,-)"},       // id 0 at the current level
-      {"R1@1 R2@2 R0@3", ""},                         // id 0 deeper: nothing ends
-      {"R1@1 R1@1", "LevelClosed(1,1,-)"},            // a new entry record
+      {"R1@1 R2@2 R3@3", "Rec Rec Rec"},                            // deeper: nothing ends
+      {"R1@1 R2@2 R3@3 R4@2", "Rec Rec Rec Rec LevelClosed(2,4)"},  // a sibling at level 2
+      {"R1@1 R2@2 R3@3 R0@1", "Rec Rec Rec Rec LevelClosed(1,0)"},  // a pure level end below
+      {"R1@1 R2@2 R0@2", "Rec Rec Rec LevelClosed(2,0)"},           // id 0 at the current level
+      {"R1@1 R2@2 R0@3", "Rec Rec Rec"},                            // id 0 deeper: nothing ends
+      {"R1@1 R1@1", "Rec Rec LevelClosed(1,1)"},                    // a new entry record
+      {"E R1@1 e e", "Jnl Rec EoE EntryCompleted LevelClosed(0,0,end) EoE"},  // closed once
+      {"B1 B2", "Blk Blk BlockEnd EntryCompleted LevelClosed(0,0,end)"},
   };
   for (const Case& c : cases) {
     std::string log;
-    tRecordingEval eval(&log, "A");
+    tRecordingEval eval(&log, "");
     Play(eval, c.script);
-    std::string closes;
-    for (size_t at = log.find("LevelClosed"); at != std::string::npos;
-         at = log.find("LevelClosed", at + 1)) {
-      if (!closes.empty()) closes += ' ';
-      closes += log.substr(at, log.find(')', at) - at + 1);
-    }
-    EXPECT_EQ(closes, c.calls) << c.script;
+    EXPECT_EQ(log, c.calls) << c.script;
   }
 }
 
-TEST(EvalBase, AnEntryClosesOnce) {
-  std::string log;
-  tRecordingEval eval(&log, "A");
-  Play(eval, "E R1@1 e e");
-  EXPECT_EQ(log,
-            "A.EntryStart A.RecordStart A.EntryEnd A.EntryCompleted A.LevelClosed(0,0,end) "
-            "A.EntryEnd");
-  EXPECT_TRUE(eval.closed());
-  EXPECT_EQ(eval.path(1), 0);
-}
-
-TEST(EvalBase, CloseEndsTheBlockThenClosesTheNextEvaluators) {
+TEST(EvalBase, CloseEndsTheBlockOnceThenClosesTheNextEvaluators) {
   std::string log;
   {
-    tRecordingEval head(&log, "A", std::make_unique<tRecordingEval>(&log, "B"));
+    tRecordingEval head(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
     Play(head, "B1 E R1@1 e");
     log.clear();
     head.Close();
@@ -169,69 +114,41 @@ TEST(EvalBase, CloseEndsTheBlockThenClosesTheNextEvaluators) {
     EXPECT_EQ(head.next(), nullptr);
     EXPECT_FALSE(head.block_open());
     head.Close();
-    log.clear();
   }
-  EXPECT_EQ(log, "");  // nothing more at destruction
-}
+  EXPECT_EQ(log, "A.BlockEnd B.BlockEnd");  // nothing more at destruction
 
-TEST(EvalBase, DestructionClosesANewEvaluatorsEntry) {
-  std::string log;
-  { tRecordingEval eval(&log, "A"); }
+  log.clear();
+  { tRecordingEval eval(&log, "A."); }  // a new evaluator's entry is closed too
   EXPECT_EQ(log, "A.BlockEnd A.EntryCompleted A.LevelClosed(0,0,end)");
-}
 
-TEST(EvalBase, AFailingEvaluatorStillClosesTheOthers) {
-  std::string log;
-  auto next = std::make_unique<tRecordingEval>(&log, "B");
-  tRecordingEval head(&log, "A", std::move(next));
-  head.fail_block_end = true;
-  EXPECT_THROW(head.Close(), std::runtime_error);
+  log.clear();
+  tRecordingEval failing(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
+  failing.fail_block_end = true;
+  EXPECT_THROW(failing.Close(), std::runtime_error);
   EXPECT_EQ(log, "A.BlockEnd B.BlockEnd B.EntryCompleted B.LevelClosed(0,0,end)");
 }
 
-TEST(EvalBase, TwoBlockStartsEndTheFirstBlock) {
-  std::string log;
-  tRecordingEval eval(&log, "A");
-  Play(eval, "B1 B2");
-  EXPECT_EQ(log, "A.BlockStart A.BlockStart A.BlockEnd A.EntryCompleted A.LevelClosed(0,0,end)");
-  EXPECT_EQ(eval.block().ID, 2);
-  EXPECT_TRUE(eval.block_open());
-}
-
-// Levels come from untrusted input (unbalanced parentheses in the text form
-// give any number): outside 1-32 they must fail cleanly, never touch memory
-// outside the path.
+// Levels come from untrusted input: outside 1-32 they must fail cleanly and
+// never touch memory outside the path.
 TEST(EvalBase, LevelsOutsideThePathRaise) {
-  struct Case {
-    const char* script;
-    const char* message;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"R1@33", "RecordStart: level 33 outside the record levels 1 to 32 (identifier 1)"},
       {"R1@1 R0@-1", "RecordStart: level -1 outside the record levels 1 to 32 (identifier 0)"},
       {"R5@0", "RecordStart: level 0 outside the record levels 1 to 32 (identifier 5)"},
       {"R1@2147483647", "RecordStart: level 2147483647 outside"},
       {"R1@1 R9@32 F4=i:1", "Field: level 33 outside the record levels 1 to 32 (identifier 4)"},
   };
-  for (const Case& c : cases) {
-    tKvFiscalStreamEval eval;
+  for (const auto& [script, message] : cases) {
+    Base eval;
     try {
-      Play(eval, c.script);
-      ADD_FAILURE() << "no exception: " << c.script;
+      Play(eval, script);
+      ADD_FAILURE() << "no exception: " << script;
     } catch (const EKvMisc& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(std::string("[tKvFiscalStreamEval] ") + c.message, 0),
-                0u)
-          << c.script << ": " << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind(std::string("[tKvFiscalStreamEval] ") + message, 0), 0u)
+          << script << ": " << e.what();
     }
-    EXPECT_LE(eval.cur_level(), tKvFiscalStreamEval::kMaxLevel) << c.script;
+    EXPECT_LE(eval.cur_level(), Base::kMaxLevel) << script;
   }
-}
-
-TEST(EvalBase, TheDeepestLevelsAreUsable) {
-  tKvFiscalStreamEval eval;
-  Play(eval, "R1@1 R9@32 R0@0 R7@31 F3=i:1");
-  EXPECT_EQ(eval.path(31), 7);
-  EXPECT_EQ(eval.path(32), 3);
 }
 
 }  // namespace

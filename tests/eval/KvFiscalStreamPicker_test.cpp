@@ -9,36 +9,24 @@
 
 namespace {
 
-using eval_test::tRecordingPicker;
-
 TEST(Picker, EveryOperationPassesAlongTheChain) {
   std::string log;
-  tRecordingPicker head(&log, "A.", std::make_unique<tRecordingPicker>(&log, "B."));
-  head.Header({});
-  head.SaleItem({});
-  head.PLULink({});
-  head.Adjust({});
-  head.Deposit({});
-  head.Closing({});
-  head.Payment({});
-  head.Signature({});
-  head.ReportCounters({});
-  head.ReportTax({});
-  head.ReportMedia({});
-  head.ReportGroup({}, 1);
-  head.Event({});
-  head.BlockEnd();
-  head.EntryEnd();
-  head.FileHeader({});
-  EXPECT_EQ(log,
-            "A.Header B.Header A.SaleItem B.SaleItem A.PLULink B.PLULink A.Adjust B.Adjust "
-            "A.Deposit B.Deposit A.Closing B.Closing A.Payment B.Payment A.Signature B.Signature "
-            "A.ReportCounters B.ReportCounters A.ReportTax B.ReportTax A.ReportMedia "
-            "B.ReportMedia A.ReportGroup(1) B.ReportGroup(1) A.Event B.Event A.BlockEnd B.BlockEnd "
-            "A.EntryEnd B.EntryEnd A.FileHeader B.FileHeader");
+  eval_test::tRecordingPicker head(&log, "A.",
+                                   std::make_unique<eval_test::tRecordingPicker>(&log, "B."));
+  head.Header({}), head.SaleItem({}), head.PLULink({}), head.Adjust({}), head.Deposit({});
+  head.Closing({}), head.Payment({}), head.Signature({}), head.ReportCounters({});
+  head.ReportTax({}), head.ReportMedia({}), head.ReportGroup({}, 1), head.Event({});
+  head.BlockEnd(), head.EntryEnd(), head.FileHeader({});
+  std::string expected;
+  for (const char* op : {"Header", "SaleItem", "PLULink", "Adjust", "Deposit", "Closing", "Payment",
+                         "Signature", "ReportCounters", "ReportTax", "ReportMedia",
+                         "ReportGroup(1)", "Event", "BlockEnd", "EntryEnd", "FileHeader"}) {
+    expected += std::string(expected.empty() ? "" : " ") + "A." + op + " B." + op;
+  }
+  EXPECT_EQ(log, expected);
 }
 
-TEST(Picker, EveryPickerKeepsWhereTheRecordsComeFrom) {
+TEST(Picker, EveryPickerKeepsItsOwnCopyOfWhereTheRecordsComeFrom) {
   tKvFiscalStreamPicker head(std::make_unique<tKvFiscalStreamPicker>());
   tKvKPosTextFileHeaderRec header;
   header.Text = "hdr";
@@ -50,15 +38,12 @@ TEST(Picker, EveryPickerKeepsWhereTheRecordsComeFrom) {
   head.BlockStart(block);
   head.EntryStart(entry);
   head.SetEntryType(DecodeFiscalType(2004));
-  block.ID = 9;  // the pickers keep their own copies
+  block.ID = 9;
   for (const tKvFiscalStreamPicker* p = &head; p != nullptr; p = p->next()) {
-    EXPECT_EQ(p->file_header().Text, "hdr");
-    EXPECT_EQ(p->block().ID, 8);
-    EXPECT_EQ(p->entry().Type, 5);
-    EXPECT_EQ(p->entry_type().Kind, 4);
-    EXPECT_EQ(p->entry_type().Origin, 2);
+    EXPECT_EQ(eval_test::Row(p->file_header().Text, p->block().ID, p->entry().Type,
+                             p->entry_type().Kind, p->entry_type().Origin),
+              "hdr|8|5|4|2");
   }
-  ASSERT_NE(head.next(), nullptr);
   EXPECT_EQ(head.next()->next(), nullptr);
 }
 

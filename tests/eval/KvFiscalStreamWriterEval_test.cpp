@@ -7,61 +7,32 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "eval/InputTestHelp.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamEvalExt.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace {
 
-// Appends one token per evaluator operation to *log, prefixed "E:".
+using input_test::tRecorder;
+
+// One token per evaluator operation that carries content.
 class tEvalLog : public tKvFiscalStreamEval {
  public:
-  explicit tEvalLog(std::string* log) : log_(log) {}
-  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Note("FileHeader"); }
-  void SetVersion(int32_t i, int32_t v) override {
-    Note("SetVersion(" + std::to_string(i) + "," + std::to_string(v) + ")");
-  }
-  void BlockStart(const tKvKPosBlockInfoRec& info) override {
-    Note("BlockStart(" + std::to_string(info.ID) + ")");
-  }
-  void EntryStart(const tKvKPosEntryInfoRec& info) override {
-    Note("EntryStart(" + std::to_string(info.Type) + ")");
-  }
-  void EntryEnd() override { Note("EntryEnd"); }
-  void Link(int32_t d) override { Note("Link(" + std::to_string(d) + ")"); }
-  void RecordStart(int32_t id, int32_t level) override {
-    Note("RecordStart(" + std::to_string(id) + "," + std::to_string(level) + ")");
-  }
-  void Field(int32_t id, const tKvKPosData& element) override {
-    Note("Field(" + std::to_string(id) + "=" + element.GetText(true) + ")");
+  std::string log;
+  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("Hdr"); }
+  void SetVersion(int32_t i, int32_t v) override { Put("Ver" + eval_test::Row(i, v)); }
+  void BlockStart(const tKvKPosBlockInfoRec& b) override { Put("Blk" + std::to_string(b.ID)); }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override { Put("Jnl" + std::to_string(e.Type)); }
+  void EntryEnd() override { Put("EoE"); }
+  void Link(int32_t d) override { Put("Link" + std::to_string(d)); }
+  void RecordStart(int32_t id, int32_t level) override { Put("Rec" + eval_test::Row(id, level)); }
+  void Field(int32_t id, const tKvKPosData& e) override {
+    Put("Fld" + eval_test::Row(id, e.GetText(true)));
   }
 
  private:
-  void Note(const std::string& t) { *log_ += (log_->empty() ? "E:" : " E:") + t; }
-  std::string* log_;
-};
-
-// The writer behind the adapter: one token per event, prefixed "W:".
-class tWriterLog : public tKvKPosFiscalStreamWriter {
- public:
-  explicit tWriterLog(std::string* log) : log_(log) {}
-  void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
-    Note("AddItem(" + std::to_string(n) + "=" + (e ? e->GetText(true) : "null") + ")");
-  }
-  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Note("FileHeader"); }
-  void StreamHeader(const tKvKPosFileHeaderRec&) override { Note("StreamHeader"); }
-  void SetVersion(int32_t, int32_t) override { Note("SetVersion"); }
-  void BlockInfo(const tKvKPosBlockInfoRec& info) override {
-    Note("BlockInfo(" + std::to_string(info.ID) + ")");
-  }
-  void EntryStart(const tKvKPosEntryInfoRec&) override { Note("EntryStart"); }
-  void EntryEnd() override { Note("EntryEnd"); }
-  void Link(int32_t) override { Note("Link"); }
-  void RecordStart(int32_t, int32_t) override { Note("RecordStart"); }
-
- private:
-  void Note(const std::string& t) { *log_ += (log_->empty() ? "W:" : " W:") + t; }
-  std::string* log_;
+  void Put(const std::string& t) { log += (log.empty() ? "" : " ") + t; }
 };
 
 // Holds back entries of journal type 2, as a type filter does.
@@ -74,24 +45,17 @@ class tSkippingWriter : public tKvFiscalStreamWriterEval {
   }
 };
 
-tKvKPosBlockInfoRec Block(int32_t id) {
-  tKvKPosBlockInfoRec b;
-  b.ID = id;
-  b.EcrNr = tKvBcdFix::FromText("7");
-  return b;
-}
-
-tKvKPosEntryInfoRec Entry(int32_t type) {
-  tKvKPosEntryInfoRec e;
-  e.Type = type;
-  return e;
-}
-
-// One block with one entry of the given type holding one field.
+// One block with one entry of the given type: a header record with a field.
 void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId, int32_t entryType = 1) {
-  w.BlockInfo(Block(blockId));
-  w.EntryStart(Entry(entryType));
+  tKvKPosBlockInfoRec block;
+  block.ID = blockId;
+  block.EcrNr = tKvBcdFix::FromText("7");
+  tKvKPosEntryInfoRec entry;
+  entry.Type = entryType;
+  w.BlockInfo(block);
+  w.EntryStart(entry);
   w.RecordStart(1, 1);
+  w.RecordStart(1, 2);
   w.AddItem(3, std::make_unique<tKvKPosDataInt>(blockId));
   w.Link(9);
   w.EntryEnd();
@@ -107,102 +71,67 @@ TEST(WriterEval, RequiresAnEvaluator) {
 }
 
 TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {
-  std::string eval_log, writer_log;
-  tEvalLog eval(&eval_log);
-  tKvFiscalStreamWriterEval writer(false, std::make_unique<tWriterLog>(&writer_log), &eval);
+  tEvalLog eval;
+  auto next = std::make_unique<tRecorder>();
+  const tRecorder& writers = *next;
+  tKvFiscalStreamWriterEval writer(false, std::move(next), &eval);
   writer.FileHeader({});
   writer.StreamHeader({});
   writer.SetFilePos(77);
   writer.SetVersion(1, 1);
   SendBlock(writer, 5);
-  EXPECT_EQ(eval_log,
-            "E:FileHeader E:SetVersion(1,1) E:BlockStart(5) E:EntryStart(1) E:RecordStart(1,1) "
-            "E:Field(3=5) E:Link(9) E:EntryEnd");
-  EXPECT_EQ(writer_log,
-            "W:FileHeader W:StreamHeader W:SetVersion W:BlockInfo(5) W:EntryStart W:RecordStart "
-            "W:AddItem(3=5) W:Link W:EntryEnd");
+  EXPECT_EQ(eval.log, "Hdr Ver1|1 Blk5 Jnl1 Rec1|1 Rec1|2 Fld3|5 Link9 EoE");
+  EXPECT_EQ(writers.events,
+            "Hdr Stream Ver(1,1) Blk(5) Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:5) Link(9) EoE");
   EXPECT_EQ(writer.file_pos(), 77);
 }
 
-TEST(WriterEval, RepeatedBlocksAreHeldBackWhenSkipping) {
-  for (bool skip : {true, false}) {
-    std::string eval_log, writer_log;
-    tEvalLog eval(&eval_log);
-    tKvFiscalStreamWriterEval writer(skip, std::make_unique<tWriterLog>(&writer_log), &eval);
-    SendBlock(writer, 5);
-    eval_log.clear();
-    writer_log.clear();
-    SendBlock(writer, 5);  // the same block information again
-    EXPECT_EQ(writer.in_repeated_block(), skip);
-    if (skip) {
-      EXPECT_EQ(eval_log, "") << "skipping on";
-    } else {
-      EXPECT_EQ(eval_log,
-                "E:BlockStart(5) E:EntryStart(1) E:RecordStart(1,1) E:Field(3=5) E:Link(9) "
-                "E:EntryEnd")
-          << "skipping off";
-    }
-    EXPECT_EQ(writer_log,
-              "W:BlockInfo(5) W:EntryStart W:RecordStart W:AddItem(3=5) W:Link W:EntryEnd");
-    eval_log.clear();
-    SendBlock(writer, 6);  // a different block ends the repetition
-    EXPECT_FALSE(writer.in_repeated_block());
-    EXPECT_EQ(eval_log.substr(0, 15), "E:BlockStart(6)");
-  }
-}
-
-TEST(WriterEval, PickersSeeARepeatedBlockOnlyWithoutSkipping) {
-  const char* expected[] = {
-      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd",
-      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd "
-      "BlockStart(5) EntryStart SetEntryType(1) Header EntryEnd BlockEnd",
+// The pickers see a block that repeats the previous one only when skipping
+// is off; the writers behind the adapter see every block; a block without
+// number never repeats.
+TEST(WriterEval, RepeatedBlocks) {
+  const auto seen = [](int id) {
+    return "BlockStart(" + std::to_string(id) + ") EntryStart SetEntryType(1) Header EntryEnd";
   };
-  for (bool skip : {true, false}) {
+  struct Case {
+    bool skip;
+    std::vector<int> blocks;
+    std::string picked;
+  };
+  const Case cases[] = {
+      {true, {5, 5, 6}, seen(5) + " BlockEnd " + seen(6) + " BlockEnd"},
+      {false, {5, 5}, seen(5) + " BlockEnd " + seen(5) + " BlockEnd"},
+      {true, {0, 0}, seen(0) + " BlockEnd " + seen(0) + " BlockEnd"},
+  };
+  for (const Case& c : cases) {
     std::string log;
     eval_test::tRecordingPicker picker(&log);
     tKvFiscalStreamEvalExt eval(&picker);
-    tKvFiscalStreamWriterEval writer(skip, nullptr, &eval);
-    writer.SetVersion(1, 1);
-    for (int i = 0; i < 2; ++i) {
-      writer.BlockInfo(Block(5));
-      writer.EntryStart(Entry(1));
-      writer.RecordStart(1, 1);
-      writer.RecordStart(1, 2);
-      writer.AddItem(3, std::make_unique<tKvKPosDataInt>(i));
-      writer.EntryEnd();
+    auto next = std::make_unique<tRecorder>();
+    const tRecorder& writers = *next;
+    tKvFiscalStreamWriterEval writer(c.skip, std::move(next), &eval);
+    std::string all;
+    for (size_t i = 0; i < c.blocks.size(); ++i) {
+      SendBlock(writer, c.blocks[i]);
+      EXPECT_EQ(writer.in_repeated_block(), c.skip && i == 1 && c.blocks[0] != 0) << i;
+      all += std::string(i ? " " : "") + "Blk(" + std::to_string(c.blocks[i]) +
+             ") Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:" + std::to_string(c.blocks[i]) +
+             ") Link(9) EoE";
     }
     eval.Close();
-    EXPECT_EQ(log, expected[skip ? 0 : 1]) << "skipping " << skip;
+    EXPECT_EQ(log, c.picked) << "skipping " << c.skip << " blocks " << c.blocks[0];
+    EXPECT_EQ(writers.events, all) << "skipping " << c.skip << " blocks " << c.blocks[0];
   }
 }
 
-TEST(WriterEval, BlocksWithoutNumberAreNeverRepeats) {
-  std::string eval_log;
-  tEvalLog eval(&eval_log);
-  tKvFiscalStreamWriterEval writer(true, nullptr, &eval);
-  writer.BlockInfo(Block(0));
-  writer.BlockInfo(Block(0));
-  EXPECT_EQ(eval_log, "E:BlockStart(0) E:BlockStart(0)");
-}
-
 TEST(WriterEval, SkippedEntriesAreHeldBackUpToTheirEnd) {
-  std::string eval_log, writer_log;
-  tEvalLog eval(&eval_log);
-  tSkippingWriter writer(true, std::make_unique<tWriterLog>(&writer_log), &eval);
-  writer.BlockInfo(Block(1));
-  writer.EntryStart(Entry(2));
-  EXPECT_TRUE(writer.skip_entry());
-  writer.RecordStart(1, 1);
-  writer.AddItem(3, std::make_unique<tKvKPosDataInt>(4));
-  writer.Link(9);  // links are held back for repeated blocks only
-  writer.EntryEnd();
+  tEvalLog eval;
+  tSkippingWriter writer(true, nullptr, &eval);
+  SendBlock(writer, 1, 2);
   EXPECT_FALSE(writer.skip_entry());
-  writer.EntryStart(Entry(1));
-  writer.EntryEnd();
-  EXPECT_EQ(eval_log, "E:BlockStart(1) E:Link(9) E:EntryStart(1) E:EntryEnd");
-  EXPECT_EQ(writer_log,
-            "W:BlockInfo(1) W:EntryStart W:RecordStart W:AddItem(3=4) W:Link W:EntryEnd "
-            "W:EntryStart W:EntryEnd");
+  SendBlock(writer, 2, 1);
+  // Links are held back for repeated blocks only.
+  EXPECT_EQ(eval.log, "Blk1 Link9 Blk2 Jnl1 Rec1|1 Rec1|2 Fld3|2 Link9 EoE");
 }
 
 }  // namespace
