@@ -11,16 +11,18 @@ using namespace fisc_test;
 
 namespace {
 
-// Reads count bytes at position from a window; returns the bytes read or
-// the exception message.
+// Reads count bytes at position from a window, through Read or through
+// the primitive that takes a memory file's bytes in place; returns the bytes
+// read or the exception message.
 std::string ReadAt(tKvKPosStreamFileMem& file, int64_t start, int64_t length, int64_t position,
-                   int32_t count) {
+                   int32_t count, bool primitive) {
   file.SetPosition(start);
   tKvFiscalStreamSourceBinary source(file, length);
   file.SetPosition(position);
   std::string buf(static_cast<std::size_t>(count), '?');
   try {
-    source.Read(buf.data(), count, tKvKPosReadContext{});
+    if (primitive) source.ReadBytes(buf.data(), count);
+    if (!primitive) source.Read(buf.data(), count, tKvKPosReadContext{});
   } catch (const EKvRoot& e) {
     return e.what();
   }
@@ -46,7 +48,8 @@ TEST(FiscalStreamSourceBinary, WindowBounds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "start " << c.start << " length " << c.length
                                       << " position " << c.position << " count " << c.count);
-    EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count), c.expected);
+    EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count, false), c.expected);
+    EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count, true), c.expected);
   }
   tKvFiscalStreamSourceBinary source(file, 0);
   EXPECT_THROW(source.Read(nullptr, -1, tKvKPosReadContext{}), EKvParam);
