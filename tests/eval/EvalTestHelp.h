@@ -4,13 +4,14 @@
 // in one readable line.
 //
 // Script tokens, separated by blanks:
-//   B<id> BlockStart   E EntryStart (journal type 1)   e EntryEnd
+//   B<id> BlockStart   E EntryStart (journal type 1)   e EntryEnd   H FileHeader
 //   V<index>,<value> SetVersion   R<id>@<level> RecordStart
 //   F<id>=<kind>:<v> Field: kind i integer, b decimal, f digits, s text ("_"
 //                    for a blank), t date-time seconds, x binary (hex digits)
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -98,6 +99,63 @@ class tRecordingPicker : public tKvFiscalStreamPicker {
   tKvKPosFiscalType seen_ = Unset();
 };
 
+// Writes "<name><operation>[(<arguments>)]" to *log for every operation,
+// then does what the base does. Quiet: BlockEnd, EntryCompleted and
+// LevelClosed, which the base calls itself, are not written.
+class tRecordingEval : public tKvFiscalStreamEval {
+  using Base = tKvFiscalStreamEval;
+
+ public:
+  explicit tRecordingEval(std::string* log, std::string name = {}, bool quiet = false,
+                          std::unique_ptr<Base> next = nullptr)
+      : Base(std::move(next)), log_(log), name_(std::move(name)), quiet_(quiet) {}
+  ~tRecordingEval() override { CloseQuietly(); }
+
+  void BlockEnd() override {
+    if (!quiet_) Note("BlockEnd");
+    if (fail_block_end) throw std::runtime_error("block end failed");
+    Base::BlockEnd();
+  }
+  void EntryCompleted() override {
+    if (!quiet_) Note("EntryCompleted");
+  }
+  void LevelClosed(int32_t level, int32_t id, bool end) override {
+    if (!quiet_) Note("LevelClosed", {level, id}, end ? ",end" : "");
+    Base::LevelClosed(level, id, end);
+  }
+  void Text(std::string_view t) override { Note("Text"), Base::Text(t); }
+  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Note("Hdr"), Base::FileHeader(h); }
+  void SetVersion(int32_t i, int32_t v) override { Note("Ver", {i, v}), Base::SetVersion(i, v); }
+  void BlockStart(const tKvKPosBlockInfoRec& b) override {
+    Note("Blk", {b.ID}), Base::BlockStart(b);
+  }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override {
+    Note("Jnl", {e.Type}), Base::EntryStart(e);
+  }
+  void EntryEnd() override { Note("EoE"), Base::EntryEnd(); }
+  void Link(int32_t d) override { Note("Link", {d}), Base::Link(d); }
+  void RecordStart(int32_t id, int32_t l) override {
+    Note("Rec", {id, l}), Base::RecordStart(id, l);
+  }
+  void Field(int32_t id, const tKvKPosData& e) override {
+    Note("Fld", {id}, "=" + e.GetText(true)), Base::Field(id, e);
+  }
+
+  bool fail_block_end = false;
+
+ private:
+  void Note(const char* what, std::initializer_list<int32_t> args = {},
+            const std::string& tail = {}) {
+    *log_ += (log_->empty() ? "" : " ") + name_ + what;
+    const char* sep = "(";
+    for (const int32_t a : args) *log_ += sep + std::to_string(a), sep = ",";
+    if (args.size() > 0) *log_ += tail + ")";
+  }
+  std::string* log_;
+  std::string name_;
+  bool quiet_;
+};
+
 inline std::unique_ptr<tKvKPosData> MakeElement(char kind, const std::string& value) {
   switch (kind) {
     case 'i':
@@ -127,42 +185,27 @@ inline std::unique_ptr<tKvKPosData> MakeElement(char kind, const std::string& va
 inline void Play(tKvFiscalStreamEval& eval, const std::string& script) {
   std::istringstream in(script);
   for (std::string token; in >> token;) {
-    const std::string rest = token.substr(1);
-    const size_t sep = rest.find_first_of(",@=");
-    if (std::string("VRF").find(token[0]) != std::string::npos && sep == std::string::npos) {
+    int a = 0, b = 0, used = 0;
+    char kind = 0;
+    const char* rest = token.c_str() + 1;
+    tKvKPosBlockInfoRec block;
+    tKvKPosEntryInfoRec entry;
+    if (token == "E") {
+      entry.Type = 1, eval.EntryStart(entry);
+    } else if (token == "e") {
+      eval.EntryEnd();
+    } else if (token == "H") {
+      eval.FileHeader({});
+    } else if (token[0] == 'B' && std::sscanf(rest, "%d", &a) == 1) {
+      block.ID = a, eval.BlockStart(block);
+    } else if (token[0] == 'V' && std::sscanf(rest, "%d,%d", &a, &b) == 2) {
+      eval.SetVersion(a, b);
+    } else if (token[0] == 'R' && std::sscanf(rest, "%d@%d", &a, &b) == 2) {
+      eval.RecordStart(a, b);
+    } else if (token[0] == 'F' && std::sscanf(rest, "%d=%c:%n", &a, &kind, &used) == 2 && used) {
+      eval.Field(a, *MakeElement(kind, rest + used));
+    } else {
       throw std::invalid_argument("bad script token: " + token);
-    }
-    switch (token[0]) {
-      case 'B': {
-        tKvKPosBlockInfoRec block;
-        block.ID = std::stoi(rest);
-        eval.BlockStart(block);
-        break;
-      }
-      case 'E': {
-        tKvKPosEntryInfoRec entry;
-        entry.Type = 1;
-        eval.EntryStart(entry);
-        break;
-      }
-      case 'e':
-        eval.EntryEnd();
-        break;
-      case 'V':
-        eval.SetVersion(std::stoi(rest.substr(0, sep)), std::stoi(rest.substr(sep + 1)));
-        break;
-      case 'R':
-        eval.RecordStart(std::stoi(rest.substr(0, sep)), std::stoi(rest.substr(sep + 1)));
-        break;
-      case 'F':
-        if (rest.size() < sep + 3 || rest[sep + 2] != ':') {
-          throw std::invalid_argument("bad script token: " + token);
-        }
-        eval.Field(std::stoi(rest.substr(0, sep)),
-                   *MakeElement(rest[sep + 1], rest.substr(sep + 3)));
-        break;
-      default:
-        throw std::invalid_argument("bad script token: " + token);
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -12,101 +13,67 @@
 namespace {
 
 using eval_test::Play;
-using Base = tKvFiscalStreamEval;
-
-// Writes "<name>.<operation>" for every operation it sees, then does what
-// the base does.
-class tRecordingEval : public Base {
- public:
-  tRecordingEval(std::string* log, std::string name, std::unique_ptr<Base> next = nullptr)
-      : Base(std::move(next)), log_(log), name_(std::move(name)) {}
-  ~tRecordingEval() override { CloseQuietly(); }
-
-  void BlockEnd() override {
-    Note("BlockEnd");
-    if (fail_block_end) throw std::runtime_error("block end failed");
-    Base::BlockEnd();
-  }
-  void EntryCompleted() override { Note("EntryCompleted"); }
-  void LevelClosed(int32_t level, int32_t id, bool end) override {
-    Note("LevelClosed(" + std::to_string(level) + "," + std::to_string(id) + (end ? ",end)" : ")"));
-    Base::LevelClosed(level, id, end);
-  }
-  void Text(std::string_view t) override { Note("Text"), Base::Text(t); }
-  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Note("Hdr"), Base::FileHeader(h); }
-  void SetVersion(int32_t i, int32_t v) override { Note("Ver"), Base::SetVersion(i, v); }
-  void BlockStart(const tKvKPosBlockInfoRec& b) override { Note("Blk"), Base::BlockStart(b); }
-  void EntryStart(const tKvKPosEntryInfoRec& e) override { Note("Jnl"), Base::EntryStart(e); }
-  void EntryEnd() override { Note("EoE"), Base::EntryEnd(); }
-  void Link(int32_t d) override { Note("Link"), Base::Link(d); }
-  void RecordStart(int32_t id, int32_t l) override { Note("Rec"), Base::RecordStart(id, l); }
-  void Field(int32_t id, const tKvKPosData& e) override { Note("Fld"), Base::Field(id, e); }
-
-  bool fail_block_end = false;
-
- private:
-  void Note(const std::string& what) { *log_ += (log_->empty() ? "" : " ") + name_ + what; }
-  std::string* log_;
-  std::string name_;
-};
+using eval_test::Row;
+using eval_test::tRecordingEval;
 
 TEST(EvalBase, EveryEventReachesTheNextEvaluator) {
   std::string log;
-  tRecordingEval head(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
+  tRecordingEval head(&log, "A.", false, std::make_unique<tRecordingEval>(&log, "B."));
   head.Text("t");
   head.FileHeader({});
   Play(head, "V1,1 B1 E R1@1 F1=i:1 e");
   head.Link(4);
   EXPECT_EQ(log,
-            "A.Text B.Text A.Hdr B.Hdr A.Ver B.Ver A.Blk B.Blk A.Jnl B.Jnl A.Rec B.Rec A.Fld B.Fld "
-            "A.EoE A.EntryCompleted A.LevelClosed(0,0,end) "
-            "B.EoE B.EntryCompleted B.LevelClosed(0,0,end) A.Link B.Link");
+            "A.Text B.Text A.Hdr B.Hdr A.Ver(1,1) B.Ver(1,1) A.Blk(1) B.Blk(1) A.Jnl(1) B.Jnl(1) "
+            "A.Rec(1,1) B.Rec(1,1) A.Fld(1=1) B.Fld(1=1) A.EoE A.EntryCompleted "
+            "A.LevelClosed(0,0,end) B.EoE B.EntryCompleted B.LevelClosed(0,0,end) A.Link(4) "
+            "B.Link(4)");
 }
 
 TEST(EvalBase, PathFollowsRecordsAndFields) {
-  Base eval;
+  tKvFiscalStreamEval eval;
   Play(eval, "E R1002@1 R2@2 R5@3 F7=i:1");
-  EXPECT_EQ(eval_test::Row(eval.cur_level(), eval.path(0), eval.path(1), eval.path(2), eval.path(3),
-                           eval.path(4), eval.path(5), eval.path(33)),
-            "3|-1|1002|2|5|7|0|-1");  // a field sits one level below its record
-  EXPECT_EQ(eval_test::Row(eval.entry_type().Code, eval.entry_type().Origin), "2|1");
+  // A field sits one level below its record.
+  EXPECT_EQ(Row(eval.cur_level(), eval.path(0), eval.path(1), eval.path(2), eval.path(3),
+                eval.path(4), eval.path(5), eval.path(33)),
+            "3|-1|1002|2|5|7|0|-1");
+  EXPECT_EQ(Row(eval.entry_type().Code, eval.entry_type().Origin), "2|1");
   Play(eval, "R0@2");  // ends level 3 and below, level 2 stays
-  EXPECT_EQ(eval_test::Row(eval.cur_level(), eval.path(2), eval.path(3)), "2|2|0");
+  EXPECT_EQ(Row(eval.cur_level(), eval.path(2), eval.path(3)), "2|2|0");
   Play(eval, "R0@0");  // ends everything
-  EXPECT_EQ(
-      eval_test::Row(eval.cur_level(), eval.path(1), eval.entry_type().Code, eval.entry().Type),
-      "0|0|0|-1");
+  EXPECT_EQ(Row(eval.cur_level(), eval.path(1), eval.entry_type().Code, eval.entry().Type),
+            "0|0|0|-1");
   Play(eval, "R1@1 R9@32 R0@0 R7@31 F3=i:1");  // the deepest levels are usable
-  EXPECT_EQ(eval_test::Row(eval.path(31), eval.path(32)), "7|3");
+  EXPECT_EQ(Row(eval.path(31), eval.path(32)), "7|3");
 }
 
+// What ends records and entries (record starts left out of the log).
 TEST(EvalBase, CallOrders) {
-  struct Case {
-    const char* script;
-    const char* calls;
+  const std::pair<const char*, const char*> cases[] = {
+      {"R1@1 R2@2 R3@3", ""},                       // deeper: nothing ends
+      {"R1@1 R2@2 R3@3 R4@2", "LevelClosed(2,4)"},  // a sibling at level 2
+      {"R1@1 R2@2 R3@3 R0@1", "LevelClosed(1,0)"},  // a pure level end below
+      {"R1@1 R2@2 R0@2", "LevelClosed(2,0)"},       // id 0 at the current level
+      {"R1@1 R2@2 R0@3", ""},                       // id 0 deeper: nothing ends
+      {"R1@1 R1@1", "LevelClosed(1,1)"},            // a new entry record
+      {"E R1@1 e e", "Jnl(1) EoE EntryCompleted LevelClosed(0,0,end) EoE"},  // closed once
+      {"B1 B2", "Blk(1) Blk(2) BlockEnd EntryCompleted LevelClosed(0,0,end)"},
   };
-  const Case cases[] = {
-      {"R1@1 R2@2 R3@3", "Rec Rec Rec"},                            // deeper: nothing ends
-      {"R1@1 R2@2 R3@3 R4@2", "Rec Rec Rec Rec LevelClosed(2,4)"},  // a sibling at level 2
-      {"R1@1 R2@2 R3@3 R0@1", "Rec Rec Rec Rec LevelClosed(1,0)"},  // a pure level end below
-      {"R1@1 R2@2 R0@2", "Rec Rec Rec LevelClosed(2,0)"},           // id 0 at the current level
-      {"R1@1 R2@2 R0@3", "Rec Rec Rec"},                            // id 0 deeper: nothing ends
-      {"R1@1 R1@1", "Rec Rec LevelClosed(1,1)"},                    // a new entry record
-      {"E R1@1 e e", "Jnl Rec EoE EntryCompleted LevelClosed(0,0,end) EoE"},  // closed once
-      {"B1 B2", "Blk Blk BlockEnd EntryCompleted LevelClosed(0,0,end)"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [script, calls] : cases) {
     std::string log;
-    tRecordingEval eval(&log, "");
-    Play(eval, c.script);
-    EXPECT_EQ(log, c.calls) << c.script;
+    tRecordingEval eval(&log);
+    Play(eval, script);
+    EXPECT_EQ(std::regex_replace(std::regex_replace(log, std::regex("Rec\\S* ?"), ""),
+                                 std::regex(" $"), ""),
+              calls)
+        << script;
   }
 }
 
 TEST(EvalBase, CloseEndsTheBlockOnceThenClosesTheNextEvaluators) {
   std::string log;
   {
-    tRecordingEval head(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
+    tRecordingEval head(&log, "A.", false, std::make_unique<tRecordingEval>(&log, "B."));
     Play(head, "B1 E R1@1 e");
     log.clear();
     head.Close();
@@ -122,7 +89,7 @@ TEST(EvalBase, CloseEndsTheBlockOnceThenClosesTheNextEvaluators) {
   EXPECT_EQ(log, "A.BlockEnd A.EntryCompleted A.LevelClosed(0,0,end)");
 
   log.clear();
-  tRecordingEval failing(&log, "A.", std::make_unique<tRecordingEval>(&log, "B."));
+  tRecordingEval failing(&log, "A.", false, std::make_unique<tRecordingEval>(&log, "B."));
   failing.fail_block_end = true;
   EXPECT_THROW(failing.Close(), std::runtime_error);
   EXPECT_EQ(log, "A.BlockEnd B.BlockEnd B.EntryCompleted B.LevelClosed(0,0,end)");
@@ -139,7 +106,7 @@ TEST(EvalBase, LevelsOutsideThePathRaise) {
       {"R1@1 R9@32 F4=i:1", "Field: level 33 outside the record levels 1 to 32 (identifier 4)"},
   };
   for (const auto& [script, message] : cases) {
-    Base eval;
+    tKvFiscalStreamEval eval;
     try {
       Play(eval, script);
       ADD_FAILURE() << "no exception: " << script;
@@ -147,7 +114,7 @@ TEST(EvalBase, LevelsOutsideThePathRaise) {
       EXPECT_EQ(std::string(e.what()).rfind(std::string("[tKvFiscalStreamEval] ") + message, 0), 0u)
           << script << ": " << e.what();
     }
-    EXPECT_LE(eval.cur_level(), Base::kMaxLevel) << script;
+    EXPECT_LE(eval.cur_level(), tKvFiscalStreamEval::kMaxLevel) << script;
   }
 }
 

@@ -16,25 +16,6 @@ namespace {
 
 using input_test::tRecorder;
 
-// One token per evaluator operation that carries content.
-class tEvalLog : public tKvFiscalStreamEval {
- public:
-  std::string log;
-  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("Hdr"); }
-  void SetVersion(int32_t i, int32_t v) override { Put("Ver" + eval_test::Row(i, v)); }
-  void BlockStart(const tKvKPosBlockInfoRec& b) override { Put("Blk" + std::to_string(b.ID)); }
-  void EntryStart(const tKvKPosEntryInfoRec& e) override { Put("Jnl" + std::to_string(e.Type)); }
-  void EntryEnd() override { Put("EoE"); }
-  void Link(int32_t d) override { Put("Link" + std::to_string(d)); }
-  void RecordStart(int32_t id, int32_t level) override { Put("Rec" + eval_test::Row(id, level)); }
-  void Field(int32_t id, const tKvKPosData& e) override {
-    Put("Fld" + eval_test::Row(id, e.GetText(true)));
-  }
-
- private:
-  void Put(const std::string& t) { log += (log.empty() ? "" : " ") + t; }
-};
-
 // Holds back entries of journal type 2, as a type filter does.
 class tSkippingWriter : public tKvFiscalStreamWriterEval {
  public:
@@ -71,7 +52,8 @@ TEST(WriterEval, RequiresAnEvaluator) {
 }
 
 TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {
-  tEvalLog eval;
+  std::string log;
+  eval_test::tRecordingEval eval(&log, "", true);
   auto next = std::make_unique<tRecorder>();
   const tRecorder& writers = *next;
   tKvFiscalStreamWriterEval writer(false, std::move(next), &eval);
@@ -80,7 +62,7 @@ TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {
   writer.SetFilePos(77);
   writer.SetVersion(1, 1);
   SendBlock(writer, 5);
-  EXPECT_EQ(eval.log, "Hdr Ver1|1 Blk5 Jnl1 Rec1|1 Rec1|2 Fld3|5 Link9 EoE");
+  EXPECT_EQ(log, "Hdr Ver(1,1) Blk(5) Jnl(1) Rec(1,1) Rec(1,2) Fld(3=5) Link(9) EoE");
   EXPECT_EQ(writers.events,
             "Hdr Stream Ver(1,1) Blk(5) Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:5) Link(9) EoE");
   EXPECT_EQ(writer.file_pos(), 77);
@@ -125,13 +107,14 @@ TEST(WriterEval, RepeatedBlocks) {
 }
 
 TEST(WriterEval, SkippedEntriesAreHeldBackUpToTheirEnd) {
-  tEvalLog eval;
+  std::string log;
+  eval_test::tRecordingEval eval(&log, "", true);
   tSkippingWriter writer(true, nullptr, &eval);
   SendBlock(writer, 1, 2);
   EXPECT_FALSE(writer.skip_entry());
   SendBlock(writer, 2, 1);
   // Links are held back for repeated blocks only.
-  EXPECT_EQ(eval.log, "Blk1 Link9 Blk2 Jnl1 Rec1|1 Rec1|2 Fld3|2 Link9 EoE");
+  EXPECT_EQ(log, "Blk(1) Link(9) Blk(2) Jnl(1) Rec(1,1) Rec(1,2) Fld(3=2) Link(9) EoE");
 }
 
 }  // namespace
