@@ -28,52 +28,36 @@ class ComlineTest : public testing::Test {
   CurrentDirGuard cwd_;
 };
 
-TEST_F(ComlineTest, ArgumentsAndTheIndexRange) {
-  ComlineSetArguments({"in.txt", "out dir", "/L"});
-  EXPECT_EQ(List(), (Params{"in.txt", "out dir", "/L"}));
-  EXPECT_EQ(ComlineParam(4), "");
+// CMDLINE.CFG comes first, without comments, blank lines and the debugging
+// switches; "@@file" arguments are replaced by the file's lines (not
+// expanded again; missing files and folders are skipped).
+TEST_F(ComlineTest, ConfigAndResponseFiles) {
+  dir_.Write("CMDLINE.CFG",
+             "/L\r\n; a comment\r\n\r\n   \r\n/Dummy stays out\r\n/heapdebug=1\r\n"
+             "  leading blanks stay\r\nx;y");
+  dir_.Write("opts.txt", "/V\r\nout\r\n@@nested.txt\r\n");
+  dir_.Write("abs.txt", "/Q");
+  std::filesystem::create_directory(dir_.Path("sub"));
+  ComlineSetArguments({"in.txt", "/HEAPDEBUG", "/dummyX", ";arg", " ", "@@opts.txt",
+                       "@@missing.txt", "@@sub", "@@" + dir_.Path("abs.txt"), "/X"});
+  EXPECT_EQ(List(), (Params{"/L", "  leading blanks stay", "x;y", "in.txt", "/V", "out",
+                            "@@nested.txt", "/Q", "/X"}));
+  EXPECT_EQ(ComlineParam(10), "");
   EXPECT_EQ(ComlineParam(-1), "");
   EXPECT_EQ(ComlineParam(0), platform::ExecutablePath());
 }
 
-TEST_F(ComlineTest, ConfigFileComesFirstAndIsFiltered) {
-  dir_.Write("CMDLINE.CFG",
-             "/L\r\n"
-             "; a comment\r\n"
-             "\r\n"
-             "   \r\n"
-             "/Dummy stays out\r\n"
-             "/heapdebug=1\r\n"
-             "  leading blanks stay\r\n"
-             "two words\r\n"
-             "x;y");
-  ComlineSetArguments({"in.txt", "/HEAPDEBUG", "/dummyX", ";arg", " "});
-  EXPECT_EQ(List(), (Params{"/L", "  leading blanks stay", "two words", "x;y", "in.txt"}));
-}
-
-TEST_F(ComlineTest, ResponseFilesAreExpandedInPlace) {
-  dir_.Write("opts.txt", "/V\r\nout\r\n@@nested.txt\r\n");
-  dir_.Write("sub.txt", "/Q");
-  std::filesystem::create_directory(dir_.Path("sub"));
-  ComlineSetArguments(
-      {"in.txt", "@@opts.txt", "@@missing.txt", "@@" + dir_.Path("sub.txt"), "@@sub", "/X"});
-  // Lines of a response file are not expanded again; missing files and
-  // folders are skipped.
-  EXPECT_EQ(List(), (Params{"in.txt", "/V", "out", "@@nested.txt", "/Q", "/X"}));
-}
-
 TEST_F(ComlineTest, LoadedOnFirstUseAndCappedAt100) {
   std::string config;
-  for (int i = 0; i < 60; ++i) config += "cfg" + std::to_string(i) + "\r\n";
-  dir_.Write("CMDLINE.CFG", config);  // written before the first use: it counts
   Params args;
-  for (int i = 0; i < 60; ++i) args.push_back("arg" + std::to_string(i));
+  for (int i = 0; i < 60; ++i) {
+    config += "cfg" + std::to_string(i) + "\r\n";
+    args.push_back("arg" + std::to_string(i));
+  }
+  dir_.Write("CMDLINE.CFG", config);  // written before the first use: it counts
   ComlineSetArguments(args);
   ASSERT_EQ(ComlineParamCount(), kComlineMaxParams);
-  EXPECT_EQ(ComlineParam(1), "cfg0");
-  EXPECT_EQ(ComlineParam(61), "arg0");
-  EXPECT_EQ(ComlineParam(100), "arg39");
-
+  EXPECT_EQ(ComlineParam(1) + ComlineParam(61) + ComlineParam(100), "cfg0arg0arg39");
   dir_.Write("CMDLINE.CFG", "");  // loaded once: later changes do not count
   EXPECT_EQ(ComlineParamCount(), kComlineMaxParams);
 }

@@ -17,44 +17,47 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 // Sends one entry of each type (record 201, field 1) through a writer that
-// wants the journal types 1 and 5, as the IDEA export does. The evaluator
-// sees the wanted entries only, the writers behind every event, the log one
+// wants the journal types 1 and 5 (IDEA) or 1 (INSIKA). The evaluator sees
+// the wanted entries only, the writers behind every event, the log one
 // warning per other entry.
 TEST(FiscalStreamWriterTypeDependent, OtherTypesAreLoggedAndDropped) {
-  const testing_support::TempDir dir;
-  std::string evaluated, passed;
-  {
-    tLog log(dir.Path("ExportInfo.txt"), true);
-    eval_test::tRecordingEval eval(&evaluated, "", true);
-    auto next = std::make_unique<input_test::tRecorder>();
-    const input_test::tRecorder& recorder = *next;
-    tFiscalStreamWriterTypeDependent writer(
-        tFiscalStreamWriterTypeDependent::tTypeSet().set(1).set(5), &log, true, &eval,
-        std::move(next));
-    for (const int32_t type : {5, 1, 2, 300, -1}) {
-      tKvKPosEntryInfoRec entry;
-      entry.Type = type;
-      writer.EntryStart(entry);
-      writer.RecordStart(201, 1);
-      writer.AddInteger(1, 5);
-      writer.EntryEnd();
+  for (const bool idea : {true, false}) {
+    const testing_support::TempDir dir;
+    std::string evaluated, passed;
+    {
+      tLog log(dir.Path("ExportInfo.txt"), true);
+      eval_test::tRecordingEval eval(&evaluated, "", true);
+      auto next = std::make_unique<input_test::tRecorder>();
+      const input_test::tRecorder& recorder = *next;
+      tFiscalStreamWriterTypeDependent writer(
+          tFiscalStreamWriterTypeDependent::tTypeSet().set(1).set(5, idea), &log, true, &eval,
+          std::move(next));
+      for (const int32_t type : {5, 1, 2, 300, -1}) {
+        tKvKPosEntryInfoRec entry;
+        entry.Type = type;
+        writer.EntryStart(entry);
+        writer.RecordStart(201, 1);
+        writer.AddInteger(1, 5);
+        writer.EntryEnd();
+      }
+      passed = recorder.events;
     }
-    passed = recorder.events;
+    EXPECT_EQ(evaluated, std::string(idea ? "Jnl(5) Rec(201,1) Fld(1=5) EoE " : "") +
+                             "Jnl(1) Rec(201,1) Fld(1=5) EoE");
+    std::string all;
+    for (const char* type : {"5", "1", "2", "300", "-1"}) {
+      all +=
+          std::string(all.empty() ? "" : " ") + "Jnl(" + type + ",0,0,0) Rec(201,1) Fld(1,I:5) EoE";
+    }
+    EXPECT_EQ(passed, all);
+    const std::string text = dir.Read("ExportInfo.txt");
+    EXPECT_THAT(text, HasSubstr("  => Warning: Unexpected fiscal type: \xD6sterreich (2) (2) -> "
+                                "ignored! [WARNING]\r\n"));
+    EXPECT_THAT(text, HasSubstr("(300) (300) -> ignored!"));
+    EXPECT_THAT(text, HasSubstr("(-1) (-1) -> ignored!"));
+    EXPECT_EQ(text.find("Deutschland (5) (5) -> ignored!") != std::string::npos, !idea);
+    EXPECT_THAT(text, Not(HasSubstr("(1) -> ignored")));
   }
-  EXPECT_EQ(evaluated, "Jnl(5) Rec(201,1) Fld(1=5) EoE Jnl(1) Rec(201,1) Fld(1=5) EoE");
-  std::string all;
-  for (const char* type : {"5", "1", "2", "300", "-1"}) {
-    all +=
-        std::string(all.empty() ? "" : " ") + "Jnl(" + type + ",0,0,0) Rec(201,1) Fld(1,I:5) EoE";
-  }
-  EXPECT_EQ(passed, all);
-  const std::string text = dir.Read("ExportInfo.txt");
-  EXPECT_THAT(text, HasSubstr("  => Warning: Unexpected fiscal type: \xD6sterreich (2) (2) -> "
-                              "ignored! [WARNING]\r\n"));
-  EXPECT_THAT(text, HasSubstr("(300) (300) -> ignored!"));
-  EXPECT_THAT(text, HasSubstr("(-1) (-1) -> ignored!"));
-  EXPECT_THAT(text, Not(HasSubstr("(5) -> ignored")));
-  EXPECT_THAT(text, Not(HasSubstr("(1) -> ignored")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/Comline.h"
+#include "eval/EvalTestHelp.h"
 #include "platform/Console.h"
 #include "platform/TempDir.h"
 
@@ -67,94 +68,72 @@ class JorvexMainTest : public testing::Test {
   std::optional<bool> date_time_stamp_;  // set when the conversion run was called
 };
 
-TEST_F(JorvexMainTest, NoParametersShowTheHelp) {
-  EXPECT_EQ(Run({}), 9999);
-  EXPECT_EQ(console_, std::string(kBanner) + kHelp);
-  EXPECT_FALSE(date_time_stamp_);
-}
-
-TEST_F(JorvexMainTest, HelpSwitchWinsOverEverythingElse) {
-  for (const Args& args :
-       {Args{"/?"}, Args{"-?"}, Args{"in.txt", "/Q", "/?"}, Args{"a", "b", "c", "d", "-?"}}) {
-    SCOPED_TRACE(testing::PrintToString(args));
-    EXPECT_EQ(Run(args), 9999);
-    EXPECT_EQ(console_, std::string(kBanner) + kHelp);  // /Q is not yet evaluated
+// No parameters, /? or -? show banner and help and end with 9999, even
+// with other parameters; /Q is not yet evaluated then.
+TEST_F(JorvexMainTest, Help) {
+  for (const Args& args : {Args{}, Args{"/?"}, Args{"-?"}, Args{"in.txt", "/Q", "/?"},
+                           Args{"a", "b", "c", "d", "-?"}}) {
+    EXPECT_EQ(Run(args), 9999) << testing::PrintToString(args);
+    EXPECT_EQ(console_, std::string(kBanner) + kHelp) << testing::PrintToString(args);
+    EXPECT_FALSE(date_time_stamp_);
   }
 }
 
 TEST_F(JorvexMainTest, PositionalParameterCheck) {
-  const struct {
-    Args args;
-    int exit_code;
-  } cases[] = {
+  const std::pair<Args, int> cases[] = {
       {{"/L"}, 2},  // counted before the options, so no help; then nothing is left
       {{"/Q", "/V", "-INT"}, 2},
       {{"/Dummy", "/HEAPDEBUG=1"}, 9999},  // dropped before counting
-      {{"a", "b", "c", "d"}, 2},
-      {{"a", "b", "c", "d", "/Q"}, 2},  // the error line ignores Quiet
+      {{"a", "b", "c", "d", "/Q"}, 2},     // the error line ignores Quiet
       {{"a"}, 0},
       {{"a", "b", "c"}, 0},
       {{"a", "/IDEA", "b", "/INSIKA", "c"}, 2},  // /INSIKA is left as a fourth parameter
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.args));
-    EXPECT_EQ(Run(c.args), c.exit_code);
-    if (c.exit_code == 2) {
-      EXPECT_EQ(console_, std::string(kBanner) + kParameterError);
-      EXPECT_FALSE(date_time_stamp_);
-    } else if (c.exit_code == 0) {
-      EXPECT_EQ(console_, kBanner);
-      EXPECT_TRUE(date_time_stamp_);
+  for (const auto& [args, exit_code] : cases) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    EXPECT_EQ(Run(args), exit_code);
+    if (exit_code != 9999) {
+      EXPECT_EQ(console_, std::string(kBanner) + (exit_code == 2 ? kParameterError : ""));
+      EXPECT_EQ(date_time_stamp_.has_value(), exit_code == 0);
     }
   }
 }
 
+// Every run starts from the initial settings: a row after one that set
+// everything sees the defaults again.
 TEST_F(JorvexMainTest, SwitchesAndOptions) {
-  const struct {
-    Args args;
-    bool log, view, quiet, no_progress;
-    int mode;
-    bool headers, stamp;
-    const char* dest;
-  } cases[] = {
-      {{"in"}, false, false, false, false, 0, false, true, ""},
-      {{"in", "/L", "/V", "/Q", "/INT"}, true, true, true, true, 0, false, true, ""},
-      {{"-l", "-v", "in", "-q", "-int"}, true, true, true, true, 0, false, true, ""},
-      {{"in", "/LOG"}, false, false, false, false, 0, false, true, "/LOG"},
-      {{"in", "/INSIKA"}, false, false, false, false, 1, false, false, ""},
-      {{"in", "-insika", "/DT=OFF"}, false, false, false, false, 1, false, false, ""},
-      {{"in", "/INSIKA", "/DT=on"}, false, false, false, false, 1, false, true, ""},
-      {{"in", "/IDEA", "/INSIKA"}, false, false, false, false, 0, false, true, "/INSIKA"},
-      {{"in", "/DT"}, false, false, false, false, 0, false, false, ""},
-      {{"in", "/DT=YES"}, false, false, false, false, 0, false, false, ""},
-      {{"in", "/ch=on"}, false, false, false, false, 0, true, true, ""},
-      {{"in", "-CH:On"}, false, false, false, false, 0, true, true, ""},
-      {{"in", "/CH=ON"}, false, false, false, false, 0, true, true, ""},
-      {{"in", "/CH"}, false, false, false, false, 0, false, true, ""},
-      {{"in", "/CH=OFF"}, false, false, false, false, 0, false, true, ""},
-      {{"in", "/L", "-L"}, true, false, false, false, 0, false, true, "-L"},  // "-" only when "/"
-                                                                              // failed
+  const std::pair<Args, const char*> cases[] = {
+      // log|view|quiet|no progress|mode|column headers|date-time stamp|destination
+      {{"in", "/L", "/V", "/Q", "/INT", "/CH=ON", "/INSIKA"}, "1|1|1|1|1|1|0|"},
+      {{"in"}, "0|0|0|0|0|0|1|"},
+      {{"-l", "-v", "in", "-q", "-int"}, "1|1|1|1|0|0|1|"},
+      {{"in", "/LOG"}, "0|0|0|0|0|0|1|/LOG"},
+      {{"in", "-insika", "/DT=OFF"}, "0|0|0|0|1|0|0|"},
+      {{"in", "/INSIKA", "/DT=on"}, "0|0|0|0|1|0|1|"},
+      {{"in", "/IDEA", "/INSIKA"}, "0|0|0|0|0|0|1|/INSIKA"},
+      {{"in", "/DT"}, "0|0|0|0|0|0|0|"},
+      {{"in", "/DT=YES"}, "0|0|0|0|0|0|0|"},
+      {{"in", "-CH:On"}, "0|0|0|0|0|1|1|"},
+      {{"in", "/CH"}, "0|0|0|0|0|0|1|"},
+      {{"in", "/CH=OFF"}, "0|0|0|0|0|0|1|"},
+      {{"in", "/L", "-L"}, "1|0|0|0|0|0|1|-L"},  // "-" only when "/" found nothing
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.args));
-    ASSERT_EQ(Run(c.args), 0) << console_;
-    EXPECT_EQ(Settings.WriteLog, c.log);
-    EXPECT_EQ(Settings.WriteJournalView, c.view);
-    EXPECT_EQ(Settings.Quiet, c.quiet);
-    EXPECT_EQ(Settings.NoProgress, c.no_progress);
-    EXPECT_EQ(Settings.ExportMode, c.mode);
-    EXPECT_EQ(Settings.ColumnHeaders, c.headers);
-    EXPECT_EQ(date_time_stamp_, c.stamp);
-    EXPECT_EQ(Settings.InFile, folder_ + "in");
-    EXPECT_EQ(Settings.DestPath, *c.dest ? c.dest : folder_);
+  for (const auto& [args, expected] : cases) {
+    ASSERT_EQ(Run(args), 0) << console_;
+    const tJorvexSettings& s = Settings;
+    const std::string dest = s.DestPath == folder_ ? "" : s.DestPath;
+    EXPECT_EQ(eval_test::Row(s.WriteLog, s.WriteJournalView, s.Quiet, s.NoProgress, s.ExportMode,
+                             s.ColumnHeaders, date_time_stamp_.value_or(false), dest),
+              expected)
+        << testing::PrintToString(args);
+    EXPECT_EQ(s.InFile, folder_ + "in");
   }
 }
 
+// /S=n: the number in front of the first non-digit; 1 to 3 give the source
+// kinds 0 to 2, anything else the default (2).
 TEST_F(JorvexMainTest, SourceKindNumber) {
-  const struct {
-    const char* option;
-    int kind;
-  } cases[] = {
+  const std::pair<const char*, int> cases[] = {
       {"/S=1", 0},     {"/S=2", 1},  {"/S=3", 2},
       {"-s:1", 0},     {"/S=3x", 2}, {"/S=1x", 0},
       {"/S=2.5", 1},   {"/S=+1", 0}, {"/S=01", 0},
@@ -163,14 +142,12 @@ TEST_F(JorvexMainTest, SourceKindNumber) {
       {"/S= 1", 2},    {"/S=-", 2},  {"/S=99999999999999999999999", 2},
       {"/S=1\xE4", 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.option);
-    ASSERT_EQ(Run({"in", c.option}), 0);
-    EXPECT_EQ(Settings.SourceKind, c.kind);
-    EXPECT_EQ(Settings.DestPath, folder_);  // the option was consumed
+  for (const auto& [option, kind] : cases) {
+    ASSERT_EQ(Run({"in", option}), 0);
+    EXPECT_EQ(Settings.SourceKind, kind) << option;
+    EXPECT_EQ(Settings.DestPath, folder_) << option;  // the option was consumed
   }
-  // The default is the native export; a rejected number keeps what was set.
-  ASSERT_EQ(Run({"in", "/S=1", "-S=2"}), 0);
+  ASSERT_EQ(Run({"in", "/S=1", "-S=2"}), 0);  // "-" only when "/" found nothing
   EXPECT_EQ(Settings.SourceKind, 0);
   EXPECT_EQ(Settings.DestPath, "-S=2");
 }
@@ -179,11 +156,9 @@ TEST_F(JorvexMainTest, Paths) {
   ASSERT_EQ(Run({"sub/../journal.txt", "out/dir", "third"}), 0);
   EXPECT_EQ(Settings.InFile, folder_ + "journal.txt");
   EXPECT_EQ(Settings.DestPath, "out/dir");  // as given; completed by the conversion run
-
   ASSERT_EQ(Run({"/data/in/journal.txt", "   "}), 0);
   EXPECT_EQ(Settings.InFile, "/data/in/journal.txt");
   EXPECT_EQ(Settings.DestPath, "/data/in/");
-
   // Longer paths are refused, not cut.
   const std::string longest = "/" + std::string(254, 'n');  // 255 characters
   EXPECT_EQ(Run({longest}), 0);
@@ -197,59 +172,29 @@ TEST_F(JorvexMainTest, ParametersFromConfigAndResponseFiles) {
   dir_.Write("CMDLINE.CFG", "; defaults\r\n/L\r\n/S=1\r\n");
   dir_.Write("opts.txt", "/V\r\nout folder\r\n/CH=ON\r\n");
   ASSERT_EQ(Run({"journal.txt", "@@opts.txt"}), 0);
-  EXPECT_TRUE(Settings.WriteLog);
-  EXPECT_TRUE(Settings.WriteJournalView);
-  EXPECT_TRUE(Settings.ColumnHeaders);
-  EXPECT_EQ(Settings.SourceKind, 0);
-  EXPECT_EQ(Settings.InFile, folder_ + "journal.txt");
-  EXPECT_EQ(Settings.DestPath, "out folder");
-
-  // The configuration's lines stand before the real arguments.
+  EXPECT_EQ(eval_test::Row(Settings.WriteLog, Settings.WriteJournalView, Settings.ColumnHeaders,
+                           Settings.SourceKind, Settings.InFile, Settings.DestPath),
+            "1|1|1|0|" + folder_ + "journal.txt|out folder");
+  // The configuration's lines stand before the real arguments, and are
+  // enough to skip the help.
   dir_.Write("CMDLINE.CFG", "first.txt\r\n");
   ASSERT_EQ(Run({"second.txt"}), 0);
-  EXPECT_EQ(Settings.InFile, folder_ + "first.txt");
-  EXPECT_EQ(Settings.DestPath, "second.txt");
-
-  // A configuration alone is enough to skip the help.
+  EXPECT_EQ(Settings.InFile + "|" + Settings.DestPath, folder_ + "first.txt|second.txt");
   ASSERT_EQ(Run({}), 0);
   EXPECT_EQ(Settings.InFile, folder_ + "first.txt");
 }
 
-TEST_F(JorvexMainTest, SettingsStartFromTheirInitialValues) {
-  ASSERT_EQ(Run({"in", "/L", "/INSIKA", "/S=1", "/CH=ON", "/Q"}), 0);
-  ASSERT_EQ(Run({"in"}), 0);
-  EXPECT_FALSE(Settings.WriteLog);
-  EXPECT_FALSE(Settings.Quiet);
-  EXPECT_EQ(Settings.ExportMode, kExportModeIdea);
-  EXPECT_EQ(Settings.SourceKind, kSourceKindNativeExport);
-  EXPECT_FALSE(Settings.ColumnHeaders);
-}
-
+// Progress texts overwrite one line and are hidden by /INT and /Q; lines
+// only by /Q. FatalExit with code 0 ends silently.
 TEST_F(JorvexMainTest, ConsoleChannels) {
-  Settings = tJorvexSettings{};
-  console_.clear();
-  ConsoleLine("line");
-  ConsoleProgress("Reading...  5%");
-  ConsoleProgress("Completed.");
-  EXPECT_EQ(console_, "line\n\rReading...  5%\rCompleted.");
-
-  console_.clear();
-  Settings.NoProgress = true;
-  ConsoleLine("still");
-  ConsoleProgress("hidden");
-  Settings.NoProgress = false;
-  Settings.Quiet = true;
-  ConsoleLine("hidden");
-  ConsoleProgress("hidden");
-  EXPECT_EQ(console_, "still\n");
-
-  console_.clear();
-  try {
-    FatalExit("!! Error: parameter", 2);
-  } catch (const tProcessExit& exit) {
-    EXPECT_EQ(exit.Code(), 2);
+  for (const int mode : {0, 1, 2}) {
+    Settings.NoProgress = mode == 1;
+    Settings.Quiet = mode == 2;
+    ConsoleLine("line");
+    ConsoleProgress("Reading...  5%");
+    ConsoleProgress("Completed.");
   }
-  EXPECT_EQ(console_, kParameterError);  // whatever Quiet says
+  EXPECT_EQ(console_, "line\n\rReading...  5%\rCompleted.line\n");
   console_.clear();
   EXPECT_THROW(FatalExit("silent", 0), tProcessExit);
   EXPECT_EQ(console_, "");
