@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -77,53 +78,56 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run) {
   run.stream_kind = parser.StreamKind();
 }
 
+// Lines separated by "\n"; {b7}, {b8}, {first}, {second} ({b7} in two
+// halves) and {v2} (block 7 as a version-2 stream) stand for hex digits.
+// Expected: the numbers of the blocks converted.
 TEST(FiscalDataParserAsciiInt, BlocksAndLineCodes) {
   const Bytes b7 = BlockV1(7);
   const auto half = static_cast<std::ptrdiff_t>(b7.size() / 2);
-  const Bytes first(b7.begin(), b7.begin() + half), second(b7.begin() + half, b7.end());
   const Bytes entry = Entry(7);
-  const Bytes v2 = Cat({BlockHead(7), fisc_test::Le32(static_cast<int32_t>(entry.size())), entry});
-  const struct {
-    const char* name;
-    std::vector<std::string> lines;
-    std::string events;
-  } cases[] = {
-      {"no block-start line", {"100,abc", Data(b7)}, ""},
-      {"block", {"200,1;1", Data(b7)}, EventsOf(7)},
-      {"version-2 stream", {"200,1;1", Data(v2, 2)}, EventsOf(7)},
-      {"block without data is skipped", {"200,1;1", "201,x", "200,1;1", Data(b7)}, EventsOf(7)},
-      {"key 1 not 1: ignored with its lines",
-       {"200,1;2", Data(BlockV1(8)), "200,1;1", Data(b7)},
-       EventsOf(7)},
-      {"key 1 missing", {"200,10;1", Data(BlockV1(8))}, ""},
-      {"unreadable line inside a block",
-       {"200,1;1", Data(first), "garbage", Data(second)},
-       EventsOf(7)},
-      {"other 2xx lines",
-       {"200,1;1", "210,foo", Data(first), "299,bar", Data(second)},
-       EventsOf(7)},
-      {"code outside 2xx ends the block",
-       {"200,1;1", Data(b7), "100,x", Data(BlockV1(8))},
-       EventsOf(7)},
-      {"two blocks in a row",
-       {"200,1;1", Data(b7), "200,1;1", Data(BlockV1(8))},
-       EventsOf(7) + " " + EventsOf(8)},
-      {"several pairs on one line",
-       {"200,1;1", "242,1;D:" + Hex(first) + ",1;D:" + Hex(second)},
-       EventsOf(7)},
-      {"prefix is ignored", {"200,1;1", "242,1;X:" + Hex(b7)}, EventsOf(7)},
-      {"no prefix", {"200,1;1", "242,1;" + Hex(b7)}, EventsOf(7)},
-      {"odd last digit is dropped", {"200,1;1", Data(b7) + "F"}, EventsOf(7)},
-      {"trailing comma and blanks", {"200,1;1", Data(b7) + "  ,"}, EventsOf(7)},
-      {"empty block with unreadable line at the end",
-       {"200,1;1", Data(b7), "200,1;1", "x"},
-       EventsOf(7)},
-      {"code with blanks and sign", {" +200 ,1;1", Data(b7)}, EventsOf(7)},
+  const std::pair<std::string, std::string> hex[] = {
+      {"{b7}", Hex(b7)},
+      {"{b8}", Hex(BlockV1(8))},
+      {"{first}", Hex(Bytes(b7.begin(), b7.begin() + half))},
+      {"{second}", Hex(Bytes(b7.begin() + half, b7.end()))},
+      {"{v2}",
+       Hex(Cat({BlockHead(7), fisc_test::Le32(static_cast<int32_t>(entry.size())), entry}))},
   };
-  for (const auto& c : cases) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"100,abc\n242,1;D:{b7}", ""},  // no block-start line
+      {"200,1;1\n242,1;D:{b7}", "7"},
+      {"200,1;1\n242,2;D:{v2}", "7"},
+      {"200,1;1\n201,x\n200,1;1\n242,1;D:{b7}", "7"},                // block without data skipped
+      {"200,1;2\n242,1;D:{b8}\n200,1;1\n242,1;D:{b7}", "7"},         // key 1 not 1: ignored
+      {"200,10;1\n242,1;D:{b8}", ""},                                // key 1 missing
+      {"200,1;1\n242,1;D:{first}\ngarbage\n242,1;D:{second}", "7"},  // unreadable line inside
+      {"200,1;1\n210,foo\n242,1;D:{first}\n299,bar\n242,1;D:{second}", "7"},
+      {"200,1;1\n242,1;D:{b7}\n100,x\n242,1;D:{b8}", "7"},      // a code outside 2xx ends the block
+      {"200,1;1\n242,1;D:{b7}\n200,1;1\n242,1;D:{b8}", "7 8"},  // two blocks in a row
+      {"200,1;1\n242,1;D:{first},1;D:{second}", "7"},           // several pairs on one line
+      {"200,1;1\n242,1;X:{b7}", "7"},
+      {"200,1;1\n242,1;{b7}", "7"},                // no prefix
+      {"200,1;1\n242,1;D:{b7}F", "7"},             // odd last digit dropped
+      {"200,1;1\n242,1;D:{b7}  ,", "7"},           // trailing comma and blanks
+      {"200,1;1\n242,1;D:{b7}\n200,1;1\nx", "7"},  // empty block at the end
+      {" +200 ,1;1\n242,1;D:{b7}", "7"},           // code with blanks and sign
+  };
+  for (const auto& [text, blocks] : cases) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      for (const auto& [name, digits] : hex) {
+        if (const size_t at = line.find(name); at != std::string::npos)
+          line.replace(at, name.size(), digits);
+      }
+      lines.push_back(line);
+    }
+    std::string expected;
+    std::istringstream ids(blocks);
+    for (int id; ids >> id;) expected += (expected.empty() ? "" : " ") + EventsOf(id);
     tAsciiRun run;
-    RunAscii(c.lines, run);
-    EXPECT_EQ(run.writer.events, c.events) << c.name;
+    RunAscii(lines, run);
+    EXPECT_EQ(run.writer.events, expected) << text;
   }
 }
 
