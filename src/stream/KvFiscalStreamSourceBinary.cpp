@@ -1,10 +1,20 @@
 #include "stream/KvFiscalStreamSourceBinary.h"
 
+#include <limits>
+
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
 
 tKvFiscalStreamSourceBinary::tKvFiscalStreamSourceBinary(tKvFile& file, int64_t length)
-    : file_(file), length_(length > 0 ? length : 0), start_(file.GetPosition()) {}
+    : file_(file), length_(length > 0 ? length : 0), start_(file.GetPosition()) {
+  // A file in memory is read in place: the primitives of the source take
+  // its bytes without a call per read, up to the end of the window.
+  if (auto* memory = dynamic_cast<tKvKPosStreamFileMem*>(&file)) {
+    const int64_t max = std::numeric_limits<int64_t>::max();
+    const int64_t limit = length_ == 0 || start_ > max - length_ ? max : start_ + length_;
+    SetDirect(&memory->Cursor(), limit);
+  }
+}
 
 tKvFiscalStreamSourceBinary::~tKvFiscalStreamSourceBinary() = default;
 

@@ -3,7 +3,8 @@
 // position when the source is created and spans Length bytes (0 = up to the
 // end of the file). It borrows the file, which must outlive it. A read that
 // cannot deliver every requested byte raises EKvMisc "EOF" and never hands
-// back stale bytes.
+// back stale bytes. Over a tKvKPosStreamFileMem the source reads the file's
+// bytes in place (tKvKPosMemCursor), moving the file's position as Read does.
 #pragma once
 
 #include <cstdint>

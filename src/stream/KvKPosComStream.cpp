@@ -95,43 +95,77 @@ tKvKPosStreamFileMem::~tKvKPosStreamFileMem() = default;
 
 int64_t tKvKPosStreamFileMem::GetHandle() { throw EKvMisc(this, "Function not supported!"); }
 
-int64_t tKvKPosStreamFileMem::GetSize() { return static_cast<int64_t>(data_.size()); }
+int64_t tKvKPosStreamFileMem::GetSize() { return cursor_.Size; }
 
-int64_t tKvKPosStreamFileMem::GetPosition() { return position_; }
+int64_t tKvKPosStreamFileMem::GetPosition() { return cursor_.Position; }
 
 int64_t tKvKPosStreamFileMem::SetPosition(int64_t position) {
   if (position < 0) [[unlikely]] {
     throw EKvParam(this, "SetPosition: invalid position: " + std::to_string(position));
   }
-  position_ = position;
-  return position_;
+  cursor_.Position = position;
+  return position;
 }
 
 int32_t tKvKPosStreamFileMem::ReadBuffer(void* buffer, int32_t count, int32_t& done) {
   done = 0;
-  const int64_t size = GetSize();
-  if (count <= 0 || position_ >= size) return 0;
-  const int64_t n = std::min<int64_t>(count, size - position_);
-  std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
-  position_ += n;
+  const int64_t size = cursor_.Size;
+  const int64_t position = cursor_.Position;
+  if (count <= 0 || position >= size) return 0;
+  const int64_t n = std::min<int64_t>(count, size - position);
+  std::memcpy(buffer, cursor_.Data + position, static_cast<std::size_t>(n));
+  cursor_.Position = position + n;
   done = static_cast<int32_t>(n);
   return 0;
+}
+
+void tKvKPosStreamFileMem::Reserve(int64_t size) {
+  if (size <= capacity_) return;
+  // Doubling keeps appending line by line linear.
+  const int64_t grown = std::min(kMaxSize, std::max({size, capacity_ * 2, int64_t{4096}}));
+  auto bigger = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(grown));
+  if (cursor_.Size > 0) {
+    std::memcpy(bigger.get(), storage_.get(), static_cast<std::size_t>(cursor_.Size));
+  }
+  storage_ = std::move(bigger);
+  capacity_ = grown;
+  cursor_.Data = storage_.get();
 }
 
 int32_t tKvKPosStreamFileMem::WriteBuffer(const void* buffer, int32_t count) {
   if (count < 0 || (count > 0 && buffer == nullptr)) return kErrFileWrite;
   if (count == 0) return 0;
-  const int64_t end = position_ + count;
-  if (end > static_cast<int64_t>(data_.max_size())) return kErrFileWrite;
-  if (end > GetSize()) data_.resize(static_cast<std::size_t>(end), 0);
-  std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
-  position_ = end;
+  const int64_t position = cursor_.Position;
+  if (position > kMaxSize - count) return kErrFileWrite;
+  const int64_t end = position + count;
+  if (end > cursor_.Size) {
+    Reserve(end);
+    if (position > cursor_.Size) {
+      std::memset(storage_.get() + cursor_.Size, 0, static_cast<std::size_t>(position - cursor_.Size));
+    }
+    cursor_.Size = end;
+  }
+  std::memcpy(storage_.get() + position, buffer, static_cast<std::size_t>(count));
+  cursor_.Position = end;
   return 0;
 }
 
-void tKvKPosStreamFileMem::Clear() {
-  data_.clear();
-  position_ = 0;
+uint8_t* tKvKPosStreamFileMem::Extend(int32_t count) {
+  if (count < 0 || cursor_.Size > kMaxSize - count) return nullptr;
+  const int64_t at = cursor_.Size;
+  Reserve(at + count);
+  cursor_.Size = at + count;
+  return storage_.get() + at;
 }
 
-bool tKvKPosStreamFileMem::IsEnd() { return position_ == GetSize(); }
+void tKvKPosStreamFileMem::Truncate(int64_t size) {
+  if (size >= 0 && size < cursor_.Size) cursor_.Size = size;
+}
+
+void tKvKPosStreamFileMem::Clear() {
+  // The storage is kept for the next block.
+  cursor_.Size = 0;
+  cursor_.Position = 0;
+}
+
+bool tKvKPosStreamFileMem::IsEnd() { return cursor_.Position == cursor_.Size; }

@@ -120,9 +120,14 @@ class tKvKPosStreamFile : public tKvFile {
 
 // A stream file in memory (one decoded block of the ASCII interface input).
 // Positions may lie beyond the end; reads there deliver no bytes and a write
-// there fills the gap with zeros.
+// there fills the gap with zeros. Its bytes and position are also offered as
+// a tKvKPosMemCursor, through which a source reads them without a call per
+// read (tKvFiscalStreamSourceBinary).
 class tKvKPosStreamFileMem final : public tKvKPosStreamFile {
  public:
+  // Largest size the file grows to; a write beyond it fails.
+  static constexpr int64_t kMaxSize = int64_t{1} << 31;
+
   tKvKPosStreamFileMem();
   ~tKvKPosStreamFileMem() override;
 
@@ -139,12 +144,27 @@ class tKvKPosStreamFileMem final : public tKvKPosStreamFile {
   void Clear() override;
   bool IsEnd() override;
 
+  // Grows the file by count bytes at its end and returns where they go, so
+  // that a producer can build them in place; the position is not moved. The
+  // bytes are unspecified until written. nullptr (the file unchanged) when
+  // count is negative or the file would exceed kMaxSize. The pointer is valid
+  // until the next write, Extend, Truncate or Clear.
+  uint8_t* Extend(int32_t count);
+  // Cuts the file to size bytes when it is longer (the position is kept).
+  void Truncate(int64_t size);
+
   // The bytes held; valid until the next write or Clear.
   std::string_view Data() const {
-    return {reinterpret_cast<const char*>(data_.data()), data_.size()};
+    return {reinterpret_cast<const char*>(cursor_.Data), static_cast<size_t>(cursor_.Size)};
   }
+  // Bytes and position, kept up to date by every operation of the file.
+  tKvKPosMemCursor& Cursor() { return cursor_; }
 
  private:
-  std::vector<uint8_t> data_;
-  int64_t position_ = 0;
+  // Makes room for size bytes (size <= kMaxSize).
+  void Reserve(int64_t size);
+
+  std::unique_ptr<uint8_t[]> storage_;
+  int64_t capacity_ = 0;
+  tKvKPosMemCursor cursor_;  // Data = storage_, Size, Position
 };

@@ -53,20 +53,9 @@ void tKvKPosComStreamSource::Skip(int32_t, const tKvKPosReadContext&) {
   throw EKvKPosComStream(this, "", kCodeUnsupported);
 }
 
-uint16_t tKvKPosComStreamSource::ReadWord() {
-  uint8_t b[2];
-  Read(b, 2, tKvKPosReadContext{});
-  return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-
-int32_t tKvKPosComStreamSource::ReadLongint() { return static_cast<int32_t>(ReadUnsigned(4)); }
-
-uint32_t tKvKPosComStreamSource::ReadUnsigned(int32_t bytes) {
+void tKvKPosComStreamSource::ReadUnsignedSlow(uint8_t* b, int32_t bytes) {
   assert(bytes >= 1 && bytes <= 4);
-  uint8_t b[4] = {};
   Read(b, bytes, tKvKPosReadContext{});
-  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
 tKvKPosComStreamDest::~tKvKPosComStreamDest() = default;

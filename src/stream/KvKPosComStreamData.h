@@ -13,7 +13,9 @@
 
 #include <array>
 #include <bitset>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,7 +89,22 @@ struct tKvKPosReadContext {
   static constexpr tKvKPosReadContext Stepwise() { return {0, 0}; }
 };
 
+// Bytes in memory with a read position, kept by their owner (the memory
+// stream file) and shared with the sources that read them: Data holds Size
+// bytes and is valid until the owner changes them. Position may lie beyond
+// Size. Intentionally copyable.
+struct tKvKPosMemCursor {
+  const uint8_t* Data = nullptr;
+  int64_t Size = 0;
+  int64_t Position = 0;
+};
+
 // Byte source of the communication stream and its elements.
+// Reading is per element and must not cost a virtual call per byte: a
+// source whose bytes lie in memory exposes them as a tKvKPosMemCursor
+// (SetDirect), and the primitives below then take the bytes straight from it
+// with one bounds check. Whenever the bytes wanted are not all there they
+// call Read, which delivers them or raises exactly as without the cursor.
 // Not copyable.
 class tKvKPosComStreamSource : public tKvClass {
  public:
@@ -106,14 +123,61 @@ class tKvKPosComStreamSource : public tKvClass {
 
   // Primitives over Read, each with a fresh default context unless given.
   uint8_t ReadByte(const tKvKPosReadContext& context = {}) {
+    if (const uint8_t* p = TakeDirect(1)) [[likely]]
+      return *p;
     uint8_t b;
     Read(&b, 1, context);
     return b;
   }
-  uint16_t ReadWord();                   // 2 bytes little-endian, unsigned
-  int32_t ReadLongint();                 // 4 bytes little-endian, signed
-  uint32_t ReadUnsigned(int32_t bytes);  // 1..4 bytes little-endian, unsigned
-  void ReadBytes(void* buffer, int32_t count) { Read(buffer, count, tKvKPosReadContext{}); }
+  // 2 bytes little-endian, unsigned.
+  uint16_t ReadWord() { return static_cast<uint16_t>(ReadUnsigned(2)); }
+  // 4 bytes little-endian, signed.
+  int32_t ReadLongint() { return static_cast<int32_t>(ReadUnsigned(4)); }
+  // 1..4 bytes little-endian, unsigned.
+  uint32_t ReadUnsigned(int32_t bytes) {
+    assert(bytes >= 1 && bytes <= 4);
+    uint8_t b[4] = {};
+    const uint8_t* p = TakeDirect(bytes);
+    if (p == nullptr) [[unlikely]] {
+      ReadUnsignedSlow(b, bytes);
+      p = b;
+    }
+    uint32_t value = 0;
+    for (int32_t i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
+    return value;
+  }
+  void ReadBytes(void* buffer, int32_t count) {
+    if (const uint8_t* p = TakeDirect(count); p != nullptr && count > 0) [[likely]] {
+      std::memcpy(buffer, p, static_cast<size_t>(count));
+      return;
+    }
+    Read(buffer, count, tKvKPosReadContext{});
+  }
+
+ protected:
+  // Declares that this source reads the bytes of cursor (which must outlive
+  // the source) at cursor->Position, ignores the read context, and delivers
+  // nothing at or beyond limit (a position, exclusive). nullptr: none.
+  void SetDirect(tKvKPosMemCursor* cursor, int64_t limit) {
+    direct_ = cursor;
+    direct_limit_ = limit;
+  }
+
+ private:
+  // count bytes at the cursor, which moves past them; nullptr (and the
+  // cursor unchanged) when there is no cursor or they are not all there.
+  const uint8_t* TakeDirect(int32_t count) {
+    if (direct_ == nullptr) return nullptr;
+    const int64_t p = direct_->Position;
+    const int64_t end = direct_->Size < direct_limit_ ? direct_->Size : direct_limit_;
+    if (count < 0 || p > end - count) return nullptr;
+    direct_->Position = p + count;
+    return direct_->Data + p;
+  }
+  void ReadUnsignedSlow(uint8_t* b, int32_t bytes);
+
+  tKvKPosMemCursor* direct_ = nullptr;  // not owned
+  int64_t direct_limit_ = 0;
 };
 
 // Byte destination elements are written to. Not copyable.
