@@ -84,6 +84,68 @@ void tKvKPosComStreamDestMem::Write(const void* buffer, int32_t count) {
 
 tKvKPosData::~tKvKPosData() = default;
 
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kRecycleElements = false;  // let the sanitizer see every use after free
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kRecycleElements = false;
+#else
+constexpr bool kRecycleElements = true;
+#endif
+#else
+constexpr bool kRecycleElements = true;
+#endif
+
+// Freed element blocks by size: bucket b holds blocks of 8 * (b + 1) bytes.
+// The lists are bounded, so the memory they hold is too (at most 8 * 512
+// blocks of up to 64 bytes per thread).
+struct tElementRecycler {
+  static constexpr std::size_t kGrain = 8;
+  static constexpr std::size_t kBuckets = 8;
+  static constexpr uint32_t kMaxFree = 512;
+  struct tFree {
+    tFree* Next;
+  };
+  tFree* Head[kBuckets];
+  uint32_t Count[kBuckets];
+};
+// Trivially destructible: blocks still listed when a thread ends are not
+// returned (the lists are bounded).
+thread_local constinit tElementRecycler t_recycler{};
+
+}  // namespace
+
+void* tKvKPosData::operator new(std::size_t size) {
+  const std::size_t bucket = (size - 1) / tElementRecycler::kGrain;
+  if (!kRecycleElements || bucket >= tElementRecycler::kBuckets) return ::operator new(size);
+  tElementRecycler& r = t_recycler;
+  if (tElementRecycler::tFree* block = r.Head[bucket]) {
+    r.Head[bucket] = block->Next;
+    --r.Count[bucket];
+    return block;
+  }
+  return ::operator new((bucket + 1) * tElementRecycler::kGrain);
+}
+
+void tKvKPosData::operator delete(void* block, std::size_t size) noexcept {
+  const std::size_t bucket = (size - 1) / tElementRecycler::kGrain;
+  if (!kRecycleElements || bucket >= tElementRecycler::kBuckets) {
+    ::operator delete(block);
+    return;
+  }
+  tElementRecycler& r = t_recycler;
+  if (r.Count[bucket] >= tElementRecycler::kMaxFree) {
+    ::operator delete(block);
+    return;
+  }
+  auto* free = static_cast<tElementRecycler::tFree*>(block);
+  free->Next = r.Head[bucket];
+  r.Head[bucket] = free;
+  ++r.Count[bucket];
+}
+
 void tKvKPosData::ForeignId() const { throw EKvKPosComStream(this, "", kCodeForeignId); }
 
 int32_t tKvKPosData::GetItemCount() const { return 1; }
@@ -1106,63 +1168,56 @@ KV_MULTI_DELEGATE(std::string, GetAsHex, std::string())
 
 namespace {
 
-struct Registry {
-  tKvKPosDataFactory table[kKvKPosIdCount] = {};
-};
+// The factory of every ID; filled once, on first use, in the fixed class
+// order (see Factories).
+constinit tKvKPosDataFactory g_factories[kKvKPosIdCount] = {};
+constinit bool g_registryFilled = false;
 
-Registry& RawRegistry() {
-  static Registry registry;
-  return registry;
+void FillRegistry() {
+  g_registryFilled = true;
+  tKvKPosDataNone::RegisterIDs();
+  tKvKPosDataInt::RegisterIDs();
+  tKvKPosDataAddRec::RegisterIDs();
+  tKvKPosDataBcd::RegisterIDs();
+  tKvKPosDataBcdFix::RegisterIDs();
+  tKvKPosDataBitset::RegisterIDs();
+  tKvKPosDataBinary::RegisterIDs();
+  tKvKPosDataHex::RegisterIDs();
+  tKvKPosDataStr::RegisterIDs();
+  tKvKPosDataStrAI::RegisterIDs();
+  tKvKPosDataTouch::RegisterIDs();
+  tKvKPosDataTime::RegisterIDs();
+  tKvKPosDataDate::RegisterIDs();
+  tKvKPosDataMulti::RegisterIDs();
 }
 
-// Filled once, on first use, in the fixed class order.
-const Registry& FilledRegistry() {
-  static const bool filled = [] {
-    tKvKPosDataNone::RegisterIDs();
-    tKvKPosDataInt::RegisterIDs();
-    tKvKPosDataAddRec::RegisterIDs();
-    tKvKPosDataBcd::RegisterIDs();
-    tKvKPosDataBcdFix::RegisterIDs();
-    tKvKPosDataBitset::RegisterIDs();
-    tKvKPosDataBinary::RegisterIDs();
-    tKvKPosDataHex::RegisterIDs();
-    tKvKPosDataStr::RegisterIDs();
-    tKvKPosDataStrAI::RegisterIDs();
-    tKvKPosDataTouch::RegisterIDs();
-    tKvKPosDataTime::RegisterIDs();
-    tKvKPosDataDate::RegisterIDs();
-    tKvKPosDataMulti::RegisterIDs();
-    return true;
-  }();
-  (void)filled;
-  return RawRegistry();
+// The registry, filled.
+const tKvKPosDataFactory* Factories() {
+  if (!g_registryFilled) [[unlikely]]
+    FillRegistry();
+  return g_factories;
 }
 
 }  // namespace
 
 void RegisterClass(const tKvKPosIdSet& ids, tKvKPosDataFactory factory) {
-  Registry& registry = RawRegistry();
+  // A registration before the first use comes after the built-in classes,
+  // so that it replaces theirs.
+  if (!g_registryFilled) FillRegistry();
   for (size_t id = 0; id < ids.size(); ++id) {
-    if (ids.test(id)) registry.table[id] = factory;
+    if (ids.test(id)) g_factories[id] = factory;
   }
 }
 
 std::unique_ptr<tKvKPosData> CreateElement(int32_t id, tKvKPosComStreamSource& source) {
-  const Registry& registry = FilledRegistry();
-  if (id < 0 || id >= kKvKPosIdCount || registry.table[id] == nullptr) [[unlikely]] {
+  const tKvKPosDataFactory* factories = Factories();
+  if (static_cast<uint32_t>(id) >= static_cast<uint32_t>(kKvKPosIdCount) ||
+      factories[id] == nullptr) [[unlikely]] {
     throw EKvKPosComStream(&source, "Unknown ComStreamID " + std::to_string(id), kCodeUnknownId);
   }
-  return registry.table[id](static_cast<uint8_t>(id), source);
+  return factories[id](static_cast<uint8_t>(id), source);
 }
 
-uint8_t ReadID(tKvKPosComStreamSource& source, const tKvKPosReadContext& context) {
-  const uint8_t id = source.ReadByte(context);
-  if (id > kKvKPosMaxId) [[unlikely]] {
-    throw EKvKPosComStream(&source, "Unkown ComStreamID " + std::to_string(id), kCodeUnknownId);
-  }
-  return id;
-}
-
-std::unique_ptr<tKvKPosData> ReadElement(tKvKPosComStreamSource& source) {
-  return CreateElement(ReadID(source), source);
+void RaiseUnknownId(const tKvKPosComStreamSource& source, uint8_t id) {
+  throw EKvKPosComStream(&source, "Unkown ComStreamID " + std::to_string(id), kCodeUnknownId);
 }

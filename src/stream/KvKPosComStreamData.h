@@ -226,6 +226,13 @@ class tKvKPosData : public tKvClass {
   // The data kind of this element (KvDataKind).
   uint8_t GetDataKind() const { return DataKind; }
 
+  // Elements are created and freed once per field of the journal, so their
+  // memory is recycled: freed blocks of up to 64 bytes wait in a small list
+  // per size (per thread, bounded) for the next element of that size.
+  // Ownership is unchanged: std::unique_ptr<tKvKPosData> frees as usual.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
+
   // Slot 0 (RegisterIDs) and slot 1 (CreateFromStream) are class
   // operations: every concrete class has static RegisterIDs(), a static
   // CreateFromStream(id, source) and a constructor (id, source).
@@ -624,9 +631,19 @@ void RegisterClass(const tKvKPosIdSet& ids, tKvKPosDataFactory factory);
 // id above 181: EKvKPosComStream code 1 "Unknown ComStreamID <id>".
 std::unique_ptr<tKvKPosData> CreateElement(int32_t id, tKvKPosComStreamSource& source);
 
+// Raises EKvKPosComStream code 1 "Unkown ComStreamID <id>" from source.
+[[noreturn]] void RaiseUnknownId(const tKvKPosComStreamSource& source, uint8_t id);
+
 // Reads one ID byte; above 181: EKvKPosComStream code 1
 // "Unkown ComStreamID <byte>".
-uint8_t ReadID(tKvKPosComStreamSource& source, const tKvKPosReadContext& context = {});
+inline uint8_t ReadID(tKvKPosComStreamSource& source, const tKvKPosReadContext& context = {}) {
+  const uint8_t id = source.ReadByte(context);
+  if (id > kKvKPosMaxId) [[unlikely]]
+    RaiseUnknownId(source, id);
+  return id;
+}
 
 // ReadID, then CreateElement.
-std::unique_ptr<tKvKPosData> ReadElement(tKvKPosComStreamSource& source);
+inline std::unique_ptr<tKvKPosData> ReadElement(tKvKPosComStreamSource& source) {
+  return CreateElement(ReadID(source), source);
+}
