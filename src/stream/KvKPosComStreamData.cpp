@@ -1172,9 +1172,14 @@ namespace {
 // order (see Factories).
 constinit tKvKPosDataFactory g_factories[kKvKPosIdCount] = {};
 constinit bool g_registryFilled = false;
+constinit bool g_registryFilling = false;
+// A class was registered besides the built-in ones: SkipElement cannot
+// know how its elements read and builds them.
+constinit bool g_registryCustomised = false;
 
 void FillRegistry() {
   g_registryFilled = true;
+  g_registryFilling = true;
   tKvKPosDataNone::RegisterIDs();
   tKvKPosDataInt::RegisterIDs();
   tKvKPosDataAddRec::RegisterIDs();
@@ -1189,6 +1194,7 @@ void FillRegistry() {
   tKvKPosDataTime::RegisterIDs();
   tKvKPosDataDate::RegisterIDs();
   tKvKPosDataMulti::RegisterIDs();
+  g_registryFilling = false;
 }
 
 // The registry, filled.
@@ -1204,6 +1210,7 @@ void RegisterClass(const tKvKPosIdSet& ids, tKvKPosDataFactory factory) {
   // A registration before the first use comes after the built-in classes,
   // so that it replaces theirs.
   if (!g_registryFilled) FillRegistry();
+  if (!g_registryFilling) g_registryCustomised = true;
   for (size_t id = 0; id < ids.size(); ++id) {
     if (ids.test(id)) g_factories[id] = factory;
   }
@@ -1220,4 +1227,152 @@ std::unique_ptr<tKvKPosData> CreateElement(int32_t id, tKvKPosComStreamSource& s
 
 void RaiseUnknownId(const tKvKPosComStreamSource& source, uint8_t id) {
   throw EKvKPosComStream(&source, "Unkown ComStreamID " + std::to_string(id), kCodeUnknownId);
+}
+
+// ---------------------------------------------------------------------------
+// Skipping an element in place
+
+namespace {
+
+// How the payload of an element ID is laid out, for skipping it in place.
+enum tSkipKind : uint8_t {
+  kSkipIrregular,  // no built-in class, a framing ID, a Multi: not skipped here
+  kSkipFixed,      // kSkipLength[id] bytes
+  kSkipLength8,    // a length byte, then that many bytes
+  kSkipLength16,   // a 2-byte little-endian length, then that many bytes
+  kSkipBcd,        // kSkipLength[id] bytes whose mantissa digits must be 0..9
+  kSkipDate,       // day, month, 2-byte year: a valid date or day/month 0
+  kSkipMulti,      // first item (not a Multi), then the rest
+};
+
+struct tSkipTable {
+  std::array<uint8_t, 256> Kind{};
+  std::array<uint8_t, 256> Length{};
+};
+
+// Mirrors the constructors of the built-in classes (see the ID table at the
+// top of this file).
+constexpr tSkipTable kSkip = [] {
+  tSkipTable t{};
+  const auto fixed = [&t](int id, int length) {
+    t.Kind[id] = kSkipFixed;
+    t.Length[id] = static_cast<uint8_t>(length);
+  };
+  fixed(0, 0);
+  for (int id = 1; id <= 17; ++id) fixed(id, 0);
+  for (int id = 18; id <= 21; ++id) fixed(id, id - 17);
+  fixed(22, 0);
+  fixed(181, 0);
+  for (int id = 23; id <= 31; ++id) {
+    t.Kind[id] = kSkipBcd;
+    t.Length[id] = static_cast<uint8_t>(id - 21);
+  }
+  fixed(32, 0);
+  for (int id = 33; id <= 42; ++id) fixed(id, id - 32);
+  for (int id = 43; id <= 53; ++id) fixed(id, id - 43);
+  for (int id = 88; id <= 97; ++id) fixed(id, id - 77);
+  fixed(98, 25);
+  fixed(99, 30);
+  fixed(100, 40);
+  fixed(107, 50);
+  fixed(108, 60);
+  fixed(109, 70);
+  fixed(110, 80);
+  fixed(54, 0);
+  t.Kind[55] = kSkipLength8;
+  t.Kind[56] = kSkipLength16;
+  fixed(57, 6);
+  fixed(62, 7);
+  fixed(58, 0);
+  fixed(59, 4);
+  t.Kind[60] = t.Kind[84] = t.Kind[103] = kSkipMulti;
+  for (int id = 63; id <= 79; ++id) fixed(id, 0);
+  for (int id = 80; id <= 83; ++id) fixed(id, id - 79);
+  fixed(85, 0);
+  t.Kind[86] = kSkipLength8;
+  t.Kind[87] = kSkipLength16;
+  fixed(111, 0);
+  t.Kind[112] = kSkipDate;
+  fixed(113, 0);
+  t.Kind[114] = kSkipLength8;
+  t.Kind[115] = kSkipLength16;
+  fixed(179, 0);
+  t.Kind[180] = kSkipLength8;
+  return t;
+}();
+
+// Size of the element at p (ID and payload) when it is not a Multi, lies
+// within the n bytes and would be read without failure; -1 otherwise.
+int64_t PlainElementSize(const uint8_t* p, int64_t n) {
+  const uint8_t id = p[0];
+  int64_t size;
+  switch (kSkip.Kind[id]) {
+    case kSkipFixed:
+      size = 1 + kSkip.Length[id];
+      break;
+    case kSkipLength8:
+      if (n < 2) return -1;
+      size = 2 + int64_t{p[1]};
+      break;
+    case kSkipLength16:
+      if (n < 3) return -1;
+      size = 3 + (int64_t{p[1]} | int64_t{p[2]} << 8);
+      break;
+    case kSkipBcd: {
+      size = 1 + kSkip.Length[id];
+      if (size > n) return -1;
+      // Byte 1 of the payload is the exponent; the rest are digit pairs.
+      for (int64_t i = 2; i < size; ++i) {
+        if ((p[i] & 0x0F) > 9 || (p[i] >> 4) > 9) return -1;
+      }
+      break;
+    }
+    case kSkipDate: {
+      size = 5;
+      if (size > n) return -1;
+      const int d = p[1];
+      const int m = p[2];
+      const int y = p[3] | (p[4] << 8);
+      tKvDateTime date;
+      if (d != 0 && m != 0 && !tKvDateTime::TryEncode(y, m, d, 0, 0, 0, date)) return -1;
+      break;
+    }
+    default:
+      return -1;
+  }
+  return size <= n ? size : -1;
+}
+
+// Size of the complete element at p within n bytes when it would be read
+// without failure; -1 otherwise (reading it then raises, or decides).
+int64_t RegularElementSize(const uint8_t* p, int64_t n) {
+  int64_t at = 0;
+  int links = 0;
+  // A Multi chain: first items are plain, the rest continues the chain.
+  while (at < n && kSkip.Kind[p[at]] == kSkipMulti) {
+    if (++links > kKvKPosMaxMultiDepth) return -1;
+    ++at;
+    if (at >= n) return -1;
+    const int64_t first = PlainElementSize(p + at, n - at);
+    if (first < 0) return -1;
+    at += first;
+  }
+  if (at >= n) return -1;
+  const int64_t last = PlainElementSize(p + at, n - at);
+  return last < 0 ? -1 : at + last;
+}
+
+}  // namespace
+
+void SkipElement(tKvKPosComStreamSource& source) {
+  int64_t available = 0;
+  const uint8_t* bytes = source.DirectBytes(available);
+  if (bytes != nullptr && !g_registryCustomised) {
+    if (const int64_t size = RegularElementSize(bytes, available); size > 0) [[likely]] {
+      source.SkipDirect(size);
+      return;
+    }
+  }
+  // Irregular, or not in memory: the element reads (and fails) as usual.
+  ReadElement(source);
 }

@@ -146,6 +146,22 @@ class tKvKPosComStreamSource : public tKvClass {
     for (int32_t i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
     return value;
   }
+  // The bytes that can be read in place from the current position, and
+  // their number in available; nullptr (available 0) without a cursor.
+  const uint8_t* DirectBytes(int64_t& available) const {
+    available = 0;
+    if (direct_ == nullptr) return nullptr;
+    const int64_t p = direct_->Position;
+    const int64_t end = direct_->Size < direct_limit_ ? direct_->Size : direct_limit_;
+    if (p < end) available = end - p;
+    return direct_->Data + (p < end ? p : 0);
+  }
+  // Moves past count of the bytes DirectBytes offered.
+  // REQUIRES: 0 <= count <= available.
+  void SkipDirect(int64_t count) {
+    assert(direct_ != nullptr && count >= 0);
+    direct_->Position += count;
+  }
   void ReadBytes(void* buffer, int32_t count) {
     if (const uint8_t* p = TakeDirect(count); p != nullptr && count > 0) [[likely]] {
       std::memcpy(buffer, p, static_cast<size_t>(count));
@@ -647,3 +663,11 @@ inline uint8_t ReadID(tKvKPosComStreamSource& source, const tKvKPosReadContext& 
 inline std::unique_ptr<tKvKPosData> ReadElement(tKvKPosComStreamSource& source) {
   return CreateElement(ReadID(source), source);
 }
+
+// Reads one complete element (ID and payload) and discards it: the same
+// bytes are consumed and the same failures raised as by ReadElement. When
+// the source reads in place and the built-in classes are registered, the
+// payload is checked where it lies instead of building the element; any
+// irregularity (a bad digit or date, missing bytes, an unknown ID, a Multi
+// as first item or nested too deep) leaves it to ReadElement to raise.
+void SkipElement(tKvKPosComStreamSource& source);

@@ -53,6 +53,40 @@ class tKvKPosComStreamParserV2 : public tKvKPosComStreamParser {
   // never handed on.
   uint8_t ParseItem(const tKvKPosReadContext& context);
 
+  // The three groups of framing bytes.
+  enum class tItemForm : uint8_t {
+    kItem,      //!< Item with an element
+    kItemNone,  //!< Item with a None element, nothing to read
+    kSubItem,   //!< SubItem with an element
+  };
+  // The first half of ParseItem: reads the framing byte with context and the
+  // item number behind it, and says what follows. Raises as ParseItem.
+  tItemForm ReadFraming(const tKvKPosReadContext& context, int32_t& number) {
+    tKvKPosComStreamSource& source = Source();
+    const uint8_t f = ReadID(source, context);
+    if (f < kItemShort || f > kFramingEnd) [[unlikely]]
+      RaiseFraming();
+    // Short forms carry the number in the framing byte; the long forms of
+    // each group follow with 1 to 4 number bytes. Multi-byte numbers have no
+    // sign extension; a number of 2^31 or more arrives as a negative
+    // int32_t, which no layer accepts.
+    uint8_t shortBase, longBase;
+    tItemForm form;
+    if (f < kItemNoneShort) {
+      shortBase = kItemShort, longBase = kItemLong, form = tItemForm::kItem;
+    } else if (f < kSubShort) {
+      shortBase = kItemNoneShort, longBase = kItemNoneLong, form = tItemForm::kItemNone;
+    } else {
+      shortBase = kSubShort, longBase = kSubLong, form = tItemForm::kSubItem;
+    }
+    number = f < longBase ? f - shortBase
+                          : static_cast<int32_t>(source.ReadUnsigned(f - longBase + 1));
+    return form;
+  }
+
  private:
+  // Raises EKvKPosComStream code 2 for a byte that is no framing byte.
+  [[noreturn]] void RaiseFraming() const;
+
   uint8_t version_;
 };

@@ -1,6 +1,7 @@
 #include "stream/KvKPosFiscalStream.h"
 
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 #include "base/KvErrorCodes.h"
@@ -30,6 +31,10 @@ tKvKPosFiscalStreamParser::~tKvKPosFiscalStreamParser() = default;
 
 uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosData> element) {
   // element is freed when this handler ends, also when it raises.
+  return Dispatch(number, element.get());
+}
+
+uint8_t tKvKPosFiscalStreamParser::Dispatch(int32_t number, const tKvKPosData* element) {
   if (number == kItemHeaderV1 || number == kItemHeaderV2) {
     const uint8_t v = Version();
     const int32_t expected = v == 1 ? kItemHeaderV1 : kItemHeaderV2;
@@ -47,14 +52,15 @@ uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosD
   }
   switch (number) {
     case kItemVersion:
-      writer_->SetVersion(1, element->GetAsInteger(1));
+      if (element != nullptr) writer_->SetVersion(1, element->GetAsInteger(1));
       break;
-    case kItemEntryStart: {
-      tKvKPosEntryInfoRec entry;
-      entry.Assign(*element);
-      writer_->EntryStart(entry);
+    case kItemEntryStart:
+      if (element != nullptr) {
+        tKvKPosEntryInfoRec entry;
+        entry.Assign(*element);
+        writer_->EntryStart(entry);
+      }
       break;
-    }
     case kItemBackLink: {
       const int32_t distance = element->GetAsInteger(1);
       if (pass_links_) {
@@ -77,7 +83,7 @@ uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosD
       if (following_link_) {
         link_target_done_ = true;
       } else {
-        writer_->EntryEnd();
+        if (element != nullptr) writer_->EntryEnd();
         length_value_due_ = true;
       }
       break;
@@ -96,12 +102,30 @@ uint8_t tKvKPosFiscalStreamParser::Item(int32_t number, std::unique_ptr<tKvKPosD
         } else {
           link_target_done_ = true;
         }
-      } else {
+      } else if (element != nullptr) {
         writer_->RecordStart(element->GetAsInteger(1), number - (kItemRecordFirst - 1));
       }
       break;
   }
   return 0;
+}
+
+uint8_t tKvKPosFiscalStreamParser::ParseItemDiscarding(const tKvKPosReadContext& context) {
+  tKvKPosComStreamSource& source = Source();
+  int32_t number = 0;
+  const tItemForm form = ReadFraming(context, number);
+  if (form == tItemForm::kSubItem) {
+    SkipElement(source);  // the writer would drop it
+    return 0;
+  }
+  if (NeedsElement(number)) {
+    return Item(number, form == tItemForm::kItem ? ReadElement(source)
+                                                 : std::make_unique<tKvKPosDataNone>());
+  }
+  // The element is read (and may fail) before the number is looked at, as
+  // in ParseItem.
+  if (form == tItemForm::kItem) SkipElement(source);
+  return Dispatch(number, nullptr);
 }
 
 void tKvKPosFiscalStreamParser::SubItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
@@ -117,7 +141,7 @@ uint8_t tKvKPosFiscalStreamParser::ParseStep(const tKvKPosReadContext& context) 
     ReadLengthValue();
     length_value_due_ = false;
   }
-  return ParseItem(context);
+  return discarding_ ? ParseItemDiscarding(context) : ParseItem(context);
 }
 
 uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, bool lengthPrefixed,
@@ -125,8 +149,16 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   // The stream file is known only during this call, also when it raises.
   struct Forget {
     tKvKPosStreamFile*& file;
-    ~Forget() { file = nullptr; }
-  } forget{stream_file_};
+    bool& discarding;
+    ~Forget() {
+      file = nullptr;
+      discarding = false;
+    }
+  } forget{stream_file_, discarding_};
+  // Into the discarding writer nothing of an element is seen, unless a
+  // subclass handles the items itself.
+  discarding_ = typeid(*this) == typeid(tKvKPosFiscalStreamParser) &&
+                typeid(*writer_) == typeid(tKPosFiscalStreamWriterDummy);
 
   stream_file_ = &streamFile;
   range_length_ = length;

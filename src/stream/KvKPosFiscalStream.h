@@ -79,6 +79,20 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
  private:
   // One parse step: the due length value, then one framing round.
   uint8_t ParseStep(const tKvKPosReadContext& context);
+  // One framing round for the discarding writer: the elements nobody looks
+  // at are checked in place (SkipElement) instead of being built; the
+  // numbers, links, failures and positions are those of ParseItem.
+  uint8_t ParseItemDiscarding(const tKvKPosReadContext& context);
+  // The handling of Item. element may be nullptr only while discarding and
+  // for numbers whose element is not looked at (see NeedsElement); the
+  // writer then receives nothing (the discarding writer would drop it).
+  uint8_t Dispatch(int32_t number, const tKvKPosData* element);
+  // Numbers whose element the parser reads (header, back link, block
+  // information).
+  static bool NeedsElement(int32_t number) {
+    return number == kItemBackLink || number == kItemBlockInfo || number == kItemHeaderV1 ||
+           number == kItemHeaderV2;
+  }
   // Parses the record at distance bytes before the current item, then
   // returns to the position after the back link (also on failure).
   void FollowLink(int64_t distance);
@@ -94,6 +108,9 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   bool following_link_ = false;
   bool link_expects_first_field_ = false;
   bool link_target_done_ = false;
+  // ParseRange into the discarding writer, by this class itself: nothing
+  // reaches a writer, so elements need not be built (see ParseItemDiscarding).
+  bool discarding_ = false;
 };
 
 // Reads only up to the first block information: Item returns

@@ -1,0 +1,206 @@
+// The check pass: ParseRange into the discarding writer checks elements in
+// place instead of building them. Whatever the bytes, it must end exactly as
+// a parse that builds every element: same result or same failure, same
+// position. The reference parse writes into a chain without successor,
+// which frees every element like the discarding writer but is not it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "base/KvErrors.h"
+#include "stream/KvFiscalStreamSourceBinary.h"
+#include "stream/KvKPosComStream.h"
+#include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalStream.h"
+#include "stream/KvKPosFiscalStreamWriter.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put(Bytes& out, std::initializer_list<int> bytes) {
+  for (const int b : bytes) out.push_back(static_cast<uint8_t>(b));
+}
+
+void PutElement(Bytes& out, const tKvKPosData& element) {
+  tKvKPosComStreamDestMem dest;
+  element.WriteToStream(dest);
+  out.insert(out.end(), dest.Data().begin(), dest.Data().end());
+}
+
+// A version-2 block with every element class as a field, a header, block
+// information with length values, nested records and a back link.
+Bytes SampleBlock() {
+  Bytes b;
+  // Header (item 1050: framing 134 and two number bytes), a 20-item tuple.
+  Put(b, {134, 1050 & 0xFF, 1050 >> 8});
+  for (int i = 1; i < 20; ++i) {
+    Put(b, {103});
+    PutElement(b, tKvKPosDataInt(i));
+  }
+  PutElement(b, tKvKPosDataStr("end"));
+  Put(b, {117, 2});  // version 1
+  // Block information: 12 items, the signature binary of 3 bytes.
+  Put(b, {121});
+  const std::vector<std::shared_ptr<tKvKPosData>> info = {
+      std::make_shared<tKvKPosDataInt>(7),
+      std::make_shared<tKvKPosDataInt>(1),
+      std::make_shared<tKvKPosDataTime>(int32_t{1262546460}),
+      std::make_shared<tKvKPosDataTime>(int32_t{1262546340}),
+      std::make_shared<tKvKPosDataBcdFix>(tKvBcdFix::FromText("101")),
+      std::make_shared<tKvKPosDataInt>(4711001),
+      std::make_shared<tKvKPosDataStr>("Kasse 1"),
+      std::make_shared<tKvKPosDataInt>(57),
+      std::make_shared<tKvKPosDataInt>(1),
+      std::make_shared<tKvKPosDataStr>("V3.14.2"),
+      std::make_shared<tKvKPosDataBinary>(std::string("\x01\x02\x03", 3)),
+      std::make_shared<tKvKPosDataTime>(int32_t{1262502300})};
+  for (size_t i = 0; i < info.size(); ++i) {
+    if (i + 1 < info.size()) Put(b, {103});
+    PutElement(b, *info[i]);
+  }
+  Put(b, {0x40, 0, 0, 0});  // length value of the first entry
+  // Entry start: Multi of 4 integers.
+  Put(b, {119, 103, 2, 103, 3, 103, 1, 19, 0xE4, 0x04});
+  const size_t record = b.size();
+  Put(b, {125, 18, 201});  // RecordStart(201, 1)
+  tKvBitsetMem bits(12);
+  bits.SetBit(3, true);
+  const std::vector<std::shared_ptr<tKvKPosData>> fields = {
+      std::make_shared<tKvKPosDataInt>(-5),
+      std::make_shared<tKvKPosDataAddRec>(300),
+      std::make_shared<tKvKPosDataBcd>(tKvBcd::FromText("-12.5")),
+      std::make_shared<tKvKPosDataBcdFix>(tKvBcdFix::FromText("4711")),
+      std::make_shared<tKvKPosDataBitset>(bits),
+      std::make_shared<tKvKPosDataStr>("Brot^L"),
+      std::make_shared<tKvKPosDataStrAI>(std::string(300, 'x')),
+      std::make_shared<tKvKPosDataTouch>(tKvTouch{1, 2, 3, 4, 5, 6, 7}),
+      std::make_shared<tKvKPosDataTime>(int32_t{3600}),
+      std::make_shared<tKvKPosDataDate>(tKvDateTime::Encode(2020, 2, 29, 0, 0, 0)),
+      std::make_shared<tKvKPosDataBinary>(std::string(260, '\x7F')),
+      std::make_shared<tKvKPosDataHex>(std::string("\xAB\xCD", 2)),
+      std::make_shared<tKvKPosDataNone>(),
+      std::make_shared<tKvKPosDataMulti>(std::make_unique<tKvKPosDataInt>(1),
+                                         std::make_unique<tKvKPosDataStr>("two"))};
+  for (size_t i = 0; i < fields.size(); ++i) {
+    Put(b, {158 + static_cast<int>(i % 17)});
+    PutElement(b, *fields[i]);
+  }
+  Put(b, {175, 200});  // sub-item 200 (one number byte)
+  PutElement(b, tKvKPosDataInt(1));
+  Put(b, {126, 2});  // RecordStart(1, 2)
+  // Back link to the record above: distance from this item's framing byte.
+  const size_t link = b.size();
+  Put(b, {120, 21});
+  const auto distance = static_cast<uint32_t>(link - record);
+  Put(b, {static_cast<int>(distance & 0xFF), static_cast<int>((distance >> 8) & 0xFF), 0, 0});
+  Put(b, {127, 1});      // RecordStart(0, 3)
+  Put(b, {145});         // item 8 without element: ignored
+  Put(b, {143});         // entry end (item 6, None)
+  Put(b, {0, 0, 0, 0});  // length value 0: no further length values
+  Put(b, {119, 2});      // an entry start (Int 1) and its end
+  Put(b, {143});
+  return b;
+}
+
+struct tOutcome {
+  std::string failure;  // "" when the range was parsed
+  int result = -1;
+  int64_t position = -1;
+  bool operator==(const tOutcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const tOutcome& o) {
+  return os << "{" << o.failure << " | result " << o.result << " | pos " << o.position << "}";
+}
+
+tOutcome Parse(const Bytes& bytes, tKvKPosFiscalStreamWriter& writer, uint8_t version,
+               bool lengthPrefixed, bool window) {
+  tKvKPosStreamFileMem file;
+  if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  file.SetPosition(0);
+  tKvFiscalStreamSourceBinary source(file, window ? static_cast<int64_t>(bytes.size()) : 0);
+  tKvKPosFiscalStreamParser parser(version, &writer, &source);
+  tOutcome outcome;
+  try {
+    outcome.result = parser.ParseRange(file, lengthPrefixed, false, static_cast<int64_t>(bytes.size()));
+  } catch (const EKvRoot& e) {
+    outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
+  }
+  outcome.position = file.GetPosition();
+  return outcome;
+}
+
+// Both parses of bytes end alike; returns the outcome.
+tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t version = 0,
+                           bool lengthPrefixed = true, bool window = true) {
+  tKPosFiscalStreamWriterDummy discarding;
+  tKvKPosFiscalStreamWriterChain building(nullptr);
+  const tOutcome checked = Parse(bytes, discarding, version, lengthPrefixed, window);
+  const tOutcome built = Parse(bytes, building, version, lengthPrefixed, window);
+  EXPECT_EQ(checked, built) << what;
+  return built;
+}
+
+TEST(KvKPosFiscalStreamCheck, SampleBlockParsesAlikeAndCompletely) {
+  const Bytes block = SampleBlock();
+  const tOutcome outcome = ExpectSameOutcome(block, "sample");
+  EXPECT_EQ(outcome.failure, "");
+  EXPECT_EQ(outcome.result, tKvKPosFiscalStreamParser::kResultRangeDone);
+}
+
+// Every truncation and every single-byte change of the sample block (to a
+// set of values that hit IDs, lengths, digits, dates and framing bytes).
+TEST(KvKPosFiscalStreamCheck, DamagedBlocksFailAlike) {
+  const Bytes block = SampleBlock();
+  for (size_t n = 0; n < block.size(); ++n) {
+    ExpectSameOutcome(Bytes(block.begin(), block.begin() + static_cast<ptrdiff_t>(n)),
+                      "cut at " + std::to_string(n));
+  }
+  const int values[] = {0, 1, 17, 21, 23, 31, 0x9A, 55, 56, 60, 61, 103, 112, 116, 136, 175,
+                        178, 181, 182, 0xFF};
+  size_t failures = 0;
+  for (size_t at = 0; at < block.size(); ++at) {
+    for (const int v : values) {
+      Bytes damaged = block;
+      damaged[at] = static_cast<uint8_t>(v);
+      const tOutcome o = ExpectSameOutcome(
+          damaged, "byte " + std::to_string(at) + " := " + std::to_string(v), 0, at % 2 == 0,
+          at % 3 != 0);
+      if (!o.failure.empty()) ++failures;
+    }
+  }
+  EXPECT_GT(failures, 100u);  // the damage is seen, not skipped over
+}
+
+TEST(KvKPosFiscalStreamCheck, IrregularElementsFailAlike) {
+  const struct {
+    const char* what;
+    Bytes bytes;
+  } cases[] = {
+      {"BCD digit above 9", {158, 24, 0x41, 0x1A}},
+      {"date 31.02.2020", {158, 112, 31, 2, 0xE4, 0x07}},
+      {"date with day 0 is null", {158, 112, 0, 5, 0xE4, 0x07}},
+      {"Multi as first item", {158, 103, 103, 2, 3, 4}},
+      {"unassigned ID 61", {158, 61}},
+      {"framing ID as element", {158, 120}},
+      {"ID above 181", {158, 200}},
+      {"text longer than the range", {158, 55, 9, 'a'}},
+      {"header of the other version", {134, 1050 & 0xFF, 1050 >> 8, 2}},
+  };
+  for (const auto& c : cases) ExpectSameOutcome(c.bytes, c.what, 1);
+  // A Multi chain of 64 links is read; one of 65 is not.
+  for (const int links : {64, 65}) {
+    Bytes chain{158};
+    for (int i = 0; i < links; ++i) Put(chain, {103, 2});
+    Put(chain, {2});
+    const tOutcome o = ExpectSameOutcome(chain, std::to_string(links) + " links");
+    EXPECT_EQ(o.failure.empty(), links == 64) << o;
+  }
+}
+
+}  // namespace
