@@ -67,8 +67,6 @@ TEST(EvalExtOrder, CallsSeenByThePicker) {
        "V1,2 E R1@1 R1@2 F3=i:5 e V1,1 E R1@1 R1@2 F3=i:5 e",
        "EntryStart EntryEnd EntryStart SetEntryType(1) Header EntryEnd"},
       {"empty report entry", "E R3@1 e", "EntryStart SetEntryType(3) EntryEnd"},
-      {"report with a counter", "E R3@1 R2@2 F1=b:4 e",
-       "EntryStart SetEntryType(3) ReportCounters ReportTax EntryEnd"},
       {"report records before counters and taxes",
        "E R3@1 R1@2 F3=i:1 R15@2 R1@3 F1=i:1 R16@2 R1@3 F1=i:5 R17@2 R1@3 F1=i:6 R4@2 F2=s:x e",
        "EntryStart SetEntryType(3) Header ReportMedia ReportGroup(0) ReportGroup(1) Signature "
