@@ -304,25 +304,33 @@ void tFiscalDataParserNative::Execute() {
 }
 
 template <char Sep>
-std::string_view tFiscalDataParserNative::TakePiece(std::string_view& rest) {
+inline std::string_view tFiscalDataParserNative::TakePiece(std::string_view& rest) {
   constexpr uint8_t sepBit = ClassOf(Sep) & (kSepBlank | kSepEquals | kSepSemicolon);
   static_assert(sepBit != 0, "not a separator of the splitting rule");
   // Outside groups only the separator and the group openers matter; a
-  // closer there is a plain character.
+  // closer there is a plain character. Most pieces hold no group: the scan
+  // stays here, groups continue out of line.
   constexpr uint8_t stop = sepBit | kQuote | kOpen;
   const char* const s = rest.data();
   const size_t n = rest.size();
   size_t i = 0;
-  for (;;) {
-    while (i < n && (ClassOf(s[i]) & stop) == 0) ++i;
-    if (i == n) break;
-    const uint8_t cls = ClassOf(s[i]);
-    if ((cls & sepBit) != 0) break;
-    i = (cls & kQuote) != 0 ? SkipQuoted(rest, i) : SkipBrackets(rest, i);
-  }
+  while (i < n && (ClassOf(s[i]) & stop) == 0) ++i;
+  if (i < n && (ClassOf(s[i]) & sepBit) == 0) i = ScanWithGroups(rest, i, sepBit);
   const std::string_view piece = Trim(std::string_view(s, i));
   rest = i < n ? std::string_view(s + i + 1, n - i - 1) : std::string_view();
   return piece;
+}
+
+size_t tFiscalDataParserNative::ScanWithGroups(std::string_view text, size_t i, uint8_t sepBit) {
+  const uint8_t stop = sepBit | kQuote | kOpen;
+  const size_t n = text.size();
+  for (;;) {
+    const uint8_t cls = ClassOf(text[i]);
+    if ((cls & sepBit) != 0) return i;
+    i = (cls & kQuote) != 0 ? SkipQuoted(text, i) : SkipBrackets(text, i);
+    while (i < n && (ClassOf(text[i]) & stop) == 0) ++i;
+    if (i == n) return n;
+  }
 }
 
 size_t tFiscalDataParserNative::SkipBrackets(std::string_view text, size_t i) {

@@ -74,6 +74,9 @@ class tFiscalDataParserNative : public tKvClass {
   std::string_view TakePiece(std::string_view& rest);
   // Index after the bracket group that opens at text[i].
   size_t SkipBrackets(std::string_view text, size_t i);
+  // The rest of TakePiece's scan once it met a group at text[i]: the index
+  // of the first byte of class sepBit outside groups, or text.size().
+  size_t ScanWithGroups(std::string_view text, size_t i, uint8_t sepBit);
 
   void ChangeLevel(int32_t delta);
   // Raises: the level is not within lowest..kMaxLevel for keyword.
