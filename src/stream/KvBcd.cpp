@@ -249,7 +249,66 @@ tKvBcd tKvBcd::Multiply(const tKvBcd& a, const tKvBcd& b) {
   return Pack(r);
 }
 
+namespace {
+
+// The usual amounts ("12.50", "-3", "0.075"): blanks, a sign, digits with at
+// most one ".", no exponent, at most 18 significant digits and an exponent
+// in range. False for anything else, which the full conversion decides.
+bool FromTextPlainDigits(std::string_view text, tKvBcd& out) {
+  const char* s = text.data();
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  const auto isDigit = [&](size_t at) { return at < n && s[at] >= '0' && s[at] <= '9'; };
+  uint8_t digits[18];
+  int collected = 0;
+  int64_t integerDigits = 0;
+  bool anyDigit = false;
+  if (!(i < n && s[i] == '.')) {
+    if (!isDigit(i)) return false;
+    while (i < n && s[i] == '0') ++i, anyDigit = true;
+    while (isDigit(i)) {
+      if (collected == 18) return false;
+      digits[collected++] = static_cast<uint8_t>(s[i++] - '0');
+      ++integerDigits;
+      anyDigit = true;
+    }
+  }
+  if (i < n && s[i] == '.') {
+    ++i;
+    if (integerDigits == 0) {
+      while (i < n && s[i] == '0') ++i, anyDigit = true, --integerDigits;
+    }
+    while (isDigit(i)) {
+      if (collected == 18) return false;
+      digits[collected++] = static_cast<uint8_t>(s[i++] - '0');
+      anyDigit = true;
+    }
+  }
+  if (i != n || !anyDigit) return false;
+  out = tKvBcd{};
+  if (collected == 0) return true;
+  const int64_t e = tKvBcd::kBias + integerDigits;
+  if (e > tKvBcd::kMaxExponent || e <= 0) return false;
+  // Digit k (0 = most significant) is d(18 - k): byte 9 holds d18 and d17.
+  out.Bytes[0] = static_cast<uint8_t>(e | (negative ? 0x80 : 0));
+  for (int k = 0; k < collected; ++k) {
+    const int position = 18 - k;  // 18..1
+    const int byte = (position + 1) / 2;
+    out.Bytes[byte] |= static_cast<uint8_t>(position % 2 == 0 ? digits[k] << 4 : digits[k]);
+  }
+  return true;
+}
+
+}  // namespace
+
 tKvBcd tKvBcd::FromText(std::string_view text) {
+  if (tKvBcd fast; FromTextPlainDigits(text, fast)) return fast;
   size_t i = 0;
   const size_t n = text.size();
   auto isDigit = [&](size_t at) { return at < n && text[at] >= '0' && text[at] <= '9'; };
