@@ -1,10 +1,9 @@
-// Test helpers: a fresh temporary folder removed with everything in it at the
-// end of the test, small whole-file read/write helpers, and a guard that makes
-// a folder the current directory and restores the previous one.
+// Test helpers: a fresh temporary folder, removed with everything in it at
+// the end of the test, with whole-file read/write helpers; and a guard that
+// makes a folder the current directory and restores the previous one.
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,11 +28,9 @@ class TempDir {
     std::filesystem::remove_all(path_, ec);
   }
 
-  // The folder, without trailing "/".
+  // The folder without trailing "/", and the full path of name inside it.
   const std::string& Path() const { return path_; }
-  // Full path of name inside the folder.
   std::string Path(std::string_view name) const { return path_ + "/" + std::string(name); }
-
   void Write(std::string_view name, std::string_view content) const {
     WriteFile(Path(name), content);
   }
