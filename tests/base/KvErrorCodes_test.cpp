@@ -24,20 +24,19 @@ TEST(ErrorCodeText, OwnAndSystemCodes) {
 }
 
 TEST(ReplaceParams, NumberedPlaceholders) {
+  // Missing values leave their placeholder, surplus values are unused, a
+  // value is itself replaced later on, "%1" matches the start of "%10".
+  // clang-format off
   const struct {
     const char* format;
     const char* items;
     const char* expected;
   } cases[] = {
       {"Serial number not identical: %1/%2!", "17\r16", "Serial number not identical: 17/16!"},
-      {"%1 and %1", "x", "x and x"},
-      {"%2-%1", "a\rb", "b-a"},
-      {"%1|%2", "a", "a|%2"},     // missing values leave their placeholder
-      {"%1", "a\rb\rc", "a"},     // surplus values are unused
-      {"%1|%2", "%2\rz", "z|z"},  // a value is itself replaced later on
-      {"%10", "a\rb", "a0"},      // "%1" matches the start of "%10"
-      {"100%", "a", "100%"},
-      {"%1%2", "\r", ""}};  // two empty values
+      {"%1 and %1", "x", "x and x"}, {"%2-%1", "a\rb", "b-a"}, {"%1|%2", "a", "a|%2"},
+      {"%1", "a\rb\rc", "a"}, {"%1|%2", "%2\rz", "z|z"}, {"%10", "a\rb", "a0"},
+      {"100%", "a", "100%"}, {"%1%2", "\r", ""}};
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(ReplaceParams(c.format, c.items, '\r'), c.expected) << c.format << " / " << c.items;
   }
