@@ -115,16 +115,18 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs) {
       throw EKvKPosFiscalStream(
           this, 0, "Block too large: more than " + std::to_string(kMaxBlockSize) + " bytes", 9);
     }
-    bytes_.resize(count);
-    const size_t bad = kv_text::DecodeHexPairs(hex, bytes_.data());
-    if (bad != hex.size()) [[unlikely]]
-      RaiseBadHex(hex, bad);
-    const int64_t line = source_->LineNumber();
-    if (data_lines_.empty() || data_lines_.back().Line != line) data_lines_.push_back({size, line});
-    block_.SetPosition(size);
-    if (block_.WriteBuffer(bytes_.data(), static_cast<int32_t>(count)) != 0) [[unlikely]] {
+    // The bytes are decoded straight into the block.
+    uint8_t* const bytes = block_.Extend(static_cast<int32_t>(count));
+    if (bytes == nullptr) [[unlikely]] {
       throw EKvKPosFiscalStream(this, 0, "Block too large", 9);
     }
+    if (const size_t bad = kv_text::DecodeHexPairs(hex, bytes); bad != hex.size()) [[unlikely]] {
+      block_.Truncate(size);
+      RaiseBadHex(hex, bad);
+    }
+    const int64_t line = source_->LineNumber();
+    if (data_lines_.empty() || data_lines_.back().Line != line) data_lines_.push_back({size, line});
+    block_.SetPosition(size + static_cast<int64_t>(count));
   }
 }
 

@@ -125,5 +125,4 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     int64_t Line;
   };
   std::vector<tDataLine> data_lines_;
-  std::vector<uint8_t> bytes_;  // decoded bytes of one data line
 };

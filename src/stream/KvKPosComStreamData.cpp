@@ -1166,6 +1166,8 @@ KV_MULTI_DELEGATE(std::string, GetAsHex, std::string())
 // ---------------------------------------------------------------------------
 // Registry
 
+constinit bool kv_kpos_detail::g_registryCustomised = false;
+
 namespace {
 
 // The factory of every ID; filled once, on first use, in the fixed class
@@ -1173,9 +1175,6 @@ namespace {
 constinit tKvKPosDataFactory g_factories[kKvKPosIdCount] = {};
 constinit bool g_registryFilled = false;
 constinit bool g_registryFilling = false;
-// A class was registered besides the built-in ones: SkipElement cannot
-// know how its elements read and builds them.
-constinit bool g_registryCustomised = false;
 
 void FillRegistry() {
   g_registryFilled = true;
@@ -1210,7 +1209,7 @@ void RegisterClass(const tKvKPosIdSet& ids, tKvKPosDataFactory factory) {
   // A registration before the first use comes after the built-in classes,
   // so that it replaces theirs.
   if (!g_registryFilled) FillRegistry();
-  if (!g_registryFilling) g_registryCustomised = true;
+  if (!g_registryFilling) kv_kpos_detail::g_registryCustomised = true;
   for (size_t id = 0; id < ids.size(); ++id) {
     if (ids.test(id)) g_factories[id] = factory;
   }
@@ -1364,7 +1363,15 @@ int64_t RegularElementSize(const uint8_t* p, int64_t n) {
 
 }  // namespace
 
-void SkipElement(tKvKPosComStreamSource& source) {
+constinit const std::array<uint8_t, 256> kv_kpos_detail::kFixedElementSize = [] {
+  std::array<uint8_t, 256> sizes{};
+  for (int id = 0; id < 256; ++id) {
+    if (kSkip.Kind[id] == kSkipFixed) sizes[id] = static_cast<uint8_t>(1 + kSkip.Length[id]);
+  }
+  return sizes;
+}();
+
+void kv_kpos_detail::SkipElementChecked(tKvKPosComStreamSource& source) {
   int64_t available = 0;
   const uint8_t* bytes = source.DirectBytes(available);
   if (bytes != nullptr && !g_registryCustomised) {

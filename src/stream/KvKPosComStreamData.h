@@ -664,10 +664,56 @@ inline std::unique_ptr<tKvKPosData> ReadElement(tKvKPosComStreamSource& source) 
   return CreateElement(ReadID(source), source);
 }
 
+namespace kv_kpos_detail {
+// Set once a class is registered besides the built-in ones: then only the
+// registered factories know how elements read.
+extern bool g_registryCustomised;
+// Size (ID byte included) of the elements whose size the ID alone gives and
+// that can never fail once their bytes are there; 0 for every other ID.
+extern const std::array<uint8_t, 256> kFixedElementSize;
+void SkipElementChecked(tKvKPosComStreamSource& source);
+}  // namespace kv_kpos_detail
+
 // Reads one complete element (ID and payload) and discards it: the same
 // bytes are consumed and the same failures raised as by ReadElement. When
 // the source reads in place and the built-in classes are registered, the
 // payload is checked where it lies instead of building the element; any
 // irregularity (a bad digit or date, missing bytes, an unknown ID, a Multi
 // as first item or nested too deep) leaves it to ReadElement to raise.
-void SkipElement(tKvKPosComStreamSource& source);
+inline void SkipElement(tKvKPosComStreamSource& source) {
+  int64_t available = 0;
+  const uint8_t* bytes = source.DirectBytes(available);
+  if (available > 0 && !kv_kpos_detail::g_registryCustomised) {
+    const uint8_t size = kv_kpos_detail::kFixedElementSize[bytes[0]];
+    if (size != 0 && size <= available) [[likely]] {
+      source.SkipDirect(size);
+      return;
+    }
+  }
+  kv_kpos_detail::SkipElementChecked(source);
+}
+
+// When the element at the source's position is an integer of a built-in
+// class (Int or AddRec) and lies in place, reads it and returns true with
+// its value (GetAsInteger(1)); otherwise reads nothing and returns false.
+inline bool ReadPlainInteger(tKvKPosComStreamSource& source, int32_t& value) {
+  int64_t available = 0;
+  const uint8_t* p = source.DirectBytes(available);
+  if (available <= 0 || kv_kpos_detail::g_registryCustomised) return false;
+  const uint8_t id = p[0];
+  if (id >= 1 && id <= 17) {
+    value = id - 1;
+  } else if (id >= 63 && id <= 79) {
+    value = id - 63;
+  } else {
+    const int bytes = id >= 18 && id <= 21 ? id - 17 : (id >= 80 && id <= 83 ? id - 79 : 0);
+    if (bytes == 0 || available < 1 + bytes) return false;
+    uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[1 + i]) << (8 * i);
+    value = static_cast<int32_t>(v);  // 4 bytes fill all 32 bits
+    source.SkipDirect(1 + bytes);
+    return true;
+  }
+  source.SkipDirect(1);
+  return true;
+}

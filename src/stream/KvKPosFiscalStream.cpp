@@ -94,19 +94,46 @@ uint8_t tKvKPosFiscalStreamParser::Dispatch(int32_t number, const tKvKPosData* e
       if (number < kItemRecordFirst || number > kItemRecordLast) {
         throw EKvKPosComStream(this, "", 2);
       }
-      if (following_link_) {
-        // The record start at the link target is consumed silently; the next
-        // one ends the linked record.
-        if (link_expects_first_field_) {
-          link_expects_first_field_ = false;
-        } else {
-          link_target_done_ = true;
-        }
-      } else if (element != nullptr) {
-        writer_->RecordStart(element->GetAsInteger(1), number - (kItemRecordFirst - 1));
-      }
+      RecordStartItem(number, element != nullptr ? element->GetAsInteger(1) : 0,
+                      element != nullptr);
       break;
   }
+  return 0;
+}
+
+void tKvKPosFiscalStreamParser::RecordStartItem(int32_t number, int32_t type, bool report) {
+  if (following_link_) {
+    // The record start at the link target is consumed silently; the next
+    // one ends the linked record.
+    if (link_expects_first_field_) {
+      link_expects_first_field_ = false;
+    } else {
+      link_target_done_ = true;
+    }
+  } else if (report) {
+    writer_->RecordStart(type, number - (kItemRecordFirst - 1));
+  }
+}
+
+uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& context) {
+  tKvKPosComStreamSource& source = Source();
+  int32_t number = 0;
+  switch (ReadFraming(context, number)) {
+    case tItemForm::kItem: {
+      int32_t type = 0;
+      if (number >= kItemRecordFirst && number <= kItemRecordLast &&
+          ReadPlainInteger(source, type)) {
+        RecordStartItem(number, type, true);
+        return 0;
+      }
+      return Item(number, ReadElement(source));
+    }
+    case tItemForm::kItemNone:
+      return Item(number, std::make_unique<tKvKPosDataNone>());
+    case tItemForm::kSubItem:
+      break;
+  }
+  writer_->AddItem(number, ReadElement(source));
   return 0;
 }
 
@@ -141,24 +168,28 @@ uint8_t tKvKPosFiscalStreamParser::ParseStep(const tKvKPosReadContext& context) 
     ReadLengthValue();
     length_value_due_ = false;
   }
-  return discarding_ ? ParseItemDiscarding(context) : ParseItem(context);
+  if (discarding_) return ParseItemDiscarding(context);
+  return own_items_ ? ParseItemOwn(context) : ParseItem(context);
 }
 
 uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, bool lengthPrefixed,
                                               bool passLinks, int64_t length) {
   // The stream file is known only during this call, also when it raises.
   struct Forget {
-    tKvKPosStreamFile*& file;
-    bool& discarding;
+    tKvKPosFiscalStreamParser& parser;
     ~Forget() {
-      file = nullptr;
-      discarding = false;
+      parser.stream_file_ = nullptr;
+      parser.cursor_ = nullptr;
+      parser.discarding_ = false;
+      parser.own_items_ = false;
     }
-  } forget{stream_file_, discarding_};
-  // Into the discarding writer nothing of an element is seen, unless a
-  // subclass handles the items itself.
-  discarding_ = typeid(*this) == typeid(tKvKPosFiscalStreamParser) &&
-                typeid(*writer_) == typeid(tKPosFiscalStreamWriterDummy);
+  } forget{*this};
+  // Items are handled here unless a subclass handles them itself; into the
+  // discarding writer nothing of an element is seen.
+  own_items_ = typeid(*this) == typeid(tKvKPosFiscalStreamParser);
+  discarding_ = own_items_ && typeid(*writer_) == typeid(tKPosFiscalStreamWriterDummy);
+  auto* memory = dynamic_cast<tKvKPosStreamFileMem*>(&streamFile);
+  cursor_ = memory != nullptr ? &memory->Cursor() : nullptr;
 
   stream_file_ = &streamFile;
   range_length_ = length;
@@ -173,7 +204,7 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   const int64_t start = streamFile.GetPosition();
   const tKvKPosReadContext context = tKvKPosReadContext::Stepwise();
   for (;;) {
-    const int64_t p = streamFile.GetPosition();
+    const int64_t p = cursor_ != nullptr ? cursor_->Position : streamFile.GetPosition();
     writer_->set_file_pos(p);
     // Compared as a difference: start + length may not be representable.
     if (p - start == range_length_) return kResultRangeDone;

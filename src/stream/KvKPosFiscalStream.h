@@ -83,6 +83,13 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // at are checked in place (SkipElement) instead of being built; the
   // numbers, links, failures and positions are those of ParseItem.
   uint8_t ParseItemDiscarding(const tKvKPosReadContext& context);
+  // One framing round of this class itself (not a subclass): as ParseItem,
+  // but a record start whose type is a plain integer is handled without
+  // building the element that Item would free at once.
+  uint8_t ParseItemOwn(const tKvKPosReadContext& context);
+  // Record start item number (9..32) with the record type; report: tell the
+  // writer (false only while discarding).
+  void RecordStartItem(int32_t number, int32_t type, bool report);
   // The handling of Item. element may be nullptr only while discarding and
   // for numbers whose element is not looked at (see NeedsElement); the
   // writer then receives nothing (the discarding writer would drop it).
@@ -111,6 +118,11 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // ParseRange into the discarding writer, by this class itself: nothing
   // reaches a writer, so elements need not be built (see ParseItemDiscarding).
   bool discarding_ = false;
+  // ParseRange by this class itself (Item and SubItem not overridden).
+  bool own_items_ = false;
+  // The stream file's bytes and position when it is in memory (during
+  // ParseRange), so that the position of every item is read directly.
+  tKvKPosMemCursor* cursor_ = nullptr;
 };
 
 // Reads only up to the first block information: Item returns
