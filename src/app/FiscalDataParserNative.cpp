@@ -28,6 +28,8 @@ enum : uint8_t {
   kSepBlank = 8,
   kSepEquals = 16,
   kSepSemicolon = 32,
+  kDigit = 64,     // not looked at by the splitting rule: the usual tokens
+  kTagChar = 128,  // letters and ":"
 };
 constexpr std::array<uint8_t, 256> kCharClass = [] {
   std::array<uint8_t, 256> table{};
@@ -37,6 +39,9 @@ constexpr std::array<uint8_t, 256> kCharClass = [] {
   table[' '] = kSepBlank;
   table['='] = kSepEquals;
   table[';'] = kSepSemicolon;
+  for (int c = '0'; c <= '9'; ++c) table[c] = kDigit;
+  for (int c = 'A'; c <= 'Z'; ++c) table[c] = table[c + 32] = kTagChar;
+  table[':'] = kTagChar;
   return table;
 }();
 
@@ -321,6 +326,49 @@ inline std::string_view tFiscalDataParserNative::TakePiece(std::string_view& res
   return piece;
 }
 
+namespace {
+
+constexpr bool IsDigit(char c) { return (ClassOf(c) & kDigit) != 0; }
+constexpr bool IsLetter(char c) { return (ClassOf(c) & kTagChar) != 0 && c != ':'; }
+constexpr bool IsTagChar(char c) { return (ClassOf(c) & kTagChar) != 0; }
+
+}  // namespace
+
+bool tFiscalDataParserNative::TakeFieldToken(std::string_view& rest, int32_t& id,
+                                             std::string_view& tag) {
+  // The usual token: 1 to 9 digits, "=", letters and ":" up to a blank. It
+  // holds no group, so the splitting rule gives exactly these pieces.
+  const char* s = rest.data();
+  const size_t n = rest.size();
+  size_t i = 0;
+  int32_t number = 0;
+  while (i < n && i < 9 && IsDigit(s[i])) number = number * 10 + (s[i++] - '0');
+  if (i == 0 || i >= n || s[i] != '=') return false;
+  size_t j = i + 1;
+  while (j < n && IsTagChar(s[j])) ++j;
+  if (j == i + 1 || j >= n || s[j] != ' ') return false;
+  id = number;
+  tag = std::string_view(s + i + 1, j - i - 1);
+  rest.remove_prefix(j + 1);
+  return true;
+}
+
+bool tFiscalDataParserNative::TakeCommandToken(std::string_view& rest, int32_t& type) {
+  // The usual token: letters, "=", 1 to 9 digits, then the end or a blank.
+  const char* s = rest.data();
+  const size_t n = rest.size();
+  size_t i = 0;
+  while (i < n && IsLetter(s[i])) ++i;
+  if (i >= n || s[i] != '=') return false;
+  size_t j = i + 1;
+  int32_t number = 0;
+  while (j < n && j - i <= 9 && IsDigit(s[j])) number = number * 10 + (s[j++] - '0');
+  if (j == i + 1 || j - i > 9 || (j < n && s[j] != ' ')) return false;
+  type = number;
+  rest = j < n ? rest.substr(j + 1) : std::string_view();
+  return true;
+}
+
 size_t tFiscalDataParserNative::ScanWithGroups(std::string_view text, size_t i, uint8_t sepBit) {
   const uint8_t stop = sepBit | kQuote | kOpen;
   const size_t n = text.size();
@@ -389,11 +437,19 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   line = TrimRight(line);
   if (line.empty()) return true;
 
-  // Most lines are fields: "Fld:" and a blank need no splitting.
-  if (line.size() >= 4 && (line.size() == 4 || line[4] == ' ') &&
-      PackLower(line.substr(0, 4)) == PackLower("fld:")) {
-    Field(line.size() > 4 ? line.substr(5) : std::string_view());
-    return true;
+  // Most lines are fields and record starts: "Fld:" or "Cmd:" and a blank
+  // need no splitting.
+  if (line.size() >= 4 && (line.size() == 4 || line[4] == ' ')) {
+    const std::string_view rest = line.size() > 4 ? line.substr(5) : std::string_view();
+    const uint64_t word = PackLower(line.substr(0, 4));
+    if (word == PackLower("fld:")) {
+      Field(rest);
+      return true;
+    }
+    if (word == PackLower("cmd:")) {
+      Command(rest);
+      return true;
+    }
   }
   const std::string_view keyword = TakePiece<' '>(line);
   switch (MatchKeyword(keyword)) {
@@ -433,9 +489,13 @@ void tFiscalDataParserNative::Field(std::string_view rest) {
     writer_->RecordStart(0, level_);
     last_level_ = level_;
   }
-  std::string_view tag = TakePiece<' '>(rest);
-  const int32_t id = ParseInt32Lenient(TakePiece<'='>(tag));
-  tag = Trim(tag);
+  std::string_view tag;
+  int32_t id = 0;
+  if (!TakeFieldToken(rest, id, tag)) {
+    tag = TakePiece<' '>(rest);
+    id = ParseInt32Lenient(TakePiece<'='>(tag));
+    tag = Trim(tag);
+  }
   const std::string_view value = TakePiece<';'>(rest);
 
   std::unique_ptr<tKvKPosData> element;
@@ -489,11 +549,15 @@ void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const
 }
 
 void tFiscalDataParserNative::Command(std::string_view rest) {
-  std::string_view id = TakePiece<' '>(rest);
-  TakePiece<'='>(id);  // the name before "=" is not used
+  int32_t type = 0;
+  if (!TakeCommandToken(rest, type)) {
+    std::string_view id = TakePiece<' '>(rest);
+    TakePiece<'='>(id);  // the name before "=" is not used
+    type = ParseInt32Lenient(Trim(id));
+  }
   if (level_ < 1 || level_ > kMaxLevel) [[unlikely]]
     RaiseLevel(1, "Cmd:");
-  last_command_ = ParseInt32Lenient(Trim(id));
+  last_command_ = type;
   writer_->RecordStart(last_command_, level_);
   last_level_ = level_;
 }

@@ -72,6 +72,12 @@ class tFiscalDataParserNative : public tKvClass {
   // Sep is " ", "=" or ";".
   template <char Sep>
   std::string_view TakePiece(std::string_view& rest);
+  // The usual first token of a field line ("<id>=<TAG:> ") and of a record
+  // start ("<name>=<type>"), taken off rest without the general splitting;
+  // false (rest unchanged) for any other form, which the splitting rule
+  // handles.
+  static bool TakeFieldToken(std::string_view& rest, int32_t& id, std::string_view& tag);
+  static bool TakeCommandToken(std::string_view& rest, int32_t& type);
   // Index after the bracket group that opens at text[i].
   size_t SkipBrackets(std::string_view text, size_t i);
   // The rest of TakePiece's scan once it met a group at text[i]: the index

@@ -94,6 +94,39 @@ TEST(FiscalDataParserNative, LinesToEvents) {
   }
 }
 
+// The usual field and record-start tokens are taken without the general
+// splitting; at their edges (ten digits, signs, groups, other letters) the
+// splitting rule decides, with the same results.
+TEST(FiscalDataParserNative, TokensAtTheEdgeOfTheUsualForm) {
+  const struct {
+    std::string line;
+    std::string events;
+  } cases[] = {
+      {"Fld: 123456789=INT: 1;", "Fld(123456789,I:1)"},
+      {"Fld: 1234567890=INT: 1;", "Fld(1234567890,I:1)"},
+      {"Fld: 4294967297=INT: 2;", "Fld(1,I:2)"},
+      {"Fld: 07=int: 5;", "Fld(7,I:5)"},
+      {"Fld: +7=INT: 5;", "Fld(7,I:5)"},
+      {"Fld: 1=TX:  \"a\";", "Fld(1,S:a)"},
+      {"Fld: 3=BCD:   -1.5 ;", "Fld(3,B:-1.5)"},
+      {"Fld: 9=INT: 3", "Fld(9,I:3)"},
+      {"Cmd: R=123456789", "Rec(123456789,1)"},
+      {"Cmd: R=1234567890", "Rec(1234567890,1)"},
+      {"Cmd: =7", "Rec(7,1)"},
+      {"Cmd: R=7 extra", "Rec(7,1)"},
+      {"Cmd: R=7x", "Rec(7,1)"},
+      {"Cmd: R=-3", "Rec(-3,1)"},
+      {"Cmd: R1=4", "Rec(4,1)"},
+      {"Cmd: R=(5)", "Rec(0,1)"},
+      {"Cmd: R=", "Rec(0,1)"},
+      {"Cmd: \"R=9\"", "Rec(0,1)"},
+      {"cmd: r=8", "Rec(8,1)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Events({"(", c.line}), c.events) << c.line;
+  }
+}
+
 TEST(FiscalDataParserNative, BlockAndHeaderLines) {
   tNativeRun run;
   RunNative({"Blk: ID=7; EcrAddr=2; DateTime=1388773920; RegEndDT=1388773800; EcrNr=101; "
