@@ -335,8 +335,9 @@ tKvKPosDataBcd::tKvKPosDataBcd(uint8_t id, tKvKPosComStreamSource& source)
   source.ReadBytes(buffer, n);
   Value.Bytes[0] = buffer[0];
   std::memcpy(Value.Bytes.data() + (10 - (n - 1)), buffer + 1, static_cast<size_t>(n - 1));
-  for (int i = 1; i < 10; ++i) {
-    const uint8_t b = Value.Bytes[static_cast<size_t>(i)];
+  // The mantissa bytes not read are 0; only the read ones can hold a bad digit.
+  for (int i = 1; i < n; ++i) {
+    const uint8_t b = buffer[i];
     if ((b & 0x0F) > 9 || (b >> 4) > 9) {
       throw EKvKPosComStream(this, "Invalid BCD digit", kCodeForeignId);
     }
@@ -657,6 +658,11 @@ std::string tKvKPosDataHex::GetAsHex(int32_t index) const {
 
 namespace {
 
+// The control bytes that have a caret sequence: 1, 2, 3, 4 and 11.
+constexpr uint32_t kCaretBytes = (1u << 1) | (1u << 2) | (1u << 3) | (1u << 4) | (1u << 11);
+
+inline bool HasCaret(uint8_t b) { return b < 32 && ((kCaretBytes >> b) & 1u) != 0; }
+
 // Caret sequence of a control byte, nullptr for other bytes.
 inline const char* CaretOf(uint8_t b) {
   switch (b) {
@@ -750,8 +756,15 @@ std::unique_ptr<tKvKPosData> tKvKPosDataStr::CreateFromStream(uint8_t id,
 void tKvKPosDataStr::ReadRaw(int32_t lengthBytes, tKvKPosComStreamSource& source) {
   if (lengthBytes == 0) return;
   const int32_t length = lengthBytes == 1 ? source.ReadByte() : source.ReadWord();
+  if (length == 0) return;
+  int64_t available = 0;
+  if (const uint8_t* bytes = source.DirectBytes(available); available >= length) {
+    Text.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+    source.SkipDirect(length);
+    return;
+  }
   Text.resize(static_cast<size_t>(length));
-  if (length > 0) source.ReadBytes(Text.data(), length);
+  source.ReadBytes(Text.data(), length);
 }
 
 tKvKPosDataStr::tKvKPosDataStr(uint8_t id, tKvKPosComStreamSource& source)
@@ -760,7 +773,7 @@ tKvKPosDataStr::tKvKPosDataStr(uint8_t id, tKvKPosComStreamSource& source)
   ReadRaw(id - 54, source);
   // Most texts carry no control byte: keep the buffer then.
   for (char c : Text) {
-    if (CaretOf(static_cast<uint8_t>(c)) != nullptr) {
+    if (HasCaret(static_cast<uint8_t>(c))) {
       Text = DecodeControlCodes(Text);
       break;
     }
