@@ -160,6 +160,7 @@ void tKvKPosFiscalStreamParser::SubItem(int32_t number, std::unique_ptr<tKvKPosD
 }
 
 void tKvKPosFiscalStreamParser::ReadLengthValue() {
+  ++length_reads_;
   last_length_value_ = Source().ReadLongint();  // sign-extended
 }
 
@@ -188,6 +189,7 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   // discarding writer nothing of an element is seen.
   own_items_ = typeid(*this) == typeid(tKvKPosFiscalStreamParser);
   discarding_ = own_items_ && typeid(*writer_) == typeid(tKPosFiscalStreamWriterDummy);
+  if (discarding_) link_memo_.fill(tLinkMemo{});
   auto* memory = dynamic_cast<tKvKPosStreamFileMem*>(&streamFile);
   cursor_ = memory != nullptr ? &memory->Cursor() : nullptr;
 
@@ -225,6 +227,20 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   const int64_t target = writer_->file_pos() - distance;
   if (target < 0) throw EKvKPosFiscalStream(this, 0, "Invalid link position", 6);
 
+  // The check pass knows this link already when it followed it from the
+  // same state without failure in this range.
+  const bool readsLengthFirst = length_prefixed_ && length_value_due_ && last_length_value_ > 0;
+  tLinkMemo* memo = nullptr;
+  if (discarding_) {
+    memo = &LinkMemo(target);
+    if (memo->Target == target && memo->ReadsLengthFirst == readsLengthFirst) {
+      if (readsLengthFirst) length_value_due_ = false;
+      if (memo->ReadLength) last_length_value_ = memo->LastLength;
+      return;
+    }
+  }
+  const uint64_t readsBefore = length_reads_;
+
   file.SetPosition(target);
   following_link_ = true;
   link_expects_first_field_ = true;
@@ -247,6 +263,9 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   }
   following_link_ = false;
   file.SetPosition(saved);
+  if (memo != nullptr) {
+    *memo = {target, readsLengthFirst, length_reads_ != readsBefore, last_length_value_};
+  }
 }
 
 // ---------------------------------------------------------------------------

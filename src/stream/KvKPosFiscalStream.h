@@ -20,6 +20,7 @@
 // and, while the last value read is above 0, each entry end.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -118,8 +119,29 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // ParseRange into the discarding writer, by this class itself: nothing
   // reaches a writer, so elements need not be built (see ParseItemDiscarding).
   bool discarding_ = false;
+  // Length values read so far (ReadLengthValue).
+  uint64_t length_reads_ = 0;
   // ParseRange by this class itself (Item and SubItem not overridden).
   bool own_items_ = false;
+  // Links the check pass has followed without failure in the current range.
+  // Following a link reads the same bytes the same way whenever it starts at
+  // the same target and the same decision whether a length value comes
+  // first (no entry end is reported while following, so no other length
+  // value becomes due); what it leaves behind is the last length value read,
+  // if any. So a link met again is not read again. Direct mapped by target;
+  // a slot holds the last link that fell on it.
+  struct tLinkMemo {
+    int64_t Target = -1;  // -1: empty
+    bool ReadsLengthFirst = false;
+    bool ReadLength = false;  // a length value was read while following
+    int64_t LastLength = 0;   // the last one read
+  };
+  static constexpr size_t kLinkMemoSlots = 256;
+  std::array<tLinkMemo, kLinkMemoSlots> link_memo_{};
+  tLinkMemo& LinkMemo(int64_t target) {
+    return link_memo_[static_cast<size_t>(static_cast<uint64_t>(target) * 0x9E3779B97F4A7C15ULL >>
+                                          56)];
+  }
   // The stream file's bytes and position when it is in memory (during
   // ParseRange), so that the position of every item is read directly.
   tKvKPosMemCursor* cursor_ = nullptr;

@@ -102,7 +102,16 @@ Bytes SampleBlock() {
   Put(b, {145});         // item 8 without element: ignored
   Put(b, {143});         // entry end (item 6, None)
   Put(b, {0, 0, 0, 0});  // length value 0: no further length values
-  Put(b, {119, 2});      // an entry start (Int 1) and its end
+  // A second entry that links to the same record twice (the second time
+  // the check pass knows the link).
+  Put(b, {119, 2});
+  Put(b, {125, 18, 202});
+  for (int k = 0; k < 2; ++k) {
+    const size_t again = b.size();
+    Put(b, {120, 21});
+    const auto d = static_cast<uint32_t>(again - record);
+    Put(b, {static_cast<int>(d & 0xFF), static_cast<int>((d >> 8) & 0xFF), 0, 0});
+  }
   Put(b, {143});
   return b;
 }
@@ -175,6 +184,28 @@ TEST(KvKPosFiscalStreamCheck, DamagedBlocksFailAlike) {
     }
   }
   EXPECT_GT(failures, 100u);  // the damage is seen, not skipped over
+}
+
+// Links whose target holds the block information: following one reads a
+// length value, which decides whether a length value follows the next entry
+// end. The second link to it leaves the same length value behind.
+TEST(KvKPosFiscalStreamCheck, RepeatedLinkLeavesTheSameLengthValue) {
+  Bytes b;
+  Put(b, {121, 103, 2, 2});  // block information (a pair is enough)
+  Put(b, {0x10, 0, 0, 0});   // length value
+  Put(b, {119, 2, 125, 18, 201, 126, 2, 143});
+  const auto entryWithLink = [&b](int lengthAfter) {
+    Put(b, {119, 2, 125, 18, 201});
+    const auto d = static_cast<uint32_t>(b.size());  // the block information is at 0
+    Put(b, {120, 21, static_cast<int>(d & 0xFF), static_cast<int>(d >> 8), 0, 0, 143});
+    Put(b, {lengthAfter, 0, 0, 0});
+  };
+  Put(b, {0x10, 0, 0, 0});
+  entryWithLink(0);  // the link reads 0x10; this entry's end makes 0 due
+  entryWithLink(0);  // the link again: 0x10 again, so the next value is read
+  Put(b, {119, 2, 143});
+  const tOutcome outcome = ExpectSameOutcome(b, "two links to the block information");
+  EXPECT_EQ(outcome.failure, "") << outcome;
 }
 
 TEST(KvKPosFiscalStreamCheck, IrregularElementsFailAlike) {
