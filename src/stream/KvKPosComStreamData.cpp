@@ -1380,6 +1380,7 @@ constinit const std::array<uint8_t, 256> kv_kpos_detail::kFixedElementSize = [] 
   std::array<uint8_t, 256> sizes{};
   for (int id = 0; id < 256; ++id) {
     if (kSkip.Kind[id] == kSkipFixed) sizes[id] = static_cast<uint8_t>(1 + kSkip.Length[id]);
+    if (kSkip.Kind[id] == kSkipLength8) sizes[id] = kv_kpos_detail::kLength8;
   }
   return sizes;
 }();

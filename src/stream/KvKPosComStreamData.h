@@ -669,7 +669,9 @@ namespace kv_kpos_detail {
 // registered factories know how elements read.
 extern bool g_registryCustomised;
 // Size (ID byte included) of the elements whose size the ID alone gives and
-// that can never fail once their bytes are there; 0 for every other ID.
+// that can never fail once their bytes are there; kLength8 for those whose
+// payload is a length byte and that many bytes; 0 for every other ID.
+inline constexpr uint8_t kLength8 = 0xFF;
 extern const std::array<uint8_t, 256> kFixedElementSize;
 void SkipElementChecked(tKvKPosComStreamSource& source);
 }  // namespace kv_kpos_detail
@@ -684,7 +686,8 @@ inline void SkipElement(tKvKPosComStreamSource& source) {
   int64_t available = 0;
   const uint8_t* bytes = source.DirectBytes(available);
   if (available > 0 && !kv_kpos_detail::g_registryCustomised) {
-    const uint8_t size = kv_kpos_detail::kFixedElementSize[bytes[0]];
+    int64_t size = kv_kpos_detail::kFixedElementSize[bytes[0]];
+    if (size == kv_kpos_detail::kLength8) size = available >= 2 ? 2 + int64_t{bytes[1]} : 0;
     if (size != 0 && size <= available) [[likely]] {
       source.SkipDirect(size);
       return;

@@ -223,7 +223,7 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   tKvKPosStreamFile& file = *stream_file_;
   link_expects_first_field_ = true;
   link_target_done_ = false;
-  const int64_t saved = file.GetPosition();
+  const int64_t saved = cursor_ != nullptr ? cursor_->Position : file.GetPosition();
   const int64_t target = writer_->file_pos() - distance;
   if (target < 0) throw EKvKPosFiscalStream(this, 0, "Invalid link position", 6);
 
@@ -241,7 +241,7 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   }
   const uint64_t readsBefore = length_reads_;
 
-  file.SetPosition(target);
+  SetFilePosition(file, target);
   following_link_ = true;
   link_expects_first_field_ = true;
   // Every step reads at least one byte forward from the target, so a target
@@ -255,14 +255,14 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   } catch (...) {
     following_link_ = false;
     try {
-      file.SetPosition(saved);
+      SetFilePosition(file, saved);
     } catch (...) {
       // The first failure is the one to report.
     }
     throw;
   }
   following_link_ = false;
-  file.SetPosition(saved);
+  SetFilePosition(file, saved);
   if (memo != nullptr) {
     *memo = {target, readsLengthFirst, length_reads_ != readsBefore, last_length_value_};
   }

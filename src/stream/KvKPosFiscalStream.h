@@ -105,6 +105,15 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // returns to the position after the back link (also on failure).
   void FollowLink(int64_t distance);
   void ReadLengthValue();
+  // file.SetPosition(position), directly on the cursor of a memory file
+  // (position >= 0).
+  void SetFilePosition(tKvKPosStreamFile& file, int64_t position) {
+    if (cursor_ != nullptr) {
+      cursor_->Position = position;
+    } else {
+      file.SetPosition(position);
+    }
+  }
 
   tKvKPosFiscalStreamWriter* writer_;         // not owned, never null
   tKvKPosStreamFile* stream_file_ = nullptr;  // set only during ParseRange
