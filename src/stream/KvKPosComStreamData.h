@@ -696,27 +696,60 @@ inline void SkipElement(tKvKPosComStreamSource& source) {
   kv_kpos_detail::SkipElementChecked(source);
 }
 
+namespace kv_kpos_detail {
+// Size of the integer element (Int or AddRec, as the built-in classes read
+// it) within the n bytes at p, with its value; 0 for anything else.
+inline int PlainIntegerAt(const uint8_t* p, int64_t n, int32_t& value) {
+  if (n <= 0) return 0;
+  const uint8_t id = p[0];
+  if (id >= 1 && id <= 17) {
+    value = id - 1;
+    return 1;
+  }
+  if (id >= 63 && id <= 79) {
+    value = id - 63;
+    return 1;
+  }
+  const int bytes = id >= 18 && id <= 21 ? id - 17 : (id >= 80 && id <= 83 ? id - 79 : 0);
+  if (bytes == 0 || n < 1 + bytes) return 0;
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[1 + i]) << (8 * i);
+  value = static_cast<int32_t>(v);  // 4 bytes fill all 32 bits
+  return 1 + bytes;
+}
+}  // namespace kv_kpos_detail
+
 // When the element at the source's position is an integer of a built-in
 // class (Int or AddRec) and lies in place, reads it and returns true with
 // its value (GetAsInteger(1)); otherwise reads nothing and returns false.
 inline bool ReadPlainInteger(tKvKPosComStreamSource& source, int32_t& value) {
   int64_t available = 0;
   const uint8_t* p = source.DirectBytes(available);
-  if (available <= 0 || kv_kpos_detail::g_registryCustomised) return false;
-  const uint8_t id = p[0];
-  if (id >= 1 && id <= 17) {
-    value = id - 1;
-  } else if (id >= 63 && id <= 79) {
-    value = id - 63;
-  } else {
-    const int bytes = id >= 18 && id <= 21 ? id - 17 : (id >= 80 && id <= 83 ? id - 79 : 0);
-    if (bytes == 0 || available < 1 + bytes) return false;
-    uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[1 + i]) << (8 * i);
-    value = static_cast<int32_t>(v);  // 4 bytes fill all 32 bits
-    source.SkipDirect(1 + bytes);
-    return true;
+  if (kv_kpos_detail::g_registryCustomised) return false;
+  const int size = kv_kpos_detail::PlainIntegerAt(p, available, value);
+  if (size == 0) return false;
+  source.SkipDirect(size);
+  return true;
+}
+
+// As ReadPlainInteger for a tuple of count integers (a Multi chain of plain
+// integers, as the built-in classes read it): values[0..count-1] are its
+// items 1 to count. 2 <= count <= 8.
+inline bool ReadPlainIntegerTuple(tKvKPosComStreamSource& source, int32_t* values, int count) {
+  int64_t available = 0;
+  const uint8_t* p = source.DirectBytes(available);
+  if (kv_kpos_detail::g_registryCustomised) return false;
+  int64_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    if (i + 1 < count) {
+      // A Multi ID (60, 84 or 103), then the item.
+      if (at >= available || (p[at] != 60 && p[at] != 84 && p[at] != 103)) return false;
+      ++at;
+    }
+    const int size = kv_kpos_detail::PlainIntegerAt(p + at, available - at, values[i]);
+    if (size == 0) return false;
+    at += size;
   }
-  source.SkipDirect(1);
+  source.SkipDirect(at);
   return true;
 }

@@ -10,6 +10,13 @@
 
 tKvKPosFiscalStreamSource::~tKvKPosFiscalStreamSource() = default;
 
+namespace {
+
+// The element of items without one whose element is not handed on.
+const tKvKPosDataNone kNoneElement;
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // tKvKPosFiscalStreamParser
 
@@ -61,17 +68,9 @@ uint8_t tKvKPosFiscalStreamParser::Dispatch(int32_t number, const tKvKPosData* e
         writer_->EntryStart(entry);
       }
       break;
-    case kItemBackLink: {
-      const int32_t distance = element->GetAsInteger(1);
-      if (pass_links_) {
-        writer_->Link(distance);
-      } else if (following_link_) {
-        throw EKvKPosComStream(this, "Nested backlink!", 2);
-      } else {
-        FollowLink(distance);
-      }
+    case kItemBackLink:
+      BackLinkItem(element->GetAsInteger(1));
       break;
-    }
     case kItemBlockInfo: {
       tKvKPosBlockInfoRec info;
       info.Assign(*element);
@@ -101,6 +100,16 @@ uint8_t tKvKPosFiscalStreamParser::Dispatch(int32_t number, const tKvKPosData* e
   return 0;
 }
 
+void tKvKPosFiscalStreamParser::BackLinkItem(int32_t distance) {
+  if (pass_links_) {
+    writer_->Link(distance);
+  } else if (following_link_) {
+    throw EKvKPosComStream(this, "Nested backlink!", 2);
+  } else {
+    FollowLink(distance);
+  }
+}
+
 void tKvKPosFiscalStreamParser::RecordStartItem(int32_t number, int32_t type, bool report) {
   if (following_link_) {
     // The record start at the link target is consumed silently; the next
@@ -120,15 +129,25 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& contex
   int32_t number = 0;
   switch (ReadFraming(context, number)) {
     case tItemForm::kItem: {
-      int32_t type = 0;
+      int32_t value = 0;
       if (number >= kItemRecordFirst && number <= kItemRecordLast &&
-          ReadPlainInteger(source, type)) {
-        RecordStartItem(number, type, true);
+          ReadPlainInteger(source, value)) {
+        RecordStartItem(number, value, true);
+        return 0;
+      }
+      if (number == kItemBackLink && ReadPlainInteger(source, value)) {
+        BackLinkItem(value);
+        return 0;
+      }
+      if (int32_t items[4]; number == kItemEntryStart && ReadPlainIntegerTuple(source, items, 4)) {
+        const tKvKPosEntryInfoRec entry{items[0], items[1], items[2], items[3]};
+        writer_->EntryStart(entry);
         return 0;
       }
       return Item(number, ReadElement(source));
     }
     case tItemForm::kItemNone:
+      if (!NeedsElement(number)) return Dispatch(number, &kNoneElement);
       return Item(number, std::make_unique<tKvKPosDataNone>());
     case tItemForm::kSubItem:
       break;
@@ -146,6 +165,11 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemDiscarding(const tKvKPosReadContext&
     return 0;
   }
   if (NeedsElement(number)) {
+    if (int32_t distance = 0; number == kItemBackLink && form == tItemForm::kItem &&
+                              ReadPlainInteger(source, distance)) {
+      BackLinkItem(distance);
+      return 0;
+    }
     return Item(number, form == tItemForm::kItem ? ReadElement(source)
                                                  : std::make_unique<tKvKPosDataNone>());
   }

@@ -91,6 +91,8 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // Record start item number (9..32) with the record type; report: tell the
   // writer (false only while discarding).
   void RecordStartItem(int32_t number, int32_t type, bool report);
+  // Back link item with the distance (passed on, refused or followed).
+  void BackLinkItem(int32_t distance);
   // The handling of Item. element may be nullptr only while discarding and
   // for numbers whose element is not looked at (see NeedsElement); the
   // writer then receives nothing (the discarding writer would drop it).

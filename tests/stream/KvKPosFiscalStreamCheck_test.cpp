@@ -1,8 +1,10 @@
-// The check pass: ParseRange into the discarding writer checks elements in
-// place instead of building them. Whatever the bytes, it must end exactly as
-// a parse that builds every element: same result or same failure, same
-// position. The reference parse writes into a chain without successor,
-// which frees every element like the discarding writer but is not it.
+// The shortcuts of ParseRange: into the discarding writer (the check pass)
+// elements are checked in place instead of being built; into any other
+// writer, record starts, back links, entry starts and entry ends whose
+// elements are plain integers are read in place. Whatever the bytes, both
+// must end exactly as the general parse of a subclass (which gets none of
+// the shortcuts): same result or same failure, same position, and for the
+// real writer the same events.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -120,39 +122,88 @@ struct tOutcome {
   std::string failure;  // "" when the range was parsed
   int result = -1;
   int64_t position = -1;
+  std::string events;  // of the recording writer
   bool operator==(const tOutcome&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const tOutcome& o) {
-  return os << "{" << o.failure << " | result " << o.result << " | pos " << o.position << "}";
+  return os << "{" << o.failure << " | result " << o.result << " | pos " << o.position << " | "
+            << o.events.substr(0, 200) << "}";
 }
 
+// Renders every event as one token.
+class tRecorder final : public tKvKPosFiscalStreamWriter {
+ public:
+  std::string events;
+  void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
+    Put("F" + std::to_string(n) + ":" + std::to_string(e->GetDataKind()) + ":" + e->GetText(true));
+  }
+  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("H"); }
+  void StreamHeader(const tKvKPosFileHeaderRec& h) override { Put("S" + h.Field20.str()); }
+  void SetVersion(int32_t i, int32_t v) override { Put("V" + Pair(i, v)); }
+  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("B" + std::to_string(b.ID)); }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override {
+    Put("E" + Pair(e.Type, e.Ver) + "," + Pair(e.VerMin, e.Codepage));
+  }
+  void EntryEnd() override { Put("X"); }
+  void Link(int32_t d) override { Put("L" + std::to_string(d)); }
+  void RecordStart(int32_t t, int32_t l) override { Put("R" + Pair(t, l)); }
+
+ private:
+  static std::string Pair(int32_t a, int32_t b) { return std::to_string(a) + "," + std::to_string(b); }
+  void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
+};
+
+// A subclass: ParseRange takes none of its shortcuts for it.
+class tGeneralParser final : public tKvKPosFiscalStreamParser {
+ public:
+  using tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser;
+  uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
+    return tKvKPosFiscalStreamParser::Item(number, std::move(element));
+  }
+};
+
+template <typename Parser>
 tOutcome Parse(const Bytes& bytes, tKvKPosFiscalStreamWriter& writer, uint8_t version,
-               bool lengthPrefixed, bool window) {
+               bool lengthPrefixed, bool passLinks, bool window) {
   tKvKPosStreamFileMem file;
   if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   file.SetPosition(0);
   tKvFiscalStreamSourceBinary source(file, window ? static_cast<int64_t>(bytes.size()) : 0);
-  tKvKPosFiscalStreamParser parser(version, &writer, &source);
+  Parser parser(version, &writer, &source);
   tOutcome outcome;
   try {
-    outcome.result = parser.ParseRange(file, lengthPrefixed, false, static_cast<int64_t>(bytes.size()));
+    outcome.result =
+        parser.ParseRange(file, lengthPrefixed, passLinks, static_cast<int64_t>(bytes.size()));
   } catch (const EKvRoot& e) {
     outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
+    // A failure raised by the parser names its class.
+    const std::string general = "[tGeneralParser]";
+    if (const size_t at = outcome.failure.find(general); at != std::string::npos) {
+      outcome.failure.replace(at, general.size(), "[tKvKPosFiscalStreamParser]");
+    }
   }
   outcome.position = file.GetPosition();
+  if (const auto* recorder = dynamic_cast<tRecorder*>(&writer)) outcome.events = recorder->events;
   return outcome;
 }
 
-// Both parses of bytes end alike; returns the outcome.
+// The check pass, the real parse and the general parse of bytes end alike
+// (the last two with the same events); returns the outcome.
 tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t version = 0,
-                           bool lengthPrefixed = true, bool window = true) {
+                           bool lengthPrefixed = true, bool window = true, bool passLinks = false) {
   tKPosFiscalStreamWriterDummy discarding;
-  tKvKPosFiscalStreamWriterChain building(nullptr);
-  const tOutcome checked = Parse(bytes, discarding, version, lengthPrefixed, window);
-  const tOutcome built = Parse(bytes, building, version, lengthPrefixed, window);
-  EXPECT_EQ(checked, built) << what;
-  return built;
+  tRecorder real, general;
+  tOutcome checked =
+      Parse<tKvKPosFiscalStreamParser>(bytes, discarding, version, lengthPrefixed, passLinks, window);
+  const tOutcome built =
+      Parse<tKvKPosFiscalStreamParser>(bytes, real, version, lengthPrefixed, passLinks, window);
+  const tOutcome reference =
+      Parse<tGeneralParser>(bytes, general, version, lengthPrefixed, passLinks, window);
+  EXPECT_EQ(built, reference) << what;
+  checked.events = reference.events;
+  EXPECT_EQ(checked, reference) << what;
+  return reference;
 }
 
 TEST(KvKPosFiscalStreamCheck, SampleBlockParsesAlikeAndCompletely) {
@@ -179,7 +230,7 @@ TEST(KvKPosFiscalStreamCheck, DamagedBlocksFailAlike) {
       damaged[at] = static_cast<uint8_t>(v);
       const tOutcome o = ExpectSameOutcome(
           damaged, "byte " + std::to_string(at) + " := " + std::to_string(v), 0, at % 2 == 0,
-          at % 3 != 0);
+          at % 3 != 0, at % 5 == 0);
       if (!o.failure.empty()) ++failures;
     }
   }
