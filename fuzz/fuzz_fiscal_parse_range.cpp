@@ -40,7 +40,8 @@ class tRecorder final : public tKvKPosFiscalStreamWriter {
 
  private:
   void Put(char kind, int64_t a, int64_t b) {
-    events += kind + std::to_string(a) + ',' + std::to_string(b) + '@' + std::to_string(file_pos()) + ' ';
+    events +=
+        kind + std::to_string(a) + ',' + std::to_string(b) + '@' + std::to_string(file_pos()) + ' ';
   }
 };
 
@@ -63,7 +64,8 @@ std::string Parse(const uint8_t* data, std::size_t size, const fuzz::Options& op
   std::string outcome;
   try {
     Parser parser(options.version, &writer, &source);
-    outcome = std::to_string(parser.ParseRange(file, options.lengthPrefixed, options.passLinks, length));
+    outcome =
+        std::to_string(parser.ParseRange(file, options.lengthPrefixed, options.passLinks, length));
   } catch (const EKvRoot& e) {
     outcome = e.what();
     const std::string general = "[tGeneralParser]";

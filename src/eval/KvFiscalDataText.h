@@ -122,8 +122,8 @@ inline size_t DecodeHexPairs(std::string_view hex, uint8_t* out) {
         _mm_or_si128(_mm_and_si128(digit, _mm_sub_epi8(v, _mm_set1_epi8('0'))),
                      _mm_andnot_si128(digit, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10))));
     // Each 16-bit lane holds a pair: the high digit in its low byte.
-    const __m128i pair = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(value, _mm_set1_epi16(0x00FF)), 4),
-                                      _mm_srli_epi16(value, 8));
+    const __m128i pair = _mm_or_si128(
+        _mm_slli_epi16(_mm_and_si128(value, _mm_set1_epi16(0x00FF)), 4), _mm_srli_epi16(value, 8));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(pair, pair));
   }
   if (blockBad) bad = kNoHex;

@@ -141,7 +141,8 @@ int32_t tKvKPosStreamFileMem::WriteBuffer(const void* buffer, int32_t count) {
   if (end > cursor_.Size) {
     Reserve(end);
     if (position > cursor_.Size) {
-      std::memset(storage_.get() + cursor_.Size, 0, static_cast<std::size_t>(position - cursor_.Size));
+      std::memset(storage_.get() + cursor_.Size, 0,
+                  static_cast<std::size_t>(position - cursor_.Size));
     }
     cursor_.Size = end;
   }

@@ -79,8 +79,8 @@ class tKvKPosComStreamParserV2 : public tKvKPosComStreamParser {
     } else {
       shortBase = kSubShort, longBase = kSubLong, form = tItemForm::kSubItem;
     }
-    number = f < longBase ? f - shortBase
-                          : static_cast<int32_t>(source.ReadUnsigned(f - longBase + 1));
+    number =
+        f < longBase ? f - shortBase : static_cast<int32_t>(source.ReadUnsigned(f - longBase + 1));
     return form;
   }
 

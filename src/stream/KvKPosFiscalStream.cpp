@@ -165,8 +165,8 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemDiscarding(const tKvKPosReadContext&
     return 0;
   }
   if (NeedsElement(number)) {
-    if (int32_t distance = 0; number == kItemBackLink && form == tItemForm::kItem &&
-                              ReadPlainInteger(source, distance)) {
+    if (int32_t distance = 0;
+        number == kItemBackLink && form == tItemForm::kItem && ReadPlainInteger(source, distance)) {
       BackLinkItem(distance);
       return 0;
     }

@@ -150,7 +150,9 @@ class tRecorder final : public tKvKPosFiscalStreamWriter {
   void RecordStart(int32_t t, int32_t l) override { Put("R" + Pair(t, l)); }
 
  private:
-  static std::string Pair(int32_t a, int32_t b) { return std::to_string(a) + "," + std::to_string(b); }
+  static std::string Pair(int32_t a, int32_t b) {
+    return std::to_string(a) + "," + std::to_string(b);
+  }
   void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
 };
 
@@ -194,8 +196,8 @@ tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t 
                            bool lengthPrefixed = true, bool window = true, bool passLinks = false) {
   tKPosFiscalStreamWriterDummy discarding;
   tRecorder real, general;
-  tOutcome checked =
-      Parse<tKvKPosFiscalStreamParser>(bytes, discarding, version, lengthPrefixed, passLinks, window);
+  tOutcome checked = Parse<tKvKPosFiscalStreamParser>(bytes, discarding, version, lengthPrefixed,
+                                                      passLinks, window);
   const tOutcome built =
       Parse<tKvKPosFiscalStreamParser>(bytes, real, version, lengthPrefixed, passLinks, window);
   const tOutcome reference =
@@ -221,16 +223,16 @@ TEST(KvKPosFiscalStreamCheck, DamagedBlocksFailAlike) {
     ExpectSameOutcome(Bytes(block.begin(), block.begin() + static_cast<ptrdiff_t>(n)),
                       "cut at " + std::to_string(n));
   }
-  const int values[] = {0, 1, 17, 21, 23, 31, 0x9A, 55, 56, 60, 61, 103, 112, 116, 136, 175,
-                        178, 181, 182, 0xFF};
+  const int values[] = {0,  1,   17,  21,  23,  31,  0x9A, 55,  56,  60,
+                        61, 103, 112, 116, 136, 175, 178,  181, 182, 0xFF};
   size_t failures = 0;
   for (size_t at = 0; at < block.size(); ++at) {
     for (const int v : values) {
       Bytes damaged = block;
       damaged[at] = static_cast<uint8_t>(v);
-      const tOutcome o = ExpectSameOutcome(
-          damaged, "byte " + std::to_string(at) + " := " + std::to_string(v), 0, at % 2 == 0,
-          at % 3 != 0, at % 5 == 0);
+      const tOutcome o =
+          ExpectSameOutcome(damaged, "byte " + std::to_string(at) + " := " + std::to_string(v), 0,
+                            at % 2 == 0, at % 3 != 0, at % 5 == 0);
       if (!o.failure.empty()) ++failures;
     }
   }
