@@ -6,37 +6,19 @@
 // (second byte: stream version 1 or 2), written as an ASCII interface file,
 // so that the block passes are reached without hexadecimal mutations. Only
 // the EKvRoot family may leave the run.
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "FuzzMemoryFile.h"
 #include "app/FiscalStreamWriterTypeDependent.h"
 #include "base/KvErrors.h"
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalStreamEvalExt.h"
 
 namespace {
-
-// The input as a file that the line source can open by name: a memory file,
-// refilled for every run.
-class tMemoryFile {
- public:
-  tMemoryFile()
-      : fd_(::memfd_create("fuzz_ascii", 0)), path_("/proc/self/fd/" + std::to_string(fd_)) {}
-  void Fill(const uint8_t* data, std::size_t size) {
-    if (::ftruncate(fd_, 0) != 0) __builtin_trap();
-    if (size > 0 && ::pwrite(fd_, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  int fd_;
-  std::string path_;
-};
 
 // One block-start line and the bytes as data lines of 64 bytes each.
 std::string BlockFile(const uint8_t* bytes, std::size_t size, int version) {
@@ -57,7 +39,7 @@ std::string BlockFile(const uint8_t* bytes, std::size_t size, int version) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size > (1u << 20)) return 0;
-  static tMemoryFile file;
+  static fuzz::tMemoryFile file("fuzz_ascii");
   if (size >= 2 && data[0] == 0xFF) {
     const std::string text = BlockFile(data + 2, size - 2, 1 + (data[1] & 1));
     file.Fill(reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -3,43 +3,21 @@
 // and a record-assembling evaluator, read from a file like the journal is.
 // An odd first byte makes lines above 256 bytes fail to read. Only the
 // EKvRoot family may leave the pass.
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "FuzzMemoryFile.h"
 #include "app/FiscalDataParserNative.h"
 #include "app/FiscalStreamWriterTypeDependent.h"
 #include "base/KvErrors.h"
 #include "eval/KvFiscalStreamEvalExt.h"
 
-namespace {
-
-// The input as a file that the line source can open by name: a memory file,
-// refilled for every run.
-class tMemoryFile {
- public:
-  tMemoryFile()
-      : fd_(::memfd_create("fuzz_native", 0)), path_("/proc/self/fd/" + std::to_string(fd_)) {}
-  void Fill(const uint8_t* data, std::size_t size) {
-    if (::ftruncate(fd_, 0) != 0) __builtin_trap();
-    if (size > 0 && ::pwrite(fd_, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  int fd_;
-  std::string path_;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size > (1u << 20)) return 0;
-  static tMemoryFile file;
+  static fuzz::tMemoryFile file("fuzz_native");
   file.Fill(data, size);
   const size_t maxLine =
       size > 0 && (data[0] & 1) != 0 ? 256 : tKvTextFileDos::kDefaultMaxLineLength;
