@@ -12,11 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzMemoryFile.h"
-#include "app/FiscalStreamWriterTypeDependent.h"
+#include "FuzzTextInput.h"
 #include "base/KvErrors.h"
 #include "eval/FiscalDataParserAsciiInt.h"
-#include "eval/KvFiscalStreamEvalExt.h"
 
 namespace {
 
@@ -46,20 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } else {
     file.Fill(data, size);
   }
-  const size_t maxLine =
-      size > 0 && (data[0] & 1) != 0 ? 256 : tKvTextFileDos::kDefaultMaxLineLength;
-  tFiscalStreamWriterTypeDependent::tTypeSet types;
-  types.set(1);
-  types.set(5);
-  tKvFiscalStreamEvalExt eval(nullptr);
-  tFiscalStreamWriterTypeDependent writer(types, nullptr, true, &eval, nullptr);
+  const size_t maxLine = fuzz::MaxLineLength(data, size);
+  fuzz::tTextInputChain chain;
   std::size_t progress = 0;
   try {
     tFiscalDataSourceTextFileDOS source(file.Path(), maxLine);
     tFiscalDataParserAsciiInt parser(
         &source, [&progress](std::string_view text) { progress += text.size(); }, 0);
-    parser.Run(&writer);
-    eval.Close();
+    parser.Run(&chain.writer);
+    chain.eval.Close();
   } catch (const EKvRoot&) {
   }
   return 0;
