@@ -62,9 +62,11 @@ void tFiscalDataParserAsciiInt::PushBack() {
   pushed_back_ = true;
 }
 
-bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs) {
-  file_header_.Init();
-  block_start_.Init();
+bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs, tBlock& block) {
+  tKvKPosTextFileHeaderRec& header = block.FileHeader;
+  tAsciiIntBlockStart& start = block.BlockStart;
+  header.Init();
+  start.Init();
   bool accepted = false;
   while (!pairs.empty()) {
     std::string_view value = TakeUpTo(pairs, ',');
@@ -73,23 +75,23 @@ bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs) {
     if (!kv_text::ParseInt32Strict(key_text, key)) continue;
     switch (key) {
       case 1:
-        file_header_.Int1 = PairInteger(value);
-        accepted = file_header_.Int1 == 1;
+        header.Int1 = PairInteger(value);
+        accepted = header.Int1 == 1;
         break;
       case 10:
-        file_header_.Int2 = PairInteger(value);
+        header.Int2 = PairInteger(value);
         break;
       case 21:
-        block_start_.Text21 = value;
+        start.Text21 = value;
         break;
       case 22:
-        block_start_.Text22 = value;
+        start.Text22 = value;
         break;
       case 23:
-        block_start_.Text23 = value;
+        start.Text23 = value;
         break;
       case 25:
-        block_start_.Int25 = PairInteger(value);
+        start.Int25 = PairInteger(value);
         break;
       default:
         break;
@@ -98,11 +100,12 @@ bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs) {
   return accepted;
 }
 
-void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs) {
+void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) {
+  tKvKPosStreamFileMem& bytes_file = block.Bytes;
   while (!pairs.empty()) {
     std::string_view value = TakeUpTo(pairs, ',');
     if (kv_text::Trim(value).empty()) continue;  // e.g. after a trailing ","
-    stream_kind_ = kv_text::ParseInt32Lenient(kv_text::Trim(TakeUpTo(value, ';')));
+    reading_stream_kind_ = kv_text::ParseInt32Lenient(kv_text::Trim(TakeUpTo(value, ';')));
     // The prefix before ":" says nothing about the bytes.
     if (const size_t colon = value.find(':'); colon != std::string_view::npos) {
       value.remove_prefix(colon + 1);
@@ -110,23 +113,24 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs) {
     const std::string_view hex = kv_text::Trim(value);
     const size_t count = hex.size() / 2;
     if (count == 0) continue;
-    const int64_t size = block_.GetSize();
+    const int64_t size = bytes_file.GetSize();
     if (static_cast<int64_t>(count) > kMaxBlockSize - size) [[unlikely]] {
       throw EKvKPosFiscalStream(
           this, 0, "Block too large: more than " + std::to_string(kMaxBlockSize) + " bytes", 9);
     }
     // The bytes are decoded straight into the block.
-    uint8_t* const bytes = block_.Extend(static_cast<int32_t>(count));
+    uint8_t* const bytes = bytes_file.Extend(static_cast<int32_t>(count));
     if (bytes == nullptr) [[unlikely]] {
       throw EKvKPosFiscalStream(this, 0, "Block too large", 9);
     }
     if (const size_t bad = kv_text::DecodeHexPairs(hex, bytes); bad != hex.size()) [[unlikely]] {
-      block_.Truncate(size);
+      bytes_file.Truncate(size);
       RaiseBadHex(hex, bad);
     }
     const int64_t line = source_->LineNumber();
-    if (data_lines_.empty() || data_lines_.back().Line != line) data_lines_.push_back({size, line});
-    block_.SetPosition(size + static_cast<int64_t>(count));
+    std::vector<tDataLine>& lines = block.DataLines;
+    if (lines.empty() || lines.back().Line != line) lines.push_back({size, line});
+    bytes_file.SetPosition(size + static_cast<int64_t>(count));
   }
 }
 
@@ -137,19 +141,19 @@ void tFiscalDataParserAsciiInt::RaiseBadHex(std::string_view hex, size_t at) con
       this, 0, "Invalid hexadecimal digit in block data at column " + std::to_string(column), 2);
 }
 
-tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock() {
+tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock(tBlock& block) {
   for (;;) {
     const int32_t code = ReadCode();
     if (code == kCodeEof) return tBlockResult::kEof;
-    if (code == kCodeBlockStart && ReadBlockStart(rest_)) break;
+    if (code == kCodeBlockStart && ReadBlockStart(rest_, block)) break;
   }
-  block_line_ = source_->LineNumber();
-  data_lines_.clear();
+  block.StartLine = source_->LineNumber();
+  block.DataLines.clear();
   for (;;) {
     int32_t code = ReadCode();
     if (code == kCodeUnreadable) code = kCodeBlockLast;
     if (code == kCodeData) {
-      ReadData(rest_);
+      ReadData(rest_, block);
     } else if (code < kCodeBlockFirst || code > kCodeBlockLast) {
       // The line that ends the section is read again outside the block. At
       // the end of the file there is no such line: pushing back the previous
@@ -158,89 +162,103 @@ tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock() {
       break;
     }
   }
-  return block_.GetSize() > 0 ? tBlockResult::kBlock : tBlockResult::kEmpty;
+  block.StreamKind = reading_stream_kind_;
+  return block.Bytes.GetSize() > 0 ? tBlockResult::kBlock : tBlockResult::kEmpty;
 }
 
-int64_t tFiscalDataParserAsciiInt::LineOfBlockOffset(int64_t offset) const {
+int64_t tFiscalDataParserAsciiInt::LineOfBlockOffset(const tBlock& block, int64_t offset) {
+  const std::vector<tDataLine>& lines = block.DataLines;
   const auto after =
-      std::upper_bound(data_lines_.begin(), data_lines_.end(), offset,
+      std::upper_bound(lines.begin(), lines.end(), offset,
                        [](int64_t value, const tDataLine& line) { return value < line.Offset; });
-  return after == data_lines_.begin() ? block_line_ : std::prev(after)->Line;
+  return after == lines.begin() ? block.StartLine : std::prev(after)->Line;
+}
+
+void tFiscalDataParserAsciiInt::RaiseBlockFailure(const EKvRoot& failure, const tBlock& block,
+                                                  int64_t offset) {
+  const int64_t line = LineOfBlockOffset(block, offset);
+  RaiseInputFailure(failure, line,
+                    "line " + std::to_string(line) + ", byte " + std::to_string(offset) +
+                        " of the block from line " + std::to_string(block.StartLine));
 }
 
 // ---- Run -------------------------------------------------------------------
 
-void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
-  if (writer == nullptr) throw EKvParam(this, "tFiscalDataParserAsciiInt.Run: invalid Writer");
-  pushed_back_ = false;
-  stream_kind_ = 2;
-  block_.Clear();
-  // One window over the block for every pass; the check pass parses into a
-  // writer that discards everything.
-  tKvFiscalStreamSourceBinary source(block_, 0);
-  tKPosFiscalStreamWriterDummy dummy;
-  tKvKPosFiscalStreamParser check(0, &dummy, &source);
-  tKvKPosFiscalStreamParser parser(0, writer, &source);
-
+bool tFiscalDataParserAsciiInt::FillBlock(tBlock& block) {
   for (;;) {
-    block_.Clear();
+    block.Bytes.Clear();
     tBlockResult result;
     try {
-      result = ReadBlock();
+      result = ReadBlock(block);
     } catch (const EKvRoot& failure) {
       RaiseInputFailure(failure, source_->LineNumber(),
                         "line " + std::to_string(source_->LineNumber()));
     }
-    if (result == tBlockResult::kEof) break;
+    if (result == tBlockResult::kEof) return false;
     if (result == tBlockResult::kEmpty) continue;  // nothing to parse; later blocks follow
-    if (progress_out_) {
-      char text[32];
-      std::snprintf(text, sizeof text, "Reading... %3d%%", static_cast<int>(source_->Progress()));
-      progress_out_(text);
-    }
-
-    enum class tPhase { kBlockInfo, kCheck, kHeader, kParse } phase = tPhase::kBlockInfo;
-    try {
-      const int64_t size = block_.GetSize();
-      const bool length_prefixed = stream_kind_ != 1;
-      if (check_block_info_) {
-        block_.SetPosition(0);
-        tKvKPosBlockInfoRec info;
-        ReadBlockInfo(0, source, info);
-        // The block's data signature is not verified: its key is not known
-        // to this program.
-        if (info.DataSign.Length > 0) has_block_info_ = true;
-      }
-      phase = tPhase::kCheck;
-      block_.SetPosition(0);
-      check.ParseRange(block_, length_prefixed, false, size);
-      phase = tPhase::kHeader;
-      writer->FileHeader(file_header_);
-      phase = tPhase::kParse;
-      block_.SetPosition(0);
-      parser.ParseRange(block_, length_prefixed, false, size);
-    } catch (const EKvRoot& failure) {
-      int64_t offset = 0;
-      switch (phase) {
-        case tPhase::kBlockInfo:
-          offset = block_.GetPosition();
-          break;
-        case tPhase::kCheck:
-          offset = dummy.file_pos();
-          break;
-        case tPhase::kHeader:
-          offset = 0;
-          break;
-        case tPhase::kParse:
-          offset = writer->file_pos();
-          break;
-      }
-      const int64_t line = LineOfBlockOffset(offset);
-      RaiseInputFailure(failure, line,
-                        "line " + std::to_string(line) + ", byte " + std::to_string(offset) +
-                            " of the block from line " + std::to_string(block_line_));
-    }
+    block.Percent = static_cast<int32_t>(source_->Progress());
+    CheckBlock(block);
+    return true;
   }
-  block_.Clear();
+}
+
+void tFiscalDataParserAsciiInt::CheckBlock(tBlock& block) {
+  tKvKPosStreamFileMem& bytes = block.Bytes;
+  bytes.SetPosition(0);  // the window starts where the file stands
+  tKvFiscalStreamSourceBinary source(bytes, 0);
+  tKPosFiscalStreamWriterDummy dummy;
+  bool checking = false;
+  try {
+    block.HasDataSignature = false;
+    if (check_block_info_) {
+      tKvKPosBlockInfoRec info;
+      ReadBlockInfo(0, source, info);
+      // The block's data signature is not verified: its key is not known
+      // to this program.
+      block.HasDataSignature = info.DataSign.Length > 0;
+    }
+    checking = true;
+    bytes.SetPosition(0);
+    tKvKPosFiscalStreamParser check(0, &dummy, &source);
+    check.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize());
+  } catch (const EKvRoot& failure) {
+    RaiseBlockFailure(failure, block, checking ? dummy.file_pos() : bytes.GetPosition());
+  }
+}
+
+void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer) {
+  if (progress_out_) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Reading... %3d%%", static_cast<int>(block.Percent));
+    progress_out_(text);
+  }
+  if (block.HasDataSignature) has_block_info_ = true;
+  file_header_ = block.FileHeader;
+  block_start_ = block.BlockStart;
+  stream_kind_ = block.StreamKind;
+  tKvKPosStreamFileMem& bytes = block.Bytes;
+  bool parsing = false;
+  try {
+    writer.FileHeader(file_header_);
+    parsing = true;
+    bytes.SetPosition(0);
+    tKvFiscalStreamSourceBinary source(bytes, 0);
+    tKvKPosFiscalStreamParser parser(0, &writer, &source);
+    parser.ParseRange(bytes, stream_kind_ != 1, false, bytes.GetSize());
+  } catch (const EKvRoot& failure) {
+    RaiseBlockFailure(failure, block, parsing ? writer.file_pos() : 0);
+  }
+}
+
+void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
+  if (writer == nullptr) throw EKvParam(this, "tFiscalDataParserAsciiInt.Run: invalid Writer");
+  pushed_back_ = false;
+  reading_stream_kind_ = 2;
+  stream_kind_ = 2;
+  // The reader thread reads, decodes and checks the next block while this
+  // one goes through the writer chain; it stops (and is waited for) when
+  // this function ends, also by a failure.
+  tKvReadAhead<tBlock> blocks([this](tBlock& block) { return FillBlock(block); });
+  while (tBlock* block = blocks.Take()) ParseBlock(*block, *writer);
   if (progress_out_) progress_out_("Completed.            ");
 }

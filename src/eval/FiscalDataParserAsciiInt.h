@@ -3,8 +3,11 @@
 // time in memory and runs the fiscal stream parser over it, first into a
 // writer that discards everything (so that a damaged block fails before the
 // real writer chain has seen any of it), then into the writer chain.
+// Reading, decoding and checking a block run on a reader thread while the
+// block before it goes through the writer chain (tKvReadAhead); the writer
+// sees the same events in the same order either way.
 // The parser borrows its line source and, during Run, the writer; it owns the
-// memory block. A failure ends the run with EKvFiscalDataInput naming the
+// memory blocks. A failure ends the run with EKvFiscalDataInput naming the
 // input line (the original failure nested inside).
 //
 // File format (one record per line, the line code up to the first ","):
@@ -27,6 +30,8 @@
 #include <vector>
 
 #include "base/KvClass.h"
+#include "base/KvErrors.h"
+#include "base/KvReadAhead.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "stream/KvKPosComStream.h"
 #include "stream/KvKPosFiscalStreamRec.h"
@@ -84,22 +89,51 @@ class tFiscalDataParserAsciiInt : public tKvClass {
  private:
   enum class tBlockResult { kBlock, kEmpty, kEof };
 
+  // For each data line of a block: the block offset of its first byte and
+  // its line number, in rising order.
+  struct tDataLine {
+    int64_t Offset;
+    int64_t Line;
+  };
+  // One block as read, decoded and checked, with what its lines said.
+  struct tBlock {
+    tKvKPosStreamFileMem Bytes;
+    std::vector<tDataLine> DataLines;
+    int64_t StartLine = 0;  // line of the block-start line
+    tKvKPosTextFileHeaderRec FileHeader;
+    tAsciiIntBlockStart BlockStart;
+    int32_t StreamKind = 2;
+    int32_t Percent = 0;            // of the input read after the block
+    bool HasDataSignature = false;  // its block information carries one
+  };
+
+  // ---- Reader side: only the reader (tKvReadAhead's fill) uses these.
+  // Fills block with the next accepted, non-empty block and checks it;
+  // false at the end of the input.
+  bool FillBlock(tBlock& block);
   // The code of the next line (kCodeEof at the end); rest_ is the text
   // behind the first ",".
   int32_t ReadCode();
   // Makes the next ReadCode return the line last read again.
   void PushBack();
   // Reads up to and including the next accepted block.
-  tBlockResult ReadBlock();
+  tBlockResult ReadBlock(tBlock& block);
   // Reads the pairs of a block-start line; true when key 1 is 1.
-  bool ReadBlockStart(std::string_view pairs);
+  bool ReadBlockStart(std::string_view pairs, tBlock& block);
   // Appends the bytes of a data line to the block.
-  void ReadData(std::string_view pairs);
-  // Parses the block: block information, check pass, FileHeader, events.
-  void ParseBlock(tKvKPosFiscalStreamWriter& writer);
-  // The input line that holds byte offset of the block.
-  int64_t LineOfBlockOffset(int64_t offset) const;
+  void ReadData(std::string_view pairs, tBlock& block);
+  // Block information and check pass.
+  void CheckBlock(tBlock& block);
   [[noreturn]] void RaiseBadHex(std::string_view hex, size_t at) const;
+
+  // ---- Caller side.
+  // FileHeader and the block's events into writer.
+  void ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer);
+  // The input line that holds byte offset of the block.
+  static int64_t LineOfBlockOffset(const tBlock& block, int64_t offset);
+  // Raises EKvFiscalDataInput for failure at offset of the block.
+  [[noreturn]] static void RaiseBlockFailure(const EKvRoot& failure, const tBlock& block,
+                                             int64_t offset);
 
   tFiscalDataSourceTextFileDOS* source_;  // not owned, never null
   tKvProgressProc progress_out_;
@@ -108,21 +142,13 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   bool has_block_info_ = false;
   tKvKPosTextFileHeaderRec file_header_;
   tAsciiIntBlockStart block_start_;
-  tKvKPosStreamFileMem block_;
-  // The last line read: a view into the source's buffer, or into
-  // pushed_line_ while a pushed-back line is being read again.
+  int32_t stream_kind_ = 2;
+
+  // Reader side. The last line read: a view into the source's buffer, or
+  // into pushed_line_ while a pushed-back line is being read again.
   std::string_view last_line_;
   std::string pushed_line_;
   bool pushed_back_ = false;
   std::string_view rest_;
-  int32_t stream_kind_ = 2;
-
-  int64_t block_line_ = 0;  // line of the current block-start line
-  // For each data line of the block: the block offset of its first byte and
-  // its line number, in rising order.
-  struct tDataLine {
-    int64_t Offset;
-    int64_t Line;
-  };
-  std::vector<tDataLine> data_lines_;
+  int32_t reading_stream_kind_ = 2;
 };
