@@ -84,7 +84,7 @@ void tKvFiscalStreamEval::RecordStart(int32_t id, int32_t level) {
     LevelClosed(level, id, false);
   }
   cur_level_ = level;
-  if (id > 0) path_[static_cast<size_t>(level - 1)] = id;
+  if (id > 0) SetPath(level, id);
   if (level == 1 && id > 0) entry_type_ = DecodeFiscalType(id);
   if (next_) next_->RecordStart(id, level);
 }
@@ -93,7 +93,7 @@ void tKvFiscalStreamEval::Field(int32_t id, const tKvKPosData& element) {
   const int32_t level = cur_level_ + 1;
   if (level > kMaxLevel) [[unlikely]]
     RaiseLevel("Field", level, id);
-  path_[static_cast<size_t>(level - 1)] = id;
+  SetPath(level, id);
   if (next_) next_->Field(id, element);
 }
 
@@ -140,13 +140,14 @@ void tKvFiscalStreamEval::RaiseLevel(const char* operation, int32_t level, int32
 }
 
 void tKvFiscalStreamEval::ClearPathBelow(int32_t level) {
-  for (int32_t l = level < 0 ? 1 : level + 1; l <= kMaxLevel; ++l) {
-    path_[static_cast<size_t>(l - 1)] = 0;
-  }
+  const int32_t from = level < 0 ? 1 : level + 1;
+  for (int32_t l = from; l <= path_top_; ++l) path_[static_cast<size_t>(l - 1)] = 0;
+  if (path_top_ >= from) path_top_ = from - 1;
 }
 
 void tKvFiscalStreamEval::ClearEntryState() {
   path_.fill(0);
+  path_top_ = 0;
   entry_ = tKvKPosEntryInfoRec{};
   entry_type_ = tKvKPosFiscalType{};
   cur_level_ = 0;

@@ -124,6 +124,11 @@ class tKvFiscalStreamEval : public tKvClass {
  private:
   [[noreturn]] void RaiseLevel(const char* operation, int32_t level, int32_t id) const;
   void ClearPathBelow(int32_t level);
+  // path_[level - 1] = id (1 <= level <= 32).
+  void SetPath(int32_t level, int32_t id) {
+    path_[static_cast<size_t>(level - 1)] = id;
+    if (level > path_top_) path_top_ = level;
+  }
   void ClearEntryState();
 
   std::unique_ptr<tKvFiscalStreamEval> next_;
@@ -134,6 +139,7 @@ class tKvFiscalStreamEval : public tKvClass {
   bool closed_ = false;
   int32_t cur_level_ = 0;
   std::array<int32_t, kMaxLevel> path_{};  // path_[L - 1] holds level L
+  int32_t path_top_ = 0;                   // no level above it is set
   bool entry_started_ = false;             // EntryStart seen, CloseEntry not yet
   bool close_started_ = false;
 };

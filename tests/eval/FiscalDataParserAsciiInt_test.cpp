@@ -201,6 +201,38 @@ TEST(FiscalDataParserAsciiInt, Failures) {
   }
 }
 
+// A writer that fails at its second field.
+class tFailingWriter final : public tKvKPosFiscalStreamWriterChain {
+ public:
+  tFailingWriter() : tKvKPosFiscalStreamWriterChain(nullptr) {}
+  int fields = 0;
+  void AddItem(int32_t, std::unique_ptr<tKvKPosData>) override {
+    if (++fields == 2) throw EKvMisc(this, "writer full");
+  }
+};
+
+// The blocks after the current one are read ahead; a failure of the writer
+// chain still names the line of the block being converted and ends the run
+// (the reading stops) without converting anything more.
+TEST(FiscalDataParserAsciiInt, WriterFailureEndsTheRun) {
+  std::string text;
+  for (int id = 1; id <= 200; ++id) text += "200,1;1\r\n" + Data(BlockV1(id)) + "\r\n";
+  const testing_support::TempDir dir;
+  dir.Write("ascii.txt", text);
+  tFiscalDataSourceTextFileDOS source(dir.Path("ascii.txt"));
+  tFiscalDataParserAsciiInt parser(&source, {}, 0);
+  tFailingWriter writer;
+  try {
+    parser.Run(&writer);
+    FAIL() << "no failure";
+  } catch (const EKvFiscalDataInput& e) {
+    EXPECT_THAT(e.what(), HasSubstr("writer full (line 4, byte "));
+    EXPECT_THAT(e.what(), HasSubstr(" of the block from line 3)"));
+    EXPECT_EQ(e.Line(), 4);
+  }
+  EXPECT_EQ(writer.fields, 2);
+}
+
 TEST(FiscalDataParserAsciiInt, RequiresASource) {
   try {
     tFiscalDataParserAsciiInt parser(nullptr, {}, 0);
