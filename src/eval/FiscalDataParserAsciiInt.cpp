@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 #include "base/KvErrors.h"
@@ -184,7 +185,7 @@ void tFiscalDataParserAsciiInt::RaiseBlockFailure(const EKvRoot& failure, const 
 
 // ---- Run -------------------------------------------------------------------
 
-bool tFiscalDataParserAsciiInt::FillBlock(tBlock& block) {
+bool tFiscalDataParserAsciiInt::ReadNextBlock(tBlock& block) {
   for (;;) {
     block.Bytes.Clear();
     tBlockResult result;
@@ -197,17 +198,18 @@ bool tFiscalDataParserAsciiInt::FillBlock(tBlock& block) {
     if (result == tBlockResult::kEof) return false;
     if (result == tBlockResult::kEmpty) continue;  // nothing to parse; later blocks follow
     block.Percent = static_cast<int32_t>(source_->Progress());
-    CheckBlock(block);
     return true;
   }
 }
 
-void tFiscalDataParserAsciiInt::CheckBlock(tBlock& block) {
+void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
   tKvKPosStreamFileMem& bytes = block.Bytes;
+  tKvKPosFiscalEventBuffer& events = block.Events;
+  events.set_limit(event_buffer_size_);
+  events.Clear();
   bytes.SetPosition(0);  // the window starts where the file stands
   tKvFiscalStreamSourceBinary source(bytes, 0);
-  tKPosFiscalStreamWriterDummy dummy;
-  bool checking = false;
+  bool parsing = false;
   try {
     block.HasDataSignature = false;
     if (check_block_info_) {
@@ -217,12 +219,12 @@ void tFiscalDataParserAsciiInt::CheckBlock(tBlock& block) {
       // to this program.
       block.HasDataSignature = info.DataSign.Length > 0;
     }
-    checking = true;
+    parsing = true;
     bytes.SetPosition(0);
-    tKvKPosFiscalStreamParser check(0, &dummy, &source);
-    check.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize());
+    tKvKPosFiscalStreamParser parser(0, &events, &source);
+    parser.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize());
   } catch (const EKvRoot& failure) {
-    RaiseBlockFailure(failure, block, checking ? dummy.file_pos() : bytes.GetPosition());
+    RaiseBlockFailure(failure, block, parsing ? events.file_pos() : bytes.GetPosition());
   }
 }
 
@@ -241,10 +243,15 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
   try {
     writer.FileHeader(file_header_);
     parsing = true;
-    bytes.SetPosition(0);
-    tKvFiscalStreamSourceBinary source(bytes, 0);
-    tKvKPosFiscalStreamParser parser(0, &writer, &source);
-    parser.ParseRange(bytes, stream_kind_ != 1, false, bytes.GetSize());
+    if (!block.Events.Overflowed()) {
+      block.Events.Replay(writer);
+    } else {
+      block.Events.Clear();
+      bytes.SetPosition(0);
+      tKvFiscalStreamSourceBinary source(bytes, 0);
+      tKvKPosFiscalStreamParser parser(0, &writer, &source);
+      parser.ParseRange(bytes, stream_kind_ != 1, false, bytes.GetSize());
+    }
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? writer.file_pos() : 0);
   }
@@ -255,10 +262,12 @@ void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
   pushed_back_ = false;
   reading_stream_kind_ = 2;
   stream_kind_ = 2;
-  // The reader thread reads, decodes and checks the next block while this
-  // one goes through the writer chain; it stops (and is waited for) when
-  // this function ends, also by a failure.
-  tKvReadAhead<tBlock> blocks([this](tBlock& block) { return FillBlock(block); });
+  // Worker threads read, decode and parse the next blocks while this one
+  // goes through the writer chain; they stop (and are waited for) when this
+  // function ends, also by a failure.
+  const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+  tKvReadAhead<tBlock> blocks([this](tBlock& block) { return ReadNextBlock(block); },
+                              [this](tBlock& block) { PrepareBlock(block); }, workers);
   while (tBlock* block = blocks.Take()) ParseBlock(*block, *writer);
   if (progress_out_) progress_out_("Completed.            ");
 }

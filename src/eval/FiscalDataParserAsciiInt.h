@@ -1,11 +1,13 @@
 // tFiscalDataParserAsciiInt: the ASCII interface input. It reads the
 // journal's binary blocks from numbered text lines, rebuilds one block at a
 // time in memory and runs the fiscal stream parser over it, first into a
-// writer that discards everything (so that a damaged block fails before the
-// real writer chain has seen any of it), then into the writer chain.
-// Reading, decoding and checking a block run on a reader thread while the
-// block before it goes through the writer chain (tKvReadAhead); the writer
-// sees the same events in the same order either way.
+// event buffer (so that a damaged block fails before the real writer chain
+// has seen any of it), whose events then go to the writer chain. Reading,
+// decoding and parsing the next blocks run on worker threads while the
+// block before them goes through the writer chain (tKvReadAhead); the writer
+// sees the same events in the same order either way. A block with more
+// events than a buffer holds is parsed once to check it and then again into
+// the writer chain.
 // The parser borrows its line source and, during Run, the writer; it owns the
 // memory blocks. A failure ends the run with EKvFiscalDataInput naming the
 // input line (the original failure nested inside).
@@ -34,6 +36,7 @@
 #include "base/KvReadAhead.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "stream/KvKPosComStream.h"
+#include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvKPosFiscalStreamWriter;
@@ -60,6 +63,8 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   static constexpr int32_t kCodeData = 242;
   // Largest block accepted, so that memory stays bounded.
   static constexpr int64_t kMaxBlockSize = int64_t{256} << 20;
+  // Memory for the events of one parsed block.
+  static constexpr size_t kEventBufferSize = size_t{8} << 20;
 
   // source: required (EKvParam "tFiscalDataParserAsciiInt.Create: invalid
   // Source"); "*source" must outlive the parser. progressOut may be empty.
@@ -85,6 +90,9 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   const tAsciiIntBlockStart& BlockStart() const { return block_start_; }
   // Stream version of the block data: 1 or anything else (version 2).
   int32_t StreamKind() const { return stream_kind_; }
+  // Memory for the events of one block (kEventBufferSize unless set before
+  // Run); the events of a larger block are not kept but parsed again.
+  void set_event_buffer_size(size_t size) { event_buffer_size_ = size; }
 
  private:
   enum class tBlockResult { kBlock, kEmpty, kEof };
@@ -105,12 +113,13 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     int32_t StreamKind = 2;
     int32_t Percent = 0;            // of the input read after the block
     bool HasDataSignature = false;  // its block information carries one
+    tKvKPosFiscalEventBuffer Events{kEventBufferSize};  // the parsed block
   };
 
-  // ---- Reader side: only the reader (tKvReadAhead's fill) uses these.
-  // Fills block with the next accepted, non-empty block and checks it;
-  // false at the end of the input.
-  bool FillBlock(tBlock& block);
+  // ---- Reader side: only the reading step of tKvReadAhead uses these.
+  // Fills block with the next accepted, non-empty block; false at the end
+  // of the input.
+  bool ReadNextBlock(tBlock& block);
   // The code of the next line (kCodeEof at the end); rest_ is the text
   // behind the first ",".
   int32_t ReadCode();
@@ -122,12 +131,14 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   bool ReadBlockStart(std::string_view pairs, tBlock& block);
   // Appends the bytes of a data line to the block.
   void ReadData(std::string_view pairs, tBlock& block);
-  // Block information and check pass.
-  void CheckBlock(tBlock& block);
+  // ---- Working step (several blocks at once; touches only its block).
+  // Block information, then the parse into the block's event buffer.
+  void PrepareBlock(tBlock& block) const;
   [[noreturn]] void RaiseBadHex(std::string_view hex, size_t at) const;
 
   // ---- Caller side.
-  // FileHeader and the block's events into writer.
+  // FileHeader and the block's events into writer (replayed, or parsed
+  // again when they did not fit into the buffer).
   void ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer);
   // The input line that holds byte offset of the block.
   static int64_t LineOfBlockOffset(const tBlock& block, int64_t offset);
@@ -143,6 +154,7 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   tKvKPosTextFileHeaderRec file_header_;
   tAsciiIntBlockStart block_start_;
   int32_t stream_kind_ = 2;
+  size_t event_buffer_size_ = kEventBufferSize;
 
   // Reader side. The last line read: a view into the source's buffer, or
   // into pushed_line_ while a pushed-back line is being read again.

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <mutex>
 #include <typeinfo>
 
 // Element IDs (one byte, 0..181) and their payloads; integers little-endian:
@@ -99,48 +100,93 @@ constexpr bool kRecycleElements = true;
 #endif
 
 // Freed element blocks by size: bucket b holds blocks of 8 * (b + 1) bytes.
-// The lists are bounded, so the memory they hold is too (at most 8 * 512
-// blocks of up to 64 bytes per thread).
-struct tElementRecycler {
-  static constexpr std::size_t kGrain = 8;
-  static constexpr std::size_t kBuckets = 8;
-  static constexpr uint32_t kMaxFree = 512;
-  struct tFree {
-    tFree* Next;
-  };
-  tFree* Head[kBuckets];
-  uint32_t Count[kBuckets];
+// Each thread keeps a short list per size. Elements made on one thread are
+// often freed on another (blocks parsed on worker threads, consumed on the
+// main thread), so a full list goes whole to a shared depot, from which a
+// thread whose list is empty takes one: one lock per kMaxFree blocks. The
+// lists and the depot are bounded (at most 8 * 512 blocks of up to 64 bytes
+// per thread, 8 * 8 * 512 in the depot); what does not fit goes back to the
+// heap, and so do the lists of a thread that ends.
+constexpr std::size_t kGrain = 8;
+constexpr std::size_t kBuckets = 8;
+constexpr uint32_t kMaxFree = 512;
+constexpr std::size_t kDepotLists = 128;
+
+struct tFreeBlock {
+  tFreeBlock* Next;
 };
-// Trivially destructible: blocks still listed when a thread ends are not
-// returned (the lists are bounded).
+
+void FreeBlocks(tFreeBlock* list) {
+  while (list != nullptr) {
+    tFreeBlock* const next = list->Next;
+    ::operator delete(list);
+    list = next;
+  }
+}
+
+struct tElementDepot {
+  std::mutex Lock;
+  tFreeBlock* Lists[kBuckets][kDepotLists];  // full lists of kMaxFree blocks
+  std::size_t Count[kBuckets];
+
+  // Stores a full list; false when there is no room.
+  bool Put(std::size_t bucket, tFreeBlock* list) {
+    const std::lock_guard guard(Lock);
+    if (Count[bucket] == kDepotLists) return false;
+    Lists[bucket][Count[bucket]++] = list;
+    return true;
+  }
+  // A full list, or nullptr.
+  tFreeBlock* Take(std::size_t bucket) {
+    const std::lock_guard guard(Lock);
+    return Count[bucket] == 0 ? nullptr : Lists[bucket][--Count[bucket]];
+  }
+};
+constinit tElementDepot g_depot{};
+
+struct tElementRecycler {
+  tFreeBlock* Head[kBuckets];
+  uint32_t Count[kBuckets];
+
+  ~tElementRecycler() {
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      if (Count[b] == kMaxFree && g_depot.Put(b, Head[b])) continue;
+      FreeBlocks(Head[b]);
+    }
+  }
+};
 thread_local constinit tElementRecycler t_recycler{};
 
 }  // namespace
 
 void* tKvKPosData::operator new(std::size_t size) {
-  const std::size_t bucket = (size - 1) / tElementRecycler::kGrain;
-  if (!kRecycleElements || bucket >= tElementRecycler::kBuckets) return ::operator new(size);
+  const std::size_t bucket = (size - 1) / kGrain;
+  if (!kRecycleElements || bucket >= kBuckets) return ::operator new(size);
   tElementRecycler& r = t_recycler;
-  if (tElementRecycler::tFree* block = r.Head[bucket]) {
-    r.Head[bucket] = block->Next;
-    --r.Count[bucket];
-    return block;
+  if (r.Head[bucket] == nullptr) {
+    r.Head[bucket] = g_depot.Take(bucket);
+    if (r.Head[bucket] == nullptr) return ::operator new((bucket + 1) * kGrain);
+    r.Count[bucket] = kMaxFree;
   }
-  return ::operator new((bucket + 1) * tElementRecycler::kGrain);
+  tFreeBlock* const block = r.Head[bucket];
+  r.Head[bucket] = block->Next;
+  --r.Count[bucket];
+  return block;
 }
 
 void tKvKPosData::operator delete(void* block, std::size_t size) noexcept {
-  const std::size_t bucket = (size - 1) / tElementRecycler::kGrain;
-  if (!kRecycleElements || bucket >= tElementRecycler::kBuckets) {
+  const std::size_t bucket = (size - 1) / kGrain;
+  if (!kRecycleElements || bucket >= kBuckets) {
     ::operator delete(block);
     return;
   }
   tElementRecycler& r = t_recycler;
-  if (r.Count[bucket] >= tElementRecycler::kMaxFree) {
-    ::operator delete(block);
-    return;
+  if (r.Count[bucket] == kMaxFree) {
+    if (!g_depot.Put(bucket, r.Head[bucket])) FreeBlocks(r.Head[bucket]);
+    r.Head[bucket] = nullptr;
+    r.Count[bucket] = 0;
   }
-  auto* free = static_cast<tElementRecycler::tFree*>(block);
+  auto* const free = static_cast<tFreeBlock*>(block);
   free->Next = r.Head[bucket];
   r.Head[bucket] = free;
   ++r.Count[bucket];
@@ -1184,14 +1230,14 @@ constinit bool kv_kpos_detail::g_registryCustomised = false;
 namespace {
 
 // The factory of every ID; filled once, on first use, in the fixed class
-// order (see Factories).
+// order (see Factories). Parsers on several threads may make the first use
+// at the same time: the filling runs once, and the others wait for it.
 constinit tKvKPosDataFactory g_factories[kKvKPosIdCount] = {};
-constinit bool g_registryFilled = false;
-constinit bool g_registryFilling = false;
+// Set on the thread that fills, while it does.
+constinit thread_local bool t_registryFilling = false;
 
 void FillRegistry() {
-  g_registryFilled = true;
-  g_registryFilling = true;
+  t_registryFilling = true;
   tKvKPosDataNone::RegisterIDs();
   tKvKPosDataInt::RegisterIDs();
   tKvKPosDataAddRec::RegisterIDs();
@@ -1206,13 +1252,13 @@ void FillRegistry() {
   tKvKPosDataTime::RegisterIDs();
   tKvKPosDataDate::RegisterIDs();
   tKvKPosDataMulti::RegisterIDs();
-  g_registryFilling = false;
+  t_registryFilling = false;
 }
 
 // The registry, filled.
 const tKvKPosDataFactory* Factories() {
-  if (!g_registryFilled) [[unlikely]]
-    FillRegistry();
+  static const bool filled = (FillRegistry(), true);
+  (void)filled;
   return g_factories;
 }
 
@@ -1220,9 +1266,12 @@ const tKvKPosDataFactory* Factories() {
 
 void RegisterClass(const tKvKPosIdSet& ids, tKvKPosDataFactory factory) {
   // A registration before the first use comes after the built-in classes,
-  // so that it replaces theirs.
-  if (!g_registryFilled) FillRegistry();
-  if (!g_registryFilling) kv_kpos_detail::g_registryCustomised = true;
+  // so that it replaces theirs. Own classes are registered before any
+  // parsing starts.
+  if (!t_registryFilling) {
+    Factories();
+    kv_kpos_detail::g_registryCustomised = true;
+  }
   for (size_t id = 0; id < ids.size(); ++id) {
     if (ids.test(id)) g_factories[id] = factory;
   }

@@ -59,25 +59,54 @@ TEST(KvReadAhead, RaisesTheFailureAfterTheItemsBeforeIt) {
   EXPECT_EQ(items.Take(), nullptr);
 }
 
-TEST(KvReadAhead, ReadsOneItemAheadAndLeavesTheHeldOneAlone) {
-  std::atomic<int> fills{0};
-  tKvReadAhead<tNumbered> items([&](tNumbered& item) {
-    item.Value = fills.load();
-    ++fills;
-    return true;  // endless input
-  });
-  for (int k = 0; k < 5; ++k) {
+TEST(KvReadAhead, ReadsAheadBoundedAndLeavesTheHeldItemAlone) {
+  for (const int workers : {1, 3}) {
+    std::atomic<int> reads{0};
+    tKvReadAhead<tNumbered> items(
+        [&](tNumbered& item) {
+          item.Value = reads++;
+          return true;  // endless input
+        },
+        [](tNumbered& item) { item.Value *= 10; }, workers);
+    for (int k = 0; k < 5; ++k) {
+      tNumbered* item = items.Take();
+      ASSERT_NE(item, nullptr);
+      EXPECT_EQ(item->Value, 10 * k);
+      if (items.Threaded()) {
+        const int most = k + 1 + workers;  // the held one and the slots ahead
+        ASSERT_TRUE(WaitFor(reads, most));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        EXPECT_EQ(reads.load(), most) << "read too far ahead, workers " << workers;
+      }
+      EXPECT_EQ(item->Value, 10 * k) << "held item overwritten";
+    }
+    // Leaving with endless input pending: the workers must end (no hang).
+  }
+}
+
+// Work on several items at once, finishing out of order: they still come
+// out in input order, and a failing work comes out in its place.
+TEST(KvReadAhead, WorkersKeepTheInputOrder) {
+  int next = 0;
+  tKvReadAhead<tNumbered> items(
+      [&](tNumbered& item) {
+        if (next == 300) return false;
+        item.Value = next++;
+        return true;
+      },
+      [](tNumbered& item) {
+        if (item.Value == 250) throw std::runtime_error("bad item 250");
+        if (item.Value % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        item.Value += 1000;
+      },
+      2);
+  for (int i = 0; i < 250; ++i) {
     tNumbered* item = items.Take();
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->Value, k);
-    if (items.Threaded()) {
-      ASSERT_TRUE(WaitFor(fills, k + 2));
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      EXPECT_EQ(fills.load(), k + 2) << "read more than one item ahead";
-    }
-    EXPECT_EQ(item->Value, k) << "held item overwritten";
+    ASSERT_EQ(item->Value, 1000 + i);
   }
-  // Leaving with endless input pending: the reader must end (no hang).
+  EXPECT_THROW(items.Take(), std::runtime_error);
+  EXPECT_EQ(items.Take(), nullptr);
 }
 
 TEST(KvReadAhead, StopEndsReadingAndTakeThenGivesNothing) {

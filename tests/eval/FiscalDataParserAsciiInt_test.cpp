@@ -63,7 +63,7 @@ struct tAsciiRun {
   int32_t stream_kind = 0;
 };
 
-void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run) {
+void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0) {
   const testing_support::TempDir dir;
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
@@ -71,6 +71,7 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run) {
   tFiscalDataSourceTextFileDOS source(dir.Path("ascii.txt"));
   tFiscalDataParserAsciiInt parser(
       &source, [&run](std::string_view t) { run.progress.emplace_back(t); }, 0);
+  if (event_buffer != 0) parser.set_event_buffer_size(event_buffer);
   parser.Run(&run.writer);
   run.has_block_info = parser.HasBlockInfo();
   run.header = parser.FileHeader();
@@ -128,6 +129,10 @@ TEST(FiscalDataParserAsciiInt, BlocksAndLineCodes) {
     tAsciiRun run;
     RunAscii(lines, run);
     EXPECT_EQ(run.writer.events, expected) << text;
+    // A block whose events do not fit into the buffer is parsed again.
+    tAsciiRun again;
+    RunAscii(lines, again, 100);
+    EXPECT_EQ(again.writer.events, expected) << text << " (parsed twice)";
   }
 }
 
@@ -182,20 +187,22 @@ TEST(FiscalDataParserAsciiInt, Failures) {
       {{"200,1;1", Data(bad)}, "error #2", 4},
   };
   for (const auto& c : cases) {
-    tAsciiRun run;
-    std::vector<std::string> lines = {"200,1;1", Data(BlockV1(7))};
-    lines.insert(lines.end(), c.lines.begin(), c.lines.end());
-    try {
-      RunAscii(lines, run);
-      ADD_FAILURE() << "no failure: " << c.message;
-    } catch (const EKvFiscalDataInput& e) {
-      EXPECT_THAT(e.what(), HasSubstr(c.message));
-      EXPECT_EQ(e.Line(), c.line) << c.message;
-      EXPECT_EQ(run.writer.events, EventsOf(7)) << c.message;
-      if (&c == &cases[2]) {
-        int code = 0;
-        EXPECT_THAT(input_test::NestedMessage<EKvKPosComStream>(e, &code), HasSubstr("error #2"));
-        EXPECT_EQ(code, 2);
+    for (const size_t buffer : {size_t{0}, size_t{100}}) {
+      tAsciiRun run;
+      std::vector<std::string> lines = {"200,1;1", Data(BlockV1(7))};
+      lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+      try {
+        RunAscii(lines, run, buffer);
+        ADD_FAILURE() << "no failure: " << c.message;
+      } catch (const EKvFiscalDataInput& e) {
+        EXPECT_THAT(e.what(), HasSubstr(c.message));
+        EXPECT_EQ(e.Line(), c.line) << c.message;
+        EXPECT_EQ(run.writer.events, EventsOf(7)) << c.message;
+        if (&c == &cases[2]) {
+          int code = 0;
+          EXPECT_THAT(input_test::NestedMessage<EKvKPosComStream>(e, &code), HasSubstr("error #2"));
+          EXPECT_EQ(code, 2);
+        }
       }
     }
   }

@@ -1,0 +1,102 @@
+#include "stream/KvKPosFiscalEventBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "stream/FiscalStreamTestHelp.h"
+#include "stream/KvKPosComStreamData.h"
+
+namespace {
+
+using fisc_test::tRecordingWriter;
+
+// One event of every kind, each at its own input position.
+void Drive(tKvKPosFiscalStreamWriter& w) {
+  int64_t pos = 0;
+  const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
+    w.set_file_pos(pos += 3);
+    return w;
+  };
+  tKvKPosTextFileHeaderRec text_header;
+  text_header.Int1 = 1;
+  at().FileHeader(text_header);
+  tKvKPosFileHeaderRec stream_header;
+  stream_header.Field1 = 7;
+  at().StreamHeader(stream_header);
+  at().SetVersion(1, 2);
+  tKvKPosBlockInfoRec block;
+  block.ID = 42;
+  block.EcrName = "Kasse 1";
+  at().BlockInfo(block);
+  at().EntryStart(tKvKPosEntryInfoRec{1, 2, 3, 1252});
+  at().RecordStart(201, 1);
+  at().AddItem(3, std::make_unique<tKvKPosDataInt>(5));
+  at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
+  at().Link(17);
+  at().RecordStart(0, 1);
+  at().EntryEnd();
+  w.set_file_pos(99);
+}
+
+TEST(KvKPosFiscalEventBuffer, ReplaysEveryEventAtItsPosition) {
+  tRecordingWriter direct;
+  direct.with_positions = true;
+  Drive(direct);
+
+  tKvKPosFiscalEventBuffer buffer(1 << 20);
+  Drive(buffer);
+  EXPECT_FALSE(buffer.Overflowed());
+  tRecordingWriter replayed;
+  replayed.with_positions = true;
+  buffer.Replay(replayed);
+  EXPECT_EQ(replayed.events, direct.events);
+  EXPECT_EQ(replayed.file_pos(), 99);
+  EXPECT_TRUE(buffer.Empty());
+
+  // The buffer is reusable; a second replay of the same events is the same.
+  Drive(buffer);
+  tRecordingWriter again;
+  again.with_positions = true;
+  buffer.Replay(again);
+  EXPECT_EQ(again.events, direct.events);
+}
+
+// Past its limit the buffer keeps nothing more and replays nothing; long
+// texts count with their length.
+TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
+  tKvKPosFiscalEventBuffer buffer(10000);
+  buffer.AddItem(1, std::make_unique<tKvKPosDataStr>(std::string(4000, 'a')));
+  buffer.AddItem(2, std::make_unique<tKvKPosDataStr>(std::string(4000, 'b')));
+  EXPECT_FALSE(buffer.Overflowed());
+  buffer.AddItem(3, std::make_unique<tKvKPosDataStr>(std::string(4000, 'c')));
+  EXPECT_TRUE(buffer.Overflowed());
+  buffer.EntryEnd();  // dropped as well, even though it is small
+  tRecordingWriter writer;
+  buffer.Replay(writer);
+  EXPECT_EQ(writer.events, "");
+  EXPECT_FALSE(buffer.Overflowed());  // cleared by the replay
+  buffer.EntryEnd();
+  buffer.Replay(writer);
+  EXPECT_EQ(writer.events, "End");
+}
+
+// A writer failure ends the replay; the rest is freed, the buffer reusable.
+TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
+  class tFailing final : public tKvKPosFiscalStreamWriterChain {
+   public:
+    tFailing() : tKvKPosFiscalStreamWriterChain(nullptr) {}
+    void RecordStart(int32_t, int32_t) override { throw EKvMisc(this, "full"); }
+  } failing;
+  tKvKPosFiscalEventBuffer buffer(1 << 20);
+  Drive(buffer);
+  EXPECT_THROW(buffer.Replay(failing), EKvMisc);
+  EXPECT_TRUE(buffer.Empty());
+  buffer.SetVersion(1, 1);
+  tRecordingWriter writer;
+  buffer.Replay(writer);
+  EXPECT_EQ(writer.events, "Ver(1,1)");
+}
+
+}  // namespace
