@@ -127,7 +127,11 @@ void tKvKPosFiscalStreamParser::RecordStartItem(int32_t number, int32_t type, bo
 uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& context) {
   tKvKPosComStreamSource& source = Source();
   int32_t number = 0;
-  switch (ReadFraming(context, number)) {
+  const tItemForm form = ReadFraming(context, number);
+  if (link_recording_ != nullptr && form != tItemForm::kSubItem && !QuietWhileFollowing(number)) {
+    DropLinkRecording();
+  }
+  switch (form) {
     case tItemForm::kItem: {
       int32_t value = 0;
       if (number >= kItemRecordFirst && number <= kItemRecordLast &&
@@ -152,8 +156,20 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& contex
     case tItemForm::kSubItem:
       break;
   }
-  writer_->AddItem(number, ReadElement(source));
+  std::unique_ptr<tKvKPosData> element = ReadElement(source);
+  if (link_recording_ != nullptr) RecordLinkField(number, *element, cursor_->Position);
+  writer_->AddItem(number, std::move(element));
   return 0;
+}
+
+void tKvKPosFiscalStreamParser::RecordLinkField(int32_t number, const tKvKPosData& element,
+                                                int64_t end) {
+  std::vector<tLinkField>& fields = link_recording_->Fields;
+  if (fields.size() == kLinkCacheFields || end - link_recording_->Target > kLinkCacheBytes) {
+    DropLinkRecording();
+    return;
+  }
+  fields.push_back(tLinkField{number, element.Clone()});
 }
 
 uint8_t tKvKPosFiscalStreamParser::ParseItemDiscarding(const tKvKPosReadContext& context) {
@@ -207,8 +223,11 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
       parser.cursor_ = nullptr;
       parser.discarding_ = false;
       parser.own_items_ = false;
+      parser.link_cache_usable_ = false;
+      parser.link_recording_ = nullptr;
     }
   } forget{*this};
+  ++range_count_;  // the cached links of earlier ranges are stale
   // Items are handled here unless a subclass handles them itself; into the
   // discarding writer nothing of an element is seen.
   own_items_ = typeid(*this) == typeid(tKvKPosFiscalStreamParser);
@@ -216,6 +235,15 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   if (discarding_) link_memo_.fill(tLinkMemo{});
   auto* memory = dynamic_cast<tKvKPosStreamFileMem*>(&streamFile);
   cursor_ = memory != nullptr ? &memory->Cursor() : nullptr;
+  // Cached links are delivered by the real parse when the source reads the
+  // bytes of this range in place (so a target always reads the same way).
+  link_cache_usable_ = false;
+  if (own_items_ && !discarding_ && cursor_ != nullptr && !kv_kpos_detail::g_registryCustomised) {
+    int64_t available = 0;
+    const uint8_t* direct = Source().DirectBytes(available);
+    link_cache_usable_ = available > 0 && direct == cursor_->Data + cursor_->Position;
+  }
+  link_recording_ = nullptr;
 
   stream_file_ = &streamFile;
   range_length_ = length;
@@ -251,9 +279,13 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   const int64_t target = writer_->file_pos() - distance;
   if (target < 0) throw EKvKPosFiscalStream(this, 0, "Invalid link position", 6);
 
+  const bool readsLengthFirst = length_prefixed_ && length_value_due_ && last_length_value_ > 0;
+  if (link_cache_usable_ && !readsLengthFirst) {
+    FollowLinkCached(target, saved, file);
+    return;
+  }
   // The check pass knows this link already when it followed it from the
   // same state without failure in this range.
-  const bool readsLengthFirst = length_prefixed_ && length_value_due_ && last_length_value_ > 0;
   tLinkMemo* memo = nullptr;
   if (discarding_) {
     memo = &LinkMemo(target);
@@ -264,7 +296,49 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
     }
   }
   const uint64_t readsBefore = length_reads_;
+  ReadLinkedRecord(target, saved, file);
+  if (memo != nullptr) {
+    *memo = {target, readsLengthFirst, length_reads_ != readsBefore, last_length_value_};
+  }
+}
 
+void tKvKPosFiscalStreamParser::FollowLinkCached(int64_t target, int64_t saved,
+                                                 tKvKPosStreamFile& file) {
+  if (link_cache_ == nullptr) {
+    link_cache_ = std::make_unique<std::array<tLinkCache, kLinkCacheSlots>>();
+  }
+  tLinkCache& entry = (*link_cache_)[LinkSlot(target, kLinkCacheBits)];
+  if (entry.Range == range_count_ && entry.Target == target) {
+    for (const tLinkField& field : entry.Fields) {
+      writer_->AddItem(field.Number, field.Element->Clone());
+    }
+    return;
+  }
+  link_scratch_.Fields.clear();
+  if (link_scratch_.Fields.capacity() == 0) link_scratch_.Fields.reserve(4);
+  link_scratch_.Target = target;
+  link_recording_ = &link_scratch_;
+  const uint64_t readsBefore = length_reads_;
+  try {
+    ReadLinkedRecord(target, saved, file);
+  } catch (...) {
+    DropLinkRecording();
+    throw;
+  }
+  // A replay reads no length value. Only a block information reads one
+  // while a link is followed (the link reads none first), and it has dropped
+  // the recording already; checked here all the same.
+  if (link_recording_ == nullptr || length_reads_ != readsBefore) return;
+  link_recording_ = nullptr;
+  entry.Range = range_count_;
+  entry.Target = target;
+  // The slot's former fields go to the scratch entry, whose storage is
+  // reused by the next link followed.
+  entry.Fields.swap(link_scratch_.Fields);
+}
+
+void tKvKPosFiscalStreamParser::ReadLinkedRecord(int64_t target, int64_t saved,
+                                                 tKvKPosStreamFile& file) {
   SetFilePosition(file, target);
   following_link_ = true;
   link_expects_first_field_ = true;
@@ -287,9 +361,6 @@ void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {
   }
   following_link_ = false;
   SetFilePosition(file, saved);
-  if (memo != nullptr) {
-    *memo = {target, readsLengthFirst, length_reads_ != readsBefore, last_length_value_};
-  }
 }
 
 // ---------------------------------------------------------------------------

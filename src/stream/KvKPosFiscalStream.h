@@ -18,11 +18,15 @@
 //   sub-item n field n of the current record       -> AddItem(n, element)
 // In a length-prefixed range a 4-byte value follows the block information
 // and, while the last value read is above 0, each entry end.
+// A back link met again in the same range is not read again: the check pass
+// remembers its effect on the length values, the real parse also the fields
+// it delivered, which reach the writer as copies (see FollowLink).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "stream/KvKPosComStream.h"
 #include "stream/KvKPosComStreamV2.h"
@@ -104,8 +108,31 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
            number == kItemHeaderV2;
   }
   // Parses the record at distance bytes before the current item, then
-  // returns to the position after the back link (also on failure).
+  // returns to the position after the back link (also on failure). A link
+  // that the check pass or the real parse has followed from the same state
+  // in this range is not read again (see tLinkMemo and tLinkCache).
   void FollowLink(int64_t distance);
+  // The part of the real parse in FollowLink for a link that reads no
+  // length value first: delivers a cached link, or follows it and caches
+  // what it delivered when that may be replayed.
+  void FollowLinkCached(int64_t target, int64_t saved, tKvKPosStreamFile& file);
+  // Reads from the target on until the linked record ends, then returns to
+  // saved (also on failure).
+  void ReadLinkedRecord(int64_t target, int64_t saved, tKvKPosStreamFile& file);
+  // Keeps a copy of a field delivered while following a link for the cache
+  // entry being filled; end is the position behind the field's element.
+  void RecordLinkField(int32_t number, const tKvKPosData& element, int64_t end);
+  // The link being followed is not to be cached.
+  void DropLinkRecording() {
+    link_recording_ = nullptr;
+    link_scratch_.Fields.clear();
+  }
+  // Items that give the writer nothing while a link is followed (record
+  // start, entry end, 7 and 8); any other item gives it an event or fails.
+  static bool QuietWhileFollowing(int32_t number) {
+    return (number >= kItemRecordFirst && number <= kItemRecordLast) || number == kItemEntryEnd ||
+           number == 7 || number == 8;
+  }
   void ReadLengthValue();
   // file.SetPosition(position), directly on the cursor of a memory file
   // (position >= 0).
@@ -147,12 +174,56 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
     bool ReadLength = false;  // a length value was read while following
     int64_t LastLength = 0;   // the last one read
   };
-  static constexpr size_t kLinkMemoSlots = 256;
+  static constexpr int kLinkMemoBits = 8;
+  static constexpr size_t kLinkMemoSlots = size_t{1} << kLinkMemoBits;
   std::array<tLinkMemo, kLinkMemoSlots> link_memo_{};
-  tLinkMemo& LinkMemo(int64_t target) {
-    return link_memo_[static_cast<size_t>(static_cast<uint64_t>(target) * 0x9E3779B97F4A7C15ULL >>
-                                          56)];
+  // The slot of target among 2^bits slots.
+  static size_t LinkSlot(int64_t target, int bits) {
+    return static_cast<size_t>(static_cast<uint64_t>(target) * 0x9E3779B97F4A7C15ULL >>
+                               (64 - bits));
   }
+  tLinkMemo& LinkMemo(int64_t target) { return link_memo_[LinkSlot(target, kLinkMemoBits)]; }
+  // Links the real parse has followed in the current range, with copies of
+  // the fields they delivered. Following reads the same bytes the same way
+  // whenever it starts at the same target, so a link met again hands the
+  // writer copies of the same fields in the same order and is not read
+  // again. Cached is only a link whose following ended without failure,
+  // touched no length value and gave the writer nothing but fields (a record
+  // start or entry end ending it, items 7 and 8 besides), at most
+  // kLinkCacheFields fields from at most kLinkCacheBytes bytes (so that the
+  // copies kept stay small), and only while the source reads the range's
+  // bytes in place with the built-in element classes (elements of other
+  // classes may read differently each time). Any other link is read as
+  // before. The writer's position is that of the link item while the fields
+  // arrive, read or copied. Direct mapped by target like link_memo_, with
+  // more slots, as targets sharing a slot push each other out; a slot keeps
+  // its field storage when it is refilled.
+  struct tLinkField {
+    int32_t Number = 0;
+    std::unique_ptr<tKvKPosData> Element;
+  };
+  struct tLinkCache {
+    uint64_t Range = 0;  // range_count_ of the range it belongs to; 0: empty
+    int64_t Target = -1;
+    std::vector<tLinkField> Fields;
+  };
+  static constexpr int kLinkCacheBits = 10;
+  static constexpr size_t kLinkCacheSlots = size_t{1} << kLinkCacheBits;
+  static constexpr size_t kLinkCacheFields = 16;
+  static constexpr int64_t kLinkCacheBytes = 512;
+  // Allocated at the first link the real parse follows.
+  std::unique_ptr<std::array<tLinkCache, kLinkCacheSlots>> link_cache_;
+  // Counts the ParseRange calls; entries of an earlier range are stale.
+  uint64_t range_count_ = 0;
+  // The range may use link_cache_ (real parse, in place, built-in classes).
+  bool link_cache_usable_ = false;
+  // While following a link: the entry being filled (link_scratch_, which
+  // takes the slot's place only when complete, so that a link that cannot be
+  // cached leaves the slot's entry alone); nullptr when the link is not to
+  // be cached (any more).
+  tLinkCache* link_recording_ = nullptr;
+  tLinkCache link_scratch_;
+
   // The stream file's bytes and position when it is in memory (during
   // ParseRange), so that the position of every item is read directly.
   tKvKPosMemCursor* cursor_ = nullptr;
