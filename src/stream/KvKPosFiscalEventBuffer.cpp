@@ -56,61 +56,84 @@ size_t Footprint(const tKvKPosData& element) {
 tKvKPosFiscalEventBuffer::tKvKPosFiscalEventBuffer(size_t limit)
     : limit_(limit), next_limit_(limit) {}
 
-tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() = default;
+tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() { FreeElements(); }
 
-bool tKvKPosFiscalEventBuffer::Keep(tKind kind, size_t extra, int32_t a, int32_t b, int32_t c,
-                                    int32_t d) {
-  if (overflowed_) return false;
-  const size_t cost = sizeof(tEvent) + extra;
-  if (cost > limit_ - used_) {
-    overflowed_ = true;
-    return false;
+void tKvKPosFiscalEventBuffer::FreeElements() noexcept {
+  for (tEvent& e : events_) {
+    if (e.Kind == tKind::kAddItem) {
+      delete e.Element;
+      e.Element = nullptr;
+    }
   }
-  used_ += cost;
-  events_.push_back(tEvent{file_pos(), a, b, c, d, kind});
-  return true;
 }
 
 void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
-  // An element that is not there is passed on as such.
-  const size_t extra = sizeof(element) + (element ? Footprint(*element) : 0);
-  if (Keep(tKind::kAddItem, extra, number)) elements_.push_back(std::move(element));
+  // Elements of a fixed size are by far the most; the others are measured.
+  size_t extra = 64;
+  if (element != nullptr) {
+    switch (element->GetDataKind()) {
+      case KvDataKind::kInt:
+      case KvDataKind::kBcd:
+      case KvDataKind::kBcdFix:
+      case KvDataKind::kTime:
+        break;
+      default:
+        extra = Footprint(*element);
+        break;
+    }
+  }
+  if (!Room(extra)) return;  // the element is freed
+  Put(tKind::kAddItem, number);
+  events_.back().Element = element.release();
 }
 
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
-  if (Keep(tKind::kFileHeader, sizeof header)) file_headers_.push_back(header);
+  if (!Room(sizeof header)) return;
+  Put(tKind::kFileHeader, static_cast<int32_t>(file_headers_.size()));
+  file_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::StreamHeader(const tKvKPosFileHeaderRec& header) {
-  if (Keep(tKind::kStreamHeader, sizeof header)) stream_headers_.push_back(header);
+  if (!Room(sizeof header)) return;
+  Put(tKind::kStreamHeader, static_cast<int32_t>(stream_headers_.size()));
+  stream_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
-  Keep(tKind::kSetVersion, 0, index, value);
+  if (Room(0)) Put(tKind::kSetVersion, 0, index, value);
 }
 
 void tKvKPosFiscalEventBuffer::BlockInfo(const tKvKPosBlockInfoRec& info) {
-  if (Keep(tKind::kBlockInfo, sizeof info)) block_infos_.push_back(info);
+  if (!Room(sizeof info)) return;
+  Put(tKind::kBlockInfo, static_cast<int32_t>(block_infos_.size()));
+  block_infos_.push_back(info);
 }
 
 void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
-  Keep(tKind::kEntryStart, 0, info.Type, info.Ver, info.VerMin, info.Codepage);
+  if (!Room(sizeof info)) return;
+  Put(tKind::kEntryStart, static_cast<int32_t>(entries_.size()));
+  entries_.push_back(info);
 }
 
-void tKvKPosFiscalEventBuffer::EntryEnd() { Keep(tKind::kEntryEnd, 0); }
+void tKvKPosFiscalEventBuffer::EntryEnd() {
+  if (Room(0)) Put(tKind::kEntryEnd, 0);
+}
 
-void tKvKPosFiscalEventBuffer::Link(int32_t distance) { Keep(tKind::kLink, 0, distance); }
+void tKvKPosFiscalEventBuffer::Link(int32_t distance) {
+  if (Room(0)) Put(tKind::kLink, 0, distance);
+}
 
 void tKvKPosFiscalEventBuffer::RecordStart(int32_t type, int32_t level) {
-  Keep(tKind::kRecordStart, 0, type, level);
+  if (Room(0)) Put(tKind::kRecordStart, 0, type, level);
 }
 
 void tKvKPosFiscalEventBuffer::Clear() {
+  FreeElements();
   events_.clear();
-  elements_.clear();
   file_headers_.clear();
   stream_headers_.clear();
   block_infos_.clear();
+  entries_.clear();
   used_ = 0;
   overflowed_ = false;
   limit_ = next_limit_;
@@ -123,39 +146,41 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer) {
     ~tClearOnExit() { buffer.Clear(); }
   } clear_on_exit{*this};
   if (overflowed_) return;
-  size_t element = 0, file_header = 0, stream_header = 0, block_info = 0;
-  for (const tEvent& e : events_) {
+  for (tEvent& e : events_) {
     writer.set_file_pos(e.Pos);
     switch (e.Kind) {
-      case tKind::kAddItem:
-        writer.AddItem(e.A, std::move(elements_[element++]));
+      case tKind::kAddItem: {
+        std::unique_ptr<tKvKPosData> element(std::exchange(e.Element, nullptr));
+        writer.AddItem(e.N, std::move(element));
         break;
+      }
       case tKind::kFileHeader:
-        writer.FileHeader(file_headers_[file_header++]);
+        writer.FileHeader(file_headers_[static_cast<size_t>(e.N)]);
         break;
       case tKind::kStreamHeader:
-        writer.StreamHeader(stream_headers_[stream_header++]);
+        writer.StreamHeader(stream_headers_[static_cast<size_t>(e.N)]);
         break;
       case tKind::kSetVersion:
-        writer.SetVersion(e.A, e.B);
+        writer.SetVersion(e.Values.A, e.Values.B);
         break;
       case tKind::kBlockInfo:
-        writer.BlockInfo(block_infos_[block_info++]);
+        writer.BlockInfo(block_infos_[static_cast<size_t>(e.N)]);
         break;
       case tKind::kEntryStart:
-        writer.EntryStart(tKvKPosEntryInfoRec{e.A, e.B, e.C, e.D});
+        writer.EntryStart(entries_[static_cast<size_t>(e.N)]);
         break;
       case tKind::kEntryEnd:
         writer.EntryEnd();
         break;
       case tKind::kLink:
-        writer.Link(e.A);
+        writer.Link(e.Values.A);
         break;
       case tKind::kRecordStart:
-        writer.RecordStart(e.A, e.B);
+        writer.RecordStart(e.Values.A, e.Values.B);
         break;
     }
   }
+  events_.clear();  // every element has been handed on
   // Where the parser stood at the end.
   writer.set_file_pos(file_pos());
 }

@@ -48,33 +48,58 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
  private:
   enum class tKind : uint8_t {
-    kAddItem,      // A: number; the next element
-    kFileHeader,   // the next text file header
-    kStreamHeader, // the next stream header
-    kSetVersion,   // A: index, B: value
-    kBlockInfo,    // the next block information
-    kEntryStart,   // A..D: Type, Ver, VerMin, Codepage
+    kAddItem,       // N: number, Element
+    kFileHeader,    // N: index into file_headers_
+    kStreamHeader,  // N: index into stream_headers_
+    kSetVersion,    // A: index, B: value
+    kBlockInfo,     // N: index into block_infos_
+    kEntryStart,    // N: index into entries_
     kEntryEnd,
     kLink,         // A: distance
     kRecordStart,  // A: type, B: level
   };
+  // 24 bytes: the events of a block are many and short.
   struct tEvent {
     int64_t Pos;
-    int32_t A, B, C, D;
+    union {
+      tKvKPosData* Element;  // owned until replayed
+      struct {
+        int32_t A, B;
+      } Values;
+    };
+    int32_t N;
     tKind Kind;
   };
 
-  // Keeps the event when there is room; false when it has to be dropped.
-  bool Keep(tKind kind, size_t extra, int32_t a = 0, int32_t b = 0, int32_t c = 0,
-            int32_t d = 0);
+  // Room for an event costing extra bytes besides itself; false (and
+  // overflowed from now on) when there is none.
+  bool Room(size_t extra) {
+    if (overflowed_) return false;
+    const size_t cost = sizeof(tEvent) + extra;
+    if (cost > limit_ - used_) [[unlikely]] {
+      overflowed_ = true;
+      return false;
+    }
+    used_ += cost;
+    return true;
+  }
+  void Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
+    tEvent& e = events_.emplace_back();
+    e.Pos = file_pos();
+    e.Values = {a, b};
+    e.N = n;
+    e.Kind = kind;
+  }
+  // Frees the elements not handed on.
+  void FreeElements() noexcept;
 
   size_t limit_;
   size_t next_limit_;
   size_t used_ = 0;
   bool overflowed_ = false;
   std::vector<tEvent> events_;
-  std::vector<std::unique_ptr<tKvKPosData>> elements_;
   std::vector<tKvKPosTextFileHeaderRec> file_headers_;
   std::vector<tKvKPosFileHeaderRec> stream_headers_;
   std::vector<tKvKPosBlockInfoRec> block_infos_;
+  std::vector<tKvKPosEntryInfoRec> entries_;
 };
