@@ -124,12 +124,13 @@ void tKvKPosFiscalStreamParser::RecordStartItem(int32_t number, int32_t type, bo
   }
 }
 
+template <bool kRecording>
 uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& context) {
   tKvKPosComStreamSource& source = Source();
   int32_t number = 0;
   const tItemForm form = ReadFraming(context, number);
-  if (link_recording_ != nullptr && form != tItemForm::kSubItem && !QuietWhileFollowing(number)) {
-    DropLinkRecording();
+  if constexpr (kRecording) {
+    if (form != tItemForm::kSubItem && !QuietWhileFollowing(number)) DropLinkRecording();
   }
   switch (form) {
     case tItemForm::kItem: {
@@ -156,9 +157,13 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& contex
     case tItemForm::kSubItem:
       break;
   }
-  std::unique_ptr<tKvKPosData> element = ReadElement(source);
-  if (link_recording_ != nullptr) RecordLinkField(number, *element, cursor_->Position);
-  writer_->AddItem(number, std::move(element));
+  if constexpr (kRecording) {
+    std::unique_ptr<tKvKPosData> element = ReadElement(source);
+    if (link_recording_ != nullptr) RecordLinkField(number, *element, cursor_->Position);
+    writer_->AddItem(number, std::move(element));
+  } else {
+    writer_->AddItem(number, ReadElement(source));
+  }
   return 0;
 }
 
@@ -204,13 +209,18 @@ void tKvKPosFiscalStreamParser::ReadLengthValue() {
   last_length_value_ = Source().ReadLongint();  // sign-extended
 }
 
+template <bool kRecording>
 uint8_t tKvKPosFiscalStreamParser::ParseStep(const tKvKPosReadContext& context) {
   if (length_prefixed_ && length_value_due_ && last_length_value_ > 0) {
     ReadLengthValue();
     length_value_due_ = false;
   }
-  if (discarding_) return ParseItemDiscarding(context);
-  return own_items_ ? ParseItemOwn(context) : ParseItem(context);
+  if constexpr (kRecording) {
+    return ParseItemOwn<true>(context);
+  } else {
+    if (discarding_) return ParseItemDiscarding(context);
+    return own_items_ ? ParseItemOwn(context) : ParseItem(context);
+  }
 }
 
 uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, bool lengthPrefixed,
@@ -347,8 +357,14 @@ void tKvKPosFiscalStreamParser::ReadLinkedRecord(int64_t target, int64_t saved,
   // source raises.
   const tKvKPosReadContext context = tKvKPosReadContext::Stepwise();
   try {
-    while (!link_target_done_) {
-      if (ParseStep(context) != 0) break;
+    if (link_recording_ != nullptr) {
+      while (!link_target_done_) {
+        if (ParseStep<true>(context) != 0) break;
+      }
+    } else {
+      while (!link_target_done_) {
+        if (ParseStep(context) != 0) break;
+      }
     }
   } catch (...) {
     following_link_ = false;

@@ -82,7 +82,10 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   tKvKPosFiscalStreamWriter& Writer() const { return *writer_; }
 
  private:
-  // One parse step: the due length value, then one framing round.
+  // One parse step: the due length value, then one framing round. With
+  // kRecording (only while a link to be cached is followed: the real parse
+  // by this class itself) the round is ParseItemOwn<true>.
+  template <bool kRecording = false>
   uint8_t ParseStep(const tKvKPosReadContext& context);
   // One framing round for the discarding writer: the elements nobody looks
   // at are checked in place (SkipElement) instead of being built; the
@@ -90,7 +93,11 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   uint8_t ParseItemDiscarding(const tKvKPosReadContext& context);
   // One framing round of this class itself (not a subclass): as ParseItem,
   // but a record start whose type is a plain integer is handled without
-  // building the element that Item would free at once.
+  // building the element that Item would free at once. kRecording: besides,
+  // the fields go to the cache entry being filled, and an item that gives the
+  // writer anything else drops it (a separate instance, so that the usual
+  // round carries none of this).
+  template <bool kRecording = false>
   uint8_t ParseItemOwn(const tKvKPosReadContext& context);
   // Record start item number (9..32) with the record type; report: tell the
   // writer (false only while discarding).
