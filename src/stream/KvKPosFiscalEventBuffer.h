@@ -58,14 +58,15 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kLink,         // A: distance
     kRecordStart,  // A: type, B: level
   };
+  struct tPair {
+    int32_t A, B;
+  };
   // 24 bytes: the events of a block are many and short.
   struct tEvent {
     int64_t Pos;
     union {
       tKvKPosData* Element;  // owned until replayed
-      struct {
-        int32_t A, B;
-      } Values;
+      tPair Values;
     };
     int32_t N;
     tKind Kind;
