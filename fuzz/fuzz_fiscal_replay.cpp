@@ -1,0 +1,112 @@
+// fuzz-links: jorvex_stream
+// Arbitrary bytes as one block, parsed two ways that must give the writer
+// the same events (positions, element classes, encodings and texts) and end
+// alike: directly by a parser subclass, which reads every back link again,
+// and by the parser itself into an event buffer, which replays repeated
+// links from its cache and whose events are then replayed. Any difference
+// aborts.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "FuzzInput.h"
+#include "base/KvErrors.h"
+#include "stream/KvFiscalStreamSourceBinary.h"
+#include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalEventBuffer.h"
+#include "stream/KvKPosFiscalStream.h"
+
+namespace {
+
+// Renders every event with the position it arrives at.
+class tRenderingWriter final : public tKvKPosFiscalStreamWriter {
+ public:
+  std::string events;
+
+  void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
+    tKvKPosComStreamDestMem dest;
+    try {
+      e->WriteToStream(dest);
+    } catch (const EKvRoot&) {
+      // a value too long to write: the text below still tells
+    }
+    Put("Add" + S(n) + ":" + e->ClassName() + ":" + std::string(dest.Data()) + ":" +
+        e->GetText(true));
+  }
+  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("File"); }
+  void StreamHeader(const tKvKPosFileHeaderRec& h) override {
+    Put("Hdr" + S(h.Field1) + h.Field8.str());
+  }
+  void SetVersion(int32_t i, int32_t v) override { Put("Ver" + S(i) + "," + S(v)); }
+  void BlockInfo(const tKvKPosBlockInfoRec& b) override {
+    Put("Blk" + S(b.ID) + b.EcrName.str() + S(b.DataSign.Length));
+  }
+  void EntryStart(const tKvKPosEntryInfoRec& e) override {
+    Put("Entry" + S(e.Type) + "," + S(e.Ver) + "," + S(e.VerMin) + "," + S(e.Codepage));
+  }
+  void EntryEnd() override { Put("End"); }
+  void Link(int32_t d) override { Put("Link" + S(d)); }
+  void RecordStart(int32_t type, int32_t level) override { Put("Rec" + S(type) + "," + S(level)); }
+
+ private:
+  static std::string S(int64_t v) { return std::to_string(v); }
+  void Put(const std::string& token) { events += "@" + S(file_pos()) + ":" + token + "\n"; }
+};
+
+// Reads every link again (ParseRange handles items itself only for the
+// parser class proper).
+class tReadingParser final : public tKvKPosFiscalStreamParser {
+ public:
+  using tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser;
+  uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
+    return tKvKPosFiscalStreamParser::Item(number, std::move(element));
+  }
+};
+
+// The outcome of a parse: the result or the failure without the class
+// name of the parser that raised it.
+template <typename Parser>
+std::string Parse(const uint8_t* data, std::size_t size, const fuzz::Options& options,
+                  tKvKPosFiscalStreamWriter& writer) {
+  tKvKPosStreamFileMem file;
+  fuzz::Load(file, data, size);
+  tKvFiscalStreamSourceBinary source(file, options.window ? static_cast<int64_t>(size) : 0);
+  try {
+    Parser parser(options.version, &writer, &source);
+    return "=" + std::to_string(parser.ParseRange(file, options.lengthPrefixed, options.passLinks,
+                                                  static_cast<int64_t>(size)));
+  } catch (const EKvRoot& e) {
+    std::string what = e.what();
+    if (const size_t end = what.find("] "); what.rfind("[t", 0) == 0 && end != std::string::npos &&
+                                            what.compare(1, end - 1, "tReadingParser") == 0) {
+      what.replace(1, end - 1, "tKvKPosFiscalStreamParser");
+    }
+    return what;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 1 || size > (1u << 18)) return 0;
+  const fuzz::Options options = fuzz::DecodeOptions(data[0]);
+
+  tRenderingWriter direct;
+  const std::string directEnd = Parse<tReadingParser>(data + 1, size - 1, options, direct);
+
+  tKvKPosFiscalEventBuffer buffer(std::size_t{1} << 30);
+  const std::string bufferedEnd =
+      Parse<tKvKPosFiscalStreamParser>(data + 1, size - 1, options, buffer);
+  tRenderingWriter replayed;
+  buffer.Replay(replayed);
+
+  if (directEnd != bufferedEnd || direct.events != replayed.events) {
+    std::fprintf(stderr, "direct: %s\n%s\nbuffered: %s\n%s\n", directEnd.c_str(),
+                 direct.events.c_str(), bufferedEnd.c_str(), replayed.events.c_str());
+    std::abort();
+  }
+  return 0;
+}
