@@ -1,6 +1,6 @@
 // tFiscalDataParserAsciiInt: the ASCII interface input. It reads the
 // journal's binary blocks from numbered text lines, rebuilds one block at a
-// time in memory and runs the fiscal stream parser over it, first into a
+// time in memory and runs the fiscal stream parser over it, first into an
 // event buffer (so that a damaged block fails before the real writer chain
 // has seen any of it), whose events then go to the writer chain. Reading,
 // decoding and parsing the next blocks run on worker threads while the

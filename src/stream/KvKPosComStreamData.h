@@ -244,7 +244,9 @@ class tKvKPosData : public tKvClass {
 
   // Elements are created and freed once per field of the journal, so their
   // memory is recycled: freed blocks of up to 64 bytes wait in a small list
-  // per size (per thread, bounded) for the next element of that size.
+  // per size (per thread, bounded) for the next element of that size; full
+  // lists are shared between threads through a bounded depot, since elements
+  // made on a worker thread are freed on the main thread.
   // Ownership is unchanged: std::unique_ptr<tKvKPosData> frees as usual.
   static void* operator new(std::size_t size);
   static void operator delete(void* block, std::size_t size) noexcept;
