@@ -35,12 +35,13 @@ class tKvReadAhead {
   // work(item): the rest of the preparation of a read item; may be empty.
   using tWork = std::function<void(Item&)>;
 
-  // workers: threads that prepare items (at least 1). Up to workers items
-  // are prepared ahead of the one the caller holds.
+  // workers: threads that prepare items; up to workers items are prepared
+  // ahead of the one the caller holds. 0 (or less): none, Take prepares
+  // each item itself.
   tKvReadAhead(tRead read, tWork work, int workers)
       : read_(std::move(read)),
         work_(std::move(work)),
-        workers_(workers < 1 ? 1 : workers),
+        workers_(workers < 0 ? 0 : workers),
         slots_(static_cast<size_t>(workers_) + 1) {}
   explicit tKvReadAhead(tRead read) : tKvReadAhead(std::move(read), nullptr, 1) {}
   tKvReadAhead(const tKvReadAhead&) = delete;
@@ -110,17 +111,14 @@ class tKvReadAhead {
 
   void Start() {
     started_ = true;
+    if (workers_ == 0) return;  // prepared by Take
     try {
       for (int i = 0; i < workers_; ++i) threads_.emplace_back([this] { Prepare(); });
-      threaded_ = true;
     } catch (const std::system_error&) {
-      // Not even one worker: Take prepares the items itself. Workers that
-      // did start end at once.
-      Stop();
-      finished_ = false;
-      threaded_ = false;
-      stop_ = false;
+      // Fewer workers than wanted; without any, Take prepares the items
+      // itself (no worker has read anything then).
     }
+    threaded_ = !threads_.empty();
   }
 
   Item* TakeInline() {

@@ -25,17 +25,22 @@ bool WaitFor(const std::atomic<int>& counter, int value) {
 }
 
 TEST(KvReadAhead, HandsOutEveryItemInOrderThenNothing) {
-  int next = 0;
-  tKvReadAhead<tNumbered> items([&](tNumbered& item) {
-    if (next == 1000) return false;
-    item.Value = next++;
-    return true;
-  });
-  std::vector<int> seen;
-  while (tNumbered* item = items.Take()) seen.push_back(item->Value);
-  ASSERT_EQ(seen.size(), 1000U);
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(seen[static_cast<size_t>(i)], i);
-  EXPECT_EQ(items.Take(), nullptr);
+  for (const int workers : {0, 1, 3}) {
+    int next = 0;
+    tKvReadAhead<tNumbered> items(
+        [&](tNumbered& item) {
+          if (next == 1000) return false;
+          item.Value = next++;
+          return true;
+        },
+        [](tNumbered& item) { item.Value *= 2; }, workers);
+    std::vector<int> seen;
+    while (tNumbered* item = items.Take()) seen.push_back(item->Value);
+    ASSERT_EQ(seen.size(), 1000U) << "workers " << workers;
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(seen[static_cast<size_t>(i)], 2 * i);
+    EXPECT_EQ(items.Take(), nullptr);
+    EXPECT_EQ(items.Threaded(), workers > 0);
+  }
 }
 
 TEST(KvReadAhead, RaisesTheFailureAfterTheItemsBeforeIt) {
@@ -87,26 +92,28 @@ TEST(KvReadAhead, ReadsAheadBoundedAndLeavesTheHeldItemAlone) {
 // Work on several items at once, finishing out of order: they still come
 // out in input order, and a failing work comes out in its place.
 TEST(KvReadAhead, WorkersKeepTheInputOrder) {
-  int next = 0;
-  tKvReadAhead<tNumbered> items(
-      [&](tNumbered& item) {
-        if (next == 300) return false;
-        item.Value = next++;
-        return true;
-      },
-      [](tNumbered& item) {
-        if (item.Value == 250) throw std::runtime_error("bad item 250");
-        if (item.Value % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
-        item.Value += 1000;
-      },
-      2);
-  for (int i = 0; i < 250; ++i) {
-    tNumbered* item = items.Take();
-    ASSERT_NE(item, nullptr);
-    ASSERT_EQ(item->Value, 1000 + i);
+  for (const int workers : {0, 2}) {
+    int next = 0;
+    tKvReadAhead<tNumbered> items(
+        [&](tNumbered& item) {
+          if (next == 300) return false;
+          item.Value = next++;
+          return true;
+        },
+        [](tNumbered& item) {
+          if (item.Value == 250) throw std::runtime_error("bad item 250");
+          if (item.Value % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+          item.Value += 1000;
+        },
+        workers);
+    for (int i = 0; i < 250; ++i) {
+      tNumbered* item = items.Take();
+      ASSERT_NE(item, nullptr);
+      ASSERT_EQ(item->Value, 1000 + i) << "workers " << workers;
+    }
+    EXPECT_THROW(items.Take(), std::runtime_error);
+    EXPECT_EQ(items.Take(), nullptr);
   }
-  EXPECT_THROW(items.Take(), std::runtime_error);
-  EXPECT_EQ(items.Take(), nullptr);
 }
 
 TEST(KvReadAhead, StopEndsReadingAndTakeThenGivesNothing) {
