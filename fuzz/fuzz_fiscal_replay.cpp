@@ -2,9 +2,9 @@
 // Arbitrary bytes as one block, parsed two ways that must give the writer
 // the same events (positions, element classes, encodings and texts) and end
 // alike: directly by a parser subclass, which reads every back link again,
-// and by the parser itself into an event buffer, which replays repeated
-// links from its cache and whose events are then replayed. Any difference
-// aborts.
+// and by the parser itself into an event buffer, which keeps fields as
+// positions and whose events are then replayed (reading the elements then).
+// Any difference aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -66,18 +66,26 @@ class tReadingParser final : public tKvKPosFiscalStreamParser {
   }
 };
 
+// One block in memory with a source over it.
+struct tBlock {
+  tBlock(const uint8_t* data, std::size_t size, const fuzz::Options& options) {
+    fuzz::Load(file, data, size);
+    source = std::make_unique<tKvFiscalStreamSourceBinary>(
+        file, options.window ? static_cast<int64_t>(size) : 0);
+  }
+  tKvKPosStreamFileMem file;
+  std::unique_ptr<tKvFiscalStreamSourceBinary> source;
+};
+
 // The outcome of a parse: the result or the failure without the class
 // name of the parser that raised it.
 template <typename Parser>
-std::string Parse(const uint8_t* data, std::size_t size, const fuzz::Options& options,
-                  tKvKPosFiscalStreamWriter& writer) {
-  tKvKPosStreamFileMem file;
-  fuzz::Load(file, data, size);
-  tKvFiscalStreamSourceBinary source(file, options.window ? static_cast<int64_t>(size) : 0);
+std::string Parse(tBlock& block, const fuzz::Options& options, tKvKPosFiscalStreamWriter& writer) {
+  const int64_t size = block.file.GetSize();
   try {
-    Parser parser(options.version, &writer, &source);
-    return "=" + std::to_string(parser.ParseRange(file, options.lengthPrefixed, options.passLinks,
-                                                  static_cast<int64_t>(size)));
+    Parser parser(options.version, &writer, block.source.get());
+    return "=" + std::to_string(parser.ParseRange(block.file, options.lengthPrefixed,
+                                                  options.passLinks, size));
   } catch (const EKvRoot& e) {
     std::string what = e.what();
     if (const size_t end = what.find("] "); what.rfind("[t", 0) == 0 && end != std::string::npos &&
@@ -95,13 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fuzz::Options options = fuzz::DecodeOptions(data[0]);
 
   tRenderingWriter direct;
-  const std::string directEnd = Parse<tReadingParser>(data + 1, size - 1, options, direct);
+  tBlock first(data + 1, size - 1, options);
+  const std::string directEnd = Parse<tReadingParser>(first, options, direct);
 
   tKvKPosFiscalEventBuffer buffer(std::size_t{1} << 30);
-  const std::string bufferedEnd =
-      Parse<tKvKPosFiscalStreamParser>(data + 1, size - 1, options, buffer);
+  tBlock second(data + 1, size - 1, options);
+  const std::string bufferedEnd = Parse<tKvKPosFiscalStreamParser>(second, options, buffer);
   tRenderingWriter replayed;
-  buffer.Replay(replayed);
+  buffer.Replay(replayed, &second.file, second.source.get());
 
   if (directEnd != bufferedEnd || direct.events != replayed.events) {
     std::fprintf(stderr, "direct: %s\n%s\nbuffered: %s\n%s\n", directEnd.c_str(),

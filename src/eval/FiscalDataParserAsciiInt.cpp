@@ -243,12 +243,12 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
   try {
     writer.FileHeader(file_header_);
     parsing = true;
+    bytes.SetPosition(0);
+    tKvFiscalStreamSourceBinary source(bytes, 0);
     if (!block.Events.Overflowed()) {
-      block.Events.Replay(writer);
+      block.Events.Replay(writer, &bytes, &source);
     } else {
       block.Events.Clear();
-      bytes.SetPosition(0);
-      tKvFiscalStreamSourceBinary source(bytes, 0);
       tKvKPosFiscalStreamParser parser(0, &writer, &source);
       parser.ParseRange(bytes, stream_kind_ != 1, false, bytes.GetSize());
     }

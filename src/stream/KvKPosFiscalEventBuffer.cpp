@@ -3,6 +3,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "base/KvErrors.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace {
@@ -139,13 +140,16 @@ void tKvKPosFiscalEventBuffer::Clear() {
   limit_ = next_limit_;
 }
 
-void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer) {
+void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file,
+                                      tKvKPosComStreamSource* source) {
   // Whatever happens, the buffer is left empty.
   struct tClearOnExit {
     tKvKPosFiscalEventBuffer& buffer;
     ~tClearOnExit() { buffer.Clear(); }
   } clear_on_exit{*this};
   if (overflowed_) return;
+  // A file in memory is positioned directly.
+  auto* const memory = dynamic_cast<tKvKPosStreamFileMem*>(file);
   for (tEvent& e : events_) {
     writer.set_file_pos(e.Pos);
     switch (e.Kind) {
@@ -177,6 +181,17 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer) {
         break;
       case tKind::kRecordStart:
         writer.RecordStart(e.Values.A, e.Values.B);
+        break;
+      case tKind::kAddItemAt:
+        if (file == nullptr || source == nullptr) {
+          throw EKvParam(this, "tKvKPosFiscalEventBuffer.Replay: no stream file to read from");
+        }
+        if (memory != nullptr) {
+          memory->Cursor().Position = e.Position;
+        } else {
+          file->SetPosition(e.Position);
+        }
+        writer.AddItem(e.N, ReadElement(*source));
         break;
     }
   }

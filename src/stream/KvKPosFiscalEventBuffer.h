@@ -2,7 +2,9 @@
 // the input position of each, so that a block can be parsed completely (and
 // fail, if it must) before any of it reaches the real writer chain, which
 // then receives the events from Replay exactly as the parser delivered them.
-// The buffer owns the elements it keeps until Replay hands them on. Its
+// The buffer owns the elements it keeps until Replay hands them on; the
+// parser may instead give it a field as the position of its element in the
+// stream file (AddItemAt), which Replay reads when it hands the field on. Its
 // memory is bounded: past the limit given at creation it keeps nothing more
 // and only says so (Overflowed); the caller then has to parse the block
 // again into the real writer.
@@ -31,6 +33,13 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   void EntryEnd() override;
   void Link(int32_t distance) override;
   void RecordStart(int32_t type, int32_t level) override;
+  // A field whose element (checked already) lies at position of the stream
+  // file read in place; Replay reads it from there.
+  void AddItemAt(int32_t number, int64_t position) {
+    if (!Room(0)) return;
+    Put(tKind::kAddItemAt, number);
+    events_.back().Position = position;
+  }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
   bool Overflowed() const { return overflowed_; }
@@ -42,9 +51,12 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   void Clear();
   // Delivers the kept events in order to writer, each after
   // writer.set_file_pos(<its position>); elements go to the writer. The
-  // buffer is empty afterwards, also when the writer raises (the rest is
+  // elements of AddItemAt are read through source from file, which must be
+  // the stream file parsed, unchanged (without them: EKvParam). The buffer
+  // is empty afterwards, also when the writer or a read raises (the rest is
   // then freed). Requires !Overflowed().
-  void Replay(tKvKPosFiscalStreamWriter& writer);
+  void Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file = nullptr,
+              tKvKPosComStreamSource* source = nullptr);
 
  private:
   enum class tKind : uint8_t {
@@ -57,6 +69,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kEntryEnd,
     kLink,         // A: distance
     kRecordStart,  // A: type, B: level
+    kAddItemAt,    // N: number, Position
   };
   struct tPair {
     int32_t A, B;
@@ -67,6 +80,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     union {
       tKvKPosData* Element;  // owned until replayed
       tPair Values;
+      int64_t Position;  // of the element in the stream file
     };
     int32_t N;
     tKind Kind;

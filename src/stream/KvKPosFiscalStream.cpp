@@ -7,6 +7,7 @@
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
 #include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalEventBuffer.h"
 
 tKvKPosFiscalStreamSource::~tKvKPosFiscalStreamSource() = default;
 
@@ -157,9 +158,18 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& contex
     case tItemForm::kSubItem:
       break;
   }
-  if constexpr (kRecording) {
+  if (positions_) {
+    // The element is checked where it lies (failing as reading it would)
+    // and handed on as its position.
+    const int64_t at = cursor_->Position;
+    SkipElement(source);
+    if constexpr (kRecording) {
+      if (link_recording_ != nullptr) RecordLinkField(number, nullptr, at, cursor_->Position);
+    }
+    static_cast<tKvKPosFiscalEventBuffer*>(writer_)->AddItemAt(number, at);
+  } else if constexpr (kRecording) {
     std::unique_ptr<tKvKPosData> element = ReadElement(source);
-    if (link_recording_ != nullptr) RecordLinkField(number, *element, cursor_->Position);
+    if (link_recording_ != nullptr) RecordLinkField(number, element.get(), 0, cursor_->Position);
     writer_->AddItem(number, std::move(element));
   } else {
     writer_->AddItem(number, ReadElement(source));
@@ -167,14 +177,14 @@ uint8_t tKvKPosFiscalStreamParser::ParseItemOwn(const tKvKPosReadContext& contex
   return 0;
 }
 
-void tKvKPosFiscalStreamParser::RecordLinkField(int32_t number, const tKvKPosData& element,
-                                                int64_t end) {
+void tKvKPosFiscalStreamParser::RecordLinkField(int32_t number, const tKvKPosData* element,
+                                                int64_t position, int64_t end) {
   std::vector<tLinkField>& fields = link_recording_->Fields;
   if (fields.size() == kLinkCacheFields || end - link_recording_->Target > kLinkCacheBytes) {
     DropLinkRecording();
     return;
   }
-  fields.push_back(tLinkField{number, element.Clone()});
+  fields.push_back(tLinkField{number, element != nullptr ? element->Clone() : nullptr, position});
 }
 
 uint8_t tKvKPosFiscalStreamParser::ParseItemDiscarding(const tKvKPosReadContext& context) {
@@ -235,6 +245,7 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
       parser.own_items_ = false;
       parser.link_cache_usable_ = false;
       parser.link_recording_ = nullptr;
+      parser.positions_ = false;
     }
   } forget{*this};
   ++range_count_;  // the cached links of earlier ranges are stale
@@ -248,10 +259,15 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   // Cached links are delivered by the real parse when the source reads the
   // bytes of this range in place (so a target always reads the same way).
   link_cache_usable_ = false;
+  positions_ = false;
   if (own_items_ && !discarding_ && cursor_ != nullptr && !kv_kpos_detail::g_registryCustomised) {
     int64_t available = 0;
     const uint8_t* direct = Source().DirectBytes(available);
-    link_cache_usable_ = available > 0 && direct == cursor_->Data + cursor_->Position;
+    const bool inPlace = available > 0 && direct == cursor_->Data + cursor_->Position;
+    // Into an event buffer the fields go as positions, read again only when
+    // the buffer hands them on; links are then cheap to follow again.
+    positions_ = inPlace && typeid(*writer_) == typeid(tKvKPosFiscalEventBuffer);
+    link_cache_usable_ = inPlace;
   }
   link_recording_ = nullptr;
 
@@ -319,8 +335,13 @@ void tKvKPosFiscalStreamParser::FollowLinkCached(int64_t target, int64_t saved,
   }
   tLinkCache& entry = (*link_cache_)[LinkSlot(target, kLinkCacheBits)];
   if (entry.Range == range_count_ && entry.Target == target) {
-    for (const tLinkField& field : entry.Fields) {
-      writer_->AddItem(field.Number, field.Element->Clone());
+    if (positions_) {
+      auto* const buffer = static_cast<tKvKPosFiscalEventBuffer*>(writer_);
+      for (const tLinkField& field : entry.Fields) buffer->AddItemAt(field.Number, field.Position);
+    } else {
+      for (const tLinkField& field : entry.Fields) {
+        writer_->AddItem(field.Number, field.Element->Clone());
+      }
     }
     return;
   }

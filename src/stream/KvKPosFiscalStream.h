@@ -126,9 +126,10 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // Reads from the target on until the linked record ends, then returns to
   // saved (also on failure).
   void ReadLinkedRecord(int64_t target, int64_t saved, tKvKPosStreamFile& file);
-  // Keeps a copy of a field delivered while following a link for the cache
-  // entry being filled; end is the position behind the field's element.
-  void RecordLinkField(int32_t number, const tKvKPosData& element, int64_t end);
+  // Keeps a field delivered while following a link for the cache entry
+  // being filled: a copy of element, or (while positions_, element nullptr)
+  // the element's position; end is the position behind the element.
+  void RecordLinkField(int32_t number, const tKvKPosData* element, int64_t position, int64_t end);
   // The link being followed is not to be cached.
   void DropLinkRecording() {
     link_recording_ = nullptr;
@@ -168,6 +169,10 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   uint64_t length_reads_ = 0;
   // ParseRange by this class itself (Item and SubItem not overridden).
   bool own_items_ = false;
+  // ParseRange by this class itself into an event buffer, over bytes read
+  // in place with the built-in element classes: fields are checked in place
+  // and handed to the buffer as their positions (AddItemAt).
+  bool positions_ = false;
   // Links the check pass has followed without failure in the current range.
   // Following a link reads the same bytes the same way whenever it starts at
   // the same target and the same decision whether a length value comes
@@ -207,7 +212,8 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // its field storage when it is refilled.
   struct tLinkField {
     int32_t Number = 0;
-    std::unique_ptr<tKvKPosData> Element;
+    std::unique_ptr<tKvKPosData> Element;  // a copy (not while positions_)
+    int64_t Position = 0;                  // of the element (while positions_)
   };
   struct tLinkCache {
     uint64_t Range = 0;  // range_count_ of the range it belongs to; 0: empty
