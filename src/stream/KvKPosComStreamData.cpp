@@ -1,5 +1,6 @@
 #include "stream/KvKPosComStreamData.h"
 
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <mutex>
@@ -381,12 +382,16 @@ tKvKPosDataBcd::tKvKPosDataBcd(uint8_t id, tKvKPosComStreamSource& source)
   source.ReadBytes(buffer, n);
   Value.Bytes[0] = buffer[0];
   std::memcpy(Value.Bytes.data() + (10 - (n - 1)), buffer + 1, static_cast<size_t>(n - 1));
-  // The mantissa bytes not read are 0; only the read ones can hold a bad digit.
-  for (int i = 1; i < n; ++i) {
-    const uint8_t b = buffer[i];
-    if ((b & 0x0F) > 9 || (b >> 4) > 9) {
-      throw EKvKPosComStream(this, "Invalid BCD digit", kCodeForeignId);
-    }
+  // The mantissa bytes not read are 0; checked are all nine at once: a
+  // nibble above 9 carries into bit 4 when 6 is added to it.
+  uint64_t high8;
+  std::memcpy(&high8, Value.Bytes.data() + 1, sizeof high8);
+  const uint64_t last = Value.Bytes[9];
+  constexpr uint64_t kLow = 0x0F0F0F0F0F0F0F0FULL, kSix = 0x0606060606060606ULL,
+                     kCarry = 0x1010101010101010ULL;
+  const uint64_t bad = (((high8 & kLow) + kSix) | (((high8 >> 4) & kLow) + kSix)) & kCarry;
+  if (bad != 0 || (last & 0x0F) > 9 || (last >> 4) > 9) {
+    throw EKvKPosComStream(this, "Invalid BCD digit", kCodeForeignId);
   }
 }
 
@@ -805,7 +810,8 @@ void tKvKPosDataStr::ReadRaw(int32_t lengthBytes, tKvKPosComStreamSource& source
   if (length == 0) return;
   int64_t available = 0;
   if (const uint8_t* bytes = source.DirectBytes(available); available >= length) {
-    Text.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+    // Built anew rather than assigned: much cheaper for the short texts.
+    Text = std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
     source.SkipDirect(length);
     return;
   }
@@ -813,11 +819,31 @@ void tKvKPosDataStr::ReadRaw(int32_t lengthBytes, tKvKPosComStreamSource& source
   source.ReadBytes(Text.data(), length);
 }
 
+namespace {
+
+// Whether text may hold a control byte (any byte below 32), eight bytes at
+// a time; the bytes found are then looked at one by one.
+bool MayHoldControlBytes(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t x;
+    std::memcpy(&x, text.data() + i, sizeof x);
+    if (((x - 0x2020202020202020ULL) & ~x & 0x8080808080808080ULL) != 0) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<uint8_t>(text[i]) < 32) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 tKvKPosDataStr::tKvKPosDataStr(uint8_t id, tKvKPosComStreamSource& source)
     : tKvKPosData(KvDataKind::kStr) {
   if (id < 54 || id > 56) ForeignId();
   ReadRaw(id - 54, source);
   // Most texts carry no control byte: keep the buffer then.
+  if (!MayHoldControlBytes(Text)) return;
   for (char c : Text) {
     if (HasCaret(static_cast<uint8_t>(c))) {
       Text = DecodeControlCodes(Text);
@@ -1255,10 +1281,20 @@ void FillRegistry() {
   t_registryFilling = false;
 }
 
-// The registry, filled.
-const tKvKPosDataFactory* Factories() {
+// Fills the registry the first time (also when several threads get here at
+// once: the others wait for the first).
+[[gnu::noinline]] void FillRegistryOnce() {
   static const bool filled = (FillRegistry(), true);
   (void)filled;
+}
+std::atomic<bool> g_registryReady{false};
+
+// The registry, filled.
+const tKvKPosDataFactory* Factories() {
+  if (!g_registryReady.load(std::memory_order_acquire)) [[unlikely]] {
+    FillRegistryOnce();
+    g_registryReady.store(true, std::memory_order_release);
+  }
   return g_factories;
 }
 

@@ -429,12 +429,16 @@ TEST(KvKPosComStreamDataTest, BadInputFailsCleanly) {
     const char* text;
   } malformed[] = {
       {Bytes({23, 0x40, 0x1A}), "Invalid BCD digit"},
+      {Bytes({27, 0x40, 0x12, 0x3F, 0x99, 0x99, 0x99}), "Invalid BCD digit"},
+      {Bytes({31, 0x40, 0x12, 0x34, 0x56, 0x78, 0x90, 0x12, 0x34, 0x56, 0xA0}),
+       "Invalid BCD digit"},
       {Bytes({112, 31, 2, 0xD0, 0x07}), "Invalid date 31.2.2000"},
       {Bytes({112, 1, 13, 0xD0, 0x07}), "Invalid date"},
       {Bytes({112, 1, 1, 0, 0}), "Invalid date"},
   };
   for (const auto& m : malformed)
     ExpectComStreamError([&] { Read(m.bytes); }, 2, m.text, Hex(m.bytes));
+  EXPECT_NO_THROW(Read(Bytes({31, 0x40, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99})));
 }
 
 TEST(KvKPosComStreamDataTest, MultiNestingIsBounded) {
