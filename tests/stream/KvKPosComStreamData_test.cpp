@@ -117,6 +117,10 @@ TEST(KvKPosComStreamDataTest, EncodingsRoundTrip) {
       {Bytes({55, 3, 'a', 'b', 'c'}), kStr, "abc"},
       {Bytes({56, 2, 0, 'A', 'B'}), kStr, "AB", Bytes({55, 2, 'A', 'B'})},
       {Bytes({55, 6, 1, 2, 3, 4, 11, 'x'}), kStr, "^L^C^R^-^|x"},
+      // control bytes inside and behind the eight-byte steps of the scan
+      {Bytes({55, 12, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 1, 'i', 'j', 'k', 'l'}), kStr,
+       "abcdefg^Lijkl"},
+      {Bytes({55, 11, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 2}), kStr, "abcdefghij^C"},
       {Bytes({85}), kStrAI, ""},
       {Bytes({86, 2, 1, 'x'}), kStrAI, "\x01x"},
       {Bytes({87, 1, 0, 'z'}), kStrAI, "z", Bytes({86, 1, 'z'})},
