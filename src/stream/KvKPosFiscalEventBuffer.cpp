@@ -68,6 +68,21 @@ void tKvKPosFiscalEventBuffer::FreeElements() noexcept {
   }
 }
 
+std::unique_ptr<tKvKPosData> tKvKPosFiscalEventBuffer::RepeatedElement(
+    int64_t position, tKvKPosComStreamSource& source) {
+  if (repeated_ == nullptr)
+    repeated_ = std::make_unique<std::array<tRepeated, 1 << kRepeatedBits>>();
+  const auto slot = static_cast<size_t>(static_cast<uint64_t>(position) * 0x9E3779B97F4A7C15ULL >>
+                                        (64 - kRepeatedBits));
+  tRepeated& entry = (*repeated_)[slot];
+  if (entry.Replay == replays_ && entry.Position == position) return entry.Element->Clone();
+  std::unique_ptr<tKvKPosData> element = ReadElement(source);
+  entry.Element = element->Clone();
+  entry.Replay = replays_;
+  entry.Position = position;
+  return element;
+}
+
 void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
   // Elements of a fixed size are by far the most; the others are measured.
   size_t extra = 64;
@@ -150,6 +165,7 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
   if (overflowed_) return;
   // A file in memory is positioned directly.
   auto* const memory = dynamic_cast<tKvKPosStreamFileMem*>(file);
+  ++replays_;  // the copies kept by earlier replays are of other bytes
   for (tEvent& e : events_) {
     writer.set_file_pos(e.Pos);
     switch (e.Kind) {
@@ -183,6 +199,7 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         writer.RecordStart(e.Values.A, e.Values.B);
         break;
       case tKind::kAddItemAt:
+      case tKind::kAddRepeatedItemAt:
         if (file == nullptr || source == nullptr) {
           throw EKvParam(this, "tKvKPosFiscalEventBuffer.Replay: no stream file to read from");
         }
@@ -191,7 +208,8 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         } else {
           file->SetPosition(e.Position);
         }
-        writer.AddItem(e.N, ReadElement(*source));
+        writer.AddItem(e.N, e.Kind == tKind::kAddItemAt ? ReadElement(*source)
+                                                        : RepeatedElement(e.Position, *source));
         break;
     }
   }

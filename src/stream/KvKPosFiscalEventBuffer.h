@@ -10,6 +10,7 @@
 // again into the real writer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,10 +35,12 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   void Link(int32_t distance) override;
   void RecordStart(int32_t type, int32_t level) override;
   // A field whose element (checked already) lies at position of the stream
-  // file read in place; Replay reads it from there.
-  void AddItemAt(int32_t number, int64_t position) {
+  // file read in place; Replay reads it from there. repeated: the element is
+  // one a back link hands on again and again (Replay then reads it once and
+  // hands on copies).
+  void AddItemAt(int32_t number, int64_t position, bool repeated = false) {
     if (!Room(0)) return;
-    Put(tKind::kAddItemAt, number);
+    Put(repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number);
     events_.back().Position = position;
   }
 
@@ -67,9 +70,10 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kBlockInfo,     // N: index into block_infos_
     kEntryStart,    // N: index into entries_
     kEntryEnd,
-    kLink,         // A: distance
-    kRecordStart,  // A: type, B: level
-    kAddItemAt,    // N: number, Position
+    kLink,               // A: distance
+    kRecordStart,        // A: type, B: level
+    kAddItemAt,          // N: number, Position
+    kAddRepeatedItemAt,  // N: number, Position
   };
   struct tPair {
     int32_t A, B;
@@ -107,6 +111,20 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   }
   // Frees the elements not handed on.
   void FreeElements() noexcept;
+  // The element at position for a repeated field: a copy of the one read
+  // there before in this replay, or read now (and a copy kept).
+  std::unique_ptr<tKvKPosData> RepeatedElement(int64_t position, tKvKPosComStreamSource& source);
+
+  // Elements of repeated fields read in the current replay, direct mapped by
+  // position; allocated at the first such field.
+  struct tRepeated {
+    uint64_t Replay = 0;  // replays_ when read; 0: empty
+    int64_t Position = -1;
+    std::unique_ptr<tKvKPosData> Element;
+  };
+  static constexpr int kRepeatedBits = 9;
+  std::unique_ptr<std::array<tRepeated, size_t{1} << kRepeatedBits>> repeated_;
+  uint64_t replays_ = 0;
 
   size_t limit_;
   size_t next_limit_;

@@ -337,7 +337,9 @@ void tKvKPosFiscalStreamParser::FollowLinkCached(int64_t target, int64_t saved,
   if (entry.Range == range_count_ && entry.Target == target) {
     if (positions_) {
       auto* const buffer = static_cast<tKvKPosFiscalEventBuffer*>(writer_);
-      for (const tLinkField& field : entry.Fields) buffer->AddItemAt(field.Number, field.Position);
+      for (const tLinkField& field : entry.Fields) {
+        buffer->AddItemAt(field.Number, field.Position, true);
+      }
     } else {
       for (const tLinkField& field : entry.Fields) {
         writer_->AddItem(field.Number, field.Element->Clone());
