@@ -379,9 +379,16 @@ tKvKPosDataBcd::tKvKPosDataBcd(uint8_t id, tKvKPosComStreamSource& source)
   // n kept bytes: byte 0, then the n - 1 most significant mantissa bytes.
   const int n = id - 21;
   uint8_t buffer[10];
-  source.ReadBytes(buffer, n);
-  Value.Bytes[0] = buffer[0];
-  std::memcpy(Value.Bytes.data() + (10 - (n - 1)), buffer + 1, static_cast<size_t>(n - 1));
+  int64_t available = 0;
+  const uint8_t* bytes = source.DirectBytes(available);
+  if (available >= n) {
+    source.SkipDirect(n);  // read in place
+  } else {
+    source.ReadBytes(buffer, n);
+    bytes = buffer;
+  }
+  Value.Bytes[0] = bytes[0];
+  for (int i = 1; i < n; ++i) Value.Bytes[static_cast<size_t>(10 - n + i)] = bytes[i];
   // The mantissa bytes not read are 0; checked are all nine at once: a
   // nibble above 9 carries into bit 4 when 6 is added to it.
   uint64_t high8;
