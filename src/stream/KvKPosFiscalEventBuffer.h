@@ -57,7 +57,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // elements of AddItemAt are read through source from file, which must be
   // the stream file parsed, unchanged (without them: EKvParam). The buffer
   // is empty afterwards, also when the writer or a read raises (the rest is
-  // then freed). Requires !Overflowed().
+  // then freed). After an overflow it delivers nothing.
   void Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file = nullptr,
               tKvKPosComStreamSource* source = nullptr);
 

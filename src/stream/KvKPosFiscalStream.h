@@ -20,7 +20,8 @@
 // and, while the last value read is above 0, each entry end.
 // A back link met again in the same range is not read again: the check pass
 // remembers its effect on the length values, the real parse also the fields
-// it delivered, which reach the writer as copies (see FollowLink).
+// it delivered, which reach the writer as copies (see FollowLink). Into an
+// event buffer, fields go as the positions of their elements (AddItemAt).
 #pragma once
 
 #include <array>
