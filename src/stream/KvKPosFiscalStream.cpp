@@ -264,8 +264,8 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
     int64_t available = 0;
     const uint8_t* direct = Source().DirectBytes(available);
     const bool inPlace = available > 0 && direct == cursor_->Data + cursor_->Position;
-    // Into an event buffer the fields go as positions, read again only when
-    // the buffer hands them on; links are then cheap to follow again.
+    // Into an event buffer the fields go as the positions of their elements,
+    // which are read only when the buffer hands them on.
     positions_ = inPlace && typeid(*writer_) == typeid(tKvKPosFiscalEventBuffer);
     link_cache_usable_ = inPlace;
   }
