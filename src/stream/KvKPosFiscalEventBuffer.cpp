@@ -1,5 +1,7 @@
 #include "stream/KvKPosFiscalEventBuffer.h"
 
+#include <cstring>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -60,7 +62,8 @@ tKvKPosFiscalEventBuffer::tKvKPosFiscalEventBuffer(size_t limit)
 tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() { FreeElements(); }
 
 void tKvKPosFiscalEventBuffer::FreeElements() noexcept {
-  for (tEvent& e : events_) {
+  for (size_t i = 0; i < size_; ++i) {
+    tEvent& e = events_[i];
     if (e.Kind == tKind::kAddItem) {
       delete e.Element;
       e.Element = nullptr;
@@ -99,8 +102,7 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
     }
   }
   if (!Room(extra)) return;  // the element is freed
-  Put(tKind::kAddItem, number);
-  events_.back().Element = element.release();
+  Put(tKind::kAddItem, number).Element = element.release();
 }
 
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
@@ -143,9 +145,18 @@ void tKvKPosFiscalEventBuffer::RecordStart(int32_t type, int32_t level) {
   if (Room(0)) Put(tKind::kRecordStart, 0, type, level);
 }
 
+void tKvKPosFiscalEventBuffer::Grow() {
+  static_assert(std::is_trivially_copyable_v<tEvent>);
+  const size_t capacity = capacity_ < 1024 ? 1024 : 2 * capacity_;
+  auto events = std::make_unique_for_overwrite<tEvent[]>(capacity);
+  if (size_ > 0) std::memcpy(events.get(), events_.get(), size_ * sizeof(tEvent));
+  events_ = std::move(events);
+  capacity_ = capacity;
+}
+
 void tKvKPosFiscalEventBuffer::Clear() {
   FreeElements();
-  events_.clear();
+  size_ = 0;
   file_headers_.clear();
   stream_headers_.clear();
   block_infos_.clear();
@@ -166,7 +177,10 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
   // A file in memory is positioned directly.
   auto* const memory = dynamic_cast<tKvKPosStreamFileMem*>(file);
   ++replays_;  // the copies kept by earlier replays are of other bytes
-  for (tEvent& e : events_) {
+  tEvent* const events = events_.get();
+  const size_t count = size_;
+  for (size_t i = 0; i < count; ++i) {
+    tEvent& e = events[i];
     writer.set_file_pos(e.Pos);
     switch (e.Kind) {
       case tKind::kAddItem: {
@@ -213,7 +227,7 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         break;
     }
   }
-  events_.clear();  // every element has been handed on
+  size_ = 0;  // every element has been handed on
   // Where the parser stood at the end.
   writer.set_file_pos(file_pos());
 }

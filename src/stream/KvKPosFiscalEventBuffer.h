@@ -40,8 +40,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // hands on copies).
   void AddItemAt(int32_t number, int64_t position, bool repeated = false) {
     if (!Room(0)) return;
-    Put(repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number);
-    events_.back().Position = position;
+    Put(repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number).Position = position;
   }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
@@ -49,7 +48,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   size_t limit() const { return limit_; }
   // Takes effect from the next Clear on.
   void set_limit(size_t limit) { next_limit_ = limit; }
-  bool Empty() const { return events_.empty(); }
+  bool Empty() const { return size_ == 0; }
   // Forgets every event (elements freed) and the overflow; keeps capacity.
   void Clear();
   // Delivers the kept events in order to writer, each after
@@ -102,13 +101,19 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     used_ += cost;
     return true;
   }
-  void Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
-    tEvent& e = events_.emplace_back();
+  // Appends an event; returns it for the fields that depend on its kind.
+  tEvent& Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
+    if (size_ == capacity_) [[unlikely]]
+      Grow();
+    tEvent& e = events_[size_++];
     e.Pos = file_pos();
     e.Values = {a, b};
     e.N = n;
     e.Kind = kind;
+    return e;
   }
+  // Room for more events (kept ones moved along).
+  void Grow();
   // Frees the elements not handed on.
   void FreeElements() noexcept;
   // The element at position for a repeated field: a copy of the one read
@@ -130,7 +135,10 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   size_t next_limit_;
   size_t used_ = 0;
   bool overflowed_ = false;
-  std::vector<tEvent> events_;
+  // The events, a growing array: appending is on the parser's hot path.
+  std::unique_ptr<tEvent[]> events_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   std::vector<tKvKPosTextFileHeaderRec> file_headers_;
   std::vector<tKvKPosFileHeaderRec> stream_headers_;
   std::vector<tKvKPosBlockInfoRec> block_infos_;
