@@ -6,7 +6,6 @@
 #include <memory>
 #include <typeinfo>
 
-tKvClass::~tKvClass() = default;
 
 std::string tKvClass::ClassName() const { return KvTypeName(typeid(*this)); }
 

@@ -12,7 +12,8 @@ class tKvClass {
   tKvClass() = default;
   tKvClass(const tKvClass&) = default;
   tKvClass& operator=(const tKvClass&) = default;
-  virtual ~tKvClass();
+  // Inline: every element of the journal passes through it.
+  virtual ~tKvClass() = default;
 
   // The dynamic class name of this object, e.g. "tKvKPosFiscalStreamParser".
   // Derived from the C++ type, so every subclass reports its own name

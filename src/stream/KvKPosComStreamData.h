@@ -237,7 +237,7 @@ class tKvKPosData : public tKvClass {
  public:
   tKvKPosData(const tKvKPosData&) = delete;
   tKvKPosData& operator=(const tKvKPosData&) = delete;
-  ~tKvKPosData() override;
+  ~tKvKPosData() override = default;
 
   // The data kind of this element (KvDataKind).
   uint8_t GetDataKind() const { return DataKind; }
