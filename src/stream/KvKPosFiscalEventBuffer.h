@@ -45,7 +45,6 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
   bool Overflowed() const { return overflowed_; }
-  size_t limit() const { return limit_; }
   // Takes effect from the next Clear on.
   void set_limit(size_t limit) { next_limit_ = limit; }
   bool Empty() const { return size_ == 0; }
