@@ -264,10 +264,10 @@ void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
   stream_kind_ = 2;
   // Worker threads read, decode and parse the next blocks while this one
   // goes through the writer chain; they stop (and are waited for) when this
-  // function ends, also by a failure. With one processor the blocks are
-  // prepared here, one at a time.
+  // function ends, also by a failure. One processor is left to this
+  // thread; with only one, the blocks are prepared here, one at a time.
   const unsigned processors = std::thread::hardware_concurrency();
-  const int workers = processors <= 1 ? 0 : static_cast<int>(std::min(processors, 4U));
+  const int workers = processors <= 1 ? 0 : static_cast<int>(std::min(processors - 1, 4U));
   tKvReadAhead<tBlock> blocks([this](tBlock& block) { return ReadNextBlock(block); },
                               [this](tBlock& block) { PrepareBlock(block); }, workers);
   while (tBlock* block = blocks.Take()) ParseBlock(*block, *writer);
