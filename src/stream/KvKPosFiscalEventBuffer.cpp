@@ -18,8 +18,9 @@ const T* Exactly(const tKvKPosData& element) {
   return typeid(element) == typeid(T) ? static_cast<const T*>(&element) : nullptr;
 }
 
+constexpr size_t kObject = 64;  // an element object
+
 size_t Footprint(const tKvKPosData& element) {
-  constexpr size_t kObject = 64;
   switch (element.GetDataKind()) {
     case KvDataKind::kNone:
     case KvDataKind::kInt:
@@ -87,20 +88,8 @@ std::unique_ptr<tKvKPosData> tKvKPosFiscalEventBuffer::RepeatedElement(
 }
 
 void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
-  // Elements of a fixed size are by far the most; the others are measured.
-  size_t extra = 64;
-  if (element != nullptr) {
-    switch (element->GetDataKind()) {
-      case KvDataKind::kInt:
-      case KvDataKind::kBcd:
-      case KvDataKind::kBcdFix:
-      case KvDataKind::kTime:
-        break;
-      default:
-        extra = Footprint(*element);
-        break;
-    }
-  }
+  // An element that is not there costs what an element object costs.
+  const size_t extra = element != nullptr ? Footprint(*element) : kObject;
   if (!Room(extra)) return;  // the element is freed
   Put(tKind::kAddItem, number).Element = element.release();
 }
