@@ -1446,9 +1446,9 @@ int64_t PlainElementSize(const uint8_t* p, int64_t n) {
   return size <= n ? size : -1;
 }
 
-// Size of the complete element at p within n bytes when it would be read
-// without failure; -1 otherwise (reading it then raises, or decides).
-int64_t RegularElementSize(const uint8_t* p, int64_t n) {
+}  // namespace
+
+int64_t kv_kpos_detail::RegularElementSize(const uint8_t* p, int64_t n) {
   int64_t at = 0;
   int links = 0;
   // A Multi chain: first items are plain, the rest continues the chain.
@@ -1464,8 +1464,6 @@ int64_t RegularElementSize(const uint8_t* p, int64_t n) {
   const int64_t last = PlainElementSize(p + at, n - at);
   return last < 0 ? -1 : at + last;
 }
-
-}  // namespace
 
 constinit const std::array<uint8_t, 256> kv_kpos_detail::kFixedElementSize = [] {
   std::array<uint8_t, 256> sizes{};

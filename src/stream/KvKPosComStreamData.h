@@ -676,6 +676,10 @@ extern bool g_registryCustomised;
 inline constexpr uint8_t kLength8 = 0xFF;
 extern const std::array<uint8_t, 256> kFixedElementSize;
 void SkipElementChecked(tKvKPosComStreamSource& source);
+// Size of the complete element at p (ID and payload, Multi chains included)
+// when it lies within the n bytes and the built-in classes would read it
+// without failure; -1 otherwise (reading it then raises, or decides).
+int64_t RegularElementSize(const uint8_t* p, int64_t n);
 }  // namespace kv_kpos_detail
 
 // Reads one complete element (ID and payload) and discards it: the same

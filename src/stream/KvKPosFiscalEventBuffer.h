@@ -42,6 +42,16 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     if (!Room(0)) return;
     Put(repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number).Position = position;
   }
+  // AddItemAt and RecordStart of an item at item_pos, for a parser that
+  // keeps the position itself instead of storing it (set_file_pos) first.
+  void AddItemAtFrom(int64_t item_pos, int32_t number, int64_t position, bool repeated = false) {
+    if (!Room(0)) return;
+    PutAt(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number).Position =
+        position;
+  }
+  void RecordStartFrom(int64_t item_pos, int32_t type, int32_t level) {
+    if (Room(0)) PutAt(item_pos, tKind::kRecordStart, 0, type, level);
+  }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
   bool Overflowed() const { return overflowed_; }
@@ -102,10 +112,13 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   }
   // Appends an event; returns it for the fields that depend on its kind.
   tEvent& Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
+    return PutAt(file_pos(), kind, n, a, b);
+  }
+  tEvent& PutAt(int64_t pos, tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
     if (size_ == capacity_) [[unlikely]]
       Grow();
     tEvent& e = events_[size_++];
-    e.Pos = file_pos();
+    e.Pos = pos;
     e.Values = {a, b};
     e.N = n;
     e.Kind = kind;

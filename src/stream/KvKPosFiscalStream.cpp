@@ -283,6 +283,7 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
 
   const int64_t start = streamFile.GetPosition();
   const tKvKPosReadContext context = tKvKPosReadContext::Stepwise();
+  if (positions_) return ParseRangeInPlace(start, context);
   for (;;) {
     const int64_t p = cursor_ != nullptr ? cursor_->Position : streamFile.GetPosition();
     writer_->set_file_pos(p);
@@ -290,6 +291,108 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
     if (p - start == range_length_) return kResultRangeDone;
     if (const uint8_t result = ParseStep(context); result != 0) return result;
   }
+}
+
+uint8_t tKvKPosFiscalStreamParser::ParseRangeInPlace(int64_t start,
+                                                     const tKvKPosReadContext& context) {
+  auto* const buffer = static_cast<tKvKPosFiscalEventBuffer*>(writer_);
+  tKvKPosComStreamSource& source = Source();
+  const uint8_t* data = nullptr;
+  int64_t pos = 0;
+  int64_t end = 0;  // behind the bytes the source reads in place
+  const int64_t length = range_length_;
+  bool lengthDue = false;  // a length value is read before the next item
+  const auto take_cursor = [&] {
+    int64_t available = 0;
+    source.DirectBytes(available);
+    data = cursor_->Data;
+    pos = cursor_->Position;
+    end = pos + available;
+    lengthDue = length_prefixed_ && length_value_due_ && last_length_value_ > 0;
+  };
+  take_cursor();
+  for (;;) {
+    if (pos - start == length) {
+      cursor_->Position = pos;
+      writer_->set_file_pos(pos);
+      return kResultRangeDone;
+    }
+    // The common items are taken here, straight from the bytes; they are
+    // the ones that cannot fail once their bytes are there.
+    if (!lengthDue && pos < end) {
+      const uint8_t f = data[pos];
+      int64_t at = pos + 1;
+      int32_t number = 0;
+      bool framed = false;  // a framing whose number bytes are all there
+      if (f >= kSubShort && f <= kFramingEnd) {
+        const int bytes = f < kSubLong ? 0 : f - kSubLong + 1;
+        if (end - at > bytes) {
+          number = bytes == 0 ? f - kSubShort : ReadNumberAt(data + at, bytes);
+          at += bytes;
+          int64_t size = kv_kpos_detail::kFixedElementSize[data[at]];
+          if (size == kv_kpos_detail::kLength8) {
+            size = end - at >= 2 ? 2 + int64_t{data[at + 1]} : 0;
+          } else if (size == 0) {
+            size = kv_kpos_detail::RegularElementSize(data + at, end - at);
+          }
+          if (size > 0 && size <= end - at) {
+            buffer->AddItemAtFrom(pos, number, at);
+            pos = at + size;
+            continue;
+          }
+        }
+      } else if (f >= kItemShort && f < kItemNoneShort) {
+        const int bytes = f < kItemLong ? 0 : f - kItemLong + 1;
+        if (end - at > bytes) {
+          number = bytes == 0 ? f - kItemShort : ReadNumberAt(data + at, bytes);
+          at += bytes;
+          framed = true;
+        }
+      }
+      int32_t value = 0;
+      int size = 0;
+      if (framed && ((number >= kItemRecordFirst && number <= kItemRecordLast) ||
+                     number == kItemBackLink)) {
+        size = kv_kpos_detail::PlainIntegerAt(data + at, end - at, value);
+      }
+      if (size != 0 && number != kItemBackLink) {
+        buffer->RecordStartFrom(pos, value, number - (kItemRecordFirst - 1));
+        pos = at + size;
+        continue;
+      }
+      if (size != 0 && DeliverCachedLink(pos, value)) {
+        pos = at + size;
+        continue;
+      }
+      if (size != 0) {
+        cursor_->Position = at + size;
+        writer_->set_file_pos(pos);
+        BackLinkItem(value);
+        take_cursor();
+        continue;
+      }
+    }
+    // Any other item: one step as ParseRange takes it.
+    cursor_->Position = pos;
+    writer_->set_file_pos(pos);
+    if (const uint8_t result = ParseStep(context); result != 0) return result;
+    take_cursor();
+  }
+}
+
+bool tKvKPosFiscalStreamParser::DeliverCachedLink(int64_t pos, int64_t distance) {
+  const int64_t target = pos - distance;
+  if (pass_links_ || !link_cache_usable_ || link_cache_ == nullptr || target < 0) return false;
+  const tLinkCache& entry = (*link_cache_)[LinkSlot(target, kLinkCacheBits)];
+  if (entry.Range != range_count_ || entry.Target != target) return false;
+  // What FollowLink leaves behind.
+  link_expects_first_field_ = true;
+  link_target_done_ = false;
+  auto* const buffer = static_cast<tKvKPosFiscalEventBuffer*>(writer_);
+  for (const tLinkField& field : entry.Fields) {
+    buffer->AddItemAtFrom(pos, field.Number, field.Position, true);
+  }
+  return true;
 }
 
 void tKvKPosFiscalStreamParser::FollowLink(int64_t distance) {

@@ -88,6 +88,21 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // by this class itself) the round is ParseItemOwn<true>.
   template <bool kRecording = false>
   uint8_t ParseStep(const tKvKPosReadContext& context);
+  // ParseRange from start while positions_: the common items are read
+  // straight from the cursor's bytes and go to the event buffer with their
+  // positions; every other item takes a ParseStep. The same events, failures
+  // and positions as the steps alone.
+  uint8_t ParseRangeInPlace(int64_t start, const tKvKPosReadContext& context);
+  // For ParseRangeInPlace: a back link at pos that FollowLink would deliver
+  // from the link cache is delivered so, and true returned; false (nothing
+  // done) for any other.
+  bool DeliverCachedLink(int64_t pos, int64_t distance);
+  // A framing's number of 1 to 4 bytes at p, little-endian (as ReadUnsigned).
+  static int32_t ReadNumberAt(const uint8_t* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
+    return static_cast<int32_t>(value);
+  }
   // One framing round for the discarding writer: the elements nobody looks
   // at are checked in place (SkipElement) instead of being built; the
   // numbers, links, failures and positions are those of ParseItem.
