@@ -1421,15 +1421,10 @@ int64_t PlainElementSize(const uint8_t* p, int64_t n) {
       if (n < 3) return -1;
       size = 3 + (int64_t{p[1]} | int64_t{p[2]} << 8);
       break;
-    case kSkipBcd: {
-      size = 1 + kSkip.Length[id];
-      if (size > n) return -1;
-      // Byte 1 of the payload is the exponent; the rest are digit pairs.
-      for (int64_t i = 2; i < size; ++i) {
-        if ((p[i] & 0x0F) > 9 || (p[i] >> 4) > 9) return -1;
-      }
+    case kSkipBcd:
+      size = kv_kpos_detail::BcdElementSizeAt(p, n);
+      if (size == 0) return -1;
       break;
-    }
     case kSkipDate: {
       size = 5;
       if (size > n) return -1;

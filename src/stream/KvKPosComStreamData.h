@@ -680,6 +680,24 @@ void SkipElementChecked(tKvKPosComStreamSource& source);
 // when it lies within the n bytes and the built-in classes would read it
 // without failure; -1 otherwise (reading it then raises, or decides).
 int64_t RegularElementSize(const uint8_t* p, int64_t n);
+// The bytes that hold two decimal digits.
+inline constexpr std::array<bool, 256> kBcdPair = [] {
+  std::array<bool, 256> pairs{};
+  for (int b = 0; b < 256; ++b) pairs[static_cast<size_t>(b)] = (b & 0x0F) <= 9 && (b >> 4) <= 9;
+  return pairs;
+}();
+// Size of the BCD element at p (IDs 23 to 31: the exponent, then 1 to 9
+// digit pairs) when it lies within the n bytes and its digits are valid; 0
+// for any other.
+inline int64_t BcdElementSizeAt(const uint8_t* p, int64_t n) {
+  const int id = p[0];
+  if (id < 23 || id > 31) return 0;
+  const int64_t size = id - 20;
+  if (size > n) return 0;
+  bool digits = true;
+  for (int64_t i = 2; i < size; ++i) digits &= kBcdPair[p[i]];
+  return digits ? size : 0;
+}
 }  // namespace kv_kpos_detail
 
 // Reads one complete element (ID and payload) and discards it: the same

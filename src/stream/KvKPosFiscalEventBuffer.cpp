@@ -107,7 +107,7 @@ void tKvKPosFiscalEventBuffer::StreamHeader(const tKvKPosFileHeaderRec& header) 
 }
 
 void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
-  if (Room(0)) Put(tKind::kSetVersion, 0, index, value);
+  Plain(file_pos(), tKind::kSetVersion, 0, index, value);
 }
 
 void tKvKPosFiscalEventBuffer::BlockInfo(const tKvKPosBlockInfoRec& info) {
@@ -123,15 +123,35 @@ void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
 }
 
 void tKvKPosFiscalEventBuffer::EntryEnd() {
-  if (Room(0)) Put(tKind::kEntryEnd, 0);
+  Plain(file_pos(), tKind::kEntryEnd, 0);
 }
 
 void tKvKPosFiscalEventBuffer::Link(int32_t distance) {
-  if (Room(0)) Put(tKind::kLink, 0, distance);
+  Plain(file_pos(), tKind::kLink, 0, distance);
 }
 
 void tKvKPosFiscalEventBuffer::RecordStart(int32_t type, int32_t level) {
-  if (Room(0)) Put(tKind::kRecordStart, 0, type, level);
+  Plain(file_pos(), tKind::kRecordStart, 0, type, level);
+}
+
+bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
+  if (overflowed_) return false;
+  // What the kept events cost with this one: every event itself, and the
+  // extras of some.
+  const size_t events = (size_ + 1) * sizeof(tEvent);
+  if (extra > limit_ || events > limit_ - extra || extra_used_ > limit_ - extra - events) {
+    overflowed_ = true;
+    fast_end_ = 0;
+    return false;
+  }
+  extra_used_ += extra;
+  SetFastEnd();
+  return true;
+}
+
+void tKvKPosFiscalEventBuffer::SetFastEnd() {
+  const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
+  fast_end_ = fit < capacity_ ? fit : capacity_;
 }
 
 void tKvKPosFiscalEventBuffer::Grow() {
@@ -141,6 +161,7 @@ void tKvKPosFiscalEventBuffer::Grow() {
   if (size_ > 0) std::memcpy(events.get(), events_.get(), size_ * sizeof(tEvent));
   events_ = std::move(events);
   capacity_ = capacity;
+  SetFastEnd();
 }
 
 void tKvKPosFiscalEventBuffer::Clear() {
@@ -150,9 +171,10 @@ void tKvKPosFiscalEventBuffer::Clear() {
   stream_headers_.clear();
   block_infos_.clear();
   entries_.clear();
-  used_ = 0;
+  extra_used_ = 0;
   overflowed_ = false;
   limit_ = next_limit_;
+  SetFastEnd();
 }
 
 void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file,

@@ -39,18 +39,16 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // one a back link hands on again and again (Replay then reads it once and
   // hands on copies).
   void AddItemAt(int32_t number, int64_t position, bool repeated = false) {
-    if (!Room(0)) return;
-    Put(repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number).Position = position;
+    AddItemAtFrom(file_pos(), number, position, repeated);
   }
   // AddItemAt and RecordStart of an item at item_pos, for a parser that
   // keeps the position itself instead of storing it (set_file_pos) first.
   void AddItemAtFrom(int64_t item_pos, int32_t number, int64_t position, bool repeated = false) {
-    if (!Room(0)) return;
-    PutAt(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number).Position =
-        position;
+    tEvent* e = Plain(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number);
+    if (e != nullptr) e->Position = position;
   }
   void RecordStartFrom(int64_t item_pos, int32_t type, int32_t level) {
-    if (Room(0)) PutAt(item_pos, tKind::kRecordStart, 0, type, level);
+    Plain(item_pos, tKind::kRecordStart, 0, type, level);
   }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
@@ -98,18 +96,27 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     tKind Kind;
   };
 
-  // Room for an event costing extra bytes besides itself; false (and
+  // Room for one more event costing extra bytes besides itself; false (and
   // overflowed from now on) when there is none.
-  bool Room(size_t extra) {
-    if (overflowed_) return false;
-    const size_t cost = sizeof(tEvent) + extra;
-    if (cost > limit_ - used_) [[unlikely]] {
-      overflowed_ = true;
-      return false;
+  bool Room(size_t extra);
+  // Appends an event that costs nothing besides itself; nullptr (nothing
+  // kept) past the limit. Returns it for the fields that depend on its kind.
+  // This is the parser's hot path: one comparison while there is room.
+  tEvent* Plain(int64_t pos, tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
+    if (size_ >= fast_end_) [[unlikely]] {
+      if (!Room(0)) return nullptr;
+      if (size_ == capacity_) Grow();
     }
-    used_ += cost;
-    return true;
+    tEvent& e = events_[size_++];
+    e.Pos = pos;
+    e.Values = {a, b};
+    e.N = n;
+    e.Kind = kind;
+    return &e;
   }
+  // The number of events Plain may append without a look at the limit or
+  // the capacity.
+  void SetFastEnd();
   // Appends an event; returns it for the fields that depend on its kind.
   tEvent& Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
     return PutAt(file_pos(), kind, n, a, b);
@@ -145,7 +152,8 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
   size_t limit_;
   size_t next_limit_;
-  size_t used_ = 0;
+  size_t extra_used_ = 0;  // what the kept events cost besides themselves
+  size_t fast_end_ = 0;
   bool overflowed_ = false;
   // The events, a growing array: appending is on the parser's hot path.
   std::unique_ptr<tEvent[]> events_;

@@ -333,7 +333,8 @@ uint8_t tKvKPosFiscalStreamParser::ParseRangeInPlace(int64_t start,
           if (size == kv_kpos_detail::kLength8) {
             size = end - at >= 2 ? 2 + int64_t{data[at + 1]} : 0;
           } else if (size == 0) {
-            size = kv_kpos_detail::RegularElementSize(data + at, end - at);
+            size = kv_kpos_detail::BcdElementSizeAt(data + at, end - at);
+            if (size == 0) size = kv_kpos_detail::RegularElementSize(data + at, end - at);
           }
           if (size > 0 && size <= end - at) {
             buffer->AddItemAtFrom(pos, number, at);
