@@ -862,7 +862,7 @@ tKvKPosDataStr::tKvKPosDataStr(std::string text)
     : tKvKPosData(KvDataKind::kStr), Text(std::move(text)) {}
 
 std::unique_ptr<tKvKPosData> tKvKPosDataStr::Clone() const {
-  return std::make_unique<tKvKPosDataStr>(Text);
+  return std::unique_ptr<tKvKPosData>(new tKvKPosDataStr(KvDataKind::kStr, *this));
 }
 
 void tKvKPosDataStr::WriteRaw(std::string_view bytes, uint8_t emptyId,

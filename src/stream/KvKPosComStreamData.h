@@ -491,6 +491,9 @@ class tKvKPosDataStr : public tKvKPosData {
 
  protected:
   tKvKPosDataStr(uint8_t kind, std::string text) : tKvKPosData(kind), Text(std::move(text)) {}
+  // A copy of other's text, of the kind given (for Clone: one copy of the
+  // text, no move after it).
+  tKvKPosDataStr(uint8_t kind, const tKvKPosDataStr& other) : tKvKPosData(kind), Text(other.Text) {}
   // Reads a length (lengthBytes 1 or 2, 0 for the empty ID) and the bytes.
   void ReadRaw(int32_t lengthBytes, tKvKPosComStreamSource& source);
   // Writes bytes with the empty, 1-byte or 2-byte length ID (code 3 above 65535).
