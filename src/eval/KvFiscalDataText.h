@@ -1,16 +1,13 @@
 // Small text primitives shared by the two journal text inputs (the native
 // export text and the ASCII interface file): blanks, trimming, the two ways
-// of reading a decimal integer, and hexadecimal digits through a 256-entry
-// table. Pure functions on string views; nothing allocates or throws.
+// of reading a decimal integer, and hexadecimal digits (a 256-entry table and
+// the decoder of digit pairs). Pure functions on string views; nothing
+// allocates or throws.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kv_text {
 
@@ -96,49 +93,16 @@ inline constexpr std::array<uint8_t, 256> kHexValue = [] {
 // Decodes size / 2 digit pairs of hex into out (which must hold size / 2
 // bytes); a last odd digit is ignored. Returns the index of the first byte
 // of hex that is not a hexadecimal digit, or hex.size() when all are.
-// On failure the contents of out are unspecified.
-inline size_t DecodeHexPairs(std::string_view hex, uint8_t* out) {
-  const size_t pairs = hex.size() / 2;
-  const auto* in = reinterpret_cast<const unsigned char*>(hex.data());
-  unsigned bad = 0;
-  size_t i = 0;
-#if defined(__SSE2__)
-  // 16 digits (8 bytes) at a time; data lines are hundreds of digits long.
-  // A block with any other character leaves the search for it to the end.
-  bool blockBad = false;
-  for (; i + 8 <= pairs; i += 8) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
-    const __m128i lower = _mm_or_si128(v, _mm_set1_epi8(0x20));
-    // Bytes from 0x80 on compare as negative: neither digit nor letter.
-    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
-                                        _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
-    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                         _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) {
-      blockBad = true;
-      break;
-    }
-    const __m128i value =
-        _mm_or_si128(_mm_and_si128(digit, _mm_sub_epi8(v, _mm_set1_epi8('0'))),
-                     _mm_andnot_si128(digit, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10))));
-    // Each 16-bit lane holds a pair: the high digit in its low byte.
-    const __m128i pair = _mm_or_si128(
-        _mm_slli_epi16(_mm_and_si128(value, _mm_set1_epi16(0x00FF)), 4), _mm_srli_epi16(value, 8));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(pair, pair));
-  }
-  if (blockBad) bad = kNoHex;
-#endif
-  for (; i < pairs; ++i) {
-    const unsigned hi = kHexValue[in[2 * i]];
-    const unsigned lo = kHexValue[in[2 * i + 1]];
-    bad |= hi | lo;
-    out[i] = static_cast<uint8_t>((hi << 4) | lo);
-  }
-  if ((bad & 0xF0) == 0) return hex.size();
-  for (size_t at = 0; at < 2 * pairs; ++at) {
-    if (kHexValue[in[at]] == kNoHex) return at;
-  }
-  return hex.size();
-}
+// On failure the contents of out are unspecified. Uses the widest vector
+// instructions the processor offers (KvFiscalDataText.cpp).
+size_t DecodeHexPairs(std::string_view hex, uint8_t* out);
+
+namespace detail {
+// The ways DecodeHexPairs decodes, each with its result; for the tests.
+// DecodeHexPairsWide is only called when the processor has AVX2.
+size_t DecodeHexPairsNarrow(std::string_view hex, uint8_t* out);
+size_t DecodeHexPairsWide(std::string_view hex, uint8_t* out);
+bool HasWideDecoder();
+}  // namespace detail
 
 }  // namespace kv_text
