@@ -387,18 +387,15 @@ tKvKPosDataBcd::tKvKPosDataBcd(uint8_t id, tKvKPosComStreamSource& source)
     bytes = buffer;
   }
   Value.Bytes[0] = bytes[0];
-  for (int i = 1; i < n; ++i) Value.Bytes[static_cast<size_t>(10 - n + i)] = bytes[i];
-  // The mantissa bytes not read are 0; checked are all nine at once: a
-  // nibble above 9 carries into bit 4 when 6 is added to it.
-  uint64_t high8;
-  std::memcpy(&high8, Value.Bytes.data() + 1, sizeof high8);
-  const uint64_t last = Value.Bytes[9];
-  constexpr uint64_t kLow = 0x0F0F0F0F0F0F0F0FULL, kSix = 0x0606060606060606ULL,
-                     kCarry = 0x1010101010101010ULL;
-  const uint64_t bad = (((high8 & kLow) + kSix) | (((high8 >> 4) & kLow) + kSix)) & kCarry;
-  if (bad != 0 || (last & 0x0F) > 9 || (last >> 4) > 9) {
-    throw EKvKPosComStream(this, "Invalid BCD digit", kCodeForeignId);
+  // The mantissa bytes read are checked as they are copied (the ones not
+  // read are 0). Checked on the bytes read, not on the value just written:
+  // a wide load of bytes stored one by one stalls the processor.
+  bool digits = true;
+  for (int i = 1; i < n; ++i) {
+    digits &= kv_kpos_detail::kBcdPair[bytes[i]];
+    Value.Bytes[static_cast<size_t>(10 - n + i)] = bytes[i];
   }
+  if (!digits) throw EKvKPosComStream(this, "Invalid BCD digit", kCodeForeignId);
 }
 
 tKvKPosDataBcd::tKvKPosDataBcd(const tKvBcd& value) : tKvKPosData(KvDataKind::kBcd), Value(value) {}
