@@ -35,14 +35,15 @@ class tKvReadAhead {
   // work(item): the rest of the preparation of a read item; may be empty.
   using tWork = std::function<void(Item&)>;
 
-  // workers: threads that prepare items; up to workers items are prepared
-  // ahead of the one the caller holds. 0 (or less): none, Take prepares
-  // each item itself.
+  // workers: threads that prepare items; up to workers + 1 items are
+  // prepared ahead of the one the caller holds (one more than the workers,
+  // so that a worker need not wait while an item it finished early waits
+  // for the caller). 0 (or less): none, Take prepares each item itself.
   tKvReadAhead(tRead read, tWork work, int workers)
       : read_(std::move(read)),
         work_(std::move(work)),
         workers_(workers < 0 ? 0 : workers),
-        slots_(static_cast<size_t>(workers_) + 1) {}
+        slots_(static_cast<size_t>(workers_) + 2) {}
   explicit tKvReadAhead(tRead read) : tKvReadAhead(std::move(read), nullptr, 1) {}
   tKvReadAhead(const tKvReadAhead&) = delete;
   tKvReadAhead& operator=(const tKvReadAhead&) = delete;

@@ -78,7 +78,7 @@ TEST(KvReadAhead, ReadsAheadBoundedAndLeavesTheHeldItemAlone) {
       ASSERT_NE(item, nullptr);
       EXPECT_EQ(item->Value, 10 * k);
       if (items.Threaded()) {
-        const int most = k + 1 + workers;  // the held one and the slots ahead
+        const int most = k + 2 + workers;  // the held one and the ones ahead
         ASSERT_TRUE(WaitFor(reads, most));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         EXPECT_EQ(reads.load(), most) << "read too far ahead, workers " << workers;
