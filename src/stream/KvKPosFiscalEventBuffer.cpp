@@ -63,17 +63,7 @@ size_t Footprint(const tKvKPosData& element) {
 tKvKPosFiscalEventBuffer::tKvKPosFiscalEventBuffer(size_t limit)
     : limit_(limit), next_limit_(limit) {}
 
-tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() { FreeElements(); }
-
-void tKvKPosFiscalEventBuffer::FreeElements() noexcept {
-  for (size_t i = 0; i < size_; ++i) {
-    tEvent& e = events_[i];
-    if (e.Kind == tKind::kAddItem) {
-      delete e.Element;
-      e.Element = nullptr;
-    }
-  }
-}
+tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() = default;
 
 std::unique_ptr<tKvKPosData> tKvKPosFiscalEventBuffer::RepeatedElement(
     int64_t position, tKvKPosComStreamSource& source) {
@@ -93,48 +83,42 @@ std::unique_ptr<tKvKPosData> tKvKPosFiscalEventBuffer::RepeatedElement(
 void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
   // An element that is not there costs what an element object costs.
   const size_t extra = element != nullptr ? Footprint(*element) : kObject;
-  if (!Room(extra)) return;  // the element is freed
-  Put(tKind::kAddItem, number).Element = element.release();
+  const auto index = static_cast<int32_t>(elements_.size());
+  if (Put(tKind::kAddItem, number, index, extra)) elements_.push_back(std::move(element));
 }
 
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
-  if (!Room(sizeof header)) return;
-  Put(tKind::kFileHeader, static_cast<int32_t>(file_headers_.size()));
-  file_headers_.push_back(header);
+  const auto index = static_cast<int32_t>(file_headers_.size());
+  if (Put(tKind::kFileHeader, index, 0, sizeof header)) file_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::StreamHeader(const tKvKPosFileHeaderRec& header) {
-  if (!Room(sizeof header)) return;
-  Put(tKind::kStreamHeader, static_cast<int32_t>(stream_headers_.size()));
-  stream_headers_.push_back(header);
+  const auto index = static_cast<int32_t>(stream_headers_.size());
+  if (Put(tKind::kStreamHeader, index, 0, sizeof header)) stream_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
-  Plain(file_pos(), tKind::kSetVersion, 0, index, value);
+  Plain(file_pos(), tKind::kSetVersion, index, value);
 }
 
 void tKvKPosFiscalEventBuffer::BlockInfo(const tKvKPosBlockInfoRec& info) {
-  if (!Room(sizeof info)) return;
-  Put(tKind::kBlockInfo, static_cast<int32_t>(block_infos_.size()));
-  block_infos_.push_back(info);
+  const auto index = static_cast<int32_t>(block_infos_.size());
+  if (Put(tKind::kBlockInfo, index, 0, sizeof info)) block_infos_.push_back(info);
 }
 
 void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
-  if (!Room(sizeof info)) return;
-  Put(tKind::kEntryStart, static_cast<int32_t>(entries_.size()));
-  entries_.push_back(info);
+  const auto index = static_cast<int32_t>(entries_.size());
+  if (Put(tKind::kEntryStart, index, 0, sizeof info)) entries_.push_back(info);
 }
 
-void tKvKPosFiscalEventBuffer::EntryEnd() {
-  Plain(file_pos(), tKind::kEntryEnd, 0);
-}
+void tKvKPosFiscalEventBuffer::EntryEnd() { Plain(file_pos(), tKind::kEntryEnd); }
 
 void tKvKPosFiscalEventBuffer::Link(int32_t distance) {
-  Plain(file_pos(), tKind::kLink, 0, distance);
+  Plain(file_pos(), tKind::kLink, distance);
 }
 
 void tKvKPosFiscalEventBuffer::RecordStart(int32_t type, int32_t level) {
-  Plain(file_pos(), tKind::kRecordStart, 0, type, level);
+  Plain(file_pos(), tKind::kRecordStart, type, level);
 }
 
 bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
@@ -143,8 +127,7 @@ bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
   // extras of some.
   const size_t events = (size_ + 1) * sizeof(tEvent);
   if (extra > limit_ || events > limit_ - extra || extra_used_ > limit_ - extra - events) {
-    overflowed_ = true;
-    fast_end_ = 0;
+    Overflow();
     return false;
   }
   extra_used_ += extra;
@@ -168,7 +151,7 @@ void tKvKPosFiscalEventBuffer::Grow() {
 }
 
 void tKvKPosFiscalEventBuffer::Clear() {
-  FreeElements();
+  elements_.clear();
   size_ = 0;
   file_headers_.clear();
   stream_headers_.clear();
@@ -200,11 +183,9 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
     tEvent& e = events[i];
     writer.set_file_pos(e.Pos);
     switch (e.Kind) {
-      case tKind::kAddItem: {
-        std::unique_ptr<tKvKPosData> element(std::exchange(e.Element, nullptr));
-        writer.AddItem(e.N, std::move(element));
+      case tKind::kAddItem:
+        writer.AddItem(e.N, std::move(elements_[static_cast<size_t>(e.V)]));
         break;
-      }
       case tKind::kFileHeader:
         writer.FileHeader(file_headers_[static_cast<size_t>(e.N)]);
         break;
@@ -212,7 +193,7 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         writer.StreamHeader(stream_headers_[static_cast<size_t>(e.N)]);
         break;
       case tKind::kSetVersion:
-        writer.SetVersion(e.Values.A, e.Values.B);
+        writer.SetVersion(e.N, e.V);
         break;
       case tKind::kBlockInfo:
         writer.BlockInfo(block_infos_[static_cast<size_t>(e.N)]);
@@ -224,10 +205,10 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         writer.EntryEnd();
         break;
       case tKind::kLink:
-        writer.Link(e.Values.A);
+        writer.Link(e.N);
         break;
       case tKind::kRecordStart:
-        writer.RecordStart(e.Values.A, e.Values.B);
+        writer.RecordStart(e.N, e.V);
         break;
       case tKind::kAddItemAt:
       case tKind::kAddRepeatedItemAt:
@@ -235,12 +216,12 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
           throw EKvParam(this, "tKvKPosFiscalEventBuffer.Replay: no stream file to read from");
         }
         if (memory != nullptr) {
-          memory->Cursor().Position = e.Position;
+          memory->Cursor().Position = e.V;
         } else {
-          file->SetPosition(e.Position);
+          file->SetPosition(e.V);
         }
         writer.AddItem(e.N, e.Kind == tKind::kAddItemAt ? ReadElement(*source)
-                                                        : RepeatedElement(e.Position, *source));
+                                                        : RepeatedElement(e.V, *source));
         break;
     }
   }

@@ -44,11 +44,15 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // AddItemAt and RecordStart of an item at item_pos, for a parser that
   // keeps the position itself instead of storing it (set_file_pos) first.
   void AddItemAtFrom(int64_t item_pos, int32_t number, int64_t position, bool repeated = false) {
-    tEvent* e = Plain(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number);
-    if (e != nullptr) e->Position = position;
+    if (!Fits(position)) [[unlikely]] {
+      Overflow();
+      return;
+    }
+    Plain(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number,
+          static_cast<int32_t>(position));
   }
   void RecordStartFrom(int64_t item_pos, int32_t type, int32_t level) {
-    Plain(item_pos, tKind::kRecordStart, 0, type, level);
+    Plain(item_pos, tKind::kRecordStart, type, level);
   }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
@@ -69,72 +73,70 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
  private:
   enum class tKind : uint8_t {
-    kAddItem,       // N: number, Element
-    kFileHeader,    // N: index into file_headers_
-    kStreamHeader,  // N: index into stream_headers_
-    kSetVersion,    // A: index, B: value
-    kBlockInfo,     // N: index into block_infos_
-    kEntryStart,    // N: index into entries_
-    kEntryEnd,
-    kLink,               // A: distance
-    kRecordStart,        // A: type, B: level
-    kAddItemAt,          // N: number, Position
-    kAddRepeatedItemAt,  // N: number, Position
+    kAddItem,            // N: number, V: index into elements_
+    kFileHeader,         // N: index into file_headers_
+    kStreamHeader,       // N: index into stream_headers_
+    kSetVersion,         // N: index, V: value
+    kBlockInfo,          // N: index into block_infos_
+    kEntryStart,         // N: index into entries_
+    kEntryEnd,           //
+    kLink,               // N: distance
+    kRecordStart,        // N: type, V: level
+    kAddItemAt,          // N: number, V: position of the element
+    kAddRepeatedItemAt,  // N: number, V: position of the element
   };
-  struct tPair {
-    int32_t A, B;
-  };
-  // 24 bytes: the events of a block are many and short.
+  // 16 bytes: the events of a block are many and short, and they are read
+  // on another processor than the one that wrote them. Positions are kept in
+  // 32 bits: one that does not fit counts as past the limit.
   struct tEvent {
-    int64_t Pos;
-    union {
-      tKvKPosData* Element;  // owned until replayed
-      tPair Values;
-      int64_t Position;  // of the element in the stream file
-    };
+    int32_t Pos;  // the input position of the event
     int32_t N;
+    int32_t V;
     tKind Kind;
   };
+  static bool Fits(int64_t position) {
+    return static_cast<uint64_t>(position) <= uint64_t{0x7FFFFFFF};
+  }
 
   // Room for one more event costing extra bytes besides itself; false (and
   // overflowed from now on) when there is none.
   bool Room(size_t extra);
-  // Appends an event that costs nothing besides itself; nullptr (nothing
-  // kept) past the limit. Returns it for the fields that depend on its kind.
-  // This is the parser's hot path: one comparison while there is room.
-  tEvent* Plain(int64_t pos, tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
-    if (size_ >= fast_end_) [[unlikely]] {
-      if (!Room(0)) return nullptr;
+  // Past the limit from now on.
+  void Overflow() {
+    overflowed_ = true;
+    fast_end_ = 0;
+  }
+  // Appends an event at pos that costs nothing besides itself; nothing past
+  // the limit. This is the parser's hot path: two comparisons while there is
+  // room.
+  void Plain(int64_t pos, tKind kind, int32_t n = 0, int32_t v = 0) {
+    if (size_ >= fast_end_ || !Fits(pos)) [[unlikely]] {
+      if (!Fits(pos)) {
+        Overflow();
+        return;
+      }
+      if (!Room(0)) return;
       if (size_ == capacity_) Grow();
     }
-    tEvent& e = events_[size_++];
-    e.Pos = pos;
-    e.Values = {a, b};
-    e.N = n;
-    e.Kind = kind;
-    return &e;
+    events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
   }
   // The number of events Plain may append without a look at the limit or
   // the capacity.
   void SetFastEnd();
-  // Appends an event; returns it for the fields that depend on its kind.
-  tEvent& Put(tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
-    return PutAt(file_pos(), kind, n, a, b);
-  }
-  tEvent& PutAt(int64_t pos, tKind kind, int32_t n, int32_t a = 0, int32_t b = 0) {
-    if (size_ == capacity_) [[unlikely]]
-      Grow();
-    tEvent& e = events_[size_++];
-    e.Pos = pos;
-    e.Values = {a, b};
-    e.N = n;
-    e.Kind = kind;
-    return e;
+  // Appends an event at file_pos() that costs extra bytes besides itself;
+  // false (nothing kept) past the limit.
+  bool Put(tKind kind, int32_t n, int32_t v, size_t extra) {
+    if (!Fits(file_pos())) {
+      Overflow();
+      return false;
+    }
+    if (!Room(extra)) return false;
+    if (size_ == capacity_) Grow();
+    events_[size_++] = tEvent{static_cast<int32_t>(file_pos()), n, v, kind};
+    return true;
   }
   // Room for more events (kept ones moved along).
   void Grow();
-  // Frees the elements not handed on.
-  void FreeElements() noexcept;
   // The element at position for a repeated field: a copy of the one read
   // there before in this replay, or read now (and a copy kept).
   std::unique_ptr<tKvKPosData> RepeatedElement(int64_t position, tKvKPosComStreamSource& source);
@@ -159,6 +161,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   std::unique_ptr<tEvent[]> events_;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  std::vector<std::unique_ptr<tKvKPosData>> elements_;  // of kAddItem
   std::vector<tKvKPosTextFileHeaderRec> file_headers_;
   std::vector<tKvKPosFileHeaderRec> stream_headers_;
   std::vector<tKvKPosBlockInfoRec> block_infos_;

@@ -83,6 +83,35 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
   EXPECT_EQ(writer.events, "End");
 }
 
+// Positions are kept in 32 bits: an event at a position beyond them, or a
+// field whose element lies beyond them, counts as past the limit (the
+// caller then parses directly); the events before it are not replayed either.
+TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
+  const int64_t beyond = int64_t{1} << 31;
+  const struct {
+    const char* name;
+    std::function<void(tKvKPosFiscalEventBuffer&)> add;
+  } cases[] = {
+      {"record start", [&](auto& b) { b.set_file_pos(beyond), b.RecordStart(1, 1); }},
+      {"negative position", [&](auto& b) { b.set_file_pos(-1), b.EntryEnd(); }},
+      {"element far away", [&](auto& b) { b.set_file_pos(5), b.AddItemAt(1, beyond); }},
+      {"stored element", [&](auto& b) {
+         b.set_file_pos(beyond), b.AddItem(1, std::make_unique<tKvKPosDataInt>(1));
+       }},
+  };
+  for (const auto& c : cases) {
+    tKvKPosFiscalEventBuffer buffer(1 << 20);
+    buffer.set_file_pos(beyond - 1);
+    buffer.EntryEnd();  // still fits
+    EXPECT_FALSE(buffer.Overflowed()) << c.name;
+    c.add(buffer);
+    EXPECT_TRUE(buffer.Overflowed()) << c.name;
+    tRecordingWriter writer;
+    buffer.Replay(writer);
+    EXPECT_EQ(writer.events, "") << c.name;
+  }
+}
+
 // A writer failure ends the replay; the rest is freed, the buffer reusable.
 TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
   class tFailing final : public tKvKPosFiscalStreamWriterChain {
