@@ -135,6 +135,16 @@ bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
   return true;
 }
 
+void tKvKPosFiscalEventBuffer::PlainSlow(int64_t pos, tKind kind, int32_t n, int32_t v) {
+  if (!Fits(pos)) {
+    Overflow();
+    return;
+  }
+  if (!Room(0)) return;
+  if (size_ == capacity_) Grow();
+  events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+}
+
 void tKvKPosFiscalEventBuffer::SetFastEnd() {
   const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
   fast_end_ = fit < capacity_ ? fit : capacity_;

@@ -110,16 +110,14 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // the limit. This is the parser's hot path: two comparisons while there is
   // room.
   void Plain(int64_t pos, tKind kind, int32_t n = 0, int32_t v = 0) {
-    if (size_ >= fast_end_ || !Fits(pos)) [[unlikely]] {
-      if (!Fits(pos)) {
-        Overflow();
-        return;
-      }
-      if (!Room(0)) return;
-      if (size_ == capacity_) Grow();
+    if (size_ < fast_end_ && Fits(pos)) [[likely]] {
+      events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+      return;
     }
-    events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+    PlainSlow(pos, kind, n, v);
   }
+  // Plain at the limit, at the capacity or with a position that does not fit.
+  void PlainSlow(int64_t pos, tKind kind, int32_t n, int32_t v);
   // The number of events Plain may append without a look at the limit or
   // the capacity.
   void SetFastEnd();
