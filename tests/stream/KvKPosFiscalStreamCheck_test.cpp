@@ -1,10 +1,12 @@
 // The shortcuts of ParseRange: into the discarding writer (the check pass)
 // elements are checked in place instead of being built; into any other
 // writer, record starts, back links, entry starts and entry ends whose
-// elements are plain integers are read in place. Whatever the bytes, both
-// must end exactly as the general parse of a subclass (which gets none of
-// the shortcuts): same result or same failure, same position, and for the
-// real writer the same events.
+// elements are plain integers are read in place; into an event buffer the
+// common items are taken straight from the bytes and fields go as positions.
+// Whatever the bytes, all must end exactly as the general parse of a
+// subclass (which gets none of the shortcuts): same result or same failure,
+// same position, and for the real writer (and the buffer's replay, after a
+// parse without failure) the same events.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "stream/KvFiscalStreamSourceBinary.h"
 #include "stream/KvKPosComStream.h"
 #include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosFiscalStream.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
@@ -165,6 +168,8 @@ class tGeneralParser final : public tKvKPosFiscalStreamParser {
   }
 };
 
+// Parses bytes into writer; into an event buffer, then replays it into a
+// recorder after a parse without failure (its events are the outcome's).
 template <typename Parser>
 tOutcome Parse(const Bytes& bytes, tKvKPosFiscalStreamWriter& writer, uint8_t version,
                bool lengthPrefixed, bool passLinks, bool window) {
@@ -177,6 +182,13 @@ tOutcome Parse(const Bytes& bytes, tKvKPosFiscalStreamWriter& writer, uint8_t ve
   try {
     outcome.result =
         parser.ParseRange(file, lengthPrefixed, passLinks, static_cast<int64_t>(bytes.size()));
+    if (auto* buffer = dynamic_cast<tKvKPosFiscalEventBuffer*>(&writer)) {
+      outcome.position = file.GetPosition();
+      tRecorder replayed;
+      buffer->Replay(replayed, &file, &source);
+      outcome.events = replayed.events;
+      return outcome;
+    }
   } catch (const EKvRoot& e) {
     outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
     // A failure raised by the parser names its class.
@@ -203,6 +215,11 @@ tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t 
   const tOutcome reference =
       Parse<tGeneralParser>(bytes, general, version, lengthPrefixed, passLinks, window);
   EXPECT_EQ(built, reference) << what;
+  tKvKPosFiscalEventBuffer buffer(size_t{1} << 20);
+  tOutcome buffered = Parse<tKvKPosFiscalStreamParser>(bytes, buffer, version, lengthPrefixed,
+                                                       passLinks, window);
+  if (!buffered.failure.empty()) buffered.events = reference.events;  // nothing replayed
+  EXPECT_EQ(buffered, reference) << what << " (event buffer)";
   checked.events = reference.events;
   EXPECT_EQ(checked, reference) << what;
   return reference;

@@ -13,6 +13,7 @@
 #include "FiscalStreamTestHelp.h"
 #include "base/KvErrors.h"
 #include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosFiscalStream.h"
 
 using namespace fisc_test;
@@ -126,6 +127,26 @@ std::string Parse(const Bytes& bytes, bool lengthPrefixed, tDetailWriter& writer
   return writer.events + "| " + end + " @" + std::to_string(m.file.GetPosition());
 }
 
+// As Parse for the parser into an event buffer (where cached links go as
+// positions) that is replayed into writer after a parse without failure.
+std::string ParseBuffered(const Bytes& bytes, bool lengthPrefixed, tDetailWriter& writer) {
+  MemStream m(bytes);
+  tKvKPosFiscalEventBuffer buffer(size_t{64} << 20);
+  tKvKPosFiscalStreamParser parser(0, &buffer, m.source.get());
+  std::string end;
+  int64_t position = 0;
+  try {
+    end = "=" + std::to_string(parser.ParseRange(m.file, lengthPrefixed, false,
+                                                 static_cast<int64_t>(bytes.size())));
+    position = m.file.GetPosition();
+    buffer.Replay(writer, &m.file, m.source.get());
+  } catch (const EKvRoot& e) {
+    end = e.what();
+    position = m.file.GetPosition();
+  }
+  return writer.events + "| " + end + " @" + std::to_string(position);
+}
+
 // The real parse of bytes ends exactly as the reading one (also with a
 // writer failing at every AddItem in turn); returns the outcome.
 std::string ExpectAsRead(const Bytes& bytes, bool lengthPrefixed, const std::string& what) {
@@ -207,6 +228,8 @@ TEST(FiscalStreamLinkCache, RepeatedLinksDeliverWhatReadingDelivers) {
     const std::string outcome =
         ExpectAsRead(block, lengthPrefixed, lengthPrefixed ? "length-prefixed" : "plain");
     EXPECT_NE(outcome.find("| =1 @"), std::string::npos) << outcome;
+    tDetailWriter replayed;
+    EXPECT_EQ(ParseBuffered(block, lengthPrefixed, replayed), outcome) << "through an event buffer";
     // Every cut of the block ends alike too.
     for (size_t cut = 1; cut < block.size(); ++cut) {
       tDetailWriter real, reading;
@@ -317,9 +340,10 @@ TEST(FiscalStreamLinkCache, ManyTargets) {
     }
   }
   b.Add(kEnd);
-  tDetailWriter real, reading;
-  EXPECT_EQ(Parse<tKvKPosFiscalStreamParser>(b.bytes, false, real),
-            Parse<tReadingParser>(b.bytes, false, reading));
+  tDetailWriter real, reading, replayed;
+  const std::string read = Parse<tReadingParser>(b.bytes, false, reading);
+  EXPECT_EQ(Parse<tKvKPosFiscalStreamParser>(b.bytes, false, real), read);
+  EXPECT_EQ(ParseBuffered(b.bytes, false, replayed), read) << "through an event buffer";
   EXPECT_GT(reading.adds, 40000);
 }
 
