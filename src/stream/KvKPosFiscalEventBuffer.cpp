@@ -84,17 +84,17 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
   // An element that is not there costs what an element object costs.
   const size_t extra = element != nullptr ? Footprint(*element) : kObject;
   const auto index = static_cast<int32_t>(elements_.size());
-  if (Put(tKind::kAddItem, number, index, extra)) elements_.push_back(std::move(element));
+  if (Append(file_pos(), tKind::kAddItem, number, index, extra)) elements_.push_back(std::move(element));
 }
 
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   const auto index = static_cast<int32_t>(file_headers_.size());
-  if (Put(tKind::kFileHeader, index, 0, sizeof header)) file_headers_.push_back(header);
+  if (Append(file_pos(), tKind::kFileHeader, index, 0, sizeof header)) file_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::StreamHeader(const tKvKPosFileHeaderRec& header) {
   const auto index = static_cast<int32_t>(stream_headers_.size());
-  if (Put(tKind::kStreamHeader, index, 0, sizeof header)) stream_headers_.push_back(header);
+  if (Append(file_pos(), tKind::kStreamHeader, index, 0, sizeof header)) stream_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
@@ -103,12 +103,12 @@ void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
 
 void tKvKPosFiscalEventBuffer::BlockInfo(const tKvKPosBlockInfoRec& info) {
   const auto index = static_cast<int32_t>(block_infos_.size());
-  if (Put(tKind::kBlockInfo, index, 0, sizeof info)) block_infos_.push_back(info);
+  if (Append(file_pos(), tKind::kBlockInfo, index, 0, sizeof info)) block_infos_.push_back(info);
 }
 
 void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
   const auto index = static_cast<int32_t>(entries_.size());
-  if (Put(tKind::kEntryStart, index, 0, sizeof info)) entries_.push_back(info);
+  if (Append(file_pos(), tKind::kEntryStart, index, 0, sizeof info)) entries_.push_back(info);
 }
 
 void tKvKPosFiscalEventBuffer::EntryEnd() { Plain(file_pos(), tKind::kEntryEnd); }
@@ -135,14 +135,16 @@ bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
   return true;
 }
 
-void tKvKPosFiscalEventBuffer::PlainSlow(int64_t pos, tKind kind, int32_t n, int32_t v) {
+bool tKvKPosFiscalEventBuffer::Append(int64_t pos, tKind kind, int32_t n, int32_t v,
+                                      size_t extra) {
   if (!Fits(pos)) {
     Overflow();
-    return;
+    return false;
   }
-  if (!Room(0)) return;
+  if (!Room(extra)) return false;
   if (size_ == capacity_) Grow();
   events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+  return true;
 }
 
 void tKvKPosFiscalEventBuffer::SetFastEnd() {

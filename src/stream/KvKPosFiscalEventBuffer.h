@@ -79,7 +79,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kSetVersion,         // N: index, V: value
     kBlockInfo,          // N: index into block_infos_
     kEntryStart,         // N: index into entries_
-    kEntryEnd,           //
+    kEntryEnd,
     kLink,               // N: distance
     kRecordStart,        // N: type, V: level
     kAddItemAt,          // N: number, V: position of the element
@@ -114,25 +114,14 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
       events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
       return;
     }
-    PlainSlow(pos, kind, n, v);
+    Append(pos, kind, n, v, 0);
   }
-  // Plain at the limit, at the capacity or with a position that does not fit.
-  void PlainSlow(int64_t pos, tKind kind, int32_t n, int32_t v);
+  // Appends an event at pos that costs extra bytes besides itself; false
+  // (nothing kept) past the limit or when pos does not fit.
+  bool Append(int64_t pos, tKind kind, int32_t n, int32_t v, size_t extra);
   // The number of events Plain may append without a look at the limit or
   // the capacity.
   void SetFastEnd();
-  // Appends an event at file_pos() that costs extra bytes besides itself;
-  // false (nothing kept) past the limit.
-  bool Put(tKind kind, int32_t n, int32_t v, size_t extra) {
-    if (!Fits(file_pos())) {
-      Overflow();
-      return false;
-    }
-    if (!Room(extra)) return false;
-    if (size_ == capacity_) Grow();
-    events_[size_++] = tEvent{static_cast<int32_t>(file_pos()), n, v, kind};
-    return true;
-  }
   // Room for more events (kept ones moved along).
   void Grow();
   // The element at position for a repeated field: a copy of the one read
