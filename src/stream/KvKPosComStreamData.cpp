@@ -84,7 +84,6 @@ void tKvKPosComStreamDestMem::Write(const void* buffer, int32_t count) {
 // ---------------------------------------------------------------------------
 // tKvKPosData: neutral answers for every accessor.
 
-
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -99,6 +99,15 @@ struct tKvKPosMemCursor {
   int64_t Position = 0;
 };
 
+namespace kv_kpos_detail {
+// The 1 to 4 bytes at p as an unsigned little-endian number.
+inline uint32_t LittleEndianAt(const uint8_t* p, int32_t bytes) {
+  uint32_t value = 0;
+  for (int32_t i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
+  return value;
+}
+}  // namespace kv_kpos_detail
+
 // Byte source of the communication stream and its elements.
 // Reading is per element and must not cost a virtual call per byte: a
 // source whose bytes lie in memory exposes them as a tKvKPosMemCursor
@@ -142,9 +151,7 @@ class tKvKPosComStreamSource : public tKvClass {
       ReadUnsignedSlow(b, bytes);
       p = b;
     }
-    uint32_t value = 0;
-    for (int32_t i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return value;
+    return kv_kpos_detail::LittleEndianAt(p, bytes);
   }
   // The bytes that can be read in place from the current position, and
   // their number in available; nullptr (available 0) without a cursor.
@@ -739,9 +746,7 @@ inline int PlainIntegerAt(const uint8_t* p, int64_t n, int32_t& value) {
   }
   const int bytes = id >= 18 && id <= 21 ? id - 17 : (id >= 80 && id <= 83 ? id - 79 : 0);
   if (bytes == 0 || n < 1 + bytes) return 0;
-  uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[1 + i]) << (8 * i);
-  value = static_cast<int32_t>(v);  // 4 bytes fill all 32 bits
+  value = static_cast<int32_t>(LittleEndianAt(p + 1, bytes));  // 4 bytes fill all 32 bits
   return 1 + bytes;
 }
 }  // namespace kv_kpos_detail

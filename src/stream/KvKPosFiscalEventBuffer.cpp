@@ -84,17 +84,20 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
   // An element that is not there costs what an element object costs.
   const size_t extra = element != nullptr ? Footprint(*element) : kObject;
   const auto index = static_cast<int32_t>(elements_.size());
-  if (Append(file_pos(), tKind::kAddItem, number, index, extra)) elements_.push_back(std::move(element));
+  if (Append(file_pos(), tKind::kAddItem, number, index, extra))
+    elements_.push_back(std::move(element));
 }
 
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   const auto index = static_cast<int32_t>(file_headers_.size());
-  if (Append(file_pos(), tKind::kFileHeader, index, 0, sizeof header)) file_headers_.push_back(header);
+  if (Append(file_pos(), tKind::kFileHeader, index, 0, sizeof header))
+    file_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::StreamHeader(const tKvKPosFileHeaderRec& header) {
   const auto index = static_cast<int32_t>(stream_headers_.size());
-  if (Append(file_pos(), tKind::kStreamHeader, index, 0, sizeof header)) stream_headers_.push_back(header);
+  if (Append(file_pos(), tKind::kStreamHeader, index, 0, sizeof header))
+    stream_headers_.push_back(header);
 }
 
 void tKvKPosFiscalEventBuffer::SetVersion(int32_t index, int32_t value) {
@@ -113,9 +116,7 @@ void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
 
 void tKvKPosFiscalEventBuffer::EntryEnd() { Plain(file_pos(), tKind::kEntryEnd); }
 
-void tKvKPosFiscalEventBuffer::Link(int32_t distance) {
-  Plain(file_pos(), tKind::kLink, distance);
-}
+void tKvKPosFiscalEventBuffer::Link(int32_t distance) { Plain(file_pos(), tKind::kLink, distance); }
 
 void tKvKPosFiscalEventBuffer::RecordStart(int32_t type, int32_t level) {
   Plain(file_pos(), tKind::kRecordStart, type, level);
@@ -135,8 +136,7 @@ bool tKvKPosFiscalEventBuffer::Room(size_t extra) {
   return true;
 }
 
-bool tKvKPosFiscalEventBuffer::Append(int64_t pos, tKind kind, int32_t n, int32_t v,
-                                      size_t extra) {
+bool tKvKPosFiscalEventBuffer::Append(int64_t pos, tKind kind, int32_t n, int32_t v, size_t extra) {
   if (!Fits(pos)) {
     Overflow();
     return false;

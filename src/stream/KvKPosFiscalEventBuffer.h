@@ -73,12 +73,12 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
  private:
   enum class tKind : uint8_t {
-    kAddItem,            // N: number, V: index into elements_
-    kFileHeader,         // N: index into file_headers_
-    kStreamHeader,       // N: index into stream_headers_
-    kSetVersion,         // N: index, V: value
-    kBlockInfo,          // N: index into block_infos_
-    kEntryStart,         // N: index into entries_
+    kAddItem,       // N: number, V: index into elements_
+    kFileHeader,    // N: index into file_headers_
+    kStreamHeader,  // N: index into stream_headers_
+    kSetVersion,    // N: index, V: value
+    kBlockInfo,     // N: index into block_infos_
+    kEntryStart,    // N: index into entries_
     kEntryEnd,
     kLink,               // N: distance
     kRecordStart,        // N: type, V: level

@@ -327,7 +327,9 @@ uint8_t tKvKPosFiscalStreamParser::ParseRangeInPlace(int64_t start,
       if (f >= kSubShort && f <= kFramingEnd) {
         const int bytes = f < kSubLong ? 0 : f - kSubLong + 1;
         if (end - at > bytes) {
-          number = bytes == 0 ? f - kSubShort : ReadNumberAt(data + at, bytes);
+          number = bytes == 0
+                       ? f - kSubShort
+                       : static_cast<int32_t>(kv_kpos_detail::LittleEndianAt(data + at, bytes));
           at += bytes;
           int64_t size = kv_kpos_detail::kFixedElementSize[data[at]];
           if (size == kv_kpos_detail::kLength8) {
@@ -345,15 +347,17 @@ uint8_t tKvKPosFiscalStreamParser::ParseRangeInPlace(int64_t start,
       } else if (f >= kItemShort && f < kItemNoneShort) {
         const int bytes = f < kItemLong ? 0 : f - kItemLong + 1;
         if (end - at > bytes) {
-          number = bytes == 0 ? f - kItemShort : ReadNumberAt(data + at, bytes);
+          number = bytes == 0
+                       ? f - kItemShort
+                       : static_cast<int32_t>(kv_kpos_detail::LittleEndianAt(data + at, bytes));
           at += bytes;
           framed = true;
         }
       }
       int32_t value = 0;
       int size = 0;
-      if (framed && ((number >= kItemRecordFirst && number <= kItemRecordLast) ||
-                     number == kItemBackLink)) {
+      if (framed &&
+          ((number >= kItemRecordFirst && number <= kItemRecordLast) || number == kItemBackLink)) {
         size = kv_kpos_detail::PlainIntegerAt(data + at, end - at, value);
       }
       if (size != 0 && number != kItemBackLink) {

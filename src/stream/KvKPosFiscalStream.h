@@ -97,12 +97,6 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // from the link cache is delivered so, and true returned; false (nothing
   // done) for any other.
   bool DeliverCachedLink(int64_t pos, int64_t distance);
-  // A framing's number of 1 to 4 bytes at p, little-endian (as ReadUnsigned).
-  static int32_t ReadNumberAt(const uint8_t* p, int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return static_cast<int32_t>(value);
-  }
   // One framing round for the discarding writer: the elements nobody looks
   // at are checked in place (SkipElement) instead of being built; the
   // numbers, links, failures and positions are those of ParseItem.

@@ -95,9 +95,8 @@ TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
       {"record start", [&](auto& b) { b.set_file_pos(beyond), b.RecordStart(1, 1); }},
       {"negative position", [&](auto& b) { b.set_file_pos(-1), b.EntryEnd(); }},
       {"element far away", [&](auto& b) { b.set_file_pos(5), b.AddItemAt(1, beyond); }},
-      {"stored element", [&](auto& b) {
-         b.set_file_pos(beyond), b.AddItem(1, std::make_unique<tKvKPosDataInt>(1));
-       }},
+      {"stored element",
+       [&](auto& b) { b.set_file_pos(beyond), b.AddItem(1, std::make_unique<tKvKPosDataInt>(1)); }},
   };
   for (const auto& c : cases) {
     tKvKPosFiscalEventBuffer buffer(1 << 20);

@@ -216,8 +216,8 @@ tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t 
       Parse<tGeneralParser>(bytes, general, version, lengthPrefixed, passLinks, window);
   EXPECT_EQ(built, reference) << what;
   tKvKPosFiscalEventBuffer buffer(size_t{1} << 20);
-  tOutcome buffered = Parse<tKvKPosFiscalStreamParser>(bytes, buffer, version, lengthPrefixed,
-                                                       passLinks, window);
+  tOutcome buffered =
+      Parse<tKvKPosFiscalStreamParser>(bytes, buffer, version, lengthPrefixed, passLinks, window);
   if (!buffered.failure.empty()) buffered.events = reference.events;  // nothing replayed
   EXPECT_EQ(buffered, reference) << what << " (event buffer)";
   checked.events = reference.events;
