@@ -108,8 +108,8 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   }
   // Appends an event at pos that costs nothing besides itself; nothing past
   // the limit. This is the parser's hot path: two comparisons while there is
-  // room.
-  void Plain(int64_t pos, tKind kind, int32_t n = 0, int32_t v = 0) {
+  // room (inlined always: the compiler would otherwise call it).
+  [[gnu::always_inline]] void Plain(int64_t pos, tKind kind, int32_t n = 0, int32_t v = 0) {
     if (size_ < fast_end_ && Fits(pos)) [[likely]] {
       events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
       return;
