@@ -15,6 +15,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "FiscalStreamTestHelp.h"
 #include "base/KvErrors.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 #include "stream/KvKPosComStream.h"
@@ -159,14 +160,7 @@ class tRecorder final : public tKvKPosFiscalStreamWriter {
   void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
 };
 
-// A subclass: ParseRange takes none of its shortcuts for it.
-class tGeneralParser final : public tKvKPosFiscalStreamParser {
- public:
-  using tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser;
-  uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
-    return tKvKPosFiscalStreamParser::Item(number, std::move(element));
-  }
-};
+using fisc_test::tGeneralParser;
 
 // Parses bytes into writer; into an event buffer, then replays it into a
 // recorder after a parse without failure (its events are the outcome's).

@@ -96,14 +96,8 @@ class tDetailWriter final : public tKvKPosFiscalStreamWriter {
   void Put(const std::string& token) { events += "@" + S(file_pos()) + ":" + token + " "; }
 };
 
-// A subclass: ParseRange reads every link for it.
-class tReadingParser final : public tKvKPosFiscalStreamParser {
- public:
-  using tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser;
-  uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
-    return tKvKPosFiscalStreamParser::Item(number, std::move(element));
-  }
-};
+// Reads every link (ParseRange takes none of its shortcuts for it).
+using tReadingParser = fisc_test::tGeneralParser;
 
 // Events, then " | " and the result or the failure, then the position.
 template <typename Parser>
@@ -118,7 +112,7 @@ std::string Parse(const Bytes& bytes, bool lengthPrefixed, tDetailWriter& writer
   } catch (const EKvRoot& e) {
     end = e.what();
     // A failure raised by the parser names its class.
-    const std::string reading = "[tReadingParser]";
+    const std::string reading = "[tGeneralParser]";
     if (end.compare(0, reading.size(), reading) == 0) {
       end.replace(0, reading.size(), "[tKvKPosFiscalStreamParser]");
     }
