@@ -14,6 +14,7 @@
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "eval/KvFiscalStreamEval.h"
+#include "idea/FiscalStreamEvalIDEAXML.h"
 #include "platform/Console.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
@@ -42,17 +43,17 @@ std::string FullFolder(std::string_view folder) {
       platform::ExpandFileName(folder.empty() ? std::string_view(".") : folder));
 }
 
-// Puts the exporter of the mode in front of the chain. Until the exporters
-// exist the run still reads what they need, so that a missing INI file
-// fails as it will then; the journal view will join in front of them.
-// A failure leaves the chain as it was.
-void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode) {
+// Puts the exporter of the mode in front of the chain; the journal view
+// will join in front of it.
+void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
+                 const std::string& exportFolder, tLog& log) {
   if (exportMode == kExportModeInsika) {
     (void)ReadSignatureDefFolder(IniFileName());
   } else {
-    (void)ReadSupplierRec(IniFileName());
+    const tSupplierRec supplier = ReadSupplierRec(IniFileName());
+    chain = std::make_unique<tFiscalStreamEvalIDEAXML>(exportFolder, supplier,
+                                                       Settings.ColumnHeaders, log, std::move(chain));
   }
-  (void)chain;
 }
 
 void ReadJournal(tKvKPosFiscalStreamWriter* writer) {
@@ -84,7 +85,7 @@ void RunWithLog(tLog& log) {
       throw EKvIo("Error creating destination directory: \"" + exportFolder + "\"");
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
-    AddExporter(chain, Settings.ExportMode);
+    AddExporter(chain, Settings.ExportMode, exportFolder, log);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
     ReadJournal(writer.get());

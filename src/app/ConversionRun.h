@@ -11,19 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "idea/XmlHdlIDEA.h"
 #include "platform/Clock.h"
-
-// Longest text of a supplier field; longer INI values are cut.
-inline constexpr size_t kMaxSupplierText = 200;
-
-// The supplier record of the IDEA export, from section "GENERAL" of the INI
-// file. Intentionally copyable.
-struct tSupplierRec {
-  std::string DtdFile;
-  std::string Name;
-  std::string Location;
-  std::string Comment;
-};
 
 // "YYYY-MM-DD_HH-MM-SS" of the given local time.
 std::string DateTimeStamp(const platform::LocalTime& time);

@@ -13,10 +13,7 @@
 #include <vector>
 
 #include "base/KvClass.h"
-
-inline constexpr std::string_view kLongTitle = "Nexo Center Fiscal Export (Germany)";
-inline constexpr std::string_view kShortTitle = "NEXO Jorv (DE)";
-inline constexpr std::string_view kVersion = "1.2.1.2";
+#include "base/KvVersion.h"
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitParameterError = 2;

@@ -17,24 +17,13 @@
 #include <string_view>
 
 #include "app/TimeTest.h"
-#include "base/KvClass.h"
+#include "base/KvLog.h"
 #include "platform/Clock.h"
 
 class tKvTextFileDos;
 
-class tLog : public tKvClass {
+class tLog final : public tKvLog {
  public:
-  // Entry kinds: the second argument of every log operation. Kinds above 5
-  // behave like kEntry.
-  enum : int {
-    kPlain = 0,    //!< always written
-    kBlock = 1,    //!< block lines; always written
-    kEntry = 2,    //!< entry lines; only with /L
-    kHint = 3,     //!< " [HINT]", counted; only with /L
-    kWarning = 4,  //!< " [WARNING]", counted; only with /L
-    kError = 5,    //!< " [ERROR]", counted; always written
-  };
-
   // Longest indentation; deeper sections do not indent further.
   static constexpr size_t kMaxIndent = 255;
 
@@ -50,21 +39,21 @@ class tLog : public tKvClass {
 
   // Slot 0: Add("> " + text, kind), then two more blanks of indentation.
   // Nothing at all when the kind is not written.
-  virtual void BeginSection(std::string_view text, int kind);
+  void BeginSection(std::string_view text, int kind) override;
   // Slot 1: when the kind is written: two blanks less indentation, then
   // Add("< " + text, kind).
-  virtual void EndSection(std::string_view text, int kind);
+  void EndSection(std::string_view text, int kind) override;
   // Slot 2: one entry: nothing when the kind is not written; an empty line
   // for a blank text (not counted); otherwise indentation + text + the tag of
   // the kind, counted.
-  virtual void Add(std::string_view text, int kind);
+  void Add(std::string_view text, int kind) override;
 
   // Writes the summary (counts, elapsed time, the closing section line) and
   // closes the file. Once; later calls do nothing.
   void Close();
 
   // Whether entries of kind are written (always with /L).
-  bool IsWritten(int kind) const;
+  bool IsWritten(int kind) const override;
 
   bool enabled() const { return Enabled; }
   const std::string& indent() const { return Indent; }

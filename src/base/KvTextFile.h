@@ -82,6 +82,10 @@ class tKvTextFileDos final : public tKvTextFile {
   // the file's buffer and is valid until the next operation on this file.
   int32_t ReadLineView(std::string_view& line);
 
+  // Writes the buffered text out and the file's data through to the storage
+  // device, so that a rename that publishes the file follows complete data.
+  int32_t Sync();
+
   // Flushes and closes the file, returning the first failure. Further reads
   // and writes then fail with EBADF. Called by the destructor when needed.
   int32_t Close();

@@ -88,6 +88,11 @@ int64_t File::Size() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+int File::Sync() {
+  if (fd_ < 0) return EBADF;
+  return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
 int File::Close() {
   if (fd_ < 0) return 0;
   int fd = std::exchange(fd_, -1);
@@ -121,6 +126,18 @@ int RenameFile(const std::string& from, const std::string& to) {
   struct stat st {};
   if (::lstat(to.c_str(), &st) == 0) return EEXIST;
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int SyncDirectory(const std::string& path) {
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int result = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return result;
 }
 
 int CopyFile(const std::string& from, const std::string& to) {

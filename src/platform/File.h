@@ -36,6 +36,8 @@ class File {
   int Write(const char* data, size_t size);
   // Size of the open file in bytes, or -1 when it cannot be determined.
   int64_t Size() const;
+  // Writes the file's data through to the storage device (fsync).
+  int Sync();
   // Closes the handle; 0 also when it was not open.
   int Close();
 
@@ -52,6 +54,10 @@ bool ForceDirectories(const std::string& path);
 int DeleteFile(const std::string& path);
 // Renames a file; fails with EEXIST when to already exists.
 int RenameFile(const std::string& from, const std::string& to);
+// Renames a file, replacing an existing target atomically.
+int ReplaceFile(const std::string& from, const std::string& to);
+// Makes the folder's entries (a rename into it) durable; 0 or an errno value.
+int SyncDirectory(const std::string& path);
 // Copies a file, replacing an existing target.
 int CopyFile(const std::string& from, const std::string& to);
 // Current working directory (no trailing "/" except for the root), and

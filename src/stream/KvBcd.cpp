@@ -474,11 +474,21 @@ void Expand(const tKvBcd& a, Expansion& x) {
 
 }  // namespace
 
+void tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
+  const Work w = Unpack(*this);
+  for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.d[kDigits - i]);
+  exponent10 = w.e == 0 ? 0 : w.e - kBias;
+}
+
 std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {
+  std::string out;
+  AppendText(out, a, compact);
+  return out;
+}
+
+void tKvBcd::AppendText(std::string& out, const tKvBcd& a, bool compact) {
   Expansion x;
   Expand(a, x);
-  std::string out;
-  out.reserve(static_cast<size_t>(x.intLen + x.fracLen) + 32);
   if (x.negative) out += '-';
   const auto& reg = platform::Regional();
   const bool group =
@@ -491,7 +501,6 @@ std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {
     out += compact ? '.' : reg.decimal_separator;
     out.append(x.digits + x.intLen, static_cast<size_t>(x.fracLen));
   }
-  return out;
 }
 
 long double tKvBcd::ToFloat(const tKvBcd& a) {

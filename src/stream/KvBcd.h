@@ -67,6 +67,10 @@ struct tKvBcd {
   // separator and the integer digits grouped by the regional thousands
   // separator and grouping.
   std::string Text(bool compact) const { return ToText(*this, compact); }
+  // The normalised mantissa digits d1..d18 as characters '0'-'9' and the
+  // decimal exponent x, so that |value| = 0.d1d2..d18 * 10^x; d1 is not '0'
+  // unless the value is zero (then every digit is '0' and x is 0).
+  void Decompose(char (&digits)[kDigits], int& exponent10) const;
 
   // --- The arithmetic; a and b are never changed. ---
   static bool IsZero(const tKvBcd& a) { return a.IsZero(); }
@@ -85,6 +89,8 @@ struct tKvBcd {
   static tKvBcd FromTextPlain(std::string_view text);
   static tKvBcd FromInteger(int64_t value);
   static std::string ToText(const tKvBcd& a, bool compact);
+  // ToText appended to out, without allocating when out has room.
+  static void AppendText(std::string& out, const tKvBcd& a, bool compact);
   // Nearest binary floating-point value.
   static long double ToFloat(const tKvBcd& a);
 

@@ -36,18 +36,27 @@ bool tKvBcdFix::IsZero() const {
 }
 
 std::string tKvBcdFix::Text() const {
+  std::string out;
+  AppendText(out);
+  return out;
+}
+
+void tKvBcdFix::AppendText(std::string& out) const {
   char buffer[kNibbles];
   int len = 0;
   int i = 0;
   while (i < kNibbles && Nibble(*this, i) == 0) ++i;
-  if (i == kNibbles) return "0";
+  if (i == kNibbles) {
+    out += '0';
+    return;
+  }
   for (; i < kNibbles; ++i) {
     const uint8_t n = Nibble(*this, i);
     // 15 is the separator digit; 10 to 14 are never produced by a terminal
     // and show as their hexadecimal digit.
     buffer[len++] = n == 15 ? '/' : kHexDigits[n];
   }
-  return std::string(buffer, static_cast<size_t>(len));
+  out.append(buffer, static_cast<size_t>(len));
 }
 
 tKvBcdFix tKvBcdFix::FromText(std::string_view text) {

@@ -27,6 +27,8 @@ struct tKvBcdFix {
   bool IsZero() const;
   // Digits from the first non-zero nibble on, nibble 15 as "/", "0" for zero.
   std::string Text() const;
+  // Text() appended to out.
+  void AppendText(std::string& out) const;
   // Takes characters from the right end: "0"-"9" give the digit, "/" gives
   // 15, the first other character stops the scan; at most 20 nibbles.
   static tKvBcdFix FromText(std::string_view text);

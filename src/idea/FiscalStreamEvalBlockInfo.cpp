@@ -1,0 +1,68 @@
+#include "idea/FiscalStreamEvalBlockInfo.h"
+
+#include <array>
+#include <utility>
+
+#include "base/KvLog.h"
+
+namespace {
+
+using C = tIdeaColumn;
+constexpr std::array<tIdeaColumn, 17> kColumns = {{
+    {"BLK_KEY", true, C::kNumeric, 0, "Schlüssel"},
+    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    {"CREATE_DATE", false, C::kDate, 0, "Blockerzeugung (Datum)"},
+    {"CREATE_TIME", false, C::kAlphaNumeric, 0, "Blockerzeugung (Uhrzeit)"},
+    {"REG_START_DATE", false, C::kDate, 0, "Registrierungsstart (Datum)"},
+    {"REG_START_TIME", false, C::kAlphaNumeric, 0, "Registrierungsstart (Uhrzeit)"},
+    {"REG_END_DATE", false, C::kDate, 0, "Registrierungsende (Datum)"},
+    {"REG_END_TIME", false, C::kAlphaNumeric, 0, "Registrierungsende (Uhrzeit)"},
+    {"BLOCK_ID", false, C::kNumeric, 0, "Blocknummer"},
+    {"FISC_JNL_TYPE", false, C::kNumeric, 0, "Fiskaljournal-Typ"},
+    {"ECR_SER_NO", false, C::kNumeric, 0, "Seriennummer"},
+    {"ECR_NET_ADDR", false, C::kNumeric, 0, "Kassen-Netzwerkadresse"},
+    {"ECR_VERSION", false, C::kAlphaNumeric, 0, "Kassen-Softwareversion"},
+    {"EXP_VERSION", false, C::kAlphaNumeric, 0, "Exporttool-Version"},
+    {"ECR_NO_SUPPL", false, C::kNumeric, 0, "Kassennummer (zusätzlich)"},
+    {"INTEGRITY_CHK", false, C::kNumeric, 0, "Flag: Datenintegrität prüfbar"},
+    {"FISC_EVAL_ERROR", false, C::kNumeric, 0, "Auswertungsfehler"},
+}};
+
+}  // namespace
+
+tFiscalStreamEvalBlockInfo::tFiscalStreamEvalBlockInfo(tIdeaContext& context,
+                                                       std::unique_ptr<tKvFiscalStreamPicker> next)
+    : tFiscalStreamPickerIDEA(context, std::move(next)),
+      CsvFile(AddTableFile("BlockInfo.csv", "Blockinformationen", kColumns)) {}
+
+void tFiscalStreamEvalBlockInfo::BlockStart(const tKvKPosBlockInfoRec& block) {
+  tFiscalStreamPickerIDEA::BlockStart(block);
+  const tKvKPosTextFileHeaderRec& header = file_header();
+  if (header.Int4 != 0) {
+    Log().Add("=> Fiskaldaten fehlerhaft (Fehler " + std::to_string(header.Int4) + ")",
+              tKvLog::kError);
+  }
+  Keys().Increment(tDocumentKeyHandler::kBlock);
+  tFileHdlCSV& csv = CsvFile;
+  Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kBlock);
+  FmtBcdFix(csv.Field(2), block.EcrNr);
+  FmtDate(csv.Field(3), block.DateTime);
+  FmtTime(csv.Field(4), block.DateTime);
+  FmtDate(csv.Field(5), block.RegStartDT);
+  FmtTime(csv.Field(6), block.RegStartDT);
+  FmtDate(csv.Field(7), block.RegEndDT);
+  FmtTime(csv.Field(8), block.RegEndDT);
+  FmtInt(csv.Field(9), block.ID);
+  FmtInt(csv.Field(10), block.FiscJnlType);
+  FmtInt(csv.Field(11), block.SerNr);
+  FmtInt(csv.Field(12), block.EcrAddr);
+  FmtText(csv.Field(13), block.SwVer.view());
+  csv.AddField(ExpVersion(), 14);
+  if (header.Int1 == 1) {
+    FmtInt(csv.Field(15), header.Int2);
+    FmtInt(csv.Field(16), header.Flag ? 1 : 0);
+    FmtInt(csv.Field(17), header.Int4);
+  }
+  csv.EndLine(static_cast<int32_t>(kColumns.size()));
+  csv.HasData = true;
+}

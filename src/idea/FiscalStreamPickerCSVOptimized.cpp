@@ -1,0 +1,203 @@
+#include "idea/FiscalStreamPickerCSVOptimized.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/RegionalSettings.h"
+
+namespace {
+
+// Appends the integer digits with the regional thousands separator.
+void AppendGrouped(std::string& out, const char* digits, int count) {
+  const platform::RegionalSettings& reg = platform::Regional();
+  const bool group = reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator &&
+                     reg.thousand_separator != '\0';
+  for (int i = 0; i < count; ++i) {
+    if (group && i > 0 && (count - i) % reg.digit_grouping == 0) out += reg.thousand_separator;
+    out += digits[i];
+  }
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10 % 10);
+  out += static_cast<char>('0' + value % 10);
+}
+
+// Significant digits of |value| rounded to 15, as 0.sig * 10^exp10; returns
+// the number of digits (trailing zeros dropped).
+int Significant15(const tKvBcd& value, char (&sig)[tKvBcd::kDigits], int& exp10) {
+  value.Decompose(sig, exp10);
+  int len = tKvBcd::kDigits;
+  while (len > 0 && sig[len - 1] == '0') --len;
+  if (len > 15) {
+    // More digits than the binary value carries: print what the nearest
+    // binary floating-point number rounds to.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.14Le", std::fabs(tKvBcd::ToFloat(value)));
+    len = 0;
+    const char* p = text;
+    for (; *p != '\0' && *p != 'e' && *p != 'E'; ++p) {
+      if (*p >= '0' && *p <= '9') sig[len++] = *p;
+    }
+    int e = 0;
+    if (*p != '\0') std::from_chars(p + (p[1] == '+' ? 2 : 1), text + sizeof text, e);
+    exp10 = e + 1;
+    while (len > 0 && sig[len - 1] == '0') --len;
+  }
+  return len;
+}
+
+}  // namespace
+
+void tFiscalStreamPickerCSVOptimized::FmtFloat(std::string& out, const tKvBcd& value,
+                                               int8_t decimals) {
+  if (value.IsZero()) return;
+  char sig[tKvBcd::kDigits];
+  int exp10 = 0;
+  const int len = Significant15(value, sig, exp10);
+  if (len == 0) return;
+  const char sep = platform::Regional().decimal_separator;
+  if (value.IsNegative()) out += '-';
+  if (exp10 <= 15 && exp10 >= -4) {
+    if (exp10 <= 0) {
+      out += '0';
+      out += sep;
+      out.append(static_cast<size_t>(-exp10), '0');
+      out.append(sig, static_cast<size_t>(len));
+      return;
+    }
+    for (int i = 0; i < exp10; ++i) out += i < len ? sig[i] : '0';
+    if (len > exp10) {
+      out += sep;
+      out.append(sig + exp10, static_cast<size_t>(len - exp10));
+    }
+    return;
+  }
+  out += sig[0];
+  if (len > 1) {
+    out += sep;
+    out.append(sig + 1, static_cast<size_t>(len - 1));
+  }
+  out += 'E';
+  const int e = exp10 - 1;
+  if (e < 0) out += '-';
+  char digits[8];
+  const auto res = std::to_chars(digits, digits + sizeof digits, e < 0 ? -e : e);
+  const int count = static_cast<int>(res.ptr - digits);
+  const int minDigits = decimals > 0 ? decimals : 2;
+  if (count < minDigits) out.append(static_cast<size_t>(minDigits - count), '0');
+  out.append(digits, static_cast<size_t>(count));
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtBcd(std::string& out, const tKvBcd& value) {
+  if (value.IsZero()) return;
+  tKvBcd::AppendText(out, value, false);
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtBcdDec(std::string& out, const tKvBcd& value,
+                                                int8_t decimals) {
+  if (value.IsZero()) return;
+  const int d = decimals > 0 ? decimals : 2;
+  char sig[tKvBcd::kDigits];
+  int exp10 = 0;
+  value.Decompose(sig, exp10);
+  // Integer digits, then exactly d fraction digits plus one for rounding.
+  // |exp10| stays below 64 and d below 128, so 260 characters suffice.
+  char digits[260];
+  int intLen = 0;
+  auto digitAt = [&](int position) {  // position 0 = first digit after "0."
+    return position >= 0 && position < tKvBcd::kDigits ? sig[position] : '0';
+  };
+  if (exp10 > 0) {
+    for (int i = 0; i < exp10; ++i) digits[intLen++] = digitAt(i);
+  } else {
+    digits[intLen++] = '0';
+  }
+  int len = intLen;
+  for (int i = 0; i <= d; ++i) digits[len++] = digitAt(exp10 + i);
+  const bool up = digits[--len] >= '5';
+  if (up) {
+    int i = len - 1;
+    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+    if (i >= 0) {
+      ++digits[i];
+    } else {
+      for (int k = len; k > 0; --k) digits[k] = digits[k - 1];
+      digits[0] = '1';
+      ++intLen;
+      ++len;
+    }
+  }
+  bool allZero = true;
+  for (int i = 0; i < len; ++i) allZero = allZero && digits[i] == '0';
+  if (value.IsNegative() && !allZero) out += '-';
+  AppendGrouped(out, digits, intLen);
+  out += platform::Regional().decimal_separator;
+  out.append(digits + intLen, static_cast<size_t>(len - intLen));
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtBcdFix(std::string& out, const tKvBcdFix& value) {
+  if (value.IsZero()) return;
+  value.AppendText(out);
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtDate(std::string& out, const tKvDateTime& value) {
+  int year = 0, month = 0, day = 0;
+  if (!value.DecodeDate(year, month, day)) return;
+  AppendTwoDigits(out, day);
+  out += '.';
+  AppendTwoDigits(out, month);
+  out += '.';
+  AppendTwoDigits(out, year / 100);
+  AppendTwoDigits(out, year % 100);
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtTime(std::string& out, const tKvDateTime& value) {
+  if (value.IsNull()) return;
+  AppendLongTime(out, value);
+}
+
+void tFiscalStreamPickerCSVOptimized::AppendLongTime(std::string& out, const tKvDateTime& value) {
+  const platform::RegionalSettings& reg = platform::Regional();
+  if (reg.long_time_format != "HH:mm:ss") {
+    out += value.Format(reg.long_time_format);
+    return;
+  }
+  int hour = 0, minute = 0, second = 0;
+  value.DecodeTime(hour, minute, second);
+  AppendTwoDigits(out, hour);
+  out += reg.time_separator;
+  AppendTwoDigits(out, minute);
+  out += reg.time_separator;
+  AppendTwoDigits(out, second);
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtInt(std::string& out, int32_t value) {
+  if (value != 0) AppendInt(out, value);
+}
+
+void tFiscalStreamPickerCSVOptimized::AppendInt(std::string& out, int64_t value) {
+  char digits[24];
+  const auto res = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, static_cast<size_t>(res.ptr - digits));
+}
+
+void tFiscalStreamPickerCSVOptimized::FmtText(std::string& out, std::string_view text, char quote) {
+  if (text.find_first_not_of(' ') == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out += quote;
+  for (size_t start = 0;;) {
+    const size_t at = text.find(quote, start);
+    if (at == std::string_view::npos) {
+      out.append(text.substr(start));
+      break;
+    }
+    out.append(text.substr(start, at + 1 - start));
+    out += quote;
+    start = at + 1;
+  }
+  out += quote;
+}

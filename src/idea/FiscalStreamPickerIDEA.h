@@ -1,0 +1,147 @@
+// tFiscalStreamPickerIDEA: the base of every table of the table export.
+// A table creates its files through AddTableFile (the header line is
+// written when column headers are asked for), writes data lines from the
+// picker operations it overrides, and at the end of the export declares
+// every file that received data in the index (DeclareTable) and publishes
+// or removes its files (FinishFiles).
+//
+// The tables of one export share a tIdeaContext: the export folder, the
+// index document, the running keys, the log, and the entry state that the
+// tIdeaEntryTracker at the head of the table chain keeps for all of them
+// (the current entry's header, the registration start of the block, the
+// previous block), so that an entry's header is copied once, not per
+// table. The context is borrowed and outlives the tables.
+//
+// Calls a table sees for a receipt (the tracker has updated the state
+// before each call, and clears the header after EntryEnd has passed the
+// whole chain):
+//   BlockStart EntryStart SetEntryType Header SaleItem Closing EntryEnd
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "eval/KvKPosFiscalStreamHelp.h"
+#include "idea/DocumentKeyHandler.h"
+#include "idea/FileHdlCSV.h"
+#include "idea/FiscalStreamPickerCSVOptimized.h"
+#include "stream/KvKPosFiscalStreamRec.h"
+#include "xml/KvXml.h"
+
+class tKvLog;
+class tXmlHdlIDEA;
+
+// One column of a table: name (also the header-line text), key flag, type,
+// decimal places of a numeric column, and the German description (UTF-8 in
+// the sources). Tables hold them as constexpr arrays in column order.
+struct tIdeaColumn {
+  enum : uint8_t { kDate = 0, kNumeric = 1, kAlphaNumeric = 2, kFlag = 3 };
+  std::string_view Name;
+  bool IsPrimaryKey = false;
+  uint8_t DataType = kAlphaNumeric;
+  uint8_t Accuracy = 0;
+  std::string_view Description;
+};
+
+// What the tables know of the current journal position.
+struct tIdeaEntryState {
+  tFiscHeaderRec CurHeader;  // the current entry's header; cleared at its end
+  bool HasHeader = false;    // the current entry delivered its header
+  tKvDateTime RegStart;      // registration start of the current block
+  tKvKPosBlockInfoRec PrevBlock;  // the block before the current one
+};
+
+// The services the tables of one export share; borrowed by every table.
+struct tIdeaContext {
+  std::string DestFolder;  // export folder, ending with "/"
+  bool ColumnHeaders = false;
+  tKvLog& Log;
+  tXmlHdlIDEA& IndexDoc;
+  tDocumentKeyHandler& KeyHandler;
+  tIdeaEntryState State;
+  std::string ExpVersion;  // "<short title> <version> [Exp: 2.0.0]"
+};
+
+// The head of the table chain: keeps the context's entry state. Header and
+// BlockEnd update it before the tables hear of them; EntryEnd clears the
+// header after the whole chain had it.
+class tIdeaEntryTracker final : public tKvFiscalStreamPicker {
+ public:
+  tIdeaEntryTracker(tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next);
+  void Header(const tFiscHeaderRec& rec) override;
+  void BlockEnd() override;
+  void EntryEnd() override;
+
+ private:
+  tIdeaContext& Context;
+};
+
+class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
+ public:
+  tFiscalStreamPickerIDEA(tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next);
+  ~tFiscalStreamPickerIDEA() override;
+
+  // Passed on; then SkipEntry is cleared.
+  void EntryEnd() override;
+
+  // Appends one Table element to the index for every file of this table
+  // that received data, in the order the files were added.
+  void DeclareTable();
+  // Publishes or removes every file of this table (see tFileHdlCSV::Finish).
+  void FinishFiles();
+
+  // One column declaration under parent (a VariableLength element),
+  // declared under declaredName.
+  static void DeclareColumn(tKvXml& xml, tKvXmlNode parent, const tIdeaColumn& def,
+                            std::string_view declaredName);
+  // The name, or "* Bezeichnung nicht vorhanden *" when blank, in double
+  // quotes with inner double quotes doubled.
+  static void QuotedName(std::string& out, std::string_view name);
+  // 2 other transactions (kinds 11, 12, 19), 1 booking memory (6, 7), 0
+  // ordinary (every other kind).
+  int TransactionCategory() const;
+  // The variant (1-3) of the current category, and its key counter.
+  int CategoryVariant() const { return TransactionCategory() + 1; }
+  int CategoryCounter() const { return tDocumentKeyHandler::kTransaction + TransactionCategory(); }
+
+ protected:
+  // Creates the table file fileName in the export folder and writes the
+  // header line when column headers are on. unusedColumn: a column (1-based)
+  // declared in the index as "NOT_USED_<n>"; 0 for none.
+  tFileHdlCSV& AddTableFile(std::string_view fileName, std::string_view description,
+                            std::span<const tIdeaColumn> columns, int32_t unusedColumn = 0);
+  // "=> " + date and time of the current header + "  " + its entry kind,
+  // as an entry line of the log.
+  void LogEntryLine() const;
+  // Origin name of the current entry type: "POS", "NEXO", "EJNL" or "".
+  std::string_view OriginName() const;
+
+  const tFiscHeaderRec& CurHeader() const { return Context.State.CurHeader; }
+  bool HasHeader() const { return Context.State.HasHeader; }
+  tKvDateTime RegStart() const { return Context.State.RegStart; }
+  const tKvKPosBlockInfoRec& PrevBlock() const { return Context.State.PrevBlock; }
+  tDocumentKeyHandler& Keys() const { return Context.KeyHandler; }
+  tKvLog& Log() const { return Context.Log; }
+  const std::string& ExpVersion() const { return Context.ExpVersion; }
+
+  bool SkipEntry = false;
+
+ private:
+  struct TableFile {
+    std::unique_ptr<tFileHdlCSV> Csv;
+    std::string_view Description;
+    std::span<const tIdeaColumn> Columns;
+    int32_t UnusedColumn;
+  };
+
+  tIdeaContext& Context;
+  std::vector<TableFile> files_;
+};
+
+// True when block directly continues previous: consecutive block numbers,
+// the same non-zero serial number and the same non-zero register number.
+bool IdeaBlockContinues(const tKvKPosBlockInfoRec& previous, const tKvKPosBlockInfoRec& block);

@@ -1,0 +1,93 @@
+// tKvXml: one XML document, built element by element and saved to a file.
+// The exporters use it for the index of the table export and for the
+// signed-transaction document. Texts enter as Windows-1252 (element names
+// are ASCII) and are converted once, on entry; the file is saved in the
+// encoding its declaration names. The object owns its document and every
+// node in it; nodes handed out are borrowed and live as long as the object.
+//
+// Bytes that XML 1.0 forbids in content (the control bytes other than tab,
+// line feed and carriage return) are entered as U+FFFD, the replacement
+// character, so that no journal text can make a document malformed.
+//
+// Failures raise EKvXml: "Error initializing XMLDOM object!" when no
+// document can be made, "Error initializing XML document!" for a text that
+// does not parse, the element name for an element that cannot be created
+// (a name that is not an XML name, such as one with a blank), "XML-Node not
+// assigned." for a missing node, and the file name with the system's error
+// text when saving fails. A saved file appears whole: it is written under a
+// temporary name, synced, and renamed to its name.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/KvClass.h"
+#include "base/KvErrors.h"
+
+struct _xmlDoc;
+struct _xmlNode;
+
+// A node of a tKvXml document; borrowed from the document.
+using tKvXmlNode = _xmlNode*;
+
+class EKvXml : public EKvRoot {
+ public:
+  using EKvRoot::EKvRoot;
+};
+
+class tKvXml : public tKvClass {
+ public:
+  // Nothing to initialise on this platform: true.
+  static bool InitCom();
+
+  // An empty document with the declaration <?xml version="..."
+  // encoding="..."?> and one root element rootName.
+  static std::unique_ptr<tKvXml> CreateNew(std::string_view version, std::string_view encoding,
+                                           std::string_view rootName);
+  // A document parsed from a complete XML text (Windows-1252 bytes). A
+  // DOCTYPE is kept as written; no external DTD or entity is opened. The
+  // root is the text's document element; rootName is not used.
+  static std::unique_ptr<tKvXml> CreateFromText(std::string_view text, std::string_view rootName);
+
+  tKvXml(const tKvXml&) = delete;
+  tKvXml& operator=(const tKvXml&) = delete;
+  ~tKvXml() override;
+
+  // Appends a new element name as the last child of parent and returns it.
+  tKvXmlNode AddNode(tKvXmlNode parent, std::string_view name);
+  // The same with one text child (also for an empty text).
+  void AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text);
+  // Saves the whole document in its declared encoding (UTF-8 when it names
+  // none), replacing fileName.
+  void SaveToFile(const std::string& fileName);
+  // The serialised form of one element of the document in the document's
+  // encoding (no declaration), for writing a large document piece by piece.
+  std::string NodeText(tKvXmlNode node) const;
+  // Removes node (an element of this document) and frees it.
+  void FreeNode(tKvXmlNode node);
+
+  // Raises EKvXml with message ("XML-Node not assigned." when empty) when
+  // node is missing.
+  static void CheckNode(tKvXmlNode node, std::string_view message);
+
+  tKvXmlNode Root() const { return root_; }
+  // The encoding the declaration names ("UTF-8" when none).
+  const std::string& Encoding() const { return encoding_; }
+
+ private:
+  struct DocFree {
+    void operator()(_xmlDoc* doc) const;
+  };
+  explicit tKvXml(_xmlDoc* doc);
+  tKvXmlNode NewElement(tKvXmlNode parent, std::string_view name);
+
+  std::unique_ptr<_xmlDoc, DocFree> doc_;
+  tKvXmlNode root_ = nullptr;
+  std::string encoding_;
+  std::string utf8_;  // reused for every converted text
+};
+
+// Appends the UTF-8 form of a Windows-1252 text for an XML document: the
+// bytes XML 1.0 forbids become U+FFFD.
+void AppendXmlTextAsUtf8(std::string& out, std::string_view win1252);
