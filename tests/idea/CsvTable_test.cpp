@@ -1,0 +1,132 @@
+// The CSV dialect: the formatting rules (table-driven) and the table file's
+// line building and publishing.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "idea/FileHdlCSV.h"
+#include "idea/FiscalStreamPickerCSVOptimized.h"
+#include "platform/RegionalSettings.h"
+#include "platform/TempDir.h"
+
+namespace {
+
+using F = tFiscalStreamPickerCSVOptimized;
+using testing_support::TempDir;
+
+tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
+
+struct FormatCase {
+  const char* what;
+  std::function<void(std::string&)> format;
+  const char* expected;
+};
+
+TEST(CsvFormatTest, GermanRegionalSettings) {
+  platform::MutableRegionalSettings() = platform::RegionalSettings{};
+  const tKvDateTime march5 = tKvDateTime::Encode(2016, 3, 5, 7, 8, 9);
+  const FormatCase cases[] = {
+      {"BcdDec 1234.5", [](auto& o) { F::FmtBcdDec(o, Bcd("1234.5"), 2); }, "1.234,50"},
+      {"BcdDec 0.05", [](auto& o) { F::FmtBcdDec(o, Bcd("0.05"), 2); }, "0,05"},
+      {"BcdDec zero", [](auto& o) { F::FmtBcdDec(o, Bcd("0"), 2); }, ""},
+      {"BcdDec d=0 means 2", [](auto& o) { F::FmtBcdDec(o, Bcd("-7"), 0); }, "-7,00"},
+      {"BcdDec rounds half up", [](auto& o) { F::FmtBcdDec(o, Bcd("999.995"), 2); }, "1.000,00"},
+      {"BcdDec tiny negative", [](auto& o) { F::FmtBcdDec(o, Bcd("-0.001"), 2); }, "0,00"},
+      {"Bcd 12.50", [](auto& o) { F::FmtBcd(o, Bcd("12.50")); }, "12,5"},
+      {"Bcd 3.00", [](auto& o) { F::FmtBcd(o, Bcd("3.00")); }, "3"},
+      {"Bcd 1234567", [](auto& o) { F::FmtBcd(o, Bcd("1234567")); }, "1.234.567"},
+      {"Float 12.5", [](auto& o) { F::FmtFloat(o, Bcd("12.5")); }, "12,5"},
+      {"Float no grouping", [](auto& o) { F::FmtFloat(o, Bcd("-1234.5")); }, "-1234,5"},
+      {"Float zero", [](auto& o) { F::FmtFloat(o, Bcd("0")); }, ""},
+      {"Float small fixed", [](auto& o) { F::FmtFloat(o, Bcd("0.000012")); }, "0,000012"},
+      {"Float small scientific", [](auto& o) { F::FmtFloat(o, Bcd("0.0000099")); }, "9,9E-06"},
+      {"Float 15 integer digits", [](auto& o) { F::FmtFloat(o, Bcd("123456789012345")); },
+       "123456789012345"},
+      {"Float 16 integer digits", [](auto& o) { F::FmtFloat(o, Bcd("1234567890123456")); },
+       "1,23456789012346E15"},
+      {"Float 18 digits rounded", [](auto& o) { F::FmtFloat(o, Bcd("1.23456789012345678")); },
+       "1,23456789012346"},
+      {"Float exponent digits", [](auto& o) { F::FmtFloat(o, Bcd("2E20"), 3); }, "2E020"},
+      {"BcdFix", [](auto& o) { F::FmtBcdFix(o, tKvBcdFix::FromText("0101")); }, "101"},
+      {"BcdFix zero", [](auto& o) { F::FmtBcdFix(o, tKvBcdFix{}); }, ""},
+      {"Date", [&](auto& o) { F::FmtDate(o, march5); }, "05.03.2016"},
+      {"Date null", [](auto& o) { F::FmtDate(o, tKvDateTime()); }, ""},
+      {"Time", [&](auto& o) { F::FmtTime(o, march5); }, "07:08:09"},
+      {"Time midnight", [&](auto& o) { F::FmtTime(o, march5.DatePart()); }, "00:00:00"},
+      {"Time null", [](auto& o) { F::FmtTime(o, tKvDateTime()); }, ""},
+      {"Int", [](auto& o) { F::FmtInt(o, -42); }, "-42"},
+      {"Int zero", [](auto& o) { F::FmtInt(o, 0); }, ""},
+      {"Text", [](auto& o) { F::FmtText(o, "a\"b"); }, "\"a\"\"b\""},
+      {"Text one quote", [](auto& o) { F::FmtText(o, "\""); }, "\"\"\"\""},
+      {"Text blanks", [](auto& o) { F::FmtText(o, "   "); }, "   "},
+      {"Text empty", [](auto& o) { F::FmtText(o, ""); }, ""},
+  };
+  for (const FormatCase& c : cases) {
+    std::string out = "x";
+    c.format(out);
+    EXPECT_EQ(out, std::string("x") + c.expected) << c.what;
+  }
+}
+
+TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
+  platform::RegionalSettings& reg = platform::MutableRegionalSettings();
+  reg = platform::RegionalSettings{};
+  reg.decimal_separator = '.';
+  reg.thousand_separator = '.';  // equal to the decimal separator: no grouping
+  std::string out;
+  F::FmtBcdDec(out, Bcd("1234.5"), 2);
+  EXPECT_EQ(out, "1234.50");
+  reg = platform::RegionalSettings{};
+}
+
+TEST(FileHdlCSVTest, FieldsLinesAndPublishing) {
+  TempDir dir;
+  {
+    tFileHdlCSV csv(dir.Path("T.csv"), false, ';');
+    EXPECT_TRUE(dir.Exists("T.csv.tmp"));
+    csv.AddField("a", 1);
+    csv.AddField("b", 3);
+    csv.EndLine(5);
+    csv.AddField("c", 2);
+    csv.AddField("d", 0);  // at or below the count: the next field
+    csv.EndLine(2);
+    csv.HasData = true;
+    csv.Finish();
+  }
+  EXPECT_EQ(dir.Read("T.csv"), "a;;b;;\r\n;c;d\r\n");
+  EXPECT_FALSE(dir.Exists("T.csv.tmp"));
+
+  {  // A header line alone is no data: nothing remains.
+    tFileHdlCSV csv(dir.Path("E.csv"), false, ';');
+    csv.AddField("NAME", 1);
+    csv.EndLine(1);
+    csv.Finish();
+  }
+  EXPECT_FALSE(dir.Exists("E.csv"));
+  EXPECT_FALSE(dir.Exists("E.csv.tmp"));
+
+  {  // An export that fails before the end leaves no .tmp file.
+    tFileHdlCSV csv(dir.Path("F.csv"), false, ';');
+    csv.AddField("x", 1);
+    csv.EndLine(1);
+    csv.HasData = true;
+  }
+  EXPECT_FALSE(dir.Exists("F.csv.tmp"));
+
+  // A table never replaces a file of its name: the .tmp file stays.
+  tFileHdlCSV csv(dir.Path("T.csv"), false, ';');
+  csv.AddField("new", 1);
+  csv.EndLine(1);
+  csv.HasData = true;
+  try {
+    csv.Finish();
+    ADD_FAILURE() << "rename over an existing table succeeded";
+  } catch (const EKvRoot& e) {
+    EXPECT_EQ(std::string(e.what()), "Error renaming file \"" + dir.Path("T.csv.tmp") +
+                                         "\" to \"" + dir.Path("T.csv") + "\"");
+  }
+  EXPECT_EQ(dir.Read("T.csv.tmp"), "new\r\n");
+  EXPECT_EQ(dir.Read("T.csv"), "a;;b;;\r\n;c;d\r\n");
+}
+
+}  // namespace

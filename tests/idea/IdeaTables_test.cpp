@@ -1,0 +1,107 @@
+// The tables of the first export stage over small scripted journals: whole
+// lines per table, keys, the sequence checks, and the index declarations.
+#include <gtest/gtest.h>
+
+#include "idea/IdeaTestHelp.h"
+
+namespace {
+
+using idea_test::ExportFixture;
+using idea_test::HeaderScript;
+
+const tKvDateTime kDay = tKvDateTime::Encode(2016, 3, 5);
+tKvDateTime At(int hour) { return tKvDateTime(kDay.Value + hour * 3600); }
+
+// An entry of fiscal type code with a header.
+std::string Entry(int code, int hour, int docNo, int seqNo, const std::string& more = "") {
+  return "E R" + std::to_string(code) + "@1 " + HeaderScript(At(hour), docNo, seqNo) + " " + more +
+         " e ";
+}
+
+tKvKPosBlockInfoRec Block(int32_t id) {
+  tKvKPosBlockInfoRec block;
+  block.ID = id;
+  block.SerNr = 4711;
+  block.EcrNr = tKvBcdFix::FromText("101");
+  block.DateTime = At(20);
+  block.RegStartDT = At(7);
+  block.FiscJnlType = 1;
+  block.SwVer = "V1";
+  return block;
+}
+
+class IdeaTablesTest : public ExportFixture {};
+
+TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
+  Exporter().BlockStart(Block(1));
+  // Closing: gross 12.50, net 10.00; tax slot 1 at 19 %: sales 12.50, tax 2.00.
+  const std::string closing =
+      "R5@2 R1@3 F1=b:12.50 F2=b:10 R2@3 R1@4 F1=i:1 F2=b:19 R0@3 F2=b:12.50 F3=b:2";
+  Play(Entry(3, 7, 1, 1) + Entry(2, 8, 2, 5, closing) + Entry(6, 9, 3, 0) + Entry(11, 10, 4, 0));
+  Close();
+  // Separators from one field to a later one.
+  auto gap = [](int from, int to) { return std::string(static_cast<size_t>(to - from), ';'); };
+  EXPECT_EQ(Lines("TransactHead.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;08:00:00;2;2;POS;5;1;\"Anna\"" + gap(10, 17) +
+                                      "12,5;10" + gap(18, 25) + "19;12,5;;2" + gap(28, 45) +
+                                      "1;1;05.03.2016"}));
+  EXPECT_EQ(Lines("BookMemHead.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;3;6;POS;;1;\"Anna\"" + gap(10, 45) +
+                                      "1;1;05.03.2016"}));
+  EXPECT_EQ(Lines("MiscTransHead.csv").size(), 1u);
+  EXPECT_EQ(Lines("Register.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;07:00:00;1;3;POS;1;\"Anna\";;;;1;;;1"}));
+  EXPECT_EQ(Lines("BlockInfo.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;20:00:00;05.03.2016;07:00:00;;;1;1;4711;;"
+                                      "\"V1\";NEXO Jorv (DE) 1.2.1.2 [Exp: 2.0.0];;;"}));
+  const std::string index = dir.Read("index.xml");
+  // Declared head of the chain first; the booking-memory file hides SEQ_NO.
+  EXPECT_LT(index.find("<URL>TransactHead.csv"), index.find("<URL>BookMemHead.csv"));
+  EXPECT_LT(index.find("<URL>MiscTransHead.csv"), index.find("<URL>Register.csv"));
+  EXPECT_LT(index.find("<URL>Register.csv"), index.find("<URL>BlockInfo.csv"));
+  EXPECT_NE(index.find("<Name>NOT_USED_8</Name>"), std::string::npos);
+  EXPECT_NE(index.find("<Comment>&lt;SuppComment&gt;</Comment>"), std::string::npos);
+}
+
+TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
+  const std::string gapReg = "5:=> Sequenznummern nicht fortlaufend (Reg.): 10/12";
+  const std::string gapTrans = "5:=> Sequenznummern nicht fortlaufend (Trans.): 6/8";
+  auto errors = [&] {
+    std::vector<std::string> out;
+    for (const std::string& line : log.lines) {
+      if (line.rfind("5:", 0) == 0) out.push_back(line);
+    }
+    return out;
+  };
+  Exporter().BlockStart(Block(1));
+  // Two registration ends in the first block are never checked.
+  Play(Entry(4, 7, 1, 3) + Entry(4, 8, 2, 10));
+  // Receipts 5, 6, 8; booking memory and an unnumbered paid-in between.
+  Play(Entry(2, 9, 3, 5) + Entry(6, 9, 4, 77) + Entry(2, 10, 5, 6) + Entry(11, 10, 6, 0) +
+       Entry(2, 11, 7, 8));
+  // An entry whose fields are dropped delivers no header and must not reset
+  // the sequence: 8 then 10 is still a gap.
+  Play("V1,2 E R2@1 R1@2 F9=i:9 e V1,1" + std::string(" ") + Entry(2, 12, 8, 10));
+  Exporter().BlockStart(Block(2));
+  Play(Entry(4, 7, 9, 12));
+  Exporter().BlockStart(Block(5));  // does not continue: nothing checked
+  Play(Entry(4, 7, 10, 99) + Entry(2, 8, 11, 1));
+  Close();
+  EXPECT_EQ(errors(), (std::vector<std::string>{
+                          gapTrans, "5:=> Sequenznummern nicht fortlaufend (Trans.): 8/10", gapReg}));
+  EXPECT_EQ(Lines("TransactHead.csv").size(), 5u);
+  EXPECT_EQ(Lines("Register.csv").size(), 4u);
+  EXPECT_EQ(Lines("BlockInfo.csv").size(), 3u);
+}
+
+TEST_F(IdeaTablesTest, EmptyJournalWithHeadersLeavesOnlyTheIndex) {
+  column_headers = true;
+  Close();
+  EXPECT_FALSE(dir.Exists("BlockInfo.csv"));
+  EXPECT_FALSE(dir.Exists("BlockInfo.csv.tmp"));
+  const std::string index = dir.Read("index.xml");
+  EXPECT_NE(index.find("<Media><Name>Datentr\xC3\xA4ger</Name></Media>"), std::string::npos)
+      << index;
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+#include "xml/KvXml.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/TempDir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+std::string Saved(tKvXml& xml) {
+  TempDir dir;
+  xml.SaveToFile(dir.Path("doc.xml"));
+  EXPECT_FALSE(dir.Exists("doc.xml.tmp"));
+  return dir.Read("doc.xml");
+}
+
+TEST(KvXmlTest, NewDocumentKeepsDeclarationAndChildOrder) {
+  auto xml = tKvXml::CreateNew("1.0", "UTF-8", "X");
+  EXPECT_EQ(Saved(*xml), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<X/>\n");
+  tKvXmlNode a = xml->AddNode(xml->Root(), "A");
+  xml->AddTextNode(a, "T", "1");
+  xml->AddTextNode(a, "T", "");
+  xml->AddTextNode(xml->Root(), "T", "<&>");
+  EXPECT_EQ(Saved(*xml),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<X><A><T>1</T><T></T></A><T>&lt;&amp;&gt;</T></X>\n");
+}
+
+TEST(KvXmlTest, TextsEnterAsWindows1252AndForbiddenBytesAreReplaced) {
+  // "ä€" in Windows-1252, a form feed, a NUL and a tab.
+  const std::string text("\xE4\x80\x0C\x00\t", 5);
+  auto utf8 = tKvXml::CreateNew("1.0", "UTF-8", "X");
+  utf8->AddTextNode(utf8->Root(), "T", text);
+  EXPECT_NE(Saved(*utf8).find("<T>\xC3\xA4\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD\t</T>"),
+            std::string::npos);
+  // Latin-1 has "ä" but not the euro sign or U+FFFD: character references.
+  auto latin = tKvXml::CreateNew("1.0", "ISO-8859-1", "X");
+  latin->AddTextNode(latin->Root(), "T", text);
+  const std::string saved = Saved(*latin);
+  EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", 0), 0u) << saved;
+  EXPECT_NE(saved.find("<T>\xE4&#8364;&#65533;&#65533;\t</T>"), std::string::npos) << saved;
+  EXPECT_EQ(latin->NodeText(latin->Root()), "<X><T>\xE4&#8364;&#65533;&#65533;\t</T></X>");
+}
+
+TEST(KvXmlTest, ParsedDoctypeIsKeptWithoutOpeningTheDtd) {
+  auto xml = tKvXml::CreateFromText(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE D SYSTEM \"missing.dtd\"><D></D>", "");
+  xml->AddNode(xml->Root(), "E");
+  EXPECT_EQ(Saved(*xml),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE D SYSTEM \"missing.dtd\">\n"
+            "<D><E/></D>\n");
+}
+
+TEST(KvXmlTest, Failures) {
+  auto expectXml = [](auto&& call, const std::string& message) {
+    try {
+      call();
+      ADD_FAILURE() << "no exception, expected " << message;
+    } catch (const EKvXml& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  };
+  auto xml = tKvXml::CreateNew("1.0", "UTF-8", "X");
+  expectXml([&] { tKvXml::CreateFromText("<D><E></D>", ""); }, "Error initializing XML document!");
+  expectXml([&] { xml->AddNode(xml->Root(), "A B"); }, "A B");
+  expectXml([&] { tKvXml::CheckNode(nullptr, ""); }, "XML-Node not assigned.");
+  expectXml([&] { xml->SaveToFile("/nonexistent-folder/doc.xml"); },
+            "[tKvXml] Error saving XML document \"/nonexistent-folder/doc.xml\": " +
+                std::string("Code: 2 (No such file or directory)"));
+}
+
+}  // namespace
