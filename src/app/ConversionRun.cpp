@@ -157,6 +157,11 @@ tSupplierRec ReadSupplierRec(const std::string& iniFile) {
   tSupplierRec rec;
   rec.DtdFile = Cut(ini.ReadString("GENERAL", "DTD", ProgramFolder() + std::string(kDefaultDtd)),
                     kMaxSupplierText);
+  // A relative DTD path names a file beside the INI file, wherever the run
+  // was started from.
+  if (!IsBlank(rec.DtdFile) && rec.DtdFile.front() != platform::kPathSeparator) {
+    rec.DtdFile = ProgramFolder() + rec.DtdFile;
+  }
   rec.Name = Cut(ini.ReadString("GENERAL", "SuppName", "<SuppName (INI)>"), kMaxSupplierText);
   rec.Location =
       Cut(ini.ReadString("GENERAL", "SuppLocation", "<SuppLocation (INI)>"), kMaxSupplierText);

@@ -26,7 +26,8 @@ std::string CompleteDestination(uint8_t exportMode, std::string_view destPath, b
 // "Jorvex.ini" in the folder of the executable.
 std::string IniFileName();
 
-// Reads the supplier record; a missing INI file raises EKvRoot
+// Reads the supplier record; a relative DTD path is taken relative to the
+// program folder. A missing INI file raises EKvRoot
 // "Datei \"<full INI path>\" nicht gefunden!".
 tSupplierRec ReadSupplierRec(const std::string& iniFile);
 
