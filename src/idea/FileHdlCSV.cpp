@@ -12,7 +12,7 @@ tFileHdlCSV::tFileHdlCSV(std::string fileName, bool keepEmpty, char separator)
       text_file_(std::make_unique<tKvTextFileDos>(tmp_name_, tKvTextFileDos::kModeRewrite)),
       keep_empty_(keepEmpty),
       separator_(separator) {
-  line_.reserve(1024);
+  line_.reserve(4096);
 }
 
 tFileHdlCSV::~tFileHdlCSV() {
@@ -20,20 +20,6 @@ tFileHdlCSV::~tFileHdlCSV() {
     text_file_.reset();
     platform::DeleteFile(tmp_name_);
   }
-}
-
-std::string& tFileHdlCSV::Field(int32_t column) {
-  const int32_t c = field_count_;
-  int32_t n;
-  if (column > c + 1) {
-    n = c > 0 ? column - c : column - 1;
-    field_count_ = column;
-  } else {
-    n = c == 0 ? 0 : 1;
-    field_count_ = c + 1;
-  }
-  line_.append(static_cast<size_t>(n), separator_);
-  return line_;
 }
 
 void tFileHdlCSV::EndLine(int32_t columnCount) {

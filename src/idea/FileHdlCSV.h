@@ -34,7 +34,23 @@ class tFileHdlCSV final : public tKvClass {
   // empty fields for skipped columns. A column at or below the current
   // count starts the next field. Returns the line, to which the caller
   // appends the field's text; valid until the next call.
-  std::string& Field(int32_t column);
+  std::string& Field(int32_t column) {
+    const int32_t c = field_count_;
+    int32_t n;
+    if (column > c + 1) {
+      n = c > 0 ? column - c : column - 1;
+      field_count_ = column;
+    } else {
+      n = c == 0 ? 0 : 1;
+      field_count_ = c + 1;
+    }
+    if (n == 1) {
+      line_.push_back(separator_);
+    } else if (n > 0) {
+      line_.append(static_cast<size_t>(n), separator_);
+    }
+    return line_;
+  }
   void AddField(std::string_view value, int32_t column) { Field(column).append(value); }
   // Completes the line to columnCount fields and writes it.
   void EndLine(int32_t columnCount);

@@ -6,6 +6,11 @@
 
 #include "base/KvVersion.h"
 #include "idea/FiscalStreamEvalBlockInfo.h"
+#include "idea/FiscalStreamEvalEcrEventInfo.h"
+#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
+#include "idea/FiscalStreamEvalMedia.h"
+#include "idea/FiscalStreamEvalRcpInvDetail.h"
+#include "idea/FiscalStreamEvalReports.h"
 #include "idea/FiscalStreamPickRegister.h"
 #include "idea/FiscalStreamPickTransactHeader.h"
 
@@ -27,7 +32,12 @@ std::unique_ptr<tFiscalStreamPickerIDEA> MakeTable(tIdeaContext& context,
 constexpr TableFactory kTables[] = {
     &MakeTable<tFiscalStreamEvalBlockInfo>,
     &MakeTable<tFiscalStreamPickRegister>,
+    &MakeTable<tFiscalStreamEvalReports>,
     &MakeTable<tFiscalStreamPickTransactHeader>,
+    &MakeTable<tFiscalStreamEvalRcpInvDetail>,
+    &MakeTable<tFiscalStreamEvalMedia>,
+    &MakeTable<tFiscalStreamEvalEcrEventInfo>,
+    &MakeTable<tFiscalStreamEvalMasterDataChgPlu>,
 };
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }

@@ -69,8 +69,11 @@ void tIdeaEntryTracker::BlockEnd() {
 
 void tIdeaEntryTracker::EntryEnd() {
   tKvFiscalStreamPicker::EntryEnd();
-  Context.State.CurHeader = tFiscHeaderRec();
-  Context.State.HasHeader = false;
+  if (Context.State.HasHeader) {
+    static const tFiscHeaderRec kNoHeader;
+    Context.State.CurHeader = kNoHeader;
+    Context.State.HasHeader = false;
+  }
 }
 
 // ---- tFiscalStreamPickerIDEA --------------------------------------------------

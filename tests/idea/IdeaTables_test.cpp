@@ -2,6 +2,7 @@
 // lines per table, keys, the sequence checks, and the index declarations.
 #include <gtest/gtest.h>
 
+#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
 namespace {
@@ -92,6 +93,83 @@ TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   EXPECT_EQ(Lines("TransactHead.csv").size(), 5u);
   EXPECT_EQ(Lines("Register.csv").size(), 4u);
   EXPECT_EQ(Lines("BlockInfo.csv").size(), 3u);
+}
+
+TEST_F(IdeaTablesTest, ReportLinesRunAcrossCountersAndBothTaxTables) {
+  Exporter().BlockStart(Block(1));
+  const std::string tax = "R1@3 F1=i:1 F2=b:19 R0@2 F2=b:100 F3=b:16";
+  // A counter slot with amount and count zero is still a line.
+  Play(Entry(4, 20, 1, 1, "R2@2 F1=b:3 F2=b:24.75 R6@2 F1=b:0 R3@2 " + tax + " R27@2 " + tax));
+  Close();
+  EXPECT_EQ(Lines("Report.csv"), (std::vector<std::string>{
+                                      "1;1;2;;;;24,75;;;3;;101;05.03.2016",
+                                      "1;2;6;;;;;;;;;101;05.03.2016",
+                                      "1;3;3;1;19;;16;100;;;;101;05.03.2016",
+                                      "1;4;27;1;19;;16;100;;;;101;05.03.2016",
+                                  }));
+}
+
+TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
+  Exporter().BlockStart(Block(1));
+  const std::string plu = [](const char* number, const char* name) {
+    return std::string("R1@3 F1=f:") + number + " F2=s:" + name + " R0@2";
+  }("100", "Cola");
+  const std::string sale =
+      "R2@2 R5@3 R1@4 F1=f:201 F2=s:Pfand R0@3 F2=b:1 F3=b:0.25 "  // two linked articles
+      "R5@3 R1@4 F1=f:202 F2=s:Deckel R0@3 F2=b:-1 F3=b:0.1 R0@2 "
+      "R1@3 F1=f:100 F2=s:Cola R0@2 F2=b:-2 F3=b:3.6 R4@3 F1=i:1 F2=b:3.6 "
+      "R8@3 R1@4 F1=i:1 R0@3 F2=b:0.50 R8@3 R1@4 F1=i:2 R0@3 F2=b:0.25 ";
+  const std::string noNumber = "R2@2 R5@3 R1@4 F1=f:203 R0@3 R0@2 F2=b:1 F3=b:1 ";
+  const std::string discount = "R3@2 F2=b:-0.5 R3@3 F1=i:1 F2=b:-0.5 ";
+  const std::string payment = "R6@2 R1@3 F1=i:1 F2=s:Bar R0@2 F2=b:3.2 R4@3 F1=s:CHF F2=i:756 ";
+  const std::string zeroPayment = "R6@2 R1@3 F1=i:2 R0@2 ";
+  Play(Entry(2, 8, 1, 1, sale + noNumber + discount + payment + zeroPayment));
+  // An event entry without its event record still gets a line.
+  Play("E R18@1 R1@2 F1=t:" + std::to_string(At(9).Value) + " F2=f:101 R2@2 F1=i:1 F2=s:Lade e");
+  Play("E R18@1 R1@2 F1=t:" + std::to_string(At(9).Value) + " F2=f:101 e");
+  Close();
+  EXPECT_EQ(Lines("TransactDetail.csv"),
+            (std::vector<std::string>{
+                "1;1;;2;100;\"Cola\";-2;3,6;;3,6;;;;;;0,75;1;101",
+                "1;2;1;2;201;\"Pfand\";1;;0,25;;;;;;;;;101",
+                "1;3;1;2;202;\"Deckel\";-1;;0,1;;;;;;;;1;101",
+                "1;4;;3;0;\"* Bezeichnung nicht vorhanden *\";1;-0,5;;-0,5;;;;;;;;101",
+            }));
+  EXPECT_EQ(Lines("TransactMedia.csv"),
+            (std::vector<std::string>{"1;1;6;1;\"Bar\";3,2;;;\"CHF\";756;101",
+                                      "1;2;6;2;;;;;;;101"}));
+  EXPECT_EQ(Lines("EcrEventInfo.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;18;;;;;1;\"Lade\";;;1;0",
+                                      "2;101;05.03.2016;09:00:00;18;;;;;0;;;;1;0"}));
+  // Sale items of event entries never reach the article table.
+  EXPECT_FALSE(dir.Exists("MasterDataChgPlu.csv"));
+}
+
+// The evaluator delivers no sale items in event entries; the table's own
+// logic, fed directly: only a changed name gives a line.
+TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
+  tXmlHdlIDEA index(dir.Path() + "/", tSupplierRec{});
+  tDocumentKeyHandler keys;
+  tIdeaContext context{dir.Path() + "/", false, log, index, keys, {}, ""};
+  auto owned = std::make_unique<tFiscalStreamEvalMasterDataChgPlu>(context, nullptr);
+  tFiscalStreamEvalMasterDataChgPlu& table = *owned;
+  tIdeaEntryTracker tracker(context, std::move(owned));
+  tracker.SetEntryType(DecodeFiscalType(14));
+  tFiscHeaderRec header;
+  header.DateTime = At(9);
+  header.EcrNo = tKvBcdFix::FromText("101");
+  tracker.Header(header);
+  for (const char* name : {"Cola", "Cola 0,5l", "Cola 0,5l"}) {
+    tFiscSaleItemRec item;
+    item.Kind = 2;
+    item.Plu.Number = tKvBcdFix::FromText("100");
+    item.Plu.Name = name;
+    tracker.SaleItem(item);
+  }
+  table.FinishFiles();
+  EXPECT_EQ(Lines("MasterDataChgPlu.csv"),
+            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;100;\"Cola 0,5l\""}));
+  EXPECT_EQ(table.KnownArticleCount(), 1u);
 }
 
 TEST_F(IdeaTablesTest, EmptyJournalWithHeadersLeavesOnlyTheIndex) {

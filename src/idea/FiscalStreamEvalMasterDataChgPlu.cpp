@@ -1,0 +1,61 @@
+#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
+
+#include <array>
+#include <utility>
+
+namespace {
+
+using C = tIdeaColumn;
+constexpr std::array<tIdeaColumn, 6> kColumns = {{
+    {"DOC_KEY", true, C::kNumeric, 0, "Schlüssel"},
+    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    {"BOOK_DATE", false, C::kDate, 0, "Datum erste Buchung"},
+    {"BOOK_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit erste Buchung"},
+    {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
+    {"BASE_NAME", false, C::kAlphaNumeric, 0, "Stammdatenname"},
+}};
+
+}  // namespace
+
+tFiscalStreamEvalMasterDataChgPlu::tFiscalStreamEvalMasterDataChgPlu(
+    tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next)
+    : tFiscalStreamPickerIDEA(context, std::move(next)),
+      CsvFile(AddTableFile("MasterDataChgPlu.csv", "Stammdaten-Änderungen (Artikel)", kColumns)) {}
+
+void tFiscalStreamEvalMasterDataChgPlu::Header(const tFiscHeaderRec& rec) {
+  tFiscalStreamPickerIDEA::Header(rec);
+  SkipEntry = !entry_type().IsEvent;
+}
+
+void tFiscalStreamEvalMasterDataChgPlu::PLULink(const tFiscPLULinkRec& rec) {
+  tFiscalStreamPickerIDEA::PLULink(rec);
+  if (!SkipEntry) Links.push_back(rec.Plu);
+}
+
+void tFiscalStreamEvalMasterDataChgPlu::SaleItem(const tFiscSaleItemRec& rec) {
+  tFiscalStreamPickerIDEA::SaleItem(rec);
+  if (SkipEntry) return;
+  Record(rec.Plu);
+  if (rec.Kind == kFiscTrSaleItem) {
+    for (const tFiscNumTextRec& link : Links) Record(link);
+    Links.clear();
+  }
+}
+
+void tFiscalStreamEvalMasterDataChgPlu::Record(const tFiscNumTextRec& article) {
+  if (article.Number.IsZero()) return;
+  auto [known, inserted] = KnownArticles.try_emplace(article.Number, article.Name);
+  if (inserted || known->second == article.Name) return;
+  known->second = article.Name;
+  const tFiscHeaderRec& h = CurHeader();
+  Keys().Increment(tDocumentKeyHandler::kMasterData);
+  tFileHdlCSV& csv = CsvFile;
+  Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kMasterData);
+  FmtBcdFix(csv.Field(2), h.EcrNo);
+  FmtDate(csv.Field(3), h.DateTime);
+  AppendLongTime(csv.Field(4), h.DateTime);
+  FmtBcdFix(csv.Field(5), article.Number);
+  QuotedName(csv.Field(6), article.Name.view());
+  csv.EndLine(static_cast<int32_t>(kColumns.size()));
+  csv.HasData = true;
+}

@@ -1,0 +1,69 @@
+#include "idea/FiscalStreamEvalMedia.h"
+
+#include <string_view>
+#include <utility>
+
+namespace {
+
+using C = tIdeaColumn;
+constexpr std::array<tIdeaColumn, 11> kColumns = {{
+    {"DOC_KEY_LINK", true, C::kNumeric, 0, "Verweis: Transakt.-Schlüssel"},
+    {"REC_NO", true, C::kNumeric, 0, "Datensatznummer"},
+    {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp"},
+    {"MEDIA_NO", false, C::kNumeric, 0, "Finanzwegnummer"},
+    {"MEDIA_NAME", false, C::kAlphaNumeric, 0, "Bezeichnung"},
+    {"AMOUNT", false, C::kNumeric, 2, "Betrag"},
+    {"PAY_DATE", false, C::kDate, 0, "Datum des Zahlungsvorgangs"},
+    {"PAY_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit des Zahlungsvorgangs"},
+    {"FOR_CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Fremdwährung: ISO-Code"},
+    {"FOR_CURR_ISO_NO", false, C::kNumeric, 0, "Fremdwährung: ISO-Nummer"},
+    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+}};
+
+struct Variant {
+  std::string_view FileName;
+  std::string_view Description;
+};
+// The booking memory's file carries the other transactions' description,
+// as the index has always declared it.
+constexpr std::array<Variant, 3> kVariants = {{
+    {"TransactMedia.csv", "Finanzweg-Informationen"},
+    {"BookMemMedia.csv", "Finanzweg-Informationen (sonstige Transaktionen)"},
+    {"MiscTransMedia.csv", "Finanzweg-Informationen (sonstige Transaktionen)"},
+}};
+
+}  // namespace
+
+tFiscalStreamEvalMedia::tFiscalStreamEvalMedia(tIdeaContext& context,
+                                               std::unique_ptr<tKvFiscalStreamPicker> next)
+    : tFiscalStreamPickerIDEA(context, std::move(next)) {
+  for (size_t i = 0; i < kVariants.size(); ++i) {
+    CsvFiles[i] = &AddTableFile(kVariants[i].FileName, kVariants[i].Description, kColumns);
+  }
+}
+
+void tFiscalStreamEvalMedia::Header(const tFiscHeaderRec& rec) {
+  tFiscalStreamPickerIDEA::Header(rec);
+  SkipEntry = !entry_type().IsTransaction;
+  RecNo = 0;
+}
+
+void tFiscalStreamEvalMedia::Payment(const tFiscPaymentRec& rec) {
+  tFiscalStreamPickerIDEA::Payment(rec);
+  if (SkipEntry) return;
+  ++RecNo;
+  tFileHdlCSV& csv = *CsvFiles[static_cast<size_t>(CategoryVariant() - 1)];
+  Keys().AppendKey(csv.Field(1), CategoryCounter());
+  AppendInt(csv.Field(2), RecNo);
+  AppendInt(csv.Field(3), rec.Kind);
+  AppendInt(csv.Field(4), rec.Media.MediaNo);
+  FmtText(csv.Field(5), rec.Media.MediaName.view());
+  FmtBcd(csv.Field(6), rec.Amount);
+  FmtDate(csv.Field(7), rec.PayDateTime);
+  FmtTime(csv.Field(8), rec.PayDateTime);
+  FmtText(csv.Field(9), rec.ForeignCurrency.IsoCode.view());
+  FmtInt(csv.Field(10), rec.ForeignCurrency.IsoNo);
+  CurHeader().EcrNo.AppendText(csv.Field(11));
+  csv.EndLine(static_cast<int32_t>(kColumns.size()));
+  csv.HasData = true;
+}
