@@ -9,6 +9,9 @@ void tDocumentKeyHandler::Increment(int counter) {
     const int digit = (byte >> shift) & 0x0F;
     const int next = digit >= 9 ? 0 : digit + 1;
     byte = static_cast<uint8_t>((byte & ~(0x0F << shift)) | (next << shift));
-    if (next != 0) return;
+    if (next != 0) break;
   }
+  std::string& text = Texts[Index(counter)];
+  text.clear();
+  key.AppendText(text);
 }

@@ -43,7 +43,7 @@ void tFiscalStreamEvalEcrEventInfo::Event(const tFiscEventRec& rec) {
   Keys().Increment(tDocumentKeyHandler::kEventInfo);
   tFileHdlCSV& csv = CsvFile;
   Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kEventInfo);
-  h.EcrNo.AppendText(csv.Field(2));
+  AppendEcrNoDigits(csv.Field(2));
   FmtDate(csv.Field(3), h.DateTime);
   FmtTime(csv.Field(4), h.DateTime);
   AppendInt(csv.Field(5), entry_type().Code);

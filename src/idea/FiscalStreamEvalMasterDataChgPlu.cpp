@@ -51,7 +51,7 @@ void tFiscalStreamEvalMasterDataChgPlu::Record(const tFiscNumTextRec& article) {
   Keys().Increment(tDocumentKeyHandler::kMasterData);
   tFileHdlCSV& csv = CsvFile;
   Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kMasterData);
-  FmtBcdFix(csv.Field(2), h.EcrNo);
+  FmtEcrNo(csv.Field(2));
   FmtDate(csv.Field(3), h.DateTime);
   AppendLongTime(csv.Field(4), h.DateTime);
   FmtBcdFix(csv.Field(5), article.Number);

@@ -63,7 +63,7 @@ void tFiscalStreamEvalMedia::Payment(const tFiscPaymentRec& rec) {
   FmtTime(csv.Field(8), rec.PayDateTime);
   FmtText(csv.Field(9), rec.ForeignCurrency.IsoCode.view());
   FmtInt(csv.Field(10), rec.ForeignCurrency.IsoNo);
-  CurHeader().EcrNo.AppendText(csv.Field(11));
+  AppendEcrNoDigits(csv.Field(11));
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

@@ -73,7 +73,7 @@ tFileHdlCSV& tFiscalStreamEvalRcpInvDetail::StartLine() {
 }
 
 void tFiscalStreamEvalRcpInvDetail::EndLine(tFileHdlCSV& csv) {
-  FmtBcdFix(csv.Field(18), CurHeader().EcrNo);
+  FmtEcrNo(csv.Field(18));
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

@@ -47,7 +47,7 @@ void tFiscalStreamEvalReports::StartLine(int32_t reportKind) {
 }
 
 void tFiscalStreamEvalReports::EndLine() {
-  FmtBcdFix(CsvFile.Field(12), CurHeader().EcrNo);
+  FmtEcrNo(CsvFile.Field(12));
   FmtDate(CsvFile.Field(13), RegStart());
   CsvFile.EndLine(static_cast<int32_t>(kColumns.size()));
   CsvFile.HasData = true;

@@ -59,7 +59,7 @@ void tFiscalStreamPickRegister::EntryEnd() {
   if (!SkipEntry && !h.DateTime.IsNull()) {
     tFileHdlCSV& csv = CsvFile;
     Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kRegister);
-    FmtBcdFix(csv.Field(2), h.EcrNo);
+    FmtEcrNo(csv.Field(2));
     FmtDate(csv.Field(3), h.DateTime);
     FmtTime(csv.Field(4), h.DateTime);
     FmtInt(csv.Field(5), h.DocNo);

@@ -135,7 +135,7 @@ void tFiscalStreamPickTransactHeader::WriteLine(tFileHdlCSV& csv, int counter) {
   const tFiscHeaderRec& h = CurHeader();
   const tFiscClosingRec& c = HasClosing ? EntryClosing : kNoClosing;
   Keys().AppendKey(csv.Field(1), counter);
-  FmtBcdFix(csv.Field(2), h.EcrNo);
+  FmtEcrNo(csv.Field(2));
   FmtDate(csv.Field(3), h.DateTime);
   AppendLongTime(csv.Field(4), h.DateTime);
   FmtInt(csv.Field(5), h.DocNo);

@@ -19,9 +19,11 @@ void AppendGrouped(std::string& out, const char* digits, int count) {
   }
 }
 
-void AppendTwoDigits(std::string& out, int value) {
-  out += static_cast<char>('0' + value / 10 % 10);
-  out += static_cast<char>('0' + value % 10);
+// Two digits of value (0-99) at p.
+char* PutTwoDigits(char* p, int value) {
+  p[0] = static_cast<char>('0' + value / 10 % 10);
+  p[1] = static_cast<char>('0' + value % 10);
+  return p + 2;
 }
 
 // Significant digits of |value| rounded to 15, as 0.sig * 10^exp10; returns
@@ -145,12 +147,14 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdFix(std::string& out, const tKvBcdFi
 void tFiscalStreamPickerCSVOptimized::FmtDate(std::string& out, const tKvDateTime& value) {
   int year = 0, month = 0, day = 0;
   if (!value.DecodeDate(year, month, day)) return;
-  AppendTwoDigits(out, day);
-  out += '.';
-  AppendTwoDigits(out, month);
-  out += '.';
-  AppendTwoDigits(out, year / 100);
-  AppendTwoDigits(out, year % 100);
+  char text[10];
+  char* p = PutTwoDigits(text, day);
+  *p++ = '.';
+  p = PutTwoDigits(p, month);
+  *p++ = '.';
+  p = PutTwoDigits(p, year / 100);
+  PutTwoDigits(p, year % 100);
+  out.append(text, sizeof text);
 }
 
 void tFiscalStreamPickerCSVOptimized::FmtTime(std::string& out, const tKvDateTime& value) {
@@ -166,11 +170,13 @@ void tFiscalStreamPickerCSVOptimized::AppendLongTime(std::string& out, const tKv
   }
   int hour = 0, minute = 0, second = 0;
   value.DecodeTime(hour, minute, second);
-  AppendTwoDigits(out, hour);
-  out += reg.time_separator;
-  AppendTwoDigits(out, minute);
-  out += reg.time_separator;
-  AppendTwoDigits(out, second);
+  char text[8];
+  char* p = PutTwoDigits(text, hour);
+  *p++ = reg.time_separator;
+  p = PutTwoDigits(p, minute);
+  *p++ = reg.time_separator;
+  PutTwoDigits(p, second);
+  out.append(text, sizeof text);
 }
 
 void tFiscalStreamPickerCSVOptimized::FmtInt(std::string& out, int32_t value) {

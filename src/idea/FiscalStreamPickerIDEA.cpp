@@ -56,6 +56,8 @@ void tIdeaEntryTracker::Header(const tFiscHeaderRec& rec) {
   tIdeaEntryState& state = Context.State;
   state.CurHeader = rec;
   state.HasHeader = true;
+  state.EcrNoText.clear();
+  rec.EcrNo.AppendText(state.EcrNoText);
   state.RegStart = block().RegStartDT;
   if (entry_type().Kind == 3 && state.RegStart.IsNull()) state.RegStart = rec.DateTime;
   tKvFiscalStreamPicker::Header(rec);
@@ -73,6 +75,7 @@ void tIdeaEntryTracker::EntryEnd() {
     static const tFiscHeaderRec kNoHeader;
     Context.State.CurHeader = kNoHeader;
     Context.State.HasHeader = false;
+    Context.State.EcrNoText = "0";
   }
 }
 

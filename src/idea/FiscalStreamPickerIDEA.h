@@ -51,6 +51,7 @@ struct tIdeaColumn {
 struct tIdeaEntryState {
   tFiscHeaderRec CurHeader;  // the current entry's header; cleared at its end
   bool HasHeader = false;    // the current entry delivered its header
+  std::string EcrNoText = "0";  // digit text of CurHeader.EcrNo, read for every line
   tKvDateTime RegStart;      // registration start of the current block
   tKvKPosBlockInfoRec PrevBlock;  // the block before the current one
 };
@@ -122,6 +123,12 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
 
   const tFiscHeaderRec& CurHeader() const { return Context.State.CurHeader; }
   bool HasHeader() const { return Context.State.HasHeader; }
+  // The current header's register number: FmtBcdFix of it (nothing for 0),
+  // or its digit text ("0" for 0).
+  void FmtEcrNo(std::string& out) const {
+    if (!CurHeader().EcrNo.IsZero()) out += Context.State.EcrNoText;
+  }
+  void AppendEcrNoDigits(std::string& out) const { out += Context.State.EcrNoText; }
   tKvDateTime RegStart() const { return Context.State.RegStart; }
   const tKvKPosBlockInfoRec& PrevBlock() const { return Context.State.PrevBlock; }
   tDocumentKeyHandler& Keys() const { return Context.KeyHandler; }
