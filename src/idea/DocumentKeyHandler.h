@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/KvClass.h"
+#include "idea/CsvLine.h"
 #include "stream/KvTypes.h"
 
 class tDocumentKeyHandler final : public tKvClass {
@@ -31,7 +32,7 @@ class tDocumentKeyHandler final : public tKvClass {
   // Appends the digit text of counter ("0" before its first increment).
   // Keys are read for every line and changed once per parent row, so their
   // texts are kept beside the counters.
-  void AppendKey(std::string& out, int counter) const { out += Texts[Index(counter)]; }
+  void AppendKey(tCsvLine& out, int counter) const { out += Texts[Index(counter)]; }
   const tKvBcdFix& Key(int counter) const { return Keys[Index(counter)]; }
 
  private:

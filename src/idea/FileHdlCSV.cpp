@@ -11,9 +11,7 @@ tFileHdlCSV::tFileHdlCSV(std::string fileName, bool keepEmpty, char separator)
       tmp_name_(file_name_ + ".tmp"),
       text_file_(std::make_unique<tKvTextFileDos>(tmp_name_, tKvTextFileDos::kModeRewrite)),
       keep_empty_(keepEmpty),
-      separator_(separator) {
-  line_.reserve(4096);
-}
+      separator_(separator) {}
 
 tFileHdlCSV::~tFileHdlCSV() {
   if (text_file_) {
@@ -27,7 +25,7 @@ void tFileHdlCSV::EndLine(int32_t columnCount) {
     line_.append(static_cast<size_t>(columnCount - field_count_), separator_);
   }
   if (!text_file_) throw EKvIo(this, EBADF, "Write error");
-  text_file_->WriteLineChecked(line_);
+  text_file_->WriteLineChecked(line_.view());
   line_.clear();
   field_count_ = 0;
 }

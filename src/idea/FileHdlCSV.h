@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/KvClass.h"
+#include "idea/CsvLine.h"
 
 class tKvTextFileDos;
 
@@ -34,7 +35,8 @@ class tFileHdlCSV final : public tKvClass {
   // empty fields for skipped columns. A column at or below the current
   // count starts the next field. Returns the line, to which the caller
   // appends the field's text; valid until the next call.
-  std::string& Field(int32_t column) {
+  // Inlined by force: it runs for every field of every line.
+  [[gnu::always_inline]] tCsvLine& Field(int32_t column) {
     const int32_t c = field_count_;
     int32_t n;
     if (column > c + 1) {
@@ -44,11 +46,7 @@ class tFileHdlCSV final : public tKvClass {
       n = c == 0 ? 0 : 1;
       field_count_ = c + 1;
     }
-    if (n == 1) {
-      line_.push_back(separator_);
-    } else if (n > 0) {
-      line_.append(static_cast<size_t>(n), separator_);
-    }
+    if (n > 0) line_.append(static_cast<size_t>(n), separator_);
     return line_;
   }
   void AddField(std::string_view value, int32_t column) { Field(column).append(value); }
@@ -72,5 +70,5 @@ class tFileHdlCSV final : public tKvClass {
   bool keep_empty_;
   char separator_;
   int32_t field_count_ = 0;
-  std::string line_;
+  tCsvLine line_;
 };

@@ -9,7 +9,7 @@
 namespace {
 
 // Appends the integer digits with the regional thousands separator.
-void AppendGrouped(std::string& out, const char* digits, int count) {
+void AppendGrouped(tCsvLine& out, const char* digits, int count) {
   const platform::RegionalSettings& reg = platform::Regional();
   const bool group = reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator &&
                      reg.thousand_separator != '\0';
@@ -52,7 +52,7 @@ int Significant15(const tKvBcd& value, char (&sig)[tKvBcd::kDigits], int& exp10)
 
 }  // namespace
 
-void tFiscalStreamPickerCSVOptimized::FmtFloat(std::string& out, const tKvBcd& value,
+void tFiscalStreamPickerCSVOptimized::FmtFloat(tCsvLine& out, const tKvBcd& value,
                                                int8_t decimals) {
   if (value.IsZero()) return;
   char sig[tKvBcd::kDigits];
@@ -92,12 +92,13 @@ void tFiscalStreamPickerCSVOptimized::FmtFloat(std::string& out, const tKvBcd& v
   out.append(digits, static_cast<size_t>(count));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtBcd(std::string& out, const tKvBcd& value) {
+void tFiscalStreamPickerCSVOptimized::FmtBcd(tCsvLine& out, const tKvBcd& value) {
   if (value.IsZero()) return;
-  tKvBcd::AppendText(out, value, false);
+  char text[tKvBcd::kMaxTextLength];
+  out.append(text, tKvBcd::PutText(text, value, false));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtBcdDec(std::string& out, const tKvBcd& value,
+void tFiscalStreamPickerCSVOptimized::FmtBcdDec(tCsvLine& out, const tKvBcd& value,
                                                 int8_t decimals) {
   if (value.IsZero()) return;
   const int d = decimals > 0 ? decimals : 2;
@@ -139,12 +140,13 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdDec(std::string& out, const tKvBcd& 
   out.append(digits + intLen, static_cast<size_t>(len - intLen));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtBcdFix(std::string& out, const tKvBcdFix& value) {
+void tFiscalStreamPickerCSVOptimized::FmtBcdFix(tCsvLine& out, const tKvBcdFix& value) {
   if (value.IsZero()) return;
-  value.AppendText(out);
+  char text[tKvBcdFix::kNibbles];
+  out.append(text, value.PutText(text));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtDate(std::string& out, const tKvDateTime& value) {
+void tFiscalStreamPickerCSVOptimized::FmtDate(tCsvLine& out, const tKvDateTime& value) {
   int year = 0, month = 0, day = 0;
   if (!value.DecodeDate(year, month, day)) return;
   char text[10];
@@ -157,15 +159,15 @@ void tFiscalStreamPickerCSVOptimized::FmtDate(std::string& out, const tKvDateTim
   out.append(text, sizeof text);
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtTime(std::string& out, const tKvDateTime& value) {
+void tFiscalStreamPickerCSVOptimized::FmtTime(tCsvLine& out, const tKvDateTime& value) {
   if (value.IsNull()) return;
   AppendLongTime(out, value);
 }
 
-void tFiscalStreamPickerCSVOptimized::AppendLongTime(std::string& out, const tKvDateTime& value) {
+void tFiscalStreamPickerCSVOptimized::AppendLongTime(tCsvLine& out, const tKvDateTime& value) {
   const platform::RegionalSettings& reg = platform::Regional();
   if (reg.long_time_format != "HH:mm:ss") {
-    out += value.Format(reg.long_time_format);
+    out.append(value.Format(reg.long_time_format));
     return;
   }
   int hour = 0, minute = 0, second = 0;
@@ -179,17 +181,17 @@ void tFiscalStreamPickerCSVOptimized::AppendLongTime(std::string& out, const tKv
   out.append(text, sizeof text);
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtInt(std::string& out, int32_t value) {
+void tFiscalStreamPickerCSVOptimized::FmtInt(tCsvLine& out, int32_t value) {
   if (value != 0) AppendInt(out, value);
 }
 
-void tFiscalStreamPickerCSVOptimized::AppendInt(std::string& out, int64_t value) {
+void tFiscalStreamPickerCSVOptimized::AppendInt(tCsvLine& out, int64_t value) {
   char digits[24];
   const auto res = std::to_chars(digits, digits + sizeof digits, value);
   out.append(digits, static_cast<size_t>(res.ptr - digits));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtText(std::string& out, std::string_view text, char quote) {
+void tFiscalStreamPickerCSVOptimized::FmtText(tCsvLine& out, std::string_view text, char quote) {
   if (text.find_first_not_of(' ') == std::string_view::npos) {
     out.append(text);
     return;

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "eval/KvFiscalStreamPicker.h"
+#include "idea/CsvLine.h"
 #include "stream/KvBcd.h"
 #include "stream/KvTypes.h"
 
@@ -26,25 +27,25 @@ class tFiscalStreamPickerCSVOptimized : public tKvFiscalStreamPicker {
   // significant digits, trailing fraction zeros dropped, no grouping: fixed
   // notation from 0.00001 up to 15 integer digits, otherwise d.dddE[-]xx
   // with at least decimals exponent digits (2 when decimals is 0).
-  static void FmtFloat(std::string& out, const tKvBcd& value, int8_t decimals = 0);
+  static void FmtFloat(tCsvLine& out, const tKvBcd& value, int8_t decimals = 0);
   // The exact decimal with all its significant fraction digits, grouped.
-  static void FmtBcd(std::string& out, const tKvBcd& value);
+  static void FmtBcd(tCsvLine& out, const tKvBcd& value);
   // The exact decimal rounded (half away from zero) to exactly decimals
   // fraction digits (2 when decimals is 0), grouped.
-  static void FmtBcdDec(std::string& out, const tKvBcd& value, int8_t decimals);
+  static void FmtBcdDec(tCsvLine& out, const tKvBcd& value, int8_t decimals);
   // The digit text.
-  static void FmtBcdFix(std::string& out, const tKvBcdFix& value);
+  static void FmtBcdFix(tCsvLine& out, const tKvBcdFix& value);
   // DD.MM.YYYY; nothing without a date part.
-  static void FmtDate(std::string& out, const tKvDateTime& value);
+  static void FmtDate(tCsvLine& out, const tKvDateTime& value);
   // The time of day in the long time format; nothing for the null value.
-  static void FmtTime(std::string& out, const tKvDateTime& value);
-  static void FmtInt(std::string& out, int32_t value);
+  static void FmtTime(tCsvLine& out, const tKvDateTime& value);
+  static void FmtInt(tCsvLine& out, int32_t value);
   // The text unchanged when empty or blanks only; otherwise enclosed in
   // quote with every quote inside doubled.
-  static void FmtText(std::string& out, std::string_view text, char quote = '"');
+  static void FmtText(tCsvLine& out, std::string_view text, char quote = '"');
 
   // The decimal digits of value, also for 0.
-  static void AppendInt(std::string& out, int64_t value);
+  static void AppendInt(tCsvLine& out, int64_t value);
   // The time of day in the long time format, also for the null value.
-  static void AppendLongTime(std::string& out, const tKvDateTime& value);
+  static void AppendLongTime(tCsvLine& out, const tKvDateTime& value);
 };

@@ -158,7 +158,7 @@ void tFiscalStreamPickerIDEA::DeclareColumn(tKvXml& xml, tKvXmlNode parent,
   if (def.Name == "REC_TYPE") AddCodeMaps(xml, column, kRecTypeCodes, 200);
 }
 
-void tFiscalStreamPickerIDEA::QuotedName(std::string& out, std::string_view name) {
+void tFiscalStreamPickerIDEA::QuotedName(tCsvLine& out, std::string_view name) {
   FmtText(out, IsBlank(name) ? kNoName : name, '"');
 }
 

@@ -101,7 +101,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
                             std::string_view declaredName);
   // The name, or "* Bezeichnung nicht vorhanden *" when blank, in double
   // quotes with inner double quotes doubled.
-  static void QuotedName(std::string& out, std::string_view name);
+  static void QuotedName(tCsvLine& out, std::string_view name);
   // 2 other transactions (kinds 11, 12, 19), 1 booking memory (6, 7), 0
   // ordinary (every other kind).
   int TransactionCategory() const;
@@ -125,10 +125,10 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   bool HasHeader() const { return Context.State.HasHeader; }
   // The current header's register number: FmtBcdFix of it (nothing for 0),
   // or its digit text ("0" for 0).
-  void FmtEcrNo(std::string& out) const {
+  void FmtEcrNo(tCsvLine& out) const {
     if (!CurHeader().EcrNo.IsZero()) out += Context.State.EcrNoText;
   }
-  void AppendEcrNoDigits(std::string& out) const { out += Context.State.EcrNoText; }
+  void AppendEcrNoDigits(tCsvLine& out) const { out += Context.State.EcrNoText; }
   tKvDateTime RegStart() const { return Context.State.RegStart; }
   const tKvKPosBlockInfoRec& PrevBlock() const { return Context.State.PrevBlock; }
   tDocumentKeyHandler& Keys() const { return Context.KeyHandler; }

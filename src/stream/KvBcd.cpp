@@ -487,20 +487,28 @@ std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {
 }
 
 void tKvBcd::AppendText(std::string& out, const tKvBcd& a, bool compact) {
+  char text[kMaxTextLength];
+  out.append(text, PutText(text, a, compact));
+}
+
+size_t tKvBcd::PutText(char* out, const tKvBcd& a, bool compact) {
   Expansion x;
   Expand(a, x);
-  if (x.negative) out += '-';
+  char* p = out;
+  if (x.negative) *p++ = '-';
   const auto& reg = platform::Regional();
   const bool group =
       !compact && reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator;
   for (int i = 0; i < x.intLen; ++i) {
-    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) out += reg.thousand_separator;
-    out += x.digits[i];
+    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) *p++ = reg.thousand_separator;
+    *p++ = x.digits[i];
   }
   if (x.fracLen > 0) {
-    out += compact ? '.' : reg.decimal_separator;
-    out.append(x.digits + x.intLen, static_cast<size_t>(x.fracLen));
+    *p++ = compact ? '.' : reg.decimal_separator;
+    std::memcpy(p, x.digits + x.intLen, static_cast<size_t>(x.fracLen));
+    p += x.fracLen;
   }
+  return static_cast<size_t>(p - out);
 }
 
 long double tKvBcd::ToFloat(const tKvBcd& a) {

@@ -91,6 +91,11 @@ struct tKvBcd {
   static std::string ToText(const tKvBcd& a, bool compact);
   // ToText appended to out, without allocating when out has room.
   static void AppendText(std::string& out, const tKvBcd& a, bool compact);
+  // Longest text: sign, 64 integer digits with 21 separators, the decimal
+  // separator and 50 fraction digits.
+  static constexpr size_t kMaxTextLength = 1 + 64 + 21 + 1 + 50;
+  // ToText written to out; returns its length.
+  static size_t PutText(char* out, const tKvBcd& a, bool compact);
   // Nearest binary floating-point value.
   static long double ToFloat(const tKvBcd& a);
 

@@ -42,21 +42,35 @@ std::string tKvBcdFix::Text() const {
 }
 
 void tKvBcdFix::AppendText(std::string& out) const {
-  char buffer[kNibbles];
-  int len = 0;
-  int i = 0;
-  while (i < kNibbles && Nibble(*this, i) == 0) ++i;
-  if (i == kNibbles) {
-    out += '0';
-    return;
+  char text[kNibbles];
+  out.append(text, PutText(text));
+}
+
+void tKvBcdFix::Increment() {
+  for (int i = kNibbles - 1; i >= 0; --i) {
+    const uint8_t next = Nibble(*this, i) >= 9 ? 0 : static_cast<uint8_t>(Nibble(*this, i) + 1);
+    SetNibble(*this, i, next);
+    if (next != 0) return;
   }
-  for (; i < kNibbles; ++i) {
-    const uint8_t n = Nibble(*this, i);
-    // 15 is the separator digit; 10 to 14 are never produced by a terminal
-    // and show as their hexadecimal digit.
-    buffer[len++] = n == 15 ? '/' : kHexDigits[n];
+}
+
+size_t tKvBcdFix::PutText(char (&out)[kNibbles]) const {
+  // 15 is the separator digit; 10 to 14 are never produced by a terminal
+  // and show as their hexadecimal digit.
+  static constexpr char kNibbleChar[17] = "0123456789ABCDE/";
+  size_t b = 0;
+  while (b < Bytes.size() && Bytes[b] == 0) ++b;
+  if (b == Bytes.size()) {
+    out[0] = '0';
+    return 1;
   }
-  out.append(buffer, static_cast<size_t>(len));
+  size_t len = 0;
+  if ((Bytes[b] >> 4) == 0) out[len++] = kNibbleChar[Bytes[b++] & 0x0F];
+  for (; b < Bytes.size(); ++b) {
+    out[len++] = kNibbleChar[Bytes[b] >> 4];
+    out[len++] = kNibbleChar[Bytes[b] & 0x0F];
+  }
+  return len;
 }
 
 tKvBcdFix tKvBcdFix::FromText(std::string_view text) {

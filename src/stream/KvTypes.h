@@ -29,6 +29,11 @@ struct tKvBcdFix {
   std::string Text() const;
   // Text() appended to out.
   void AppendText(std::string& out) const;
+  // Adds 1 in decimal digits from the last nibble on (a nibble above 9
+  // counts as 9); 20 nines wrap to zero.
+  void Increment();
+  // Text() written to out; returns its length (1 to 20).
+  size_t PutText(char (&out)[kNibbles]) const;
   // Takes characters from the right end: "0"-"9" give the digit, "/" gives
   // 15, the first other character stops the scan; at most 20 nibbles.
   static tKvBcdFix FromText(std::string_view text);

@@ -18,7 +18,7 @@ tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
 
 struct FormatCase {
   const char* what;
-  std::function<void(std::string&)> format;
+  std::function<void(tCsvLine&)> format;
   const char* expected;
 };
 
@@ -62,9 +62,10 @@ TEST(CsvFormatTest, GermanRegionalSettings) {
       {"Text empty", [](auto& o) { F::FmtText(o, ""); }, ""},
   };
   for (const FormatCase& c : cases) {
-    std::string out = "x";
+    tCsvLine out;
+    out += 'x';
     c.format(out);
-    EXPECT_EQ(out, std::string("x") + c.expected) << c.what;
+    EXPECT_EQ(out.view(), std::string("x") + c.expected) << c.what;
   }
 }
 
@@ -73,9 +74,9 @@ TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
   reg = platform::RegionalSettings{};
   reg.decimal_separator = '.';
   reg.thousand_separator = '.';  // equal to the decimal separator: no grouping
-  std::string out;
+  tCsvLine out;
   F::FmtBcdDec(out, Bcd("1234.5"), 2);
-  EXPECT_EQ(out, "1234.50");
+  EXPECT_EQ(out.view(), "1234.50");
   reg = platform::RegionalSettings{};
 }
 
