@@ -50,6 +50,9 @@ int Significant15(const tKvBcd& value, char (&sig)[tKvBcd::kDigits], int& exp10)
   return len;
 }
 
+// Fraction digits the number's text shows unrounded.
+constexpr int kMaxExactFraction = 50;
+
 }  // namespace
 
 void tFiscalStreamPickerCSVOptimized::FmtFloat(tCsvLine& out, const tKvBcd& value,
@@ -94,8 +97,35 @@ void tFiscalStreamPickerCSVOptimized::FmtFloat(tCsvLine& out, const tKvBcd& valu
 
 void tFiscalStreamPickerCSVOptimized::FmtBcd(tCsvLine& out, const tKvBcd& value) {
   if (value.IsZero()) return;
-  char text[tKvBcd::kMaxTextLength];
-  out.append(text, tKvBcd::PutText(text, value, false));
+  char sig[tKvBcd::kDigits];
+  int exp10 = 0;
+  value.Decompose(sig, exp10);
+  int len = tKvBcd::kDigits;
+  while (len > 0 && sig[len - 1] == '0') --len;
+  bool digits = len > 0;
+  for (int i = 0; i < len; ++i) digits = digits && sig[i] <= '9';
+  if (!digits || len - exp10 > kMaxExactFraction) {
+    // Rounded or odd values: the number's own text, which FmtBcd equals.
+    char text[tKvBcd::kMaxTextLength];
+    out.append(text, tKvBcd::PutText(text, value, false));
+    return;
+  }
+  if (value.IsNegative()) out += '-';
+  // Integer digits: the mantissa's first exp10 digits, padded with zeros.
+  char integer[tKvBcd::kBias + 2];
+  int intLen = 0;
+  if (exp10 > 0) {
+    for (int i = 0; i < exp10; ++i) integer[intLen++] = i < len ? sig[i] : '0';
+  } else {
+    integer[intLen++] = '0';
+  }
+  AppendGrouped(out, integer, intLen);
+  if (len > exp10) {
+    out += platform::Regional().decimal_separator;
+    if (exp10 < 0) out.append(static_cast<size_t>(-exp10), '0');
+    const int from = exp10 > 0 ? exp10 : 0;
+    out.append(sig + from, static_cast<size_t>(len - from));
+  }
 }
 
 void tFiscalStreamPickerCSVOptimized::FmtBcdDec(tCsvLine& out, const tKvBcd& value,

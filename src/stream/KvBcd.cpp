@@ -475,6 +475,22 @@ void Expand(const tKvBcd& a, Expansion& x) {
 }  // namespace
 
 void tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
+  // A normalised value with valid digits, as the terminal stores amounts,
+  // is read straight from its bytes.
+  if (Exponent() != 0 && (Bytes[9] >> 4) != 0) {
+    unsigned invalid = 0;
+    for (int i = 0; i < 9; ++i) {
+      const unsigned hi = Bytes[static_cast<size_t>(9 - i)] >> 4;
+      const unsigned lo = Bytes[static_cast<size_t>(9 - i)] & 0x0F;
+      invalid |= (hi > 9) | (lo > 9);
+      digits[2 * i] = static_cast<char>('0' + hi);
+      digits[2 * i + 1] = static_cast<char>('0' + lo);
+    }
+    if (invalid == 0) {
+      exponent10 = Exponent() - kBias;
+      return;
+    }
+  }
   const Work w = Unpack(*this);
   for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.d[kDigits - i]);
   exponent10 = w.e == 0 ? 0 : w.e - kBias;

@@ -2,7 +2,9 @@
 // line building and publishing.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <random>
 
 #include "idea/FileHdlCSV.h"
 #include "idea/FiscalStreamPickerCSVOptimized.h"
@@ -78,6 +80,39 @@ TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
   F::FmtBcdDec(out, Bcd("1234.5"), 2);
   EXPECT_EQ(out.view(), "1234.50");
   reg = platform::RegionalSettings{};
+}
+
+// The decimal fast paths against the plain ones: FmtBcd against the
+// number's own text, FmtFloat against printf of the binary value (in the
+// range where both use fixed notation).
+TEST(CsvFormatTest, FastPathsAgreeWithReferences) {
+  platform::MutableRegionalSettings() = platform::RegionalSettings{};
+  std::mt19937_64 random(42);
+  for (int n = 0; n < 20000; ++n) {
+    tKvBcd value;
+    const int exponent = 1 + static_cast<int>(random() % 127);
+    value.Bytes[0] = static_cast<uint8_t>(exponent | (random() % 2 ? 0x80 : 0));
+    const int significant = 1 + static_cast<int>(random() % 18);
+    for (int i = 0; i < significant; ++i) {
+      const unsigned digit = n % 50 == 0 ? random() % 16 : random() % 10;  // some odd nibbles
+      uint8_t& byte = value.Bytes[static_cast<size_t>(9 - i / 2)];
+      byte = static_cast<uint8_t>(i % 2 == 0 ? byte | (digit << 4) : byte | digit);
+    }
+    if (value.IsZero()) continue;
+    tCsvLine bcd;
+    F::FmtBcd(bcd, value);
+    ASSERT_EQ(bcd.view(), value.Text(false)) << n;
+
+    const long double binary = tKvBcd::ToFloat(value);
+    const long double magnitude = binary < 0 ? -binary : binary;
+    if (magnitude < 0.0001L || magnitude >= 1e15L || n % 50 == 0) continue;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.15Lg", binary);
+    for (char& c : expected) c = c == '.' ? ',' : c;
+    tCsvLine fmt;
+    F::FmtFloat(fmt, value);
+    ASSERT_EQ(fmt.view(), expected) << n << " " << value.Text(true);
+  }
 }
 
 TEST(FileHdlCSVTest, FieldsLinesAndPublishing) {
