@@ -12,7 +12,9 @@
 #
 # Environment: SIZE_MB (default 200), SEED (default 1), RUNS (rounds, default
 # 1), JOBS (build jobs, default: number of processors), PGO (default 1),
-# KEEP=1 keeps the exports.
+# KEEP=1 keeps the exports, BASE=<git revision> also builds that revision
+# (Release, in a worktree under build-bench) and measures it beside, e.g.
+# the log-only conversion before the exports existed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,6 +43,19 @@ if cmake --build --preset bench -j "$JOBS" --target jorvex; then
   conv_names+=("jorvex") conv_bins+=("$BUILD/jorvex")
 else
   echo "bench: jorvex does not build; measuring the references only." >&2
+fi
+if [ -n "${BASE:-}" ]; then
+  base_src=$BUILD/base-src
+  rm -rf "$base_src"
+  git worktree prune
+  git worktree add --detach "$base_src" "$BASE" >/dev/null
+  if cmake -S "$base_src" -B "$BUILD/base" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
+       -DJORVEX_TESTS=OFF >/dev/null && cmake --build "$BUILD/base" -j "$JOBS" --target jorvex; then
+    conv_names+=("jorvex @$(git rev-parse --short "$BASE")") conv_bins+=("$BUILD/base/jorvex")
+  else
+    echo "bench: revision $BASE does not build; measuring without it." >&2
+  fi
+  git worktree remove --force "$base_src"
 fi
 if [ "$PGO" = 1 ] && [ "${#conv_names[@]}" -gt 0 ]; then
   if JOBS=$JOBS scripts/build-release.sh; then
