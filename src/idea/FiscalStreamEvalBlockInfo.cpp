@@ -5,12 +5,15 @@
 
 #include "base/KvLog.h"
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 17> kColumns = {{
-    {"BLK_KEY", true, C::kNumeric, 0, "Schlüssel"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    kKey("BLK_KEY"),
+    kEcrNo,
     {"CREATE_DATE", false, C::kDate, 0, "Blockerzeugung (Datum)"},
     {"CREATE_TIME", false, C::kAlphaNumeric, 0, "Blockerzeugung (Uhrzeit)"},
     {"REG_START_DATE", false, C::kDate, 0, "Registrierungsstart (Datum)"},

@@ -3,25 +3,28 @@
 #include <array>
 #include <utility>
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 15> kColumns = {{
-    {"INFO_KEY", true, C::kNumeric, 0, "Schlüssel"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    kKey("INFO_KEY"),
+    kEcrNo,
     {"INFO_DATE", false, C::kDate, 0, "Vorgangsdatum"},
     {"INFO_TIME", false, C::kAlphaNumeric, 0, "Vorgangsuhrzeit"},
     {"INFO_TYPE", false, C::kAlphaNumeric, 0, "Vorgangstyp"},
-    {"CLERK_NO", false, C::kNumeric, 0, "Bedienernummer"},
-    {"CLERK_NAME", false, C::kAlphaNumeric, 0, "Bedienername"},
+    kClerkNo,
+    kClerkName,
     {"AUTH_CLERK_NO", false, C::kNumeric, 0, "Bedienernummer"},
     {"AUTH_CLERK_NAME", false, C::kAlphaNumeric, 0, "Bedienername"},
     {"INFO_NO", false, C::kNumeric, 0, "Information: Nummer"},
     {"INFO_DESCR", false, C::kAlphaNumeric, 0, "Information: Text"},
     {"VALUE_NO", false, C::kNumeric, 0, "Ergänzung: Nummer"},
     {"VALUE_DESCR", false, C::kAlphaNumeric, 0, "Ergänzung: Text"},
-    {"BLK_KEY_LINK", false, C::kNumeric, 0, "Verweis: Block-Schlüssel"},
-    {"REG_KEY_LINK", false, C::kNumeric, 0, "Verweis: Reg.-Schlüssel"},
+    kBlkKeyLink,
+    kRegKeyLink,
 }};
 
 }  // namespace

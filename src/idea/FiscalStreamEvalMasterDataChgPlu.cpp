@@ -3,12 +3,15 @@
 #include <array>
 #include <utility>
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 6> kColumns = {{
-    {"DOC_KEY", true, C::kNumeric, 0, "Schlüssel"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    kKey("DOC_KEY"),
+    kEcrNo,
     {"BOOK_DATE", false, C::kDate, 0, "Datum erste Buchung"},
     {"BOOK_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit erste Buchung"},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},

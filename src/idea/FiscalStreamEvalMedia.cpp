@@ -3,12 +3,15 @@
 #include <string_view>
 #include <utility>
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 11> kColumns = {{
-    {"DOC_KEY_LINK", true, C::kNumeric, 0, "Verweis: Transakt.-Schlüssel"},
-    {"REC_NO", true, C::kNumeric, 0, "Datensatznummer"},
+    kDocKeyLink,
+    kRecNo,
     {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp"},
     {"MEDIA_NO", false, C::kNumeric, 0, "Finanzwegnummer"},
     {"MEDIA_NAME", false, C::kAlphaNumeric, 0, "Bezeichnung"},
@@ -17,16 +20,12 @@ constexpr std::array<tIdeaColumn, 11> kColumns = {{
     {"PAY_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit des Zahlungsvorgangs"},
     {"FOR_CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Fremdwährung: ISO-Code"},
     {"FOR_CURR_ISO_NO", false, C::kNumeric, 0, "Fremdwährung: ISO-Nummer"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    kEcrNo,
 }};
 
-struct Variant {
-  std::string_view FileName;
-  std::string_view Description;
-};
 // The booking memory's file carries the other transactions' description,
 // as the index has always declared it.
-constexpr std::array<Variant, 3> kVariants = {{
+constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{
     {"TransactMedia.csv", "Finanzweg-Informationen"},
     {"BookMemMedia.csv", "Finanzweg-Informationen (sonstige Transaktionen)"},
     {"MiscTransMedia.csv", "Finanzweg-Informationen (sonstige Transaktionen)"},
@@ -36,11 +35,8 @@ constexpr std::array<Variant, 3> kVariants = {{
 
 tFiscalStreamEvalMedia::tFiscalStreamEvalMedia(tIdeaContext& context,
                                                std::unique_ptr<tKvFiscalStreamPicker> next)
-    : tFiscalStreamPickerIDEA(context, std::move(next)) {
-  for (size_t i = 0; i < kVariants.size(); ++i) {
-    CsvFiles[i] = &AddTableFile(kVariants[i].FileName, kVariants[i].Description, kColumns);
-  }
-}
+    : tFiscalStreamPickerIDEA(context, std::move(next)),
+      CsvFiles(AddCategoryFiles(kFiles, kColumns)) {}
 
 void tFiscalStreamEvalMedia::Header(const tFiscHeaderRec& rec) {
   tFiscalStreamPickerIDEA::Header(rec);
@@ -52,7 +48,7 @@ void tFiscalStreamEvalMedia::Payment(const tFiscPaymentRec& rec) {
   tFiscalStreamPickerIDEA::Payment(rec);
   if (SkipEntry) return;
   ++RecNo;
-  tFileHdlCSV& csv = *CsvFiles[static_cast<size_t>(CategoryVariant() - 1)];
+  tFileHdlCSV& csv = CategoryFile(CsvFiles);
   Keys().AppendKey(csv.Field(1), CategoryCounter());
   AppendInt(csv.Field(2), RecNo);
   AppendInt(csv.Field(3), rec.Kind);

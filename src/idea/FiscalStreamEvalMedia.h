@@ -17,6 +17,6 @@ class tFiscalStreamEvalMedia final : public tFiscalStreamPickerIDEA {
   void Payment(const tFiscPaymentRec& rec) override;
 
  private:
-  std::array<tFileHdlCSV*, 3> CsvFiles{};  // index = variant - 1
+  tIdeaCategoryFiles CsvFiles;
   int32_t RecNo = 0;
 };

@@ -3,12 +3,15 @@
 #include <string_view>
 #include <utility>
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 18> kColumns = {{
-    {"DOC_KEY_LINK", true, C::kNumeric, 0, "Verweis: Transakt.-Schlüssel"},
-    {"REC_NO", true, C::kNumeric, 0, "Datensatznummer"},
+    kDocKeyLink,
+    kRecNo,
     {"REC_NO_LINK", false, C::kNumeric, 0, "Artikellink"},
     {"REC_TYPE", false, C::kAlphaNumeric, 0, "Datensatztyp"},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
@@ -24,16 +27,12 @@ constexpr std::array<tIdeaColumn, 18> kColumns = {{
     {"OVERWRITE", false, C::kFlag, 0, "Preisüberschreibung"},
     {"TTL_MOD", false, C::kNumeric, 2, "Summe Modifier"},
     {"VOID", false, C::kFlag, 0, "Storno"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
+    kEcrNo,
 }};
 
-struct Variant {
-  std::string_view FileName;
-  std::string_view Description;
-};
 // The other transactions' file carries the booking memory's description,
 // as the index has always declared it.
-constexpr std::array<Variant, 3> kVariants = {{
+constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{
     {"TransactDetail.csv", "Transaktions-Details"},
     {"BookMemDetail.csv", "Transaktions-Details (Buchungsspeicher)"},
     {"MiscTransDetail.csv", "Transaktions-Details (Buchungsspeicher)"},
@@ -52,11 +51,8 @@ tKvBcd ModifierSum(const tFiscPluModifierArr& modifiers) {
 
 tFiscalStreamEvalRcpInvDetail::tFiscalStreamEvalRcpInvDetail(
     tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next)
-    : tFiscalStreamPickerIDEA(context, std::move(next)) {
-  for (size_t i = 0; i < kVariants.size(); ++i) {
-    CsvFiles[i] = &AddTableFile(kVariants[i].FileName, kVariants[i].Description, kColumns);
-  }
-}
+    : tFiscalStreamPickerIDEA(context, std::move(next)),
+      CsvFiles(AddCategoryFiles(kFiles, kColumns)) {}
 
 void tFiscalStreamEvalRcpInvDetail::Header(const tFiscHeaderRec& rec) {
   tFiscalStreamPickerIDEA::Header(rec);
@@ -65,7 +61,7 @@ void tFiscalStreamEvalRcpInvDetail::Header(const tFiscHeaderRec& rec) {
 }
 
 tFileHdlCSV& tFiscalStreamEvalRcpInvDetail::StartLine() {
-  tFileHdlCSV& csv = *CsvFiles[static_cast<size_t>(CategoryVariant() - 1)];
+  tFileHdlCSV& csv = CategoryFile(CsvFiles);
   ++RecNo;
   Keys().AppendKey(csv.Field(1), CategoryCounter());
   AppendInt(csv.Field(2), RecNo);

@@ -30,7 +30,7 @@ class tFiscalStreamEvalRcpInvDetail final : public tFiscalStreamPickerIDEA {
   void EndLine(tFileHdlCSV& csv);
   void WriteTaxes(tFileHdlCSV& csv, const tFiscItemTaxTable& taxes);
 
-  std::array<tFileHdlCSV*, 3> CsvFiles{};  // index = variant - 1
+  tIdeaCategoryFiles CsvFiles;
   int32_t RecNo = 0;
   // The linked articles of the sale item to come; the storage is reused.
   std::vector<tFiscPLULinkRec> Links;

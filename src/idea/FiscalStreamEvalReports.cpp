@@ -3,12 +3,15 @@
 #include <array>
 #include <utility>
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 13> kColumns = {{
     {"REG_KEY_LINK", true, C::kNumeric, 0, "Verweis: Reg.-Schlüssel"},
-    {"REC_NO", true, C::kNumeric, 0, "Datensatznummer"},
+    kRecNo,
     {"REP_TYPE", false, C::kAlphaNumeric, 0, "Berichtstyp"},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
     {"TAX_RATE", false, C::kNumeric, 2, "Steuersatz"},
@@ -19,8 +22,8 @@ constexpr std::array<tIdeaColumn, 13> kColumns = {{
     {"TOTAL_NEG", false, C::kFlag, 0, "Negativer Umsatz"},
     {"CNT", false, C::kNumeric, 0, "Zähler"},
     {"OVERFLOW", false, C::kFlag, 0, "Umsatzüberlauf"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
-    {"REG_START_DATE", false, C::kDate, 0, "Datum Registrierungsstart"},
+    kEcrNo,
+    kRegStartDate,
 }};
 
 constexpr int32_t kTaxTotalKind = 3;

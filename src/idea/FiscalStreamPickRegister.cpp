@@ -5,26 +5,29 @@
 
 #include "base/KvLog.h"
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 constexpr std::array<tIdeaColumn, 16> kColumns = {{
-    {"REG_KEY", true, C::kNumeric, 0, "Schlüssel"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
-    {"DOC_DATE", false, C::kDate, 0, "Belegdatum"},
-    {"DOC_TIME", false, C::kAlphaNumeric, 0, "Beleguhrzeit"},
-    {"DOC_NO", false, C::kNumeric, 0, "Belegnummer"},
-    {"DOC_TYPE", false, C::kAlphaNumeric, 0, "Belegtyp"},
-    {"DOC_SOURCE", false, C::kAlphaNumeric, 0, "Beleg-Herkunft"},
-    {"CLERK_NO", false, C::kNumeric, 0, "Bedienernummer"},
-    {"CLERK_NAME", false, C::kAlphaNumeric, 0, "Bedienername"},
-    {"CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Währung: ISO-Code"},
-    {"CURR_ISO_NO", false, C::kNumeric, 0, "Währung: ISO-Nummer"},
-    {"SALES_EXCL_VAT", false, C::kFlag, 0, "Nettobuchungen"},
+    kKey("REG_KEY"),
+    kEcrNo,
+    kDocDate,
+    kDocTime,
+    kDocNo,
+    kDocType,
+    kDocSource,
+    kClerkNo,
+    kClerkName,
+    kCurrIsoCode,
+    kCurrIsoNo,
+    kSalesExclVat,
     {"SEQ_NO", false, C::kNumeric, 0, "Sequenznummer"},
     {"SEQ_NO_LAST_TRANS", false, C::kNumeric, 0, "Sequenznummer letzte Transakt."},
     {"ECR_VERSION", false, C::kAlphaNumeric, 0, "Kasse: Softwareversion"},
-    {"BLK_KEY_LINK", false, C::kNumeric, 0, "Verweis: Block-Schlüssel"},
+    kBlkKeyLink,
 }};
 
 }  // namespace

@@ -5,9 +5,12 @@
 
 #include "base/KvLog.h"
 
+#include "idea/IdeaColumns.h"
+
 namespace {
 
 using C = tIdeaColumn;
+using namespace idea_columns;
 
 // The four columns of one tax slot.
 #define JORVEX_TAX_COLUMNS(n, total, negative, value)                        \
@@ -17,20 +20,20 @@ using C = tIdeaColumn;
       {"TAX_" #n "_VAL", false, C::kNumeric, 2, value}
 
 constexpr std::array<tIdeaColumn, 47> kColumns = {{
-    {"DOC_KEY", true, C::kNumeric, 0, "Schlüssel"},
-    {"ECR_NO", false, C::kNumeric, 0, "Kassennummer (Global)"},
-    {"DOC_DATE", false, C::kDate, 0, "Belegdatum"},
-    {"DOC_TIME", false, C::kAlphaNumeric, 0, "Beleguhrzeit"},
-    {"DOC_NO", false, C::kNumeric, 0, "Belegnummer"},
-    {"DOC_TYPE", false, C::kAlphaNumeric, 0, "Belegtyp"},
-    {"DOC_SOURCE", false, C::kAlphaNumeric, 0, "Beleg-Herkunft"},
+    kKey("DOC_KEY"),
+    kEcrNo,
+    kDocDate,
+    kDocTime,
+    kDocNo,
+    kDocType,
+    kDocSource,
     {"SEQ_NO", false, C::kNumeric, 0, "Sequenznummer (Beleg)"},
-    {"CLERK_NO", false, C::kNumeric, 0, "Bedienernummer"},
-    {"CLERK_NAME", false, C::kAlphaNumeric, 0, "Bedienername"},
+    kClerkNo,
+    kClerkName,
     {"TRAIN_MODE", false, C::kFlag, 0, "Trainingsmodus"},
-    {"CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Währung: ISO-Code"},
-    {"CURR_ISO_NO", false, C::kNumeric, 0, "Währung: ISO-Nummer"},
-    {"SALES_EXCL_VAT", false, C::kFlag, 0, "Nettobuchungen"},
+    kCurrIsoCode,
+    kCurrIsoNo,
+    kSalesExclVat,
     {"BOOK_MEM_TYPE", false, C::kNumeric, 0, "Buchungsspeichertyp"},
     {"BOOK_MEM_NO", false, C::kNumeric, 0, "Buchungsspeichernummer"},
     {"TTL_VAT_INCL", false, C::kNumeric, 2, "Summe brutto"},
@@ -47,9 +50,9 @@ constexpr std::array<tIdeaColumn, 47> kColumns = {{
     JORVEX_TAX_COLUMNS(4, "Steuer 4 Umsatz", "Steuer 4 Umsatz (negativ)", "Steuer 4 Betrag"),
     JORVEX_TAX_COLUMNS(0, "ohne Steuer (Umsatz)", "ohne Steuer (Umsatz negativ)",
                        "ohne Steuer (Betrag)"),
-    {"BLK_KEY_LINK", false, C::kNumeric, 0, "Verweis: Block-Schlüssel"},
-    {"REG_KEY_LINK", false, C::kNumeric, 0, "Verweis: Reg.-Schlüssel"},
-    {"REG_START_DATE", false, C::kDate, 0, "Datum Registrierungsstart"},
+    kBlkKeyLink,
+    kRegKeyLink,
+    kRegStartDate,
 }};
 #undef JORVEX_TAX_COLUMNS
 
@@ -59,12 +62,7 @@ constexpr int32_t kFirstTaxColumn = 25;
 // The booking-memory file declares SEQ_NO as NOT_USED_8.
 constexpr int32_t kSeqNoColumn = 8;
 
-struct Variant {
-  std::string_view FileName;
-  std::string_view Description;
-  int32_t UnusedColumn;
-};
-constexpr std::array<Variant, 3> kVariants = {{
+constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{
     {"TransactHead.csv", "Transaktions-Header", 0},
     {"BookMemHead.csv", "Transaktions-Header (Buchungsspeicher)", kSeqNoColumn},
     {"MiscTransHead.csv", "Transaktions-Header (sonstige Transaktionen)", 0},
@@ -76,12 +74,8 @@ bool IsBookingMemory(int kind) { return kind == 6 || kind == 7; }
 
 tFiscalStreamPickTransactHeader::tFiscalStreamPickTransactHeader(
     tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next)
-    : tFiscalStreamPickerIDEA(context, std::move(next)) {
-  for (size_t i = 0; i < kVariants.size(); ++i) {
-    CsvFiles[i] = &AddTableFile(kVariants[i].FileName, kVariants[i].Description, kColumns,
-                                kVariants[i].UnusedColumn);
-  }
-}
+    : tFiscalStreamPickerIDEA(context, std::move(next)),
+      CsvFiles(AddCategoryFiles(kFiles, kColumns)) {}
 
 bool tFiscalStreamPickTransactHeader::IsSequenced(const tFiscHeaderRec& rec) const {
   const int kind = entry_type().Kind;
@@ -119,7 +113,7 @@ void tFiscalStreamPickTransactHeader::EntryEnd() {
   if (entry_type().IsTransaction && !SkipEntry && HasHeader()) {
     const tFiscHeaderRec& h = CurHeader();
     if (!h.DateTime.IsNull()) {
-      WriteLine(*CsvFiles[static_cast<size_t>(CategoryVariant() - 1)], CategoryCounter());
+      WriteLine(CategoryFile(CsvFiles), CategoryCounter());
     }
     if (IsSequenced(h)) LastSeqNo = h.SeqNo;
   }

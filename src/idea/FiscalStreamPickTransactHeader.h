@@ -29,7 +29,7 @@ class tFiscalStreamPickTransactHeader final : public tFiscalStreamPickerIDEA {
   bool IsSequenced(const tFiscHeaderRec& rec) const;
   void WriteLine(tFileHdlCSV& csv, int counter);
 
-  std::array<tFileHdlCSV*, 3> CsvFiles{};  // index = variant - 1
+  tIdeaCategoryFiles CsvFiles;
   tFiscClosingRec EntryClosing;
   bool HasClosing = false;
   int32_t LastSeqNo = 0;

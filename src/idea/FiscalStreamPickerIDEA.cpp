@@ -105,6 +105,15 @@ tFileHdlCSV& tFiscalStreamPickerIDEA::AddTableFile(std::string_view fileName,
   return *files_.back().Csv;
 }
 
+tIdeaCategoryFiles tFiscalStreamPickerIDEA::AddCategoryFiles(
+    const std::array<tIdeaCategoryFile, 3>& files, std::span<const tIdeaColumn> columns) {
+  tIdeaCategoryFiles added{};
+  for (size_t i = 0; i < files.size(); ++i) {
+    added[i] = &AddTableFile(files[i].FileName, files[i].Description, columns, files[i].UnusedColumn);
+  }
+  return added;
+}
+
 void tFiscalStreamPickerIDEA::DeclareTable() {
   tKvXml& xml = Context.IndexDoc.Xml();
   const platform::RegionalSettings& reg = platform::Regional();

@@ -18,6 +18,7 @@
 //   BlockStart EntryStart SetEntryType Header SaleItem Closing EntryEnd
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -46,6 +47,16 @@ struct tIdeaColumn {
   uint8_t Accuracy = 0;
   std::string_view Description;
 };
+
+// One of the three files of a table kept by transaction category: ordinary,
+// booking memory, other transactions (variants 1 to 3). unusedColumn: a
+// column (1-based) declared as "NOT_USED_<n>"; 0 for none.
+struct tIdeaCategoryFile {
+  std::string_view FileName;
+  std::string_view Description;
+  int32_t UnusedColumn = 0;
+};
+using tIdeaCategoryFiles = std::array<tFileHdlCSV*, 3>;  // index = variant - 1
 
 // What the tables know of the current journal position.
 struct tIdeaEntryState {
@@ -105,8 +116,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // 2 other transactions (kinds 11, 12, 19), 1 booking memory (6, 7), 0
   // ordinary (every other kind).
   int TransactionCategory() const;
-  // The variant (1-3) of the current category, and its key counter.
-  int CategoryVariant() const { return TransactionCategory() + 1; }
+  // The key counter of the current category.
   int CategoryCounter() const { return tDocumentKeyHandler::kTransaction + TransactionCategory(); }
 
  protected:
@@ -115,6 +125,13 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // declared in the index as "NOT_USED_<n>"; 0 for none.
   tFileHdlCSV& AddTableFile(std::string_view fileName, std::string_view description,
                             std::span<const tIdeaColumn> columns, int32_t unusedColumn = 0);
+  // The three files of a table kept by transaction category, variant 1 first.
+  tIdeaCategoryFiles AddCategoryFiles(const std::array<tIdeaCategoryFile, 3>& files,
+                                      std::span<const tIdeaColumn> columns);
+  // The file of the current entry's category.
+  tFileHdlCSV& CategoryFile(const tIdeaCategoryFiles& files) const {
+    return *files[static_cast<size_t>(TransactionCategory())];
+  }
   // "=> " + date and time of the current header + "  " + its entry kind,
   // as an entry line of the log.
   void LogEntryLine() const;
