@@ -56,13 +56,19 @@ void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode
   }
 }
 
-void ReadJournal(tKvKPosFiscalStreamWriter* writer) {
+// Damage that a pass reads past goes to the log.
+void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
+  const tKvDamageProc damage = [&log](tKvDamage weight, std::string_view text) {
+    log.Add(text, weight == tKvDamage::kError ? tLog::kError : tLog::kWarning);
+  };
   tFiscalDataSourceTextFileDOS source(Settings.InFile);
   if (Settings.SourceKind == kSourceKindAsciiInterface) {
     tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
+    parser.set_damage_out(damage);
     parser.Run(writer);
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
+    parser.set_damage_out(damage);
     parser.Execute();
   }
 }
@@ -88,7 +94,7 @@ void RunWithLog(tLog& log) {
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
-    ReadJournal(writer.get());
+    ReadJournal(writer.get(), log);
     // The regular end: writer, then the evaluator chain, whose final work
     // (closing blocks, saving documents) may still fail.
     writer.reset();
@@ -196,6 +202,7 @@ int RunConversion(bool dateTimeStamp) {
   try {
     Run();
   } catch (const std::exception& failure) {
+    ConsoleEndProgress();
     platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
   }
   ConsoleLine("");
