@@ -58,17 +58,14 @@ void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode
 
 // Damage that a pass reads past goes to the log.
 void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
-  const tKvDamageProc damage = [&log](tKvDamage weight, std::string_view text) {
-    log.Add(text, weight == tKvDamage::kError ? tLog::kError : tLog::kWarning);
-  };
   tFiscalDataSourceTextFileDOS source(Settings.InFile);
   if (Settings.SourceKind == kSourceKindAsciiInterface) {
     tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
-    parser.set_damage_out(damage);
+    parser.set_log(&log);
     parser.Run(writer);
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
-    parser.set_damage_out(damage);
+    parser.set_log(&log);
     parser.Execute();
   }
 }

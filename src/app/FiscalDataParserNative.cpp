@@ -7,6 +7,7 @@
 
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/KvLog.h"
 #include "eval/KvFiscalDataText.h"
 #include "stream/KvBcd.h"
 #include "stream/KvKPosComStreamData.h"
@@ -722,9 +723,9 @@ void tFiscalDataParserNative::Journal(std::string_view rest) {
 }
 
 void tFiscalDataParserNative::EntryEnd() {
-  if (entry_line_ == 0 && damage_out_) {
-    damage_out_(tKvDamage::kError, ReplaceParams(kEndWithoutEntry,
-                                                 std::to_string(source_->LineNumber())));
+  if (entry_line_ == 0 && log_ != nullptr) {
+    log_->Add(ReplaceParams(kEndWithoutEntry, std::to_string(source_->LineNumber())),
+              tKvLog::kError);
   }
   entry_line_ = 0;
   writer_->EntryEnd();
@@ -732,6 +733,6 @@ void tFiscalDataParserNative::EntryEnd() {
 
 void tFiscalDataParserNative::ReportOpenEntry(std::string_view text) {
   if (entry_line_ == 0) return;
-  if (damage_out_) damage_out_(tKvDamage::kError, ReplaceParams(text, std::to_string(entry_line_)));
+  if (log_ != nullptr) log_->Add(ReplaceParams(text, std::to_string(entry_line_)), tKvLog::kError);
   entry_line_ = 0;
 }

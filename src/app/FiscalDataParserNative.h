@@ -6,9 +6,9 @@
 // failure as EKvFiscalDataInput naming the line (the original nested inside).
 // Malformed numbers, dates and times are not failures: they read as 0.
 // Entries whose "Jnl:" or "EoE" line is missing are not failures either: the
-// pass reads on and reports each to the damage output as an error naming
-// its line (the journal ending inside an entry, an entry without end before
-// the next "Jnl:" or "Blk:", an "EoE" without entry).
+// pass reads on and logs an error for each that names its line (the journal
+// ending inside an entry, an entry without end before the next "Jnl:" or
+// "Blk:", an "EoE" without entry).
 //
 // Line grammar (keywords without regard to case; "(" and ")" in front of a
 // line raise and lower the nesting level; "//" starts a comment anywhere):
@@ -34,13 +34,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "base/KvClass.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvKPosFiscalStreamWriter;
+class tKvLog;
 
 class tFiscalDataParserNative : public tKvClass {
  public:
@@ -67,8 +67,9 @@ class tFiscalDataParserNative : public tKvClass {
   // failures (without the line number).
   virtual bool ProcessLine(std::string_view line);
 
-  // Receives the damaged entries; without it they are not reported.
-  void set_damage_out(tKvDamageProc damageOut) { damage_out_ = std::move(damageOut); }
+  // The log for damaged entries (may be null: not reported); "*log" must
+  // outlive the pass.
+  void set_log(tKvLog* log) { log_ = log; }
 
   int32_t Level() const { return level_; }
   int32_t LastLevel() const { return last_level_; }
@@ -112,7 +113,7 @@ class tFiscalDataParserNative : public tKvClass {
   tFiscalDataSourceTextFileDOS* source_;  // not owned, never null
   tKvKPosFiscalStreamWriter* writer_;     // not owned, never null
   tKvProgressProc progress_;
-  tKvDamageProc damage_out_;
+  tKvLog* log_ = nullptr;  // not owned
   int32_t level_ = 0;
   int32_t last_level_ = 0;
   int32_t last_command_ = 0;

@@ -7,6 +7,7 @@
 
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/KvLog.h"
 #include "eval/KvFiscalDataText.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 #include "stream/KvKPosFiscalStream.h"
@@ -143,7 +144,7 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) 
   }
   if (odd) [[unlikely]] {
     block.Damage.push_back(
-        {tKvDamage::kWarning, ReplaceParams(kOddHexDigits, std::to_string(source_->LineNumber()))});
+        {tKvLog::kWarning, ReplaceParams(kOddHexDigits, std::to_string(source_->LineNumber()))});
   }
 }
 
@@ -240,7 +241,7 @@ void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
     RaiseBlockFailure(failure, block, parsing ? events.file_pos() : bytes.GetPosition());
   }
   if (const int64_t entry = events.open_entry_pos(); entry >= 0) [[unlikely]] {
-    block.Damage.push_back({tKvDamage::kError,
+    block.Damage.push_back({tKvLog::kError,
                             ReplaceParams(kBlockEndsInsideEntry,
                                           std::to_string(LineOfBlockOffset(block, entry)))});
   }
@@ -273,8 +274,8 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? writer.file_pos() : 0);
   }
-  if (damage_out_) {
-    for (const tDamage& damage : block.Damage) damage_out_(damage.Weight, damage.Text);
+  if (log_ != nullptr) {
+    for (const tDamage& damage : block.Damage) log_->Add(damage.Text, damage.Kind);
   }
 }
 

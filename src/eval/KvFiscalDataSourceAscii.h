@@ -3,9 +3,8 @@
 // itself and reports how far reading has come. A source hands out each line
 // as a view into the file's buffer, valid until the next Eof or ReadLine; it
 // counts the lines it has read so that the passes can name the line of a
-// failure. A read failure raises EKvIo. Also here: the progress and damage
-// callback types of both passes and EKvFiscalDataInput, the failure of a pass
-// with its line.
+// failure. A read failure raises EKvIo. Also here: the progress callback type
+// of both passes and EKvFiscalDataInput, the failure of a pass with its line.
 #pragma once
 
 #include <cstddef>
@@ -21,14 +20,6 @@
 
 // Receives a progress text for the console line (ConsoleProgress).
 using tKvProgressProc = std::function<void(std::string_view text)>;
-
-// How much a damage of the journal that a pass reads past weighs: a warning
-// (bytes of it were dropped) or an error (the data of an entry are lost or
-// were converted as if complete).
-enum class tKvDamage : uint8_t { kWarning, kError };
-// Receives the log text of such a damage, naming its input line. A pass
-// calls it on the thread that called the pass.
-using tKvDamageProc = std::function<void(tKvDamage weight, std::string_view text)>;
 
 // A failure of a journal input pass, with the place in the input where it
 // happened: the message of the original failure followed by the place, e.g.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -165,20 +166,59 @@ TEST_F(ConversionRunTest, UnwritableDestinationIsReported) {
   EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), std::string::npos) << console_;
 }
 
+// Both forms, also saved with a UTF-8 byte-order mark in front.
 TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLog) {
   WriteIni();
+  const std::string bom = "\xEF\xBB\xBF";
+  out_.Write("bom-native.txt", bom + TempDir::ReadFile(kSampleNative));
+  out_.Write("bom-ascii.txt", bom + TempDir::ReadFile(kSampleAscii));
   for (const char* detail : {"/L", "/Q"}) {
     const std::string a = out_.Path(std::string("native") + detail[1]);
-    const std::string b = out_.Path(std::string("ascii") + detail[1]);
-    const std::string c = out_.Path(std::string("native3") + detail[1]);
     EXPECT_EQ(Run({kSampleNative, a, detail}), kExitOk);
-    EXPECT_EQ(Run({kSampleAscii, b, detail, "/S=1"}), kExitOk);
-    EXPECT_EQ(Run({kSampleNative, c, detail, "/S=3"}), kExitOk);
     const std::string log = StableLog(a + "/ExportInfo.txt");
     EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
     EXPECT_NE(log.find("Processed blocks:"), std::string::npos) << log;
-    EXPECT_EQ(log, StableLog(b + "/ExportInfo.txt")) << detail;
-    EXPECT_EQ(log, StableLog(c + "/ExportInfo.txt")) << detail;
+    const std::vector<std::string> others[] = {{kSampleAscii, "/S=1"},
+                                               {kSampleNative, "/S=3"},
+                                               {out_.Path("bom-native.txt")},
+                                               {out_.Path("bom-ascii.txt"), "/S=1"}};
+    for (const std::vector<std::string>& other : others) {
+      const std::string b = out_.Path("other");
+      std::filesystem::remove_all(b);
+      std::vector<std::string> args = {other[0], b, detail};
+      args.insert(args.end(), other.begin() + 1, other.end());
+      EXPECT_EQ(Run(args), kExitOk);
+      EXPECT_EQ(log, StableLog(b + "/ExportInfo.txt")) << detail << " " << other[0];
+    }
+  }
+}
+
+// A journal cut inside an entry is converted up to there and logged as an
+// error; a failure after progress texts starts a console line of its own.
+TEST_F(ConversionRunTest, DamagedJournalsAreReported) {
+  WriteIni();
+  const std::string sample = TempDir::ReadFile(kSampleNative);
+  const size_t lastEntry = sample.rfind("Jnl:");
+  const auto line = std::count(sample.begin(), sample.begin() + lastEntry, '\n') + 1;
+  size_t cut = lastEntry;  // 60 lines into the last entry
+  for (int i = 0; i < 60; ++i) cut = sample.find('\n', cut) + 1;
+  out_.Write("cut.txt", sample.substr(0, cut));
+  EXPECT_EQ(Run({out_.Path("cut.txt"), out_.Path("cut")}), kExitOk);
+  const std::string log = out_.Read("cut/ExportInfo.txt");
+  EXPECT_NE(log.find("\r\n  => Error: The journal ends inside the entry that begins in line " +
+                     std::to_string(line) + "! [ERROR]\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("    Errors:" + std::string(33, ' ') + "      1 [ERROR]"), std::string::npos)
+      << log;
+  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+
+  out_.Write("bad.txt", sample + "Foo: 1\r\n");
+  for (const char* quiet : {"/L", "/Q"}) {
+    EXPECT_EQ(Run({out_.Path("bad.txt"), out_.Path("bad"), quiet}), kExitOk);
+    EXPECT_NE(console_.find(quiet[1] == 'L' ? "%\nJorvex [EXCEPTION]: " : "IDEA\nJorvex [EXCEPTION]: "),
+              std::string::npos)
+        << console_;
   }
 }
 

@@ -20,6 +20,7 @@ using ::testing::HasSubstr;
 struct tNativeRun {
   input_test::tRecorder writer;
   std::vector<std::string> progress;
+  eval_test::tRecordingLog log;
 };
 
 void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
@@ -31,6 +32,7 @@ void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
   tFiscalDataSourceTextFileDOS source(dir.Path("native.txt"), maxLine);
   tFiscalDataParserNative parser(&source, &run.writer,
                                  [&run](std::string_view t) { run.progress.emplace_back(t); });
+  parser.set_log(&run.log);
   parser.Execute();
 }
 
@@ -206,6 +208,30 @@ TEST(FiscalDataParserNative, Failures) {
     input_test::NestedMessage<EKvIo>(e);
   }
   EXPECT_EQ(run.writer.events, "EoE");
+}
+
+// An entry begun and not ended, or ended and not begun, is logged as an
+// error naming its line; the pass reads on.
+TEST(FiscalDataParserNative, DamagedEntriesAreLogged) {
+  const std::string error = "5:=> Error: ";
+  const struct {
+    std::vector<std::string> lines;
+    std::vector<std::string> log;
+  } cases[] = {
+      {{"Blk:", "Jnl: 1", "(Cmd: R=1", ")EoE", "Blk:", "Jnl: 5", "EoE", "Blk:"}, {}},
+      {{"Blk:", "Jnl: 1", "(Cmd: R=1", "Fld: 1=INT: 2;", "// cut here"},
+       {error + "The journal ends inside the entry that begins in line 2!"}},
+      {{"Jnl: 1", "Jnl: 1", "EoE", "Jnl: 1", "Blk:", "Jnl: 1"},
+       {error + "The entry that begins in line 1 has no end!",
+        error + "The entry that begins in line 4 has no end!",
+        error + "The journal ends inside the entry that begins in line 6!"}},
+      {{"Jnl: 1", "EoE", "EoE"}, {error + "Line 3 ends an entry that has no beginning!"}},
+  };
+  for (const auto& c : cases) {
+    tNativeRun run;
+    RunNative(c.lines, run);
+    EXPECT_EQ(run.log.lines, c.log) << ::testing::PrintToString(c.lines);
+  }
 }
 
 TEST(FiscalDataParserNative, RequiresSourceAndWriter) {

@@ -61,6 +61,7 @@ struct tAsciiRun {
   tKvKPosTextFileHeaderRec header;
   tAsciiIntBlockStart block_start;
   int32_t stream_kind = 0;
+  eval_test::tRecordingLog log;
 };
 
 void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0) {
@@ -72,6 +73,7 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t even
   tFiscalDataParserAsciiInt parser(
       &source, [&run](std::string_view t) { run.progress.emplace_back(t); }, 0);
   if (event_buffer != 0) parser.set_event_buffer_size(event_buffer);
+  parser.set_log(&run.log);
   parser.Run(&run.writer);
   run.has_block_info = parser.HasBlockInfo();
   run.header = parser.FileHeader();
@@ -163,6 +165,36 @@ TEST(FiscalDataParserAsciiInt, BlockStartValuesAndProgress) {
   tAsciiRun none;
   RunAscii({}, none);
   EXPECT_EQ(none.progress, std::vector<std::string>{"Completed.            "});
+}
+
+// Damage read past is logged naming its line: a data line with an odd
+// number of digits (the last one dropped), a block ending inside an entry
+// (its events still converted).
+TEST(FiscalDataParserAsciiInt, DamageReadPastIsLogged) {
+  const Bytes entry = Entry(7);
+  const Bytes open(entry.begin(), entry.end() - 1);  // without the entry end
+  std::string events = EventsOf(7);
+  const std::string unended = events.erase(events.rfind(" EoE"));
+  const struct {
+    std::vector<std::string> lines;
+    std::string events;
+    std::vector<std::string> log;
+  } cases[] = {
+      {{"200,1;1", Data(BlockV1(7)) + "F,1;D:A"},
+       EventsOf(7),
+       {"4:=> Warning: Odd number of hexadecimal digits in line 2, the last one is dropped!"}},
+      {{"200,1;1", Data(BlockHead(7)), Data(open), "200,1;1", Data(BlockV1(8))},
+       unended + " " + EventsOf(8),
+       {"5:=> Error: The block ends inside the entry that begins in line 3!"}},
+  };
+  for (const auto& c : cases) {
+    for (const size_t buffer : {size_t{0}, size_t{100}}) {
+      tAsciiRun run;
+      RunAscii(c.lines, run, buffer);
+      EXPECT_EQ(run.writer.events, c.events) << c.log[0];
+      EXPECT_EQ(run.log.lines, c.log) << buffer;
+    }
+  }
 }
 
 // A failure names the input line; the blocks before it were converted, the
