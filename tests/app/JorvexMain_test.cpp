@@ -184,9 +184,8 @@ TEST_F(JorvexMainTest, ParametersFromConfigAndResponseFiles) {
   EXPECT_EQ(Settings.InFile, folder_ + "first.txt");
 }
 
-// Progress texts overwrite one line and are hidden by /INT and /Q; lines
-// only by /Q; a pending progress text is ended once. FatalExit with code 0
-// ends silently.
+// Progress texts overwrite one line (ended once) and are hidden by /INT and
+// /Q; lines only by /Q. FatalExit with code 0 ends silently.
 TEST_F(JorvexMainTest, ConsoleChannels) {
   for (const int mode : {0, 1, 2}) {
     Settings.NoProgress = mode == 1;
@@ -195,8 +194,7 @@ TEST_F(JorvexMainTest, ConsoleChannels) {
     ConsoleEndProgress();
     ConsoleProgress("Reading...  5%");
     ConsoleProgress("Completed.");
-    ConsoleEndProgress();
-    ConsoleEndProgress();
+    for (int i = 0; i < 2; ++i) ConsoleEndProgress();
   }
   EXPECT_EQ(console_, "line\n\rReading...  5%\rCompleted.\nline\n");
   console_.clear();
