@@ -1,6 +1,7 @@
 // Shared by the fuzz targets of the journal text inputs: the input as a file
 // that a line source can open by name (a memory file refilled for every run),
-// and the writer chain both inputs feed.
+// the writer chain both inputs feed, and a log that takes every entry and
+// keeps nothing.
 #pragma once
 
 #include <sys/mman.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "app/FiscalStreamWriterTypeDependent.h"
+#include "base/KvLog.h"
 #include "base/KvTextFile.h"
 #include "eval/KvFiscalStreamEvalExt.h"
 
@@ -31,8 +33,16 @@ class tMemoryFile {
   std::string path_;
 };
 
+class tDiscardingLog final : public tKvLog {
+ public:
+  void BeginSection(std::string_view, int) override {}
+  void EndSection(std::string_view, int) override {}
+  void Add(std::string_view, int) override {}
+  bool IsWritten(int) const override { return true; }
+};
+
 // The type filter for the IDEA types 1 and 5 in front of a record-assembling
-// evaluator.
+// evaluator, and the log the passes report damage to.
 struct tTextInputChain {
   static tFiscalStreamWriterTypeDependent::tTypeSet Types() {
     tFiscalStreamWriterTypeDependent::tTypeSet types;
@@ -40,6 +50,7 @@ struct tTextInputChain {
     types.set(5);
     return types;
   }
+  tDiscardingLog log;
   tKvFiscalStreamEvalExt eval{nullptr};
   tFiscalStreamWriterTypeDependent writer{Types(), nullptr, true, &eval, nullptr};
 };

@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     tFiscalDataSourceTextFileDOS source(file.Path(), maxLine);
     tFiscalDataParserNative parser(&source, &chain.writer,
                                    [&progress](std::string_view text) { progress += text.size(); });
+    parser.set_log(&chain.log);
     parser.Execute();
     chain.eval.Close();
   } catch (const EKvRoot&) {

@@ -56,13 +56,16 @@ void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode
   }
 }
 
-void ReadJournal(tKvKPosFiscalStreamWriter* writer) {
+// Damage that a pass reads past goes to the log.
+void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
   tFiscalDataSourceTextFileDOS source(Settings.InFile);
   if (Settings.SourceKind == kSourceKindAsciiInterface) {
     tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
+    parser.set_log(&log);
     parser.Run(writer);
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
+    parser.set_log(&log);
     parser.Execute();
   }
 }
@@ -88,7 +91,7 @@ void RunWithLog(tLog& log) {
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
-    ReadJournal(writer.get());
+    ReadJournal(writer.get(), log);
     // The regular end: writer, then the evaluator chain, whose final work
     // (closing blocks, saving documents) may still fail.
     writer.reset();
@@ -196,6 +199,7 @@ int RunConversion(bool dateTimeStamp) {
   try {
     Run();
   } catch (const std::exception& failure) {
+    ConsoleEndProgress();
     platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
   }
   ConsoleLine("");

@@ -5,7 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/KvLog.h"
 #include "eval/KvFiscalDataText.h"
 #include "stream/KvBcd.h"
 #include "stream/KvKPosComStreamData.h"
@@ -171,6 +173,14 @@ bool SplitParts(std::string_view text, char sep, size_t lowest, size_t count,
   return found >= lowest;
 }
 
+// Damaged entries.
+constexpr std::string_view kEndsInsideEntry =
+    "=> Error: The journal ends inside the entry that begins in line %1!";
+constexpr std::string_view kEntryWithoutEnd =
+    "=> Error: The entry that begins in line %1 has no end!";
+constexpr std::string_view kEndWithoutEntry =
+    "=> Error: Line %1 ends an entry that has no beginning!";
+
 tKvBcd BcdValue(std::string_view text) {
   try {
     return tKvBcd::FromText(text);
@@ -304,6 +314,7 @@ void tFiscalDataParserNative::Execute() {
     RaiseInputFailure(failure, source_->LineNumber(),
                       "line " + std::to_string(source_->LineNumber()));
   }
+  ReportOpenEntry(kEndsInsideEntry);
   // The blanks cover the rest of the last progress text on the console line.
   if (progress_) progress_("Completed.              ");
 }
@@ -472,7 +483,7 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
       Journal(line);
       break;
     case tKeyword::kEoE:
-      writer_->EntryEnd();
+      EntryEnd();
       break;
     case tKeyword::kNone:
       if (keyword.starts_with("!!!")) break;
@@ -619,6 +630,7 @@ void tFiscalDataParserNative::Header(std::string_view rest) {
 }
 
 void tFiscalDataParserNative::Block(std::string_view rest) {
+  ReportOpenEntry(kEntryWithoutEnd);
   tKvKPosBlockInfoRec info;
   info.Init();
   int64_t count = 0;
@@ -705,5 +717,22 @@ void tFiscalDataParserNative::Journal(std::string_view rest) {
     }
     if (count >= 4) break;  // further items are skipped
   }
+  ReportOpenEntry(kEntryWithoutEnd);
+  entry_line_ = source_->LineNumber();
   writer_->EntryStart(entry);
+}
+
+void tFiscalDataParserNative::EntryEnd() {
+  if (entry_line_ == 0 && log_ != nullptr) {
+    log_->Add(ReplaceParams(kEndWithoutEntry, std::to_string(source_->LineNumber())),
+              tKvLog::kError);
+  }
+  entry_line_ = 0;
+  writer_->EntryEnd();
+}
+
+void tFiscalDataParserNative::ReportOpenEntry(std::string_view text) {
+  if (entry_line_ == 0) return;
+  if (log_ != nullptr) log_->Add(ReplaceParams(text, std::to_string(entry_line_)), tKvLog::kError);
+  entry_line_ = 0;
 }

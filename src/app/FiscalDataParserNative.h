@@ -5,6 +5,10 @@
 // levels out of range raise EKvKPosFiscalStream; Execute reports every
 // failure as EKvFiscalDataInput naming the line (the original nested inside).
 // Malformed numbers, dates and times are not failures: they read as 0.
+// Entries whose "Jnl:" or "EoE" line is missing are not failures either: the
+// pass reads on and logs an error for each that names its line (the journal
+// ending inside an entry, an entry without end before the next "Jnl:" or
+// "Blk:", an "EoE" without entry).
 //
 // Line grammar (keywords without regard to case; "(" and ")" in front of a
 // line raise and lower the nesting level; "//" starts a comment anywhere):
@@ -36,6 +40,7 @@
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvKPosFiscalStreamWriter;
+class tKvLog;
 
 class tFiscalDataParserNative : public tKvClass {
  public:
@@ -53,13 +58,18 @@ class tFiscalDataParserNative : public tKvClass {
   tFiscalDataParserNative& operator=(const tFiscalDataParserNative&) = delete;
   ~tFiscalDataParserNative() override;
 
-  // Runs the whole pass: every line of the source through ProcessLine, then
-  // the progress text "Completed." (padded with blanks). A failure raises
-  // EKvFiscalDataInput with " (line <n>)" added to the original message.
+  // Runs the whole pass: every line of the source through ProcessLine, the
+  // report of an entry the journal ends inside, then the progress text
+  // "Completed." (padded with blanks). A failure raises EKvFiscalDataInput
+  // with " (line <n>)" added to the original message.
   void Execute();
   // Slot 0: handles one line; always returns true. Raises the original
   // failures (without the line number).
   virtual bool ProcessLine(std::string_view line);
+
+  // The log for damaged entries (may be null: not reported); "*log" must
+  // outlive the pass.
+  void set_log(tKvLog* log) { log_ = log; }
 
   int32_t Level() const { return level_; }
   int32_t LastLevel() const { return last_level_; }
@@ -94,15 +104,20 @@ class tFiscalDataParserNative : public tKvClass {
   void Header(std::string_view rest);
   void Block(std::string_view rest);
   void Journal(std::string_view rest);
+  void EntryEnd();
+  // An entry begun and not ended is reported with text (%1: its line).
+  void ReportOpenEntry(std::string_view text);
 
   [[noreturn]] void RaiseBadHex(std::string_view hex, size_t at) const;
 
   tFiscalDataSourceTextFileDOS* source_;  // not owned, never null
   tKvKPosFiscalStreamWriter* writer_;     // not owned, never null
   tKvProgressProc progress_;
+  tKvLog* log_ = nullptr;  // not owned
   int32_t level_ = 0;
   int32_t last_level_ = 0;
   int32_t last_command_ = 0;
+  int64_t entry_line_ = 0;  // line of the "Jnl:" of the open entry; 0: none
 
   std::string_view line_;  // the line being processed (for column numbers)
   std::string closers_;    // open bracket groups while splitting (reused)

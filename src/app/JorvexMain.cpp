@@ -12,6 +12,9 @@ tJorvexSettings Settings;
 
 namespace {
 
+// A progress text stands on the console line without a line end after it.
+bool g_progress_pending = false;
+
 constexpr std::array<std::string_view, 19> kHelpLines = {
     "Call:",
     "  Jorvex.exe infile [destpath] [options] [switches]",
@@ -130,6 +133,7 @@ void ConsoleLine(std::string_view text) {
   line.reserve(text.size() + 1);
   line.append(text).push_back('\n');
   platform::ConsoleWrite(line);
+  g_progress_pending = false;
 }
 
 void ConsoleProgress(std::string_view text) {
@@ -139,10 +143,18 @@ void ConsoleProgress(std::string_view text) {
   line.push_back('\r');
   line.append(text);
   platform::ConsoleWrite(line);
+  g_progress_pending = true;
+}
+
+void ConsoleEndProgress() {
+  if (!g_progress_pending) return;
+  platform::ConsoleWrite("\n");
+  g_progress_pending = false;
 }
 
 void FatalExit(std::string_view message, int code) {
   if (code != 0) {
+    ConsoleEndProgress();
     platform::ConsoleWrite("Jorvex: " + std::string(message) + " (" + std::to_string(code) + ")\n");
   }
   throw tProcessExit(code);
@@ -150,6 +162,7 @@ void FatalExit(std::string_view message, int code) {
 
 int JorvexMain(std::vector<std::string> arguments, const tConversionRun& conversionRun) {
   Settings = tJorvexSettings{};
+  g_progress_pending = false;
   ComlineSetArguments(std::move(arguments));
   try {
     return StartUp(conversionRun);

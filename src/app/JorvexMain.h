@@ -55,6 +55,10 @@ void ConsoleLine(std::string_view text);
 // Writes a carriage return and text without line end, so that successive
 // progress texts overwrite one console line; silent with Quiet or NoProgress.
 void ConsoleProgress(std::string_view text);
+// Ends the console line of a progress text that no line end has followed
+// yet, so that output written directly (an exception line) starts on a line
+// of its own; nothing otherwise.
+void ConsoleEndProgress();
 // Writes "Jorvex: " + message + " (" + code + ")" whatever Quiet says (not
 // when code is 0) and ends the program with exit code code. It does so by
 // raising tProcessExit, which JorvexMain turns into its result: it must only

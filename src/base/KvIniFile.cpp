@@ -9,7 +9,6 @@
 namespace {
 
 constexpr size_t npos = std::string::npos;
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Blanks as the profile functions see them: white space and the DOS end-of-file mark.
 bool IsBlank(char c) {
@@ -77,9 +76,6 @@ tKvIniFile::tKvIniFile(std::string fileName) : file_name_(std::move(fileName)) {
       throw EKvIo(this, code, "Read error: " + file_name_);
     }
     lines_.push_back(line);
-  }
-  if (!lines_.empty() && lines_.front().starts_with(kUtf8Bom)) {
-    lines_.front().erase(0, kUtf8Bom.size());
   }
 }
 

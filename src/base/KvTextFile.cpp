@@ -15,6 +15,8 @@ namespace {
 constexpr size_t kReadBufferSize = size_t{256} << 10;
 // Writing collects this much before it goes to the file.
 constexpr size_t kWriteBufferSize = size_t{64} << 10;
+// Editors on Windows put it in front of a file they save as UTF-8.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 const char* ModeName(int mode) {
   switch (mode) {
@@ -78,6 +80,7 @@ tKvTextFileDos::tKvTextFileDos(std::string fileName, int mode, size_t maxLineLen
   }
   capacity_ = mode == kModeReset ? kReadBufferSize : kWriteBufferSize;
   buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  if (mode == kModeReset) SkipByteOrderMark();
 }
 
 tKvTextFileDos::~tKvTextFileDos() {
@@ -110,6 +113,16 @@ bool tKvTextFileDos::Eof() {
     return false;
   }
   return begin_ == end_;
+}
+
+void tKvTextFileDos::SkipByteOrderMark() {
+  while (end_ < kUtf8Bom.size() && !at_end_) {
+    if (int32_t code = Fill(); code != 0) {
+      pending_error_ = code;  // reported by the first read, as Eof does
+      return;
+    }
+  }
+  if (std::string_view(buffer_.get(), end_).starts_with(kUtf8Bom)) begin_ = kUtf8Bom.size();
 }
 
 int32_t tKvTextFileDos::Fill() {

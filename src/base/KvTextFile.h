@@ -44,6 +44,8 @@ class tKvTextFile : public tKvClass {
 // Lines are read up to a line feed; a carriage return right before it (or
 // before the end of the file) is dropped, any other byte is kept, so a lone CR
 // stays inside its line. A last line without line end is a line of its own.
+// A UTF-8 byte-order mark at the very start of the file is skipped (it is no
+// part of the first line; FilePos counts it).
 // Lines are written with CR LF.
 //
 // Reading keeps one large buffer and hands out lines without copying them
@@ -102,6 +104,7 @@ class tKvTextFileDos final : public tKvTextFile {
 
  private:
   int32_t Fill();  // reads more bytes behind end_, growing the buffer up to the line limit
+  void SkipByteOrderMark();  // at opening for reading
   int32_t SkipOverlongLine();
   int32_t FlushBuffer();
   bool Reading() const { return is_open_ && mode_ == kModeReset; }

@@ -5,7 +5,9 @@
 #include <thread>
 #include <utility>
 
+#include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/KvLog.h"
 #include "eval/KvFiscalDataText.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 #include "stream/KvKPosFiscalStream.h"
@@ -20,6 +22,11 @@ std::string_view TakeUpTo(std::string_view& rest, char sep) {
   rest = at == std::string_view::npos ? std::string_view() : rest.substr(at + 1);
   return piece;
 }
+
+constexpr std::string_view kOddHexDigits =
+    "=> Warning: Odd number of hexadecimal digits in line %1, the last one is dropped!";
+constexpr std::string_view kBlockEndsInsideEntry =
+    "=> Error: The block ends inside the entry that begins in line %1!";
 
 // A whole integer of a block-start pair; anything else gives 0.
 int32_t PairInteger(std::string_view text) {
@@ -103,6 +110,7 @@ bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs, tBlock& b
 
 void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) {
   tKvKPosStreamFileMem& bytes_file = block.Bytes;
+  bool odd = false;  // a pair of the line has an odd number of digits
   while (!pairs.empty()) {
     std::string_view value = TakeUpTo(pairs, ',');
     if (kv_text::Trim(value).empty()) continue;  // e.g. after a trailing ","
@@ -113,6 +121,7 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) 
     }
     const std::string_view hex = kv_text::Trim(value);
     const size_t count = hex.size() / 2;
+    odd = odd || hex.size() % 2 != 0;
     if (count == 0) continue;
     const int64_t size = bytes_file.GetSize();
     if (static_cast<int64_t>(count) > kMaxBlockSize - size) [[unlikely]] {
@@ -133,6 +142,10 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) 
     if (lines.empty() || lines.back().Line != line) lines.push_back({size, line});
     bytes_file.SetPosition(size + static_cast<int64_t>(count));
   }
+  if (odd) [[unlikely]] {
+    block.Damage.push_back(
+        {tKvLog::kWarning, ReplaceParams(kOddHexDigits, std::to_string(source_->LineNumber()))});
+  }
 }
 
 void tFiscalDataParserAsciiInt::RaiseBadHex(std::string_view hex, size_t at) const {
@@ -150,6 +163,7 @@ tFiscalDataParserAsciiInt::tBlockResult tFiscalDataParserAsciiInt::ReadBlock(tBl
   }
   block.StartLine = source_->LineNumber();
   block.DataLines.clear();
+  block.Damage.clear();
   for (;;) {
     int32_t code = ReadCode();
     if (code == kCodeUnreadable) code = kCodeBlockLast;
@@ -226,6 +240,11 @@ void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? events.file_pos() : bytes.GetPosition());
   }
+  if (const int64_t entry = events.open_entry_pos(); entry >= 0) [[unlikely]] {
+    block.Damage.push_back({tKvLog::kError,
+                            ReplaceParams(kBlockEndsInsideEntry,
+                                          std::to_string(LineOfBlockOffset(block, entry)))});
+  }
 }
 
 void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer) {
@@ -254,6 +273,9 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
     }
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? writer.file_pos() : 0);
+  }
+  if (log_ != nullptr) {
+    for (const tDamage& damage : block.Damage) log_->Add(damage.Text, damage.Kind);
   }
 }
 

@@ -10,7 +10,10 @@
 // the writer chain.
 // The parser borrows its line source and, during Run, the writer; it owns the
 // memory blocks. A failure ends the run with EKvFiscalDataInput naming the
-// input line (the original failure nested inside).
+// input line (the original failure nested inside). Damage that the run reads
+// past goes to the log after the events of its block: a data line with an
+// odd number of hexadecimal digits (the last one is dropped) as a warning, a
+// block whose data end inside an entry as an error.
 //
 // File format (one record per line, the line code up to the first ","):
 //   200,<key>;<value>,<key>;<value>,...     block start; accepted when key 1 is 1
@@ -40,6 +43,7 @@
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvKPosFiscalStreamWriter;
+class tKvLog;
 
 // The values of a block-start line besides the file header's.
 // Intentionally copyable.
@@ -93,6 +97,9 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   // Memory for the events of one block (kEventBufferSize unless set before
   // Run); the events of a larger block are not kept but parsed again.
   void set_event_buffer_size(size_t size) { event_buffer_size_ = size; }
+  // The log for the damage read past (may be null: not reported); "*log"
+  // must outlive Run. Only the thread that calls Run writes to it.
+  void set_log(tKvLog* log) { log_ = log; }
 
  private:
   enum class tBlockResult { kBlock, kEmpty, kEof };
@@ -103,10 +110,16 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     int64_t Offset;
     int64_t Line;
   };
+  // A damage found in a block, reported once its events went out.
+  struct tDamage {
+    int Kind;  // tKvLog::kWarning or kError
+    std::string Text;
+  };
   // One block as read, decoded and checked, with what its lines said.
   struct tBlock {
     tKvKPosStreamFileMem Bytes;
     std::vector<tDataLine> DataLines;
+    std::vector<tDamage> Damage;
     int64_t StartLine = 0;  // line of the block-start line
     tKvKPosTextFileHeaderRec FileHeader;
     tAsciiIntBlockStart BlockStart;
@@ -148,6 +161,7 @@ class tFiscalDataParserAsciiInt : public tKvClass {
 
   tFiscalDataSourceTextFileDOS* source_;  // not owned, never null
   tKvProgressProc progress_out_;
+  tKvLog* log_ = nullptr;  // not owned
   uint8_t flag_;
   bool check_block_info_ = true;
   bool has_block_info_ = false;

@@ -110,11 +110,15 @@ void tKvKPosFiscalEventBuffer::BlockInfo(const tKvKPosBlockInfoRec& info) {
 }
 
 void tKvKPosFiscalEventBuffer::EntryStart(const tKvKPosEntryInfoRec& info) {
+  open_entry_pos_ = file_pos();
   const auto index = static_cast<int32_t>(entries_.size());
   if (Append(file_pos(), tKind::kEntryStart, index, 0, sizeof info)) entries_.push_back(info);
 }
 
-void tKvKPosFiscalEventBuffer::EntryEnd() { Plain(file_pos(), tKind::kEntryEnd); }
+void tKvKPosFiscalEventBuffer::EntryEnd() {
+  open_entry_pos_ = -1;
+  Plain(file_pos(), tKind::kEntryEnd);
+}
 
 void tKvKPosFiscalEventBuffer::Link(int32_t distance) { Plain(file_pos(), tKind::kLink, distance); }
 
@@ -171,6 +175,7 @@ void tKvKPosFiscalEventBuffer::Clear() {
   entries_.clear();
   extra_used_ = 0;
   overflowed_ = false;
+  open_entry_pos_ = -1;
   limit_ = next_limit_;
   SetFastEnd();
 }

@@ -57,6 +57,9 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
 
   // Past the limit: events since then were dropped, Replay delivers nothing.
   bool Overflowed() const { return overflowed_; }
+  // The position of the last entry start that no entry end followed, among
+  // the events received since the last Clear (kept or not); -1 for none.
+  int64_t open_entry_pos() const { return open_entry_pos_; }
   // Takes effect from the next Clear on.
   void set_limit(size_t limit) { next_limit_ = limit; }
   bool Empty() const { return size_ == 0; }
@@ -144,6 +147,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   size_t extra_used_ = 0;  // what the kept events cost besides themselves
   size_t fast_end_ = 0;
   bool overflowed_ = false;
+  int64_t open_entry_pos_ = -1;
   // The events, a growing array: appending is on the parser's hot path.
   std::unique_ptr<tEvent[]> events_;
   size_t size_ = 0;

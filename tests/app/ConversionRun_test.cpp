@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 namespace {
 
 using testing_support::TempDir;
+constexpr size_t npos = std::string::npos;
 
 const std::string kSampleNative = std::string(JORVEX_SOURCE_DIR) + "/examples/sample-native.txt";
 const std::string kSampleAscii = std::string(JORVEX_SOURCE_DIR) + "/examples/sample-ascii.txt";
@@ -104,26 +106,24 @@ TEST_F(ConversionRunTest, IdeaWithoutIniFailsAfterCreatingLogAndFolder) {
   const std::string dest = out_.Path("new/dest");
   EXPECT_EQ(Run({kSampleNative, dest}), kExitOk);
   const std::string ini = program_.Path("Jorvex.ini");
-  EXPECT_NE(console_.find("\nJorvex [EXCEPTION]: Datei \"" + ini + "\" nicht gefunden!\n"),
-            std::string::npos)
+  EXPECT_NE(console_.find("\nJorvex [EXCEPTION]: Datei \"" + ini + "\" nicht gefunden!\n"), npos)
       << console_;
   EXPECT_TRUE(std::filesystem::is_directory(dest + "/2016-06-22_07-49-19"));
   std::string log = TempDir::ReadFile(dest + "/ExportInfo.txt");
-  EXPECT_NE(log.find("\r\n\r\n  Datei \"" + ini + "\" nicht gefunden! [ERROR]\r\n"), std::string::npos)
-      << log;
+  EXPECT_NE(log.find("\r\n\r\n  Datei \"" + ini + "\" nicht gefunden! [ERROR]\r\n"), npos) << log;
   EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
 TEST_F(ConversionRunTest, InsikaWithoutIniCreatesItAndRuns) {
   EXPECT_EQ(Run({kSampleNative, out_.Path("x") + "/", "/INSIKA"}), kExitOk);
-  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+  EXPECT_EQ(console_.find("[EXCEPTION]"), npos) << console_;
   EXPECT_NE(console_.find("Convert: " + kSampleNative + " -> " + out_.Path("x/INSIKA.xml") +
                           "\nMode: INSIKA\n"),
-            std::string::npos)
+            npos)
       << console_;
   std::string ini = program_.Read("Jorvex.ini");
-  EXPECT_NE(ini.find("[KVD]"), std::string::npos) << ini;
-  EXPECT_NE(ini.find("Path=" + program_.Path() + "/"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("[KVD]"), npos) << ini;
+  EXPECT_NE(ini.find("Path=" + program_.Path() + "/"), npos) << ini;
   EXPECT_TRUE(out_.Exists("x/ExportInfo.txt"));
 }
 
@@ -133,52 +133,70 @@ TEST_F(ConversionRunTest, ConsoleOfAWholeRun) {
   EXPECT_EQ(console_.rfind("## ", 0), 0u);
   EXPECT_NE(console_.find(" ##\n\nConvert: " + kSampleNative + " -> " + out_.Path("d") +
                           "/\nMode: IDEA\n\n\rConverting... "),
-            std::string::npos)
+            npos)
       << console_;
-  EXPECT_NE(console_.find("\rCompleted.              \n"), std::string::npos) << console_;
-  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+  EXPECT_NE(console_.find("\rCompleted.              \n"), npos) << console_;
+  EXPECT_EQ(console_.find("[EXCEPTION]"), npos) << console_;
 
   // Quiet: banner, Convert and Mode lines, nothing else.
   EXPECT_EQ(Run({kSampleNative, out_.Path("q"), "/Q"}), kExitOk);
-  EXPECT_EQ(console_.find("Converting"), std::string::npos) << console_;
+  EXPECT_EQ(console_.find("Converting"), npos) << console_;
   EXPECT_EQ(console_.substr(console_.find("Convert:")),
             "Convert: " + kSampleNative + " -> " + out_.Path("q") + "/\nMode: IDEA\n");
 }
 
-TEST_F(ConversionRunTest, MissingJournalIsReportedInConsoleAndLog) {
+// Failures end in an error entry and one console line of their own, also
+// after progress texts; damage read past is an error entry of a finished run.
+TEST_F(ConversionRunTest, FailuresAndDamageAreReported) {
   WriteIni();
   const std::string missing = out_.Path("nothing.txt");
   EXPECT_EQ(Run({missing, out_.Path("d"), "/Q"}), kExitOk);
   const std::string expected = "File: " + missing + "; Mode: Reset";
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] " + expected + " Code: 2 ("),
-            std::string::npos)
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] " + expected + " Code: 2 ("), npos)
       << console_;
   std::string log = out_.Read("d/ExportInfo.txt");
-  EXPECT_NE(log.find(expected + "\rCode: 2 ("), std::string::npos) << log;
-  EXPECT_NE(log.find("Errors:"), std::string::npos) << log;
-}
+  EXPECT_NE(log.find(expected + "\rCode: 2 ("), npos) << log;
+  EXPECT_NE(log.find("Errors:"), npos) << log;
 
-TEST_F(ConversionRunTest, UnwritableDestinationIsReported) {
-  WriteIni();
   out_.Write("file", "x");
   EXPECT_EQ(Run({kSampleNative, out_.Path("file/sub"), "/Q"}), kExitOk);
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), std::string::npos) << console_;
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), npos) << console_;
+
+  const std::string sample = TempDir::ReadFile(kSampleNative);
+  out_.Write("bad.txt", sample + "Foo: 1\r\n");
+  EXPECT_EQ(Run({out_.Path("bad.txt"), out_.Path("bad")}), kExitOk);
+  EXPECT_NE(console_.find("%\nJorvex [EXCEPTION]: "), npos) << console_;
+
+  out_.Write("cut.txt", sample.substr(0, sample.find("Fld: 1=BIN", sample.rfind("Jnl:"))));
+  EXPECT_EQ(Run({out_.Path("cut.txt"), out_.Path("cut"), "/Q"}), kExitOk);
+  log = out_.Read("cut/ExportInfo.txt");
+  EXPECT_NE(log.find("\n  => Error: The journal ends inside the entry that begins in line 1139! "
+                     "[ERROR]\r\n"),
+            npos)
+      << log;
+  EXPECT_NE(log.find("Errors:" + std::string(33, ' ') + "      1 [ERROR]"), npos) << log;
 }
 
+// Both forms (also saved with a UTF-8 byte-order mark) and both native kinds.
 TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLog) {
   WriteIni();
+  out_.Write("bom-native.txt", "\xEF\xBB\xBF" + TempDir::ReadFile(kSampleNative));
+  out_.Write("bom-ascii.txt", "\xEF\xBB\xBF" + TempDir::ReadFile(kSampleAscii));
+  const std::pair<std::string, const char*> inputs[] = {{kSampleNative, "/S=3"},
+                                                        {kSampleAscii, "/S=1"},
+                                                        {kSampleNative, "/S=2"},
+                                                        {out_.Path("bom-native.txt"), "/S=3"},
+                                                        {out_.Path("bom-ascii.txt"), "/S=1"}};
   for (const char* detail : {"/L", "/Q"}) {
-    const std::string a = out_.Path(std::string("native") + detail[1]);
-    const std::string b = out_.Path(std::string("ascii") + detail[1]);
-    const std::string c = out_.Path(std::string("native3") + detail[1]);
-    EXPECT_EQ(Run({kSampleNative, a, detail}), kExitOk);
-    EXPECT_EQ(Run({kSampleAscii, b, detail, "/S=1"}), kExitOk);
-    EXPECT_EQ(Run({kSampleNative, c, detail, "/S=3"}), kExitOk);
-    const std::string log = StableLog(a + "/ExportInfo.txt");
-    EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
-    EXPECT_NE(log.find("Processed blocks:"), std::string::npos) << log;
-    EXPECT_EQ(log, StableLog(b + "/ExportInfo.txt")) << detail;
-    EXPECT_EQ(log, StableLog(c + "/ExportInfo.txt")) << detail;
+    std::string first;
+    for (size_t i = 0; i < std::size(inputs); ++i) {
+      const std::string dest = out_.Path(detail + 1 + std::to_string(i));
+      EXPECT_EQ(Run({inputs[i].first, dest, detail, inputs[i].second}), kExitOk);
+      if (i == 0) first = StableLog(dest + "/ExportInfo.txt");
+      EXPECT_EQ(StableLog(dest + "/ExportInfo.txt"), first) << detail << " " << inputs[i].first;
+    }
+    EXPECT_EQ(first.find("[ERROR]"), npos) << first;
+    EXPECT_NE(first.find("Processed blocks:"), npos) << first;
   }
 }
 

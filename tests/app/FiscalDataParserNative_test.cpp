@@ -20,6 +20,7 @@ using ::testing::HasSubstr;
 struct tNativeRun {
   input_test::tRecorder writer;
   std::vector<std::string> progress;
+  eval_test::tRecordingLog log;
 };
 
 void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
@@ -31,6 +32,7 @@ void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
   tFiscalDataSourceTextFileDOS source(dir.Path("native.txt"), maxLine);
   tFiscalDataParserNative parser(&source, &run.writer,
                                  [&run](std::string_view t) { run.progress.emplace_back(t); });
+  parser.set_log(&run.log);
   parser.Execute();
 }
 
@@ -206,6 +208,21 @@ TEST(FiscalDataParserNative, Failures) {
     input_test::NestedMessage<EKvIo>(e);
   }
   EXPECT_EQ(run.writer.events, "EoE");
+}
+
+// Entries begun and not ended, or ended and not begun, are logged as errors
+// naming their line; the pass reads on.
+TEST(FiscalDataParserNative, DamagedEntriesAreLogged) {
+  tNativeRun run;
+  RunNative({"Blk:", "Jnl: 1", "EoE", "Jnl: 1", "Jnl: 5", "Blk:", "EoE", "Jnl: T=1", "(Cmd: R=1"},
+            run);
+  const std::string e = "5:=> Error: ";
+  EXPECT_EQ(run.log.lines, (std::vector<std::string>{
+                               e + "The entry that begins in line 4 has no end!",
+                               e + "The entry that begins in line 5 has no end!",
+                               e + "Line 7 ends an entry that has no beginning!",
+                               e + "The journal ends inside the entry that begins in line 8!"}));
+  EXPECT_THAT(run.writer.events, ::testing::EndsWith("EoE Jnl(1,0,0,0) Rec(1,1)"));
 }
 
 TEST(FiscalDataParserNative, RequiresSourceAndWriter) {

@@ -184,17 +184,19 @@ TEST_F(JorvexMainTest, ParametersFromConfigAndResponseFiles) {
   EXPECT_EQ(Settings.InFile, folder_ + "first.txt");
 }
 
-// Progress texts overwrite one line and are hidden by /INT and /Q; lines
-// only by /Q. FatalExit with code 0 ends silently.
+// Progress texts overwrite one line (ended once) and are hidden by /INT and
+// /Q; lines only by /Q. FatalExit with code 0 ends silently.
 TEST_F(JorvexMainTest, ConsoleChannels) {
   for (const int mode : {0, 1, 2}) {
     Settings.NoProgress = mode == 1;
     Settings.Quiet = mode == 2;
     ConsoleLine("line");
+    ConsoleEndProgress();
     ConsoleProgress("Reading...  5%");
     ConsoleProgress("Completed.");
+    for (int i = 0; i < 2; ++i) ConsoleEndProgress();
   }
-  EXPECT_EQ(console_, "line\n\rReading...  5%\rCompleted.line\n");
+  EXPECT_EQ(console_, "line\n\rReading...  5%\rCompleted.\nline\n");
   console_.clear();
   EXPECT_THROW(FatalExit("silent", 0), tProcessExit);
   EXPECT_EQ(console_, "");

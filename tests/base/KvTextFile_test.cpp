@@ -53,7 +53,10 @@ TEST(KvTextFile, LineEndsAndOverlongLines) {
       {"0123456789\r\nok\r\n", {"0123456789", "ok"}},
       {tooLong + "\r\nnext\r\n", {e, "next"}}, {"a\r\n" + tooLong, {"a", e}},
       {huge + "\r\nafter\r\n", {e, "after"}}, {"b\n" + huge, {"b", e}},
-      {huge + "\n" + huge + "\nc", {e, e, "c"}}};
+      {huge + "\n" + huge + "\nc", {e, e, "c"}},
+      // a UTF-8 byte-order mark only at the very start; a part of one is text
+      {"\xEF\xBB\xBF" "a\r\n\xEF\xBB\xBF" "b", {"a", "\xEF\xBB\xBF" "b"}},
+      {"\xEF\xBB\xBF", {}}, {"\xEF\xBB\xBF\r\n", {""}}, {"\xEF\xBB", {"\xEF\xBB"}}};
   // clang-format on
   TempDir dir;
   for (const auto& [content, lines] : cases) {

@@ -1,7 +1,7 @@
 // Test helpers for the evaluator framework: a picker that renders every call
 // as one token and keeps copies of the records, a script that drives an
-// evaluator with writer-like events, and Row() to compare many record fields
-// in one readable line.
+// evaluator with writer-like events, a log that keeps its entries, and Row()
+// to compare many record fields in one readable line.
 //
 // Script tokens, separated by blanks:
 //   B<id> BlockStart   E EntryStart (journal type 1)   e EntryEnd   H FileHeader
@@ -16,14 +16,28 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/KvLog.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamPicker.h"
 #include "stream/KvBcd.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace eval_test {
+
+// Keeps "<kind>:<text>" per entry; writes every kind.
+class tRecordingLog final : public tKvLog {
+ public:
+  void BeginSection(std::string_view text, int kind) override { Add(text, kind); }
+  void EndSection(std::string_view text, int kind) override { Add(text, kind); }
+  void Add(std::string_view text, int kind) override {
+    lines.push_back(std::to_string(kind) + ":" + std::string(text));
+  }
+  bool IsWritten(int) const override { return true; }
+  std::vector<std::string> lines;
+};
 
 // Appends every call to *log and keeps the records. SetEntryType is not a
 // slot: it is noticed by the type it leaves, and written as

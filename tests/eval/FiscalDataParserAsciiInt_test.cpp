@@ -61,6 +61,7 @@ struct tAsciiRun {
   tKvKPosTextFileHeaderRec header;
   tAsciiIntBlockStart block_start;
   int32_t stream_kind = 0;
+  eval_test::tRecordingLog log;
 };
 
 void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0) {
@@ -72,6 +73,7 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t even
   tFiscalDataParserAsciiInt parser(
       &source, [&run](std::string_view t) { run.progress.emplace_back(t); }, 0);
   if (event_buffer != 0) parser.set_event_buffer_size(event_buffer);
+  parser.set_log(&run.log);
   parser.Run(&run.writer);
   run.has_block_info = parser.HasBlockInfo();
   run.header = parser.FileHeader();
@@ -108,7 +110,6 @@ TEST(FiscalDataParserAsciiInt, BlocksAndLineCodes) {
       {"200,1;1\n242,1;D:{first},1;D:{second}", "7"},           // several pairs on one line
       {"200,1;1\n242,1;X:{b7}", "7"},
       {"200,1;1\n242,1;{b7}", "7"},                // no prefix
-      {"200,1;1\n242,1;D:{b7}F", "7"},             // odd last digit dropped
       {"200,1;1\n242,1;D:{b7}  ,", "7"},           // trailing comma and blanks
       {"200,1;1\n242,1;D:{b7}\n200,1;1\nx", "7"},  // empty block at the end
       {" +200 ,1;1\n242,1;D:{b7}", "7"},           // code with blanks and sign
@@ -163,6 +164,26 @@ TEST(FiscalDataParserAsciiInt, BlockStartValuesAndProgress) {
   tAsciiRun none;
   RunAscii({}, none);
   EXPECT_EQ(none.progress, std::vector<std::string>{"Completed.            "});
+}
+
+// Damage read past is logged after its block's events, naming its line: a
+// data line with odd digits (the last one dropped), a block ending inside an
+// entry.
+TEST(FiscalDataParserAsciiInt, DamageReadPastIsLogged) {
+  const Bytes entry = Entry(7);
+  const std::string unended = EventsOf(7).substr(0, EventsOf(7).size() - 4);  // no " EoE"
+  for (const size_t buffer : {size_t{0}, size_t{100}}) {
+    tAsciiRun run;
+    RunAscii({"200,1;1", Data(BlockHead(7)) + "F,1;D:A",
+              Data(Bytes(entry.begin(), entry.end() - 1)), "200,1;1", Data(BlockV1(8))},
+             run, buffer);
+    EXPECT_EQ(run.writer.events, unended + " " + EventsOf(8));
+    EXPECT_EQ(
+        run.log.lines,
+        (std::vector<std::string>{
+            "4:=> Warning: Odd number of hexadecimal digits in line 2, the last one is dropped!",
+            "5:=> Error: The block ends inside the entry that begins in line 3!"}));
+  }
 }
 
 // A failure names the input line; the blocks before it were converted, the

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "base/KvLog.h"
 #include "eval/EvalTestHelp.h"
 #include "idea/FiscalStreamEvalIDEAXML.h"
 #include "platform/RegionalSettings.h"
@@ -17,17 +16,7 @@
 
 namespace idea_test {
 
-// Keeps "<kind>:<text>" per entry; writes every kind.
-class tRecordingLog final : public tKvLog {
- public:
-  void BeginSection(std::string_view text, int kind) override { Add(text, kind); }
-  void EndSection(std::string_view text, int kind) override { Add(text, kind); }
-  void Add(std::string_view text, int kind) override {
-    lines.push_back(std::to_string(kind) + ":" + std::string(text));
-  }
-  bool IsWritten(int) const override { return true; }
-  std::vector<std::string> lines;
-};
+using eval_test::tRecordingLog;
 
 // Script of a header record: date-time, document number, register number
 // 101, sequence number, operator 1 "Anna".
