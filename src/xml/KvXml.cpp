@@ -5,13 +5,9 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
 
-#include <cerrno>
-#include <cstring>
 
 #include "base/KvCodepage.h"
-#include "base/KvErrorCodes.h"
-#include "platform/File.h"
-#include "platform/Paths.h"
+#include "xml/KvXmlStream.h"
 
 namespace {
 
@@ -98,8 +94,7 @@ std::unique_ptr<tKvXml> tKvXml::CreateFromText(std::string_view text, std::strin
   return xml;
 }
 
-tKvXmlNode tKvXml::NewElement(tKvXmlNode parent, std::string_view name) {
-  CheckNode(parent, "");
+tKvXmlNode tKvXml::NewNode(std::string_view name) {
   const std::string nameText(name);
   tKvXmlNode node =
       IsElementName(nameText) ? xmlNewDocNode(doc_.get(), nullptr, Chars(nameText), nullptr) : nullptr;
@@ -107,14 +102,22 @@ tKvXmlNode tKvXml::NewElement(tKvXmlNode parent, std::string_view name) {
   return node;
 }
 
+tKvXmlNode tKvXml::AppendNode(tKvXmlNode parent, tKvXmlNode node) {
+  CheckNode(parent, "");
+  CheckNode(node, "");
+  return xmlAddChild(parent, node);
+}
+
 tKvXmlNode tKvXml::AddNode(tKvXmlNode parent, std::string_view name) {
-  tKvXmlNode node = NewElement(parent, name);
+  CheckNode(parent, "");
+  tKvXmlNode node = NewNode(name);
   xmlAddChild(parent, node);
   return node;
 }
 
 void tKvXml::AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text) {
-  tKvXmlNode node = NewElement(parent, name);
+  CheckNode(parent, "");
+  tKvXmlNode node = NewNode(name);
   utf8_.clear();
   AppendXmlTextAsUtf8(utf8_, text);
   xmlNodePtr textNode = xmlNewDocTextLen(doc_.get(), reinterpret_cast<const xmlChar*>(utf8_.data()),
@@ -128,24 +131,43 @@ void tKvXml::AddTextNode(tKvXmlNode parent, std::string_view name, std::string_v
 }
 
 void tKvXml::SaveToFile(const std::string& fileName) {
+  tKvXmlStream out(*this, fileName);
+  out.Commit();
+}
+
+std::string tKvXml::Text() const {
   std::string bytes;
   xmlOutputBufferPtr out = StringOutput(bytes, encoding_);
   if (out == nullptr || xmlSaveFormatFileTo(out, doc_.get(), encoding_.c_str(), 0) < 0) {
-    throw EKvXml(this, "Error saving XML document \"" + fileName + "\"");
+    throw EKvXml(this, "Error serialising the XML document");
   }
-  const std::string tmpName = fileName + ".tmp";
-  platform::File file;
-  int code = file.Open(tmpName, platform::File::OpenMode::kRewrite);
-  if (code == 0) code = file.Write(bytes.data(), bytes.size());
-  if (code == 0) code = file.Sync();
-  if (int closed = file.Close(); code == 0) code = closed;
-  if (code == 0) code = platform::ReplaceFile(tmpName, fileName);
-  if (code != 0) {
-    platform::DeleteFile(tmpName);
-    throw EKvXml(this, "Error saving XML document \"" + fileName + "\": " +
-                           FormatErrorCode(code, ""));
+  return bytes;
+}
+
+void tKvXml::SplitText(std::string& head, std::string& tail) {
+  // An empty text child makes libxml2 write a start and an end tag instead
+  // of "<root/>"; it is removed again before anything else happens.
+  struct Placeholder {
+    xmlNodePtr node = nullptr;
+    ~Placeholder() {
+      if (node == nullptr) return;
+      xmlUnlinkNode(node);
+      xmlFreeNode(node);
+    }
+  } placeholder;
+  if (root_->children == nullptr) {
+    placeholder.node = xmlNewDocText(doc_.get(), Chars(std::string()));
+    if (placeholder.node == nullptr || xmlAddChild(root_, placeholder.node) == nullptr) {
+      throw EKvXml(this, "Error serialising the XML document");
+    }
   }
-  platform::SyncDirectory(platform::ExtractFilePath(fileName));
+  std::string text = Text();
+  const std::string endTag = "</" + std::string(reinterpret_cast<const char*>(root_->name)) + ">";
+  const size_t end = text.rfind(endTag);
+  if (end == std::string::npos) throw EKvXml(this, "Error serialising the XML document");
+  tail = text.substr(end);
+  text.resize(end);
+  head = std::move(text);
 }
 
 std::string tKvXml::NodeText(tKvXmlNode node) const {

@@ -15,7 +15,8 @@
 // (a name that is not an XML name, such as one with a blank), "XML-Node not
 // assigned." for a missing node, and the file name with the system's error
 // text when saving fails. A saved file appears whole: it is written under a
-// temporary name, synced, and renamed to its name.
+// temporary name, synced, and renamed to its name. A large document can be
+// written as it grows instead (KvXmlStream.h).
 #pragma once
 
 #include <memory>
@@ -56,6 +57,12 @@ class tKvXml : public tKvClass {
 
   // Appends a new element name as the last child of parent and returns it.
   tKvXmlNode AddNode(tKvXmlNode parent, std::string_view name);
+  // A new element name that is not yet in the tree: the caller either
+  // appends it (AppendNode) or frees it (FreeNode).
+  tKvXmlNode NewNode(std::string_view name);
+  // Appends node (from NewNode) as the last child of parent; returns it,
+  // or nullptr when it could not be appended (node then stays the caller's).
+  tKvXmlNode AppendNode(tKvXmlNode parent, tKvXmlNode node);
   // The same with one text child (also for an empty text).
   void AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text);
   // Saves the whole document in its declared encoding (UTF-8 when it names
@@ -64,7 +71,15 @@ class tKvXml : public tKvClass {
   // The serialised form of one element of the document in the document's
   // encoding (no declaration), for writing a large document piece by piece.
   std::string NodeText(tKvXmlNode node) const;
-  // Removes node (an element of this document) and frees it.
+  // The bytes SaveToFile writes.
+  std::string Text() const;
+  // The same, split before the end tag of the root:
+  // head (declaration, root start tag, the root's children) and tail (the
+  // root's end tag and what follows it). The root is never written as an
+  // empty-element tag here, so that children can be written between.
+  void SplitText(std::string& head, std::string& tail);
+  // Removes node (an element of this document) and frees it with its
+  // children.
   void FreeNode(tKvXmlNode node);
 
   // Raises EKvXml with message ("XML-Node not assigned." when empty) when
@@ -80,7 +95,6 @@ class tKvXml : public tKvClass {
     void operator()(_xmlDoc* doc) const;
   };
   explicit tKvXml(_xmlDoc* doc);
-  tKvXmlNode NewElement(tKvXmlNode parent, std::string_view name);
 
   std::unique_ptr<_xmlDoc, DocFree> doc_;
   tKvXmlNode root_ = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/TempDir.h"
+#include "xml/KvXmlStream.h"
 
 namespace {
 
@@ -50,6 +51,48 @@ TEST(KvXmlTest, ParsedDoctypeIsKeptWithoutOpeningTheDtd) {
   EXPECT_EQ(Saved(*xml),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE D SYSTEM \"missing.dtd\">\n"
             "<D><E/></D>\n");
+}
+
+// The same document built twice: saved whole, and streamed with every
+// element of the root written and freed as soon as it is complete.
+TEST(KvXmlTest, StreamedDocumentEqualsTheWholeOne) {
+  const std::string odd("\xE4\x80\x01<&>\x96", 7);
+  for (bool withFirstChild : {true, false}) {
+    auto whole = tKvXml::CreateNew("1.0", "iso-8859-1", "R");
+    auto streamed = tKvXml::CreateNew("1.0", "iso-8859-1", "R");
+    TempDir dir;
+    std::unique_ptr<tKvXmlStream> out;
+    for (tKvXml* xml : {whole.get(), streamed.get()}) {
+      if (withFirstChild) xml->AddTextNode(xml->AddNode(xml->Root(), "info"), "version", "1.0");
+      if (xml == streamed.get()) out = std::make_unique<tKvXmlStream>(*xml, dir.Path("s.xml"));
+      for (int i = 0; i < 3; ++i) {
+        tKvXmlNode e = xml->NewNode("e");
+        xml->AddTextNode(e, "t", odd + std::to_string(i));
+        xml->AddNode(e, "empty");
+        ASSERT_EQ(xml->AppendNode(xml->Root(), e), e);
+        if (out && xml == streamed.get()) out->Put(e);
+      }
+    }
+    EXPECT_TRUE(dir.Exists("s.xml.tmp"));
+    EXPECT_FALSE(dir.Exists("s.xml"));
+    out->Commit();
+    EXPECT_FALSE(dir.Exists("s.xml.tmp"));
+    EXPECT_EQ(dir.Read("s.xml"), Saved(*whole)) << withFirstChild;
+    EXPECT_EQ(streamed->NodeText(streamed->Root()),
+              withFirstChild ? "<R><info><version>1.0</version></info></R>" : "<R/>");
+  }
+}
+
+TEST(KvXmlTest, StreamReleasedWithoutCommitLeavesNoFile) {
+  TempDir dir;
+  auto xml = tKvXml::CreateNew("1.0", "UTF-8", "R");
+  dir.Write("s.xml", "earlier");
+  {
+    tKvXmlStream out(*xml, dir.Path("s.xml"));
+    out.Put(xml->AddNode(xml->Root(), "e"));
+  }
+  EXPECT_FALSE(dir.Exists("s.xml.tmp"));
+  EXPECT_EQ(dir.Read("s.xml"), "earlier");
 }
 
 TEST(KvXmlTest, Failures) {
