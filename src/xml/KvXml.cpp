@@ -5,7 +5,6 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
 
-
 #include "base/KvCodepage.h"
 #include "xml/KvXmlStream.h"
 
