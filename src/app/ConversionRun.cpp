@@ -15,6 +15,7 @@
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "idea/FiscalStreamEvalIDEAXML.h"
+#include "insika/FiscalStreamEvalInsikaXmlExport.h"
 #include "platform/Console.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
@@ -48,7 +49,9 @@ std::string FullFolder(std::string_view folder) {
 void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
                  const std::string& exportFolder, tLog& log) {
   if (exportMode == kExportModeInsika) {
-    (void)ReadSignatureDefFolder(IniFileName());
+    const std::string signDefFolder = ReadSignatureDefFolder(IniFileName());
+    chain = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(Settings.DestPath, signDefFolder,
+                                                               log, std::move(chain));
   } else {
     const tSupplierRec supplier = ReadSupplierRec(IniFileName());
     chain = std::make_unique<tFiscalStreamEvalIDEAXML>(exportFolder, supplier,

@@ -1,0 +1,98 @@
+// tFiscalStreamPickInsikaXmlExport: the picker that writes the signed-
+// transaction document. It keeps the records of the current entry and,
+// when a signed transaction (entry kinds 1, 2 and 5) or registration end
+// (kind 4) ends, adds one "transaction" or "report" element to the root,
+// preceded by a "timParams" description of the signing unit the first time
+// the unit appears. Every root element is written to the output stream and
+// freed as soon as it is complete. Entries of other kinds and unsigned ones
+// are left out without a message. The entry state is reset at every entry
+// end, so an entry that delivers no header is never written.
+//
+// A unit's version and certificate come from its signature definition file
+// (FiscJnlSignDef.h); the log receives the warning "Certificate not found:
+// ..." when there is none and the error "TIM-Version not found: ..." (with
+// the version "T.0.0.0") when the file has no status.
+//
+// The document, the stream and the log are borrowed and must outlive the
+// picker. Failures: EINSIKAExport "ItemList error." when the item sequence
+// has a gap, EKvXml when an element cannot be made or written, EKvIo when a
+// definition file cannot be read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "base/KvErrors.h"
+#include "eval/KvFiscalStreamPicker.h"
+#include "insika/InsikaTlvData.h"
+#include "xml/KvXml.h"
+
+class tKvLog;
+class tKvXmlStream;
+
+class EINSIKAExport : public EKvRoot {
+ public:
+  using EKvRoot::EKvRoot;
+};
+
+class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
+ public:
+  // signDefFolder: the folder of the signature definition files (the
+  // program folder when blank).
+  tFiscalStreamPickInsikaXmlExport(tKvXml& xml, tKvXmlStream& out, std::string signDefFolder,
+                                   tKvLog& log,
+                                   std::unique_ptr<tKvFiscalStreamPicker> next = nullptr);
+  ~tFiscalStreamPickInsikaXmlExport() override;
+
+  void Header(const tFiscHeaderRec& rec) override;
+  void SaleItem(const tFiscSaleItemRec& rec) override;
+  void Adjust(const tFiscAdjustRec& rec) override;
+  void Closing(const tFiscClosingRec& rec) override;
+  void Signature(const tFiscSignatureRec& rec) override;
+  void ReportCounters(const tFiscReportCountersRec& rec) override;
+  void ReportTax(const tFiscReportTaxRec& rec) override;
+  void EntryEnd() override;
+
+ private:
+  void ResetEntry();
+  void WriteEntry();
+  void AddHeaderElements(tKvXmlNode entry);
+  void AddItemList(tKvXmlNode entry);
+  void AddSaleItem(tKvXmlNode list, const tFiscSaleItemRec& item);
+  void AddAdjust(tKvXmlNode list, const tFiscAdjustRec& adjust);
+  void AddItemTaxes(tKvXmlNode item, const tFiscItemTaxTable& taxes, bool thirdParty);
+  void AddTaxContainers(tKvXmlNode entry, const tFiscTaxSumTable& table);
+  void AddCounterContainers(tKvXmlNode entry);
+  void DescribeUnit();
+  // text by the document's text rule: bytes 128-159 become "_"; a view of
+  // a member buffer, valid until the next call.
+  std::string_view T(std::string_view text);
+  // value * 10^shift as a decimal integer, in a member buffer (see T).
+  std::string_view Integer(const tKvBcd& value, int shift);
+
+  tKvXml& xml_;
+  tKvXmlStream& out_;
+  std::string sign_def_folder_;
+  tKvLog& log_;
+  std::unordered_set<std::string> known_units_;  // "<id>-<card number>"
+  tInsikaTlvDataTransactItem item_tlv_;
+
+  // The current entry.
+  bool skip_entry_ = true;
+  bool report_ = false;
+  int32_t item_count_ = 0;
+  tFiscHeaderRec header_;
+  tFiscSignatureRec signature_;
+  std::vector<std::pair<int32_t, tFiscSaleItemRec>> sale_items_;  // (sequence number, item)
+  std::vector<std::pair<int32_t, tFiscAdjustRec>> adjusts_;
+  tFiscTaxSumTable tax_sums_;
+  tFiscReportCountersRec counters_;
+  tFiscReportTaxRec report_tax_;
+
+  std::string text_;  // buffers of T and Integer
+  std::string number_;
+};
