@@ -3,6 +3,8 @@
 #include "app/ConversionRun.h"
 
 #include <gtest/gtest.h>
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
 
 #include <filesystem>
 #include <iterator>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "app/JorvexMain.h"
+#include "insika/InsikaTlvData.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/Paths.h"
@@ -125,6 +128,71 @@ TEST_F(ConversionRunTest, InsikaWithoutIniCreatesItAndRuns) {
   EXPECT_NE(ini.find("[KVD]"), npos) << ini;
   EXPECT_NE(ini.find("Path=" + program_.Path() + "/"), npos) << ini;
   EXPECT_TRUE(out_.Exists("x/ExportInfo.txt"));
+  EXPECT_TRUE(out_.Exists("x/INSIKA.xml"));
+  EXPECT_FALSE(out_.Exists("x/INSIKA.xml.tmp"));
+}
+
+// The element's name and its text in Latin-1, the document's encoding.
+std::string Name(xmlNodePtr node) { return reinterpret_cast<const char*>(node->name); }
+std::string Latin1(xmlNodePtr node) {
+  xmlChar* utf8 = xmlNodeGetContent(node);
+  int inLength = xmlStrlen(utf8);
+  std::string text(static_cast<size_t>(inLength), '\0');
+  int outLength = inLength;
+  EXPECT_GE(UTF8Toisolat1(reinterpret_cast<unsigned char*>(text.data()), &outLength, utf8, &inLength),
+            0);
+  xmlFree(utf8);
+  text.resize(static_cast<size_t>(outLength));
+  return text;
+}
+
+// The item records of a transaction rebuilt from its "item" elements.
+void AddItemRecords(xmlNodePtr list, tInsikaTlvDataTransactItem& tlv) {
+  for (xmlNodePtr item = list->children; item != nullptr; item = item->next) {
+    for (xmlNodePtr field = item->children; field != nullptr; field = field->next) {
+      const std::string name = Name(field), text = Latin1(field);
+      if (name == "qnt") tlv.AddText(0xA0, text, false, 16);
+      if (name == "unit") tlv.AddText(0xA1, text, true, 8);
+      if (name == "name") tlv.AddText(0xA2, text, true, 16);
+      if (name == "discountSurcharge") tlv.AddEmpty(0xAA);
+      if (name.rfind("price", 0) == 0) {
+        tlv.AddAmount(static_cast<uint8_t>(0xB0 + name.back() - '0'),
+                      tKvBcd::FromText(text + "E-2"), 11);
+      }
+    }
+  }
+}
+
+TEST_F(ConversionRunTest, InsikaDocumentOfTheSampleInBothForms) {
+  program_.Write("Jorvex.ini", "[KVD]\nPath=" + std::string(JORVEX_SOURCE_DIR) + "/examples/kvd\n");
+  EXPECT_EQ(Run({kSampleNative, out_.Path("n") + "/", "/INSIKA", "/L"}), kExitOk);
+  EXPECT_EQ(Run({kSampleAscii, out_.Path("a") + "/", "/INSIKA", "/S=1"}), kExitOk);
+  const std::string doc = out_.Read("n/INSIKA.xml");
+  EXPECT_TRUE(doc == out_.Read("a/INSIKA.xml"));
+  EXPECT_EQ(doc.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<insika>", 0), 0u);
+  const std::string log = out_.Read("n/ExportInfo.txt");
+  EXPECT_EQ(log.find("[WARNING]"), std::string::npos) << log;
+  EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
+
+  // Parsed back, every transaction's item hash is the SHA-1 of its items.
+  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_NOERROR);
+  ASSERT_NE(parsed, nullptr);
+  int transactions = 0;
+  for (xmlNodePtr entry = xmlDocGetRootElement(parsed)->children; entry; entry = entry->next) {
+    if (Name(entry) != "transaction") continue;
+    ++transactions;
+    tInsikaTlvDataTransactItem tlv;
+    std::string hash;
+    for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
+      if (Name(child) == "itemList") AddItemRecords(child, tlv);
+      if (Name(child) == "hashTransactionItems") hash = Latin1(child);
+    }
+    tlv.Hash();
+    EXPECT_EQ(hash, tlv.DigestHex()) << transactions;
+  }
+  xmlFreeDoc(parsed);
+  EXPECT_EQ(transactions, 7);
 }
 
 TEST_F(ConversionRunTest, ConsoleOfAWholeRun) {

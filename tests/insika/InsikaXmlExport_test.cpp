@@ -1,0 +1,155 @@
+// The document over small scripted journals (see eval/EvalTestHelp.h):
+// whole elements compared byte for byte.
+#include <gtest/gtest.h>
+
+#include "idea/IdeaTestHelp.h"
+#include "insika/FiscalStreamEvalInsikaXmlExport.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+const std::string kHead =
+    "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<insika><document-information>"
+    "<version>1.0</version></document-information>";
+
+// Header of 5 March 2016 08:00, operator "Anna", currency 978.
+std::string Header(int seqNo, const std::string& unit = "F1=s:DE1 F2=i:2", const char* more = "") {
+  return "R1@2 F1=t:" + std::to_string(tKvDateTime::Encode(2016, 3, 5, 8).Value) +
+         " R2@3 F1=f:1 F2=s:Anna R0@2 F9=i:" + std::to_string(seqNo) + " R10@3 " + unit + " " +
+         more + " R0@2 R11@3 F2=i:978 R0@2 ";
+}
+std::string Entry(int code, const std::string& body) {
+  return "E R" + std::to_string(code) + "@1 " + body + " e ";
+}
+std::string Sale(const char* name, const char* qty, int tax, const char* amount, int kind = 2) {
+  return "R" + std::to_string(kind) + "@2 R1@3 F1=f:1 F2=s:" + name + " R0@2 F2=b:" + qty +
+         " R4@3 F1=i:" + std::to_string(tax) + " F2=b:" + amount + " R0@2 ";
+}
+const std::string kSig = "R7@2 F2=s:SIG ";
+
+class InsikaExportTest : public ::testing::Test {
+ protected:
+  InsikaExportTest() {
+    std::filesystem::create_directory(dir.Path("kvd"));
+    dir.Write("kvd/DE1-2.kvd", "[STATUS]\nVersion=T.1.2\n[CERTIFICATE]\n1=C0\n2=FF\n");
+    dir.Write("kvd/DE2-1.kvd", "[CERTIFICATE]\n1=AB\n");
+  }
+  // The elements after "document-information", each as written.
+  std::vector<std::string> Run(const std::string& script) {
+    tFiscalStreamEvalInsikaXmlExport exporter(dir.Path("out.xml"), dir.Path("kvd"), log, nullptr);
+    eval_test::Play(exporter, "B1 " + script);
+    exporter.Close();
+    const std::string doc = dir.Read("out.xml");
+    EXPECT_EQ(doc.substr(0, kHead.size()), kHead);
+    EXPECT_EQ(doc.substr(doc.size() - 10), "</insika>\n");
+    std::vector<std::string> out;
+    int depth = 0;
+    size_t start = kHead.size();
+    for (size_t i = start, end; (i = doc.find('<', i)) + 10 < doc.size(); i = end) {
+      end = doc.find('>', i);
+      depth += doc[i + 1] == '/' ? -1 : doc[end - 1] == '/' ? 0 : 1;
+      if (depth == 0) out.push_back(doc.substr(start, end + 1 - start)), start = end + 1;
+    }
+    return out;
+  }
+
+  TempDir dir;
+  idea_test::tRecordingLog log;
+};
+
+TEST_F(InsikaExportTest, ReceiptItemsInDeliveryOrderWithOneHash) {
+  const std::string discount = "R3@2 R1@3 F1=i:1 F2=s:Rabatt R0@2 R3@3 F1=i:1 F2=b:-0.30 R0@2 ";
+  const std::string closing =
+      "R5@2 R2@3 R1@4 F1=i:1 F2=b:19 R0@3 F2=b:3 F3=b:0.48 F4=b:-0.3 R0@2 "
+      "R2@3 R1@4 F1=i:2 F2=b:7 R0@3 F4=b:-1 F6=i:1 R0@2 ";
+  const auto elements = Run(Entry(2, Header(5, "F1=s:DE1 F2=i:2", "") + Sale("Brot", "2", 1, "3") +
+                                         discount + Sale("Milch", "1.5", 2, "1.20") + closing +
+                                         kSig));
+  tInsikaTlvDataTransactItem tlv;
+  for (const char c : std::string("\xA0\x01" "2\xA2\x04" "brot\xB1\x02\x30\x0C"
+                                  "\xA0\x01" "1\xA2\x06" "rabatt\xAA\x00\xB1\x02\x03\x0D"
+                                  "\xA0\x03" "1.5\xA2\x05" "milch\xB2\x02\x12\x0C", 46)) {
+    tlv.AddByte(static_cast<uint8_t>(c));
+  }
+  tlv.Hash();
+  ASSERT_EQ(elements.size(), 2u);
+  EXPECT_EQ(elements[1],
+            "<transaction><date>20160305</date><time>0800</time><tpId>DE1</tpId><tpIdNo>2</tpIdNo>"
+            "<operatorId>Anna</operatorId><currency>0978</currency><seqNoTransaction>5"
+            "</seqNoTransaction><itemList><item><qnt>2</qnt><name>Brot</name><price1>300</price1>"
+            "</item><item><qnt>1</qnt><name>Rabatt</name><discountSurcharge/><price1>-30</price1>"
+            "</item><item><qnt>1.5</qnt><name>Milch</name><price2>120</price2></item></itemList>"
+            "<hashTransactionItems>" + tlv.DigestHex() + "</hashTransactionItems>"
+            "<containerVat1><turnover>300</turnover><turnoverNeg>-30</turnoverNeg><vat>48</vat>"
+            "<vatRate>1900</vatRate></containerVat1><containerVat2><turnoverNeg>-100</turnoverNeg>"
+            "<vatRate>0700</vatRate><overflow/></containerVat2><sig>SIG</sig></transaction>");
+}
+
+TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
+  const auto elements = Run(Entry(2, Header(1) + kSig) + Entry(1, Header(2) + kSig) +
+                            Entry(5, Header(3, "F1=s:DE2 F2=i:1") + kSig) +
+                            Entry(2, Header(4, "F1=s:DE3 F2=i:7") + kSig) +
+                            Entry(2, Header(5, "F1=s:_ F2=i:7") + kSig));
+  ASSERT_EQ(elements.size(), 8u);
+  EXPECT_EQ(elements[0],
+            "<timParams><tpId>DE1</tpId><tpIdNo>2</tpIdNo><itemProfile>1</itemProfile><timVersion>"
+            "T.1.2</timVersion><certificate>C0FF</certificate></timParams>");
+  EXPECT_EQ(elements[3],
+            "<timParams><tpId>DE2</tpId><tpIdNo>1</tpIdNo><itemProfile>1</itemProfile><timVersion>"
+            "T.0.0.0</timVersion><certificate>AB</certificate></timParams>");
+  EXPECT_EQ(elements[5],
+            "<timParams><tpId>DE3</tpId><tpIdNo>7</tpIdNo><itemProfile>1</itemProfile></timParams>");
+  // A blank id: the entry is written, no unit is described.
+  EXPECT_EQ(elements[7].rfind("<transaction><date>20160305</date><time>0800</time><tpId> </tpId>", 0),
+            0u);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+                           "5:TIM-Version not found: ID=\"DE2\"; CardNr=1",
+                           "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
+}
+
+TEST_F(InsikaExportTest, ReportWithTaxAndCounterContainers) {
+  const std::string body =
+      Header(9, "F1=s:DE1 F2=i:2", "F4=i:3 R0@2 F13=i:11 F12=i:42") +
+      "R26@2 F1=b:2 F2=b:10.5 F3=i:1 R6@2 F2=b:0 R3@2 R1@3 F1=i:1 F2=b:19 R0@2 F2=b:100 F3=b:15.97 "
+      "F5=b:12 R4@2 F2=s:RSIG ";
+  const auto elements = Run(Entry(4, body));
+  ASSERT_EQ(elements.size(), 2u);
+  EXPECT_EQ(elements[1],
+            "<report><date>20160305</date><time>0800</time><tpId>DE1</tpId><tpIdNo>2</tpIdNo>"
+            "<lifeCycle>03</lifeCycle><seqNoReport>9</seqNoReport><seqNoTransactionFirst>11"
+            "</seqNoTransactionFirst><seqNoTransactionLast>42</seqNoTransactionLast><containerVat1>"
+            "<turnover>10000</turnover><vat>1597</vat><vatRate>1900</vatRate><cnt>12</cnt>"
+            "</containerVat1><containerThirdparty><turnover>1050</turnover><cnt>2</cnt><overflow/>"
+            "</containerThirdparty><containerDeliverynote><turnover>0</turnover>"
+            "</containerDeliverynote><sig>RSIG</sig></report>");
+}
+
+TEST_F(InsikaExportTest, EntriesLeftOutAndTextRules) {
+  const std::string odd = "Kaffee\x96\x01";
+  const auto elements =
+      Run(Entry(6, Header(1) + kSig) + Entry(2, Header(2) + Sale("Tee", "1", 1, "2")) +
+          Entry(2, Header(3) + kSig) + "V1,2 " + Entry(2, Sale("Tee", "1", 1, "2") + kSig) +
+          "V1,1 " + Entry(2, Header(4) + Sale(odd.c_str(), "1", 1, "2", 9) + kSig));
+  ASSERT_EQ(elements.size(), 3u);
+  EXPECT_EQ(elements[1].find("<itemList>"), std::string::npos);
+  EXPECT_EQ(elements[1].find("<hash"), std::string::npos);
+  EXPECT_NE(elements[1].find("<seqNoTransaction>3</"), std::string::npos);
+  EXPECT_NE(elements[2].find("<seqNoTransaction>4</"), std::string::npos);
+  EXPECT_NE(elements[2].find("<itemList><item><qnt>1</qnt><name>Kaffee_&#65533;</name>"
+                             "<priceThirdparty1>200</priceThirdparty1></item></itemList>"),
+            std::string::npos)
+      << elements[2];
+}
+
+TEST_F(InsikaExportTest, ReleasedWithoutCloseLeavesNoFile) {
+  {
+    tFiscalStreamEvalInsikaXmlExport exporter(dir.Path("out.xml"), dir.Path("kvd"), log, nullptr);
+    eval_test::Play(exporter, "B1 " + Entry(2, Header(1) + kSig));
+    EXPECT_TRUE(dir.Exists("out.xml.tmp"));
+  }
+  EXPECT_FALSE(dir.Exists("out.xml.tmp"));
+  EXPECT_FALSE(dir.Exists("out.xml"));
+}
+
+}  // namespace
