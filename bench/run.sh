@@ -3,8 +3,8 @@
 # (build-bench, Release) and, unless PGO=0, the profile-guided release build
 # (scripts/build-release.sh, build-release); generates a synthetic journal in
 # each input form and measures on the same file, in the same run: the
-# conversion (jorvex, IDEA export with its log) with each build, and for
-# reference `wc -l` and an awk that counts fields. The programs take turns,
+# conversions (jorvex: IDEA export and INSIKA export, each with its log) with
+# each build, and for reference `wc -l` and an awk that counts fields. The programs take turns,
 # one run each per round, so that a slower phase of the machine hits all of
 # them alike; each program's best round counts.
 # Prints throughput (MB/s, 1 MB = 1048576 bytes), peak resident memory and the
@@ -92,7 +92,7 @@ mbps() { awk -v b="$1" -v s="$2" 'BEGIN { printf("%.1f", (s > 0) ? b / 1048576 /
 row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]
   local ratio
   ratio=$(awk -v a="$3" -v r="$5" 'BEGIN { printf("%.2f", (r > 0) ? a / r : 0) }')
-  printf '  %-28s %9s %9s %11s %8s  %s\n' "$1" "$2" "$3" \
+  printf '  %-36s %9s %9s %11s %8s  %s\n' "$1" "$2" "$3" \
     "$(awk -v k="$4" 'BEGIN { printf "%.1f", k / 1024 }')" "$ratio" "${6:-}"
 }
 
@@ -113,10 +113,12 @@ for form in native ascii; do
     run_once wc wc -l "$file"
     run_once awk awk '{ n += NF } END { print n }' "$file"
     for i in "${!conv_bins[@]}"; do
-      dest=$OUT/$form-$i
-      rm -rf "$dest"
-      mkdir -p "$dest"
-      run_once "conv$i" "${conv_bins[$i]}" "$file" "$dest/" "${switch[@]}"
+      for mode in IDEA INSIKA; do
+        dest=$OUT/$form-$i-$mode
+        rm -rf "$dest"
+        mkdir -p "$dest"
+        run_once "conv$i$mode" "${conv_bins[$i]}" "$file" "$dest/" "/$mode" "${switch[@]}"
+      done
     done
   done
   awk_mbps=$(mbps "$bytes" "$(secs awk)")
@@ -124,24 +126,29 @@ for form in native ascii; do
   echo
   printf '  %s form, %s MB (%s bytes), best of %s round(s)\n' "$form" \
     "$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')" "$bytes" "$RUNS"
-  printf '  %-28s %9s %9s %11s %8s\n' program "time s" "MB/s" "peak MB" "÷ awk"
+  printf '  %-36s %9s %9s %11s %8s\n' program "time s" "MB/s" "peak MB" "÷ awk"
   for i in "${!conv_bins[@]}"; do
-    dest=$OUT/$form-$i
-    note=""
-    if [ ! -f "$dest/ExportInfo.txt" ]; then
-      note="(no ExportInfo.txt written)"
-    elif grep -q 'EXCEPTION' "$tmp/conv$i.out"; then
-      note="(FAILED: $(grep -m1 'EXCEPTION' "$tmp/conv$i.out" | cut -c1-120))"
-    elif [ "${RCS[conv$i]}" -ne 0 ]; then
-      note="(exit code ${RCS[conv$i]})"
-    fi
-    name="${conv_names[$i]}${switch[0]:+ ${switch[0]}}"
-    row "$name" "$(secs "conv$i")" "$(mbps "$bytes" "$(secs "conv$i")")" "${RSS[conv$i]}" \
-      "$awk_mbps" "$note"
-    if [ "${KEEP:-0}" != 1 ]; then rm -rf "$dest"; fi
+    for mode in IDEA INSIKA; do
+      key=conv$i$mode
+      dest=$OUT/$form-$i-$mode
+      note=""
+      if [ ! -f "$dest/ExportInfo.txt" ]; then
+        note="(no ExportInfo.txt written)"
+      elif grep -q 'EXCEPTION' "$tmp/$key.out"; then
+        note="(FAILED: $(grep -m1 'EXCEPTION' "$tmp/$key.out" | cut -c1-120))"
+      elif [ "${RCS[$key]}" -ne 0 ]; then
+        note="(exit code ${RCS[$key]})"
+      elif [ "$mode" = INSIKA ] && [ ! -f "$dest/INSIKA.xml" ]; then
+        note="(no INSIKA.xml written)"
+      fi
+      name="${conv_names[$i]} /$mode${switch[0]:+ ${switch[0]}}"
+      row "$name" "$(secs "$key")" "$(mbps "$bytes" "$(secs "$key")")" "${RSS[$key]}" \
+        "$awk_mbps" "$note"
+      if [ "${KEEP:-0}" != 1 ]; then rm -rf "$dest"; fi
+    done
   done
   if [ "${#conv_bins[@]}" -eq 0 ]; then
-    printf '  %-28s %9s %9s %11s %8s  %s\n' "jorvex" "-" "-" "-" "-" "(conversion not built)"
+    printf '  %-36s %9s %9s %11s %8s  %s\n' "jorvex" "-" "-" "-" "-" "(conversion not built)"
   fi
   row "wc -l" "$(secs wc)" "$(mbps "$bytes" "$(secs wc)")" "${RSS[wc]}" "$awk_mbps"
   row "awk ($(basename "$awk_name"), NF sum)" "$(secs awk)" "$awk_mbps" "${RSS[awk]}" "$awk_mbps"

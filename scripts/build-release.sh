@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the optimised jorvex in build-release/: a Release build (optimised
 # across the libraries) whose compiler is guided by a profile of conversions
-# of generated training journals in both input forms (seed 2, not the
-# benchmark's). The profile only steers optimisation (inlining, code layout,
+# of generated training journals in both input forms and both export modes
+# (seed 2, not the benchmark's). The profile only steers optimisation (inlining, code layout,
 # likely targets of calls); the program's behaviour is the same as any
 # other build's.
 #
@@ -38,6 +38,7 @@ for form in native ascii; do
   args=("$journal" "$TRAIN/out-$form/" /Q)
   if [ "$form" = ascii ]; then args+=(/S=1); fi
   "$BUILD/jorvex" "${args[@]}" >/dev/null
+  "$BUILD/jorvex" "${args[@]}" /INSIKA >/dev/null
 done
 "$BUILD/jorvex" examples/sample-native.txt "$TRAIN/out-sample/" /L /Q >/dev/null
 "$BUILD/jorvex" examples/sample-ascii.txt "$TRAIN/out-sample-ascii/" /S=1 /L /Q >/dev/null
