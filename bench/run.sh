@@ -4,9 +4,9 @@
 # (scripts/build-release.sh, build-release); generates a synthetic journal in
 # each input form and measures on the same file, in the same run: the
 # conversions (jorvex: IDEA export and INSIKA export, each with its log) with
-# each build, and for reference `wc -l` and an awk that counts fields. The programs take turns,
-# one run each per round, so that a slower phase of the machine hits all of
-# them alike; each program's best round counts.
+# each build, and for reference `wc -l` and an awk that counts fields. The
+# programs take turns, one run each per round, so that a slower phase of the
+# machine hits all of them alike; each program's best round counts.
 # Prints throughput (MB/s, 1 MB = 1048576 bytes), peak resident memory and the
 # ratio of each program's throughput to awk's.
 #
