@@ -134,7 +134,7 @@ void tFiscalStreamPickInsikaXmlExport::EntryEnd() {
   ResetEntry();
 }
 
-std::string_view tFiscalStreamPickInsikaXmlExport::T(std::string_view text) {
+std::string_view tFiscalStreamPickInsikaXmlExport::DocText(std::string_view text) {
   text_.assign(text);
   for (char& c : text_) {
     const auto b = static_cast<unsigned char>(c);
@@ -174,7 +174,7 @@ void tFiscalStreamPickInsikaXmlExport::AddHeaderElements(tKvXmlNode entry) {
   xml_.AddTextNode(entry, "date", text);
   std::snprintf(text, sizeof text, "%02d%02d", hour, minute);
   xml_.AddTextNode(entry, "time", text);
-  xml_.AddTextNode(entry, "tpId", T(header_.TaxpayerId.view()));
+  xml_.AddTextNode(entry, "tpId", DocText(header_.TaxpayerId.view()));
   xml_.AddTextNode(entry, "tpIdNo", std::to_string(header_.CardNo));
   if (report_) {
     std::snprintf(text, sizeof text, "%02d", header_.Int10_4);
@@ -184,7 +184,7 @@ void tFiscalStreamPickInsikaXmlExport::AddHeaderElements(tKvXmlNode entry) {
     xml_.AddTextNode(entry, "seqNoTransactionLast", std::to_string(header_.LastVoucherSeqNo));
     return;
   }
-  xml_.AddTextNode(entry, "operatorId", T(header_.Operator.Name.view()));
+  xml_.AddTextNode(entry, "operatorId", DocText(header_.Operator.Name.view()));
   std::snprintf(text, sizeof text, "%04d", header_.Currency.IsoNo);
   xml_.AddTextNode(entry, "currency", text);
   xml_.AddTextNode(entry, "seqNoTransaction", std::to_string(header_.SeqNo));
@@ -215,8 +215,8 @@ void tFiscalStreamPickInsikaXmlExport::AddItemList(tKvXmlNode entry) {
 void tFiscalStreamPickInsikaXmlExport::AddSaleItem(tKvXmlNode list, const tFiscSaleItemRec& item) {
   tKvXmlNode node = xml_.AddNode(list, "item");
   xml_.AddTextNode(node, "qnt", item.Quantity.Text(true));
-  if (!IsBlank(item.Text.view())) xml_.AddTextNode(node, "unit", T(item.Text.view()));
-  xml_.AddTextNode(node, "name", T(item.Plu.Name.view()));
+  if (!IsBlank(item.Text.view())) xml_.AddTextNode(node, "unit", DocText(item.Text.view()));
+  xml_.AddTextNode(node, "name", DocText(item.Plu.Name.view()));
   AddItemTaxes(node, item.Taxes, item.Kind == kThirdPartyItemKind);
   item_tlv_.AddSaleItem(item);
 }
@@ -224,7 +224,7 @@ void tFiscalStreamPickInsikaXmlExport::AddSaleItem(tKvXmlNode list, const tFiscS
 void tFiscalStreamPickInsikaXmlExport::AddAdjust(tKvXmlNode list, const tFiscAdjustRec& adjust) {
   tKvXmlNode node = xml_.AddNode(list, "item");
   xml_.AddTextNode(node, "qnt", "1");
-  xml_.AddTextNode(node, "name", T(adjust.Ref.Name.view()));
+  xml_.AddTextNode(node, "name", DocText(adjust.Ref.Name.view()));
   xml_.AddNode(node, "discountSurcharge");
   AddItemTaxes(node, adjust.Taxes, false);
   item_tlv_.AddAdjust(adjust);
@@ -278,7 +278,7 @@ void tFiscalStreamPickInsikaXmlExport::DescribeUnit() {
   const std::string cardNo = std::to_string(header_.CardNo);
   if (!known_units_.insert(std::string(id) + "-" + cardNo).second) return;
   tKvXmlNode unit = xml_.AddNode(xml_.Root(), "timParams");
-  xml_.AddTextNode(unit, "tpId", T(id));
+  xml_.AddTextNode(unit, "tpId", DocText(id));
   xml_.AddTextNode(unit, "tpIdNo", cardNo);
   xml_.AddTextNode(unit, "itemProfile", "1");
   const std::string quoted = "ID=\"" + std::string(id) + "\"; CardNr=" + cardNo;
@@ -286,7 +286,7 @@ void tFiscalStreamPickInsikaXmlExport::DescribeUnit() {
   if (ReadSignDef(sign_def_folder_, id, header_.CardNo, def)) {
     if (!def.HasStatus) log_.Add("TIM-Version not found: " + quoted, tKvLog::kError);
     xml_.AddTextNode(unit, "timVersion",
-                     T(def.HasStatus ? std::string_view(def.TimVersion) : kDefaultTimVersion));
+                     DocText(def.HasStatus ? std::string_view(def.TimVersion) : kDefaultTimVersion));
     xml_.AddTextNode(unit, "certificate", def.Certificate);
   } else {
     log_.Add("Certificate not found: " + quoted, tKvLog::kWarning);

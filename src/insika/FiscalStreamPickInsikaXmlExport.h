@@ -70,8 +70,8 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
   void DescribeUnit();
   // text by the document's text rule: bytes 128-159 become "_"; a view of
   // a member buffer, valid until the next call.
-  std::string_view T(std::string_view text);
-  // value * 10^shift as a decimal integer, in a member buffer (see T).
+  std::string_view DocText(std::string_view text);
+  // value * 10^shift as a decimal integer, in a member buffer (see DocText).
   std::string_view Integer(const tKvBcd& value, int shift);
 
   tKvXml& xml_;
@@ -93,6 +93,6 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
   tFiscReportCountersRec counters_;
   tFiscReportTaxRec report_tax_;
 
-  std::string text_;  // buffers of T and Integer
+  std::string text_;  // buffers of DocText and Integer
   std::string number_;
 };

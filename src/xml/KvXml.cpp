@@ -68,6 +68,8 @@ std::unique_ptr<tKvXml> tKvXml::CreateNew(std::string_view version, std::string_
   std::unique_ptr<tKvXml> xml(new tKvXml(xmlNewDoc(Chars(versionText))));
   xml->encoding_ = std::string(encoding);
   xml->doc_->encoding = xmlStrdup(Chars(xml->encoding_));
+  // Element names interned once rather than copied into every element.
+  xml->doc_->dict = xmlDictCreate();
   const std::string name(rootName);
   tKvXmlNode root = IsElementName(name) ? xmlNewDocNode(xml->doc_.get(), nullptr, Chars(name), nullptr)
                                         : nullptr;

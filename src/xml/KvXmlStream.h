@@ -15,12 +15,15 @@
 // "[tKvXml] Error saving XML document \"<name>\": <code text>".
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/KvClass.h"
 #include "platform/File.h"
 #include "xml/KvXml.h"
+
+struct _xmlOutputBuffer;
 
 class tKvXmlStream final : public tKvClass {
  public:
@@ -40,9 +43,19 @@ class tKvXmlStream final : public tKvClass {
   const std::string& FileName() const { return file_name_; }
 
  private:
-  void Write(std::string_view bytes);
-  void Flush();
+  // Appends to the buffer, writing it to the file when full; a failure is
+  // kept in write_error_ and reported by the caller (Fail).
+  bool Write(std::string_view bytes);
+  bool Flush();
+  // libxml2's output callback (context: the stream).
+  static int WriteElements(void* context, const char* data, int size);
+  // Raises the kept write failure, if any.
+  void Check() const;
   [[noreturn]] void Fail(int code) const;
+
+  struct OutputFree {
+    void operator()(_xmlOutputBuffer* output) const;
+  };
 
   tKvXml& xml_;
   std::string file_name_;
@@ -52,5 +65,8 @@ class tKvXmlStream final : public tKvClass {
   std::string head_;  // up to the root's end tag when opened; written by the first Put
   std::string tail_;  // the root's end tag and what follows it
   bool head_written_ = false;
+  int write_error_ = 0;  // the first failure of a write from libxml2's buffer
+  // Serialises the elements in the document's encoding into Write.
+  std::unique_ptr<_xmlOutputBuffer, OutputFree> elements_;
   bool committed_ = false;
 };
