@@ -57,14 +57,14 @@ class tKvXml : public tKvClass {
 
   // Appends a new element name as the last child of parent and returns it.
   tKvXmlNode AddNode(tKvXmlNode parent, std::string_view name);
+  // The same with one text child (also for an empty text).
+  void AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text);
   // A new element name that is not yet in the tree: the caller either
   // appends it (AppendNode) or frees it (FreeNode).
   tKvXmlNode NewNode(std::string_view name);
   // Appends node (from NewNode) as the last child of parent; returns it,
   // or nullptr when it could not be appended (node then stays the caller's).
   tKvXmlNode AppendNode(tKvXmlNode parent, tKvXmlNode node);
-  // The same with one text child (also for an empty text).
-  void AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text);
   // Saves the whole document in its declared encoding (UTF-8 when it names
   // none), replacing fileName.
   void SaveToFile(const std::string& fileName);
