@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "app/FiscalDataParserNative.h"
 #include "app/FiscalStreamEvalWriteLog.h"
@@ -14,6 +15,7 @@
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "eval/KvFiscalStreamEval.h"
+#include "eval/KvFiscalStreamEvalWriteJnlView.h"
 #include "idea/FiscalStreamEvalIDEAXML.h"
 #include "insika/FiscalStreamEvalInsikaXmlExport.h"
 #include "platform/Console.h"
@@ -59,6 +61,13 @@ void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode
   }
 }
 
+// With /V the journal view joins at the head of the chain, in front of the
+// exporter. A failure leaves the chain as it was.
+void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder) {
+  if (!Settings.WriteJournalView) return;
+  chain = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain));
+}
+
 // Damage that a pass reads past goes to the log.
 void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
   tFiscalDataSourceTextFileDOS source(Settings.InFile);
@@ -92,6 +101,7 @@ void RunWithLog(tLog& log) {
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
+    AddJournalView(chain, exportFolder);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
     ReadJournal(writer.get(), log);

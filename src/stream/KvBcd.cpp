@@ -1,5 +1,6 @@
 #include "stream/KvBcd.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <system_error>
@@ -414,8 +415,9 @@ tKvBcd tKvBcd::FromInteger(int64_t value) {
 namespace {
 
 // The exact decimal expansion: sign, integer digits (at least one) and
-// fraction digits, with the fraction rounded to at most 50 digits and
-// trailing zeros removed. Digit characters only, no separators.
+// fraction digits, with the fraction rounded (half away from zero, on the
+// first dropped digit) to at most maxFraction digits and trailing zeros
+// removed. Digit characters only, no separators.
 struct Expansion {
   bool negative = false;
   char digits[160];  // integer digits then fraction digits
@@ -425,7 +427,7 @@ struct Expansion {
 
 constexpr int kMaxFraction = 50;
 
-void Expand(const tKvBcd& a, Expansion& x) {
+void Expand(const tKvBcd& a, int maxFraction, Expansion& x) {
   const Work w = Unpack(a);
   if (w.e == 0) {
     x.digits[0] = '0';
@@ -450,9 +452,9 @@ void Expand(const tKvBcd& a, Expansion& x) {
     for (int i = 0; i < mlen; ++i) x.digits[len++] = mant[i];
   }
   x.fracLen = len - x.intLen;
-  if (x.fracLen > kMaxFraction) {
-    const bool up = x.digits[x.intLen + kMaxFraction] >= '5';
-    x.fracLen = kMaxFraction;
+  if (x.fracLen > maxFraction) {
+    const bool up = x.digits[x.intLen + maxFraction] >= '5';
+    x.fracLen = maxFraction;
     len = x.intLen + x.fracLen;
     if (up) {
       int i = len - 1;
@@ -470,6 +472,33 @@ void Expand(const tKvBcd& a, Expansion& x) {
   bool allZero = true;
   for (int i = 0; i < x.intLen + x.fracLen; ++i) allZero = allZero && x.digits[i] == '0';
   x.negative = w.negative && !allZero;
+}
+
+// Writes the expansion as text with at least minFraction fraction digits
+// (zeros appended) to p and returns the end. compact: "." and no grouping;
+// otherwise the regional decimal separator ("." when none is set) and the
+// integer digits grouped by the regional thousands separator (none when it
+// is unset or equals the decimal separator). At most kMaxTextLength bytes
+// for minFraction up to 50.
+char* Render(char* p, const Expansion& x, bool compact, int minFraction) {
+  if (x.negative) *p++ = '-';
+  const auto& reg = platform::Regional();
+  const char decimal = compact || reg.decimal_separator == '\0' ? '.' : reg.decimal_separator;
+  const bool group = !compact && reg.digit_grouping > 0 && reg.thousand_separator != '\0' &&
+                     reg.thousand_separator != decimal;
+  for (int i = 0; i < x.intLen; ++i) {
+    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) *p++ = reg.thousand_separator;
+    *p++ = x.digits[i];
+  }
+  const int fraction = std::max(x.fracLen, minFraction);
+  if (fraction > 0) {
+    *p++ = decimal;
+    std::memcpy(p, x.digits + x.intLen, static_cast<size_t>(x.fracLen));
+    p += x.fracLen;
+    std::memset(p, '0', static_cast<size_t>(fraction - x.fracLen));
+    p += fraction - x.fracLen;
+  }
+  return p;
 }
 
 }  // namespace
@@ -509,22 +538,16 @@ void tKvBcd::AppendText(std::string& out, const tKvBcd& a, bool compact) {
 
 size_t tKvBcd::PutText(char* out, const tKvBcd& a, bool compact) {
   Expansion x;
-  Expand(a, x);
-  char* p = out;
-  if (x.negative) *p++ = '-';
-  const auto& reg = platform::Regional();
-  const bool group =
-      !compact && reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator;
-  for (int i = 0; i < x.intLen; ++i) {
-    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) *p++ = reg.thousand_separator;
-    *p++ = x.digits[i];
-  }
-  if (x.fracLen > 0) {
-    *p++ = compact ? '.' : reg.decimal_separator;
-    std::memcpy(p, x.digits + x.intLen, static_cast<size_t>(x.fracLen));
-    p += x.fracLen;
-  }
-  return static_cast<size_t>(p - out);
+  Expand(a, kMaxFraction, x);
+  return static_cast<size_t>(Render(out, x, compact, 0) - out);
+}
+
+std::string tKvBcd::ToTextPlaces(const tKvBcd& a, int places) {
+  places = std::clamp(places, 0, kMaxFraction);
+  Expansion x;
+  Expand(a, places, x);
+  char text[kMaxTextLength];
+  return std::string(text, Render(text, x, false, places));
 }
 
 long double tKvBcd::ToFloat(const tKvBcd& a) {

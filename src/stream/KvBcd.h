@@ -64,8 +64,9 @@ struct tKvBcd {
   // Text, as an element renders it. compact: plain decimal with "." and at
   // most 50 fractional digits, trailing zeros and a trailing "." removed
   // ("12.5", "3", "-0.05"). long: the compact text with the regional decimal
-  // separator and the integer digits grouped by the regional thousands
-  // separator and grouping.
+  // separator ("." when none is set) and the integer digits grouped by the
+  // regional thousands separator and grouping (none when that separator is
+  // unset or equals the decimal one).
   std::string Text(bool compact) const { return ToText(*this, compact); }
   // The normalised mantissa digits d1..d18 as characters '0'-'9' and the
   // decimal exponent x, so that |value| = 0.d1d2..d18 * 10^x; d1 is not '0'
@@ -96,6 +97,9 @@ struct tKvBcd {
   static constexpr size_t kMaxTextLength = 1 + 64 + 21 + 1 + 50;
   // ToText written to out; returns its length.
   static size_t PutText(char* out, const tKvBcd& a, bool compact);
+  // The long text with exactly places fraction digits (0 to 50): rounded
+  // half away from zero on the first dropped digit, zeros appended.
+  static std::string ToTextPlaces(const tKvBcd& a, int places);
   // Nearest binary floating-point value.
   static long double ToFloat(const tKvBcd& a);
 

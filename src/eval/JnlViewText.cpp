@@ -1,0 +1,131 @@
+#include "eval/JnlViewText.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "base/KvCodepage.h"
+#include "eval/FiscCaptions.h"
+#include "eval/KvFiscalDataText.h"
+#include "platform/RegionalSettings.h"
+
+namespace jnl_view {
+
+namespace {
+
+constexpr int32_t kCaptionNameMissing = 572;
+constexpr size_t kLabelWidth = 30;
+
+// The Portuguese signature: how many bytes are shown in Base64, which of its
+// characters (0-based), and the footer (UTF-8 here, Windows-1252 in the view).
+constexpr size_t kSignatureBytes = 128;
+constexpr std::array<size_t, 4> kSignaturePicks = {0, 10, 20, 30};
+constexpr const char* kSignatureFooter = "Processado por programa certificado n.°4172/AT";
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64(const uint8_t* data, size_t size) {
+  std::string out;
+  out.reserve((size + 2) / 3 * 4);
+  for (size_t i = 0; i < size; i += 3) {
+    const size_t n = std::min<size_t>(3, size - i);
+    uint32_t v = uint32_t{data[i]} << 16;
+    if (n > 1) v |= uint32_t{data[i + 1]} << 8;
+    if (n > 2) v |= data[i + 2];
+    for (size_t k = 0; k < 4; ++k) {
+      out += k <= n ? kBase64[(v >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string NameText(std::string_view name) {
+  if (IsBlank(name)) return FiscCaption(kCaptionNameMissing);
+  return std::string(name);
+}
+
+std::string DigitsText(const tKvBcdFix& number) {
+  std::string text = number.Text();
+  return text.empty() ? "?" : text;
+}
+
+std::string RefText(std::string_view name, std::string_view number) {
+  std::string text = NameText(name);
+  text.append(" (#").append(number).append(")");
+  return text;
+}
+
+std::string RefText(std::string_view name, const tKvBcdFix& number) {
+  return RefText(name, DigitsText(number));
+}
+
+std::string RefText(std::string_view name, int32_t number) {
+  return RefText(name, std::to_string(number));
+}
+
+std::string AmountText(const tKvBcd& value) { return tKvBcd::ToTextPlaces(value, 2); }
+
+std::string QuantityText(const tKvBcd& value) { return tKvBcd::ToText(value, false); }
+
+std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
+  const size_t room = width > right.size() ? width - right.size() : 0;
+  std::string line(left.substr(0, room));
+  line.resize(room, ' ');
+  line.append(right);
+  return line;
+}
+
+std::string PadLeft(std::string_view text, size_t width) {
+  std::string line(width > text.size() ? width - text.size() : 0, ' ');
+  line.append(text);
+  return line;
+}
+
+std::string Label30(std::string_view caption) {
+  std::string label(caption);
+  label.append(": ");
+  label.resize(kLabelWidth, ' ');
+  return label;
+}
+
+std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tKvBcd& quantity,
+                        std::string_view text) {
+  std::string out = QuantityText(quantity);
+  if (!IsBlank(text)) out.append(" ").append(text).append(" ");
+  out.append("x ").append(RefText(name, number)).append(" ");
+  return out;
+}
+
+std::string ShortDate(const tKvDateTime& value) {
+  return value.Format(platform::Regional().short_date_format);
+}
+
+std::string LongTime(const tKvDateTime& value) {
+  return value.Format(platform::Regional().long_time_format);
+}
+
+std::string PortugueseSignatureText(std::string_view data) {
+  static const std::string footer = Utf8ToWin1252(kSignatureFooter);
+  std::string_view hex = data.substr(0, 2 * kSignatureBytes);
+  std::array<uint8_t, kSignatureBytes> bytes{};
+  // Only the pairs before the first non-digit count; the decoder leaves its
+  // output unspecified when it meets one, so those are decoded once more.
+  if (size_t bad = kv_text::DecodeHexPairs(hex, bytes.data()); bad < hex.size()) {
+    hex = hex.substr(0, bad);
+    kv_text::DecodeHexPairs(hex, bytes.data());
+  }
+  const std::string base64 = Base64(bytes.data(), hex.size() / 2);
+  std::string text;
+  for (size_t pick : kSignaturePicks) {
+    if (pick < base64.size()) text += base64[pick];
+  }
+  return text + "-" + footer;
+}
+
+}  // namespace jnl_view

@@ -1,0 +1,58 @@
+// The text pieces the journal view is made of: names, numbers, amounts,
+// dates and the alignment of a line to the view's 70 columns. Pure
+// functions over the regional settings and the caption table; they never
+// fail. Texts are Windows-1252 bytes, passed through unchanged.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "stream/KvBcd.h"
+#include "stream/KvTypes.h"
+
+namespace jnl_view {
+
+// Width of a view line.
+inline constexpr size_t kLineWidth = 70;
+
+// Only blanks (or nothing).
+bool IsBlank(std::string_view text);
+// name, or "* Bezeichnung nicht vorhanden *" when it is blank.
+std::string NameText(std::string_view name);
+// The digit text of number, "?" when it has none.
+std::string DigitsText(const tKvBcdFix& number);
+// NameText(name) + " (#" + number + ")".
+std::string RefText(std::string_view name, std::string_view number);
+std::string RefText(std::string_view name, const tKvBcdFix& number);
+std::string RefText(std::string_view name, int32_t number);
+
+// The long decimal text with two decimal places ("1.234,50").
+std::string AmountText(const tKvBcd& value);
+// The long decimal text with the places the value needs ("2", "1,5").
+std::string QuantityText(const tKvBcd& value);
+
+// left padded with blanks, or cut, to width - right.size() bytes, then right.
+std::string RightAlign(std::string_view left, std::string_view right,
+                       size_t width = kLineWidth);
+// text preceded by blanks up to width bytes (longer texts stay whole).
+std::string PadLeft(std::string_view text, size_t width = kLineWidth);
+// caption + ": ", padded with blanks or cut to 30 bytes.
+std::string Label30(std::string_view caption);
+// QuantityText(quantity), " " + text + " " when text is not blank,
+// "x " + RefText(name, number) + " ".
+std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tKvBcd& quantity,
+                        std::string_view text);
+
+// The date in the regional short date format; the time of day in the
+// regional long time format.
+std::string ShortDate(const tKvDateTime& value);
+std::string LongTime(const tKvDateTime& value);
+
+// The signature text of the Portuguese journal variant: data read as
+// hexadecimal digits (up to the first non-digit, at most 128 bytes), those
+// bytes in Base64, of which the characters 1, 11, 21 and 31 (as far as
+// there are any), then "-" and the certification footer.
+std::string PortugueseSignatureText(std::string_view data);
+
+}  // namespace jnl_view

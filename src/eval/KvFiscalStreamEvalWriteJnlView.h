@@ -1,0 +1,81 @@
+// The evaluators of the journal view. tKvFiscalStreamEvalWriteJnlView is an
+// extended evaluator that hands its records to a view picker and writes a
+// heading line to the view whenever the journal variant changes from one
+// entry to the next (and before the first entry). tFiscalStreamEvalWriteJnlView
+// is the view of a conversion run: it owns the file "JournalView.txt", its
+// line sink and its picker, and sits at the head of the evaluator chain.
+//
+// The file appears whole or not at all: it is written as
+// "JournalView.txt.tmp" and renamed to its name, replacing an older view,
+// when the owner closes the chain (Close()). An evaluator released without
+// Close() (the run failed) leaves the partial view under the .tmp name.
+// Failures: the open error of the text file (EKvIo), "tKvFiscalDataDestTextFile
+// .WriteLine: Write error <code>" (EKvIo) for any write, and "Error renaming
+// file ..." (EKvRoot) when the view cannot get its name.
+//
+// Lines of a run whose first two entries are of journal variant 1:
+//   "Fiscal journal type: Deutschland (1)"  ""  ""  <entry>  ""  ""  <entry>
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "eval/KvFiscalStreamEvalExt.h"
+#include "stream/KvKPosFiscalStreamRec.h"
+
+class tKvFiscalDataDestAscii;
+
+class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEvalExt {
+ public:
+  // picker: the view picker (the first of the chain); dest: the line sink
+  // of the heading; neither is owned, both must outlive Close().
+  tKvFiscalStreamEvalWriteJnlView(tKvFiscalStreamPicker* picker, tKvFiscalDataDestAscii* dest,
+                                  std::unique_ptr<tKvFiscalStreamEval> next);
+  ~tKvFiscalStreamEvalWriteJnlView() override;
+
+  // Slot 9: the heading when the journal variant differs from the last
+  // entry's (or for the first entry): an empty line unless it is the first
+  // heading, "Fiscal journal type: <variant>", two empty lines. Then the
+  // base work.
+  void EntryStart(const tKvKPosEntryInfoRec& info) override;
+
+  bool heading_written() const { return heading_written_; }
+
+ private:
+  tKvFiscalDataDestAscii* dest_;
+  bool heading_written_ = false;
+  tKvKPosEntryInfoRec last_entry_;
+};
+
+class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlView {
+ public:
+  static constexpr std::string_view kFileName = "JournalView.txt";
+  static constexpr std::string_view kTempSuffix = ".tmp";
+
+  // Creates destPath (a folder; a missing trailing "/" is added) +
+  // "JournalView.txt.tmp", replacing a file left there. next is taken only
+  // once that succeeded, so that a failure leaves the caller's chain whole.
+  tFiscalStreamEvalWriteJnlView(std::string_view destPath,
+                                std::unique_ptr<tKvFiscalStreamEval>&& next);
+  // Without Close() before: the view is abandoned (kept as .tmp).
+  ~tFiscalStreamEvalWriteJnlView() override;
+
+  // The view's final name and the name it is written under until then.
+  const std::string& file_name() const;
+  const std::string& temp_name() const;
+
+ protected:
+  // The base work (the last entry and block end, the evaluators behind
+  // this one), then the file is closed and gets its name.
+  void Finish() override;
+
+ private:
+  struct tParts;
+  tFiscalStreamEvalWriteJnlView(std::unique_ptr<tParts> parts,
+                                std::unique_ptr<tKvFiscalStreamEval>&& next);
+
+  std::unique_ptr<tParts> parts_;
+  bool abandoned_ = false;
+};

@@ -1,0 +1,595 @@
+#include "eval/KvFiscalStreamPickerJnlView.h"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+#include <utility>
+
+#include "eval/FiscCaptions.h"
+#include "eval/JnlViewText.h"
+#include "eval/KvFiscalDataDest.h"
+
+using namespace jnl_view;
+
+namespace {
+
+// The captions of the view, by code.
+enum : int32_t {
+  kCapDateTime = 101,
+  kCapOperator = 102,
+  kCapAuth = 103,
+  kCapTraining = 104,
+  kCapEcrNo = 105,
+  kCapBookMem = 106,
+  kCapNetBooking = 108,
+  kCapVoucherSeqNo = 109,
+  kCapSeqNo = 110,
+  kCapCurrency = 111,
+  kCapLastVoucher = 112,
+  kCapFirstVoucher = 113,
+  kCapInvoiceNo = 117,
+  kCapVoucherLink = 118,
+  kCapSubsequent = 119,
+  kCapForeignCurrency = 120,
+  kCapCustomer = 121,
+  kCapFiscalReport = 122,
+  kCapCheckNo = 128,
+  kCapTaxpayerId = 141,
+  kCapCardNo = 142,
+  kCapManufacturingId = 143,
+  kCapKeyPairSerialNo = 145,
+  kCapIssueDate = 151,
+  kCapOriginalInvoice = 152,
+  kCapVoidType = 153,
+  kCapReason = 154,
+  kCapTaxNo = 161,
+  kCapName = 162,
+  kCapAddress = 163,
+  kCapCountry = 166,
+  kCapControlData = 171,
+  kCapControlModuleId = 172,
+  kCapReceiptCounter = 173,
+  kCapSigningCardId = 174,
+  kCapEcrProductionNo = 175,
+  kCapPluHash = 176,
+  kCapRecordKinds = 200,  //!< + the record kind of a payment
+  kCapSignature = 207,
+  kCapTip = 208,
+  kCapExpenses = 209,
+  kCapTax = 304,
+  kCapPriceOverwrite = 307,
+  kCapModifier = 308,
+  kCapDepartment = 309,
+  kCapGross = 501,
+  kCapNet = 502,
+  kCapOverflow = 513,
+  kCapSales = 521,
+  kCapSalesGross = 522,
+  kCapTaxes = 523,
+  kCapSalesNegative = 524,
+  kCapSalesNet = 528,
+  kCapNoTax = 571,
+  kCapReportKinds = 700,  //!< + the report kind of a counter
+  kCapTaxTotal = 703,
+  kCapMedia = 715,
+  kCapGroups = 716,
+  kCapGrandTotal = 718,
+  kCapTaxSingle = 727,
+  kCapMediaSales = 752,
+  kCapMediaChange = 753,
+  kCapMediaPaidIn = 754,
+  kCapMediaPaidOut = 755,
+  kCapMediaDrawer = 756,
+  kCapTotalSales = 761,
+  kCapTotalTurnover = 762,
+  kCapTotalReturns = 763,
+  kCapTable = 802,
+  kCapDrawer = 803,
+  kCapOpenReason = 804,
+};
+
+// The journal variant whose Portuguese fields and signature are shown.
+constexpr int32_t kJournalPortugal = 6;
+// Event entry kinds with data lines of their own.
+constexpr uint8_t kEventMasterData = 14;
+constexpr uint8_t kEventOpenDrawer = 18;
+
+// The order in which the report counters are shown, by report kind.
+constexpr std::array<int32_t, 22> kCounterOrder = {21, 8,  22, 13, 2,  20, 11, 12, 23, 24, 25,
+                                                   26, 29, 9,  10, 19, 31, 30, 28, 7,  6,  14};
+
+constexpr std::string_view kIndent2 = "  ";
+constexpr std::string_view kIndent4 = "    ";
+constexpr std::string_view kIndent6 = "      ";
+constexpr std::string_view kIndent10 = "          ";
+constexpr std::string_view kIndent12 = "            ";
+// Where the amount of a linked article ends, and the widths of a cell.
+constexpr size_t kLinkWidth = 59;
+constexpr size_t kCountWidth = 10;
+constexpr size_t kAmountWidth = 16;
+
+std::string Cat(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+
+// IsoCode, then " (" + IsoNo + ")" when there is one.
+std::string CurrencyText(const tFiscCurrencyRec& currency) {
+  std::string text = currency.IsoCode.str();
+  if (currency.IsoNo > 0) text += " (" + std::to_string(currency.IsoNo) + ")";
+  return text;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+}  // namespace
+
+tKvFiscalStreamPickerJnlView::tKvFiscalStreamPickerJnlView(
+    tKvFiscalDataDestAscii* dest, std::unique_ptr<tKvFiscalStreamPicker> next)
+    : tKvFiscalStreamPicker(std::move(next)), dest_(dest) {}
+
+tKvFiscalStreamPickerJnlView::~tKvFiscalStreamPickerJnlView() = default;
+
+std::string tKvFiscalStreamPickerJnlView::TypeCaption(const tKvKPosFiscalType& type) const {
+  return FiscTypeText(type);
+}
+
+std::string tKvFiscalStreamPickerJnlView::Caption(int32_t code) const { return FiscCaption(code); }
+
+// ---- Records ---------------------------------------------------------------
+
+void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
+  Keep(header_, rec, kHeader);
+  tKvFiscalStreamPicker::Header(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
+  content_ = true;
+  AddLine(RightAlign(Cat({kIndent2, ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity,
+                                                  rec.Text.view())}),
+                     AmountText(rec.Amount)));
+  AddDepartmentLine(rec.Department, kIndent4);
+  AddTaxLines(rec.Taxes);
+  if (rec.PriceOverwrite) AddLine(Cat({kIndent4, "-> ", Caption(kCapPriceOverwrite)}));
+  AddModifierLines(rec.Modifiers, kIndent4);
+  for (const tFiscPLULinkRec& link : links_) AddLinkLines(link);
+  links_.Clear();
+  tKvFiscalStreamPicker::SaleItem(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::PLULink(const tFiscPLULinkRec& rec) {
+  content_ = true;
+  links_.Add(rec);
+  tKvFiscalStreamPicker::PLULink(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
+  content_ = true;
+  if (rec.Ref.Number > 0) {
+    AddLine(RightAlign(Cat({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "}),
+                       AmountText(rec.Amount)));
+    AddTaxLines(rec.Taxes);
+  }
+  tKvFiscalStreamPicker::Adjust(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
+  content_ = true;
+  if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
+    AddLine(RightAlign(Cat({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number)}),
+                       AmountText(rec.Amount)));
+  }
+  tKvFiscalStreamPicker::Deposit(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::Closing(const tFiscClosingRec& rec) {
+  Keep(closing_, rec, kClosing);
+  tKvFiscalStreamPicker::Closing(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::Payment(const tFiscPaymentRec& rec) {
+  content_ = true;
+  payments_.Add(rec);
+  tKvFiscalStreamPicker::Payment(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::Signature(const tFiscSignatureRec& rec) {
+  Keep(signature_, rec, kSignature);
+  tKvFiscalStreamPicker::Signature(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::ReportCounters(const tFiscReportCountersRec& rec) {
+  Keep(counters_, rec, kCounters);
+  tKvFiscalStreamPicker::ReportCounters(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::ReportTax(const tFiscReportTaxRec& rec) {
+  Keep(report_tax_, rec, kReportTax);
+  tKvFiscalStreamPicker::ReportTax(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::ReportMedia(const tFiscReportMediaRec& rec) {
+  content_ = true;
+  media_.Add(rec);
+  tKvFiscalStreamPicker::ReportMedia(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) {
+  content_ = true;
+  if (selector == 0 || selector == 1) groups_[selector].Add(rec);
+  tKvFiscalStreamPicker::ReportGroup(rec, selector);
+}
+
+void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
+  content_ = true;
+  AddLine(Cat({kIndent2, TypeCaption(entry_type())}));
+  AddLine(Cat({kIndent2, Caption(kCapEcrNo), ": ", DigitsText(header_.EcrNo)}));
+  const tFiscNumTextRec& op = header_.Operator;
+  if (!op.Number.IsZero()) {
+    AddLine(Cat({kIndent2, Caption(kCapOperator), ": ", RefText(op.Name.view(), op.Number)}));
+  }
+  const tFiscNumTextRec& auth = header_.AuthOperator;
+  if (!auth.Number.IsZero()) {
+    AddLine(Cat({kIndent2, Caption(kCapOperator), " (", Caption(kCapAuth),
+                 "): ", RefText(auth.Name.view(), auth.Number)}));
+  }
+  if (entry_type().Kind == kEventMasterData) {
+    AddEventRefLine(kCapTable, rec.Info);
+  } else if (entry_type().Kind == kEventOpenDrawer) {
+    AddEventRefLine(kCapDrawer, rec.Info);
+    AddEventRefLine(kCapOpenReason, rec.Value);
+  }
+  tKvFiscalStreamPicker::Event(rec);
+}
+
+void tKvFiscalStreamPickerJnlView::EntryEnd() {
+  if (content_) WriteEntry();
+  ClearEntry();
+  tKvFiscalStreamPicker::EntryEnd();
+}
+
+template <typename Rec>
+void tKvFiscalStreamPickerJnlView::Keep(Rec& stored, const Rec& rec, uint8_t bit) {
+  stored = rec;
+  kept_ |= bit;
+  content_ = true;
+}
+
+void tKvFiscalStreamPickerJnlView::ClearEntry() {
+  // Only what the entry stored is reset: the records are a few kilobytes
+  // each, and most entries store one or two of them.
+  if (kept_ & kHeader) header_ = tFiscHeaderRec();
+  if (kept_ & kClosing) closing_ = tFiscClosingRec();
+  if (kept_ & kCounters) counters_ = tFiscReportCountersRec();
+  if (kept_ & kReportTax) report_tax_ = tFiscReportTaxRec();
+  if (kept_ & kSignature) signature_.Clear();
+  kept_ = 0;
+  content_ = false;
+  lines_.Clear();
+  links_.Clear();
+  payments_.Clear();
+  media_.Clear();
+  groups_[0].Clear();
+  groups_[1].Clear();
+}
+
+// ---- Item lines ------------------------------------------------------------
+
+void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
+  for (const tFiscItemTaxRec& tax : taxes) {
+    if (!tax.Used) continue;
+    const std::string label = tax.TaxIndex < 1
+                                  ? Caption(kCapNoTax)
+                                  : Caption(kCapTax) + " " + std::to_string(tax.TaxIndex);
+    AddLine(Cat({kIndent4, label, ":  ", AmountText(tax.Amount)}));
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& department,
+                                                     std::string_view indent) {
+  if (department.Number.IsZero()) return;
+  AddLine(Cat({indent, Caption(kCapDepartment), ": ",
+               RefText(department.Name.view(), department.Number)}));
+}
+
+void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& modifiers,
+                                                    std::string_view indent) {
+  for (int32_t i = 1; i <= modifiers.Count(); ++i) {
+    const tFiscModifierRec m = modifiers.Get(i);
+    AddLine(Cat({indent, "-> ", Caption(kCapModifier), ": ",
+                 RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)}));
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
+  AddLine(RightAlign(Cat({kIndent4, ArticleText(link.Plu.Name.view(), link.Plu.Number,
+                                                  link.Quantity, link.Text.view())}),
+                     AmountText(link.Amount), kLinkWidth));
+  AddDepartmentLine(link.Department, kIndent6);
+  if (link.PriceOverwrite) AddLine(Cat({kIndent4, "-> ", Caption(kCapPriceOverwrite)}));
+  AddModifierLines(link.Modifiers, kIndent6);
+}
+
+void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTextRec& ref) {
+  AddLine(Cat({kIndent4, Caption(code), ": ", RefText(ref.Name.view(), ref.Number)}));
+}
+
+// ---- The entry at its end --------------------------------------------------
+
+void tKvFiscalStreamPickerJnlView::Put(std::string_view line) { dest_->WriteLine(line); }
+
+void tKvFiscalStreamPickerJnlView::PutCaptioned(std::string_view indent, int32_t code,
+                                                std::string_view text) {
+  Put(Cat({indent, Caption(code), ": ", text}));
+}
+
+void tKvFiscalStreamPickerJnlView::WriteEntry() {
+  if (written_) {
+    Put("");
+    Put("");
+  }
+  WriteHeader();
+  if (!lines_.empty()) {
+    Put("");
+    for (const std::string& line : lines_) Put(line);
+  }
+  WriteClosing();
+  WritePayments();
+  WriteReports();
+  WriteClosingNotes();
+  written_ = true;
+}
+
+void tKvFiscalStreamPickerJnlView::WriteHeader() {
+  const tFiscHeaderRec& h = header_;
+  std::string first = TypeCaption(entry_type());
+  if (h.DocNo > 0) first += " (#" + std::to_string(h.DocNo) + ")";
+  if (h.Training) first += Cat({"  (", Caption(kCapTraining), ")"});
+  if (h.DateTime.IsNull()) {
+    Put(first);
+    return;
+  }
+  Put(RightAlign(first, Cat({ShortDate(h.DateTime), "  ", LongTime(h.DateTime)})));
+  if (entry_type().IsTransaction || entry_type().IsReport) WriteHeaderDetails();
+}
+
+void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
+  const tFiscHeaderRec& h = header_;
+  std::string ecr = DigitsText(h.EcrNo);
+  if (!IsBlank(h.EcrText.view())) ecr += Cat({" (", h.EcrText.view(), ")"});
+  PutCaptioned(kIndent2, kCapEcrNo, ecr);
+  if (!h.Operator.Number.IsZero()) {
+    PutCaptioned(kIndent2, kCapOperator, RefText(h.Operator.Name.view(), h.Operator.Number));
+  }
+  if (h.SeqNo > 0) {
+    PutCaptioned(kIndent2, entry_type().IsReport ? kCapSeqNo : kCapVoucherSeqNo,
+                 std::to_string(h.SeqNo));
+  }
+  if (h.KeyPairSerialNo > 0) {
+    PutCaptioned(kIndent2, kCapKeyPairSerialNo, std::to_string(h.KeyPairSerialNo));
+  }
+  if (!IsBlank(h.ManufacturingId.view())) {
+    PutCaptioned(kIndent2, kCapManufacturingId, h.ManufacturingId.view());
+  }
+  if (h.PluHash.Length > 0) {
+    Put(Cat({kIndent2, Label30(Caption(kCapPluHash)), LowerAscii(h.PluHash.View().substr(0, 8))}));
+  }
+  if (!h.ControlDateTime.IsNull() || !IsBlank(h.ControlModuleId.view())) {
+    Put(Cat({kIndent2, Caption(kCapControlData), ":"}));
+    const tKvDateTime& at = h.ControlDateTime;
+    Put(Cat({kIndent4, Label30(Caption(kCapDateTime)),
+             at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})}));
+    const tFiscReceiptCounterRec& counter = h.ReceiptCounter;
+    if (counter.Counter > 0) {
+      Put(Cat({kIndent4, Label30(Caption(kCapReceiptCounter)), std::to_string(counter.Counter),
+               "/", std::to_string(counter.Counter2), " ", counter.Text.view()}));
+    }
+    if (!IsBlank(h.ControlModuleId.view())) {
+      Put(Cat({kIndent4, Label30(Caption(kCapControlModuleId)), h.ControlModuleId.view()}));
+    }
+    if (!IsBlank(h.SigningCardId.view())) {
+      Put(Cat({kIndent4, Label30(Caption(kCapSigningCardId)), h.SigningCardId.view()}));
+    }
+  }
+  if (!IsBlank(h.EcrProductionNo.view())) {
+    Put(Cat({kIndent2, Label30(Caption(kCapEcrProductionNo)), h.EcrProductionNo.view()}));
+  }
+  if (entry().Type == kJournalPortugal) WritePortugueseDetails();
+  if (!IsBlank(h.Currency.IsoCode.view())) {
+    PutCaptioned(kIndent2, kCapCurrency, CurrencyText(h.Currency));
+  }
+  if (h.FiscalReport.Number > 0) {
+    PutCaptioned(kIndent2, kCapFiscalReport,
+                 Cat({h.FiscalReport.Name.view(), " (#", std::to_string(h.FiscalReport.Number), ")"}));
+  }
+  if (!h.BookMemNo.IsZero()) {
+    const std::string label = h.BookMemType >= 2
+                                  ? Caption(kCapBookMem) + " " + std::to_string(h.BookMemType)
+                                  : Caption(kCapCheckNo);
+    Put(PadLeft(Cat({label, ": ", DigitsText(h.BookMemNo)})));
+  }
+  if (h.NetBooking) Put(PadLeft(Caption(kCapNetBooking)));
+}
+
+void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
+  const tFiscHeaderRec& h = header_;
+  if (!IsBlank(h.InvoiceNo.view())) PutCaptioned(kIndent2, kCapInvoiceNo, h.InvoiceNo.view());
+  if (!IsBlank(h.VoucherLink.view())) PutCaptioned(kIndent2, kCapVoucherLink, h.VoucherLink.view());
+  if (!IsBlank(h.Subsequent.Text.view())) {
+    PutCaptioned(kIndent2, kCapSubsequent, h.Subsequent.Text.view());
+    PutCaptioned(kIndent4, kCapIssueDate, ShortDate(h.Subsequent.IssueDate));
+  }
+  const tFiscVoidRec& v = h.Void;
+  if (!IsBlank(v.OriginalInvoice.view())) {
+    PutCaptioned(kIndent2, kCapOriginalInvoice, v.OriginalInvoice.view());
+    if (v.VoidType.Number != 0) {
+      PutCaptioned(kIndent4, kCapVoidType, RefText(v.VoidType.Name.view(), v.VoidType.Number));
+    }
+    if (!IsBlank(v.Reason.view())) PutCaptioned(kIndent4, kCapReason, v.Reason.view());
+  }
+  const tFiscCustomerRec& c = h.Customer;
+  if (!IsBlank(c.TaxNo.view())) {
+    Put(Cat({kIndent2, Caption(kCapCustomer), ":"}));
+    PutCaptioned(kIndent4, kCapTaxNo, c.TaxNo.view());
+    PutCaptioned(kIndent4, kCapName, c.Name.view());
+    PutCaptioned(kIndent4, kCapAddress,
+                 Cat({c.Street.view(), "; ", c.PostCode.view(), " ", c.City.view()}));
+    PutCaptioned(kIndent4, kCapCountry, c.Country.view());
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteClosing() {
+  const tFiscClosingRec& c = closing_;
+  if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
+    Put(lines_.empty() ? std::string() : PadLeft("----------"));
+    Put(RightAlign(Cat({kIndent10, Caption(kCapGross)}), AmountText(c.Totals.Gross)));
+    Put(RightAlign(Cat({kIndent10, Caption(kCapNet)}), AmountText(c.Totals.Net)));
+  }
+  WriteCell(Cat({kIndent10, Caption(kCapExpenses)}), c.Expenses);
+  WriteCell(Cat({kIndent10, Caption(kCapTip)}), c.Tip);
+  bool separator = true;
+  for (const tFiscTaxSumSlot& slot : c.TaxSums) {
+    if (!slot.Used) continue;
+    if (std::exchange(separator, false)) Put("");
+    const tFiscTaxSumRec& t = slot.Sum;
+    std::string label(kIndent10);
+    label += t.TaxIndex < 1 ? Caption(kCapNoTax)
+                            : Caption(kCapTax) + " " + std::to_string(t.TaxIndex);
+    label += " (";
+    if (!IsBlank(t.Text.view())) label += Cat({t.Text.view(), " - "});
+    label += QuantityText(t.Rate) + "%)";
+    Put(RightAlign(label, AmountText(t.TaxValue)));
+    if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, AmountText(t.SalesGross));
+    if (!t.SalesNegative.IsZero()) {
+      const std::string amount = PadLeft(AmountText(t.SalesNegative), kAmountWidth);
+      Put(RightAlign(PadLeft(Cat({"(", Caption(kCapSalesNegative), ")"}),
+                         kLineWidth - std::min(kLineWidth, amount.size())),
+                     amount));
+    }
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteCell(std::string_view label, const tFiscCounterRec& cell,
+                                             bool* separator) {
+  if (cell.Count.IsZero() && cell.Amount.IsZero() && !cell.Flag) return;
+  if (separator != nullptr && std::exchange(*separator, false)) Put("");
+  const std::string right =
+      Cat({PadLeft(cell.Count.IsZero() ? std::string() : QuantityText(cell.Count), kCountWidth),
+           PadLeft(cell.Amount.IsZero() ? std::string() : AmountText(cell.Amount), kAmountWidth)});
+  if (!cell.Flag) {
+    Put(RightAlign(label, right));
+  } else {
+    Put(RightAlign(Cat({label, "  (", Caption(kCapOverflow), ")"}), right));
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WritePayments() {
+  if (payments_.empty()) return;
+  Put("");
+  for (const tFiscPaymentRec& p : payments_) {
+    std::string left = Cat({kIndent10, RefText(p.Media.MediaName.view(), p.Media.MediaNo)});
+    if (p.Kind != kFiscTrPayment) left += Cat({" (", Caption(kCapRecordKinds + p.Kind), ")"});
+    Put(RightAlign(left, AmountText(p.Amount)));
+    if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
+      PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));
+    }
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteReports() {
+  const tFiscTotalsRec& gt = counters_.GrandTotal;
+  if (!gt.Sales.IsZero() && !gt.Turnover.IsZero() && !gt.Returns.IsZero()) {
+    Put("");
+    Put(Cat({kIndent2, Caption(kCapGrandTotal), ":"}));
+    Put("");
+    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalSales)}), AmountText(gt.Sales)));
+    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalTurnover)}), AmountText(gt.Turnover)));
+    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalReturns)}), AmountText(gt.Returns)));
+  }
+  if (!media_.empty()) {
+    Put("");
+    Put(Cat({kIndent2, Caption(kCapMedia), ":"}));
+    for (const tFiscReportMediaRec& m : media_) {
+      Put("");
+      Put(Cat({kIndent4, RefText(m.Media.Name.view(), m.Media.Number)}));
+      WriteCell(Cat({kIndent4, Caption(kCapMediaDrawer)}), m.Drawer.Cell);
+      WriteCell(Cat({kIndent4, Caption(kCapMediaSales)}), m.Sales.Cell);
+      WriteCell(Cat({kIndent4, Caption(kCapMediaChange)}), m.Change.Cell);
+      WriteCell(Cat({kIndent4, Caption(kCapMediaPaidIn)}), m.PaidIn.Cell);
+      WriteCell(Cat({kIndent4, Caption(kCapMediaPaidOut)}), m.PaidOut.Cell);
+    }
+  }
+  WriteReportTaxTable(report_tax_.TaxSingle, kCapTaxSingle);
+  WriteReportTaxTable(report_tax_.TaxTotal, kCapTaxTotal);
+  WriteGroups(groups_[0], Cat({kIndent2, Caption(kCapGroups), " A:"}));
+  WriteGroups(groups_[1], Cat({kIndent2, Caption(kCapGroups), " B:"}));
+  bool separator = true;
+  for (int32_t kind : kCounterOrder) {
+    const tFiscCounterSlot& slot = counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
+    WriteCell(Cat({kIndent2, Caption(kCapReportKinds + kind)}), slot.Cell, &separator);
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteReportTaxTable(const tFiscTaxSumTable& table,
+                                                       int32_t labelCode) {
+  bool first = true;
+  for (const tFiscTaxSumSlot& slot : table) {
+    if (!slot.Used) continue;
+    if (std::exchange(first, false)) {
+      Put("");
+      Put(Cat({kIndent2, Caption(labelCode), ":"}));
+    }
+    const tFiscTaxSumRec& t = slot.Sum;
+    Put("");
+    Put(Cat({kIndent4, Caption(kCapSales), " ", Caption(kCapTax), " ", std::to_string(t.TaxIndex),
+             " (", QuantityText(t.Rate), "%)"}));
+    const std::pair<int32_t, const tKvBcd*> values[] = {{kCapSalesGross, &t.SalesGross},
+                                                        {kCapSalesNet, &t.SalesNet},
+                                                        {kCapTaxes, &t.TaxValue},
+                                                        {kCapSalesNegative, &t.SalesNegative}};
+    for (const auto& [code, value] : values) {
+      if (!value->IsZero()) Put(RightAlign(Cat({kIndent4, Caption(code)}), AmountText(*value)));
+    }
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteGroups(const tReusedList<tFiscReportGroupRec>& groups,
+                                               std::string_view label) {
+  if (groups.empty()) return;
+  Put("");
+  Put(label);
+  Put("");
+  for (const tFiscReportGroupRec& g : groups) {
+    WriteCell(Cat({kIndent4, RefText(g.Group.Name.view(), g.Group.Number)}), g.Cell);
+  }
+}
+
+void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
+  const tFiscHeaderRec& h = header_;
+  if (h.CardNo > 0) {
+    Put("");
+    PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
+    Put(Cat({kIndent4, "(", Caption(kCapCardNo), ": ", std::to_string(h.CardNo), ")"}));
+  }
+  if (signature_.Length > 0) {
+    Put("");
+    PutCaptioned(kIndent2, kCapSignature,
+                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature_.View())
+                                                  : std::string(signature_.View()));
+  }
+  if (entry_type().IsReport) {
+    if (h.FirstVoucherSeqNo > 0) {
+      PutCaptioned(kIndent2, kCapFirstVoucher, std::to_string(h.FirstVoucherSeqNo));
+    }
+    if (h.LastVoucherSeqNo > 0) {
+      PutCaptioned(kIndent2, kCapLastVoucher, std::to_string(h.LastVoucherSeqNo));
+    }
+  }
+}

@@ -1,0 +1,145 @@
+// The picker of the journal view. tKvFiscalStreamPickerJnlView collects the
+// records of one entry and, when the entry ends, writes it as a block of
+// text lines to its line sink: the header block, the item lines (built as
+// the item records arrive), the closing block, the payments and the closing
+// notes (report sections, taxpayer ID, signature, voucher sequence). An
+// entry that delivered no record writes nothing; consecutive entries are
+// separated by two empty lines. tFiscalStreamPickerJnlView is the view the
+// conversion run uses, with the German captions.
+//
+// The line sink is borrowed and must outlive the picker. The entry's lists
+// keep their storage from entry to entry, so memory follows the largest
+// entry, not the journal. Failures are those of the sink.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "eval/KvFiscalStreamPicker.h"
+#include "eval/KvKPosFiscalStreamHelp.h"
+
+class tKvFiscalDataDestAscii;
+
+class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
+ public:
+  // dest: not owned; next: the rest of the picker chain (may be empty).
+  explicit tKvFiscalStreamPickerJnlView(tKvFiscalDataDestAscii* dest,
+                                        std::unique_ptr<tKvFiscalStreamPicker> next = nullptr);
+  ~tKvFiscalStreamPickerJnlView() override;
+
+  // Item records become item lines at once (a linked article waits for the
+  // sale item that encloses it); the others are kept for the entry's end.
+  // Each marks the entry as having content, then passes the record on.
+  void Header(const tFiscHeaderRec& rec) override;
+  void SaleItem(const tFiscSaleItemRec& rec) override;
+  void PLULink(const tFiscPLULinkRec& rec) override;
+  void Adjust(const tFiscAdjustRec& rec) override;
+  void Deposit(const tFiscDepositRec& rec) override;
+  void Closing(const tFiscClosingRec& rec) override;
+  void Payment(const tFiscPaymentRec& rec) override;
+  void Signature(const tFiscSignatureRec& rec) override;
+  void ReportCounters(const tFiscReportCountersRec& rec) override;
+  void ReportTax(const tFiscReportTaxRec& rec) override;
+  void ReportMedia(const tFiscReportMediaRec& rec) override;
+  void ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) override;
+  void Event(const tFiscEventRec& rec) override;
+  // Writes the entry when it has content, then forgets it; passed on.
+  void EntryEnd() override;
+
+  // Slot 18: the name of an entry type (FiscTypeText).
+  virtual std::string TypeCaption(const tKvKPosFiscalType& type) const;
+  // Slot 19: the caption of a code (FiscCaption).
+  virtual std::string Caption(int32_t code) const;
+
+  // At least one entry has been written.
+  bool written() const { return written_; }
+
+ private:
+  // A list whose elements (and their own storage) are reused by the next
+  // entry: Clear() only forgets the count.
+  template <typename T>
+  class tReusedList {
+   public:
+    void Add(const T& value) { Slot() = value; }
+    void Add(T&& value) { Slot() = std::move(value); }
+    void Clear() { count_ = 0; }
+    bool empty() const { return count_ == 0; }
+    const T* begin() const { return items_.data(); }
+    const T* end() const { return items_.data() + count_; }
+
+   private:
+    T& Slot() {
+      if (count_ == items_.size()) items_.emplace_back();
+      return items_[count_++];
+    }
+
+    std::vector<T> items_;
+    size_t count_ = 0;
+  };
+
+  // Item lines.
+  void AddLine(std::string text) { lines_.Add(std::move(text)); }
+  void AddTaxLines(const tFiscItemTaxTable& taxes);
+  void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
+  void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);
+  void AddLinkLines(const tFiscPLULinkRec& link);
+  void AddEventRefLine(int32_t code, const tFiscIdTextRec& ref);
+
+  // Keeps a copy of rec until the entry ends; bit marks it for clearing.
+  template <typename Rec>
+  void Keep(Rec& stored, const Rec& rec, uint8_t bit);
+  void ClearEntry();
+
+  // The blocks written at the entry's end, in this order.
+  void Put(std::string_view line);
+  // indent + Caption(code) + ": " + text.
+  void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
+  void WriteEntry();
+  void WriteHeader();
+  void WriteHeaderDetails();
+  void WritePortugueseDetails();
+  void WriteClosing();
+  void WritePayments();
+  void WriteReports();
+  void WriteReportTaxTable(const tFiscTaxSumTable& table, int32_t labelCode);
+  void WriteGroups(const tReusedList<tFiscReportGroupRec>& groups, std::string_view label);
+  void WriteClosingNotes();
+  // One cell line (nothing for an empty cell); when separator is given and
+  // set, an empty line goes first and separator is cleared.
+  void WriteCell(std::string_view label, const tFiscCounterRec& cell, bool* separator = nullptr);
+
+  // The records kept for the entry's end (bits of kept_).
+  enum : uint8_t {
+    kHeader = 1,
+    kClosing = 2,
+    kCounters = 4,
+    kReportTax = 8,
+    kSignature = 16,
+  };
+
+  tKvFiscalDataDestAscii* dest_;
+  bool content_ = false;
+  bool written_ = false;
+  uint8_t kept_ = 0;
+  tReusedList<std::string> lines_;
+
+  tFiscHeaderRec header_;
+  tFiscClosingRec closing_;
+  tFiscReportCountersRec counters_;
+  tFiscReportTaxRec report_tax_;
+  tFiscSignatureRec signature_;
+  tReusedList<tFiscPLULinkRec> links_;
+  tReusedList<tFiscPaymentRec> payments_;
+  tReusedList<tFiscReportMediaRec> media_;
+  tReusedList<tFiscReportGroupRec> groups_[2];
+};
+
+class tFiscalStreamPickerJnlView final : public tKvFiscalStreamPickerJnlView {
+ public:
+  using tKvFiscalStreamPickerJnlView::tKvFiscalStreamPickerJnlView;
+};
