@@ -239,8 +239,9 @@ TEST_F(ConversionRunTest, FailuresAndDamageAreReported) {
   EXPECT_NE(log.find("Errors:" + std::string(33, ' ') + "      1 [ERROR]"), npos) << log;
 }
 
-// Both forms (also saved with a UTF-8 byte-order mark) and both native kinds.
-TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLog) {
+// Both forms (also saved with a UTF-8 byte-order mark) and both native kinds
+// give the same log and the same journal view.
+TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
   WriteIni();
   out_.Write("bom-native.txt", "\xEF\xBB\xBF" + TempDir::ReadFile(kSampleNative));
   out_.Write("bom-ascii.txt", "\xEF\xBB\xBF" + TempDir::ReadFile(kSampleAscii));
@@ -249,17 +250,51 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLog) {
                                                         {kSampleNative, "/S=2"},
                                                         {out_.Path("bom-native.txt"), "/S=3"},
                                                         {out_.Path("bom-ascii.txt"), "/S=1"}};
+  const std::string view = "/2016-06-22_07-49-19/JournalView.txt";
   for (const char* detail : {"/L", "/Q"}) {
-    std::string first;
+    std::string first, firstView;
     for (size_t i = 0; i < std::size(inputs); ++i) {
       const std::string dest = out_.Path(detail + 1 + std::to_string(i));
-      EXPECT_EQ(Run({inputs[i].first, dest, detail, inputs[i].second}), kExitOk);
+      EXPECT_EQ(Run({inputs[i].first, dest, detail, inputs[i].second, "/V"}), kExitOk);
       if (i == 0) first = StableLog(dest + "/ExportInfo.txt");
+      if (i == 0) firstView = TempDir::ReadFile(dest + view);
       EXPECT_EQ(StableLog(dest + "/ExportInfo.txt"), first) << detail << " " << inputs[i].first;
+      EXPECT_EQ(TempDir::ReadFile(dest + view), firstView) << detail << " " << inputs[i].first;
+      EXPECT_FALSE(std::filesystem::exists(dest + view + ".tmp"));
     }
     EXPECT_EQ(first.find("[ERROR]"), npos) << first;
     EXPECT_NE(first.find("Processed blocks:"), npos) << first;
+    EXPECT_EQ(
+        firstView.rfind("Fiscal journal type: Deutschland (1)\r\n\r\n\r\nRegistrierungs-Start", 0),
+        0u);
   }
+}
+
+// A view that cannot be written (the device is full) or created fails the
+// run like any other failure, and no view is presented as complete.
+TEST_F(ConversionRunTest, ViewFailuresAreReported) {
+  WriteIni();
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::filesystem::create_directories(out_.Path("full"));
+  std::filesystem::create_symlink("/dev/full", out_.Path("full/JournalView.txt.tmp"));
+  EXPECT_EQ(Run({kSampleNative, out_.Path("full/"), "/INSIKA", "/V", "/Q"}), kExitOk);
+  const std::string error =
+      "[tKvFiscalDataDestTextFile] tKvFiscalDataDestTextFile.WriteLine: Write error 28";
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: " + error), npos) << console_;
+  EXPECT_NE(out_.Read("full/ExportInfo.txt").find(error), npos);
+  EXPECT_FALSE(out_.Exists("full/JournalView.txt"));
+
+  std::filesystem::create_directories(out_.Path("dir/JournalView.txt.tmp"));
+  EXPECT_EQ(Run({kSampleNative, out_.Path("dir/"), "/INSIKA", "/V", "/Q", "/L"}), kExitOk);
+  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] File: " +
+                          out_.Path("dir/JournalView.txt.tmp") + "; Mode: Rewrite"),
+            npos)
+      << console_;
+  // The chain stayed whole: the error stands ahead of the log's closing lines.
+  const std::string log = out_.Read("dir/ExportInfo.txt");
+  const size_t closing = log.find("Processed blocks:");
+  ASSERT_NE(closing, npos) << log;
+  EXPECT_LT(log.find("Mode: Rewrite"), closing) << log;
 }
 
 TEST_F(ConversionRunTest, SecondRunAppendsToTheLog) {

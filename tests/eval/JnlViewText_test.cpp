@@ -1,0 +1,77 @@
+#include "eval/JnlViewText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/RegionalSettings.h"
+
+namespace {
+
+using namespace jnl_view;
+
+TEST(JnlViewText, Numbers) {
+  const struct {
+    const char* value;
+    const char* amount;
+    const char* quantity;
+  } cases[] = {
+      {"0", "0,00", "0"},
+      {"2", "2,00", "2"},
+      {"0.235", "0,24", "0,235"},  // half away from zero
+      {"-0.425", "-0,43", "-0,425"},
+      {"-0.004", "0,00", "-0,004"},  // rounds to zero: no sign
+      {"999.995", "1.000,00", "999,995"},
+      {"1234567.5", "1.234.567,50", "1.234.567,5"},
+  };
+  for (const auto& c : cases) {
+    const tKvBcd value = tKvBcd::FromText(c.value);
+    EXPECT_EQ(AmountText(value), c.amount) << c.value;
+    EXPECT_EQ(QuantityText(value), c.quantity) << c.value;
+  }
+  // Without a decimal separator: "."; no grouping when both are the same.
+  platform::RegionalSettings saved = platform::Regional();
+  platform::MutableRegionalSettings().decimal_separator = '\0';
+  platform::MutableRegionalSettings().thousand_separator = '.';
+  EXPECT_EQ(AmountText(tKvBcd::FromText("1234.5")), "1234.50");
+  platform::MutableRegionalSettings() = saved;
+
+  EXPECT_EQ(DigitsText(tKvBcdFix()), "0");
+  EXPECT_EQ(DigitsText(tKvBcdFix::FromText("12/3")), "12/3");
+}
+
+TEST(JnlViewText, Alignment) {
+  EXPECT_EQ(RightAlign("ab", "12", 6), "ab  12");
+  EXPECT_EQ(RightAlign("abcdef", "12", 6), "abcd12");  // the left part is cut
+  EXPECT_EQ(RightAlign("ab", "1234567", 6), "1234567");
+  EXPECT_EQ(RightAlign("x", "1,00").size(), 70u);
+  EXPECT_EQ(PadLeft("ab", 5), "   ab");
+  EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
+  EXPECT_EQ(Label30("Datum"), "Datum:                        ");
+  EXPECT_EQ(Label30("Seriennummer des Schluesselpaars"), "Seriennummer des Schluesselpaa");
+}
+
+TEST(JnlViewText, Names) {
+  EXPECT_EQ(NameText(" "), "* Bezeichnung nicht vorhanden *");
+  EXPECT_EQ(RefText("", 7), "* Bezeichnung nicht vorhanden * (#7)");
+  const tKvBcdFix plu = tKvBcdFix::FromText("101");
+  EXPECT_EQ(ArticleText("Cola", plu, tKvBcd::FromText("2"), " "), "2x Cola (#101) ");
+  EXPECT_EQ(ArticleText("Cola", plu, tKvBcd::FromText("1.5"), "Ltr"), "1,5 Ltr x Cola (#101) ");
+  const tKvDateTime at = tKvDateTime::Encode(2024, 1, 2, 7, 42, 10);
+  EXPECT_EQ(ShortDate(at) + " " + LongTime(at), "02.01.2024 07:42:10");
+}
+
+TEST(JnlViewText, PortugueseSignature) {
+  // Bytes 00 01 02 ... 17: Base64 "AAEC AwQF BgcI CQoL DA0O DxAR EhMU FRYX"; the characters
+  // 1, 11, 21 and 31 are A, c, D, Y.
+  std::string hex;
+  for (int i = 0; i < 24; ++i) hex += "0123456789ABCDEF"[i / 16], hex += "0123456789ABCDEF"[i % 16];
+  const std::string footer = "-Processado por programa certificado n.\xB0" "4172/AT";
+  EXPECT_EQ(PortugueseSignatureText(hex), "AcDY" + footer);
+  // Decoding stops at the first non-digit; 4 bytes give 8 characters.
+  EXPECT_EQ(PortugueseSignatureText(hex.substr(0, 8) + "zz" + hex), "A" + footer);
+  EXPECT_EQ(PortugueseSignatureText(""), footer);
+  EXPECT_EQ(PortugueseSignatureText(std::string(600, 'f')), "////" + footer);
+}
+
+}  // namespace
