@@ -3,12 +3,14 @@
 # (build-bench, Release) and, unless PGO=0, the profile-guided release build
 # (scripts/build-release.sh, build-release); generates a synthetic journal in
 # each input form and measures on the same file, in the same run: the
-# conversions (jorvex: IDEA export and INSIKA export, each with its log) with
-# each build, and for reference `wc -l` and an awk that counts fields. The
-# programs take turns, one run each per round, so that a slower phase of the
-# machine hits all of them alike; each program's best round counts.
+# conversions (jorvex: IDEA export and INSIKA export, each with its log, and
+# the IDEA export with the journal view, /V) with each build, and for
+# reference `wc -l` and an awk that counts fields. The programs take turns,
+# one run each per round, so that a slower phase of the machine hits all of
+# them alike; each program's best round counts.
 # Prints throughput (MB/s, 1 MB = 1048576 bytes), peak resident memory and the
-# ratio of each program's throughput to awk's.
+# ratio of each program's throughput to awk's; for the runs with /V also the
+# size of JournalView.txt and that size per MB of journal.
 #
 # Environment: SIZE_MB (default 200), SEED (default 1), RUNS (rounds, default
 # 1), JOBS (build jobs, default: number of processors), PGO (default 1),
@@ -97,6 +99,8 @@ row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]
 }
 
 awk_name=$(readlink -f "$(command -v awk)")
+# The conversions measured with each build: their options.
+modes=("/IDEA" "/INSIKA" "/IDEA /V")
 for form in native ascii; do
   file=$DATA/journal-$form-${SIZE_MB}mb-s$SEED.txt
   echo
@@ -113,11 +117,12 @@ for form in native ascii; do
     run_once wc wc -l "$file"
     run_once awk awk '{ n += NF } END { print n }' "$file"
     for i in "${!conv_bins[@]}"; do
-      for mode in IDEA INSIKA; do
-        dest=$OUT/$form-$i-$mode
+      for m in "${!modes[@]}"; do
+        dest=$OUT/$form-$i-$m
         rm -rf "$dest"
         mkdir -p "$dest"
-        run_once "conv$i$mode" "${conv_bins[$i]}" "$file" "$dest/" "/$mode" "${switch[@]}"
+        read -ra options <<<"${modes[$m]}"
+        run_once "conv$i-$m" "${conv_bins[$i]}" "$file" "$dest/" "${options[@]}" "${switch[@]}"
       done
     done
   done
@@ -128,9 +133,10 @@ for form in native ascii; do
     "$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')" "$bytes" "$RUNS"
   printf '  %-36s %9s %9s %11s %8s\n' program "time s" "MB/s" "peak MB" "÷ awk"
   for i in "${!conv_bins[@]}"; do
-    for mode in IDEA INSIKA; do
-      key=conv$i$mode
-      dest=$OUT/$form-$i-$mode
+    for m in "${!modes[@]}"; do
+      mode=${modes[$m]}
+      key=conv$i-$m
+      dest=$OUT/$form-$i-$m
       note=""
       if [ ! -f "$dest/ExportInfo.txt" ]; then
         note="(no ExportInfo.txt written)"
@@ -138,10 +144,18 @@ for form in native ascii; do
         note="(FAILED: $(grep -m1 'EXCEPTION' "$tmp/$key.out" | cut -c1-120))"
       elif [ "${RCS[$key]}" -ne 0 ]; then
         note="(exit code ${RCS[$key]})"
-      elif [ "$mode" = INSIKA ] && [ ! -f "$dest/INSIKA.xml" ]; then
+      elif [ "$mode" = /INSIKA ] && [ ! -f "$dest/INSIKA.xml" ]; then
         note="(no INSIKA.xml written)"
+      elif [[ "$mode" == *" /V" ]]; then
+        viewfile=$(find "$dest" -name JournalView.txt | head -n 1)
+        if [ -z "$viewfile" ]; then
+          note="(no JournalView.txt written)"
+        else
+          note=$(awk -v v="$(stat -c %s "$viewfile")" -v b="$bytes" \
+            'BEGIN { printf "(view %.1f MB, %.3f MB per MB of journal)", v / 1048576, v / b }')
+        fi
       fi
-      name="${conv_names[$i]} /$mode${switch[0]:+ ${switch[0]}}"
+      name="${conv_names[$i]} $mode${switch[0]:+ ${switch[0]}}"
       row "$name" "$(secs "$key")" "$(mbps "$bytes" "$(secs "$key")")" "${RSS[$key]}" \
         "$awk_mbps" "$note"
       if [ "${KEEP:-0}" != 1 ]; then rm -rf "$dest"; fi
