@@ -45,9 +45,9 @@ bool IsBlank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-std::string NameText(std::string_view name) {
-  if (IsBlank(name)) return FiscCaption(kCaptionNameMissing);
-  return std::string(name);
+std::string_view NameText(std::string_view name) {
+  static const std::string missing = FiscCaption(kCaptionNameMissing);
+  return IsBlank(name) ? std::string_view(missing) : name;
 }
 
 std::string DigitsText(const tKvBcdFix& number) {
@@ -56,7 +56,7 @@ std::string DigitsText(const tKvBcdFix& number) {
 }
 
 std::string RefText(std::string_view name, std::string_view number) {
-  std::string text = NameText(name);
+  std::string text(NameText(name));
   text.append(" (#").append(number).append(")");
   return text;
 }
@@ -74,11 +74,14 @@ std::string AmountText(const tKvBcd& value) { return tKvBcd::ToTextPlaces(value,
 std::string QuantityText(const tKvBcd& value) { return tKvBcd::ToText(value, false); }
 
 std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
-  const size_t room = width > right.size() ? width - right.size() : 0;
-  std::string line(left.substr(0, room));
-  line.resize(room, ' ');
-  line.append(right);
+  std::string line(left);
+  AlignRight(line, right, width);
   return line;
+}
+
+void AlignRight(std::string& line, std::string_view right, size_t width) {
+  line.resize(width > right.size() ? width - right.size() : 0, ' ');
+  line.append(right);
 }
 
 std::string PadLeft(std::string_view text, size_t width) {

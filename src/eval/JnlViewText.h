@@ -18,8 +18,9 @@ inline constexpr size_t kLineWidth = 70;
 
 // Only blanks (or nothing).
 bool IsBlank(std::string_view text);
-// name, or "* Bezeichnung nicht vorhanden *" when it is blank.
-std::string NameText(std::string_view name);
+// name, or "* Bezeichnung nicht vorhanden *" when it is blank (a view of
+// name or of a text that lives as long as the program).
+std::string_view NameText(std::string_view name);
 // The digit text of number, "?" when it has none.
 std::string DigitsText(const tKvBcdFix& number);
 // NameText(name) + " (#" + number + ")".
@@ -35,6 +36,8 @@ std::string QuantityText(const tKvBcd& value);
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
 std::string RightAlign(std::string_view left, std::string_view right,
                        size_t width = kLineWidth);
+// The same in place: line becomes RightAlign(line, right, width).
+void AlignRight(std::string& line, std::string_view right, size_t width = kLineWidth);
 // text preceded by blanks up to width bytes (longer texts stay whole).
 std::string PadLeft(std::string_view text, size_t width = kLineWidth);
 // caption + ": ", padded with blanks or cut to 30 bytes.

@@ -108,9 +108,13 @@ constexpr size_t kLinkWidth = 59;
 constexpr size_t kCountWidth = 10;
 constexpr size_t kAmountWidth = 16;
 
+void Append(std::string& text, std::initializer_list<std::string_view> parts) {
+  for (std::string_view part : parts) text.append(part);
+}
+
 std::string Cat(std::initializer_list<std::string_view> parts) {
   std::string text;
-  for (std::string_view part : parts) text.append(part);
+  Append(text, parts);
   return text;
 }
 
@@ -143,6 +147,20 @@ std::string tKvFiscalStreamPickerJnlView::TypeCaption(const tKvKPosFiscalType& t
 
 std::string tKvFiscalStreamPickerJnlView::Caption(int32_t code) const { return FiscCaption(code); }
 
+const std::string& tKvFiscalStreamPickerJnlView::Cap(int32_t code) {
+  if (code < 0 || static_cast<size_t>(code) >= kCachedCaptions) {
+    auto [it, added] = other_captions_.try_emplace(code);
+    if (added) it->second = Caption(code);
+    return it->second;
+  }
+  const size_t i = static_cast<size_t>(code);
+  if (!cached_[i]) {
+    captions_[i] = Caption(code);
+    cached_[i] = true;
+  }
+  return captions_[i];
+}
+
 // ---- Records ---------------------------------------------------------------
 
 void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
@@ -152,12 +170,12 @@ void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
 
 void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
-  AddLine(RightAlign(Cat({kIndent2, ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity,
-                                                  rec.Text.view())}),
-                     AmountText(rec.Amount)));
+  AddRight({kIndent2,
+            ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view())},
+           AmountText(rec.Amount), kLineWidth);
   AddDepartmentLine(rec.Department, kIndent4);
   AddTaxLines(rec.Taxes);
-  if (rec.PriceOverwrite) AddLine(Cat({kIndent4, "-> ", Caption(kCapPriceOverwrite)}));
+  if (rec.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
   AddModifierLines(rec.Modifiers, kIndent4);
   for (const tFiscPLULinkRec& link : links_) AddLinkLines(link);
   links_.Clear();
@@ -173,8 +191,8 @@ void tKvFiscalStreamPickerJnlView::PLULink(const tFiscPLULinkRec& rec) {
 void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
   content_ = true;
   if (rec.Ref.Number > 0) {
-    AddLine(RightAlign(Cat({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "}),
-                       AmountText(rec.Amount)));
+    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "},
+             AmountText(rec.Amount), kLineWidth);
     AddTaxLines(rec.Taxes);
   }
   tKvFiscalStreamPicker::Adjust(rec);
@@ -183,8 +201,8 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
 void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
   content_ = true;
   if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
-    AddLine(RightAlign(Cat({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number)}),
-                       AmountText(rec.Amount)));
+    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number)}, AmountText(rec.Amount),
+             kLineWidth);
   }
   tKvFiscalStreamPicker::Deposit(rec);
 }
@@ -229,16 +247,16 @@ void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, i
 
 void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   content_ = true;
-  AddLine(Cat({kIndent2, TypeCaption(entry_type())}));
-  AddLine(Cat({kIndent2, Caption(kCapEcrNo), ": ", DigitsText(header_.EcrNo)}));
+  AddLine({kIndent2, TypeCaption(entry_type())});
+  AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(header_.EcrNo)});
   const tFiscNumTextRec& op = header_.Operator;
   if (!op.Number.IsZero()) {
-    AddLine(Cat({kIndent2, Caption(kCapOperator), ": ", RefText(op.Name.view(), op.Number)}));
+    AddLine({kIndent2, Cap(kCapOperator), ": ", RefText(op.Name.view(), op.Number)});
   }
   const tFiscNumTextRec& auth = header_.AuthOperator;
   if (!auth.Number.IsZero()) {
-    AddLine(Cat({kIndent2, Caption(kCapOperator), " (", Caption(kCapAuth),
-                 "): ", RefText(auth.Name.view(), auth.Number)}));
+    AddLine({kIndent2, Cap(kCapOperator), " (", Cap(kCapAuth),
+                 "): ", RefText(auth.Name.view(), auth.Number)});
   }
   if (entry_type().Kind == kEventMasterData) {
     AddEventRefLine(kCapTable, rec.Info);
@@ -282,52 +300,80 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
 
 // ---- Item lines ------------------------------------------------------------
 
+void tKvFiscalStreamPickerJnlView::AddLine(std::initializer_list<std::string_view> parts) {
+  std::string& line = lines_.Next();
+  line.clear();
+  Append(line, parts);
+}
+
+void tKvFiscalStreamPickerJnlView::AddRight(std::initializer_list<std::string_view> left,
+                                            std::string_view right, size_t width) {
+  std::string& line = lines_.Next();
+  line.clear();
+  Append(line, left);
+  AlignRight(line, right, width);
+}
+
 void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
   for (const tFiscItemTaxRec& tax : taxes) {
     if (!tax.Used) continue;
     const std::string label = tax.TaxIndex < 1
-                                  ? Caption(kCapNoTax)
-                                  : Caption(kCapTax) + " " + std::to_string(tax.TaxIndex);
-    AddLine(Cat({kIndent4, label, ":  ", AmountText(tax.Amount)}));
+                                  ? Cap(kCapNoTax)
+                                  : Cap(kCapTax) + " " + std::to_string(tax.TaxIndex);
+    AddLine({kIndent4, label, ":  ", AmountText(tax.Amount)});
   }
 }
 
 void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& department,
                                                      std::string_view indent) {
   if (department.Number.IsZero()) return;
-  AddLine(Cat({indent, Caption(kCapDepartment), ": ",
-               RefText(department.Name.view(), department.Number)}));
+  AddLine({indent, Cap(kCapDepartment), ": ",
+               RefText(department.Name.view(), department.Number)});
 }
 
 void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& modifiers,
                                                     std::string_view indent) {
   for (int32_t i = 1; i <= modifiers.Count(); ++i) {
     const tFiscModifierRec m = modifiers.Get(i);
-    AddLine(Cat({indent, "-> ", Caption(kCapModifier), ": ",
-                 RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)}));
+    AddLine({indent, "-> ", Cap(kCapModifier), ": ",
+                 RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)});
   }
 }
 
 void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
-  AddLine(RightAlign(Cat({kIndent4, ArticleText(link.Plu.Name.view(), link.Plu.Number,
-                                                  link.Quantity, link.Text.view())}),
-                     AmountText(link.Amount), kLinkWidth));
+  AddRight({kIndent4,
+            ArticleText(link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view())},
+           AmountText(link.Amount), kLinkWidth);
   AddDepartmentLine(link.Department, kIndent6);
-  if (link.PriceOverwrite) AddLine(Cat({kIndent4, "-> ", Caption(kCapPriceOverwrite)}));
+  if (link.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
   AddModifierLines(link.Modifiers, kIndent6);
 }
 
 void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTextRec& ref) {
-  AddLine(Cat({kIndent4, Caption(code), ": ", RefText(ref.Name.view(), ref.Number)}));
+  AddLine({kIndent4, Cap(code), ": ", RefText(ref.Name.view(), ref.Number)});
 }
 
 // ---- The entry at its end --------------------------------------------------
 
 void tKvFiscalStreamPickerJnlView::Put(std::string_view line) { dest_->WriteLine(line); }
 
+void tKvFiscalStreamPickerJnlView::Put(std::initializer_list<std::string_view> parts) {
+  line_.clear();
+  Append(line_, parts);
+  Put(line_);
+}
+
+void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_view> left,
+                                            std::string_view right) {
+  line_.clear();
+  Append(line_, left);
+  AlignRight(line_, right);
+  Put(line_);
+}
+
 void tKvFiscalStreamPickerJnlView::PutCaptioned(std::string_view indent, int32_t code,
                                                 std::string_view text) {
-  Put(Cat({indent, Caption(code), ": ", text}));
+  Put({indent, Cap(code), ": ", text});
 }
 
 void tKvFiscalStreamPickerJnlView::WriteEntry() {
@@ -351,12 +397,12 @@ void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = header_;
   std::string first = TypeCaption(entry_type());
   if (h.DocNo > 0) first += " (#" + std::to_string(h.DocNo) + ")";
-  if (h.Training) first += Cat({"  (", Caption(kCapTraining), ")"});
+  if (h.Training) first += Cat({"  (", Cap(kCapTraining), ")"});
   if (h.DateTime.IsNull()) {
     Put(first);
     return;
   }
-  Put(RightAlign(first, Cat({ShortDate(h.DateTime), "  ", LongTime(h.DateTime)})));
+  PutRight({first}, Cat({ShortDate(h.DateTime), "  ", LongTime(h.DateTime)}));
   if (entry_type().IsTransaction || entry_type().IsReport) WriteHeaderDetails();
 }
 
@@ -379,27 +425,27 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
     PutCaptioned(kIndent2, kCapManufacturingId, h.ManufacturingId.view());
   }
   if (h.PluHash.Length > 0) {
-    Put(Cat({kIndent2, Label30(Caption(kCapPluHash)), LowerAscii(h.PluHash.View().substr(0, 8))}));
+    Put({kIndent2, Label30(Cap(kCapPluHash)), LowerAscii(h.PluHash.View().substr(0, 8))});
   }
   if (!h.ControlDateTime.IsNull() || !IsBlank(h.ControlModuleId.view())) {
-    Put(Cat({kIndent2, Caption(kCapControlData), ":"}));
+    Put({kIndent2, Cap(kCapControlData), ":"});
     const tKvDateTime& at = h.ControlDateTime;
-    Put(Cat({kIndent4, Label30(Caption(kCapDateTime)),
-             at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})}));
+    Put({kIndent4, Label30(Cap(kCapDateTime)),
+             at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})});
     const tFiscReceiptCounterRec& counter = h.ReceiptCounter;
     if (counter.Counter > 0) {
-      Put(Cat({kIndent4, Label30(Caption(kCapReceiptCounter)), std::to_string(counter.Counter),
-               "/", std::to_string(counter.Counter2), " ", counter.Text.view()}));
+      Put({kIndent4, Label30(Cap(kCapReceiptCounter)), std::to_string(counter.Counter),
+               "/", std::to_string(counter.Counter2), " ", counter.Text.view()});
     }
     if (!IsBlank(h.ControlModuleId.view())) {
-      Put(Cat({kIndent4, Label30(Caption(kCapControlModuleId)), h.ControlModuleId.view()}));
+      Put({kIndent4, Label30(Cap(kCapControlModuleId)), h.ControlModuleId.view()});
     }
     if (!IsBlank(h.SigningCardId.view())) {
-      Put(Cat({kIndent4, Label30(Caption(kCapSigningCardId)), h.SigningCardId.view()}));
+      Put({kIndent4, Label30(Cap(kCapSigningCardId)), h.SigningCardId.view()});
     }
   }
   if (!IsBlank(h.EcrProductionNo.view())) {
-    Put(Cat({kIndent2, Label30(Caption(kCapEcrProductionNo)), h.EcrProductionNo.view()}));
+    Put({kIndent2, Label30(Cap(kCapEcrProductionNo)), h.EcrProductionNo.view()});
   }
   if (entry().Type == kJournalPortugal) WritePortugueseDetails();
   if (!IsBlank(h.Currency.IsoCode.view())) {
@@ -411,11 +457,11 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   }
   if (!h.BookMemNo.IsZero()) {
     const std::string label = h.BookMemType >= 2
-                                  ? Caption(kCapBookMem) + " " + std::to_string(h.BookMemType)
-                                  : Caption(kCapCheckNo);
+                                  ? Cap(kCapBookMem) + " " + std::to_string(h.BookMemType)
+                                  : Cap(kCapCheckNo);
     Put(PadLeft(Cat({label, ": ", DigitsText(h.BookMemNo)})));
   }
-  if (h.NetBooking) Put(PadLeft(Caption(kCapNetBooking)));
+  if (h.NetBooking) Put(PadLeft(Cap(kCapNetBooking)));
 }
 
 void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
@@ -436,7 +482,7 @@ void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
   }
   const tFiscCustomerRec& c = h.Customer;
   if (!IsBlank(c.TaxNo.view())) {
-    Put(Cat({kIndent2, Caption(kCapCustomer), ":"}));
+    Put({kIndent2, Cap(kCapCustomer), ":"});
     PutCaptioned(kIndent4, kCapTaxNo, c.TaxNo.view());
     PutCaptioned(kIndent4, kCapName, c.Name.view());
     PutCaptioned(kIndent4, kCapAddress,
@@ -449,54 +495,57 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
   const tFiscClosingRec& c = closing_;
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
     Put(lines_.empty() ? std::string() : PadLeft("----------"));
-    Put(RightAlign(Cat({kIndent10, Caption(kCapGross)}), AmountText(c.Totals.Gross)));
-    Put(RightAlign(Cat({kIndent10, Caption(kCapNet)}), AmountText(c.Totals.Net)));
+    PutRight({kIndent10, Cap(kCapGross)}, AmountText(c.Totals.Gross));
+    PutRight({kIndent10, Cap(kCapNet)}, AmountText(c.Totals.Net));
   }
-  WriteCell(Cat({kIndent10, Caption(kCapExpenses)}), c.Expenses);
-  WriteCell(Cat({kIndent10, Caption(kCapTip)}), c.Tip);
+  WriteCell({kIndent10, Cap(kCapExpenses)}, c.Expenses);
+  WriteCell({kIndent10, Cap(kCapTip)}, c.Tip);
   bool separator = true;
   for (const tFiscTaxSumSlot& slot : c.TaxSums) {
     if (!slot.Used) continue;
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
     std::string label(kIndent10);
-    label += t.TaxIndex < 1 ? Caption(kCapNoTax)
-                            : Caption(kCapTax) + " " + std::to_string(t.TaxIndex);
+    label += t.TaxIndex < 1 ? Cap(kCapNoTax)
+                            : Cap(kCapTax) + " " + std::to_string(t.TaxIndex);
     label += " (";
     if (!IsBlank(t.Text.view())) label += Cat({t.Text.view(), " - "});
     label += QuantityText(t.Rate) + "%)";
-    Put(RightAlign(label, AmountText(t.TaxValue)));
+    PutRight({label}, AmountText(t.TaxValue));
     if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, AmountText(t.SalesGross));
     if (!t.SalesNegative.IsZero()) {
       const std::string amount = PadLeft(AmountText(t.SalesNegative), kAmountWidth);
-      Put(RightAlign(PadLeft(Cat({"(", Caption(kCapSalesNegative), ")"}),
-                         kLineWidth - std::min(kLineWidth, amount.size())),
-                     amount));
+      PutRight({PadLeft(Cat({"(", Cap(kCapSalesNegative), ")"}),
+                        kLineWidth - std::min(kLineWidth, amount.size()))},
+               amount);
     }
   }
 }
 
-void tKvFiscalStreamPickerJnlView::WriteCell(std::string_view label, const tFiscCounterRec& cell,
-                                             bool* separator) {
+void tKvFiscalStreamPickerJnlView::WriteCell(std::initializer_list<std::string_view> label,
+                                             const tFiscCounterRec& cell, bool* separator) {
   if (cell.Count.IsZero() && cell.Amount.IsZero() && !cell.Flag) return;
   if (separator != nullptr && std::exchange(*separator, false)) Put("");
   const std::string right =
       Cat({PadLeft(cell.Count.IsZero() ? std::string() : QuantityText(cell.Count), kCountWidth),
            PadLeft(cell.Amount.IsZero() ? std::string() : AmountText(cell.Amount), kAmountWidth)});
-  if (!cell.Flag) {
-    Put(RightAlign(label, right));
-  } else {
-    Put(RightAlign(Cat({label, "  (", Caption(kCapOverflow), ")"}), right));
-  }
+  line_.clear();
+  Append(line_, label);
+  if (cell.Flag) Append(line_, {"  (", Cap(kCapOverflow), ")"});
+  AlignRight(line_, right);
+  Put(line_);
 }
 
 void tKvFiscalStreamPickerJnlView::WritePayments() {
   if (payments_.empty()) return;
   Put("");
   for (const tFiscPaymentRec& p : payments_) {
-    std::string left = Cat({kIndent10, RefText(p.Media.MediaName.view(), p.Media.MediaNo)});
-    if (p.Kind != kFiscTrPayment) left += Cat({" (", Caption(kCapRecordKinds + p.Kind), ")"});
-    Put(RightAlign(left, AmountText(p.Amount)));
+    const std::string media = RefText(p.Media.MediaName.view(), p.Media.MediaNo);
+    if (p.Kind == kFiscTrPayment) {
+      PutRight({kIndent10, media}, AmountText(p.Amount));
+    } else {
+      PutRight({kIndent10, media, " (", Cap(kCapRecordKinds + p.Kind), ")"}, AmountText(p.Amount));
+    }
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
       PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));
     }
@@ -504,36 +553,42 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteReports() {
+  // Records the entry did not deliver are empty and show nothing; they are
+  // not even looked at, as most entries are not reports.
   const tFiscTotalsRec& gt = counters_.GrandTotal;
-  if (!gt.Sales.IsZero() && !gt.Turnover.IsZero() && !gt.Returns.IsZero()) {
+  if ((kept_ & kCounters) && !gt.Sales.IsZero() && !gt.Turnover.IsZero() &&
+      !gt.Returns.IsZero()) {
     Put("");
-    Put(Cat({kIndent2, Caption(kCapGrandTotal), ":"}));
+    Put({kIndent2, Cap(kCapGrandTotal), ":"});
     Put("");
-    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalSales)}), AmountText(gt.Sales)));
-    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalTurnover)}), AmountText(gt.Turnover)));
-    Put(RightAlign(Cat({kIndent4, Caption(kCapTotalReturns)}), AmountText(gt.Returns)));
+    PutRight({kIndent4, Cap(kCapTotalSales)}, AmountText(gt.Sales));
+    PutRight({kIndent4, Cap(kCapTotalTurnover)}, AmountText(gt.Turnover));
+    PutRight({kIndent4, Cap(kCapTotalReturns)}, AmountText(gt.Returns));
   }
   if (!media_.empty()) {
     Put("");
-    Put(Cat({kIndent2, Caption(kCapMedia), ":"}));
+    Put({kIndent2, Cap(kCapMedia), ":"});
     for (const tFiscReportMediaRec& m : media_) {
       Put("");
-      Put(Cat({kIndent4, RefText(m.Media.Name.view(), m.Media.Number)}));
-      WriteCell(Cat({kIndent4, Caption(kCapMediaDrawer)}), m.Drawer.Cell);
-      WriteCell(Cat({kIndent4, Caption(kCapMediaSales)}), m.Sales.Cell);
-      WriteCell(Cat({kIndent4, Caption(kCapMediaChange)}), m.Change.Cell);
-      WriteCell(Cat({kIndent4, Caption(kCapMediaPaidIn)}), m.PaidIn.Cell);
-      WriteCell(Cat({kIndent4, Caption(kCapMediaPaidOut)}), m.PaidOut.Cell);
+      Put({kIndent4, RefText(m.Media.Name.view(), m.Media.Number)});
+      WriteCell({kIndent4, Cap(kCapMediaDrawer)}, m.Drawer.Cell);
+      WriteCell({kIndent4, Cap(kCapMediaSales)}, m.Sales.Cell);
+      WriteCell({kIndent4, Cap(kCapMediaChange)}, m.Change.Cell);
+      WriteCell({kIndent4, Cap(kCapMediaPaidIn)}, m.PaidIn.Cell);
+      WriteCell({kIndent4, Cap(kCapMediaPaidOut)}, m.PaidOut.Cell);
     }
   }
-  WriteReportTaxTable(report_tax_.TaxSingle, kCapTaxSingle);
-  WriteReportTaxTable(report_tax_.TaxTotal, kCapTaxTotal);
-  WriteGroups(groups_[0], Cat({kIndent2, Caption(kCapGroups), " A:"}));
-  WriteGroups(groups_[1], Cat({kIndent2, Caption(kCapGroups), " B:"}));
+  if (kept_ & kReportTax) {
+    WriteReportTaxTable(report_tax_.TaxSingle, kCapTaxSingle);
+    WriteReportTaxTable(report_tax_.TaxTotal, kCapTaxTotal);
+  }
+  WriteGroups(groups_[0], " A:");
+  WriteGroups(groups_[1], " B:");
+  if (!(kept_ & kCounters)) return;
   bool separator = true;
   for (int32_t kind : kCounterOrder) {
     const tFiscCounterSlot& slot = counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
-    WriteCell(Cat({kIndent2, Caption(kCapReportKinds + kind)}), slot.Cell, &separator);
+    WriteCell({kIndent2, Cap(kCapReportKinds + kind)}, slot.Cell, &separator);
   }
 }
 
@@ -544,30 +599,30 @@ void tKvFiscalStreamPickerJnlView::WriteReportTaxTable(const tFiscTaxSumTable& t
     if (!slot.Used) continue;
     if (std::exchange(first, false)) {
       Put("");
-      Put(Cat({kIndent2, Caption(labelCode), ":"}));
+      Put({kIndent2, Cap(labelCode), ":"});
     }
     const tFiscTaxSumRec& t = slot.Sum;
     Put("");
-    Put(Cat({kIndent4, Caption(kCapSales), " ", Caption(kCapTax), " ", std::to_string(t.TaxIndex),
-             " (", QuantityText(t.Rate), "%)"}));
+    Put({kIndent4, Cap(kCapSales), " ", Cap(kCapTax), " ", std::to_string(t.TaxIndex),
+             " (", QuantityText(t.Rate), "%)"});
     const std::pair<int32_t, const tKvBcd*> values[] = {{kCapSalesGross, &t.SalesGross},
                                                         {kCapSalesNet, &t.SalesNet},
                                                         {kCapTaxes, &t.TaxValue},
                                                         {kCapSalesNegative, &t.SalesNegative}};
     for (const auto& [code, value] : values) {
-      if (!value->IsZero()) Put(RightAlign(Cat({kIndent4, Caption(code)}), AmountText(*value)));
+      if (!value->IsZero()) PutRight({kIndent4, Cap(code)}, AmountText(*value));
     }
   }
 }
 
 void tKvFiscalStreamPickerJnlView::WriteGroups(const tReusedList<tFiscReportGroupRec>& groups,
-                                               std::string_view label) {
+                                               std::string_view suffix) {
   if (groups.empty()) return;
   Put("");
-  Put(label);
+  Put({kIndent2, Cap(kCapGroups), suffix});
   Put("");
   for (const tFiscReportGroupRec& g : groups) {
-    WriteCell(Cat({kIndent4, RefText(g.Group.Name.view(), g.Group.Number)}), g.Cell);
+    WriteCell({kIndent4, RefText(g.Group.Name.view(), g.Group.Number)}, g.Cell);
   }
 }
 
@@ -576,7 +631,7 @@ void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
   if (h.CardNo > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
-    Put(Cat({kIndent4, "(", Caption(kCapCardNo), ": ", std::to_string(h.CardNo), ")"}));
+    Put({kIndent4, "(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
   }
   if (signature_.Length > 0) {
     Put("");

@@ -12,12 +12,15 @@
 // entry, not the journal. Failures are those of the sink.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "eval/KvFiscalStreamPicker.h"
@@ -65,25 +68,32 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   template <typename T>
   class tReusedList {
    public:
-    void Add(const T& value) { Slot() = value; }
-    void Add(T&& value) { Slot() = std::move(value); }
+    void Add(const T& value) { Next() = value; }
+    // The next element, as the previous entry left it.
+    T& Next() {
+      if (count_ == items_.size()) items_.emplace_back();
+      return items_[count_++];
+    }
     void Clear() { count_ = 0; }
     bool empty() const { return count_ == 0; }
     const T* begin() const { return items_.data(); }
     const T* end() const { return items_.data() + count_; }
 
    private:
-    T& Slot() {
-      if (count_ == items_.size()) items_.emplace_back();
-      return items_[count_++];
-    }
-
     std::vector<T> items_;
     size_t count_ = 0;
   };
 
-  // Item lines.
-  void AddLine(std::string text) { lines_.Add(std::move(text)); }
+  // Caption(code), asked once per code and kept: captions do not change
+  // during a run, and the view needs one or two per line. The reference
+  // lives as long as the picker.
+  const std::string& Cap(int32_t code);
+
+  // Item lines, built in the reused list: the parts; or the parts aligned
+  // so that right ends in column width.
+  void AddLine(std::initializer_list<std::string_view> parts);
+  void AddRight(std::initializer_list<std::string_view> left, std::string_view right,
+                size_t width);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
   void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
   void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);
@@ -95,8 +105,12 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void Keep(Rec& stored, const Rec& rec, uint8_t bit);
   void ClearEntry();
 
-  // The blocks written at the entry's end, in this order.
+  // The blocks written at the entry's end, in this order. Lines are built
+  // in one reused buffer: the parts; or the parts aligned so that right ends
+  // in column 70.
   void Put(std::string_view line);
+  void Put(std::initializer_list<std::string_view> parts);
+  void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
   // indent + Caption(code) + ": " + text.
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
@@ -107,11 +121,13 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void WritePayments();
   void WriteReports();
   void WriteReportTaxTable(const tFiscTaxSumTable& table, int32_t labelCode);
-  void WriteGroups(const tReusedList<tFiscReportGroupRec>& groups, std::string_view label);
+  // The groups under "  Hauptgruppen" + suffix.
+  void WriteGroups(const tReusedList<tFiscReportGroupRec>& groups, std::string_view suffix);
   void WriteClosingNotes();
   // One cell line (nothing for an empty cell); when separator is given and
   // set, an empty line goes first and separator is cleared.
-  void WriteCell(std::string_view label, const tFiscCounterRec& cell, bool* separator = nullptr);
+  void WriteCell(std::initializer_list<std::string_view> label, const tFiscCounterRec& cell,
+                 bool* separator = nullptr);
 
   // The records kept for the entry's end (bits of kept_).
   enum : uint8_t {
@@ -122,11 +138,17 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     kSignature = 16,
   };
 
+  static constexpr size_t kCachedCaptions = 1000;  // codes below it sit in an array
+  std::array<std::string, kCachedCaptions> captions_;
+  std::bitset<kCachedCaptions> cached_;
+  std::unordered_map<int32_t, std::string> other_captions_;
+
   tKvFiscalDataDestAscii* dest_;
   bool content_ = false;
   bool written_ = false;
   uint8_t kept_ = 0;
   tReusedList<std::string> lines_;
+  std::string line_;
 
   tFiscHeaderRec header_;
   tFiscClosingRec closing_;
