@@ -34,8 +34,7 @@ std::string AmountText(const tKvBcd& value);
 std::string QuantityText(const tKvBcd& value);
 
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
-std::string RightAlign(std::string_view left, std::string_view right,
-                       size_t width = kLineWidth);
+std::string RightAlign(std::string_view left, std::string_view right, size_t width = kLineWidth);
 // The same in place: line becomes RightAlign(line, right, width).
 void AlignRight(std::string& line, std::string_view right, size_t width = kLineWidth);
 // text preceded by blanks up to width bytes (longer texts stay whole).

@@ -17,5 +17,6 @@ void tKvFiscalDataDestTextFile::Close() {
 }
 
 void tKvFiscalDataDestTextFile::RaiseWriteError(int32_t code) const {
-  throw EKvIo(this, code, "tKvFiscalDataDestTextFile.WriteLine: Write error " + std::to_string(code));
+  throw EKvIo(this, code,
+              "tKvFiscalDataDestTextFile.WriteLine: Write error " + std::to_string(code));
 }

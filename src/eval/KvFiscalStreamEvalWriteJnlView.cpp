@@ -43,8 +43,8 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
 
   static std::unique_ptr<tParts> Open(std::string_view destPath) {
     auto parts = std::make_unique<tParts>();
-    parts->file_name = platform::IncludeTrailingPathDelimiter(std::string(destPath)) +
-                       std::string(kFileName);
+    parts->file_name =
+        platform::IncludeTrailingPathDelimiter(std::string(destPath)) + std::string(kFileName);
     parts->temp_name = parts->file_name + std::string(kTempSuffix);
     parts->file = std::make_unique<tKvTextFileDos>(parts->temp_name, tKvTextFileDos::kModeRewrite);
     parts->dest = std::make_unique<tKvFiscalDataDestTextFile>(parts->file.get());
@@ -78,7 +78,7 @@ void tFiscalStreamEvalWriteJnlView::Finish() {
   parts_->dest->Close();
   if (abandoned_) return;
   if (platform::ReplaceFile(parts_->temp_name, parts_->file_name) != 0) {
-    throw EKvRoot(this, "Error renaming file \"" + parts_->temp_name + "\" to \"" +
-                            parts_->file_name + "\"");
+    throw EKvRoot(
+        this, "Error renaming file \"" + parts_->temp_name + "\" to \"" + parts_->file_name + "\"");
   }
 }

@@ -170,9 +170,9 @@ void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
 
 void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
-  AddRight({kIndent2,
-            ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view())},
-           AmountText(rec.Amount), kLineWidth);
+  AddRight(
+      {kIndent2, ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view())},
+      AmountText(rec.Amount), kLineWidth);
   AddDepartmentLine(rec.Department, kIndent4);
   AddTaxLines(rec.Taxes);
   if (rec.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
@@ -191,8 +191,8 @@ void tKvFiscalStreamPickerJnlView::PLULink(const tFiscPLULinkRec& rec) {
 void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
   content_ = true;
   if (rec.Ref.Number > 0) {
-    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "},
-             AmountText(rec.Amount), kLineWidth);
+    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "}, AmountText(rec.Amount),
+             kLineWidth);
     AddTaxLines(rec.Taxes);
   }
   tKvFiscalStreamPicker::Adjust(rec);
@@ -256,7 +256,7 @@ void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   const tFiscNumTextRec& auth = header_.AuthOperator;
   if (!auth.Number.IsZero()) {
     AddLine({kIndent2, Cap(kCapOperator), " (", Cap(kCapAuth),
-                 "): ", RefText(auth.Name.view(), auth.Number)});
+             "): ", RefText(auth.Name.view(), auth.Number)});
   }
   if (entry_type().Kind == kEventMasterData) {
     AddEventRefLine(kCapTable, rec.Info);
@@ -317,9 +317,8 @@ void tKvFiscalStreamPickerJnlView::AddRight(std::initializer_list<std::string_vi
 void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
   for (const tFiscItemTaxRec& tax : taxes) {
     if (!tax.Used) continue;
-    const std::string label = tax.TaxIndex < 1
-                                  ? Cap(kCapNoTax)
-                                  : Cap(kCapTax) + " " + std::to_string(tax.TaxIndex);
+    const std::string label =
+        tax.TaxIndex < 1 ? Cap(kCapNoTax) : Cap(kCapTax) + " " + std::to_string(tax.TaxIndex);
     AddLine({kIndent4, label, ":  ", AmountText(tax.Amount)});
   }
 }
@@ -327,8 +326,7 @@ void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
 void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& department,
                                                      std::string_view indent) {
   if (department.Number.IsZero()) return;
-  AddLine({indent, Cap(kCapDepartment), ": ",
-               RefText(department.Name.view(), department.Number)});
+  AddLine({indent, Cap(kCapDepartment), ": ", RefText(department.Name.view(), department.Number)});
 }
 
 void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& modifiers,
@@ -336,7 +334,7 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
   for (int32_t i = 1; i <= modifiers.Count(); ++i) {
     const tFiscModifierRec m = modifiers.Get(i);
     AddLine({indent, "-> ", Cap(kCapModifier), ": ",
-                 RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)});
+             RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)});
   }
 }
 
@@ -431,11 +429,11 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
     Put({kIndent2, Cap(kCapControlData), ":"});
     const tKvDateTime& at = h.ControlDateTime;
     Put({kIndent4, Label30(Cap(kCapDateTime)),
-             at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})});
+         at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})});
     const tFiscReceiptCounterRec& counter = h.ReceiptCounter;
     if (counter.Counter > 0) {
-      Put({kIndent4, Label30(Cap(kCapReceiptCounter)), std::to_string(counter.Counter),
-               "/", std::to_string(counter.Counter2), " ", counter.Text.view()});
+      Put({kIndent4, Label30(Cap(kCapReceiptCounter)), std::to_string(counter.Counter), "/",
+           std::to_string(counter.Counter2), " ", counter.Text.view()});
     }
     if (!IsBlank(h.ControlModuleId.view())) {
       Put({kIndent4, Label30(Cap(kCapControlModuleId)), h.ControlModuleId.view()});
@@ -452,8 +450,9 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
     PutCaptioned(kIndent2, kCapCurrency, CurrencyText(h.Currency));
   }
   if (h.FiscalReport.Number > 0) {
-    PutCaptioned(kIndent2, kCapFiscalReport,
-                 Cat({h.FiscalReport.Name.view(), " (#", std::to_string(h.FiscalReport.Number), ")"}));
+    PutCaptioned(
+        kIndent2, kCapFiscalReport,
+        Cat({h.FiscalReport.Name.view(), " (#", std::to_string(h.FiscalReport.Number), ")"}));
   }
   if (!h.BookMemNo.IsZero()) {
     const std::string label = h.BookMemType >= 2
@@ -506,8 +505,7 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
     std::string label(kIndent10);
-    label += t.TaxIndex < 1 ? Cap(kCapNoTax)
-                            : Cap(kCapTax) + " " + std::to_string(t.TaxIndex);
+    label += t.TaxIndex < 1 ? Cap(kCapNoTax) : Cap(kCapTax) + " " + std::to_string(t.TaxIndex);
     label += " (";
     if (!IsBlank(t.Text.view())) label += Cat({t.Text.view(), " - "});
     label += QuantityText(t.Rate) + "%)";
@@ -556,8 +554,7 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
   // Records the entry did not deliver are empty and show nothing; they are
   // not even looked at, as most entries are not reports.
   const tFiscTotalsRec& gt = counters_.GrandTotal;
-  if ((kept_ & kCounters) && !gt.Sales.IsZero() && !gt.Turnover.IsZero() &&
-      !gt.Returns.IsZero()) {
+  if ((kept_ & kCounters) && !gt.Sales.IsZero() && !gt.Turnover.IsZero() && !gt.Returns.IsZero()) {
     Put("");
     Put({kIndent2, Cap(kCapGrandTotal), ":"});
     Put("");
@@ -587,7 +584,8 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
   if (!(kept_ & kCounters)) return;
   bool separator = true;
   for (int32_t kind : kCounterOrder) {
-    const tFiscCounterSlot& slot = counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
+    const tFiscCounterSlot& slot =
+        counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
     WriteCell({kIndent2, Cap(kCapReportKinds + kind)}, slot.Cell, &separator);
   }
 }
@@ -603,8 +601,8 @@ void tKvFiscalStreamPickerJnlView::WriteReportTaxTable(const tFiscTaxSumTable& t
     }
     const tFiscTaxSumRec& t = slot.Sum;
     Put("");
-    Put({kIndent4, Cap(kCapSales), " ", Cap(kCapTax), " ", std::to_string(t.TaxIndex),
-             " (", QuantityText(t.Rate), "%)"});
+    Put({kIndent4, Cap(kCapSales), " ", Cap(kCapTax), " ", std::to_string(t.TaxIndex), " (",
+         QuantityText(t.Rate), "%)"});
     const std::pair<int32_t, const tKvBcd*> values[] = {{kCapSalesGross, &t.SalesGross},
                                                         {kCapSalesNet, &t.SalesNet},
                                                         {kCapTaxes, &t.TaxValue},

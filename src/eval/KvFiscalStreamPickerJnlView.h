@@ -92,8 +92,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   // Item lines, built in the reused list: the parts; or the parts aligned
   // so that right ends in column width.
   void AddLine(std::initializer_list<std::string_view> parts);
-  void AddRight(std::initializer_list<std::string_view> left, std::string_view right,
-                size_t width);
+  void AddRight(std::initializer_list<std::string_view> left, std::string_view right, size_t width);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
   void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
   void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);

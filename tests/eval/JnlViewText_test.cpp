@@ -66,7 +66,9 @@ TEST(JnlViewText, PortugueseSignature) {
   // 1, 11, 21 and 31 are A, c, D, Y.
   std::string hex;
   for (int i = 0; i < 24; ++i) hex += "0123456789ABCDEF"[i / 16], hex += "0123456789ABCDEF"[i % 16];
-  const std::string footer = "-Processado por programa certificado n.\xB0" "4172/AT";
+  const std::string footer =
+      "-Processado por programa certificado n.\xB0"
+      "4172/AT";
   EXPECT_EQ(PortugueseSignatureText(hex), "AcDY" + footer);
   // Decoding stops at the first non-digit; 4 bytes give 8 characters.
   EXPECT_EQ(PortugueseSignatureText(hex.substr(0, 8) + "zz" + hex), "A" + footer);

@@ -1,8 +1,6 @@
 // The journal view: whole entries compared byte for byte with the text they
 // must give (written in UTF-8 here; "|" marks the end of a line that ends in
 // blanks), the heading per journal variant, and the view file.
-#include "eval/KvFiscalStreamPickerJnlView.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +9,7 @@
 #include "base/KvCodepage.h"
 #include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalStreamEvalWriteJnlView.h"
+#include "eval/KvFiscalStreamPickerJnlView.h"
 #include "platform/TempDir.h"
 
 namespace {
@@ -112,7 +111,8 @@ TEST_F(JnlViewPickerTest, Receipt) {
     signature.Assign("ABCDEF");
     p.Signature(signature);
   });
-  EXPECT_EQ(dest_.text_, Expected(R"(Bon (#1002)                                       02.01.2024  07:42:10
+  EXPECT_EQ(dest_.text_,
+            Expected(R"(Bon (#1002)                                       02.01.2024  07:42:10
   Kassennummer: 101
   Bediener: Anna (#1)
   Beleg-Sequenznummer: 7
@@ -174,7 +174,8 @@ TEST_F(JnlViewPickerTest, RegistrationEndReport) {
     taxes.TaxTotal[2] = TaxSum(2, "7", "", "0", "11.83", "0", "-1");
     p.ReportTax(taxes);
   });
-  EXPECT_EQ(dest_.text_, Expected(R"(Registrierungs-Ende (#1005)                       02.01.2024  18:30:10
+  EXPECT_EQ(dest_.text_,
+            Expected(R"(Registrierungs-Ende (#1005)                       02.01.2024  18:30:10
   Kassennummer: 101
   Sequenznummer: 1
 
@@ -234,7 +235,8 @@ TEST_F(JnlViewPickerTest, EventsAndEntrySeparation) {
       p.Event({Id(1, "Schublade 1"), Id(2, "Kontrolle")});
     });
   }
-  const std::string event = R"(Schubladenöffnung                                 02.01.2024  07:55:10
+  const std::string event =
+      R"(Schubladenöffnung                                 02.01.2024  07:55:10
 
   Schubladenöffnung
   Kassennummer: 101
@@ -257,7 +259,8 @@ TEST_F(JnlViewPickerTest, PortugueseEntry) {
     signature.Assign("000102030405060708090A0B0C0D0E0F1011121314151617");
     p.Signature(signature);
   });
-  EXPECT_EQ(dest_.text_, Expected(R"(Bon (#7)  (Training)                              02.01.2024  09:00:10
+  EXPECT_EQ(dest_.text_,
+            Expected(R"(Bon (#7)  (Training)                              02.01.2024  09:00:10
   Kassennummer: 101
   Rechnungsnummer: FT 1/7
   Originalrechnung: FT 1/6
@@ -286,8 +289,9 @@ TEST(JnlViewEvalTest, HeadingPerJournalVariant) {
     eval.EntryEnd();
   }
   eval.Close();
-  EXPECT_EQ(dest.text_, "Fiscal journal type: Deutschland (1)\n\n\n"
-                        "\nFiscal journal type: Deutschland (5)\n\n\n");
+  EXPECT_EQ(dest.text_,
+            "Fiscal journal type: Deutschland (1)\n\n\n"
+            "\nFiscal journal type: Deutschland (5)\n\n\n");
 }
 
 // The file appears under its name only when the view is closed; a view
