@@ -35,9 +35,6 @@ TEST(JnlViewText, Numbers) {
   platform::MutableRegionalSettings().thousand_separator = '.';
   EXPECT_EQ(AmountText(tKvBcd::FromText("1234.5")), "1234.50");
   platform::MutableRegionalSettings() = saved;
-
-  EXPECT_EQ(DigitsText(tKvBcdFix()), "0");
-  EXPECT_EQ(DigitsText(tKvBcdFix::FromText("12/3")), "12/3");
 }
 
 TEST(JnlViewText, Alignment) {

@@ -276,48 +276,32 @@ TEST_F(JnlViewPickerTest, PortugueseEntry) {
 )"));
 }
 
-// The evaluator's heading: before the first entry and at every change of
-// the journal variant.
-TEST(JnlViewEvalTest, HeadingPerJournalVariant) {
-  tRecordingDest dest;
-  tFiscalStreamPickerJnlView picker(&dest);
-  tKvFiscalStreamEvalWriteJnlView eval(&picker, &dest, nullptr);
-  for (int32_t type : {1, 1, 5}) {
-    tKvKPosEntryInfoRec info;
-    info.Type = type;
-    eval.EntryStart(info);
-    eval.EntryEnd();
-  }
-  eval.Close();
-  EXPECT_EQ(dest.text_,
-            "Fiscal journal type: Deutschland (1)\n\n\n"
-            "\nFiscal journal type: Deutschland (5)\n\n\n");
-}
-
-// The file appears under its name only when the view is closed; a view
-// released without Close() stays a .tmp file.
-TEST(JnlViewFileTest, PublishedWholeOnlyOnClose) {
+// The heading comes before the first entry and at every change of the
+// journal variant. The file appears under its name only when the view is
+// closed; a view released without Close() stays a .tmp file.
+TEST(JnlViewFileTest, HeadingsAndPublishingOnClose) {
   testing_support::TempDir dir;
   dir.Write("JournalView.txt", "old");
-  tKvKPosEntryInfoRec info;
-  info.Type = 1;
-  const std::string heading = "Fiscal journal type: Deutschland (1)\r\n\r\n\r\n";
-  {
-    tFiscalStreamEvalWriteJnlView view(dir.Path(), nullptr);
-    view.EntryStart(info);
-    view.EntryEnd();
+  const std::string headings =
+      "Fiscal journal type: Deutschland (1)\r\n\r\n\r\n"
+      "\r\nFiscal journal type: Deutschland (5)\r\n\r\n\r\n";
+  for (const std::string& path : {dir.Path(), dir.Path() + "/"}) {
+    tFiscalStreamEvalWriteJnlView view(path, nullptr);
+    for (int32_t type : {1, 1, 5}) {
+      tKvKPosEntryInfoRec info;
+      info.Type = type;
+      view.EntryStart(info);
+      view.EntryEnd();
+    }
     EXPECT_EQ(view.file_name(), dir.Path("JournalView.txt"));
-    EXPECT_EQ(dir.Read("JournalView.txt"), "old");
-    view.Close();
+    if (path == dir.Path()) {
+      EXPECT_EQ(dir.Read("JournalView.txt"), "old");
+      view.Close();
+      EXPECT_FALSE(dir.Exists("JournalView.txt.tmp"));
+    }
+    EXPECT_EQ(dir.Read("JournalView.txt"), headings);
   }
-  EXPECT_EQ(dir.Read("JournalView.txt"), heading);
-  EXPECT_FALSE(dir.Exists("JournalView.txt.tmp"));
-  {
-    tFiscalStreamEvalWriteJnlView view(dir.Path() + "/", nullptr);
-    view.EntryStart(info);
-  }
-  EXPECT_EQ(dir.Read("JournalView.txt.tmp"), heading);
-  EXPECT_EQ(dir.Read("JournalView.txt"), heading);
+  EXPECT_EQ(dir.Read("JournalView.txt.tmp"), headings);
 }
 
 }  // namespace
