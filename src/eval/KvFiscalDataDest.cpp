@@ -13,7 +13,9 @@ void tKvFiscalDataDestTextFile::WriteLine(std::string_view text) {
 }
 
 void tKvFiscalDataDestTextFile::Close() {
-  if (int32_t code = file_->Close(); code != 0) RaiseWriteError(code);
+  int32_t code = file_->Sync();
+  if (int32_t closed = file_->Close(); code == 0) code = closed;
+  if (code != 0) RaiseWriteError(code);
 }
 
 void tKvFiscalDataDestTextFile::RaiseWriteError(int32_t code) const {

@@ -30,8 +30,9 @@ class tKvFiscalDataDestTextFile final : public tKvFiscalDataDestAscii {
   explicit tKvFiscalDataDestTextFile(tKvTextFileDos* file);
 
   void WriteLine(std::string_view text) override;
-  // Writes out what the file still buffers and closes it; a failure raises
-  // the WriteLine error. Lines written afterwards fail.
+  // Writes out what the file still buffers, through to the storage device,
+  // and closes it; a failure raises the WriteLine error. Lines written
+  // afterwards fail.
   void Close();
 
  private:

@@ -63,8 +63,8 @@ tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
       parts_(std::move(parts)) {}
 
 tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
-  // Reached without Close() only when the run failed: what the view holds
-  // so far stays in the .tmp file and is not presented as the view.
+  // Reached without Close() only when the run failed: the view so far is
+  // incomplete and is removed instead of being presented as the view.
   abandoned_ = true;
   CloseQuietly();
 }
@@ -74,11 +74,25 @@ const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return par
 const std::string& tFiscalStreamEvalWriteJnlView::temp_name() const { return parts_->temp_name; }
 
 void tFiscalStreamEvalWriteJnlView::Finish() {
-  tKvFiscalStreamEvalWriteJnlView::Finish();
-  parts_->dest->Close();
-  if (abandoned_) return;
-  if (platform::ReplaceFile(parts_->temp_name, parts_->file_name) != 0) {
-    throw EKvRoot(
-        this, "Error renaming file \"" + parts_->temp_name + "\" to \"" + parts_->file_name + "\"");
+  try {
+    tKvFiscalStreamEvalWriteJnlView::Finish();
+    if (abandoned_) {
+      Discard();
+      return;
+    }
+    parts_->dest->Close();
+    if (platform::ReplaceFile(parts_->temp_name, parts_->file_name) != 0) {
+      throw EKvRoot(this, "Error renaming file \"" + parts_->temp_name + "\" to \"" +
+                              parts_->file_name + "\"");
+    }
+  } catch (...) {
+    Discard();
+    throw;
   }
+  platform::SyncDirectory(platform::ExtractFilePath(parts_->file_name));
+}
+
+void tFiscalStreamEvalWriteJnlView::Discard() noexcept {
+  parts_->file->Close();
+  platform::DeleteFile(parts_->temp_name);
 }

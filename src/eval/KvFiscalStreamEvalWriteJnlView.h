@@ -6,12 +6,14 @@
 // line sink and its picker, and sits at the head of the evaluator chain.
 //
 // The file appears whole or not at all: it is written as
-// "JournalView.txt.tmp" and renamed to its name, replacing an older view,
-// when the owner closes the chain (Close()). An evaluator released without
-// Close() (the run failed) leaves the partial view under the .tmp name.
-// Failures: the open error of the text file (EKvIo), "tKvFiscalDataDestTextFile
-// .WriteLine: Write error <code>" (EKvIo) for any write, and "Error renaming
-// file ..." (EKvRoot) when the view cannot get its name.
+// "JournalView.txt.tmp", synced and renamed to its name, replacing an older
+// view, when the owner closes the chain (Close()) and everything behind the
+// view closed cleanly. An evaluator released without Close() (the run
+// failed), or any failure while closing, removes the .tmp file: a failed run
+// leaves no view. Failures: the open error of the text file (EKvIo),
+// "tKvFiscalDataDestTextFile.WriteLine: Write error <code>" (EKvIo) for any
+// write, and "Error renaming file ..." (EKvRoot) when the view cannot get
+// its name.
 //
 // Lines of a run whose first two entries are of journal variant 1:
 //   "Fiscal journal type: Deutschland (1)"  ""  ""  <entry>  ""  ""  <entry>
@@ -59,7 +61,7 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
   // once that succeeded, so that a failure leaves the caller's chain whole.
   tFiscalStreamEvalWriteJnlView(std::string_view destPath,
                                 std::unique_ptr<tKvFiscalStreamEval>&& next);
-  // Without Close() before: the view is abandoned (kept as .tmp).
+  // Without Close() before: the view is abandoned (its file removed).
   ~tFiscalStreamEvalWriteJnlView() override;
 
   // The view's final name and the name it is written under until then.
@@ -68,10 +70,12 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
 
  protected:
   // The base work (the last entry and block end, the evaluators behind
-  // this one), then the file is closed and gets its name.
+  // this one), then the file is synced, closed and gets its name.
   void Finish() override;
 
  private:
+  // Closes and removes the .tmp file.
+  void Discard() noexcept;
   struct tParts;
   tFiscalStreamEvalWriteJnlView(std::unique_ptr<tParts> parts,
                                 std::unique_ptr<tKvFiscalStreamEval>&& next);

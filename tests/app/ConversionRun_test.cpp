@@ -271,7 +271,7 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
 }
 
 // A view that cannot be written (the device is full) or created fails the
-// run like any other failure, and no view is presented as complete.
+// run like any other failure, and leaves no view, whole or partial.
 TEST_F(ConversionRunTest, ViewFailuresAreReported) {
   WriteIni();
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -283,6 +283,7 @@ TEST_F(ConversionRunTest, ViewFailuresAreReported) {
   EXPECT_NE(console_.find("Jorvex [EXCEPTION]: " + error), npos) << console_;
   EXPECT_NE(out_.Read("full/ExportInfo.txt").find(error), npos);
   EXPECT_FALSE(out_.Exists("full/JournalView.txt"));
+  EXPECT_FALSE(std::filesystem::is_symlink(out_.Path("full/JournalView.txt.tmp")));
 
   std::filesystem::create_directories(out_.Path("dir/JournalView.txt.tmp"));
   EXPECT_EQ(Run({kSampleNative, out_.Path("dir/"), "/INSIKA", "/V", "/Q", "/L"}), kExitOk);
