@@ -71,8 +71,6 @@ tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
 
 const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->file_name; }
 
-const std::string& tFiscalStreamEvalWriteJnlView::temp_name() const { return parts_->temp_name; }
-
 void tFiscalStreamEvalWriteJnlView::Finish() {
   try {
     tKvFiscalStreamEvalWriteJnlView::Finish();

@@ -64,9 +64,8 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
   // Without Close() before: the view is abandoned (its file removed).
   ~tFiscalStreamEvalWriteJnlView() override;
 
-  // The view's final name and the name it is written under until then.
+  // The view's final name.
   const std::string& file_name() const;
-  const std::string& temp_name() const;
 
  protected:
   // The base work (the last entry and block end, the evaluators behind
