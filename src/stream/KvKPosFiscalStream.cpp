@@ -323,42 +323,37 @@ uint8_t tKvKPosFiscalStreamParser::ParseRangeInPlace(int64_t start,
       const uint8_t f = data[pos];
       int64_t at = pos + 1;
       int32_t number = 0;
-      bool framed = false;  // a framing whose number bytes are all there
-      if (f >= kSubShort && f <= kFramingEnd) {
-        const int bytes = f < kSubLong ? 0 : f - kSubLong + 1;
-        if (end - at > bytes) {
-          number = bytes == 0
-                       ? f - kSubShort
-                       : static_cast<int32_t>(kv_kpos_detail::LittleEndianAt(data + at, bytes));
-          at += bytes;
-          int64_t size = kv_kpos_detail::kFixedElementSize[data[at]];
-          if (size == kv_kpos_detail::kLength8) {
-            size = end - at >= 2 ? 2 + int64_t{data[at + 1]} : 0;
-          } else if (size == 0) {
-            size = kv_kpos_detail::BcdElementSizeAt(data + at, end - at);
-            if (size == 0) size = kv_kpos_detail::RegularElementSize(data + at, end - at);
+      bool framed = false;  // an item with an element whose number bytes are all there
+      if (kv_wire::IsFraming(f)) {
+        const kv_wire::tFraming framing = kv_wire::FramingOf(f);
+        if (framing.Form != kv_wire::tItemForm::kItemNone && end - at > framing.NumberBytes) {
+          number =
+              framing.NumberBytes == 0
+                  ? framing.Number
+                  : static_cast<int32_t>(kv_wire::LittleEndianAt(data + at, framing.NumberBytes));
+          at += framing.NumberBytes;
+          framed = framing.Form == kv_wire::tItemForm::kItem;
+          if (framing.Form == kv_wire::tItemForm::kSubItem) {
+            int64_t size = kv_wire::kFixedElementSize[data[at]];
+            if (size == kv_wire::kLength8Element) {
+              size = end - at >= 2 ? 2 + int64_t{data[at + 1]} : 0;
+            } else if (size == 0) {
+              size = kv_wire::BcdElementSizeAt(data + at, end - at);
+              if (size == 0) size = kv_kpos_detail::RegularElementSize(data + at, end - at);
+            }
+            if (size > 0 && size <= end - at) {
+              buffer->AddItemAtFrom(pos, number, at);
+              pos = at + size;
+              continue;
+            }
           }
-          if (size > 0 && size <= end - at) {
-            buffer->AddItemAtFrom(pos, number, at);
-            pos = at + size;
-            continue;
-          }
-        }
-      } else if (f >= kItemShort && f < kItemNoneShort) {
-        const int bytes = f < kItemLong ? 0 : f - kItemLong + 1;
-        if (end - at > bytes) {
-          number = bytes == 0
-                       ? f - kItemShort
-                       : static_cast<int32_t>(kv_kpos_detail::LittleEndianAt(data + at, bytes));
-          at += bytes;
-          framed = true;
         }
       }
       int32_t value = 0;
       int size = 0;
       if (framed &&
           ((number >= kItemRecordFirst && number <= kItemRecordLast) || number == kItemBackLink)) {
-        size = kv_kpos_detail::PlainIntegerAt(data + at, end - at, value);
+        size = kv_wire::PlainIntegerAt(data + at, end - at, value);
       }
       if (size != 0 && number != kItemBackLink) {
         buffer->RecordStartFrom(pos, value, number - (kItemRecordFirst - 1));
