@@ -236,7 +236,8 @@ void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
     parsing = true;
     bytes.SetPosition(0);
     tKvKPosFiscalStreamParser parser(0, &events, &source);
-    parser.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize());
+    parser.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize(),
+                      tKvKPosParseMode::kEventBuffer);
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? events.file_pos() : bytes.GetPosition());
   }
