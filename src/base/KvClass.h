@@ -1,7 +1,10 @@
 // tKvClass: the common base of the program's own classes.
 // It gives every object a virtual destructor and the class name that
 // exception messages start with ("[" + class name + "] ").
-// Thread safety: the program is single-threaded; no class here is shared.
+// Thread safety: an object is used by one thread at a time unless its
+// header says otherwise. Only the ASCII input runs threads: it prepares
+// blocks on workers and hands each over whole (tKvReadAhead); the element
+// allocator recycles memory across threads (KvKPosComStreamData.h).
 #pragma once
 
 #include <string>

@@ -236,7 +236,8 @@ void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
     parsing = true;
     bytes.SetPosition(0);
     tKvKPosFiscalStreamParser parser(0, &events, &source);
-    parser.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize());
+    parser.ParseRange(bytes, block.StreamKind != 1, false, bytes.GetSize(),
+                      tKvKPosParseMode::kEventBuffer);
   } catch (const EKvRoot& failure) {
     RaiseBlockFailure(failure, block, parsing ? events.file_pos() : bytes.GetPosition());
   }
@@ -279,6 +280,12 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
   }
 }
 
+int tFiscalDataParserAsciiInt::DefaultWorkers() {
+  // One processor is left to the calling thread.
+  const unsigned processors = std::thread::hardware_concurrency();
+  return processors <= 1 ? 0 : static_cast<int>(std::min(processors - 1, 4U));
+}
+
 void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
   if (writer == nullptr) throw EKvParam(this, "tFiscalDataParserAsciiInt.Run: invalid Writer");
   pushed_back_ = false;
@@ -286,12 +293,10 @@ void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
   stream_kind_ = 2;
   // Worker threads read, decode and parse the next blocks while this one
   // goes through the writer chain; they stop (and are waited for) when this
-  // function ends, also by a failure. One processor is left to this
-  // thread; with only one, the blocks are prepared here, one at a time.
-  const unsigned processors = std::thread::hardware_concurrency();
-  const int workers = processors <= 1 ? 0 : static_cast<int>(std::min(processors - 1, 4U));
+  // function ends, also by a failure. Without workers, the blocks are
+  // prepared here, one at a time.
   tKvReadAhead<tBlock> blocks([this](tBlock& block) { return ReadNextBlock(block); },
-                              [this](tBlock& block) { PrepareBlock(block); }, workers);
+                              [this](tBlock& block) { PrepareBlock(block); }, workers_);
   while (tBlock* block = blocks.Take()) ParseBlock(*block, *writer);
   if (progress_out_) progress_out_("Completed.            ");
 }

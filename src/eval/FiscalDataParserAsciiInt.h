@@ -100,6 +100,13 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   // The log for the damage read past (may be null: not reported); "*log"
   // must outlive Run. Only the thread that calls Run writes to it.
   void set_log(tKvLog* log) { log_ = log; }
+  // Threads that read, decode and parse the blocks ahead of the writer
+  // chain (0: the blocks are prepared on the calling thread, one at a time);
+  // DefaultWorkers unless set before Run. The writer sees the same events
+  // either way.
+  void set_workers(int workers) { workers_ = workers < 0 ? 0 : workers; }
+  // One per processor besides the calling thread's, at most four.
+  static int DefaultWorkers();
 
  private:
   enum class tBlockResult { kBlock, kEmpty, kEof };
@@ -124,8 +131,8 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     tKvKPosTextFileHeaderRec FileHeader;
     tAsciiIntBlockStart BlockStart;
     int32_t StreamKind = 2;
-    int32_t Percent = 0;            // of the input read after the block
-    bool HasDataSignature = false;  // its block information carries one
+    int32_t Percent = 0;                                // of the input read after the block
+    bool HasDataSignature = false;                      // its block information carries one
     tKvKPosFiscalEventBuffer Events{kEventBufferSize};  // the parsed block
   };
 
@@ -169,6 +176,7 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   tAsciiIntBlockStart block_start_;
   int32_t stream_kind_ = 2;
   size_t event_buffer_size_ = kEventBufferSize;
+  int workers_ = DefaultWorkers();
 
   // Reader side. The last line read: a view into the source's buffer, or
   // into pushed_line_ while a pushed-back line is being read again.

@@ -89,6 +89,7 @@ void tKvKPosComStreamParser::Parse(const tKvKPosReadContext& context) {
 
 tKvFile::~tKvFile() = default;
 tKvKPosStreamFile::~tKvKPosStreamFile() = default;
+tKvKPosMemCursor* tKvKPosStreamFile::MemCursor() { return nullptr; }
 
 tKvKPosStreamFileMem::tKvKPosStreamFileMem() = default;
 tKvKPosStreamFileMem::~tKvKPosStreamFileMem() = default;

@@ -116,6 +116,9 @@ class tKvKPosStreamFile : public tKvFile {
   virtual void Clear() = 0;
   // Slot 7: position = size.
   virtual bool IsEnd() = 0;
+  // The file's bytes and position when it holds them in memory (the parser
+  // then positions on them directly), else nullptr. This base: nullptr.
+  virtual tKvKPosMemCursor* MemCursor();
 };
 
 // A stream file in memory (one decoded block of the ASCII interface input).
@@ -159,6 +162,7 @@ class tKvKPosStreamFileMem final : public tKvKPosStreamFile {
   }
   // Bytes and position, kept up to date by every operation of the file.
   tKvKPosMemCursor& Cursor() { return cursor_; }
+  tKvKPosMemCursor* MemCursor() override { return &cursor_; }
 
  private:
   // Makes room for size bytes (size <= kMaxSize).

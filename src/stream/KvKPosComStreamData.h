@@ -7,8 +7,8 @@
 // EKvKPosComStream; a source that runs out of data raises its own exception.
 //
 // Wire grammar: element := ID byte (0..181), payload fixed by the ID;
-// multi-byte integers little-endian; lengths count bytes. See the ID table
-// in KvKPosComStreamData.cpp.
+// multi-byte integers little-endian; lengths count bytes. The table of every
+// ID is KvKPosWireFormat.h.
 #pragma once
 
 #include <array>
@@ -23,6 +23,7 @@
 
 #include "base/KvErrors.h"
 #include "stream/KvBcd.h"
+#include "stream/KvKPosWireFormat.h"
 #include "stream/KvTypes.h"
 
 // ---------------------------------------------------------------------------
@@ -43,7 +44,7 @@ class EKvKPosComStream : public EKvRoot {
 // ---------------------------------------------------------------------------
 // The ID space of the registry: 0..181. Framing IDs 116..178 belong to the
 // communication stream and are never handed to the registry.
-inline constexpr int kKvKPosIdCount = 182;
+inline constexpr int kKvKPosIdCount = kv_wire::kIdCount;
 inline constexpr uint8_t kKvKPosMaxId = 181;
 
 // Data kinds, fixed by the element class (11, 13 and 15 are unused).
@@ -99,15 +100,6 @@ struct tKvKPosMemCursor {
   int64_t Position = 0;
 };
 
-namespace kv_kpos_detail {
-// The 1 to 4 bytes at p as an unsigned little-endian number.
-inline uint32_t LittleEndianAt(const uint8_t* p, int32_t bytes) {
-  uint32_t value = 0;
-  for (int32_t i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return value;
-}
-}  // namespace kv_kpos_detail
-
 // Byte source of the communication stream and its elements.
 // Reading is per element and must not cost a virtual call per byte: a
 // source whose bytes lie in memory exposes them as a tKvKPosMemCursor
@@ -151,7 +143,7 @@ class tKvKPosComStreamSource : public tKvClass {
       ReadUnsignedSlow(b, bytes);
       p = b;
     }
-    return kv_kpos_detail::LittleEndianAt(p, bytes);
+    return kv_wire::LittleEndianAt(p, bytes);
   }
   // The bytes that can be read in place from the current position, and
   // their number in available; nullptr (available 0) without a cursor.
@@ -296,6 +288,13 @@ class tKvKPosData : public tKvClass {
   explicit tKvKPosData(uint8_t kind) : DataKind(kind) {}
   // Raises EKvKPosComStream code 2 (ID not one of this class's IDs).
   [[noreturn]] void ForeignId() const;
+  // The wire format of id, which must be one of cls's IDs (else ForeignId).
+  const kv_wire::tWireId& OwnWire(uint8_t id, kv_wire::tElementClass cls) const {
+    const kv_wire::tWireId& wire = kv_wire::WireOf(id);
+    if (wire.Class != cls) [[unlikely]]
+      ForeignId();
+    return wire;
+  }
 
  private:
   uint8_t DataKind;
@@ -328,9 +327,10 @@ class tKvKPosDataIntRoot : public tKvKPosData {
 
  protected:
   tKvKPosDataIntRoot(uint8_t kind, int32_t value) : tKvKPosData(kind), Value(value) {}
-  // Reads the payload of an integer ID; shortBase is the ID of value 0
-  // (Int 1, AddRec 63), longBase the ID of the 1-byte form (18, 80).
-  void ReadValue(uint8_t id, uint8_t shortBase, uint8_t longBase, tKvKPosComStreamSource& source);
+  // Reads the payload of an ID of cls (the wire format's layout).
+  void ReadValue(uint8_t id, kv_wire::tElementClass cls, tKvKPosComStreamSource& source);
+  // Writes with shortBase (the ID of value 0) or longBase (the ID of the
+  // 1-byte form) and its successors.
   void WriteValue(uint8_t shortBase, uint8_t longBase, tKvKPosComStreamDest& dest) const;
 
   int32_t Value;
@@ -680,34 +680,11 @@ namespace kv_kpos_detail {
 // Set once a class is registered besides the built-in ones: then only the
 // registered factories know how elements read.
 extern bool g_registryCustomised;
-// Size (ID byte included) of the elements whose size the ID alone gives and
-// that can never fail once their bytes are there; kLength8 for those whose
-// payload is a length byte and that many bytes; 0 for every other ID.
-inline constexpr uint8_t kLength8 = 0xFF;
-extern const std::array<uint8_t, 256> kFixedElementSize;
 void SkipElementChecked(tKvKPosComStreamSource& source);
 // Size of the complete element at p (ID and payload, Multi chains included)
 // when it lies within the n bytes and the built-in classes would read it
 // without failure; -1 otherwise (reading it then raises, or decides).
 int64_t RegularElementSize(const uint8_t* p, int64_t n);
-// The bytes that hold two decimal digits.
-inline constexpr std::array<bool, 256> kBcdPair = [] {
-  std::array<bool, 256> pairs{};
-  for (int b = 0; b < 256; ++b) pairs[static_cast<size_t>(b)] = (b & 0x0F) <= 9 && (b >> 4) <= 9;
-  return pairs;
-}();
-// Size of the BCD element at p (IDs 23 to 31: the exponent, then 1 to 9
-// digit pairs) when it lies within the n bytes and its digits are valid; 0
-// for any other.
-inline int64_t BcdElementSizeAt(const uint8_t* p, int64_t n) {
-  const int id = p[0];
-  if (id < 23 || id > 31) return 0;
-  const int64_t size = id - 20;
-  if (size > n) return 0;
-  bool digits = true;
-  for (int64_t i = 2; i < size; ++i) digits &= kBcdPair[p[i]];
-  return digits ? size : 0;
-}
 }  // namespace kv_kpos_detail
 
 // Reads one complete element (ID and payload) and discards it: the same
@@ -720,8 +697,8 @@ inline void SkipElement(tKvKPosComStreamSource& source) {
   int64_t available = 0;
   const uint8_t* bytes = source.DirectBytes(available);
   if (available > 0 && !kv_kpos_detail::g_registryCustomised) {
-    int64_t size = kv_kpos_detail::kFixedElementSize[bytes[0]];
-    if (size == kv_kpos_detail::kLength8) size = available >= 2 ? 2 + int64_t{bytes[1]} : 0;
+    int64_t size = kv_wire::kFixedElementSize[bytes[0]];
+    if (size == kv_wire::kLength8Element) size = available >= 2 ? 2 + int64_t{bytes[1]} : 0;
     if (size != 0 && size <= available) [[likely]] {
       source.SkipDirect(size);
       return;
@@ -730,27 +707,6 @@ inline void SkipElement(tKvKPosComStreamSource& source) {
   kv_kpos_detail::SkipElementChecked(source);
 }
 
-namespace kv_kpos_detail {
-// Size of the integer element (Int or AddRec, as the built-in classes read
-// it) within the n bytes at p, with its value; 0 for anything else.
-inline int PlainIntegerAt(const uint8_t* p, int64_t n, int32_t& value) {
-  if (n <= 0) return 0;
-  const uint8_t id = p[0];
-  if (id >= 1 && id <= 17) {
-    value = id - 1;
-    return 1;
-  }
-  if (id >= 63 && id <= 79) {
-    value = id - 63;
-    return 1;
-  }
-  const int bytes = id >= 18 && id <= 21 ? id - 17 : (id >= 80 && id <= 83 ? id - 79 : 0);
-  if (bytes == 0 || n < 1 + bytes) return 0;
-  value = static_cast<int32_t>(LittleEndianAt(p + 1, bytes));  // 4 bytes fill all 32 bits
-  return 1 + bytes;
-}
-}  // namespace kv_kpos_detail
-
 // When the element at the source's position is an integer of a built-in
 // class (Int or AddRec) and lies in place, reads it and returns true with
 // its value (GetAsInteger(1)); otherwise reads nothing and returns false.
@@ -758,7 +714,7 @@ inline bool ReadPlainInteger(tKvKPosComStreamSource& source, int32_t& value) {
   int64_t available = 0;
   const uint8_t* p = source.DirectBytes(available);
   if (kv_kpos_detail::g_registryCustomised) return false;
-  const int size = kv_kpos_detail::PlainIntegerAt(p, available, value);
+  const int size = kv_wire::PlainIntegerAt(p, available, value);
   if (size == 0) return false;
   source.SkipDirect(size);
   return true;
@@ -774,11 +730,11 @@ inline bool ReadPlainIntegerTuple(tKvKPosComStreamSource& source, int32_t* value
   int64_t at = 0;
   for (int i = 0; i < count; ++i) {
     if (i + 1 < count) {
-      // A Multi ID (60, 84 or 103), then the item.
-      if (at >= available || (p[at] != 60 && p[at] != 84 && p[at] != 103)) return false;
+      // A Multi ID, then the item.
+      if (at >= available || kv_wire::WireOf(p[at]).Class != kv_wire::kMulti) return false;
       ++at;
     }
-    const int size = kv_kpos_detail::PlainIntegerAt(p + at, available - at, values[i]);
+    const int size = kv_wire::PlainIntegerAt(p + at, available - at, values[i]);
     if (size == 0) return false;
     at += size;
   }

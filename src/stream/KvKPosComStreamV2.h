@@ -22,14 +22,11 @@
 
 class tKvKPosComStreamParserV2 : public tKvKPosComStreamParser {
  public:
-  // Framing bytes.
-  static constexpr uint8_t kItemShort = 116;      // 116..132: number 0..16, element
-  static constexpr uint8_t kItemLong = 133;       // 133..136: 1..4 number bytes, element
-  static constexpr uint8_t kItemNoneShort = 137;  // 137..153: number 0..16, no element
-  static constexpr uint8_t kItemNoneLong = 154;   // 154..157: 1..4 number bytes, no element
-  static constexpr uint8_t kSubShort = 158;       // 158..174: number 0..16, element
-  static constexpr uint8_t kSubLong = 175;        // 175..178: 1..4 number bytes, element
-  static constexpr uint8_t kFramingEnd = 178;     // last framing byte
+  // Framing bytes (see KvKPosWireFormat.h).
+  static constexpr uint8_t kItemShort = kv_wire::kItemShort;
+  static constexpr uint8_t kItemNoneShort = kv_wire::kItemNoneShort;
+  static constexpr uint8_t kSubShort = kv_wire::kSubShort;
+  static constexpr uint8_t kFramingEnd = kv_wire::kFramingEnd;
 
   // version: the expected header version (0 = any), read by the fiscal layer.
   // An absent source raises EKvParam as in the base.
@@ -53,35 +50,21 @@ class tKvKPosComStreamParserV2 : public tKvKPosComStreamParser {
   // never handed on.
   uint8_t ParseItem(const tKvKPosReadContext& context);
 
-  // The three groups of framing bytes.
-  enum class tItemForm : uint8_t {
-    kItem,      //!< Item with an element
-    kItemNone,  //!< Item with a None element, nothing to read
-    kSubItem,   //!< SubItem with an element
-  };
+  using tItemForm = kv_wire::tItemForm;
   // The first half of ParseItem: reads the framing byte with context and the
   // item number behind it, and says what follows. Raises as ParseItem.
+  // Multi-byte numbers have no sign extension; a number of 2^31 or more
+  // arrives as a negative int32_t, which no layer accepts.
   tItemForm ReadFraming(const tKvKPosReadContext& context, int32_t& number) {
     tKvKPosComStreamSource& source = Source();
     const uint8_t f = ReadID(source, context);
-    if (f < kItemShort || f > kFramingEnd) [[unlikely]]
+    if (!kv_wire::IsFraming(f)) [[unlikely]]
       RaiseFraming();
-    // Short forms carry the number in the framing byte; the long forms of
-    // each group follow with 1 to 4 number bytes. Multi-byte numbers have no
-    // sign extension; a number of 2^31 or more arrives as a negative
-    // int32_t, which no layer accepts.
-    uint8_t shortBase, longBase;
-    tItemForm form;
-    if (f < kItemNoneShort) {
-      shortBase = kItemShort, longBase = kItemLong, form = tItemForm::kItem;
-    } else if (f < kSubShort) {
-      shortBase = kItemNoneShort, longBase = kItemNoneLong, form = tItemForm::kItemNone;
-    } else {
-      shortBase = kSubShort, longBase = kSubLong, form = tItemForm::kSubItem;
-    }
-    number =
-        f < longBase ? f - shortBase : static_cast<int32_t>(source.ReadUnsigned(f - longBase + 1));
-    return form;
+    const kv_wire::tFraming framing = kv_wire::FramingOf(f);
+    number = framing.NumberBytes == 0
+                 ? framing.Number
+                 : static_cast<int32_t>(source.ReadUnsigned(framing.NumberBytes));
+    return framing.Form;
   }
 
  private:

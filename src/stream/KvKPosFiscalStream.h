@@ -18,27 +18,47 @@
 //   sub-item n field n of the current record       -> AddItem(n, element)
 // In a length-prefixed range a 4-byte value follows the block information
 // and, while the last value read is above 0, each entry end.
-// A back link met again in the same range is not read again: the check pass
-// remembers its effect on the length values, the real parse also the fields
-// it delivered, which reach the writer as copies (see FollowLink). Into an
-// event buffer, fields go as the positions of their elements (AddItemAt).
+//
+// The caller chooses how a range is parsed (tKvKPosParseMode). Every mode
+// gives the writer the same events with the same positions, and fails the
+// same way, as the general parse; the other two only do less work for it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "stream/KvKPosComStream.h"
 #include "stream/KvKPosComStreamV2.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
+class tKvKPosFiscalEventBuffer;
+class tKvKPosLinkCache;
+class tKvKPosLinkMemo;
+
 // The byte source of the fiscal layer (the file-backed window is
 // tKvFiscalStreamSourceBinary).
 class tKvKPosFiscalStreamSource : public tKvKPosComStreamSource {
  public:
   ~tKvKPosFiscalStreamSource() override;
+};
+
+// How ParseRange goes about a range.
+enum class tKvKPosParseMode : uint8_t {
+  // Every item read whole and handed to Item or SubItem, every back link
+  // read again: the reference the other modes are compared against.
+  kGeneral,
+  // Check only: the writer receives nothing but the item positions.
+  // Elements nobody looks at are checked where they lie instead of being
+  // built; a link followed before from the same state is not read again.
+  kCheck,
+  // Into the event buffer the parser was created with: fields go to it as
+  // the positions of their elements (AddItemAt), common items are taken
+  // straight from the bytes (KvKPosInPlaceScan.h), and a link followed
+  // before hands on the same positions again. Needs a stream file in
+  // memory that the source reads in place, with the built-in element
+  // classes; otherwise the range is parsed as kGeneral.
+  kEventBuffer,
 };
 
 class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
@@ -63,6 +83,10 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // "*source" must outlive the parser.
   tKvKPosFiscalStreamParser(uint8_t version, tKvKPosFiscalStreamWriter* writer,
                             tKvKPosComStreamSource* source);
+  // The same with an event buffer as the writer, which makes the mode
+  // kEventBuffer available.
+  tKvKPosFiscalStreamParser(uint8_t version, tKvKPosFiscalEventBuffer* buffer,
+                            tKvKPosComStreamSource* source);
   ~tKvKPosFiscalStreamParser() override;
 
   // Parses the items from the current position of streamFile, which the
@@ -72,9 +96,11 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   // no longer end and the source raises at the end of its data. passLinks
   // hands back links to the writer (Link) instead of following them.
   // The position of every item's framing byte is stored into the writer
-  // (set_file_pos) before it is read.
+  // (set_file_pos) before it is read. In the modes other than kGeneral the
+  // items are handled by this class itself: Item and SubItem are not called.
+  // kEventBuffer without an event buffer raises EKvParam.
   uint8_t ParseRange(tKvKPosStreamFile& streamFile, bool lengthPrefixed, bool passLinks,
-                     int64_t length);
+                     int64_t length, tKvKPosParseMode mode = tKvKPosParseMode::kGeneral);
 
   uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override;
   // Passes the field on: writer.AddItem(number, element).
@@ -83,173 +109,28 @@ class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
   tKvKPosFiscalStreamWriter& Writer() const { return *writer_; }
 
  private:
-  // One parse step: the due length value, then one framing round. With
-  // kRecording (only while a link to be cached is followed: the real parse
-  // by this class itself) the round is ParseItemOwn<true>.
-  template <bool kRecording = false>
-  uint8_t ParseStep(const tKvKPosReadContext& context);
-  // ParseRange from start while positions_: the common items are read
-  // straight from the cursor's bytes and go to the event buffer with their
-  // positions; every other item takes a ParseStep. The same events, failures
-  // and positions as the steps alone.
-  uint8_t ParseRangeInPlace(int64_t start, const tKvKPosReadContext& context);
-  // For ParseRangeInPlace: a back link at pos that FollowLink would deliver
-  // from the link cache is delivered so, and true returned; false (nothing
-  // done) for any other.
-  bool DeliverCachedLink(int64_t pos, int64_t distance);
-  // One framing round for the discarding writer: the elements nobody looks
-  // at are checked in place (SkipElement) instead of being built; the
-  // numbers, links, failures and positions are those of ParseItem.
-  uint8_t ParseItemDiscarding(const tKvKPosReadContext& context);
-  // One framing round of this class itself (not a subclass): as ParseItem,
-  // but a record start whose type is a plain integer is handled without
-  // building the element that Item would free at once. kRecording: besides,
-  // the fields go to the cache entry being filled, and an item that gives the
-  // writer anything else drops it (a separate instance, so that the usual
-  // round carries none of this).
-  template <bool kRecording = false>
-  uint8_t ParseItemOwn(const tKvKPosReadContext& context);
-  // Record start item number (9..32) with the record type; report: tell the
-  // writer (false only while discarding).
-  void RecordStartItem(int32_t number, int32_t type, bool report);
-  // Back link item with the distance (passed on, refused or followed).
-  void BackLinkItem(int32_t distance);
-  // The handling of Item. element may be nullptr only while discarding and
-  // for numbers whose element is not looked at (see NeedsElement); the
-  // writer then receives nothing (the discarding writer would drop it).
-  uint8_t Dispatch(int32_t number, const tKvKPosData* element);
-  // Numbers whose element the parser reads (header, back link, block
-  // information).
-  static bool NeedsElement(int32_t number) {
-    return number == kItemBackLink || number == kItemBlockInfo || number == kItemHeaderV1 ||
-           number == kItemHeaderV2;
-  }
-  // Parses the record at distance bytes before the current item, then
-  // returns to the position after the back link (also on failure). A link
-  // that the check pass or the real parse has followed from the same state
-  // in this range is not read again (see tLinkMemo and tLinkCache).
-  void FollowLink(int64_t distance);
-  // The part of the real parse in FollowLink for a link that reads no
-  // length value first: delivers a cached link, or follows it and caches
-  // what it delivered when that may be replayed.
-  void FollowLinkCached(int64_t target, int64_t saved, tKvKPosStreamFile& file);
-  // Reads from the target on until the linked record ends, then returns to
-  // saved (also on failure).
-  void ReadLinkedRecord(int64_t target, int64_t saved, tKvKPosStreamFile& file);
-  // Keeps a field delivered while following a link for the cache entry
-  // being filled: a copy of element, or (while positions_, element nullptr)
-  // the element's position; end is the position behind the element.
-  void RecordLinkField(int32_t number, const tKvKPosData* element, int64_t position, int64_t end);
-  // The link being followed is not to be cached.
-  void DropLinkRecording() {
-    link_recording_ = nullptr;
-    link_scratch_.Fields.clear();
-  }
-  // Items that give the writer nothing while a link is followed (record
-  // start, entry end, 7 and 8); any other item gives it an event or fails.
-  static bool QuietWhileFollowing(int32_t number) {
-    return (number >= kItemRecordFirst && number <= kItemRecordLast) || number == kItemEntryEnd ||
-           number == 7 || number == 8;
-  }
-  void ReadLengthValue();
-  // file.SetPosition(position), directly on the cursor of a memory file
-  // (position >= 0).
-  void SetFilePosition(tKvKPosStreamFile& file, int64_t position) {
-    if (cursor_ != nullptr) {
-      cursor_->Position = position;
-    } else {
-      file.SetPosition(position);
-    }
-  }
+  // The parse machinery, in the source file.
+  struct tImpl;
+  friend struct tImpl;
 
-  tKvKPosFiscalStreamWriter* writer_;         // not owned, never null
-  tKvKPosStreamFile* stream_file_ = nullptr;  // set only during ParseRange
-  int64_t range_length_ = 0;
+  tKvKPosFiscalStreamWriter* writer_;                   // not owned, never null
+  tKvKPosFiscalEventBuffer* buffer_;                    // the writer as an event buffer, or nullptr
+  tKvKPosParseMode mode_ = tKvKPosParseMode::kGeneral;  // of the range under way
+  tKvKPosStreamFile* stream_file_ = nullptr;            // set only during ParseRange
+  tKvKPosMemCursor* cursor_ = nullptr;                  // its bytes and position when in memory
   bool pass_links_ = false;
   bool length_prefixed_ = false;
   bool length_value_due_ = false;
   int64_t last_length_value_ = 0;
+  uint64_t length_reads_ = 0;  // length values read so far
   bool following_link_ = false;
   bool link_expects_first_field_ = false;
   bool link_target_done_ = false;
-  // ParseRange into the discarding writer, by this class itself: nothing
-  // reaches a writer, so elements need not be built (see ParseItemDiscarding).
-  bool discarding_ = false;
-  // Length values read so far (ReadLengthValue).
-  uint64_t length_reads_ = 0;
-  // ParseRange by this class itself (Item and SubItem not overridden).
-  bool own_items_ = false;
-  // ParseRange by this class itself into an event buffer, over bytes read
-  // in place with the built-in element classes: fields are checked in place
-  // and handed to the buffer as their positions (AddItemAt).
-  bool positions_ = false;
-  // Links the check pass has followed without failure in the current range.
-  // Following a link reads the same bytes the same way whenever it starts at
-  // the same target and the same decision whether a length value comes
-  // first (no entry end is reported while following, so no other length
-  // value becomes due); what it leaves behind is the last length value read,
-  // if any. So a link met again is not read again. Direct mapped by target;
-  // a slot holds the last link that fell on it.
-  struct tLinkMemo {
-    int64_t Target = -1;  // -1: empty
-    bool ReadsLengthFirst = false;
-    bool ReadLength = false;  // a length value was read while following
-    int64_t LastLength = 0;   // the last one read
-  };
-  static constexpr int kLinkMemoBits = 8;
-  static constexpr size_t kLinkMemoSlots = size_t{1} << kLinkMemoBits;
-  std::array<tLinkMemo, kLinkMemoSlots> link_memo_{};
-  // The slot of target among 2^bits slots.
-  static size_t LinkSlot(int64_t target, int bits) {
-    return static_cast<size_t>(static_cast<uint64_t>(target) * 0x9E3779B97F4A7C15ULL >>
-                               (64 - bits));
-  }
-  tLinkMemo& LinkMemo(int64_t target) { return link_memo_[LinkSlot(target, kLinkMemoBits)]; }
-  // Links the real parse has followed in the current range, with copies of
-  // the fields they delivered. Following reads the same bytes the same way
-  // whenever it starts at the same target, so a link met again hands the
-  // writer copies of the same fields in the same order and is not read
-  // again. Cached is only a link whose following ended without failure,
-  // touched no length value and gave the writer nothing but fields (a record
-  // start or entry end ending it, items 7 and 8 besides), at most
-  // kLinkCacheFields fields from at most kLinkCacheBytes bytes (so that the
-  // copies kept stay small), and only while the source reads the range's
-  // bytes in place with the built-in element classes (elements of other
-  // classes may read differently each time). Any other link is read as
-  // before. The writer's position is that of the link item while the fields
-  // arrive, read or copied. Direct mapped by target like link_memo_, with
-  // more slots, as targets sharing a slot push each other out; a slot keeps
-  // its field storage when it is refilled.
-  struct tLinkField {
-    int32_t Number = 0;
-    std::unique_ptr<tKvKPosData> Element;  // a copy (not while positions_)
-    int64_t Position = 0;                  // of the element (while positions_)
-  };
-  struct tLinkCache {
-    uint64_t Range = 0;  // range_count_ of the range it belongs to; 0: empty
-    int64_t Target = -1;
-    std::vector<tLinkField> Fields;
-  };
-  static constexpr int kLinkCacheBits = 10;
-  static constexpr size_t kLinkCacheSlots = size_t{1} << kLinkCacheBits;
-  static constexpr size_t kLinkCacheFields = 16;
-  static constexpr int64_t kLinkCacheBytes = 512;
-  // Allocated at the first link the real parse follows.
-  std::unique_ptr<std::array<tLinkCache, kLinkCacheSlots>> link_cache_;
-  // Counts the ParseRange calls; entries of an earlier range are stale.
-  uint64_t range_count_ = 0;
-  // The range may use link_cache_ (real parse, in place, built-in classes).
+  // Links followed in this range: by the check pass (memo) and, while the
+  // bytes are read in place, into the event buffer (cache).
+  std::unique_ptr<tKvKPosLinkMemo> link_memo_;
+  std::unique_ptr<tKvKPosLinkCache> link_cache_;
   bool link_cache_usable_ = false;
-  // While following a link: the entry being filled (link_scratch_, which
-  // takes the slot's place only when complete, so that a link that cannot be
-  // cached leaves the slot's entry alone); nullptr when the link is not to
-  // be cached (any more).
-  tLinkCache* link_recording_ = nullptr;
-  tLinkCache link_scratch_;
-
-  // The stream file's bytes and position when it is in memory (during
-  // ParseRange), so that the position of every item is read directly.
-  tKvKPosMemCursor* cursor_ = nullptr;
 };
 
 // Reads only up to the first block information: Item returns

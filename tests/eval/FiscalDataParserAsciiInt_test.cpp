@@ -64,7 +64,8 @@ struct tAsciiRun {
   eval_test::tRecordingLog log;
 };
 
-void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0) {
+void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0,
+              int workers = -1) {
   const testing_support::TempDir dir;
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
@@ -74,6 +75,7 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t even
       &source, [&run](std::string_view t) { run.progress.emplace_back(t); }, 0);
   if (event_buffer != 0) parser.set_event_buffer_size(event_buffer);
   parser.set_log(&run.log);
+  if (workers >= 0) parser.set_workers(workers);
   parser.Run(&run.writer);
   run.has_block_info = parser.HasBlockInfo();
   run.header = parser.FileHeader();
@@ -225,6 +227,34 @@ TEST(FiscalDataParserAsciiInt, Failures) {
           EXPECT_EQ(code, 2);
         }
       }
+    }
+  }
+}
+
+// The blocks are prepared on worker threads: with none, one or three of
+// them the writer sees the same events and the run fails the same way (also
+// when the events of a block do not fit into its buffer).
+TEST(FiscalDataParserAsciiInt, WorkerCountChangesNothing) {
+  std::vector<std::string> good;
+  for (int id = 1; id <= 60; ++id) good.insert(good.end(), {"200,1;1", Data(BlockV1(id))});
+  std::vector<std::string> damaged = good;
+  damaged[81] = Data(Cat({BlockHead(41), {118}, Int(0)}));
+  for (const auto* lines : {&good, &damaged}) {
+    for (const size_t buffer : {size_t{0}, size_t{100}}) {
+      std::string reference;
+      for (const int workers : {0, 1, 3}) {
+        tAsciiRun run;
+        std::string outcome;
+        try {
+          RunAscii(*lines, run, buffer, workers);
+        } catch (const EKvRoot& e) {
+          outcome = e.what();
+        }
+        outcome += " | " + run.writer.events;
+        if (workers == 0) reference = outcome;
+        EXPECT_EQ(outcome, reference) << workers << " workers, buffer " << buffer;
+      }
+      EXPECT_EQ(reference.find("error #2") != std::string::npos, lines == &damaged) << reference;
     }
   }
 }

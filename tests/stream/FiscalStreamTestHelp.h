@@ -90,17 +90,6 @@ inline std::string Render(const tKvKPosData& e) {
   return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
 }
 
-// A subclass of the fiscal parser: ParseRange takes none of its shortcuts
-// for it (they are the parser class's own), so it parses every item the
-// general way and reads every back link. The reference of the comparisons.
-class tGeneralParser final : public tKvKPosFiscalStreamParser {
- public:
-  using tKvKPosFiscalStreamParser::tKvKPosFiscalStreamParser;
-  uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
-    return tKvKPosFiscalStreamParser::Item(number, std::move(element));
-  }
-};
-
 // Records every event as a token (tokens separated by blanks), then passes
 // it on.
 class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {

@@ -1,18 +1,15 @@
-// The shortcuts of ParseRange: into the discarding writer (the check pass)
-// elements are checked in place instead of being built; into any other
-// writer, record starts, back links, entry starts and entry ends whose
-// elements are plain integers are read in place; into an event buffer the
-// common items are taken straight from the bytes and fields go as positions.
-// Whatever the bytes, all must end exactly as the general parse of a
-// subclass (which gets none of the shortcuts): same result or same failure,
-// same position, and for the real writer (and the buffer's replay, after a
-// parse without failure) the same events.
+// The parse modes that do less work than the general parse: the check mode
+// (elements checked in place, known links not followed again, no event to
+// the writer) and the event-buffer mode (common items taken straight from
+// the bytes, fields as positions, known links handed on from the link
+// cache). Whatever the bytes, both must end exactly as the general parse:
+// same result or same failure, same position, and for the buffer's replay
+// (after a parse without failure) the same events.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
@@ -26,7 +23,7 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace fisc_test;
 
 void Put(Bytes& out, std::initializer_list<int> bytes) {
   for (const int b : bytes) out.push_back(static_cast<uint8_t>(b));
@@ -160,62 +157,44 @@ class tRecorder final : public tKvKPosFiscalStreamWriter {
   void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
 };
 
-using fisc_test::tGeneralParser;
-
-// Parses bytes into writer; into an event buffer, then replays it into a
-// recorder after a parse without failure (its events are the outcome's).
-template <typename Parser>
-tOutcome Parse(const Bytes& bytes, tKvKPosFiscalStreamWriter& writer, uint8_t version,
-               bool lengthPrefixed, bool passLinks, bool window) {
-  tKvKPosStreamFileMem file;
-  if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  file.SetPosition(0);
-  tKvFiscalStreamSourceBinary source(file, window ? static_cast<int64_t>(bytes.size()) : 0);
-  Parser parser(version, &writer, &source);
+// Parses bytes in mode into a recorder; in kEventBuffer into a buffer that
+// is replayed into the recorder after a parse without failure.
+tOutcome Parse(const Bytes& bytes, tKvKPosParseMode mode, uint8_t version, bool lengthPrefixed,
+               bool passLinks, bool window) {
+  MemStream m(bytes, window ? -1 : 0);
+  tRecorder recorder;
+  tKvKPosFiscalEventBuffer buffer(size_t{64} << 20);
+  const bool buffered = mode == tKvKPosParseMode::kEventBuffer;
+  tKvKPosFiscalStreamParser parser =
+      buffered ? tKvKPosFiscalStreamParser(version, &buffer, m.source.get())
+               : tKvKPosFiscalStreamParser(version, &recorder, m.source.get());
   tOutcome outcome;
   try {
-    outcome.result =
-        parser.ParseRange(file, lengthPrefixed, passLinks, static_cast<int64_t>(bytes.size()));
-    if (auto* buffer = dynamic_cast<tKvKPosFiscalEventBuffer*>(&writer)) {
-      outcome.position = file.GetPosition();
-      tRecorder replayed;
-      buffer->Replay(replayed, &file, &source);
-      outcome.events = replayed.events;
-      return outcome;
-    }
+    outcome.result = parser.ParseRange(m.file, lengthPrefixed, passLinks, std::ssize(bytes), mode);
+    outcome.position = m.file.GetPosition();
+    if (buffered) buffer.Replay(recorder, &m.file, m.source.get());
   } catch (const EKvRoot& e) {
     outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
-    // A failure raised by the parser names its class.
-    const std::string general = "[tGeneralParser]";
-    if (const size_t at = outcome.failure.find(general); at != std::string::npos) {
-      outcome.failure.replace(at, general.size(), "[tKvKPosFiscalStreamParser]");
-    }
+    outcome.position = m.file.GetPosition();
   }
-  outcome.position = file.GetPosition();
-  if (const auto* recorder = dynamic_cast<tRecorder*>(&writer)) outcome.events = recorder->events;
+  outcome.events = recorder.events;
   return outcome;
 }
 
-// The check pass, the real parse and the general parse of bytes end alike
-// (the last two with the same events); returns the outcome.
+// The three modes parse bytes alike; returns the general outcome.
 tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t version = 0,
                            bool lengthPrefixed = true, bool window = true, bool passLinks = false) {
-  tKPosFiscalStreamWriterDummy discarding;
-  tRecorder real, general;
-  tOutcome checked = Parse<tKvKPosFiscalStreamParser>(bytes, discarding, version, lengthPrefixed,
-                                                      passLinks, window);
-  const tOutcome built =
-      Parse<tKvKPosFiscalStreamParser>(bytes, real, version, lengthPrefixed, passLinks, window);
-  const tOutcome reference =
-      Parse<tGeneralParser>(bytes, general, version, lengthPrefixed, passLinks, window);
-  EXPECT_EQ(built, reference) << what;
-  tKvKPosFiscalEventBuffer buffer(size_t{1} << 20);
-  tOutcome buffered =
-      Parse<tKvKPosFiscalStreamParser>(bytes, buffer, version, lengthPrefixed, passLinks, window);
+  const auto parse = [&](tKvKPosParseMode mode) {
+    return Parse(bytes, mode, version, lengthPrefixed, passLinks, window);
+  };
+  const tOutcome reference = parse(tKvKPosParseMode::kGeneral);
+  tOutcome checked = parse(tKvKPosParseMode::kCheck);
+  EXPECT_EQ(checked.events, "") << what << " (check)";
+  checked.events = reference.events;
+  EXPECT_EQ(checked, reference) << what << " (check)";
+  tOutcome buffered = parse(tKvKPosParseMode::kEventBuffer);
   if (!buffered.failure.empty()) buffered.events = reference.events;  // nothing replayed
   EXPECT_EQ(buffered, reference) << what << " (event buffer)";
-  checked.events = reference.events;
-  EXPECT_EQ(checked, reference) << what;
   return reference;
 }
 
@@ -295,6 +274,143 @@ TEST(KvKPosFiscalStreamCheck, IrregularElementsFailAlike) {
     Put(chain, {2});
     const tOutcome o = ExpectSameOutcome(chain, std::to_string(links) + " links");
     EXPECT_EQ(o.failure.empty(), links == 64) << o;
+  }
+}
+
+// Record start at level 1..8 (short framing) with an integer type.
+Bytes Rec(int level, int32_t type) { return Cat({{static_cast<uint8_t>(124 + level)}, Int(type)}); }
+
+// Field (sub-item) number n, 0..255.
+Bytes Fld(int n, const Bytes& element) {
+  if (n <= 16) return Cat({{static_cast<uint8_t>(158 + n)}, element});
+  return Cat({{175, static_cast<uint8_t>(n)}, element});
+}
+
+const Bytes kEntry = {119, 103, 2, 103, 3, 103, 1, 19, 0xE4, 0x04};
+const Bytes kEnd = {143};
+
+// A block under construction that knows where its parts lie.
+struct tBlock {
+  Bytes bytes;
+  int64_t Here() const { return std::ssize(bytes); }
+  // Appends part; returns its position.
+  int64_t Add(const Bytes& part) {
+    const int64_t at = Here();
+    bytes.insert(bytes.end(), part.begin(), part.end());
+    return at;
+  }
+  void Link(int64_t target) { Add(Cat({{120}, Int(static_cast<int32_t>(Here() - target))})); }
+};
+
+// Links met again: to records of every element class, an empty one, a
+// level-2 one, a target inside a record, and targets whose following gives
+// the writer more than fields (an entry start, a version, in a
+// length-prefixed range the block information), each linked repeatedly.
+TEST(KvKPosFiscalStreamCheck, RepeatedLinksOfEveryKind) {
+  for (const bool lengthPrefixed : {false, true}) {
+    tBlock b;
+    const int64_t info = lengthPrefixed ? b.Add({121, 103, 2, 2}) : -1;
+    if (lengthPrefixed) b.Add(Le32(1));
+    b.Add(kEntry);
+    const int64_t all = b.Add(Rec(1, 201));
+    int n = 0;
+    for (const Bytes& e :
+         {Int(5), Bytes{81, 0x2C, 1}, Bytes{24, 0xC2, 0x12, 0x50}, Bytes{34, 0x47, 0x11},
+          Bytes{45, 4, 0}, Str("Brot\x01"), Bytes{86, 1, 1}, Bytes{62, 1, 2, 3, 4, 5, 6, 7},
+          Bytes{59, 0x10, 0x0E, 0, 0}, Bytes{112, 29, 2, 0xE4, 7}, Bin(3, 0x7F),
+          Bytes{180, 2, 0xAB, 0xCD}, Bytes{0}, Tuple({Int(1), Str("two"), Int(3)})}) {
+      b.Add(Fld(++n, e));
+    }
+    const int64_t empty = b.Add(Rec(2, 5));
+    const int64_t level2 = b.Add(Rec(2, 1));
+    b.Add(Fld(1, Str("Milch")));
+    b.Add(Rec(2, 2));
+    const int64_t inside = b.Add(Fld(2, Str("mid")));  // then a record start, read on
+    b.Add(Rec(3, 9));
+    b.Add(Fld(4, Int(4)));
+    const int64_t version = b.Add({117, 2});
+    b.Add(Rec(2, 3));
+    b.Add(Fld(200, Str("after version")));
+    b.Add(kEnd);
+    if (lengthPrefixed) b.Add(Le32(1));
+    const int64_t entry = b.Add(kEntry);
+    const int64_t tail = b.Add(Rec(2, 6));  // ended by the entry end
+    b.Add(Fld(1, Str("T")));
+    b.Add(kEnd);
+    if (lengthPrefixed) b.Add(Le32(1));
+    b.Add(kEntry);
+    b.Add(Rec(1, 203));
+    for (const int64_t target : {all, level2, all, entry, inside, level2, version, tail, entry,
+                                 inside, empty, version, all, info, tail, info, empty, level2}) {
+      if (target >= 0) b.Link(target);
+    }
+    b.Add(kEnd);
+    const std::string what = lengthPrefixed ? "length-prefixed" : "plain";
+    EXPECT_EQ(ExpectSameOutcome(b.bytes, what, 0, lengthPrefixed).failure, "");
+    for (size_t cut = 1; cut < b.bytes.size(); ++cut) {
+      ExpectSameOutcome(Bytes(b.bytes.begin(), b.bytes.begin() + static_cast<ptrdiff_t>(cut)),
+                        what + ", cut at " + std::to_string(cut), 0, lengthPrefixed);
+    }
+  }
+}
+
+// More link targets than the link cache has places, with records of 0 to 19
+// fields and some long texts, each linked several times in changing order.
+TEST(KvKPosFiscalStreamCheck, ManyLinkTargets) {
+  tBlock b;
+  b.Add(kEntry);
+  std::vector<int64_t> targets;
+  for (int i = 0; i < 1500; ++i) {
+    targets.push_back(b.Add(Rec(2, i % 7)));
+    for (int f = 0; f < i % 20; ++f) {
+      b.Add(Fld(f, f % 5 == 4 ? Str(std::string(static_cast<size_t>(i % 250), 'a')) : Int(i)));
+    }
+  }
+  b.Add(Rec(1, 201));
+  for (int round = 0; round < 3; ++round) {
+    for (size_t k = 0; k < targets.size(); ++k) {
+      b.Link(targets[round == 1 ? targets.size() - 1 - k : (k * 7 + round) % targets.size()]);
+    }
+  }
+  b.Add(kEnd);
+  EXPECT_EQ(ExpectSameOutcome(b.bytes, "many targets", 0, false).failure, "");
+}
+
+// A parser used for a second range never hands on what it cached in the
+// first: two ranges of one file with a record at the same position, linked
+// twice in each; in the second, a text of another value, then an entry start.
+TEST(KvKPosFiscalStreamCheck, NewRangeReadsItsOwnBytes) {
+  const auto block = [](const Bytes& record) {
+    tBlock b;
+    b.Add(kEntry);
+    const int64_t target = b.Add(record);
+    b.Add(Rec(1, 201));
+    b.Link(target);
+    b.Link(target);
+    b.Add(kEnd);
+    return b.bytes;
+  };
+  const Bytes first = block(Cat({Rec(2, 1), Fld(1, Str("Brot"))}));
+  for (const Bytes& second : {block(Cat({Rec(2, 1), Fld(1, Str("Milk"))})),
+                              block(Cat({kEntry, Rec(2, 1), Fld(1, Str("Brot"))}))}) {
+    MemStream m(first, 0);  // no window: the second range is longer
+    tKvKPosFiscalEventBuffer buffer(size_t{1} << 20);
+    tKvKPosFiscalStreamParser parser(0, &buffer, m.source.get());
+    const auto parse = [&](const Bytes& bytes) {
+      m.file.SetPosition(0);
+      m.file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      m.file.SetPosition(0);
+      buffer.Clear();
+      EXPECT_EQ(parser.ParseRange(m.file, false, false, std::ssize(bytes),
+                                  tKvKPosParseMode::kEventBuffer),
+                1);
+      tRecorder replayed;
+      buffer.Replay(replayed, &m.file, m.source.get());
+      return replayed.events;
+    };
+    parse(first);
+    EXPECT_EQ(parse(second),
+              Parse(second, tKvKPosParseMode::kGeneral, 0, false, false, false).events);
   }
 }
 
