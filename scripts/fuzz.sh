@@ -27,7 +27,7 @@ targets() {
 
 build() {
   cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJORVEX_FUZZ=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJORVEX_FUZZ=ON -DJORVEX_WERROR=ON >/dev/null
   cmake --build "$build_dir" -j "$jobs" --target fuzz_all
 }
 
