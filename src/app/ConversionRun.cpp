@@ -51,7 +51,7 @@ std::string FullFolder(std::string_view folder) {
 void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
                  const std::string& exportFolder, tLog& log) {
   if (exportMode == kExportModeInsika) {
-    const std::string signDefFolder = ReadSignatureDefFolder(IniFileName());
+    const std::string signDefFolder = ReadSignatureDefFolder(IniFileName(), log);
     chain = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(Settings.DestPath, signDefFolder,
                                                                log, std::move(chain));
   } else {
@@ -185,14 +185,20 @@ tSupplierRec ReadSupplierRec(const std::string& iniFile) {
   return rec;
 }
 
-std::string ReadSignatureDefFolder(const std::string& iniFile) {
+std::string ReadSignatureDefFolder(const std::string& iniFile, tLog& log) {
   const std::string folder = ProgramFolder();
   tKvIniFile ini(iniFile);
-  if (!platform::FileExists(iniFile)) {
+  if (platform::FileExists(iniFile)) return Cut(ini.ReadString("KVD", "Path", folder), kMaxPathLength);
+  // Writing the default only saves the next run a step; the run needs
+  // nothing from it, so a program folder that may not be written (an
+  // installed program run by an ordinary user) does not end it.
+  try {
     ini.WriteString("KVD", "Path", folder);
-    return folder;
+  } catch (const EKvRoot& failure) {
+    log.Add("INI file \"" + iniFile + "\" could not be written: " + std::string(failure.what()),
+            tLog::kHint);
   }
-  return Cut(ini.ReadString("KVD", "Path", folder), kMaxPathLength);
+  return folder;
 }
 
 std::bitset<256> JournalTypesFor(uint8_t exportMode) {

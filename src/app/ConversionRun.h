@@ -14,6 +14,8 @@
 #include "idea/XmlHdlIDEA.h"
 #include "platform/Clock.h"
 
+class tLog;
+
 // "YYYY-MM-DD_HH-MM-SS" of the given local time.
 std::string DateTimeStamp(const platform::LocalTime& time);
 
@@ -33,8 +35,9 @@ tSupplierRec ReadSupplierRec(const std::string& iniFile);
 
 // The signature-definition folder (section "KVD", key "Path"; default the
 // program folder with a trailing "/"). A missing INI file is created with
-// the default.
-std::string ReadSignatureDefFolder(const std::string& iniFile);
+// the default; when that fails, the log receives a hint and the default is
+// used all the same.
+std::string ReadSignatureDefFolder(const std::string& iniFile, tLog& log);
 
 // The fiscal journal types the mode exports, within the supported {1, 5}.
 std::bitset<256> JournalTypesFor(uint8_t exportMode);

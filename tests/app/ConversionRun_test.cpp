@@ -189,6 +189,38 @@ TEST_F(ConversionRunTest, InsikaDocumentOfTheSampleInBothForms) {
   EXPECT_EQ(transactions, 7);
 }
 
+// An installed program's INI file is a link into /etc; an ordinary user may
+// not write there when it is missing, and the run goes on without it.
+TEST_F(ConversionRunTest, InsikaRunsOnWhenTheIniCannotBeWritten) {
+  std::filesystem::create_symlink(program_.Path("missing/Jorvex.ini"), program_.Path("Jorvex.ini"));
+  EXPECT_EQ(Run({kSampleNative, out_.Path("x") + "/", "/INSIKA", "/L"}), kExitOk);
+  EXPECT_EQ(console_.find("[EXCEPTION]"), std::string::npos) << console_;
+  const std::string log = out_.Read("x/ExportInfo.txt");
+  EXPECT_NE(log.find("INI file \"" + program_.Path("Jorvex.ini") + "\" could not be written: "),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("[HINT]\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
+}
+
+TEST_F(ConversionRunTest, RelativeDtdSettingNamesAFileInTheProgramFolder) {
+  const std::string folder = program_.Path() + "/";
+  const struct {
+    std::string setting;
+    std::string expected;
+  } cases[] = {
+      {"", folder + "gdpdu-01-05-2004.dtd"},
+      {"DTD=gdpdu-01-09-2004.dtd\n", folder + "gdpdu-01-09-2004.dtd"},
+      {"DTD=dtd/x.dtd\n", folder + "dtd/x.dtd"},
+      {"DTD=/usr/share/x.dtd\n", "/usr/share/x.dtd"},
+      {"DTD=\n", ""},
+  };
+  for (const auto& c : cases) {
+    program_.Write("Jorvex.ini", "[GENERAL]\n" + c.setting);
+    EXPECT_EQ(ReadSupplierRec(program_.Path("Jorvex.ini")).DtdFile, c.expected) << c.setting;
+  }
+}
+
 TEST_F(ConversionRunTest, ConsoleOfAWholeRun) {
   WriteIni();
   EXPECT_EQ(Run({kSampleNative, out_.Path("d")}), kExitOk);
