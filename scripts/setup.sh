@@ -3,7 +3,7 @@
 # ones (as root); otherwise prints the exact command and stops.
 set -euo pipefail
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libssl-dev
-          clang-14 libclang-rt-14-dev time)
+          clang-14 libclang-rt-14-dev time lintian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
