@@ -34,6 +34,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/sample-native.txt
 # documentation, at the highest level and without a time stamp (gzip -9n).
 find_program(GZIP_PROGRAM gzip REQUIRED)
 function(jorvex_gzip source output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
   get_filename_component(folder ${output} DIRECTORY)
   file(MAKE_DIRECTORY ${folder})
   execute_process(COMMAND ${GZIP_PROGRAM} -9nc ${source} OUTPUT_FILE ${output}

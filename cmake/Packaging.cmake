@@ -6,8 +6,13 @@
 # once the user has changed it.
 
 # The version is the program's own (the banner's and the log's).
-file(STRINGS ${PROJECT_SOURCE_DIR}/src/app/JorvexMain.h version_line REGEX "kVersion = \"")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/src/base/KvVersion.h ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+file(STRINGS ${PROJECT_SOURCE_DIR}/src/base/KvVersion.h version_line REGEX "kVersion = \"")
 string(REGEX REPLACE ".*\"([^\"]+)\".*" "\\1" JORVEX_VERSION "${version_line}")
+if(NOT JORVEX_VERSION MATCHES "^[0-9][0-9.]*$")
+  message(FATAL_ERROR "No kVersion found in src/base/KvVersion.h")
+endif()
 file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog changelog_head LIMIT_COUNT 1)
 if(NOT changelog_head MATCHES "^jorvex \\(${JORVEX_VERSION}\\) ")
   message(FATAL_ERROR "packaging/debian/changelog does not start with version ${JORVEX_VERSION}")
