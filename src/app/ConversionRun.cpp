@@ -188,7 +188,9 @@ tSupplierRec ReadSupplierRec(const std::string& iniFile) {
 std::string ReadSignatureDefFolder(const std::string& iniFile, tLog& log) {
   const std::string folder = ProgramFolder();
   tKvIniFile ini(iniFile);
-  if (platform::FileExists(iniFile)) return Cut(ini.ReadString("KVD", "Path", folder), kMaxPathLength);
+  if (platform::FileExists(iniFile)) {
+    return Cut(ini.ReadString("KVD", "Path", folder), kMaxPathLength);
+  }
   // Writing the default only saves the next run a step; the run needs
   // nothing from it, so a program folder that may not be written (an
   // installed program run by an ordinary user) does not end it.
