@@ -11,7 +11,8 @@
 #   <etc>/jorvex/Jorvex.ini       the configuration; <etc> is /etc for the
 #                                 prefixes /usr and /, <prefix>/etc otherwise
 #   share/jorvex/<name>.dtd       read-only data
-#   share/doc/jorvex/             README, sample journals, packaging notes
+#   share/doc/jorvex/             README, sample journals and signature
+#                                 definition, packaging notes
 #   share/man/man1/jorvex.1.gz    the manual page
 #
 # The prefix is known for certain only when the install runs (--prefix, or
@@ -29,6 +30,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR
 install(FILES ${PROJECT_SOURCE_DIR}/examples/sample-native.txt
               ${PROJECT_SOURCE_DIR}/examples/sample-ascii.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+file(GLOB sample_sign_defs ${PROJECT_SOURCE_DIR}/examples/kvd/*.kvd)
+install(FILES ${sample_sign_defs} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/kvd)
 
 # jorvex_gzip(SOURCE OUTPUT): OUTPUT = SOURCE compressed as Debian wants
 # documentation, at the highest level and without a time stamp (gzip -9n).
