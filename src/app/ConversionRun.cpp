@@ -46,8 +46,7 @@ std::string FullFolder(std::string_view folder) {
       platform::ExpandFileName(folder.empty() ? std::string_view(".") : folder));
 }
 
-// Puts the exporter of the mode in front of the chain; the journal view
-// will join in front of it.
+// Puts the exporter of the mode in front of the chain.
 void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
                  const std::string& exportFolder, tLog& log) {
   if (exportMode == kExportModeInsika) {
