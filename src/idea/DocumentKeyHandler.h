@@ -33,7 +33,6 @@ class tDocumentKeyHandler final : public tKvClass {
   // Keys are read for every line and changed once per parent row, so their
   // texts are kept beside the counters.
   void AppendKey(tCsvLine& out, int counter) const { out += Texts[Index(counter)]; }
-  const tKvBcdFix& Key(int counter) const { return Keys[Index(counter)]; }
 
  private:
   static size_t Index(int counter) { return static_cast<size_t>(counter) % kCounters; }
