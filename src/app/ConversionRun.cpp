@@ -77,6 +77,7 @@ void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
     parser.set_log(&log);
+    parser.set_pipelined(true);
     parser.Execute();
   }
 }

@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "base/KvErrorCodes.h"
@@ -11,6 +14,7 @@
 #include "eval/KvFiscalDataText.h"
 #include "stream/KvBcd.h"
 #include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosEventPipe.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
 namespace {
@@ -305,18 +309,93 @@ tFiscalDataParserNative::tFiscalDataParserNative(tFiscalDataSourceTextFileDOS* s
 
 tFiscalDataParserNative::~tFiscalDataParserNative() = default;
 
+namespace {
+
+// The log as the parse sees it while a pipe carries its events: every line
+// keeps its place among the events and is written on the pipe's thread.
+class tPipedLog final : public tKvLog {
+ public:
+  tPipedLog(tKvKPosEventPipe& pipe, tKvLog& log) : pipe_(pipe), log_(log) {}
+  void BeginSection(std::string_view text, int kind) override {
+    pipe_.Call([this, line = std::string(text), kind] { log_.BeginSection(line, kind); });
+  }
+  void EndSection(std::string_view text, int kind) override {
+    pipe_.Call([this, line = std::string(text), kind] { log_.EndSection(line, kind); });
+  }
+  void Add(std::string_view text, int kind) override {
+    pipe_.Call([this, line = std::string(text), kind] { log_.Add(line, kind); });
+  }
+  bool IsWritten(int kind) const override { return log_.IsWritten(kind); }
+
+ private:
+  tKvKPosEventPipe& pipe_;
+  tKvLog& log_;
+};
+
+}  // namespace
+
 void tFiscalDataParserNative::Execute() {
+  if (pipelined_) {
+    ExecutePiped();
+  } else {
+    Pass();
+  }
+  // The blanks cover the rest of the last progress text on the console line.
+  if (progress_) progress_("Completed.              ");
+}
+
+void tFiscalDataParserNative::Pass() {
   try {
     while (!source_->Eof()) {
-      if (!ProcessLine(source_->ReadLine())) break;
+      const std::string_view line = source_->ReadLine();
+      writer_->set_file_pos(source_->LineNumber());
+      if (!ProcessLine(line)) break;
     }
   } catch (const EKvRoot& failure) {
     RaiseInputFailure(failure, source_->LineNumber(),
                       "line " + std::to_string(source_->LineNumber()));
   }
   ReportOpenEntry(kEndsInsideEntry);
-  // The blanks cover the rest of the last progress text on the console line.
-  if (progress_) progress_("Completed.              ");
+}
+
+void tFiscalDataParserNative::ExecutePiped() {
+  tKvKPosFiscalStreamWriter* const writer = writer_;
+  tKvLog* const log = log_;
+  tKvKPosEventPipe pipe(*writer);
+  std::optional<tPipedLog> pipedLog;
+  if (log != nullptr) pipedLog.emplace(pipe, *log);
+  struct tRestore {
+    tFiscalDataParserNative& parser;
+    tKvKPosFiscalStreamWriter* writer;
+    tKvLog* log;
+    ~tRestore() {
+      parser.writer_ = writer;
+      parser.log_ = log;
+    }
+  } restore{*this, writer, log};
+  writer_ = &pipe;
+  if (pipedLog) log_ = &*pipedLog;
+
+  // The parse's own failure counts only when everything in front of it was
+  // delivered without one.
+  std::exception_ptr parseFailure;
+  try {
+    Pass();
+  } catch (const tKvKPosEventPipe::tStopped&) {
+    // The delivering side failed first.
+  } catch (...) {
+    parseFailure = std::current_exception();
+  }
+  pipe.Drain();
+  if (pipe.failure() != nullptr) {
+    const int64_t line = pipe.failure_pos();
+    try {
+      std::rethrow_exception(pipe.failure());
+    } catch (const EKvRoot& failure) {
+      RaiseInputFailure(failure, line, "line " + std::to_string(line));
+    }
+  }
+  if (parseFailure != nullptr) std::rethrow_exception(parseFailure);
 }
 
 template <char Sep>

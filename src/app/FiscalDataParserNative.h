@@ -70,6 +70,11 @@ class tFiscalDataParserNative : public tKvClass {
   // The log for damaged entries (may be null: not reported); "*log" must
   // outlive the pass.
   void set_log(tKvLog* log) { log_ = log; }
+  // Piped: the writer (and the log) receive their events on a thread of
+  // their own while the parse reads on, in the same order and with the same
+  // failures and lines as without. Neither may be used by anyone else
+  // during Execute. Off by default.
+  void set_pipelined(bool pipelined) { pipelined_ = pipelined; }
 
   int32_t Level() const { return level_; }
   int32_t LastLevel() const { return last_level_; }
@@ -94,6 +99,11 @@ class tFiscalDataParserNative : public tKvClass {
   // of the first byte of class sepBit outside groups, or text.size().
   size_t ScanWithGroups(std::string_view text, size_t i, uint8_t sepBit);
 
+  // Every line, then the report of an entry the journal ends inside.
+  void Pass();
+  // Pass with the writer and the log behind an event pipe.
+  void ExecutePiped();
+
   void ChangeLevel(int32_t delta);
   // Raises: the level is not within lowest..kMaxLevel for keyword.
   [[noreturn]] void RaiseLevel(int32_t lowest, std::string_view keyword) const;
@@ -114,6 +124,7 @@ class tFiscalDataParserNative : public tKvClass {
   tKvKPosFiscalStreamWriter* writer_;     // not owned, never null
   tKvProgressProc progress_;
   tKvLog* log_ = nullptr;  // not owned
+  bool pipelined_ = false;
   int32_t level_ = 0;
   int32_t last_level_ = 0;
   int32_t last_command_ = 0;

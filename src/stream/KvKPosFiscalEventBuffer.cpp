@@ -181,7 +181,7 @@ void tKvKPosFiscalEventBuffer::Clear() {
 }
 
 void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file,
-                                      tKvKPosComStreamSource* source) {
+                                      tKvKPosComStreamSource* source, int64_t base) {
   // Whatever happens, the buffer is left empty.
   struct tClearOnExit {
     tKvKPosFiscalEventBuffer& buffer;
@@ -198,7 +198,7 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
     // reading does not wait for each line in turn.
     if (i + kPrefetchAhead < count) __builtin_prefetch(events + i + kPrefetchAhead);
     tEvent& e = events[i];
-    writer.set_file_pos(e.Pos);
+    writer.set_file_pos(base + e.Pos);
     switch (e.Kind) {
       case tKind::kAddItem:
         writer.AddItem(e.N, std::move(elements_[static_cast<size_t>(e.V)]));

@@ -63,16 +63,18 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // Takes effect from the next Clear on.
   void set_limit(size_t limit) { next_limit_ = limit; }
   bool Empty() const { return size_ == 0; }
+  // What the kept events cost (estimated, elements included), in bytes.
+  size_t used() const { return size_ * sizeof(tEvent) + extra_used_; }
   // Forgets every event (elements freed) and the overflow; keeps capacity.
   void Clear();
   // Delivers the kept events in order to writer, each after
-  // writer.set_file_pos(<its position>); elements go to the writer. The
+  // writer.set_file_pos(base + <its position>); elements go to the writer. The
   // elements of AddItemAt are read through source from file, which must be
   // the stream file parsed, unchanged (without them: EKvParam). The buffer
   // is empty afterwards, also when the writer or a read raises (the rest is
   // then freed). After an overflow it delivers nothing.
   void Replay(tKvKPosFiscalStreamWriter& writer, tKvKPosStreamFile* file = nullptr,
-              tKvKPosComStreamSource* source = nullptr);
+              tKvKPosComStreamSource* source = nullptr, int64_t base = 0);
 
  private:
   enum class tKind : uint8_t {

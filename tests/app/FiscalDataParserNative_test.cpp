@@ -9,6 +9,9 @@
 #include "eval/EvalTestHelp.h"
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/InputTestHelp.h"
+#include "gen/GenOutput.h"
+#include "gen/NativeWriter.h"
+#include "gen/Shop.h"
 #include "platform/TempDir.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 
@@ -24,7 +27,7 @@ struct tNativeRun {
 };
 
 void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
-               size_t maxLine = tKvTextFileDos::kDefaultMaxLineLength) {
+               size_t maxLine = tKvTextFileDos::kDefaultMaxLineLength, bool piped = false) {
   const testing_support::TempDir dir;
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
@@ -33,12 +36,18 @@ void RunNative(const std::vector<std::string>& lines, tNativeRun& run,
   tFiscalDataParserNative parser(&source, &run.writer,
                                  [&run](std::string_view t) { run.progress.emplace_back(t); });
   parser.set_log(&run.log);
+  parser.set_pipelined(piped);
   parser.Execute();
 }
 
+// The events of lines; the piped pass must deliver the same.
 std::string Events(const std::vector<std::string>& lines) {
-  tNativeRun run;
+  tNativeRun run, piped;
   RunNative(lines, run);
+  RunNative(lines, piped, tKvTextFileDos::kDefaultMaxLineLength, true);
+  EXPECT_EQ(piped.writer.events, run.writer.events);
+  EXPECT_EQ(piped.log.lines, run.log.lines);
+  EXPECT_EQ(piped.progress, run.progress);
   return run.writer.events;
 }
 
@@ -184,9 +193,10 @@ TEST(FiscalDataParserNative, Failures) {
       {{std::string(25, '(') + "Cmd: R=1"}, 2, "Nesting level 25 out of range", 1},
       {{"(", "(", std::string(23, '(') + "Fld: 1=INT: 1;"}, 2, "Nesting level 25", 3},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases) for (const bool piped : {false, true}) {
     try {
-      Events(c.lines);
+      tNativeRun run;
+      RunNative(c.lines, run, tKvTextFileDos::kDefaultMaxLineLength, piped);
       ADD_FAILURE() << "no failure: " << c.text;
     } catch (const EKvFiscalDataInput& e) {
       EXPECT_EQ(e.Line(), c.line) << c.text;
@@ -214,6 +224,7 @@ TEST(FiscalDataParserNative, Failures) {
 // naming their line; the pass reads on.
 TEST(FiscalDataParserNative, DamagedEntriesAreLogged) {
   tNativeRun run;
+  Events({"Blk:", "Jnl: 1", "EoE", "Jnl: 1", "Jnl: 5", "Blk:", "EoE", "Jnl: T=1", "(Cmd: R=1"});
   RunNative({"Blk:", "Jnl: 1", "EoE", "Jnl: 1", "Jnl: 5", "Blk:", "EoE", "Jnl: T=1", "(Cmd: R=1"},
             run);
   const std::string e = "5:=> Error: ";
@@ -264,6 +275,65 @@ TEST(FiscalDataParserNative, SampleAgreesWithAsciiInterface) {
   for (size_t i = 0; i < native.headers.size(); ++i) {
     EXPECT_EQ(Row(native.headers[i].Int1, native.headers[i].Int2),
               Row(ascii.headers[i].Int1, ascii.headers[i].Int2));
+  }
+}
+
+// A generated journal of some chunks with damaged entries, piped and not:
+// the same events with the log lines in their places, and a failure of the
+// writer deep inside gives the same message, line and events before it.
+TEST(FiscalDataParserNative, PipedPassDeliversLikeThePlainOne) {
+  struct tLogIntoEvents final : tKvLog {
+    explicit tLogIntoEvents(std::string& events) : events(events) {}
+    void BeginSection(std::string_view, int) override {}
+    void EndSection(std::string_view, int) override {}
+    void Add(std::string_view text, int) override { (events += " Log:") += text; }
+    bool IsWritten(int) const override { return true; }
+    std::string& events;
+  };
+  // Raises at its 40,000th field.
+  struct tFailing final : tKvKPosFiscalStreamWriterChain {
+    explicit tFailing(std::unique_ptr<tKvKPosFiscalStreamWriter> next)
+        : tKvKPosFiscalStreamWriterChain(std::move(next)) {}
+    void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
+      if (++fields == 40000) throw EKvMisc(nullptr, "writer failed");
+      tKvKPosFiscalStreamWriterChain::AddItem(number, std::move(element));
+    }
+    int fields = 0;
+  };
+  jgen::StringOut out;
+  {
+    jgen::NativeWriter native(&out);
+    jgen::WriteRandom(&native, 11, uint64_t{3} << 20);
+  }
+  std::string text = out.Text();
+  for (size_t at = 0, n = 0; (at = text.find("EoE", at + 1)) != std::string::npos;)
+    if (++n % 500 == 0) text.replace(at, 3, "!!!");
+  const testing_support::TempDir dir;
+  dir.Write("native.txt", text);
+  for (const bool failing : {false, true}) {
+    std::string results[2];
+    for (const bool piped : {false, true}) {
+      auto recorder = std::make_unique<input_test::tRecorder>();
+      std::string& events = recorder->events;
+      tFailing writer(std::move(recorder));
+      tLogIntoEvents log(events);
+      tFiscalDataSourceTextFileDOS source(dir.Path("native.txt"));
+      tFiscalDataParserNative parser(&source, &writer, {});
+      parser.set_log(&log);
+      parser.set_pipelined(piped);
+      if (!failing) writer.fields = -1'000'000'000;
+      try {
+        parser.Execute();
+        EXPECT_FALSE(failing);
+      } catch (const EKvFiscalDataInput& e) {
+        EXPECT_TRUE(failing);
+        events += std::string(" Failed:") + e.what();
+      }
+      EXPECT_THAT(events, HasSubstr("Log:=> Error: The entry that begins in line"));
+      results[piped] = std::move(events);
+    }
+    EXPECT_EQ(results[1].size(), results[0].size());
+    EXPECT_TRUE(results[1] == results[0]) << "failing " << failing;
   }
 }
 
