@@ -2,9 +2,11 @@
 // It gives every object a virtual destructor and the class name that
 // exception messages start with ("[" + class name + "] ").
 // Thread safety: an object is used by one thread at a time unless its
-// header says otherwise. Only the ASCII input runs threads: it prepares
-// blocks on workers and hands each over whole (tKvReadAhead); the element
-// allocator recycles memory across threads (KvKPosComStreamData.h).
+// header says otherwise. Two inputs run threads: the ASCII input prepares
+// blocks on workers and hands each over whole (tKvReadAhead); the native
+// pass hands its events in chunks to the thread that evaluates them
+// (tKvKPosEventPipe). The element allocator recycles memory across threads
+// (KvKPosComStreamData.h).
 #pragma once
 
 #include <string>

@@ -16,7 +16,8 @@
 //           AddItem(101, Time) a field of the level-2 record
 //     EntryEnd()
 // The writers here enforce no order; they pass events on as received.
-// Writers are used by the single thread that runs the producer.
+// Writers are used by the single thread that runs the producer, or, behind
+// an event pipe (KvKPosEventPipe.h), by the pipe's thread.
 #pragma once
 
 #include <cstdint>
