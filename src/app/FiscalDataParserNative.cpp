@@ -513,7 +513,10 @@ void tFiscalDataParserNative::RaiseLevel(int32_t lowest, std::string_view keywor
 }
 
 bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
-  line_ = line;
+  // Two plain stores: copied as one 16-byte value, the line would be
+  // spilled and reloaded across two stores, which stalls every line.
+  line_data_ = line.data();
+  line_size_ = line.size();
   line = TrimLeft(line);
   if (line.empty()) return true;
   while (!line.empty() && (line.front() == '(' || line.front() == ')')) {
@@ -628,11 +631,11 @@ void tFiscalDataParserNative::Field(std::string_view rest) {
 
 void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const {
   const bool inLine =
-      !line_.empty() && hex.data() >= line_.data() && hex.data() <= line_.data() + line_.size();
+      line_size_ != 0 && hex.data() >= line_data_ && hex.data() <= line_data_ + line_size_;
   std::string text = "Invalid hexadecimal digit in \"Bin\" value";
   if (inLine) {
     const auto column =
-        static_cast<int64_t>(hex.data() - line_.data()) + static_cast<int64_t>(at) + 1;
+        static_cast<int64_t>(hex.data() - line_data_) + static_cast<int64_t>(at) + 1;
     text += " at column " + std::to_string(column);
   }
   throw EKvKPosFiscalStream(this, 0, text, 9);

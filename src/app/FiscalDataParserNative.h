@@ -130,7 +130,9 @@ class tFiscalDataParserNative : public tKvClass {
   int32_t last_command_ = 0;
   int64_t entry_line_ = 0;  // line of the "Jnl:" of the open entry; 0: none
 
-  std::string_view line_;  // the line being processed (for column numbers)
+  // The line being processed (for column numbers).
+  const char* line_data_ = nullptr;
+  size_t line_size_ = 0;
   std::string closers_;    // open bracket groups while splitting (reused)
 };
 

@@ -1,6 +1,7 @@
 #include "stream/KvBcd.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <system_error>
@@ -266,7 +267,8 @@ bool FromTextPlainDigits(std::string_view text, tKvBcd& out) {
     ++i;
   }
   const auto isDigit = [&](size_t at) { return at < n && s[at] >= '0' && s[at] <= '9'; };
-  uint8_t digits[18];
+  // The digits as nibbles, the first the most significant (Horner).
+  uint64_t nibbles = 0;
   int collected = 0;
   int64_t integerDigits = 0;
   bool anyDigit = false;
@@ -274,8 +276,9 @@ bool FromTextPlainDigits(std::string_view text, tKvBcd& out) {
     if (!isDigit(i)) return false;
     while (i < n && s[i] == '0') ++i, anyDigit = true;
     while (isDigit(i)) {
-      if (collected == 18) return false;
-      digits[collected++] = static_cast<uint8_t>(s[i++] - '0');
+      if (collected == 16) return false;  // the slow path packs more
+      nibbles = nibbles << 4 | static_cast<uint64_t>(s[i++] - '0');
+      ++collected;
       ++integerDigits;
       anyDigit = true;
     }
@@ -286,8 +289,9 @@ bool FromTextPlainDigits(std::string_view text, tKvBcd& out) {
       while (i < n && s[i] == '0') ++i, anyDigit = true, --integerDigits;
     }
     while (isDigit(i)) {
-      if (collected == 18) return false;
-      digits[collected++] = static_cast<uint8_t>(s[i++] - '0');
+      if (collected == 16) return false;
+      nibbles = nibbles << 4 | static_cast<uint64_t>(s[i++] - '0');
+      ++collected;
       anyDigit = true;
     }
   }
@@ -296,20 +300,29 @@ bool FromTextPlainDigits(std::string_view text, tKvBcd& out) {
   if (collected == 0) return true;
   const int64_t e = tKvBcd::kBias + integerDigits;
   if (e > tKvBcd::kMaxExponent || e <= 0) return false;
-  // Digit k (0 = most significant) is d(18 - k): byte 9 holds d18 and d17.
-  out.Bytes[0] = static_cast<uint8_t>(e | (negative ? 0x80 : 0));
-  for (int k = 0; k < collected; ++k) {
-    const int position = 18 - k;  // 18..1
-    const int byte = (position + 1) / 2;
-    out.Bytes[byte] |= static_cast<uint8_t>(position % 2 == 0 ? digits[k] << 4 : digits[k]);
-  }
+  // Digit k (0 = most significant) is d(18 - k): byte 9 holds d18 and d17,
+  // byte 1 d2 and d1; read little-endian from byte 1 on, the 18 digits are
+  // one number of 72 bits with d18 on top. The bytes are written whole: a
+  // copy of the value that reads them right after does not wait for single
+  // bytes to be merged.
+  const int shift = 4 * (18 - collected);  // 8..68: the number is nibbles << shift
+  const uint64_t low = static_cast<uint64_t>(e | (negative ? 0x80 : 0)) |
+                       (shift + 8 < 64 ? nibbles << (shift + 8) : 0);
+  const auto high =
+      static_cast<uint16_t>(shift >= 56 ? nibbles << (shift - 56) : nibbles >> (56 - shift));
+  static_assert(sizeof out.Bytes == 10 && std::endian::native == std::endian::little);
+  std::memcpy(out.Bytes.data(), &low, 8);
+  std::memcpy(out.Bytes.data() + 8, &high, 2);
   return true;
 }
 
 }  // namespace
 
-tKvBcd tKvBcd::FromText(std::string_view text) {
-  if (tKvBcd fast; FromTextPlainDigits(text, fast)) return fast;
+namespace {
+
+// Any other text: rounding to 19 digits, exponents. Out of line, so that
+// the usual amounts return without passing through its packing.
+[[gnu::noinline]] tKvBcd FromTextGeneral(std::string_view text) {
   size_t i = 0;
   const size_t n = text.size();
   auto isDigit = [&](size_t at) { return at < n && text[at] >= '0' && text[at] <= '9'; };
@@ -379,7 +392,7 @@ tKvBcd tKvBcd::FromText(std::string_view text) {
   // A value without non-zero digits is zero, whatever its exponent.
   if (collected == 0) return tKvBcd{};
   for (int k = 0; k < 18 && k < collected; ++k) w.d[18 - k] = digits[k];
-  int64_t e = kBias + integerDigits + exponentPart;
+  int64_t e = tKvBcd::kBias + integerDigits + exponentPart;
   if (collected > 18) {
     w.d[0] = digits[18];
     RoundAt(w, 0);
@@ -389,10 +402,17 @@ tKvBcd tKvBcd::FromText(std::string_view text) {
     }
     w.d[0] = 0;
   }
-  if (e > kMaxExponent) Fail(EStBCDError::kOverflow);
+  if (e > tKvBcd::kMaxExponent) Fail(EStBCDError::kOverflow);
   if (e <= 0) return tKvBcd{};
   w.e = static_cast<int>(e);
   return Pack(w);
+}
+
+}  // namespace
+
+tKvBcd tKvBcd::FromText(std::string_view text) {
+  if (tKvBcd fast; FromTextPlainDigits(text, fast)) return fast;
+  return FromTextGeneral(text);
 }
 
 tKvBcd tKvBcd::FromTextPlain(std::string_view text) {

@@ -74,20 +74,35 @@ size_t tKvBcdFix::PutText(char (&out)[kNibbles]) const {
 }
 
 tKvBcdFix tKvBcdFix::FromText(std::string_view text) {
-  tKvBcdFix v;
-  int nibble = kNibbles - 1;
-  for (size_t k = text.size(); k > 0 && nibble >= 0; --k) {
+  // Nibble j from the right end in low (j < 16) or high; the bytes are then
+  // written whole, as a copy reads them (8 and 2): a copy right after does
+  // not wait for single bytes to be merged.
+  uint64_t low = 0;
+  uint64_t high = 0;
+  int count = 0;
+  for (size_t k = text.size(); k > 0 && count < kNibbles; --k) {
     const char c = text[k - 1];
-    uint8_t n;
+    uint64_t n;
     if (c >= '0' && c <= '9') {
-      n = static_cast<uint8_t>(c - '0');
+      n = static_cast<uint64_t>(c - '0');
     } else if (c == '/') {
       n = 15;
     } else {
       break;
     }
-    SetNibble(v, nibble--, n);
+    if (count < 16) {
+      low |= n << (4 * count);
+    } else {
+      high |= n << (4 * (count - 16));
+    }
+    ++count;
   }
+  static_assert(sizeof(Bytes) == 10 && std::endian::native == std::endian::little);
+  const uint64_t first = __builtin_bswap64(high << 48 | low >> 16);  // bytes 0-7
+  const uint16_t last = __builtin_bswap16(static_cast<uint16_t>(low));  // bytes 8, 9
+  tKvBcdFix v;
+  std::memcpy(v.Bytes.data(), &first, 8);
+  std::memcpy(v.Bytes.data() + 8, &last, 2);
   return v;
 }
 
