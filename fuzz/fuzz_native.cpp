@@ -1,8 +1,9 @@
 // fuzz-links: jorvex_app
 // Arbitrary text through the native conversion pass into the type filter
 // and a record-assembling evaluator, read from a file like the journal is.
-// An odd first byte makes lines above 256 bytes fail to read. Only the
-// EKvRoot family may leave the pass.
+// An odd first byte makes lines above 256 bytes fail to read; with bit 1 of
+// the first byte set the evaluator runs behind the event pipe, on a thread
+// of its own. Only the EKvRoot family may leave the pass.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     tFiscalDataParserNative parser(&source, &chain.writer,
                                    [&progress](std::string_view text) { progress += text.size(); });
     parser.set_log(&chain.log);
+    parser.set_pipelined(size > 0 && (data[0] & 2) != 0);
     parser.Execute();
     chain.eval.Close();
   } catch (const EKvRoot&) {
