@@ -14,9 +14,11 @@
 #
 # Environment: SIZE_MB (default 200), SEED (default 1), RUNS (rounds, default
 # 1), JOBS (build jobs, default: number of processors), PGO (default 1),
-# KEEP=1 keeps the exports, BASE=<git revision> also builds that revision
-# (Release, in a worktree under build-bench) and measures it beside, e.g.
-# the log-only conversion before the exports existed.
+# KEEP=1 keeps the exports, BASE=<git revisions> also builds those
+# revisions (blank-separated; Release, in a worktree under build-bench) and
+# measures them beside, e.g. the log-only conversion before the exports
+# existed; MODES=<options,...> the conversions measured (default
+# "/IDEA,/INSIKA,/IDEA /V").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,19 +48,20 @@ if cmake --build --preset bench -j "$JOBS" --target jorvex; then
 else
   echo "bench: jorvex does not build; measuring the references only." >&2
 fi
-if [ -n "${BASE:-}" ]; then
+for base in ${BASE:-}; do
   base_src=$BUILD/base-src
+  base_build=$BUILD/base-$(git rev-parse --short "$base")
   rm -rf "$base_src"
   git worktree prune
-  git worktree add --detach "$base_src" "$BASE" >/dev/null
-  if cmake -S "$base_src" -B "$BUILD/base" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
-       -DJORVEX_TESTS=OFF >/dev/null && cmake --build "$BUILD/base" -j "$JOBS" --target jorvex; then
-    conv_names+=("jorvex @$(git rev-parse --short "$BASE")") conv_bins+=("$BUILD/base/jorvex")
+  git worktree add --detach "$base_src" "$base" >/dev/null
+  if cmake -S "$base_src" -B "$base_build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
+       -DJORVEX_TESTS=OFF >/dev/null && cmake --build "$base_build" -j "$JOBS" --target jorvex; then
+    conv_names+=("jorvex @$(git rev-parse --short "$base")") conv_bins+=("$base_build/jorvex")
   else
-    echo "bench: revision $BASE does not build; measuring without it." >&2
+    echo "bench: revision $base does not build; measuring without it." >&2
   fi
   git worktree remove --force "$base_src"
-fi
+done
 if [ "$PGO" = 1 ] && [ "${#conv_names[@]}" -gt 0 ]; then
   if JOBS=$JOBS scripts/build-release.sh; then
     conv_names+=("jorvex, profile-guided") conv_bins+=("build-release/jorvex")
@@ -100,7 +103,7 @@ row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]
 
 awk_name=$(readlink -f "$(command -v awk)")
 # The conversions measured with each build: their options.
-modes=("/IDEA" "/INSIKA" "/IDEA /V")
+IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V}"
 for form in native ascii; do
   file=$DATA/journal-$form-${SIZE_MB}mb-s$SEED.txt
   echo
