@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "eval/EvalTestHelp.h"
-#include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/InputTestHelp.h"
 #include "gen/GenOutput.h"
 #include "gen/NativeWriter.h"
@@ -250,31 +249,6 @@ TEST(FiscalDataParserNative, RequiresSourceAndWriter) {
                                       "invalid ") +
                               (s == nullptr ? "Source" : "Writer"));
     }
-  }
-}
-
-// Both sample journals carry the same events: the native pass and the ASCII
-// interface input (binary stream, back links and length values) must agree.
-TEST(FiscalDataParserNative, SampleAgreesWithAsciiInterface) {
-  const std::string examples = std::string(JORVEX_SOURCE_DIR) + "/examples/";
-  input_test::tRecorder native, ascii;
-  tFiscalDataSourceTextFileDOS nativeSource(examples + "sample-native.txt");
-  tFiscalDataParserNative(&nativeSource, &native, {}).Execute();
-  tFiscalDataSourceTextFileDOS asciiSource(examples + "sample-ascii.txt");
-  tFiscalDataParserAsciiInt(&asciiSource, {}, 0).Run(&ascii);
-  std::string binary = ascii.events;
-  for (size_t at; (at = binary.find(" Stream")) != std::string::npos;) binary.erase(at, 7);
-  EXPECT_EQ(native.events, binary);
-  ASSERT_EQ(native.blocks.size(), ascii.blocks.size());
-  for (size_t i = 0; i < native.blocks.size(); ++i) {
-    tKvKPosBlockInfoRec a = ascii.blocks[i];
-    a.DataSign = native.blocks[i].DataSign;
-    EXPECT_TRUE(tKvKPosBlockInfoRec::Equals(native.blocks[i], a)) << "block " << i;
-  }
-  ASSERT_EQ(native.headers.size(), ascii.headers.size());
-  for (size_t i = 0; i < native.headers.size(); ++i) {
-    EXPECT_EQ(Row(native.headers[i].Int1, native.headers[i].Int2),
-              Row(ascii.headers[i].Int1, ascii.headers[i].Int2));
   }
 }
 

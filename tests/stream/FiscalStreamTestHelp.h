@@ -90,6 +90,37 @@ inline std::string Render(const tKvKPosData& e) {
   return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
 }
 
+// Sends one event of every kind, each at its own position (3, 6, ...), the
+// item element first and a long text after it; leaves the position at 99.
+inline void SendEveryEvent(tKvKPosFiscalStreamWriter& w, std::unique_ptr<tKvKPosData> element =
+                                                             std::make_unique<tKvKPosDataInt>(5)) {
+  int64_t pos = 0;
+  const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
+    w.set_file_pos(pos += 3);
+    return w;
+  };
+  tKvKPosTextFileHeaderRec textHeader;
+  textHeader.Int1 = 1;
+  at().FileHeader(textHeader);
+  tKvKPosFileHeaderRec streamHeader;
+  streamHeader.Field1 = 7;
+  streamHeader.Field8 = "H";
+  at().StreamHeader(streamHeader);
+  at().SetVersion(1, 2);
+  tKvKPosBlockInfoRec block;
+  block.ID = 42;
+  block.EcrName = "Kasse 1";
+  at().BlockInfo(block);
+  at().EntryStart(tKvKPosEntryInfoRec{1, 2, 3, 1252});
+  at().RecordStart(201, 1);
+  at().AddItem(3, std::move(element));
+  at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
+  at().Link(17);
+  at().RecordStart(0, 1);
+  at().EntryEnd();
+  w.set_file_pos(99);
+}
+
 // Records every event as a token (tokens separated by blanks), then passes
 // it on.
 class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {

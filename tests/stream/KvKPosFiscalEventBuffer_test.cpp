@@ -11,43 +11,16 @@
 
 namespace {
 
+using fisc_test::SendEveryEvent;
 using fisc_test::tRecordingWriter;
-
-// One event of every kind, each at its own input position.
-void Drive(tKvKPosFiscalStreamWriter& w) {
-  int64_t pos = 0;
-  const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
-    w.set_file_pos(pos += 3);
-    return w;
-  };
-  tKvKPosTextFileHeaderRec text_header;
-  text_header.Int1 = 1;
-  at().FileHeader(text_header);
-  tKvKPosFileHeaderRec stream_header;
-  stream_header.Field1 = 7;
-  at().StreamHeader(stream_header);
-  at().SetVersion(1, 2);
-  tKvKPosBlockInfoRec block;
-  block.ID = 42;
-  block.EcrName = "Kasse 1";
-  at().BlockInfo(block);
-  at().EntryStart(tKvKPosEntryInfoRec{1, 2, 3, 1252});
-  at().RecordStart(201, 1);
-  at().AddItem(3, std::make_unique<tKvKPosDataInt>(5));
-  at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
-  at().Link(17);
-  at().RecordStart(0, 1);
-  at().EntryEnd();
-  w.set_file_pos(99);
-}
 
 TEST(KvKPosFiscalEventBuffer, ReplaysEveryEventAtItsPosition) {
   tRecordingWriter direct;
   direct.with_positions = true;
-  Drive(direct);
+  SendEveryEvent(direct);
 
   tKvKPosFiscalEventBuffer buffer(1 << 20);
-  Drive(buffer);
+  SendEveryEvent(buffer);
   EXPECT_FALSE(buffer.Overflowed());
   tRecordingWriter replayed;
   replayed.with_positions = true;
@@ -57,7 +30,7 @@ TEST(KvKPosFiscalEventBuffer, ReplaysEveryEventAtItsPosition) {
   EXPECT_TRUE(buffer.Empty());
 
   // The buffer is reusable; a second replay of the same events is the same.
-  Drive(buffer);
+  SendEveryEvent(buffer);
   tRecordingWriter again;
   again.with_positions = true;
   buffer.Replay(again);
@@ -119,7 +92,7 @@ TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
     void RecordStart(int32_t, int32_t) override { throw EKvMisc(this, "full"); }
   } failing;
   tKvKPosFiscalEventBuffer buffer(1 << 20);
-  Drive(buffer);
+  SendEveryEvent(buffer);
   EXPECT_THROW(buffer.Replay(failing), EKvMisc);
   EXPECT_TRUE(buffer.Empty());
   buffer.SetVersion(1, 1);

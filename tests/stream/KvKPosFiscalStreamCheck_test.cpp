@@ -132,37 +132,13 @@ std::ostream& operator<<(std::ostream& os, const tOutcome& o) {
             << o.events.substr(0, 200) << "}";
 }
 
-// Renders every event as one token.
-class tRecorder final : public tKvKPosFiscalStreamWriter {
- public:
-  std::string events;
-  void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
-    Put("F" + std::to_string(n) + ":" + std::to_string(e->GetDataKind()) + ":" + e->GetText(true));
-  }
-  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("H"); }
-  void StreamHeader(const tKvKPosFileHeaderRec& h) override { Put("S" + h.Field20.str()); }
-  void SetVersion(int32_t i, int32_t v) override { Put("V" + Pair(i, v)); }
-  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("B" + std::to_string(b.ID)); }
-  void EntryStart(const tKvKPosEntryInfoRec& e) override {
-    Put("E" + Pair(e.Type, e.Ver) + "," + Pair(e.VerMin, e.Codepage));
-  }
-  void EntryEnd() override { Put("X"); }
-  void Link(int32_t d) override { Put("L" + std::to_string(d)); }
-  void RecordStart(int32_t t, int32_t l) override { Put("R" + Pair(t, l)); }
-
- private:
-  static std::string Pair(int32_t a, int32_t b) {
-    return std::to_string(a) + "," + std::to_string(b);
-  }
-  void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
-};
-
 // Parses bytes in mode into a recorder; in kEventBuffer into a buffer that
 // is replayed into the recorder after a parse without failure.
 tOutcome Parse(const Bytes& bytes, tKvKPosParseMode mode, uint8_t version, bool lengthPrefixed,
                bool passLinks, bool window) {
   MemStream m(bytes, window ? -1 : 0);
-  tRecorder recorder;
+  tRecordingWriter recorder;
+  recorder.with_positions = true;
   tKvKPosFiscalEventBuffer buffer(size_t{64} << 20);
   const bool buffered = mode == tKvKPosParseMode::kEventBuffer;
   tKvKPosFiscalStreamParser parser =
@@ -404,7 +380,8 @@ TEST(KvKPosFiscalStreamCheck, NewRangeReadsItsOwnBytes) {
       EXPECT_EQ(parser.ParseRange(m.file, false, false, std::ssize(bytes),
                                   tKvKPosParseMode::kEventBuffer),
                 1);
-      tRecorder replayed;
+      tRecordingWriter replayed;
+      replayed.with_positions = true;
       buffer.Replay(replayed, &m.file, m.source.get());
       return replayed.events;
     };
