@@ -28,7 +28,7 @@ const std::string kSampleAscii = std::string(JORVEX_SOURCE_DIR) + "/examples/sam
 
 platform::LocalTime FixedTime() {
   platform::LocalTime t;
-  t.year = 2016, t.month = 6, t.day = 22, t.hour = 7, t.minute = 49, t.second = 19;
+  t.Year = 2016, t.Month = 6, t.Day = 22, t.Hour = 7, t.Minute = 49, t.Second = 19;
   return t;
 }
 
@@ -70,10 +70,10 @@ TEST(DestinationTest, CompletedForTheMode) {
   platform::SetNowForTest(FixedTime);
   const std::string cwd = std::filesystem::current_path().string();
   struct Case {
-    uint8_t mode;
-    std::string dest;
-    bool stamp;
-    std::string expected;
+    uint8_t Mode;
+    std::string Dest;
+    bool Stamp;
+    std::string Expected;
   } cases[] = {
       {kExportModeIdea, "/out", false, "/out/"},
       {kExportModeIdea, "/out/", true, "/out/"},
@@ -88,8 +88,8 @@ TEST(DestinationTest, CompletedForTheMode) {
       {kExportModeInsika, "name", false, cwd + "/name.xml"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CompleteDestination(c.mode, c.dest, c.stamp), c.expected)
-        << int(c.mode) << " " << c.dest << " " << c.stamp;
+    EXPECT_EQ(CompleteDestination(c.Mode, c.Dest, c.Stamp), c.Expected)
+        << int(c.Mode) << " " << c.Dest << " " << c.Stamp;
   }
   platform::SetNowForTest(nullptr);
 }
@@ -202,8 +202,8 @@ TEST_F(ConversionRunTest, InsikaDocumentOfTheSampleInBothForms) {
 TEST_F(ConversionRunTest, RelativeDtdSettingNamesAFileInTheProgramFolder) {
   const std::string folder = program_.Path() + "/";
   const struct {
-    std::string setting;
-    std::string expected;
+    std::string Setting;
+    std::string Expected;
   } cases[] = {
       {"", folder + "gdpdu-01-05-2004.dtd"},
       {"DTD=gdpdu-01-09-2004.dtd\n", folder + "gdpdu-01-09-2004.dtd"},
@@ -211,8 +211,8 @@ TEST_F(ConversionRunTest, RelativeDtdSettingNamesAFileInTheProgramFolder) {
       {"DTD=\n", ""},
   };
   for (const auto& c : cases) {
-    program_.Write("Jorvex.ini", "[GENERAL]\n" + c.setting);
-    EXPECT_EQ(ReadSupplierRec(program_.Path("Jorvex.ini")).DtdFile, c.expected) << c.setting;
+    program_.Write("Jorvex.ini", "[GENERAL]\n" + c.Setting);
+    EXPECT_EQ(ReadSupplierRec(program_.Path("Jorvex.ini")).DtdFile, c.Expected) << c.Setting;
   }
 }
 

@@ -96,7 +96,7 @@ class IdeaExportTest : public ::testing::Test {
     platform::SetConsoleSinkForTest(&console_);
     platform::SetNowForTest([] {
       platform::LocalTime t;
-      t.year = 2016, t.month = 6, t.day = 22, t.hour = 7, t.minute = 49, t.second = 19;
+      t.Year = 2016, t.Month = 6, t.Day = 22, t.Hour = 7, t.Minute = 49, t.Second = 19;
       return t;
     });
     platform::SetExecutablePathForTest(program_.Path("Jorvex"));

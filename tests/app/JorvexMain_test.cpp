@@ -89,12 +89,12 @@ TEST_F(JorvexMainTest, PositionalParameterCheck) {
       {{"a", "b", "c"}, 0},
       {{"a", "/IDEA", "b", "/INSIKA", "c"}, 2},  // /INSIKA is left as a fourth parameter
   };
-  for (const auto& [args, exit_code] : cases) {
+  for (const auto& [args, exitCode] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));
-    EXPECT_EQ(Run(args), exit_code);
-    if (exit_code != 9999) {
-      EXPECT_EQ(console_, std::string(kBanner) + (exit_code == 2 ? kParameterError : ""));
-      EXPECT_EQ(date_time_stamp_.has_value(), exit_code == 0);
+    EXPECT_EQ(Run(args), exitCode);
+    if (exitCode != 9999) {
+      EXPECT_EQ(console_, std::string(kBanner) + (exitCode == 2 ? kParameterError : ""));
+      EXPECT_EQ(date_time_stamp_.has_value(), exitCode == 0);
     }
   }
 }

@@ -21,9 +21,9 @@ class LogFixture : public ::testing::Test {
  protected:
   LogFixture() {
     platform::LocalTime now;
-    now.year = 2016, now.month = 6, now.day = 22, now.hour = 7, now.minute = 49, now.second = 19;
+    now.Year = 2016, now.Month = 6, now.Day = 22, now.Hour = 7, now.Minute = 49, now.Second = 19;
     platform::SetNowForTest([now] { return now; });
-    platform::SetTickForTest([this] { return tick; });
+    platform::SetTickForTest([this] { return tick_; });
     platform::MutableRegionalSettings() = platform::RegionalSettings{};
   }
   ~LogFixture() override {
@@ -31,11 +31,11 @@ class LogFixture : public ::testing::Test {
     platform::SetTickForTest(nullptr);
   }
 
-  std::string LogName() const { return dir.Path("ExportInfo.txt"); }
-  std::string Text() const { return dir.Read("ExportInfo.txt"); }
+  std::string LogName() const { return dir_.Path("ExportInfo.txt"); }
+  std::string Text() const { return dir_.Read("ExportInfo.txt"); }
 
-  uint64_t tick = 1000;
-  testing_support::TempDir dir;
+  uint64_t tick_ = 1000;
+  testing_support::TempDir dir_;
 };
 
 // The lines joined, each ended by CR LF.

@@ -41,9 +41,9 @@ TEST(KvIniFile, ReadsLikeTheProfileFunctions) {
   // "Extra": only the first [General] is searched.
   // clang-format off
   const struct {
-    const char* section;
-    const char* key;
-    const char* expected;
+    const char* Section;
+    const char* Key;
+    const char* Expected;
   } cases[] = {
       {"GENERAL", "dtd", "/opt/jorvex/gdpdu.dtd"}, {"general", "SUPPNAME", "Quoted Name"},
       {"General", "SuppLocation", "single"}, {"General", "SuppComment", "a=b ;not a comment"},
@@ -55,8 +55,8 @@ TEST(KvIniFile, ReadsLikeTheProfileFunctions) {
       {"Missing", "DTD", "<default>"}, {"", "DTD", "<default>"}};
   // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected)
-        << c.section << "/" << c.key;
+    EXPECT_EQ(ini.ReadString(c.Section, c.Key, "<default>"), c.Expected)
+        << c.Section << "/" << c.Key;
   }
   EXPECT_TRUE(ini.SectionExists("kvd"));
   EXPECT_FALSE(ini.SectionExists("none"));

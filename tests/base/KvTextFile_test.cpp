@@ -137,28 +137,28 @@ TEST(KvTextFile, OpenModes) {
   // Actions: L WriteLine("x"), T WriteText(""), C Close, - none.
   // clang-format off
   const struct {
-    const char* before;  // nullptr: no file
-    int mode;
-    char action;
-    const char* after;   // nullptr: no file
+    const char* Before;  // nullptr: no file
+    int Mode;
+    char Action;
+    const char* After;   // nullptr: no file
   } cases[] = {{nullptr, 1, 'L', "x\r\n"}, {"a\r\n", 1, 'L', "a\r\nx\r\n"}, {nullptr, 1, '-', ""},
                {"a\r\n", 2, '-', ""}, {nullptr, 3, '-', nullptr}, {nullptr, 3, 'T', ""},
                {"a\r\n", 3, '-', "a\r\n"}, {"a\r\n", 3, 'L', "a\r\nx\r\n"}, {nullptr, 3, 'C', nullptr}};
   // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.mode) + (c.before ? " existing " : " new ") + c.action);
+    SCOPED_TRACE(std::to_string(c.Mode) + (c.Before ? " existing " : " new ") + c.Action);
     std::filesystem::remove(dir.Path("t.txt"));
-    if (c.before) dir.Write("t.txt", c.before);
+    if (c.Before) dir.Write("t.txt", c.Before);
     {
-      tKvTextFileDos file(dir.Path("t.txt"), c.mode);
-      EXPECT_EQ(file.AppendedToExisting(), c.mode == 3 && c.before);
-      EXPECT_EQ(c.action == 'L'   ? file.WriteLine("x")
-                : c.action == 'T' ? file.WriteText("")
-                : c.action == 'C' ? file.Close()
+      tKvTextFileDos file(dir.Path("t.txt"), c.Mode);
+      EXPECT_EQ(file.AppendedToExisting(), c.Mode == 3 && c.Before);
+      EXPECT_EQ(c.Action == 'L'   ? file.WriteLine("x")
+                : c.Action == 'T' ? file.WriteText("")
+                : c.Action == 'C' ? file.Close()
                                   : 0,
                 0);
     }
-    EXPECT_EQ(dir.Exists("t.txt") ? dir.Read("t.txt") : "<none>", c.after ? c.after : "<none>");
+    EXPECT_EQ(dir.Exists("t.txt") ? dir.Read("t.txt") : "<none>", c.After ? c.After : "<none>");
   }
 }
 

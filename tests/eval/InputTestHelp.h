@@ -61,19 +61,19 @@ class tRecorder final : public tKvKPosFiscalStreamWriterChain {
  public:
   tRecorder() : tKvKPosFiscalStreamWriterChain(nullptr) {}
 
-  std::string events;
-  std::vector<tKvKPosTextFileHeaderRec> headers;
-  std::vector<tKvKPosBlockInfoRec> blocks;
-  std::vector<std::unique_ptr<tKvKPosData>> fields;
+  std::string Events;
+  std::vector<tKvKPosTextFileHeaderRec> Headers;
+  std::vector<tKvKPosBlockInfoRec> Blocks;
+  std::vector<std::unique_ptr<tKvKPosData>> Fields;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("Fld(" + std::to_string(number) + "," + RenderElement(*element) + ")");
-    fields.push_back(std::move(element));
+    Fields.push_back(std::move(element));
   }
-  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Put("Hdr"), headers.push_back(h); }
+  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Put("Hdr"), Headers.push_back(h); }
   void StreamHeader(const tKvKPosFileHeaderRec&) override { Put("Stream"); }
   void SetVersion(int32_t index, int32_t value) override { Put("Ver", {index, value}); }
-  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("Blk", {b.ID}), blocks.push_back(b); }
+  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("Blk", {b.ID}), Blocks.push_back(b); }
   void EntryStart(const tKvKPosEntryInfoRec& e) override {
     Put("Jnl", {e.Type, e.Ver, e.VerMin, e.Codepage});
   }
@@ -83,10 +83,10 @@ class tRecorder final : public tKvKPosFiscalStreamWriterChain {
 
  private:
   void Put(const std::string& name, std::initializer_list<int64_t> args = {}) {
-    events += (events.empty() ? "" : " ") + name;
+    Events += (Events.empty() ? "" : " ") + name;
     const char* sep = "(";
-    for (const int64_t a : args) events += sep + std::to_string(a), sep = ",";
-    if (args.size() > 0) events += ")";
+    for (const int64_t a : args) Events += sep + std::to_string(a), sep = ",";
+    if (args.size() > 0) Events += ")";
   }
 };
 

@@ -19,9 +19,9 @@ using testing_support::TempDir;
 tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
 
 struct FormatCase {
-  const char* what;
-  std::function<void(tCsvLine&)> format;
-  const char* expected;
+  const char* What;
+  std::function<void(tCsvLine&)> Format;
+  const char* Expected;
 };
 
 TEST(CsvFormatTest, GermanRegionalSettings) {
@@ -66,16 +66,16 @@ TEST(CsvFormatTest, GermanRegionalSettings) {
   for (const FormatCase& c : cases) {
     tCsvLine out;
     out += 'x';
-    c.format(out);
-    EXPECT_EQ(out.view(), std::string("x") + c.expected) << c.what;
+    c.Format(out);
+    EXPECT_EQ(out.view(), std::string("x") + c.Expected) << c.What;
   }
 }
 
 TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
   platform::RegionalSettings& reg = platform::MutableRegionalSettings();
   reg = platform::RegionalSettings{};
-  reg.decimal_separator = '.';
-  reg.thousand_separator = '.';  // equal to the decimal separator: no grouping
+  reg.DecimalSeparator = '.';
+  reg.ThousandSeparator = '.';  // equal to the decimal separator: no grouping
   tCsvLine out;
   F::FmtBcdDec(out, Bcd("1234.5"), 2);
   EXPECT_EQ(out.view(), "1234.50");

@@ -76,13 +76,13 @@ inline Bytes Le32(int32_t v) {
 // over all of it.
 struct MemStream {
   explicit MemStream(const Bytes& bytes, int64_t window = -1) {
-    if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    file.SetPosition(0);
-    source = std::make_unique<tKvFiscalStreamSourceBinary>(
-        file, window < 0 ? static_cast<int64_t>(bytes.size()) : window);
+    if (!bytes.empty()) File.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    File.SetPosition(0);
+    Source = std::make_unique<tKvFiscalStreamSourceBinary>(
+        File, window < 0 ? static_cast<int64_t>(bytes.size()) : window);
   }
-  tKvKPosStreamFileMem file;
-  std::unique_ptr<tKvFiscalStreamSourceBinary> source;
+  tKvKPosStreamFileMem File;
+  std::unique_ptr<tKvFiscalStreamSourceBinary> Source;
 };
 
 // "<kind>=<compact text>" of an element.
@@ -129,8 +129,8 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
   explicit tRecordingWriter(std::unique_ptr<tKvKPosFiscalStreamWriter> next = nullptr)
       : Chain(std::move(next)) {}
 
-  std::string events;
-  bool with_positions = false;  // prefix every token with "@<file_pos>:"
+  std::string Events;
+  bool WithPositions = false;  // prefix every token with "@<file_pos>:"
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("Add(" + S(number) + ":" + Render(*element) + ")"),
@@ -165,9 +165,9 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
  private:
   static std::string S(int64_t v) { return std::to_string(v); }
   void Put(const std::string& token) {
-    if (!events.empty()) events += ' ';
-    if (with_positions) events += "@" + S(file_pos()) + ":";
-    events += token;
+    if (!Events.empty()) Events += ' ';
+    if (WithPositions) Events += "@" + S(file_pos()) + ":";
+    Events += token;
   }
 };
 

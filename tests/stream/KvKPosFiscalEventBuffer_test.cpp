@@ -16,25 +16,25 @@ using fisc_test::tRecordingWriter;
 
 TEST(KvKPosFiscalEventBuffer, ReplaysEveryEventAtItsPosition) {
   tRecordingWriter direct;
-  direct.with_positions = true;
+  direct.WithPositions = true;
   SendEveryEvent(direct);
 
   tKvKPosFiscalEventBuffer buffer(1 << 20);
   SendEveryEvent(buffer);
   EXPECT_FALSE(buffer.Overflowed());
   tRecordingWriter replayed;
-  replayed.with_positions = true;
+  replayed.WithPositions = true;
   buffer.Replay(replayed);
-  EXPECT_EQ(replayed.events, direct.events);
+  EXPECT_EQ(replayed.Events, direct.Events);
   EXPECT_EQ(replayed.file_pos(), 99);
   EXPECT_TRUE(buffer.Empty());
 
   // The buffer is reusable; a second replay of the same events is the same.
   SendEveryEvent(buffer);
   tRecordingWriter again;
-  again.with_positions = true;
+  again.WithPositions = true;
   buffer.Replay(again);
-  EXPECT_EQ(again.events, direct.events);
+  EXPECT_EQ(again.Events, direct.Events);
 }
 
 // Past its limit the buffer keeps nothing more and replays nothing; long
@@ -49,11 +49,11 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
   buffer.EntryEnd();  // dropped as well, even though it is small
   tRecordingWriter writer;
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "");
+  EXPECT_EQ(writer.Events, "");
   EXPECT_FALSE(buffer.Overflowed());  // cleared by the replay
   buffer.EntryEnd();
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "End");
+  EXPECT_EQ(writer.Events, "End");
 }
 
 // Positions are kept in 32 bits: an event at a position beyond them, or a
@@ -62,8 +62,8 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
 TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
   const int64_t beyond = int64_t{1} << 31;
   const struct {
-    const char* name;
-    std::function<void(tKvKPosFiscalEventBuffer&)> add;
+    const char* Name;
+    std::function<void(tKvKPosFiscalEventBuffer&)> Add;
   } cases[] = {
       {"record start", [&](auto& b) { b.set_file_pos(beyond), b.RecordStart(1, 1); }},
       {"negative position", [&](auto& b) { b.set_file_pos(-1), b.EntryEnd(); }},
@@ -75,12 +75,12 @@ TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
     tKvKPosFiscalEventBuffer buffer(1 << 20);
     buffer.set_file_pos(beyond - 1);
     buffer.EntryEnd();  // still fits
-    EXPECT_FALSE(buffer.Overflowed()) << c.name;
-    c.add(buffer);
-    EXPECT_TRUE(buffer.Overflowed()) << c.name;
+    EXPECT_FALSE(buffer.Overflowed()) << c.Name;
+    c.Add(buffer);
+    EXPECT_TRUE(buffer.Overflowed()) << c.Name;
     tRecordingWriter writer;
     buffer.Replay(writer);
-    EXPECT_EQ(writer.events, "") << c.name;
+    EXPECT_EQ(writer.Events, "") << c.Name;
   }
 }
 
@@ -98,7 +98,7 @@ TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
   buffer.SetVersion(1, 1);
   tRecordingWriter writer;
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "Ver(1,1)");
+  EXPECT_EQ(writer.Events, "Ver(1,1)");
 }
 
 // Fields kept as positions (the parser's event-buffer mode; compared with
@@ -109,8 +109,8 @@ TEST(KvKPosFiscalEventBuffer, FieldsAsPositionsNeedTheStreamFile) {
   const Bytes block = Cat({{119, 2, 125}, Int(201), {159}, Str("x"), {143}});
   tKvKPosFiscalEventBuffer buffer(1 << 20);
   MemStream m(block);
-  tKvKPosFiscalStreamParser(0, &buffer, m.source.get())
-      .ParseRange(m.file, false, false, std::ssize(block), tKvKPosParseMode::kEventBuffer);
+  tKvKPosFiscalStreamParser(0, &buffer, m.Source.get())
+      .ParseRange(m.File, false, false, std::ssize(block), tKvKPosParseMode::kEventBuffer);
   tRecordingWriter refused;
   EXPECT_THROW(buffer.Replay(refused), EKvParam);
   EXPECT_TRUE(buffer.Empty());

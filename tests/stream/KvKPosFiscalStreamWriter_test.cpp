@@ -40,7 +40,7 @@ TEST(FiscalStreamWriter, ChainsForwardEveryEventAndEndsFreeElements) {
   tKvKPosFiscalStreamWriterChain chain(std::move(tail));
   int freed = 0;
   sendAll(chain, freed);
-  EXPECT_EQ(rec->events,
+  EXPECT_EQ(rec->Events,
             "File(1) Hdr(7,H) Ver(1,2) Blk(42,Kasse 1,0) Entry(1,2,3,1252) Rec(201,1) "
             "Add(3:2=counted) Add(4:7=" +
                 std::string(300, 'x') + ") Link(17) Rec(0,1) End Pos(42)");
@@ -59,7 +59,7 @@ TEST(FiscalStreamWriter, ChainsForwardEveryEventAndEndsFreeElements) {
 
 TEST(FiscalStreamWriter, BlockInfoWritersKeepTheirOwnCopy) {
   auto second = std::make_unique<tKvKPosFiscalStreamWriterBlkInfo>();
-  tKvKPosFiscalStreamWriterBlkInfo* second_ptr = second.get();
+  tKvKPosFiscalStreamWriterBlkInfo* secondPtr = second.get();
   tKvKPosFiscalStreamWriterBlkInfo first(std::move(second));
   EXPECT_EQ(first.LastBlockInfo().ID, 0);
   tKvKPosBlockInfoRec blk;
@@ -70,7 +70,7 @@ TEST(FiscalStreamWriter, BlockInfoWritersKeepTheirOwnCopy) {
   first.BlockInfo(blk);
   blk.ID = 99;  // changed by the producer after the call
   blk.SwVer = "x";
-  for (const auto* w : {&first, second_ptr}) {
+  for (const auto* w : {&first, secondPtr}) {
     EXPECT_EQ(w->LastBlockInfo().ID, 17);
     EXPECT_EQ(w->LastBlockInfo().SwVer, "1.2");
     EXPECT_EQ(w->LastBlockInfo().DataSign.View(), "sig");

@@ -60,7 +60,7 @@ std::string Convert(const std::string& text, bool native, input_test::tRecorder&
   } else {
     tFiscalDataParserAsciiInt(&source, {}, 0).Run(&writer);
   }
-  std::string events = writer.events;
+  std::string events = writer.Events;
   for (size_t at; (at = events.find(" Stream")) != std::string::npos;) events.erase(at, 7);
   return events;
 }
@@ -70,18 +70,18 @@ void ExpectSameEvents(const Pair& p, const std::string& what) {
   input_test::tRecorder native, ascii;
   const std::string n = Convert(p.Native, true, native);
   const std::string a = Convert(p.Ascii, false, ascii);
-  EXPECT_GT(native.fields.size(), 100u) << what;
+  EXPECT_GT(native.Fields.size(), 100u) << what;
   if (n != a) {
     const size_t at = std::mismatch(n.begin(), n.end(), a.begin(), a.end()).first - n.begin();
     const size_t from = at < 200 ? 0 : at - 200;
     ADD_FAILURE() << what << ": events differ at " << at << "\n  native: " << n.substr(from, 300)
                   << "\n  ascii:  " << a.substr(from, 300);
   }
-  ASSERT_EQ(native.blocks.size(), ascii.blocks.size()) << what;
-  for (size_t i = 0; i < native.blocks.size(); ++i) {
-    tKvKPosBlockInfoRec b = ascii.blocks[i];
-    b.DataSign = native.blocks[i].DataSign;
-    EXPECT_TRUE(tKvKPosBlockInfoRec::Equals(native.blocks[i], b)) << what << ", block " << i;
+  ASSERT_EQ(native.Blocks.size(), ascii.Blocks.size()) << what;
+  for (size_t i = 0; i < native.Blocks.size(); ++i) {
+    tKvKPosBlockInfoRec b = ascii.Blocks[i];
+    b.DataSign = native.Blocks[i].DataSign;
+    EXPECT_TRUE(tKvKPosBlockInfoRec::Equals(native.Blocks[i], b)) << what << ", block " << i;
   }
 }
 
@@ -91,8 +91,8 @@ int CountLinks(const std::string& ascii) {
   class tLinks final : public tKvKPosFiscalStreamWriterChain {
    public:
     tLinks() : tKvKPosFiscalStreamWriterChain(nullptr) {}
-    int count = 0;
-    void Link(int32_t) override { ++count; }
+    int Count = 0;
+    void Link(int32_t) override { ++Count; }
   } links;
   std::vector<std::string> blocks;
   std::istringstream in(ascii);
@@ -110,7 +110,7 @@ int CountLinks(const std::string& ascii) {
     tKvFiscalStreamSourceBinary source(file, file.GetSize());
     tKvKPosFiscalStreamParser(0, &links, &source).ParseRange(file, true, true, file.GetSize());
   }
-  return links.count;
+  return links.Count;
 }
 
 TEST(NativeWriterTest, ValueTexts) {
@@ -181,16 +181,16 @@ TEST(GeneratorTest, SampleHoldsEveryKindOfContent) {
 // random journals in both stream versions.
 TEST(GeneratorTest, BothFormsCarryTheSameEvents) {
   struct Case {
-    std::string name;
-    std::function<void(JournalSink*)> write;
-    int stream;
+    std::string Name;
+    std::function<void(JournalSink*)> Write;
+    int Stream;
   };
   const Case cases[] = {
       {"sample", WriteSample, 2},
       {"random seed 1", [](JournalSink* s) { WriteRandom(s, 1, 1 << 20); }, 2},
       {"random seed 3, stream 1", [](JournalSink* s) { WriteRandom(s, 3, 1 << 20); }, 1},
   };
-  for (const Case& c : cases) ExpectSameEvents(Generate(c.write, c.stream), c.name);
+  for (const Case& c : cases) ExpectSameEvents(Generate(c.Write, c.Stream), c.Name);
 }
 
 TEST(GeneratorTest, RandomJournalsAreDeterministicAndReachTheirSize) {
