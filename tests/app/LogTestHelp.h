@@ -1,6 +1,8 @@
-// Test helpers for the export log: a fixed clock (22.06.2016 07:49:19, the
-// tick at 1000 ms), default regional settings, a scratch folder, and the
-// expected file content from its lines.
+// Test helpers for the export log and whole runs: a fixed clock (22.06.2016
+// 07:49:19, the tick at 1000 ms), default regional settings, a scratch
+// folder, the expected file content from its lines; for a run also the
+// console captured and the program's folder (its INI file) in a scratch
+// folder of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/Paths.h"
 #include "platform/RegionalSettings.h"
 #include "platform/TempDir.h"
 
@@ -36,6 +40,21 @@ class LogFixture : public ::testing::Test {
 
   uint64_t tick_ = 1000;
   testing_support::TempDir dir_;
+};
+
+class RunFixture : public LogFixture {
+ protected:
+  RunFixture() {
+    platform::SetConsoleSinkForTest(&console_);
+    platform::SetExecutablePathForTest(program_.Path("Jorvex"));
+  }
+  ~RunFixture() override {
+    platform::SetConsoleSinkForTest(nullptr);
+    platform::SetExecutablePathForTest("");
+  }
+
+  testing_support::TempDir program_;
+  std::string console_;
 };
 
 // The lines joined, each ended by CR LF.
