@@ -1,6 +1,6 @@
 // Test helpers for the two journal text inputs: a writer that renders every
 // event as one token and keeps copies of the records, the hexadecimal form
-// of bytes, and the original failure nested inside an input failure.
+// of bytes (fisc_test::Hex), and the original failure nested inside an input failure.
 //
 // Tokens: Hdr Stream Ver(i,v) Blk(id) Jnl(type,ver,vermin,cp) Rec(type,level)
 // Fld(id,<kind>:<text>) EoE Link(d); kinds I integer, B decimal, F digits,
@@ -18,21 +18,13 @@
 
 #include "base/KvErrors.h"
 #include "eval/KvFiscalDataSourceAscii.h"
+#include "stream/FiscalStreamTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
 namespace input_test {
 
-inline std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes)
-    out += "0123456789ABCDEF"[(c >> 4) & 15], out += "0123456789ABCDEF"[c & 15];
-  return out;
-}
-
-inline std::string Hex(const std::vector<uint8_t>& bytes) {
-  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
+using fisc_test::Hex;
 
 inline std::string RenderElement(const tKvKPosData& e) {
   switch (e.GetDataKind()) {

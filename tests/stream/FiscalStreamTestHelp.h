@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,18 @@
 namespace fisc_test {
 
 using Bytes = std::vector<uint8_t>;
+
+// Bytes as hexadecimal digits, two per byte.
+inline std::string Hex(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    out += "0123456789ABCDEF"[(c >> 4) & 15], out += "0123456789ABCDEF"[c & 15];
+  }
+  return out;
+}
+inline std::string Hex(const Bytes& bytes) {
+  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 // Concatenates byte sequences.
 inline Bytes Cat(std::initializer_list<Bytes> parts) {

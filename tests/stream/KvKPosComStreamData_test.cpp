@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "FiscalStreamTestHelp.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 
 namespace {
+
+using fisc_test::Hex;
 
 // A source over a byte string; a read past its end raises EKvMisc "EOF"
 // without touching the buffer.
@@ -31,16 +33,6 @@ class ByteSource final : public tKvKPosComStreamSource {
 std::string Bytes(std::initializer_list<int> values) {
   std::string out;
   for (int v : values) out += static_cast<char>(v);
-  return out;
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", c);
-    out += buf;
-  }
   return out;
 }
 
@@ -520,7 +512,7 @@ TEST(KvKPosComStreamDataTest, SourcePrimitivesAndRefusedSlot) {
   tKvKPosComStreamDestMem dest;
   dest.WriteWord(0x1234);
   dest.WriteLongint(-2);
-  EXPECT_EQ(Hex(dest.Data()), "34 12 FE FF FF FF ");
+  EXPECT_EQ(Hex(dest.Data()), "3412FEFFFFFF");
 }
 
 }  // namespace
