@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/RaiseTestHelp.h"
 #include "eval/EvalTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "gen/GenOutput.h"
@@ -241,14 +242,9 @@ TEST(FiscalDataParserNative, RequiresSourceAndWriter) {
   tFiscalDataSourceTextFileDOS source(dir.Path("n.txt"));
   for (tFiscalDataSourceTextFileDOS* s :
        {static_cast<tFiscalDataSourceTextFileDOS*>(nullptr), &source}) {
-    try {
-      tFiscalDataParserNative parser(s, nullptr, {});
-      FAIL() << "no failure";
-    } catch (const EKvParam& e) {
-      EXPECT_EQ(e.what(), std::string("[tFiscalDataParserNative] tFiscalDataParserNative.Create: "
-                                      "invalid ") +
-                              (s == nullptr ? "Source" : "Writer"));
-    }
+    EXPECT_EQ(raise_test::MessageOf<EKvParam>([&] { tFiscalDataParserNative(s, nullptr, {}); }),
+              std::string("[tFiscalDataParserNative] tFiscalDataParserNative.Create: invalid ") +
+                  (s == nullptr ? "Source" : "Writer"));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EvalTestHelp.h"
+#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "platform/TempDir.h"
 #include "stream/FiscalStreamTestHelp.h"
@@ -292,13 +293,8 @@ TEST(FiscalDataParserAsciiInt, WriterFailureEndsTheRun) {
 }
 
 TEST(FiscalDataParserAsciiInt, RequiresASource) {
-  try {
-    tFiscalDataParserAsciiInt parser(nullptr, {}, 0);
-    FAIL() << "no failure";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(),
-                 "[tFiscalDataParserAsciiInt] tFiscalDataParserAsciiInt.Create: invalid Source");
-  }
+  EXPECT_EQ(raise_test::MessageOf<EKvParam>([] { tFiscalDataParserAsciiInt(nullptr, {}, 0); }),
+            "[tFiscalDataParserAsciiInt] tFiscalDataParserAsciiInt.Create: invalid Source");
 }
 
 }  // namespace

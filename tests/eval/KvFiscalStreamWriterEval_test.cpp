@@ -7,6 +7,7 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamEvalExt.h"
@@ -43,12 +44,9 @@ void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId, int32_t entryType 
 }
 
 TEST(WriterEval, RequiresAnEvaluator) {
-  try {
-    tKvFiscalStreamWriterEval writer(true, nullptr, nullptr);
-    FAIL() << "no exception";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "[tKvFiscalStreamWriterEval] tKvFiscalStreamWriterEval.Create");
-  }
+  EXPECT_EQ(
+      raise_test::MessageOf<EKvParam>([] { tKvFiscalStreamWriterEval(true, nullptr, nullptr); }),
+      "[tKvFiscalStreamWriterEval] tKvFiscalStreamWriterEval.Create");
 }
 
 TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {

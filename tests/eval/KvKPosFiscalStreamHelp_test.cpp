@@ -13,6 +13,7 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace {
@@ -107,12 +108,9 @@ TEST(FiscModifiers, StorageGrowsByOneAndIsKeptByClear) {
   EXPECT_EQ(Row(arr, arr.Capacity()), "[4/N/0.5]|3");
   // Element 2 is stale storage and must not be reachable.
   for (int32_t index : {0, -1, 2, 3, INT32_MIN, INT32_MAX}) {
-    try {
-      arr.Get(index);
-      ADD_FAILURE() << "no exception for index " << index;
-    } catch (const EKvMisc& e) {
-      EXPECT_STREQ(e.what(), "Modifier: Index out of bounds!") << index;
-    }
+    EXPECT_EQ(raise_test::MessageOf<EKvMisc>([&] { arr.Get(index); }),
+              "Modifier: Index out of bounds!")
+        << index;
   }
   arr.Release();
   EXPECT_EQ(Row(arr.Count(), arr.Capacity()), "0|0");

@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 
+#include "base/RaiseTestHelp.h"
 #include "idea/FileHdlCSV.h"
 #include "idea/FiscalStreamPickerCSVOptimized.h"
 #include "platform/RegionalSettings.h"
@@ -154,13 +155,9 @@ TEST(FileHdlCSVTest, FieldsLinesAndPublishing) {
   csv.AddField("new", 1);
   csv.EndLine(1);
   csv.HasData = true;
-  try {
-    csv.Finish();
-    ADD_FAILURE() << "rename over an existing table succeeded";
-  } catch (const EKvRoot& e) {
-    EXPECT_EQ(std::string(e.what()), "Error renaming file \"" + dir.Path("T.csv.tmp") +
-                                         "\" to \"" + dir.Path("T.csv") + "\"");
-  }
+  EXPECT_EQ(
+      raise_test::MessageOf<EKvRoot>([&] { csv.Finish(); }),
+      "Error renaming file \"" + dir.Path("T.csv.tmp") + "\" to \"" + dir.Path("T.csv") + "\"");
   EXPECT_EQ(dir.Read("T.csv.tmp"), "new\r\n");
   EXPECT_EQ(dir.Read("T.csv"), "a;;b;;\r\n;c;d\r\n");
 }

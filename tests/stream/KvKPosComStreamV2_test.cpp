@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
+#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
+using raise_test::MessageOf;
 
 namespace {
 
@@ -103,13 +105,10 @@ TEST(ComStreamV2, ItemResultEndsTheLoopAndParseWantsEod) {
   EXPECT_EQ(parser.Log, "I0:2=1 I1:2=2");
   EXPECT_EQ(m.File.GetPosition(), 4);  // the third item is not read
   m.File.SetPosition(0);
-  try {
-    parser.Parse(tKvKPosReadContext{});
-    FAIL() << "no exception";
-  } catch (const EKvKPosComStream& e) {
-    EXPECT_EQ(e.Code(), 5);
-    EXPECT_STREQ(e.what(), "[tFramingParser] KPosComStream error #5 - \"EOD\" expected; found #10");
-  }
+  int code = 0;
+  EXPECT_EQ(MessageOf<EKvKPosComStream>([&] { parser.Parse(tKvKPosReadContext{}); }, &code),
+            "[tFramingParser] KPosComStream error #5 - \"EOD\" expected; found #10");
+  EXPECT_EQ(code, 5);
   m.File.SetPosition(0);
   parser.StopResult = 1;
   EXPECT_NO_THROW(parser.Parse(tKvKPosReadContext{}));

@@ -6,8 +6,10 @@
 
 #include "FiscalStreamTestHelp.h"
 #include "base/KvErrorCodes.h"
+#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
+using raise_test::MessageOf;
 
 namespace {
 
@@ -16,12 +18,8 @@ TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
   a.AssignBinary(std::string(1024, 'x'));
   EXPECT_EQ(a.View(), std::string(1024, 'x'));
   // Too long: raises and leaves the record as it was; empty bytes too.
-  try {
-    a.AssignBinary(std::string(1025, 'y'));
-    FAIL() << "no exception";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
-  }
+  EXPECT_EQ(MessageOf<EKvParam>([&] { a.AssignBinary(std::string(1025, 'y')); }),
+            "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
   a.AssignBinary("");
   EXPECT_EQ(a.View(), std::string(1024, 'x'));
   a.Init();
@@ -66,12 +64,8 @@ TEST(StreamFileMem, ReadWritePositions) {
   EXPECT_THROW(f.SetPosition(-1), EKvParam);
   f.Clear();
   EXPECT_EQ(f.GetSize() + f.GetPosition(), 0);
-  try {
-    f.GetHandle();
-    FAIL() << "no exception";
-  } catch (const EKvMisc& e) {
-    EXPECT_STREQ(e.what(), "[tKvKPosStreamFileMem] Function not supported!");
-  }
+  EXPECT_EQ(MessageOf<EKvMisc>([&] { f.GetHandle(); }),
+            "[tKvKPosStreamFileMem] Function not supported!");
 }
 
 TEST(ComStreamBase, HelpersBuildElements) {
