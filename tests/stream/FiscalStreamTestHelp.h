@@ -1,6 +1,7 @@
-// Test helpers for the communication and fiscal stream: byte builders, a
-// memory stream with a window source over it, and a recording writer that
-// renders every event as one compact token.
+// Test helpers for the communication and fiscal stream: byte builders and
+// their hexadecimal form, a memory stream with a window source over it, a
+// sender of one event of every kind, and a recording writer that renders
+// every event as one compact token.
 #pragma once
 
 #include <cstdint>
