@@ -10,10 +10,10 @@
 namespace fuzz {
 
 struct Options {
-  uint8_t version;      // expected header version 0, 1 or 2
-  bool lengthPrefixed;  // a version-2 stream with length values
-  bool passLinks;       // hand back links to the writer
-  bool window;          // limit the source to the stream's size
+  uint8_t Version;      // expected header version 0, 1 or 2
+  bool LengthPrefixed;  // a version-2 stream with length values
+  bool PassLinks;       // hand back links to the writer
+  bool Window;          // limit the source to the stream's size
 };
 
 inline Options DecodeOptions(uint8_t flags) {

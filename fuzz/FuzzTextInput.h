@@ -50,9 +50,9 @@ struct tTextInputChain {
     types.set(5);
     return types;
   }
-  tDiscardingLog log;
-  tKvFiscalStreamEvalExt eval{nullptr};
-  tFiscalStreamWriterTypeDependent writer{Types(), nullptr, true, &eval, nullptr};
+  tDiscardingLog Log;
+  tKvFiscalStreamEvalExt Eval{nullptr};
+  tFiscalStreamWriterTypeDependent Writer{Types(), nullptr, true, &Eval, nullptr};
 };
 
 // An odd first byte makes lines above 256 bytes fail to read.

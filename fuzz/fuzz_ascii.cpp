@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     tFiscalDataSourceTextFileDOS source(file.Path(), maxLine);
     tFiscalDataParserAsciiInt parser(
         &source, [&progress](std::string_view text) { progress += text.size(); }, 0);
-    parser.set_log(&chain.log);
-    parser.Run(&chain.writer);
-    chain.eval.Close();
+    parser.set_log(&chain.Log);
+    parser.Run(&chain.Writer);
+    chain.Eval.Close();
   } catch (const EKvRoot&) {
   }
   return 0;

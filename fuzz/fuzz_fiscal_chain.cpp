@@ -76,11 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto length = static_cast<int64_t>(size - 1);
   tKvKPosStreamFileMem file;
   fuzz::Load(file, data + 1, size - 1);
-  tKvFiscalStreamSourceBinary source(file, options.window ? length : 0);
+  tKvFiscalStreamSourceBinary source(file, options.Window ? length : 0);
 
   try {
     tKvKPosBlockInfoRec info;
-    ReadBlockInfo(options.version, source, info);
+    ReadBlockInfo(options.Version, source, info);
   } catch (const EKvRoot&) {
   }
 
@@ -89,12 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           std::unique_ptr<tKvKPosFiscalStreamWriter>())));
   try {
     file.SetPosition(0);
-    tKvKPosFiscalStreamParser parser(options.version, chain.get(), &source);
-    parser.ParseRange(file, options.lengthPrefixed, options.passLinks, length);
+    tKvKPosFiscalStreamParser parser(options.Version, chain.get(), &source);
+    parser.ParseRange(file, options.LengthPrefixed, options.PassLinks, length);
     // A second range over the same bytes, as the real run does after the
     // check pass.
     file.SetPosition(0);
-    parser.ParseRange(file, options.lengthPrefixed, options.passLinks, length);
+    parser.ParseRange(file, options.LengthPrefixed, options.PassLinks, length);
   } catch (const EKvRoot&) {
   }
   return 0;

@@ -19,10 +19,10 @@ namespace {
 
 class tRecorder final : public tKvKPosFiscalStreamWriter {
  public:
-  std::string events;
+  std::string Events;
   void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
     Put('F', n, e->GetDataKind());
-    events += e->GetText(true);
+    Events += e->GetText(true);
   }
   void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put('H', 0, 0); }
   void StreamHeader(const tKvKPosFileHeaderRec& h) override { Put('S', h.Field1, h.Field2); }
@@ -38,7 +38,7 @@ class tRecorder final : public tKvKPosFiscalStreamWriter {
 
  private:
   void Put(char kind, int64_t a, int64_t b) {
-    events +=
+    Events +=
         kind + std::to_string(a) + ',' + std::to_string(b) + '@' + std::to_string(file_pos()) + ' ';
   }
 };
@@ -48,12 +48,12 @@ std::string Parse(const uint8_t* data, std::size_t size, const fuzz::Options& op
   const auto length = static_cast<int64_t>(size);
   tKvKPosStreamFileMem file;
   fuzz::Load(file, data, size);
-  tKvFiscalStreamSourceBinary source(file, options.window ? length : 0);
+  tKvFiscalStreamSourceBinary source(file, options.Window ? length : 0);
   std::string outcome;
   try {
-    tKvKPosFiscalStreamParser parser(options.version, &writer, &source);
+    tKvKPosFiscalStreamParser parser(options.Version, &writer, &source);
     outcome = std::to_string(
-        parser.ParseRange(file, options.lengthPrefixed, options.passLinks, length, mode));
+        parser.ParseRange(file, options.LengthPrefixed, options.PassLinks, length, mode));
   } catch (const EKvRoot& e) {
     outcome = e.what();
   }
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       Parse(data + 1, size - 1, options, checking, tKvKPosParseMode::kCheck);
   const std::string reference =
       Parse(data + 1, size - 1, options, general, tKvKPosParseMode::kGeneral);
-  if (checked != reference || !checking.events.empty()) {
+  if (checked != reference || !checking.Events.empty()) {
     std::abort();  // the check mode ended otherwise than the general parse
   }
   return 0;

@@ -24,7 +24,7 @@ namespace {
 // Renders every event with the position it arrives at.
 class tRenderingWriter final : public tKvKPosFiscalStreamWriter {
  public:
-  std::string events;
+  std::string Events;
 
   void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
     tKvKPosComStreamDestMem dest;
@@ -53,18 +53,18 @@ class tRenderingWriter final : public tKvKPosFiscalStreamWriter {
 
  private:
   static std::string S(int64_t v) { return std::to_string(v); }
-  void Put(const std::string& token) { events += "@" + S(file_pos()) + ":" + token + "\n"; }
+  void Put(const std::string& token) { Events += "@" + S(file_pos()) + ":" + token + "\n"; }
 };
 
 // One block in memory with a source over it.
 struct tBlock {
   tBlock(const uint8_t* data, std::size_t size, const fuzz::Options& options) {
-    fuzz::Load(file, data, size);
-    source = std::make_unique<tKvFiscalStreamSourceBinary>(
-        file, options.window ? static_cast<int64_t>(size) : 0);
+    fuzz::Load(File, data, size);
+    Source = std::make_unique<tKvFiscalStreamSourceBinary>(
+        File, options.Window ? static_cast<int64_t>(size) : 0);
   }
-  tKvKPosStreamFileMem file;
-  std::unique_ptr<tKvFiscalStreamSourceBinary> source;
+  tKvKPosStreamFileMem File;
+  std::unique_ptr<tKvFiscalStreamSourceBinary> Source;
 };
 
 // The outcome of a parse in mode into writer (the buffer in kEventBuffer):
@@ -72,11 +72,11 @@ struct tBlock {
 template <typename Writer>
 std::string Parse(tBlock& block, const fuzz::Options& options, Writer& writer,
                   tKvKPosParseMode mode) {
-  const int64_t size = block.file.GetSize();
+  const int64_t size = block.File.GetSize();
   try {
-    tKvKPosFiscalStreamParser parser(options.version, &writer, block.source.get());
-    return "=" + std::to_string(parser.ParseRange(block.file, options.lengthPrefixed,
-                                                  options.passLinks, size, mode));
+    tKvKPosFiscalStreamParser parser(options.Version, &writer, block.Source.get());
+    return "=" + std::to_string(parser.ParseRange(block.File, options.LengthPrefixed,
+                                                  options.PassLinks, size, mode));
   } catch (const EKvRoot& e) {
     return e.what();
   }
@@ -96,11 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   tBlock second(data + 1, size - 1, options);
   const std::string bufferedEnd = Parse(second, options, buffer, tKvKPosParseMode::kEventBuffer);
   tRenderingWriter replayed;
-  buffer.Replay(replayed, &second.file, second.source.get());
+  buffer.Replay(replayed, &second.File, second.Source.get());
 
-  if (directEnd != bufferedEnd || direct.events != replayed.events) {
+  if (directEnd != bufferedEnd || direct.Events != replayed.Events) {
     std::fprintf(stderr, "direct: %s\n%s\nbuffered: %s\n%s\n", directEnd.c_str(),
-                 direct.events.c_str(), bufferedEnd.c_str(), replayed.events.c_str());
+                 direct.Events.c_str(), bufferedEnd.c_str(), replayed.Events.c_str());
     std::abort();
   }
   return 0;

@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::size_t progress = 0;
   try {
     tFiscalDataSourceTextFileDOS source(file.Path(), maxLine);
-    tFiscalDataParserNative parser(&source, &chain.writer,
+    tFiscalDataParserNative parser(&source, &chain.Writer,
                                    [&progress](std::string_view text) { progress += text.size(); });
-    parser.set_log(&chain.log);
+    parser.set_log(&chain.Log);
     parser.set_pipelined(size > 0 && (data[0] & 2) != 0);
     parser.Execute();
-    chain.eval.Close();
+    chain.Eval.Close();
   } catch (const EKvRoot&) {
   }
   return 0;

@@ -17,9 +17,9 @@ constexpr std::string_view kResponsePrefix = "@@";
 constexpr std::array<std::string_view, 2> kIgnorePrefixes = {"/Dummy", "/HeapDebug"};
 
 struct ParamList {
-  std::vector<std::string> arguments;  // from the operating system
-  std::vector<std::string> params;
-  bool loaded = false;
+  std::vector<std::string> Arguments;  // from the operating system
+  std::vector<std::string> Params;
+  bool Loaded = false;
 };
 
 ParamList& List() {
@@ -65,22 +65,22 @@ void AddFileLines(std::vector<std::string>& params, const std::string& fileName)
 
 ParamList& Loaded() {
   ParamList& list = List();
-  if (list.loaded) return list;
-  list.loaded = true;
-  list.params.clear();
-  AddFileLines(list.params, std::string(kConfigFileName));
-  for (const std::string& argument : list.arguments) {
+  if (list.Loaded) return list;
+  list.Loaded = true;
+  list.Params.clear();
+  AddFileLines(list.Params, std::string(kConfigFileName));
+  for (const std::string& argument : list.Arguments) {
     if (argument.starts_with(kResponsePrefix)) {
-      AddFileLines(list.params, argument.substr(kResponsePrefix.size()));
+      AddFileLines(list.Params, argument.substr(kResponsePrefix.size()));
     } else {
-      Add(list.params, argument);
+      Add(list.Params, argument);
     }
   }
   return list;
 }
 
 bool Match(std::string_view name, std::string* value) {
-  std::vector<std::string>& params = Loaded().params;
+  std::vector<std::string>& params = Loaded().Params;
   bool matched = false;
   for (size_t i = 0; i < params.size();) {
     std::string_view entry = params[i];
@@ -102,16 +102,16 @@ bool Match(std::string_view name, std::string* value) {
 
 void ComlineSetArguments(std::vector<std::string> arguments) {
   ParamList& list = List();
-  list.arguments = std::move(arguments);
-  list.params.clear();
-  list.loaded = false;
+  list.Arguments = std::move(arguments);
+  list.Params.clear();
+  list.Loaded = false;
 }
 
-int ComlineParamCount() { return static_cast<int>(Loaded().params.size()); }
+int ComlineParamCount() { return static_cast<int>(Loaded().Params.size()); }
 
 std::string ComlineParam(int index) {
   if (index == 0) return platform::ExecutablePath();
-  const std::vector<std::string>& params = Loaded().params;
+  const std::vector<std::string>& params = Loaded().Params;
   if (index < 1 || static_cast<size_t>(index) > params.size()) return std::string();
   return params[static_cast<size_t>(index) - 1];
 }

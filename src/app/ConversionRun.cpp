@@ -142,8 +142,8 @@ std::string ExecutableTitle() {
 
 std::string DateTimeStamp(const platform::LocalTime& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d", t.year % 10000, t.month % 100,
-                t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d", t.Year % 10000, t.Month % 100,
+                t.Day % 100, t.Hour % 100, t.Minute % 100, t.Second % 100);
   return text;
 }
 

@@ -365,12 +365,12 @@ void tFiscalDataParserNative::ExecutePiped() {
   std::optional<tPipedLog> pipedLog;
   if (log != nullptr) pipedLog.emplace(pipe, *log);
   struct tRestore {
-    tFiscalDataParserNative& parser;
-    tKvKPosFiscalStreamWriter* writer;
-    tKvLog* log;
+    tFiscalDataParserNative& Parser;
+    tKvKPosFiscalStreamWriter* Writer;
+    tKvLog* Log;
     ~tRestore() {
-      parser.writer_ = writer;
-      parser.log_ = log;
+      Parser.writer_ = Writer;
+      Parser.log_ = Log;
     }
   } restore{*this, writer, log};
   writer_ = &pipe;

@@ -15,7 +15,7 @@ namespace {
 // regional long time format.
 std::string DateTimeText(const tKvDateTime& value) {
   const platform::RegionalSettings& reg = platform::Regional();
-  return value.Format(reg.short_date_format) + "  " + value.Format(reg.long_time_format);
+  return value.Format(reg.ShortDateFormat) + "  " + value.Format(reg.LongTimeFormat);
 }
 
 }  // namespace

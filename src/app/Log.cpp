@@ -62,9 +62,9 @@ tLog::tLog(std::string_view fileName, bool enabled) : Enabled(enabled) {
 
   Start = platform::Now();
   const std::string date =
-      TwoDigits(Start.day) + "." + TwoDigits(Start.month) + "." + std::to_string(Start.year);
+      TwoDigits(Start.Day) + "." + TwoDigits(Start.Month) + "." + std::to_string(Start.Year);
   const std::string time =
-      TwoDigits(Start.hour) + ":" + TwoDigits(Start.minute) + ":" + TwoDigits(Start.second);
+      TwoDigits(Start.Hour) + ":" + TwoDigits(Start.Minute) + ":" + TwoDigits(Start.Second);
   BeginSection(
       ReplaceParams("===== %1  %2  [%3 - %4]", date + '\r' + time + '\r' + std::string(kLongTitle) +
                                                    '\r' + std::string(kVersion)),

@@ -14,5 +14,5 @@ std::string tTimeTest::ElapsedText() {
   const uint64_t elapsedMs = now >= Ticks ? now - Ticks : 0;
   Ticks = now;
   const auto seconds = static_cast<int64_t>((elapsedMs / 1000) % tKvDateTime::kSecondsPerDay);
-  return tKvDateTime(seconds).Format(platform::Regional().long_time_format);
+  return tKvDateTime(seconds).Format(platform::Regional().LongTimeFormat);
 }

@@ -42,12 +42,12 @@ int Win1252Of(char32_t cp) {
 }
 
 // One UTF-8 sequence starting at text[pos]: its code point and length, or
-// a length of the maximal ill-formed prefix and ok == false. The range of the
+// a length of the maximal ill-formed prefix and Ok false. The range of the
 // second byte rules out overlong forms, surrogates and values above U+10FFFF.
 struct Decoded {
-  char32_t cp = 0;
-  size_t length = 1;
-  bool ok = false;
+  char32_t CodePoint = 0;
+  size_t Length = 1;
+  bool Ok = false;
 };
 
 Decoded DecodeOne(std::string_view text, size_t pos) {
@@ -59,15 +59,15 @@ Decoded DecodeOne(std::string_view text, size_t pos) {
   unsigned char low = 0x80, high = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
     need = 1;
-    result.cp = lead & 0x1F;
+    result.CodePoint = lead & 0x1F;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     need = 2;
-    result.cp = lead & 0x0F;
+    result.CodePoint = lead & 0x0F;
     if (lead == 0xE0) low = 0xA0;
     if (lead == 0xED) high = 0x9F;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     need = 3;
-    result.cp = lead & 0x07;
+    result.CodePoint = lead & 0x07;
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
   } else {
@@ -75,20 +75,20 @@ Decoded DecodeOne(std::string_view text, size_t pos) {
   }
   for (int k = 1; k <= need; ++k) {
     if (pos + k >= text.size()) {
-      result.length = k;
+      result.Length = k;
       return result;
     }
     const unsigned char next = byte(pos + k);
     if (next < low || next > high) {
-      result.length = k;
+      result.Length = k;
       return result;
     }
     low = 0x80;
     high = 0xBF;
-    result.cp = (result.cp << 6) | (next & 0x3F);
+    result.CodePoint = (result.CodePoint << 6) | (next & 0x3F);
   }
-  result.length = need + 1;
-  result.ok = true;
+  result.Length = need + 1;
+  result.Ok = true;
   return result;
 }
 
@@ -111,8 +111,8 @@ std::string Utf8ToWin1252(std::string_view utf8, bool* lossless) {
   bool exact = true;
   for (size_t pos = 0; pos < utf8.size();) {
     const Decoded d = DecodeOne(utf8, pos);
-    pos += d.length;
-    const int byte = d.ok ? Win1252Of(d.cp) : -1;
+    pos += d.Length;
+    const int byte = d.Ok ? Win1252Of(d.CodePoint) : -1;
     if (byte < 0) {
       out.push_back(kWin1252Replacement);
       exact = false;

@@ -85,18 +85,18 @@ tKvIniFile::Found tKvIniFile::Find(std::string_view section, std::string_view ke
   size_t i = 0;
   for (; i < lines_.size(); ++i) {
     if (Classify(lines_[i], &name, &value) == LineKind::kSection && SameName(name, Trim(section))) {
-      found.section_line = i;
-      found.insert_line = i + 1;
+      found.SectionLine = i;
+      found.InsertLine = i + 1;
       break;
     }
   }
-  if (found.section_line == npos) return found;
+  if (found.SectionLine == npos) return found;
   for (++i; i < lines_.size(); ++i) {
     LineKind kind = Classify(lines_[i], &name, &value);
     if (kind == LineKind::kSection) break;
     if (kind != LineKind::kKey) continue;
-    found.insert_line = i + 1;
-    if (found.key_line == npos && SameName(name, Trim(key))) found.key_line = i;
+    found.InsertLine = i + 1;
+    if (found.KeyLine == npos && SameName(name, Trim(key))) found.KeyLine = i;
   }
   return found;
 }
@@ -104,18 +104,18 @@ tKvIniFile::Found tKvIniFile::Find(std::string_view section, std::string_view ke
 std::string tKvIniFile::ReadString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue) const {
   Found found = Find(section, key);
-  if (found.key_line == npos) return std::string(defaultValue);
+  if (found.KeyLine == npos) return std::string(defaultValue);
   std::string_view name, value;
-  Classify(lines_[found.key_line], &name, &value);
+  Classify(lines_[found.KeyLine], &name, &value);
   return std::string(StripQuotes(value));
 }
 
 bool tKvIniFile::SectionExists(std::string_view section) const {
-  return Find(section, {}).section_line != npos;
+  return Find(section, {}).SectionLine != npos;
 }
 
 bool tKvIniFile::ValueExists(std::string_view section, std::string_view key) const {
-  return Find(section, key).key_line != npos;
+  return Find(section, key).KeyLine != npos;
 }
 
 void tKvIniFile::WriteString(std::string_view section, std::string_view key,
@@ -129,10 +129,10 @@ void tKvIniFile::WriteString(std::string_view section, std::string_view key,
   }
   std::string line = std::string(keyName) + "=" + std::string(value);
   Found found = Find(sectionName, keyName);
-  if (found.key_line != npos) {
-    lines_[found.key_line] = std::move(line);
-  } else if (found.section_line != npos) {
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(found.insert_line), std::move(line));
+  if (found.KeyLine != npos) {
+    lines_[found.KeyLine] = std::move(line);
+  } else if (found.SectionLine != npos) {
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(found.InsertLine), std::move(line));
   } else {
     if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
     lines_.push_back("[" + std::string(sectionName) + "]");

@@ -40,9 +40,9 @@ class tKvIniFile : public tKvClass {
 
  private:
   struct Found {
-    size_t section_line;  // index of the "[section]" line, npos when missing
-    size_t key_line;      // index of the first "key=" line in it, npos when missing
-    size_t insert_line;   // where a new key of that section goes
+    size_t SectionLine;  // index of the "[section]" line, npos when missing
+    size_t KeyLine;      // index of the first "key=" line in it, npos when missing
+    size_t InsertLine;   // where a new key of that section goes
   };
   Found Find(std::string_view section, std::string_view key) const;
   void Save() const;

@@ -12,9 +12,9 @@ namespace {
 // One row of the table, written in UTF-8. german == nullptr: the German set
 // does not list the code and the English text stays in force.
 struct CaptionRow {
-  int32_t code;
-  const char* english;
-  const char* german;
+  int32_t Code;
+  const char* English;
+  const char* German;
 };
 
 // The text of code 572 holds both languages, separated by "//*".
@@ -194,8 +194,8 @@ CaptionSet BuildSet(bool german) {
   CaptionSet set;
   set.reserve(std::size(kRows));
   for (const CaptionRow& row : kRows) {
-    const char* text = german && row.german != nullptr ? row.german : row.english;
-    set.emplace_back(row.code, Prepare(text));
+    const char* text = german && row.German != nullptr ? row.German : row.English;
+    set.emplace_back(row.Code, Prepare(text));
   }
   return set;
 }

@@ -55,10 +55,10 @@ int32_t tFiscalDataParserAsciiInt::ReadCode() {
     last_line_ = source_->ReadLine();
   }
   std::string_view rest = last_line_;
-  const std::string_view code_text = TakeUpTo(rest, ',');
+  const std::string_view codeText = TakeUpTo(rest, ',');
   rest_ = rest;
   int32_t code = kCodeUnreadable;
-  if (!kv_text::ParseInt32Strict(code_text, code)) return kCodeUnreadable;
+  if (!kv_text::ParseInt32Strict(codeText, code)) return kCodeUnreadable;
   return code;
 }
 
@@ -78,9 +78,9 @@ bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs, tBlock& b
   bool accepted = false;
   while (!pairs.empty()) {
     std::string_view value = TakeUpTo(pairs, ',');
-    const std::string_view key_text = TakeUpTo(value, ';');
+    const std::string_view keyText = TakeUpTo(value, ';');
     int32_t key = 0;
-    if (!kv_text::ParseInt32Strict(key_text, key)) continue;
+    if (!kv_text::ParseInt32Strict(keyText, key)) continue;
     switch (key) {
       case 1:
         header.Int1 = PairInteger(value);
@@ -109,7 +109,7 @@ bool tFiscalDataParserAsciiInt::ReadBlockStart(std::string_view pairs, tBlock& b
 }
 
 void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) {
-  tKvKPosStreamFileMem& bytes_file = block.Bytes;
+  tKvKPosStreamFileMem& bytesFile = block.Bytes;
   bool odd = false;  // a pair of the line has an odd number of digits
   while (!pairs.empty()) {
     std::string_view value = TakeUpTo(pairs, ',');
@@ -123,24 +123,24 @@ void tFiscalDataParserAsciiInt::ReadData(std::string_view pairs, tBlock& block) 
     const size_t count = hex.size() / 2;
     odd = odd || hex.size() % 2 != 0;
     if (count == 0) continue;
-    const int64_t size = bytes_file.GetSize();
+    const int64_t size = bytesFile.GetSize();
     if (static_cast<int64_t>(count) > kMaxBlockSize - size) [[unlikely]] {
       throw EKvKPosFiscalStream(
           this, 0, "Block too large: more than " + std::to_string(kMaxBlockSize) + " bytes", 9);
     }
     // The bytes are decoded straight into the block.
-    uint8_t* const bytes = bytes_file.Extend(static_cast<int32_t>(count));
+    uint8_t* const bytes = bytesFile.Extend(static_cast<int32_t>(count));
     if (bytes == nullptr) [[unlikely]] {
       throw EKvKPosFiscalStream(this, 0, "Block too large", 9);
     }
     if (const size_t bad = kv_text::DecodeHexPairs(hex, bytes); bad != hex.size()) [[unlikely]] {
-      bytes_file.Truncate(size);
+      bytesFile.Truncate(size);
       RaiseBadHex(hex, bad);
     }
     const int64_t line = source_->LineNumber();
     std::vector<tDataLine>& lines = block.DataLines;
     if (lines.empty() || lines.back().Line != line) lines.push_back({size, line});
-    bytes_file.SetPosition(size + static_cast<int64_t>(count));
+    bytesFile.SetPosition(size + static_cast<int64_t>(count));
   }
   if (odd) [[unlikely]] {
     block.Damage.push_back(

@@ -106,11 +106,11 @@ std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tK
 }
 
 std::string ShortDate(const tKvDateTime& value) {
-  return value.Format(platform::Regional().short_date_format);
+  return value.Format(platform::Regional().ShortDateFormat);
 }
 
 std::string LongTime(const tKvDateTime& value) {
-  return value.Format(platform::Regional().long_time_format);
+  return value.Format(platform::Regional().LongTimeFormat);
 }
 
 std::string PortugueseSignatureText(std::string_view data) {

@@ -35,20 +35,20 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
 
 // Declared so that they are released in the order picker, line sink, file.
 struct tFiscalStreamEvalWriteJnlView::tParts {
-  std::string file_name;
-  std::string temp_name;
-  std::unique_ptr<tKvTextFileDos> file;
-  std::unique_ptr<tKvFiscalDataDestTextFile> dest;
-  std::unique_ptr<tFiscalStreamPickerJnlView> picker;
+  std::string FileName;
+  std::string TempName;
+  std::unique_ptr<tKvTextFileDos> File;
+  std::unique_ptr<tKvFiscalDataDestTextFile> Dest;
+  std::unique_ptr<tFiscalStreamPickerJnlView> Picker;
 
   static std::unique_ptr<tParts> Open(std::string_view destPath) {
     auto parts = std::make_unique<tParts>();
-    parts->file_name =
+    parts->FileName =
         platform::IncludeTrailingPathDelimiter(std::string(destPath)) + std::string(kFileName);
-    parts->temp_name = parts->file_name + std::string(kTempSuffix);
-    parts->file = std::make_unique<tKvTextFileDos>(parts->temp_name, tKvTextFileDos::kModeRewrite);
-    parts->dest = std::make_unique<tKvFiscalDataDestTextFile>(parts->file.get());
-    parts->picker = std::make_unique<tFiscalStreamPickerJnlView>(parts->dest.get());
+    parts->TempName = parts->FileName + std::string(kTempSuffix);
+    parts->File = std::make_unique<tKvTextFileDos>(parts->TempName, tKvTextFileDos::kModeRewrite);
+    parts->Dest = std::make_unique<tKvFiscalDataDestTextFile>(parts->File.get());
+    parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(parts->Dest.get());
     return parts;
   }
 };
@@ -59,7 +59,7 @@ tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
 
 tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
     std::unique_ptr<tParts> parts, std::unique_ptr<tKvFiscalStreamEval>&& next)
-    : tKvFiscalStreamEvalWriteJnlView(parts->picker.get(), parts->dest.get(), std::move(next)),
+    : tKvFiscalStreamEvalWriteJnlView(parts->Picker.get(), parts->Dest.get(), std::move(next)),
       parts_(std::move(parts)) {}
 
 tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
@@ -69,7 +69,7 @@ tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
   CloseQuietly();
 }
 
-const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->file_name; }
+const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->FileName; }
 
 void tFiscalStreamEvalWriteJnlView::Finish() {
   try {
@@ -78,19 +78,19 @@ void tFiscalStreamEvalWriteJnlView::Finish() {
       Discard();
       return;
     }
-    parts_->dest->Close();
-    if (platform::ReplaceFile(parts_->temp_name, parts_->file_name) != 0) {
-      throw EKvRoot(this, "Error renaming file \"" + parts_->temp_name + "\" to \"" +
-                              parts_->file_name + "\"");
+    parts_->Dest->Close();
+    if (platform::ReplaceFile(parts_->TempName, parts_->FileName) != 0) {
+      throw EKvRoot(
+          this, "Error renaming file \"" + parts_->TempName + "\" to \"" + parts_->FileName + "\"");
     }
   } catch (...) {
     Discard();
     throw;
   }
-  platform::SyncDirectory(platform::ExtractFilePath(parts_->file_name));
+  platform::SyncDirectory(platform::ExtractFilePath(parts_->FileName));
 }
 
 void tFiscalStreamEvalWriteJnlView::Discard() noexcept {
-  parts_->file->Close();
-  platform::DeleteFile(parts_->temp_name);
+  parts_->File->Close();
+  platform::DeleteFile(parts_->TempName);
 }

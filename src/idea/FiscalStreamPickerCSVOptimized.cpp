@@ -11,10 +11,10 @@ namespace {
 // Appends the integer digits with the regional thousands separator.
 void AppendGrouped(tCsvLine& out, const char* digits, int count) {
   const platform::RegionalSettings& reg = platform::Regional();
-  const bool group = reg.digit_grouping > 0 && reg.thousand_separator != reg.decimal_separator &&
-                     reg.thousand_separator != '\0';
+  const bool group = reg.DigitGrouping > 0 && reg.ThousandSeparator != reg.DecimalSeparator &&
+                     reg.ThousandSeparator != '\0';
   for (int i = 0; i < count; ++i) {
-    if (group && i > 0 && (count - i) % reg.digit_grouping == 0) out += reg.thousand_separator;
+    if (group && i > 0 && (count - i) % reg.DigitGrouping == 0) out += reg.ThousandSeparator;
     out += digits[i];
   }
 }
@@ -62,7 +62,7 @@ void tFiscalStreamPickerCSVOptimized::FmtFloat(tCsvLine& out, const tKvBcd& valu
   int exp10 = 0;
   const int len = Significant15(value, sig, exp10);
   if (len == 0) return;
-  const char sep = platform::Regional().decimal_separator;
+  const char sep = platform::Regional().DecimalSeparator;
   if (value.IsNegative()) out += '-';
   if (exp10 <= 15 && exp10 >= -4) {
     if (exp10 <= 0) {
@@ -121,7 +121,7 @@ void tFiscalStreamPickerCSVOptimized::FmtBcd(tCsvLine& out, const tKvBcd& value)
   }
   AppendGrouped(out, integer, intLen);
   if (len > exp10) {
-    out += platform::Regional().decimal_separator;
+    out += platform::Regional().DecimalSeparator;
     if (exp10 < 0) out.append(static_cast<size_t>(-exp10), '0');
     const int from = exp10 > 0 ? exp10 : 0;
     out.append(sig + from, static_cast<size_t>(len - from));
@@ -166,7 +166,7 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdDec(tCsvLine& out, const tKvBcd& val
   for (int i = 0; i < len; ++i) allZero = allZero && digits[i] == '0';
   if (value.IsNegative() && !allZero) out += '-';
   AppendGrouped(out, digits, intLen);
-  out += platform::Regional().decimal_separator;
+  out += platform::Regional().DecimalSeparator;
   out.append(digits + intLen, static_cast<size_t>(len - intLen));
 }
 
@@ -196,17 +196,17 @@ void tFiscalStreamPickerCSVOptimized::FmtTime(tCsvLine& out, const tKvDateTime& 
 
 void tFiscalStreamPickerCSVOptimized::AppendLongTime(tCsvLine& out, const tKvDateTime& value) {
   const platform::RegionalSettings& reg = platform::Regional();
-  if (reg.long_time_format != "HH:mm:ss") {
-    out.append(value.Format(reg.long_time_format));
+  if (reg.LongTimeFormat != "HH:mm:ss") {
+    out.append(value.Format(reg.LongTimeFormat));
     return;
   }
   int hour = 0, minute = 0, second = 0;
   value.DecodeTime(hour, minute, second);
   char text[8];
   char* p = PutTwoDigits(text, hour);
-  *p++ = reg.time_separator;
+  *p++ = reg.TimeSeparator;
   p = PutTwoDigits(p, minute);
-  *p++ = reg.time_separator;
+  *p++ = reg.TimeSeparator;
   PutTwoDigits(p, second);
   out.append(text, sizeof text);
 }

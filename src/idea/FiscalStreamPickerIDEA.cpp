@@ -124,8 +124,8 @@ void tFiscalStreamPickerIDEA::DeclareTable() {
     xml.AddTextNode(table, "URL", url);
     xml.AddTextNode(table, "Name", url.substr(0, url.rfind('.')));
     xml.AddTextNode(table, "Description", Utf8ToWin1252(file.Description));
-    xml.AddTextNode(table, "DecimalSymbol", std::string_view(&reg.decimal_separator, 1));
-    xml.AddTextNode(table, "DigitGroupingSymbol", std::string_view(&reg.thousand_separator, 1));
+    xml.AddTextNode(table, "DecimalSymbol", std::string_view(&reg.DecimalSeparator, 1));
+    xml.AddTextNode(table, "DigitGroupingSymbol", std::string_view(&reg.ThousandSeparator, 1));
     tKvXmlNode columns = xml.AddNode(table, "VariableLength");
     for (size_t i = 0; i < file.Columns.size(); ++i) {
       const int32_t number = static_cast<int32_t>(i) + 1;
@@ -189,8 +189,8 @@ void tFiscalStreamPickerIDEA::LogEntryLine() const {
   if (!Context.Log.IsWritten(tKvLog::kEntry)) return;
   const platform::RegionalSettings& reg = platform::Regional();
   const tKvDateTime& when = CurHeader().DateTime;
-  Context.Log.Add("=> " + when.Format(reg.short_date_format) + ", " +
-                      when.Format(reg.short_time_format) + "  " + FiscTypeText(entry_type()),
+  Context.Log.Add("=> " + when.Format(reg.ShortDateFormat) + ", " +
+                      when.Format(reg.ShortTimeFormat) + "  " + FiscTypeText(entry_type()),
                   tKvLog::kEntry);
 }
 

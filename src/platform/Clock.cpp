@@ -22,13 +22,13 @@ LocalTime Now() {
   std::tm tm{};
   localtime_r(&t, &tm);
   LocalTime lt;
-  lt.year = tm.tm_year + 1900;
-  lt.month = tm.tm_mon + 1;
-  lt.day = tm.tm_mday;
-  lt.hour = tm.tm_hour;
-  lt.minute = tm.tm_min;
-  lt.second = tm.tm_sec;
-  lt.millisecond = static_cast<int>(
+  lt.Year = tm.tm_year + 1900;
+  lt.Month = tm.tm_mon + 1;
+  lt.Day = tm.tm_mday;
+  lt.Hour = tm.tm_hour;
+  lt.Minute = tm.tm_min;
+  lt.Second = tm.tm_sec;
+  lt.Millisecond = static_cast<int>(
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
   return lt;
 }

@@ -9,8 +9,8 @@
 namespace platform {
 
 struct LocalTime {
-  int year = 0, month = 0, day = 0;  // month and day 1-based
-  int hour = 0, minute = 0, second = 0, millisecond = 0;
+  int Year = 0, Month = 0, Day = 0;  // month and day 1-based
+  int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
 };
 
 LocalTime Now();

@@ -10,15 +10,15 @@
 namespace platform {
 
 struct RegionalSettings {
-  char decimal_separator = ',';
-  char thousand_separator = '.';
-  int digit_grouping = 3;               // digits per thousands group
-  char date_separator = '.';
-  char time_separator = ':';
-  std::string short_date_format = "dd.MM.yyyy";
-  std::string long_date_format = "dddd, d. MMMM yyyy";
-  std::string short_time_format = "HH:mm";
-  std::string long_time_format = "HH:mm:ss";
+  char DecimalSeparator = ',';
+  char ThousandSeparator = '.';
+  int DigitGrouping = 3;  // digits per thousands group
+  char DateSeparator = '.';
+  char TimeSeparator = ':';
+  std::string ShortDateFormat = "dd.MM.yyyy";
+  std::string LongDateFormat = "dddd, d. MMMM yyyy";
+  std::string ShortTimeFormat = "HH:mm";
+  std::string LongTimeFormat = "HH:mm:ss";
 };
 
 // The settings in force. Tests may change them through MutableRegionalSettings.

@@ -20,17 +20,17 @@ namespace {
 constexpr int kPositions = 20;
 
 struct Work {
-  bool negative = false;
-  int e = 0;
-  uint8_t d[kPositions] = {};
+  bool Negative = false;
+  int Exponent = 0;
+  uint8_t Digits[kPositions] = {};
 };
 
 [[noreturn]] void Fail(int32_t code) { throw EStBCDError(code); }
 
 void SetZero(Work& w) {
-  w.negative = false;
-  w.e = 0;
-  std::memset(w.d, 0, sizeof w.d);
+  w.Negative = false;
+  w.Exponent = 0;
+  std::memset(w.Digits, 0, sizeof w.Digits);
 }
 
 // Moves the highest non-zero digit to position 18, lowering the exponent;
@@ -38,31 +38,31 @@ void SetZero(Work& w) {
 // to 0 or below) becomes zero.
 void Normalise(Work& w) {
   int p = 18;
-  while (p >= 0 && w.d[p] == 0) --p;
+  while (p >= 0 && w.Digits[p] == 0) --p;
   if (p < 0) {
     SetZero(w);
     return;
   }
   const int s = 18 - p;
   if (s == 0) return;
-  if (s >= w.e) {
+  if (s >= w.Exponent) {
     SetZero(w);
     return;
   }
-  w.e -= s;
-  for (int i = 18; i >= 0; --i) w.d[i] = i - s >= 0 ? w.d[i - s] : 0;
+  w.Exponent -= s;
+  for (int i = 18; i >= 0; --i) w.Digits[i] = i - s >= 0 ? w.Digits[i - s] : 0;
 }
 
 // Zero (e = 0) unpacks as positive zero; non-zero values are normalised so
 // that hand-made or foreign unnormalised values compute correctly too.
 Work Unpack(const tKvBcd& a) {
   Work w;
-  w.e = a.Exponent();
-  if (w.e == 0) return w;
-  w.negative = (a.Bytes[0] & 0x80) != 0;
+  w.Exponent = a.Exponent();
+  if (w.Exponent == 0) return w;
+  w.Negative = (a.Bytes[0] & 0x80) != 0;
   for (int i = 1; i <= 9; ++i) {
-    w.d[2 * i - 1] = a.Bytes[i] & 0x0F;
-    w.d[2 * i] = a.Bytes[i] >> 4;
+    w.Digits[2 * i - 1] = a.Bytes[i] & 0x0F;
+    w.Digits[2 * i] = a.Bytes[i] >> 4;
   }
   Normalise(w);
   return w;
@@ -70,10 +70,10 @@ Work Unpack(const tKvBcd& a) {
 
 tKvBcd Pack(const Work& w) {
   tKvBcd r;
-  if (w.e <= 0) return r;
-  r.Bytes[0] = static_cast<uint8_t>(w.e | (w.negative ? 0x80 : 0));
+  if (w.Exponent <= 0) return r;
+  r.Bytes[0] = static_cast<uint8_t>(w.Exponent | (w.Negative ? 0x80 : 0));
   for (int i = 1; i <= 9; ++i) {
-    r.Bytes[i] = static_cast<uint8_t>((w.d[2 * i] << 4) | w.d[2 * i - 1]);
+    r.Bytes[i] = static_cast<uint8_t>((w.Digits[2 * i] << 4) | w.Digits[2 * i - 1]);
   }
   return r;
 }
@@ -81,34 +81,34 @@ tKvBcd Pack(const Work& w) {
 // Adds 1 at position k and carries upward through position 19.
 void Increment(Work& w, int k) {
   for (int i = k; i < kPositions; ++i) {
-    if (w.d[i] < 9) {
-      ++w.d[i];
+    if (w.Digits[i] < 9) {
+      ++w.Digits[i];
       return;
     }
-    w.d[i] = 0;
+    w.Digits[i] = 0;
   }
 }
 
 // Rounds half away from zero at position k (0..18): the digit at k decides,
 // positions 1..k are cleared.
 void RoundAt(Work& w, int k) {
-  const uint8_t r = w.d[k];
-  for (int i = 1; i <= k; ++i) w.d[i] = 0;
+  const uint8_t r = w.Digits[k];
+  for (int i = 1; i <= k; ++i) w.Digits[i] = 0;
   if (r >= 5) Increment(w, k + 1);
 }
 
 void ShiftDown(Work& w, int k) {
   if (k <= 0) return;
-  for (int i = 0; i < kPositions; ++i) w.d[i] = i + k < kPositions ? w.d[i + k] : 0;
+  for (int i = 0; i < kPositions; ++i) w.Digits[i] = i + k < kPositions ? w.Digits[i + k] : 0;
 }
 
 // After rounding a carry may have reached position 19: move everything down
 // one position and raise the exponent.
 void AbsorbCarry(Work& w) {
-  if (w.d[19] == 0) return;
+  if (w.Digits[19] == 0) return;
   ShiftDown(w, 1);
-  ++w.e;
-  if (w.e > tKvBcd::kMaxExponent) Fail(EStBCDError::kOverflow);
+  ++w.Exponent;
+  if (w.Exponent > tKvBcd::kMaxExponent) Fail(EStBCDError::kOverflow);
 }
 
 }  // namespace
@@ -136,14 +136,14 @@ tKvBcd tKvBcd::Negated() const {
 int tKvBcd::Compare(const tKvBcd& a, const tKvBcd& b) {
   const Work x = Unpack(a);
   const Work y = Unpack(b);
-  if (x.negative != y.negative) return (y.negative ? 128 : 0) - (x.negative ? 128 : 0);
+  if (x.Negative != y.Negative) return (y.Negative ? 128 : 0) - (x.Negative ? 128 : 0);
   int result = 0;
-  if (x.e != y.e) {
-    result = x.e - y.e;
-  } else if (x.e != 0) {
-    for (int i = 18; i >= 1 && result == 0; --i) result = x.d[i] - y.d[i];
+  if (x.Exponent != y.Exponent) {
+    result = x.Exponent - y.Exponent;
+  } else if (x.Exponent != 0) {
+    for (int i = 18; i >= 1 && result == 0; --i) result = x.Digits[i] - y.Digits[i];
   }
-  return x.negative ? -result : result;
+  return x.Negative ? -result : result;
 }
 
 tKvBcd tKvBcd::Add(const tKvBcd& a, const tKvBcd& b) {
@@ -152,62 +152,62 @@ tKvBcd tKvBcd::Add(const tKvBcd& a, const tKvBcd& b) {
   Work x = Unpack(a);
   Work y = Unpack(b);
   // Align the operand with the smaller exponent to the larger one.
-  const int k = x.e - y.e;
+  const int k = x.Exponent - y.Exponent;
   if (k > 0) {
     if (k <= 19) RoundAt(y, k - 1 <= 18 ? k - 1 : 18);
     ShiftDown(y, k);
-    y.e = x.e;
+    y.Exponent = x.Exponent;
   } else if (k < 0) {
     if (-k <= 19) RoundAt(x, -k - 1 <= 18 ? -k - 1 : 18);
     ShiftDown(x, -k);
-    x.e = y.e;
+    x.Exponent = y.Exponent;
   }
   Work r;
-  r.e = x.e;
-  if (x.negative == y.negative) {
-    r.negative = x.negative;
+  r.Exponent = x.Exponent;
+  if (x.Negative == y.Negative) {
+    r.Negative = x.Negative;
     int carry = 0;
     for (int i = 0; i <= 18; ++i) {
-      int s = x.d[i] + y.d[i] + carry;
+      int s = x.Digits[i] + y.Digits[i] + carry;
       carry = s >= 10 ? 1 : 0;
-      r.d[i] = static_cast<uint8_t>(s - 10 * carry);
+      r.Digits[i] = static_cast<uint8_t>(s - 10 * carry);
     }
-    r.d[19] = static_cast<uint8_t>(x.d[19] + y.d[19] + carry);
-    if (r.d[19] == 0) {
+    r.Digits[19] = static_cast<uint8_t>(x.Digits[19] + y.Digits[19] + carry);
+    if (r.Digits[19] == 0) {
       RoundAt(r, 0);
     } else {
       RoundAt(r, 1);
       ShiftDown(r, 1);
-      ++r.e;
-      if (r.e > kMaxExponent) Fail(EStBCDError::kOverflow);
+      ++r.Exponent;
+      if (r.Exponent > kMaxExponent) Fail(EStBCDError::kOverflow);
     }
     // Rounding may carry out of the top digit (999..9 plus a rounded-up
     // guard); keep that digit instead of dropping it.
     AbsorbCarry(r);
-    r.d[0] = 0;
+    r.Digits[0] = 0;
   } else {
     // b - a on the magnitudes, with b's sign.
-    r.negative = y.negative;
+    r.Negative = y.Negative;
     int borrow = 0;
     for (int i = 0; i <= 19; ++i) {
-      int s = y.d[i] - x.d[i] - borrow;
+      int s = y.Digits[i] - x.Digits[i] - borrow;
       borrow = s < 0 ? 1 : 0;
-      r.d[i] = static_cast<uint8_t>(s + 10 * borrow);
+      r.Digits[i] = static_cast<uint8_t>(s + 10 * borrow);
     }
     if (borrow != 0) {
-      r.negative = !r.negative;
+      r.Negative = !r.Negative;
       // Ten's complement of positions 0..19.
       int carry = 1;
       for (int i = 0; i < kPositions; ++i) {
-        int s = 9 - r.d[i] + carry;
+        int s = 9 - r.Digits[i] + carry;
         carry = s >= 10 ? 1 : 0;
-        r.d[i] = static_cast<uint8_t>(s - 10 * carry);
+        r.Digits[i] = static_cast<uint8_t>(s - 10 * carry);
       }
     }
-    if (r.d[19] != 0) {
+    if (r.Digits[19] != 0) {
       // Only possible with unaligned carries; keep the value exact.
       ShiftDown(r, 1);
-      ++r.e;
+      ++r.Exponent;
     }
     Normalise(r);
   }
@@ -223,8 +223,8 @@ tKvBcd tKvBcd::Multiply(const tKvBcd& a, const tKvBcd& b) {
   // Exact schoolbook product; p[0] least significant, up to 36 digits.
   int p[36] = {};
   for (int i = 1; i <= 18; ++i) {
-    if (x.d[i] == 0) continue;
-    for (int j = 1; j <= 18; ++j) p[i + j - 2] += x.d[i] * y.d[j];
+    if (x.Digits[i] == 0) continue;
+    for (int j = 1; j <= 18; ++j) p[i + j - 2] += x.Digits[i] * y.Digits[j];
   }
   for (int i = 0; i < 35; ++i) {
     p[i + 1] += p[i] / 10;
@@ -237,17 +237,17 @@ tKvBcd tKvBcd::Multiply(const tKvBcd& a, const tKvBcd& b) {
     top = 34;
     adjust = -1;
   }
-  for (int i = 18; i >= 1; --i) r.d[i] = static_cast<uint8_t>(p[top - (18 - i)]);
-  r.d[0] = static_cast<uint8_t>(p[top - 18]);
+  for (int i = 18; i >= 1; --i) r.Digits[i] = static_cast<uint8_t>(p[top - (18 - i)]);
+  r.Digits[0] = static_cast<uint8_t>(p[top - 18]);
   RoundAt(r, 0);
-  if (r.d[19] != 0) {
+  if (r.Digits[19] != 0) {
     ShiftDown(r, 1);
     ++adjust;
   }
-  r.e = x.e + y.e - kBias + adjust;
-  if (r.e > kMaxExponent) Fail(EStBCDError::kOverflow);
-  if (r.e <= 0) return tKvBcd{};
-  r.negative = x.negative != y.negative;
+  r.Exponent = x.Exponent + y.Exponent - kBias + adjust;
+  if (r.Exponent > kMaxExponent) Fail(EStBCDError::kOverflow);
+  if (r.Exponent <= 0) return tKvBcd{};
+  r.Negative = x.Negative != y.Negative;
   return Pack(r);
 }
 
@@ -388,23 +388,23 @@ namespace {
   if (i != n) Fail(EStBCDError::kBadFormat);
 
   Work w;
-  w.negative = negative;
+  w.Negative = negative;
   // A value without non-zero digits is zero, whatever its exponent.
   if (collected == 0) return tKvBcd{};
-  for (int k = 0; k < 18 && k < collected; ++k) w.d[18 - k] = digits[k];
+  for (int k = 0; k < 18 && k < collected; ++k) w.Digits[18 - k] = digits[k];
   int64_t e = tKvBcd::kBias + integerDigits + exponentPart;
   if (collected > 18) {
-    w.d[0] = digits[18];
+    w.Digits[0] = digits[18];
     RoundAt(w, 0);
-    if (w.d[19] != 0) {
+    if (w.Digits[19] != 0) {
       ShiftDown(w, 1);
       ++e;
     }
-    w.d[0] = 0;
+    w.Digits[0] = 0;
   }
   if (e > tKvBcd::kMaxExponent) Fail(EStBCDError::kOverflow);
   if (e <= 0) return tKvBcd{};
-  w.e = static_cast<int>(e);
+  w.Exponent = static_cast<int>(e);
   return Pack(w);
 }
 
@@ -439,59 +439,59 @@ namespace {
 // first dropped digit) to at most maxFraction digits and trailing zeros
 // removed. Digit characters only, no separators.
 struct Expansion {
-  bool negative = false;
-  char digits[160];  // integer digits then fraction digits
-  int intLen = 0;
-  int fracLen = 0;
+  bool Negative = false;
+  char Digits[160];  // integer digits then fraction digits
+  int IntLen = 0;
+  int FracLen = 0;
 };
 
 constexpr int kMaxFraction = 50;
 
 void Expand(const tKvBcd& a, int maxFraction, Expansion& x) {
   const Work w = Unpack(a);
-  if (w.e == 0) {
-    x.digits[0] = '0';
-    x.intLen = 1;
+  if (w.Exponent == 0) {
+    x.Digits[0] = '0';
+    x.IntLen = 1;
     return;
   }
   // Mantissa digits d1..d18 (positions 18..1) without trailing zeros.
   char mant[18];
   int mlen = 18;
-  for (int i = 0; i < 18; ++i) mant[i] = static_cast<char>('0' + w.d[18 - i]);
+  for (int i = 0; i < 18; ++i) mant[i] = static_cast<char>('0' + w.Digits[18 - i]);
   while (mlen > 0 && mant[mlen - 1] == '0') --mlen;
-  const int exp10 = w.e - tKvBcd::kBias;  // value = 0.mant * 10^exp10
+  const int exp10 = w.Exponent - tKvBcd::kBias;  // value = 0.mant * 10^exp10
   int len = 0;
   if (exp10 > 0) {
-    for (int i = 0; i < exp10; ++i) x.digits[len++] = i < mlen ? mant[i] : '0';
-    x.intLen = len;
-    for (int i = exp10; i < mlen; ++i) x.digits[len++] = mant[i];
+    for (int i = 0; i < exp10; ++i) x.Digits[len++] = i < mlen ? mant[i] : '0';
+    x.IntLen = len;
+    for (int i = exp10; i < mlen; ++i) x.Digits[len++] = mant[i];
   } else {
-    x.digits[len++] = '0';
-    x.intLen = 1;
-    for (int i = 0; i < -exp10; ++i) x.digits[len++] = '0';
-    for (int i = 0; i < mlen; ++i) x.digits[len++] = mant[i];
+    x.Digits[len++] = '0';
+    x.IntLen = 1;
+    for (int i = 0; i < -exp10; ++i) x.Digits[len++] = '0';
+    for (int i = 0; i < mlen; ++i) x.Digits[len++] = mant[i];
   }
-  x.fracLen = len - x.intLen;
-  if (x.fracLen > maxFraction) {
-    const bool up = x.digits[x.intLen + maxFraction] >= '5';
-    x.fracLen = maxFraction;
-    len = x.intLen + x.fracLen;
+  x.FracLen = len - x.IntLen;
+  if (x.FracLen > maxFraction) {
+    const bool up = x.Digits[x.IntLen + maxFraction] >= '5';
+    x.FracLen = maxFraction;
+    len = x.IntLen + x.FracLen;
     if (up) {
       int i = len - 1;
-      while (i >= 0 && x.digits[i] == '9') x.digits[i--] = '0';
+      while (i >= 0 && x.Digits[i] == '9') x.Digits[i--] = '0';
       if (i >= 0) {
-        ++x.digits[i];
+        ++x.Digits[i];
       } else {
-        std::memmove(x.digits + 1, x.digits, static_cast<size_t>(len));
-        x.digits[0] = '1';
-        ++x.intLen;
+        std::memmove(x.Digits + 1, x.Digits, static_cast<size_t>(len));
+        x.Digits[0] = '1';
+        ++x.IntLen;
       }
     }
   }
-  while (x.fracLen > 0 && x.digits[x.intLen + x.fracLen - 1] == '0') --x.fracLen;
+  while (x.FracLen > 0 && x.Digits[x.IntLen + x.FracLen - 1] == '0') --x.FracLen;
   bool allZero = true;
-  for (int i = 0; i < x.intLen + x.fracLen; ++i) allZero = allZero && x.digits[i] == '0';
-  x.negative = w.negative && !allZero;
+  for (int i = 0; i < x.IntLen + x.FracLen; ++i) allZero = allZero && x.Digits[i] == '0';
+  x.Negative = w.Negative && !allZero;
 }
 
 // Writes the expansion as text with at least minFraction fraction digits
@@ -501,22 +501,22 @@ void Expand(const tKvBcd& a, int maxFraction, Expansion& x) {
 // is unset or equals the decimal separator). At most kMaxTextLength bytes
 // for minFraction up to 50.
 char* Render(char* p, const Expansion& x, bool compact, int minFraction) {
-  if (x.negative) *p++ = '-';
+  if (x.Negative) *p++ = '-';
   const auto& reg = platform::Regional();
-  const char decimal = compact || reg.decimal_separator == '\0' ? '.' : reg.decimal_separator;
-  const bool group = !compact && reg.digit_grouping > 0 && reg.thousand_separator != '\0' &&
-                     reg.thousand_separator != decimal;
-  for (int i = 0; i < x.intLen; ++i) {
-    if (group && i > 0 && (x.intLen - i) % reg.digit_grouping == 0) *p++ = reg.thousand_separator;
-    *p++ = x.digits[i];
+  const char decimal = compact || reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
+  const bool group = !compact && reg.DigitGrouping > 0 && reg.ThousandSeparator != '\0' &&
+                     reg.ThousandSeparator != decimal;
+  for (int i = 0; i < x.IntLen; ++i) {
+    if (group && i > 0 && (x.IntLen - i) % reg.DigitGrouping == 0) *p++ = reg.ThousandSeparator;
+    *p++ = x.Digits[i];
   }
-  const int fraction = std::max(x.fracLen, minFraction);
+  const int fraction = std::max(x.FracLen, minFraction);
   if (fraction > 0) {
     *p++ = decimal;
-    std::memcpy(p, x.digits + x.intLen, static_cast<size_t>(x.fracLen));
-    p += x.fracLen;
-    std::memset(p, '0', static_cast<size_t>(fraction - x.fracLen));
-    p += fraction - x.fracLen;
+    std::memcpy(p, x.Digits + x.IntLen, static_cast<size_t>(x.FracLen));
+    p += x.FracLen;
+    std::memset(p, '0', static_cast<size_t>(fraction - x.FracLen));
+    p += fraction - x.FracLen;
   }
   return p;
 }
@@ -541,8 +541,8 @@ void tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
     }
   }
   const Work w = Unpack(*this);
-  for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.d[kDigits - i]);
-  exponent10 = w.e == 0 ? 0 : w.e - kBias;
+  for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.Digits[kDigits - i]);
+  exponent10 = w.Exponent == 0 ? 0 : w.Exponent - kBias;
 }
 
 std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {
@@ -572,16 +572,16 @@ std::string tKvBcd::ToTextPlaces(const tKvBcd& a, int places) {
 
 long double tKvBcd::ToFloat(const tKvBcd& a) {
   const Work w = Unpack(a);
-  if (w.e == 0) return 0.0L;
+  if (w.Exponent == 0) return 0.0L;
   // "-0.<18 digits>e<exp>" is read back by a correctly rounding conversion.
   char buffer[40];
   int len = 0;
-  if (w.negative) buffer[len++] = '-';
+  if (w.Negative) buffer[len++] = '-';
   buffer[len++] = '0';
   buffer[len++] = '.';
-  for (int i = 18; i >= 1; --i) buffer[len++] = static_cast<char>('0' + w.d[i]);
+  for (int i = 18; i >= 1; --i) buffer[len++] = static_cast<char>('0' + w.Digits[i]);
   buffer[len++] = 'e';
-  const auto res = std::to_chars(buffer + len, buffer + sizeof buffer, w.e - kBias);
+  const auto res = std::to_chars(buffer + len, buffer + sizeof buffer, w.Exponent - kBias);
   long double value = 0.0L;
   const auto parsed = std::from_chars(buffer, res.ptr, value);
   if (parsed.ec != std::errc()) Fail(EStBCDError::kBadFormat);

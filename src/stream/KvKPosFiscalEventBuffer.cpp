@@ -184,9 +184,9 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
                                       tKvKPosComStreamSource* source, int64_t base) {
   // Whatever happens, the buffer is left empty.
   struct tClearOnExit {
-    tKvKPosFiscalEventBuffer& buffer;
-    ~tClearOnExit() { buffer.Clear(); }
-  } clear_on_exit{*this};
+    tKvKPosFiscalEventBuffer& Buffer;
+    ~tClearOnExit() { Buffer.Clear(); }
+  } clearOnExit{*this};
   if (overflowed_) return;
   // A file in memory is positioned directly.
   auto* const memory = dynamic_cast<tKvKPosStreamFileMem*>(file);

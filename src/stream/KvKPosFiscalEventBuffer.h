@@ -41,18 +41,18 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   void AddItemAt(int32_t number, int64_t position, bool repeated = false) {
     AddItemAtFrom(file_pos(), number, position, repeated);
   }
-  // AddItemAt and RecordStart of an item at item_pos, for a parser that
+  // AddItemAt and RecordStart of an item at itemPos, for a parser that
   // keeps the position itself instead of storing it (set_file_pos) first.
-  void AddItemAtFrom(int64_t item_pos, int32_t number, int64_t position, bool repeated = false) {
+  void AddItemAtFrom(int64_t itemPos, int32_t number, int64_t position, bool repeated = false) {
     if (!Fits(position)) [[unlikely]] {
       Overflow();
       return;
     }
-    Plain(item_pos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number,
+    Plain(itemPos, repeated ? tKind::kAddRepeatedItemAt : tKind::kAddItemAt, number,
           static_cast<int32_t>(position));
   }
-  void RecordStartFrom(int64_t item_pos, int32_t type, int32_t level) {
-    Plain(item_pos, tKind::kRecordStart, type, level);
+  void RecordStartFrom(int64_t itemPos, int32_t type, int32_t level) {
+    Plain(itemPos, tKind::kRecordStart, type, level);
   }
 
   // Past the limit: events since then were dropped, Replay delivers nothing.

@@ -431,12 +431,12 @@ uint8_t tKvKPosFiscalStreamParser::ParseRange(tKvKPosStreamFile& streamFile, boo
   }
   // The stream file is known only during this call, also when it raises.
   struct Forget {
-    tKvKPosFiscalStreamParser& parser;
+    tKvKPosFiscalStreamParser& Parser;
     ~Forget() {
-      parser.stream_file_ = nullptr;
-      parser.cursor_ = nullptr;
-      parser.mode_ = tMode::kGeneral;
-      parser.link_cache_usable_ = false;
+      Parser.stream_file_ = nullptr;
+      Parser.cursor_ = nullptr;
+      Parser.mode_ = tMode::kGeneral;
+      Parser.link_cache_usable_ = false;
     }
   } forget{*this};
   cursor_ = streamFile.MemCursor();

@@ -272,10 +272,10 @@ std::string tKvDateTime::Format(std::string_view picture) const {
         out += h < 12 ? (n == 1 ? "A" : "AM") : (n == 1 ? "P" : "PM");
         break;
       case '/':
-        out.append(run, reg.date_separator);
+        out.append(run, reg.DateSeparator);
         break;
       case ':':
-        out.append(run, reg.time_separator);
+        out.append(run, reg.TimeSeparator);
         break;
       default:
         out.append(run, c);
@@ -299,7 +299,7 @@ std::string tKvDateTime::DateText(bool compact) const {
     AppendNumber(out, y, 4);
     return out;
   }
-  return Format(platform::Regional().long_date_format);
+  return Format(platform::Regional().LongDateFormat);
 }
 
 std::string tKvDateTime::DateTimeText(bool compact) const {
@@ -323,8 +323,8 @@ std::string tKvDateTime::DateTimeText(bool compact) const {
     return out;
   }
   const auto& reg = platform::Regional();
-  if (!HasDate()) return Format(reg.long_time_format);
-  return Format(reg.long_date_format) + ", " + Format(reg.long_time_format);
+  if (!HasDate()) return Format(reg.LongTimeFormat);
+  return Format(reg.LongDateFormat) + ", " + Format(reg.LongTimeFormat);
 }
 
 // ---------------------------------------------------------------------------

@@ -149,16 +149,16 @@ void tKvXml::SplitText(std::string& head, std::string& tail) {
   // An empty text child makes libxml2 write a start and an end tag instead
   // of "<root/>"; it is removed again before anything else happens.
   struct Placeholder {
-    xmlNodePtr node = nullptr;
+    xmlNodePtr Node = nullptr;
     ~Placeholder() {
-      if (node == nullptr) return;
-      xmlUnlinkNode(node);
-      xmlFreeNode(node);
+      if (Node == nullptr) return;
+      xmlUnlinkNode(Node);
+      xmlFreeNode(Node);
     }
   } placeholder;
   if (root_->children == nullptr) {
-    placeholder.node = xmlNewDocText(doc_.get(), Chars(std::string()));
-    if (placeholder.node == nullptr || xmlAddChild(root_, placeholder.node) == nullptr) {
+    placeholder.Node = xmlNewDocText(doc_.get(), Chars(std::string()));
+    if (placeholder.Node == nullptr || xmlAddChild(root_, placeholder.Node) == nullptr) {
       throw EKvXml(this, "Error serialising the XML document");
     }
   }

@@ -64,11 +64,11 @@ TEST_F(ComlineTest, LoadedOnFirstUseAndCappedAt100) {
 
 TEST_F(ComlineTest, Matching) {
   const struct {
-    Params params;
-    const char* name;
-    bool matched;
-    const char* value;
-    Params left;
+    Params Arguments;
+    const char* Name;
+    bool Matched;
+    const char* Value;
+    Params Left;
   } cases[] = {
       {{"/L"}, "/L", true, "", {}},
       {{"/l"}, "/L", true, "", {}},
@@ -84,15 +84,15 @@ TEST_F(ComlineTest, Matching) {
       {{"/S=\xE4"}, "/s", true, "\xE4", {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.params) + " " + c.name);
-    ComlineSetArguments(c.params);
+    SCOPED_TRACE(testing::PrintToString(c.Arguments) + " " + c.Name);
+    ComlineSetArguments(c.Arguments);
     std::string value = "stale";
-    EXPECT_EQ(ComlineOption(c.name, value), c.matched);
-    EXPECT_EQ(value, c.value);
-    EXPECT_EQ(List(), c.left);
-    ComlineSetArguments(c.params);
-    EXPECT_EQ(ComlineSwitch(c.name), c.matched);
-    EXPECT_EQ(List(), c.left);
+    EXPECT_EQ(ComlineOption(c.Name, value), c.Matched);
+    EXPECT_EQ(value, c.Value);
+    EXPECT_EQ(List(), c.Left);
+    ComlineSetArguments(c.Arguments);
+    EXPECT_EQ(ComlineSwitch(c.Name), c.Matched);
+    EXPECT_EQ(List(), c.Left);
   }
 }
 

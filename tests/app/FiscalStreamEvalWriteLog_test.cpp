@@ -83,7 +83,7 @@ const std::string kErrorLine = "  [tKvTextFileDos] Read error [ERROR]";
 const std::string kErrors = "    Errors:                                       1 [ERROR]";
 
 TEST_F(WriteLogTest, JournalWithDetailedLog) {
-  Convert(LogName(), true, tick);
+  Convert(LogName(), true, tick_);
   EXPECT_EQ(
       Text(),
       Crlf({{kHeaderLine, "", "  > " + BlockLine(7, "12", 100), Entry(1), "", Entry(5), "", "",
@@ -102,23 +102,23 @@ TEST_F(WriteLogTest, JournalWithDetailedLog) {
 }
 
 TEST_F(WriteLogTest, JournalWithoutDetailedLogAndASecondRun) {
-  Convert(LogName(), false, tick);
+  Convert(LogName(), false, tick_);
   const std::string run =
       Crlf({{kHeaderLine, "", "  " + BlockLine(7, "12", 100), "", "  " + BlockLine(9, "12", 100),
              "", "  " + BlockLine(10, "12", 101), "", "  " + BlockLine(11, "0", 101)},
             {"", kProcessed, "", kErrorLine},
             Summary({kErrors}, "00:01:05")});
   EXPECT_EQ(Text(), run);
-  Convert(LogName(), false, tick);
+  Convert(LogName(), false, tick_);
   EXPECT_EQ(Text(), run + run);
 }
 
 // Beyond the journal above: which check wins, and where none applies.
 TEST_F(WriteLogTest, ContinuityChecks) {
   const struct {
-    const char* name;
-    tKvKPosBlockInfoRec first, second;
-    const char* warning;  // nullptr: none
+    const char* Name;
+    tKvKPosBlockInfoRec First, Second;
+    const char* Warning;  // nullptr: none
   } cases[] = {
       {"consecutive", Block(7, "12", 100), Block(8, "12", 100), nullptr},
       {"other register", Block(7, "12", 100), Block(3, "13", 5), nullptr},
@@ -135,13 +135,13 @@ TEST_F(WriteLogTest, ContinuityChecks) {
     {
       tLog log(LogName(), true);
       tFiscalStreamEvalWriteLog eval(&log);
-      eval.BlockStart(c.first);
-      eval.BlockStart(c.second);
-      EXPECT_EQ(log.warnings(), c.warning != nullptr ? 1 : 0) << c.name;
+      eval.BlockStart(c.First);
+      eval.BlockStart(c.Second);
+      EXPECT_EQ(log.warnings(), c.Warning != nullptr ? 1 : 0) << c.Name;
     }
-    if (c.warning != nullptr) {
-      EXPECT_THAT(Text(), ::testing::HasSubstr("\r\n" + std::string(c.warning) + " [WARNING]\r\n"))
-          << c.name;
+    if (c.Warning != nullptr) {
+      EXPECT_THAT(Text(), ::testing::HasSubstr("\r\n" + std::string(c.Warning) + " [WARNING]\r\n"))
+          << c.Name;
     }
   }
 }

@@ -40,7 +40,7 @@ TEST(FiscalStreamWriterTypeDependent, OtherTypesAreLoggedAndDropped) {
         writer.AddInteger(1, 5);
         writer.EntryEnd();
       }
-      passed = recorder.events;
+      passed = recorder.Events;
     }
     EXPECT_EQ(evaluated, std::string(idea ? "Jnl(5) Rec(201,1) Fld(1=5) EoE " : "") +
                              "Jnl(1) Rec(201,1) Fld(1=5) EoE");

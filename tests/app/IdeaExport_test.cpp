@@ -10,20 +10,18 @@
 
 #include <filesystem>
 #include <map>
-#include <set>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "LogTestHelp.h"
 #include "app/JorvexMain.h"
 #include "gen/AsciiWriter.h"
 #include "gen/GenOutput.h"
 #include "gen/NativeWriter.h"
 #include "gen/Shop.h"
 #include "gen/TeeSink.h"
-#include "platform/Clock.h"
-#include "platform/Console.h"
-#include "platform/Paths.h"
 #include "platform/TempDir.h"
 #include "stream/KvTypes.h"
 
@@ -57,7 +55,7 @@ constexpr const char* kStamp = "2016-06-22_07-49-19";
 // non-deterministic, on every validation; the results are what the tests check.
 void Silent(void*, const char*, ...) {}
 
-std::string Text(xmlNodePtr node) {
+std::string NodeText(xmlNodePtr node) {
   xmlChar* content = xmlNodeGetContent(node);
   std::string text = content != nullptr ? reinterpret_cast<const char*>(content) : "";
   xmlFree(content);
@@ -90,27 +88,13 @@ std::vector<std::string> Split(const std::string& line) {
   return fields;
 }
 
-class IdeaExportTest : public ::testing::Test {
+class IdeaExportTest : public log_test::RunFixture {
  protected:
-  void SetUp() override {
-    platform::SetConsoleSinkForTest(&console_);
-    platform::SetNowForTest([] {
-      platform::LocalTime t;
-      t.year = 2016, t.month = 6, t.day = 22, t.hour = 7, t.minute = 49, t.second = 19;
-      return t;
-    });
-    platform::SetExecutablePathForTest(program_.Path("Jorvex"));
-    program_.Write("Jorvex.ini", "[GENERAL]\nDTD=" + kDtd + "\nSuppName=Test\n");
-  }
-  void TearDown() override {
-    platform::SetConsoleSinkForTest(nullptr);
-    platform::SetNowForTest(nullptr);
-    platform::SetExecutablePathForTest("");
-  }
+  IdeaExportTest() { program_.Write("Jorvex.ini", "[GENERAL]\nDTD=" + kDtd + "\nSuppName=Test\n"); }
 
   // Converts journal into a fresh folder and returns the export's files.
   tFiles Convert(const std::string& journal, bool ascii) {
-    const std::string dest = out_.Path("run" + std::to_string(++runs_));
+    const std::string dest = dir_.Path("run" + std::to_string(++runs_));
     std::vector<std::string> args = {journal, dest, "/Q"};
     if (ascii) args.push_back("/S=1");
     EXPECT_EQ(JorvexMain(args), kExitOk);
@@ -147,14 +131,15 @@ class IdeaExportTest : public ::testing::Test {
     std::set<std::string> declared;
     const xmlNodePtr media = Children(xmlDocGetRootElement(doc), "Media").at(0);
     for (xmlNodePtr table : Children(media, "Table")) {
-      const std::string url = Text(Children(table, "URL").at(0));
+      const std::string url = NodeText(Children(table, "URL").at(0));
       declared.insert(url);
       EXPECT_TRUE(files.count(url)) << url;
       if (!files.count(url)) continue;
       tTable& read = tables[url];
-      EXPECT_EQ(Text(Children(table, "DecimalSymbol").at(0)), ",");
+      EXPECT_EQ(NodeText(Children(table, "DecimalSymbol").at(0)), ",");
       std::vector<xmlNodePtr> columns = Children(Children(table, "VariableLength").at(0));
-      for (xmlNodePtr column : columns) read.Names.push_back(Text(Children(column, "Name").at(0)));
+      for (xmlNodePtr column : columns)
+        read.Names.push_back(NodeText(Children(column, "Name").at(0)));
       const std::string& csv = files.at(url);
       EXPECT_FALSE(csv.empty()) << url;
       size_t start = 0;
@@ -211,12 +196,12 @@ class IdeaExportTest : public ::testing::Test {
     if (field.empty()) return;
     static const std::regex kNumber("-?([0-9]{1,3}(\\.[0-9]{3})*|[0-9]+)(,([0-9]+))?");
     static const std::regex kDate("([0-9]{2})\\.([0-9]{2})\\.([0-9]{4})");
-    const std::string name = Text(Children(column, "Name").at(0));
+    const std::string name = NodeText(Children(column, "Name").at(0));
     std::smatch m;
     if (!Children(column, "Numeric").empty()) {
       EXPECT_TRUE(std::regex_match(field, m, kNumber)) << url << " " << name << ": " << field;
       const std::vector<xmlNodePtr> accuracy = Children(Children(column, "Numeric")[0], "Accuracy");
-      const size_t decimals = accuracy.empty() ? 0 : std::stoul(Text(accuracy[0]));
+      const size_t decimals = accuracy.empty() ? 0 : std::stoul(NodeText(accuracy[0]));
       EXPECT_LE(m[4].length(), static_cast<long>(decimals)) << url << " " << name << ": " << field;
     } else if (!Children(column, "Date").empty()) {
       EXPECT_TRUE(std::regex_match(field, m, kDate)) << url << " " << name << ": " << field;
@@ -228,9 +213,6 @@ class IdeaExportTest : public ::testing::Test {
     }
   }
 
-  TempDir program_;
-  TempDir out_;
-  std::string console_;
   std::string last_log_;
   int runs_ = 0;
 };
@@ -253,11 +235,11 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
     jgen::TeeSink tee(&native, &ascii);
     jgen::WriteRandom(&tee, 7, uint64_t{2} << 20);
   }
-  out_.Write("gen-native.txt", nativeText.Text());
-  out_.Write("gen-ascii.txt", asciiText.Text());
-  const tFiles native = Convert(out_.Path("gen-native.txt"), false);
+  dir_.Write("gen-native.txt", nativeText.Text());
+  dir_.Write("gen-ascii.txt", asciiText.Text());
+  const tFiles native = Convert(dir_.Path("gen-native.txt"), false);
   CheckExport(native);
-  EXPECT_EQ(Convert(out_.Path("gen-ascii.txt"), true), native);
+  EXPECT_EQ(Convert(dir_.Path("gen-ascii.txt"), true), native);
 
   // A block in the middle whose data is damaged: the run reports the failure
   // and publishes no temporary file.
@@ -265,8 +247,8 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   const size_t middle = damaged.find(";D:", damaged.size() / 2);
   ASSERT_NE(middle, std::string::npos);
   damaged.replace(middle + 3, 40, std::string(40, 'F'));
-  out_.Write("gen-damaged.txt", damaged);
-  const tFiles partial = Convert(out_.Path("gen-damaged.txt"), true);
+  dir_.Write("gen-damaged.txt", damaged);
+  const tFiles partial = Convert(dir_.Path("gen-damaged.txt"), true);
   EXPECT_NE(last_log_.find("[ERROR]"), std::string::npos);
   for (const auto& [name, content] : partial) EXPECT_FALSE(name.ends_with(".tmp")) << name;
 }

@@ -89,12 +89,12 @@ TEST_F(JorvexMainTest, PositionalParameterCheck) {
       {{"a", "b", "c"}, 0},
       {{"a", "/IDEA", "b", "/INSIKA", "c"}, 2},  // /INSIKA is left as a fourth parameter
   };
-  for (const auto& [args, exit_code] : cases) {
+  for (const auto& [args, exitCode] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));
-    EXPECT_EQ(Run(args), exit_code);
-    if (exit_code != 9999) {
-      EXPECT_EQ(console_, std::string(kBanner) + (exit_code == 2 ? kParameterError : ""));
-      EXPECT_EQ(date_time_stamp_.has_value(), exit_code == 0);
+    EXPECT_EQ(Run(args), exitCode);
+    if (exitCode != 9999) {
+      EXPECT_EQ(console_, std::string(kBanner) + (exitCode == 2 ? kParameterError : ""));
+      EXPECT_EQ(date_time_stamp_.has_value(), exitCode == 0);
     }
   }
 }
@@ -168,18 +168,13 @@ TEST_F(JorvexMainTest, Paths) {
   EXPECT_EQ(Run({"in", longest + "n"}), 2);
 }
 
-TEST_F(JorvexMainTest, ParametersFromConfigAndResponseFiles) {
-  dir_.Write("CMDLINE.CFG", "; defaults\r\n/L\r\n/S=1\r\n");
-  dir_.Write("opts.txt", "/V\r\nout folder\r\n/CH=ON\r\n");
-  ASSERT_EQ(Run({"journal.txt", "@@opts.txt"}), 0);
-  EXPECT_EQ(eval_test::Row(Settings.WriteLog, Settings.WriteJournalView, Settings.ColumnHeaders,
-                           Settings.SourceKind, Settings.InFile, Settings.DestPath),
-            "1|1|1|0|" + folder_ + "journal.txt|out folder");
-  // The configuration's lines stand before the real arguments, and are
-  // enough to skip the help.
-  dir_.Write("CMDLINE.CFG", "first.txt\r\n");
+// The configuration's lines stand before the real arguments and are enough
+// to skip the help (how the lines are read: Comline_test).
+TEST_F(JorvexMainTest, ParametersFromTheConfiguration) {
+  dir_.Write("CMDLINE.CFG", "first.txt\r\n/L\r\n");
   ASSERT_EQ(Run({"second.txt"}), 0);
-  EXPECT_EQ(Settings.InFile + "|" + Settings.DestPath, folder_ + "first.txt|second.txt");
+  EXPECT_EQ(eval_test::Row(Settings.WriteLog, Settings.InFile, Settings.DestPath),
+            "1|" + folder_ + "first.txt|second.txt");
   ASSERT_EQ(Run({}), 0);
   EXPECT_EQ(Settings.InFile, folder_ + "first.txt");
 }

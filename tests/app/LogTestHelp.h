@@ -1,6 +1,8 @@
-// Test helpers for the export log: a fixed clock (22.06.2016 07:49:19, the
-// tick at 1000 ms), default regional settings, a scratch folder, and the
-// expected file content from its lines.
+// Test helpers for the export log and whole runs: a fixed clock (22.06.2016
+// 07:49:19, the tick at 1000 ms), default regional settings, a scratch
+// folder, the expected file content from its lines; for a run also the
+// console captured and the program's folder (its INI file) in a scratch
+// folder of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/Paths.h"
 #include "platform/RegionalSettings.h"
 #include "platform/TempDir.h"
 
@@ -21,9 +25,9 @@ class LogFixture : public ::testing::Test {
  protected:
   LogFixture() {
     platform::LocalTime now;
-    now.year = 2016, now.month = 6, now.day = 22, now.hour = 7, now.minute = 49, now.second = 19;
+    now.Year = 2016, now.Month = 6, now.Day = 22, now.Hour = 7, now.Minute = 49, now.Second = 19;
     platform::SetNowForTest([now] { return now; });
-    platform::SetTickForTest([this] { return tick; });
+    platform::SetTickForTest([this] { return tick_; });
     platform::MutableRegionalSettings() = platform::RegionalSettings{};
   }
   ~LogFixture() override {
@@ -31,11 +35,26 @@ class LogFixture : public ::testing::Test {
     platform::SetTickForTest(nullptr);
   }
 
-  std::string LogName() const { return dir.Path("ExportInfo.txt"); }
-  std::string Text() const { return dir.Read("ExportInfo.txt"); }
+  std::string LogName() const { return dir_.Path("ExportInfo.txt"); }
+  std::string Text() const { return dir_.Read("ExportInfo.txt"); }
 
-  uint64_t tick = 1000;
-  testing_support::TempDir dir;
+  uint64_t tick_ = 1000;
+  testing_support::TempDir dir_;
+};
+
+class RunFixture : public LogFixture {
+ protected:
+  RunFixture() {
+    platform::SetConsoleSinkForTest(&console_);
+    platform::SetExecutablePathForTest(program_.Path("Jorvex"));
+  }
+  ~RunFixture() override {
+    platform::SetConsoleSinkForTest(nullptr);
+    platform::SetExecutablePathForTest("");
+  }
+
+  testing_support::TempDir program_;
+  std::string console_;
 };
 
 // The lines joined, each ended by CR LF.

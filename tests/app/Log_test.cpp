@@ -30,7 +30,7 @@ TEST_F(LogTest, KindsWrittenAndCounted) {
       log.Add("", tLog::kError);
       log.Add("   ", tLog::kWarning);
       log.Add("\t", tLog::kHint);
-      tick += 3'723'999;
+      tick_ += 3'723'999;
       log.Close();
       log.Close();
       EXPECT_THROW(log.Add("late", tLog::kPlain), EKvIo);
@@ -77,19 +77,19 @@ TEST_F(LogTest, IndentationStopsAt255) {
 
 TEST_F(LogTest, FoldersAndFiles) {
   // Missing folders are created; a blank name is the default name.
-  const std::string folder = dir.Path("a/b/");
+  const std::string folder = dir_.Path("a/b/");
   { tLog log(folder + "  ", false); }
   EXPECT_TRUE(std::filesystem::exists(folder + "ExportInfo.txt"));
 
-  dir.Write("file", "x");
+  dir_.Write("file", "x");
   try {
-    tLog log(dir.Path("file/sub/ExportInfo.txt"), true);
+    tLog log(dir_.Path("file/sub/ExportInfo.txt"), true);
     FAIL() << "no exception";
   } catch (const EKvIo&) {
     FAIL() << "EKvIo instead of EKvRoot";
   } catch (const EKvRoot& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Error creating destination directory: \"" + dir.Path("file/sub/") + "\"");
+              "Error creating destination directory: \"" + dir_.Path("file/sub/") + "\"");
   }
   std::filesystem::create_directories(LogName());  // a folder in the file's place
   EXPECT_THROW(tLog(LogName(), true), EKvIo);
@@ -97,12 +97,12 @@ TEST_F(LogTest, FoldersAndFiles) {
 
 TEST_F(LogTest, StopwatchShowsTheTimeSinceItsLastReading) {
   tTimeTest watch;
-  tick += 65'000;
+  tick_ += 65'000;
   EXPECT_EQ(watch.ElapsedText(), "00:01:05");
   EXPECT_EQ(watch.ElapsedText(), "00:00:00");  // reset by the reading
-  tick += 86'400'000 + 1'000;                  // a day and a second: shown as a time of day
+  tick_ += 86'400'000 + 1'000;                 // a day and a second: shown as a time of day
   EXPECT_EQ(watch.ElapsedText(), "00:00:01");
-  tick -= 5'000;  // a clock that went back counts as no time
+  tick_ -= 5'000;  // a clock that went back counts as no time
   EXPECT_EQ(watch.ElapsedText(), "00:00:00");
 }
 

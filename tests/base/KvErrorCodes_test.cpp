@@ -28,9 +28,9 @@ TEST(ReplaceParams, NumberedPlaceholders) {
   // value is itself replaced later on, "%1" matches the start of "%10".
   // clang-format off
   const struct {
-    const char* format;
-    const char* items;
-    const char* expected;
+    const char* Format;
+    const char* Items;
+    const char* Expected;
   } cases[] = {
       {"Serial number not identical: %1/%2!", "17\r16", "Serial number not identical: 17/16!"},
       {"%1 and %1", "x", "x and x"}, {"%2-%1", "a\rb", "b-a"}, {"%1|%2", "a", "a|%2"},
@@ -38,7 +38,7 @@ TEST(ReplaceParams, NumberedPlaceholders) {
       {"100%", "a", "100%"}, {"%1%2", "\r", ""}};
   // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(ReplaceParams(c.format, c.items, '\r'), c.expected) << c.format << " / " << c.items;
+    EXPECT_EQ(ReplaceParams(c.Format, c.Items, '\r'), c.Expected) << c.Format << " / " << c.Items;
   }
   EXPECT_EQ(ReplaceParams("%1;%2", "a,b", ','), "a;b");
 }

@@ -5,8 +5,10 @@
 #include <type_traits>
 
 #include "base/KvErrorCodes.h"
+#include "base/RaiseTestHelp.h"
 
 namespace {
+using raise_test::MessageOf;
 
 // A stand-in named like one of the program's classes, to see the prefix.
 class tFiscalDataParserNative : public tKvClass {};
@@ -30,13 +32,10 @@ TEST(KvErrors, MessagesAndCheckIoResult) {
   EXPECT_EQ(EKvIo(nullptr, -2112, "").Code(), -2112);
   EXPECT_EQ(EKvIo("plain").Code(), 0);
   EXPECT_NO_THROW(CheckIoResult(&parser, "Read error", 0));
-  try {
-    CheckIoResult(&parser, "Read error", kErrFileRead);
-    FAIL() << "no exception";
-  } catch (const EKvIo& e) {
-    EXPECT_EQ(e.Code(), kErrFileRead);
-    EXPECT_STREQ(e.what(), "[tFiscalDataParserNative] Read error\rCode: -2111 (File read error)");
-  }
+  int code = 0;
+  EXPECT_EQ(MessageOf<EKvIo>([&] { CheckIoResult(&parser, "Read error", kErrFileRead); }, &code),
+            "[tFiscalDataParserNative] Read error\rCode: -2111 (File read error)");
+  EXPECT_EQ(code, kErrFileRead);
   static_assert(std::is_base_of_v<EKvRoot, EKvIo> && std::is_base_of_v<EKvRoot, EKvParam> &&
                 std::is_base_of_v<EKvRoot, EKvMisc> && std::is_base_of_v<std::exception, EKvRoot>);
 }

@@ -1,15 +1,18 @@
 #include "base/KvIniFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <tuple>
 
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "platform/TempDir.h"
 
 namespace {
 
+using raise_test::MessageOf;
 using testing_support::TempDir;
 
 // A byte-order mark, CR LF and bare LF line ends.
@@ -41,9 +44,9 @@ TEST(KvIniFile, ReadsLikeTheProfileFunctions) {
   // "Extra": only the first [General] is searched.
   // clang-format off
   const struct {
-    const char* section;
-    const char* key;
-    const char* expected;
+    const char* Section;
+    const char* Key;
+    const char* Expected;
   } cases[] = {
       {"GENERAL", "dtd", "/opt/jorvex/gdpdu.dtd"}, {"general", "SUPPNAME", "Quoted Name"},
       {"General", "SuppLocation", "single"}, {"General", "SuppComment", "a=b ;not a comment"},
@@ -55,8 +58,8 @@ TEST(KvIniFile, ReadsLikeTheProfileFunctions) {
       {"Missing", "DTD", "<default>"}, {"", "DTD", "<default>"}};
   // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected)
-        << c.section << "/" << c.key;
+    EXPECT_EQ(ini.ReadString(c.Section, c.Key, "<default>"), c.Expected)
+        << c.Section << "/" << c.Key;
   }
   EXPECT_TRUE(ini.SectionExists("kvd"));
   EXPECT_FALSE(ini.SectionExists("none"));
@@ -87,12 +90,9 @@ TEST(KvIniFile, MissingUnreadableAndUnsavable) {
   tKvIniFile missing(dir.Path("none.ini"));
   EXPECT_EQ(missing.ReadString("KVD", "Path", "/prog/"), "/prog/");
   EXPECT_FALSE(dir.Exists("none.ini"));  // reading creates nothing
-  try {
-    tKvIniFile folder(dir.Path());
-    FAIL() << "read a folder";
-  } catch (const EKvIo& e) {
-    EXPECT_EQ(e.Code(), EISDIR);
-  }
+  int code = 0;
+  MessageOf<EKvIo>([&] { tKvIniFile folder(dir.Path()); }, &code);
+  EXPECT_EQ(code, EISDIR);
   tKvIniFile ini(dir.Path("a.ini"));
   const std::tuple<const char*, const char*, const char*> bad[] = {
       {"A]", "k", "v"}, {"A\n", "k", "v"}, {"A", "", "v"},   {"A", " ", "v"},
@@ -102,12 +102,8 @@ TEST(KvIniFile, MissingUnreadableAndUnsavable) {
   }
   EXPECT_FALSE(dir.Exists("a.ini"));
   tKvIniFile unsaved(dir.Path("missing/a.ini"));
-  try {
-    unsaved.WriteString("KVD", "Path", "/p/");
-    FAIL() << "saved";
-  } catch (const EKvIo& e) {
-    EXPECT_NE(std::string(e.what()).find(dir.Path("missing/a.ini")), std::string::npos) << e.what();
-  }
+  EXPECT_THAT(MessageOf<EKvIo>([&] { unsaved.WriteString("KVD", "Path", "/p/"); }),
+              ::testing::HasSubstr(dir.Path("missing/a.ini")));
 }
 
 }  // namespace

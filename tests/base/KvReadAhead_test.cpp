@@ -124,9 +124,9 @@ TEST(KvReadAhead, StopEndsReadingAndTakeThenGivesNothing) {
   });
   ASSERT_NE(items.Take(), nullptr);
   items.Stop();
-  const int after_stop = fills.load();
+  const int afterStop = fills.load();
   EXPECT_EQ(items.Take(), nullptr);
-  EXPECT_EQ(fills.load(), after_stop);
+  EXPECT_EQ(fills.load(), afterStop);
 }
 
 TEST(KvReadAhead, EmptyInputAndFailureOnTheFirstItem) {

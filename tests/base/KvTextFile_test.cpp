@@ -4,16 +4,17 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <vector>
 
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "platform/TempDir.h"
 
 namespace {
 
+using raise_test::MessageOf;
 using testing_support::TempDir;
 using Lines = std::vector<std::string>;
 
@@ -27,15 +28,6 @@ Lines ReadLines(const std::string& path, size_t maxLine = tKvTextFileDos::kDefau
     lines.push_back(code == 0 ? line : "<error " + std::to_string(code) + ">");
   }
   return lines;
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EKvRoot& e) {
-    return e.what();
-  }
-  return "<no exception>";
 }
 
 // Line ends; lines longer than the maximum (10 here, or longer than the read
@@ -83,7 +75,7 @@ TEST(KvTextFile, EofPositionsAndFailures) {
   EXPECT_TRUE(file.Eof());
   EXPECT_EQ(file.ReadLineView(line), kErrFileRead);
   std::string text;
-  EXPECT_EQ(MessageOf([&] { file.ReadLineChecked(text); }),
+  EXPECT_EQ(MessageOf<EKvRoot>([&] { file.ReadLineChecked(text); }),
             "[tKvTextFileDos] Read error\rCode: -2111 (File read error)");
   // A read failure is reported, not taken for the end (reading the
   // process's own memory at offset 0 fails with EIO).
@@ -93,9 +85,10 @@ TEST(KvTextFile, EofPositionsAndFailures) {
   // Reading a file opened for writing and the other way round.
   EXPECT_EQ(file.WriteText("x"), EBADF);
   EXPECT_EQ(file.Flush(), EBADF);
-  EXPECT_EQ(MessageOf([&] { file.WriteLineChecked("x"); }),
+  EXPECT_EQ(MessageOf<EKvRoot>([&] { file.WriteLineChecked("x"); }),
             "[tKvTextFileDos] Write error\rCode: 9 (Bad file descriptor)");
-  EXPECT_EQ(MessageOf([&] { file.WriteLineCodeChecked("x"); }), "[tKvTextFileDos] Code: 9");
+  EXPECT_EQ(MessageOf<EKvRoot>([&] { file.WriteLineCodeChecked("x"); }),
+            "[tKvTextFileDos] Code: 9");
   tKvTextFileDos writer(dir.Path("out.txt"), tKvTextFileDos::kModeRewrite);
   EXPECT_TRUE(writer.Eof());
   EXPECT_EQ(writer.ReadLine(text), EBADF);
@@ -115,21 +108,17 @@ TEST(KvTextFile, OpenModes) {
   const std::pair<int, const char*> modes[] = {
       {0, "Reset"}, {1, "AppendRewrite"}, {2, "Rewrite"}, {3, "AppendRewrite"}};
   for (const auto& [mode, name] : modes) {
-    try {
-      tKvTextFileDos file(missing, mode);
-      ADD_FAILURE() << "opened in mode " << mode;
-    } catch (const EKvIo& e) {
-      EXPECT_EQ(e.Code(), ENOENT);
-      EXPECT_EQ(std::string(e.what()), "[tKvTextFileDos] File: " + missing + "; Mode: " + name +
-                                           "\rCode: 2 (No such file or directory)");
-    }
+    int code = 0;
+    EXPECT_EQ(MessageOf<EKvIo>([&] { tKvTextFileDos file(missing, mode); }, &code),
+              "[tKvTextFileDos] File: " + missing + "; Mode: " + name +
+                  "\rCode: 2 (No such file or directory)");
+    EXPECT_EQ(code, ENOENT);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.Path("no")));
   for (int mode : {4, -1, 256}) {
-    EXPECT_EQ(MessageOf([&] { tKvTextFileDos file(dir.Path("f"), mode); }),
+    EXPECT_EQ(MessageOf<EKvParam>([&] { tKvTextFileDos file(dir.Path("f"), mode); }),
               "[tKvTextFileDos] Create: invalid Mode parameter: " + std::to_string(mode));
   }
-  EXPECT_THROW(tKvTextFileDos(dir.Path("f"), 4), EKvParam);
   EXPECT_FALSE(dir.Exists("f"));
 
   // Mode 1 creates or appends, 2 empties, 3 deletes only a file it created
@@ -137,28 +126,28 @@ TEST(KvTextFile, OpenModes) {
   // Actions: L WriteLine("x"), T WriteText(""), C Close, - none.
   // clang-format off
   const struct {
-    const char* before;  // nullptr: no file
-    int mode;
-    char action;
-    const char* after;   // nullptr: no file
+    const char* Before;  // nullptr: no file
+    int Mode;
+    char Action;
+    const char* After;   // nullptr: no file
   } cases[] = {{nullptr, 1, 'L', "x\r\n"}, {"a\r\n", 1, 'L', "a\r\nx\r\n"}, {nullptr, 1, '-', ""},
                {"a\r\n", 2, '-', ""}, {nullptr, 3, '-', nullptr}, {nullptr, 3, 'T', ""},
                {"a\r\n", 3, '-', "a\r\n"}, {"a\r\n", 3, 'L', "a\r\nx\r\n"}, {nullptr, 3, 'C', nullptr}};
   // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.mode) + (c.before ? " existing " : " new ") + c.action);
+    SCOPED_TRACE(std::to_string(c.Mode) + (c.Before ? " existing " : " new ") + c.Action);
     std::filesystem::remove(dir.Path("t.txt"));
-    if (c.before) dir.Write("t.txt", c.before);
+    if (c.Before) dir.Write("t.txt", c.Before);
     {
-      tKvTextFileDos file(dir.Path("t.txt"), c.mode);
-      EXPECT_EQ(file.AppendedToExisting(), c.mode == 3 && c.before);
-      EXPECT_EQ(c.action == 'L'   ? file.WriteLine("x")
-                : c.action == 'T' ? file.WriteText("")
-                : c.action == 'C' ? file.Close()
+      tKvTextFileDos file(dir.Path("t.txt"), c.Mode);
+      EXPECT_EQ(file.AppendedToExisting(), c.Mode == 3 && c.Before);
+      EXPECT_EQ(c.Action == 'L'   ? file.WriteLine("x")
+                : c.Action == 'T' ? file.WriteText("")
+                : c.Action == 'C' ? file.Close()
                                   : 0,
                 0);
     }
-    EXPECT_EQ(dir.Exists("t.txt") ? dir.Read("t.txt") : "<none>", c.after ? c.after : "<none>");
+    EXPECT_EQ(dir.Exists("t.txt") ? dir.Read("t.txt") : "<none>", c.After ? c.After : "<none>");
   }
 }
 

@@ -33,10 +33,10 @@ class tRecordingLog final : public tKvLog {
   void BeginSection(std::string_view text, int kind) override { Add(text, kind); }
   void EndSection(std::string_view text, int kind) override { Add(text, kind); }
   void Add(std::string_view text, int kind) override {
-    lines.push_back(std::to_string(kind) + ":" + std::string(text));
+    Lines.push_back(std::to_string(kind) + ":" + std::string(text));
   }
   bool IsWritten(int) const override { return true; }
-  std::vector<std::string> lines;
+  std::vector<std::string> Lines;
 };
 
 // Appends every call to *log and keeps the records. SetEntryType is not a
@@ -57,24 +57,24 @@ class tRecordingPicker : public tKvFiscalStreamPicker {
     list.push_back(rec);                \
     tKvFiscalStreamPicker::Op(rec);     \
   }
-  EVAL_TEST_RECORD(Header, tFiscHeaderRec, headers)
-  EVAL_TEST_RECORD(SaleItem, tFiscSaleItemRec, sale_items)
-  EVAL_TEST_RECORD(PLULink, tFiscPLULinkRec, links)
-  EVAL_TEST_RECORD(Adjust, tFiscAdjustRec, adjusts)
-  EVAL_TEST_RECORD(Deposit, tFiscDepositRec, deposits)
-  EVAL_TEST_RECORD(Closing, tFiscClosingRec, closings)
-  EVAL_TEST_RECORD(Payment, tFiscPaymentRec, payments)
-  EVAL_TEST_RECORD(Signature, tFiscSignatureRec, signatures)
-  EVAL_TEST_RECORD(ReportCounters, tFiscReportCountersRec, counters)
-  EVAL_TEST_RECORD(ReportTax, tFiscReportTaxRec, taxes)
-  EVAL_TEST_RECORD(ReportMedia, tFiscReportMediaRec, media)
-  EVAL_TEST_RECORD(Event, tFiscEventRec, events)
+  EVAL_TEST_RECORD(Header, tFiscHeaderRec, Headers)
+  EVAL_TEST_RECORD(SaleItem, tFiscSaleItemRec, SaleItems)
+  EVAL_TEST_RECORD(PLULink, tFiscPLULinkRec, Links)
+  EVAL_TEST_RECORD(Adjust, tFiscAdjustRec, Adjusts)
+  EVAL_TEST_RECORD(Deposit, tFiscDepositRec, Deposits)
+  EVAL_TEST_RECORD(Closing, tFiscClosingRec, Closings)
+  EVAL_TEST_RECORD(Payment, tFiscPaymentRec, Payments)
+  EVAL_TEST_RECORD(Signature, tFiscSignatureRec, Signatures)
+  EVAL_TEST_RECORD(ReportCounters, tFiscReportCountersRec, Counters)
+  EVAL_TEST_RECORD(ReportTax, tFiscReportTaxRec, Taxes)
+  EVAL_TEST_RECORD(ReportMedia, tFiscReportMediaRec, Media)
+  EVAL_TEST_RECORD(Event, tFiscEventRec, Events)
 #undef EVAL_TEST_RECORD
 
-  std::vector<tFiscReportGroupRec> groups;
+  std::vector<tFiscReportGroupRec> Groups;
   void ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) override {
     Note("ReportGroup(" + std::to_string(selector) + ")");
-    groups.push_back(rec);
+    Groups.push_back(rec);
     tKvFiscalStreamPicker::ReportGroup(rec, selector);
   }
   void BlockEnd() override { Note("BlockEnd"), tKvFiscalStreamPicker::BlockEnd(); }
@@ -127,7 +127,7 @@ class tRecordingEval : public tKvFiscalStreamEval {
 
   void BlockEnd() override {
     if (!quiet_) Note("BlockEnd");
-    if (fail_block_end) throw std::runtime_error("block end failed");
+    if (FailBlockEnd) throw std::runtime_error("block end failed");
     Base::BlockEnd();
   }
   void EntryCompleted() override {
@@ -155,7 +155,7 @@ class tRecordingEval : public tKvFiscalStreamEval {
     Note("Fld", {id}, "=" + e.GetText(true)), Base::Field(id, e);
   }
 
-  bool fail_block_end = false;
+  bool FailBlockEnd = false;
 
  private:
   void Note(const char* what, std::initializer_list<int32_t> args = {},

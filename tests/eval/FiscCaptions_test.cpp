@@ -10,9 +10,9 @@ namespace {
 // German and English captions; the texts are Windows-1252.
 TEST(FiscCaptions, KnownCodes) {
   const struct {
-    int32_t code;
-    const char* german;
-    const char* english;
+    int32_t Code;
+    const char* German;
+    const char* English;
   } cases[] = {
       {1, "Fiscal journal type", "Fiscal journal type"},
       {111, "W\xE4hrung (ISO Code)", "Currency (ISO code)"},
@@ -32,8 +32,8 @@ TEST(FiscCaptions, KnownCodes) {
       {20022, "Fiskalbericht", "Fiscal report"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FiscCaption(c.code), c.german) << c.code;
-    EXPECT_EQ(FiscCaptionEnglish(c.code), c.english) << c.code;
+    EXPECT_EQ(FiscCaption(c.Code), c.German) << c.Code;
+    EXPECT_EQ(FiscCaptionEnglish(c.Code), c.English) << c.Code;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EvalTestHelp.h"
+#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "platform/TempDir.h"
 #include "stream/FiscalStreamTestHelp.h"
@@ -55,16 +56,16 @@ std::string Data(const Bytes& bytes, int version = 1) {
 }
 
 struct tAsciiRun {
-  input_test::tRecorder writer;
-  std::vector<std::string> progress;
-  bool has_block_info = false;
-  tKvKPosTextFileHeaderRec header;
-  tAsciiIntBlockStart block_start;
-  int32_t stream_kind = 0;
-  eval_test::tRecordingLog log;
+  input_test::tRecorder Writer;
+  std::vector<std::string> Progress;
+  bool HasBlockInfo = false;
+  tKvKPosTextFileHeaderRec Header;
+  tAsciiIntBlockStart BlockStart;
+  int32_t StreamKind = 0;
+  eval_test::tRecordingLog Log;
 };
 
-void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t event_buffer = 0,
+void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t eventBuffer = 0,
               int workers = -1) {
   const testing_support::TempDir dir;
   std::string text;
@@ -72,15 +73,15 @@ void RunAscii(const std::vector<std::string>& lines, tAsciiRun& run, size_t even
   dir.Write("ascii.txt", text);
   tFiscalDataSourceTextFileDOS source(dir.Path("ascii.txt"));
   tFiscalDataParserAsciiInt parser(
-      &source, [&run](std::string_view t) { run.progress.emplace_back(t); }, 0);
-  if (event_buffer != 0) parser.set_event_buffer_size(event_buffer);
-  parser.set_log(&run.log);
+      &source, [&run](std::string_view t) { run.Progress.emplace_back(t); }, 0);
+  if (eventBuffer != 0) parser.set_event_buffer_size(eventBuffer);
+  parser.set_log(&run.Log);
   if (workers >= 0) parser.set_workers(workers);
-  parser.Run(&run.writer);
-  run.has_block_info = parser.HasBlockInfo();
-  run.header = parser.FileHeader();
-  run.block_start = parser.BlockStart();
-  run.stream_kind = parser.StreamKind();
+  parser.Run(&run.Writer);
+  run.HasBlockInfo = parser.HasBlockInfo();
+  run.Header = parser.FileHeader();
+  run.BlockStart = parser.BlockStart();
+  run.StreamKind = parser.StreamKind();
 }
 
 // Lines separated by "\n"; {b7}, {b8}, {first}, {second} ({b7} in two
@@ -131,11 +132,11 @@ TEST(FiscalDataParserAsciiInt, BlocksAndLineCodes) {
     for (int id; ids >> id;) expected += (expected.empty() ? "" : " ") + EventsOf(id);
     tAsciiRun run;
     RunAscii(lines, run);
-    EXPECT_EQ(run.writer.events, expected) << text;
+    EXPECT_EQ(run.Writer.Events, expected) << text;
     // A block whose events do not fit into the buffer is parsed again.
     tAsciiRun again;
     RunAscii(lines, again, 100);
-    EXPECT_EQ(again.writer.events, expected) << text << " (parsed twice)";
+    EXPECT_EQ(again.Writer.Events, expected) << text << " (parsed twice)";
   }
 }
 
@@ -144,28 +145,28 @@ TEST(FiscalDataParserAsciiInt, BlockStartValuesAndProgress) {
   RunAscii({"200,1;1,10;42,21;Kasse 1,22;V3.14,23;x,25;9,99;y", Data(BlockV1(7)), "200,1;1",
             Data(BlockV1(8))},
            run);
-  ASSERT_EQ(run.writer.headers.size(), 2u);
-  const tKvKPosTextFileHeaderRec& h = run.writer.headers[0];
+  ASSERT_EQ(run.Writer.Headers.size(), 2u);
+  const tKvKPosTextFileHeaderRec& h = run.Writer.Headers[0];
   EXPECT_EQ(eval_test::Row(h.Int1, h.Int2, h.Int3), "1|42|0");
-  EXPECT_EQ(eval_test::Row(run.header.Int1, run.header.Int2), "1|0");  // cleared for each block
-  ASSERT_EQ(run.progress.size(), 3u);
-  EXPECT_THAT(run.progress[0], ::testing::MatchesRegex("Reading\\.\\.\\. [ 0-9][ 0-9][0-9]%"));
-  EXPECT_EQ(run.progress[1], "Reading... 100%");
-  EXPECT_EQ(run.progress[2], "Completed.            ");
-  EXPECT_EQ(run.stream_kind, 1);
-  EXPECT_FALSE(run.has_block_info);
+  EXPECT_EQ(eval_test::Row(run.Header.Int1, run.Header.Int2), "1|0");  // cleared for each block
+  ASSERT_EQ(run.Progress.size(), 3u);
+  EXPECT_THAT(run.Progress[0], ::testing::MatchesRegex("Reading\\.\\.\\. [ 0-9][ 0-9][0-9]%"));
+  EXPECT_EQ(run.Progress[1], "Reading... 100%");
+  EXPECT_EQ(run.Progress[2], "Completed.            ");
+  EXPECT_EQ(run.StreamKind, 1);
+  EXPECT_FALSE(run.HasBlockInfo);
 
   tAsciiRun one;
   RunAscii({"200,1;1,21;Kasse 1,22;V3.14,23;x,25;9", Data(Cat({BlockHead(7, 20), Entry(7)}))}, one);
-  EXPECT_EQ(eval_test::Row(one.block_start.Text21, one.block_start.Text22, one.block_start.Text23,
-                           one.block_start.Int25),
+  EXPECT_EQ(eval_test::Row(one.BlockStart.Text21, one.BlockStart.Text22, one.BlockStart.Text23,
+                           one.BlockStart.Int25),
             "Kasse 1|V3.14|x|9");
-  EXPECT_TRUE(one.has_block_info);  // the block information carries a data signature
-  EXPECT_EQ(one.writer.blocks.at(0).DataSign.Length, 20);
+  EXPECT_TRUE(one.HasBlockInfo);  // the block information carries a data signature
+  EXPECT_EQ(one.Writer.Blocks.at(0).DataSign.Length, 20);
 
   tAsciiRun none;
   RunAscii({}, none);
-  EXPECT_EQ(none.progress, std::vector<std::string>{"Completed.            "});
+  EXPECT_EQ(none.Progress, std::vector<std::string>{"Completed.            "});
 }
 
 // Damage read past is logged after its block's events, naming its line: a
@@ -179,9 +180,9 @@ TEST(FiscalDataParserAsciiInt, DamageReadPastIsLogged) {
     RunAscii({"200,1;1", Data(BlockHead(7)) + "F,1;D:A",
               Data(Bytes(entry.begin(), entry.end() - 1)), "200,1;1", Data(BlockV1(8))},
              run, buffer);
-    EXPECT_EQ(run.writer.events, unended + " " + EventsOf(8));
+    EXPECT_EQ(run.Writer.Events, unended + " " + EventsOf(8));
     EXPECT_EQ(
-        run.log.lines,
+        run.Log.Lines,
         (std::vector<std::string>{
             "4:=> Warning: Odd number of hexadecimal digits in line 2, the last one is dropped!",
             "5:=> Error: The block ends inside the entry that begins in line 3!"}));
@@ -196,9 +197,9 @@ TEST(FiscalDataParserAsciiInt, Failures) {
   const Bytes cut(entry.begin(), entry.begin() + 8);     // entry start runs past the end
   const Bytes bad = Cat({BlockHead(8), {118}, Int(0)});  // item 2 is not a fiscal item
   const struct {
-    std::vector<std::string> lines;
-    std::string message;
-    int64_t line;
+    std::vector<std::string> Lines;
+    std::string Message;
+    int64_t Line;
   } cases[] = {
       {{"200,1;1", "242,1;D:0A0G"},
        "[tFiscalDataParserAsciiInt] KPosFiscalStream error #2 - Invalid hexadecimal digit in "
@@ -213,14 +214,14 @@ TEST(FiscalDataParserAsciiInt, Failures) {
     for (const size_t buffer : {size_t{0}, size_t{100}}) {
       tAsciiRun run;
       std::vector<std::string> lines = {"200,1;1", Data(BlockV1(7))};
-      lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+      lines.insert(lines.end(), c.Lines.begin(), c.Lines.end());
       try {
         RunAscii(lines, run, buffer);
-        ADD_FAILURE() << "no failure: " << c.message;
+        ADD_FAILURE() << "no failure: " << c.Message;
       } catch (const EKvFiscalDataInput& e) {
-        EXPECT_THAT(e.what(), HasSubstr(c.message));
-        EXPECT_EQ(e.Line(), c.line) << c.message;
-        EXPECT_EQ(run.writer.events, EventsOf(7)) << c.message;
+        EXPECT_THAT(e.what(), HasSubstr(c.Message));
+        EXPECT_EQ(e.Line(), c.Line) << c.Message;
+        EXPECT_EQ(run.Writer.Events, EventsOf(7)) << c.Message;
         if (&c == &cases[2]) {
           int code = 0;
           EXPECT_THAT(input_test::NestedMessage<EKvKPosComStream>(e, &code), HasSubstr("error #2"));
@@ -250,7 +251,7 @@ TEST(FiscalDataParserAsciiInt, WorkerCountChangesNothing) {
         } catch (const EKvRoot& e) {
           outcome = e.what();
         }
-        outcome += " | " + run.writer.events;
+        outcome += " | " + run.Writer.Events;
         if (workers == 0) reference = outcome;
         EXPECT_EQ(outcome, reference) << workers << " workers, buffer " << buffer;
       }
@@ -263,9 +264,9 @@ TEST(FiscalDataParserAsciiInt, WorkerCountChangesNothing) {
 class tFailingWriter final : public tKvKPosFiscalStreamWriterChain {
  public:
   tFailingWriter() : tKvKPosFiscalStreamWriterChain(nullptr) {}
-  int fields = 0;
+  int Fields = 0;
   void AddItem(int32_t, std::unique_ptr<tKvKPosData>) override {
-    if (++fields == 2) throw EKvMisc(this, "writer full");
+    if (++Fields == 2) throw EKvMisc(this, "writer full");
   }
 };
 
@@ -288,17 +289,12 @@ TEST(FiscalDataParserAsciiInt, WriterFailureEndsTheRun) {
     EXPECT_THAT(e.what(), HasSubstr(" of the block from line 3)"));
     EXPECT_EQ(e.Line(), 4);
   }
-  EXPECT_EQ(writer.fields, 2);
+  EXPECT_EQ(writer.Fields, 2);
 }
 
 TEST(FiscalDataParserAsciiInt, RequiresASource) {
-  try {
-    tFiscalDataParserAsciiInt parser(nullptr, {}, 0);
-    FAIL() << "no failure";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(),
-                 "[tFiscalDataParserAsciiInt] tFiscalDataParserAsciiInt.Create: invalid Source");
-  }
+  EXPECT_EQ(raise_test::MessageOf<EKvParam>([] { tFiscalDataParserAsciiInt(nullptr, {}, 0); }),
+            "[tFiscalDataParserAsciiInt] tFiscalDataParserAsciiInt.Create: invalid Source");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Test helpers for the two journal text inputs: a writer that renders every
 // event as one token and keeps copies of the records, the hexadecimal form
-// of bytes, and the original failure nested inside an input failure.
+// of bytes (fisc_test::Hex), and the original failure nested inside an input failure.
 //
 // Tokens: Hdr Stream Ver(i,v) Blk(id) Jnl(type,ver,vermin,cp) Rec(type,level)
 // Fld(id,<kind>:<text>) EoE Link(d); kinds I integer, B decimal, F digits,
@@ -18,21 +18,13 @@
 
 #include "base/KvErrors.h"
 #include "eval/KvFiscalDataSourceAscii.h"
+#include "stream/FiscalStreamTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
 namespace input_test {
 
-inline std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (const char c : bytes)
-    out += "0123456789ABCDEF"[(c >> 4) & 15], out += "0123456789ABCDEF"[c & 15];
-  return out;
-}
-
-inline std::string Hex(const std::vector<uint8_t>& bytes) {
-  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
+using fisc_test::Hex;
 
 inline std::string RenderElement(const tKvKPosData& e) {
   switch (e.GetDataKind()) {
@@ -61,19 +53,19 @@ class tRecorder final : public tKvKPosFiscalStreamWriterChain {
  public:
   tRecorder() : tKvKPosFiscalStreamWriterChain(nullptr) {}
 
-  std::string events;
-  std::vector<tKvKPosTextFileHeaderRec> headers;
-  std::vector<tKvKPosBlockInfoRec> blocks;
-  std::vector<std::unique_ptr<tKvKPosData>> fields;
+  std::string Events;
+  std::vector<tKvKPosTextFileHeaderRec> Headers;
+  std::vector<tKvKPosBlockInfoRec> Blocks;
+  std::vector<std::unique_ptr<tKvKPosData>> Fields;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("Fld(" + std::to_string(number) + "," + RenderElement(*element) + ")");
-    fields.push_back(std::move(element));
+    Fields.push_back(std::move(element));
   }
-  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Put("Hdr"), headers.push_back(h); }
+  void FileHeader(const tKvKPosTextFileHeaderRec& h) override { Put("Hdr"), Headers.push_back(h); }
   void StreamHeader(const tKvKPosFileHeaderRec&) override { Put("Stream"); }
   void SetVersion(int32_t index, int32_t value) override { Put("Ver", {index, value}); }
-  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("Blk", {b.ID}), blocks.push_back(b); }
+  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("Blk", {b.ID}), Blocks.push_back(b); }
   void EntryStart(const tKvKPosEntryInfoRec& e) override {
     Put("Jnl", {e.Type, e.Ver, e.VerMin, e.Codepage});
   }
@@ -83,10 +75,10 @@ class tRecorder final : public tKvKPosFiscalStreamWriterChain {
 
  private:
   void Put(const std::string& name, std::initializer_list<int64_t> args = {}) {
-    events += (events.empty() ? "" : " ") + name;
+    Events += (Events.empty() ? "" : " ") + name;
     const char* sep = "(";
-    for (const int64_t a : args) events += sep + std::to_string(a), sep = ",";
-    if (args.size() > 0) events += ")";
+    for (const int64_t a : args) Events += sep + std::to_string(a), sep = ",";
+    if (args.size() > 0) Events += ")";
   }
 };
 

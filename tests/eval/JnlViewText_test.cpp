@@ -12,9 +12,9 @@ using namespace jnl_view;
 
 TEST(JnlViewText, Numbers) {
   const struct {
-    const char* value;
-    const char* amount;
-    const char* quantity;
+    const char* Value;
+    const char* Amount;
+    const char* Quantity;
   } cases[] = {
       {"0", "0,00", "0"},
       {"2", "2,00", "2"},
@@ -25,14 +25,14 @@ TEST(JnlViewText, Numbers) {
       {"1234567.5", "1.234.567,50", "1.234.567,5"},
   };
   for (const auto& c : cases) {
-    const tKvBcd value = tKvBcd::FromText(c.value);
-    EXPECT_EQ(AmountText(value), c.amount) << c.value;
-    EXPECT_EQ(QuantityText(value), c.quantity) << c.value;
+    const tKvBcd value = tKvBcd::FromText(c.Value);
+    EXPECT_EQ(AmountText(value), c.Amount) << c.Value;
+    EXPECT_EQ(QuantityText(value), c.Quantity) << c.Value;
   }
   // Without a decimal separator: "."; no grouping when both are the same.
   platform::RegionalSettings saved = platform::Regional();
-  platform::MutableRegionalSettings().decimal_separator = '\0';
-  platform::MutableRegionalSettings().thousand_separator = '.';
+  platform::MutableRegionalSettings().DecimalSeparator = '\0';
+  platform::MutableRegionalSettings().ThousandSeparator = '.';
   EXPECT_EQ(AmountText(tKvBcd::FromText("1234.5")), "1234.50");
   platform::MutableRegionalSettings() = saved;
 }

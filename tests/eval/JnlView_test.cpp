@@ -16,8 +16,8 @@ namespace {
 
 class tRecordingDest final : public tKvFiscalDataDestAscii {
  public:
-  void WriteLine(std::string_view text) override { text_.append(text).append("\n"); }
-  std::string text_;
+  void WriteLine(std::string_view text) override { Text.append(text).append("\n"); }
+  std::string Text;
 };
 
 using namespace std::string_view_literals;
@@ -111,7 +111,7 @@ TEST_F(JnlViewPickerTest, Receipt) {
     signature.Assign("ABCDEF");
     p.Signature(signature);
   });
-  EXPECT_EQ(dest_.text_,
+  EXPECT_EQ(dest_.Text,
             Expected(R"(Bon (#1002)                                       02.01.2024  07:42:10
   Kassennummer: 101
   Bediener: Anna (#1)
@@ -174,7 +174,7 @@ TEST_F(JnlViewPickerTest, RegistrationEndReport) {
     taxes.TaxTotal[2] = TaxSum(2, "7", "", "0", "11.83", "0", "-1");
     p.ReportTax(taxes);
   });
-  EXPECT_EQ(dest_.text_,
+  EXPECT_EQ(dest_.Text,
             Expected(R"(Registrierungs-Ende (#1005)                       02.01.2024  18:30:10
   Kassennummer: 101
   Sequenznummer: 1
@@ -226,7 +226,7 @@ TEST_F(JnlViewPickerTest, RegistrationEndReport) {
 
 TEST_F(JnlViewPickerTest, EventsAndEntrySeparation) {
   Entry(2, 1, [](tKvFiscalStreamPicker&) {});  // no records: nothing at all
-  EXPECT_EQ(dest_.text_, "");
+  EXPECT_EQ(dest_.Text, "");
   for (int i = 0; i < 2; ++i) {
     Entry(18, 1, [](tKvFiscalStreamPicker& p) {
       tFiscHeaderRec h = Header(0, 7, 55);
@@ -245,7 +245,7 @@ TEST_F(JnlViewPickerTest, EventsAndEntrySeparation) {
     Schublade: Schublade 1 (#1)
     Öffnungsgrund: Kontrolle (#2)
 )";
-  EXPECT_EQ(dest_.text_, Expected(event + "\n\n" + event));
+  EXPECT_EQ(dest_.Text, Expected(event + "\n\n" + event));
 }
 
 TEST_F(JnlViewPickerTest, PortugueseEntry) {
@@ -259,7 +259,7 @@ TEST_F(JnlViewPickerTest, PortugueseEntry) {
     signature.Assign("000102030405060708090A0B0C0D0E0F1011121314151617");
     p.Signature(signature);
   });
-  EXPECT_EQ(dest_.text_,
+  EXPECT_EQ(dest_.Text,
             Expected(R"(Bon (#7)  (Training)                              02.01.2024  09:00:10
   Kassennummer: 101
   Rechnungsnummer: FT 1/7

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "base/KvErrorCodes.h"
+#include "base/RaiseTestHelp.h"
 #include "platform/TempDir.h"
 
 namespace {
 
+using raise_test::MessageOf;
 using ::testing::StartsWith;
 using testing_support::TempDir;
 
@@ -37,15 +39,11 @@ TEST(FiscalDataSourceTextFileDOS, OverlongLineFailsAndReadingGoesOn) {
   dir.Write("j.txt", "short\r\n" + std::string(100, 'x') + "\r\nafter\r\n");
   tFiscalDataSourceTextFileDOS source(dir.Path("j.txt"), 64);
   EXPECT_EQ(source.ReadLine(), "short");
-  try {
-    source.ReadLine();
-    FAIL() << "no exception";
-  } catch (const EKvIo& e) {
-    EXPECT_EQ(e.Code(), kErrFileOutOfMemory);
-    EXPECT_THAT(e.what(), StartsWith("[tFiscalDataSourceTextFileDOS] "
-                                     "tKvFiscalDataSourceTextFile.ReadLine: Read error -2101 "
-                                     "(line too long)"));
-  }
+  int code = 0;
+  EXPECT_THAT(MessageOf<EKvIo>([&] { source.ReadLine(); }, &code),
+              StartsWith("[tFiscalDataSourceTextFileDOS] tKvFiscalDataSourceTextFile.ReadLine: "
+                         "Read error -2101 (line too long)"));
+  EXPECT_EQ(code, kErrFileOutOfMemory);
   EXPECT_EQ(source.LineNumber(), 2);  // the failed line is counted
   EXPECT_EQ(source.ReadLine(), "after");
   EXPECT_EQ(source.LineNumber(), 3);
@@ -74,13 +72,10 @@ TEST(FiscalDataSourceTextFile, ReadsAnyTextFile) {
   EXPECT_EQ(source.ReadLine(), "a");
   EXPECT_EQ(source.ReadLine(), "b c");
   EXPECT_TRUE(source.Eof());
-  try {
-    source.ReadLine();
-    FAIL() << "no exception";
-  } catch (const EKvIo& e) {
-    EXPECT_EQ(e.Code(), kErrFileRead);
-    EXPECT_THAT(e.what(), ::testing::HasSubstr("ReadLine: Read error -2111"));
-  }
+  int code = 0;
+  EXPECT_THAT(MessageOf<EKvIo>([&] { source.ReadLine(); }, &code),
+              ::testing::HasSubstr("ReadLine: Read error -2111"));
+  EXPECT_EQ(code, kErrFileRead);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ TEST(EvalBase, CloseEndsTheBlockOnceThenClosesTheNextEvaluators) {
 
   log.clear();
   tRecordingEval failing(&log, "A.", false, std::make_unique<tRecordingEval>(&log, "B."));
-  failing.fail_block_end = true;
+  failing.FailBlockEnd = true;
   EXPECT_THROW(failing.Close(), std::runtime_error);
   EXPECT_EQ(log, "A.BlockEnd B.BlockEnd B.EntryCompleted B.LevelClosed(0,0,end)");
 }

@@ -7,6 +7,7 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamEvalExt.h"
@@ -43,12 +44,9 @@ void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId, int32_t entryType 
 }
 
 TEST(WriterEval, RequiresAnEvaluator) {
-  try {
-    tKvFiscalStreamWriterEval writer(true, nullptr, nullptr);
-    FAIL() << "no exception";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "[tKvFiscalStreamWriterEval] tKvFiscalStreamWriterEval.Create");
-  }
+  EXPECT_EQ(
+      raise_test::MessageOf<EKvParam>([] { tKvFiscalStreamWriterEval(true, nullptr, nullptr); }),
+      "[tKvFiscalStreamWriterEval] tKvFiscalStreamWriterEval.Create");
 }
 
 TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {
@@ -63,7 +61,7 @@ TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {
   writer.SetVersion(1, 1);
   SendBlock(writer, 5);
   EXPECT_EQ(log, "Hdr Ver(1,1) Blk(5) Jnl(1) Rec(1,1) Rec(1,2) Fld(3=5) Link(9) EoE");
-  EXPECT_EQ(writers.events,
+  EXPECT_EQ(writers.Events,
             "Hdr Stream Ver(1,1) Blk(5) Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:5) Link(9) EoE");
   EXPECT_EQ(writer.file_pos(), 77);
 }
@@ -76,9 +74,9 @@ TEST(WriterEval, RepeatedBlocks) {
     return "BlockStart(" + std::to_string(id) + ") EntryStart SetEntryType(1) Header EntryEnd";
   };
   struct Case {
-    bool skip;
-    std::vector<int> blocks;
-    std::string picked;
+    bool Skip;
+    std::vector<int> Blocks;
+    std::string Picked;
   };
   const Case cases[] = {
       {true, {5, 5, 6}, seen(5) + " BlockEnd " + seen(6) + " BlockEnd"},
@@ -91,18 +89,18 @@ TEST(WriterEval, RepeatedBlocks) {
     tKvFiscalStreamEvalExt eval(&picker);
     auto next = std::make_unique<tRecorder>();
     const tRecorder& writers = *next;
-    tKvFiscalStreamWriterEval writer(c.skip, std::move(next), &eval);
+    tKvFiscalStreamWriterEval writer(c.Skip, std::move(next), &eval);
     std::string all;
-    for (size_t i = 0; i < c.blocks.size(); ++i) {
-      SendBlock(writer, c.blocks[i]);
-      EXPECT_EQ(writer.in_repeated_block(), c.skip && i == 1 && c.blocks[0] != 0) << i;
-      all += std::string(i ? " " : "") + "Blk(" + std::to_string(c.blocks[i]) +
-             ") Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:" + std::to_string(c.blocks[i]) +
+    for (size_t i = 0; i < c.Blocks.size(); ++i) {
+      SendBlock(writer, c.Blocks[i]);
+      EXPECT_EQ(writer.in_repeated_block(), c.Skip && i == 1 && c.Blocks[0] != 0) << i;
+      all += std::string(i ? " " : "") + "Blk(" + std::to_string(c.Blocks[i]) +
+             ") Jnl(1,0,0,0) Rec(1,1) Rec(1,2) Fld(3,I:" + std::to_string(c.Blocks[i]) +
              ") Link(9) EoE";
     }
     eval.Close();
-    EXPECT_EQ(log, c.picked) << "skipping " << c.skip << " blocks " << c.blocks[0];
-    EXPECT_EQ(writers.events, all) << "skipping " << c.skip << " blocks " << c.blocks[0];
+    EXPECT_EQ(log, c.Picked) << "skipping " << c.Skip << " blocks " << c.Blocks[0];
+    EXPECT_EQ(writers.Events, all) << "skipping " << c.Skip << " blocks " << c.Blocks[0];
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
 
 namespace {
@@ -46,9 +47,9 @@ TEST(FiscValues, FlagIsTrueOnlyForOne) {
 // of Windows-1252 pass unchanged.
 TEST(FiscValues, TextsAreCutToTheirCapacity) {
   const struct {
-    Path path;
-    size_t capacity;
-    std::string_view (*get)(const tFiscHeaderRec&);
+    Path Ids;
+    size_t Capacity;
+    std::string_view (*Get)(const tFiscHeaderRec&);
   } cases[] = {
       {{10, 1}, 200, [](const tFiscHeaderRec& h) { return h.TaxpayerId.view(); }},
       {{2, 2}, 80, [](const tFiscHeaderRec& h) { return h.Operator.Name.view(); }},
@@ -61,11 +62,11 @@ TEST(FiscValues, TextsAreCutToTheirCapacity) {
   for (int i = 0; i < 300; ++i) source.push_back(static_cast<char>('A' + i % 26));
   source[7] = '\xE4';
   for (const auto& c : cases) {
-    for (size_t length : {size_t{0}, c.capacity, c.capacity + 1, size_t{300}}) {
+    for (size_t length : {size_t{0}, c.Capacity, c.Capacity + 1, size_t{300}}) {
       tFiscHeaderRec header;
-      ASSERT_TRUE(FiscStoreHeaderField(header, c.path, tKvKPosDataStr(source.substr(0, length))));
-      EXPECT_EQ(c.get(header), source.substr(0, std::min(length, c.capacity)))
-          << Text(c.path) << " length " << length;
+      ASSERT_TRUE(FiscStoreHeaderField(header, c.Ids, tKvKPosDataStr(source.substr(0, length))));
+      EXPECT_EQ(c.Get(header), source.substr(0, std::min(length, c.Capacity)))
+          << Text(c.Ids) << " length " << length;
     }
   }
 }
@@ -107,12 +108,9 @@ TEST(FiscModifiers, StorageGrowsByOneAndIsKeptByClear) {
   EXPECT_EQ(Row(arr, arr.Capacity()), "[4/N/0.5]|3");
   // Element 2 is stale storage and must not be reachable.
   for (int32_t index : {0, -1, 2, 3, INT32_MIN, INT32_MAX}) {
-    try {
-      arr.Get(index);
-      ADD_FAILURE() << "no exception for index " << index;
-    } catch (const EKvMisc& e) {
-      EXPECT_STREQ(e.what(), "Modifier: Index out of bounds!") << index;
-    }
+    EXPECT_EQ(raise_test::MessageOf<EKvMisc>([&] { arr.Get(index); }),
+              "Modifier: Index out of bounds!")
+        << index;
   }
   arr.Release();
   EXPECT_EQ(Row(arr.Count(), arr.Capacity()), "0|0");

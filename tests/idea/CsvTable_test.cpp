@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 
+#include "base/RaiseTestHelp.h"
 #include "idea/FileHdlCSV.h"
 #include "idea/FiscalStreamPickerCSVOptimized.h"
 #include "platform/RegionalSettings.h"
@@ -19,9 +20,9 @@ using testing_support::TempDir;
 tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
 
 struct FormatCase {
-  const char* what;
-  std::function<void(tCsvLine&)> format;
-  const char* expected;
+  const char* What;
+  std::function<void(tCsvLine&)> Format;
+  const char* Expected;
 };
 
 TEST(CsvFormatTest, GermanRegionalSettings) {
@@ -66,16 +67,16 @@ TEST(CsvFormatTest, GermanRegionalSettings) {
   for (const FormatCase& c : cases) {
     tCsvLine out;
     out += 'x';
-    c.format(out);
-    EXPECT_EQ(out.view(), std::string("x") + c.expected) << c.what;
+    c.Format(out);
+    EXPECT_EQ(out.view(), std::string("x") + c.Expected) << c.What;
   }
 }
 
 TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
   platform::RegionalSettings& reg = platform::MutableRegionalSettings();
   reg = platform::RegionalSettings{};
-  reg.decimal_separator = '.';
-  reg.thousand_separator = '.';  // equal to the decimal separator: no grouping
+  reg.DecimalSeparator = '.';
+  reg.ThousandSeparator = '.';  // equal to the decimal separator: no grouping
   tCsvLine out;
   F::FmtBcdDec(out, Bcd("1234.5"), 2);
   EXPECT_EQ(out.view(), "1234.50");
@@ -154,13 +155,9 @@ TEST(FileHdlCSVTest, FieldsLinesAndPublishing) {
   csv.AddField("new", 1);
   csv.EndLine(1);
   csv.HasData = true;
-  try {
-    csv.Finish();
-    ADD_FAILURE() << "rename over an existing table succeeded";
-  } catch (const EKvRoot& e) {
-    EXPECT_EQ(std::string(e.what()), "Error renaming file \"" + dir.Path("T.csv.tmp") +
-                                         "\" to \"" + dir.Path("T.csv") + "\"");
-  }
+  EXPECT_EQ(
+      raise_test::MessageOf<EKvRoot>([&] { csv.Finish(); }),
+      "Error renaming file \"" + dir.Path("T.csv.tmp") + "\" to \"" + dir.Path("T.csv") + "\"");
   EXPECT_EQ(dir.Read("T.csv.tmp"), "new\r\n");
   EXPECT_EQ(dir.Read("T.csv"), "a;;b;;\r\n;c;d\r\n");
 }

@@ -55,7 +55,7 @@ TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
   EXPECT_EQ(Lines("BlockInfo.csv"),
             (std::vector<std::string>{"1;101;05.03.2016;20:00:00;05.03.2016;07:00:00;;;1;1;4711;;"
                                       "\"V1\";NEXO Jorv (DE) 1.2.1.2 [Exp: 2.0.0];;;"}));
-  const std::string index = dir.Read("index.xml");
+  const std::string index = dir_.Read("index.xml");
   // Declared head of the chain first; the booking-memory file hides SEQ_NO.
   EXPECT_LT(index.find("<URL>TransactHead.csv"), index.find("<URL>BookMemHead.csv"));
   EXPECT_LT(index.find("<URL>MiscTransHead.csv"), index.find("<URL>Register.csv"));
@@ -69,7 +69,7 @@ TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   const std::string gapTrans = "5:=> Sequenznummern nicht fortlaufend (Trans.): 6/8";
   auto errors = [&] {
     std::vector<std::string> out;
-    for (const std::string& line : log.lines) {
+    for (const std::string& line : log_.Lines) {
       if (line.rfind("5:", 0) == 0) out.push_back(line);
     }
     return out;
@@ -142,15 +142,15 @@ TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
             (std::vector<std::string>{"1;101;05.03.2016;09:00:00;18;;;;;1;\"Lade\";;;1;0",
                                       "2;101;05.03.2016;09:00:00;18;;;;;0;;;;1;0"}));
   // Sale items of event entries never reach the article table.
-  EXPECT_FALSE(dir.Exists("MasterDataChgPlu.csv"));
+  EXPECT_FALSE(dir_.Exists("MasterDataChgPlu.csv"));
 }
 
 // The evaluator delivers no sale items in event entries; the table's own
 // logic, fed directly: only a changed name gives a line.
 TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
-  tXmlHdlIDEA index(dir.Path() + "/", tSupplierRec{});
+  tXmlHdlIDEA index(dir_.Path() + "/", tSupplierRec{});
   tDocumentKeyHandler keys;
-  tIdeaContext context{dir.Path() + "/", false, log, index, keys, {}, ""};
+  tIdeaContext context{dir_.Path() + "/", false, log_, index, keys, {}, ""};
   auto owned = std::make_unique<tFiscalStreamEvalMasterDataChgPlu>(context, nullptr);
   tFiscalStreamEvalMasterDataChgPlu& table = *owned;
   tIdeaEntryTracker tracker(context, std::move(owned));
@@ -173,11 +173,11 @@ TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
 }
 
 TEST_F(IdeaTablesTest, EmptyJournalWithHeadersLeavesOnlyTheIndex) {
-  column_headers = true;
+  column_headers_ = true;
   Close();
-  EXPECT_FALSE(dir.Exists("BlockInfo.csv"));
-  EXPECT_FALSE(dir.Exists("BlockInfo.csv.tmp"));
-  const std::string index = dir.Read("index.xml");
+  EXPECT_FALSE(dir_.Exists("BlockInfo.csv"));
+  EXPECT_FALSE(dir_.Exists("BlockInfo.csv.tmp"));
+  const std::string index = dir_.Read("index.xml");
   EXPECT_NE(index.find("<Media><Name>Datentr\xC3\xA4ger</Name></Media>"), std::string::npos)
       << index;
 }

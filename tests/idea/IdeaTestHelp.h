@@ -31,8 +31,8 @@ class ExportFixture : public ::testing::Test {
 
   tFiscalStreamEvalIDEAXML& Exporter() {
     if (!exporter_) {
-      exporter_ = std::make_unique<tFiscalStreamEvalIDEAXML>(dir.Path() + "/", tSupplierRec{},
-                                                             column_headers, log, nullptr);
+      exporter_ = std::make_unique<tFiscalStreamEvalIDEAXML>(dir_.Path() + "/", tSupplierRec{},
+                                                             column_headers_, log_, nullptr);
     }
     return *exporter_;
   }
@@ -42,8 +42,8 @@ class ExportFixture : public ::testing::Test {
   // A table's lines without their line ends; none when the file is missing.
   std::vector<std::string> Lines(const std::string& file) const {
     std::vector<std::string> lines;
-    if (!dir.Exists(file)) return lines;
-    const std::string text = dir.Read(file);
+    if (!dir_.Exists(file)) return lines;
+    const std::string text = dir_.Read(file);
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
          start = end + 2) {
       lines.push_back(text.substr(start, end - start));
@@ -51,9 +51,9 @@ class ExportFixture : public ::testing::Test {
     return lines;
   }
 
-  testing_support::TempDir dir;
-  tRecordingLog log;
-  bool column_headers = false;
+  testing_support::TempDir dir_;
+  tRecordingLog log_;
+  bool column_headers_ = false;
 
  private:
   std::unique_ptr<tFiscalStreamEvalIDEAXML> exporter_;

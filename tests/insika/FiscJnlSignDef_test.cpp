@@ -15,11 +15,11 @@ TEST(SignDefTest, ReadsVersionAndJoinsCertificatePieces) {
   TempDir dir;
   const std::string longPiece(5000, 'F');
   struct Case {
-    const char* content;
-    bool found;
-    bool hasStatus;
-    std::string version;
-    std::string certificate;
+    const char* Content;
+    bool Found;
+    bool HasStatus;
+    std::string Version;
+    std::string Certificate;
   } cases[] = {
       {"[STATUS]\nVersion=T.1\n", false, true, "T.1", ""},
       {"[certificate]\n1=ab\n2= cd \n4=ef\n[Status]\n", true, true, "", "abcd"},
@@ -29,13 +29,13 @@ TEST(SignDefTest, ReadsVersionAndJoinsCertificatePieces) {
       {"[CERTIFICATE]\n1=", false, false, "", ""},
   };
   for (const Case& c : cases) {
-    dir.Write("DE1-2.kvd", c.content);
+    dir.Write("DE1-2.kvd", c.Content);
     tSignDefRec rec;
     rec.TimVersion = "stale";
-    EXPECT_EQ(ReadSignDef(dir.Path(), "DE1", 2, rec), c.found) << c.content;
-    EXPECT_EQ(rec.HasStatus, c.hasStatus) << c.content;
-    EXPECT_EQ(rec.TimVersion, c.version) << c.content;
-    EXPECT_EQ(rec.Certificate, c.certificate) << c.content;
+    EXPECT_EQ(ReadSignDef(dir.Path(), "DE1", 2, rec), c.Found) << c.Content;
+    EXPECT_EQ(rec.HasStatus, c.HasStatus) << c.Content;
+    EXPECT_EQ(rec.TimVersion, c.Version) << c.Content;
+    EXPECT_EQ(rec.Certificate, c.Certificate) << c.Content;
   }
   // Never cut, and read from the program folder when the folder is blank.
   dir.Write("DE1-3.kvd", "[CERTIFICATE]\n1=" + longPiece + "\n2=" + longPiece + "\n");

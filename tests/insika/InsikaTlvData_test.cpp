@@ -19,10 +19,10 @@ tKvBcd Bcd(const char* text) { return tKvBcd::FromText(text); }
 
 TEST(InsikaTlvTest, IntegersAndPackedAmounts) {
   struct Case {
-    const char* value;
-    int shift;
-    const char* integer;
-    const char* packed;  // AddAmount with at most 11 bytes
+    const char* Value;
+    int Shift;
+    const char* Integer;
+    const char* Packed;  // AddAmount with at most 11 bytes
   } cases[] = {
       {"12.34", 2, "1234", "B1 03 01 23 4C"},
       {"-0.5", 2, "-50", "B1 02 05 0D"},
@@ -37,12 +37,12 @@ TEST(InsikaTlvTest, IntegersAndPackedAmounts) {
   };
   for (const Case& c : cases) {
     std::string text;
-    InsikaAppendInteger(text, Bcd(c.value), c.shift);
-    EXPECT_EQ(text, c.integer) << c.value;
-    if (c.packed == nullptr) continue;
+    InsikaAppendInteger(text, Bcd(c.Value), c.Shift);
+    EXPECT_EQ(text, c.Integer) << c.Value;
+    if (c.Packed == nullptr) continue;
     tInsikaTlvData tlv;
-    tlv.AddAmount(0xB1, Bcd(c.value), 11);
-    EXPECT_EQ(Hex(tlv.Data()), c.packed) << c.value;
+    tlv.AddAmount(0xB1, Bcd(c.Value), 11);
+    EXPECT_EQ(Hex(tlv.Data()), c.Packed) << c.Value;
   }
 }
 

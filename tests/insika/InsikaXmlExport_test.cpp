@@ -31,18 +31,19 @@ const std::string kSig = "R7@2 F2=s:SIG ";
 class InsikaExportTest : public ::testing::Test {
  protected:
   InsikaExportTest() {
-    std::filesystem::create_directory(dir.Path("kvd"));
-    dir.Write("kvd/DE1-2.kvd", "[STATUS]\nVersion=T.1.2\n[CERTIFICATE]\n1=C0\n2=FF\n");
-    dir.Write("kvd/DE2-1.kvd", "[CERTIFICATE]\n1=AB\n");
+    std::filesystem::create_directory(dir_.Path("kvd"));
+    dir_.Write("kvd/DE1-2.kvd", "[STATUS]\nVersion=T.1.2\n[CERTIFICATE]\n1=C0\n2=FF\n");
+    dir_.Write("kvd/DE2-1.kvd", "[CERTIFICATE]\n1=AB\n");
   }
   // The elements after "document-information", each as written (none when
   // the exporter is released without close).
   std::vector<std::string> Run(const std::string& script, bool close = true) {
-    tFiscalStreamEvalInsikaXmlExport exporter(dir.Path("out.xml"), dir.Path("kvd"), log, nullptr);
+    tFiscalStreamEvalInsikaXmlExport exporter(dir_.Path("out.xml"), dir_.Path("kvd"), log_,
+                                              nullptr);
     eval_test::Play(exporter, "B1 " + script);
     if (!close) return {};
     exporter.Close();
-    const std::string doc = dir.Read("out.xml");
+    const std::string doc = dir_.Read("out.xml");
     EXPECT_EQ(doc.substr(0, kHead.size()), kHead);
     EXPECT_EQ(doc.substr(doc.size() - 10), "</insika>\n");
     std::vector<std::string> out;
@@ -56,8 +57,8 @@ class InsikaExportTest : public ::testing::Test {
     return out;
   }
 
-  TempDir dir;
-  idea_test::tRecordingLog log;
+  TempDir dir_;
+  idea_test::tRecordingLog log_;
 };
 
 TEST_F(InsikaExportTest, ReceiptItemsInDeliveryOrderWithOneHash) {
@@ -96,9 +97,9 @@ TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
             "T.0.0.0</timVersion><certificate>AB</certificate></timParams>");
   EXPECT_EQ(elements[5],
             "<timParams><tpId>DE3</tpId><tpIdNo>7</tpIdNo><itemProfile>1</itemProfile></timParams>");
-  EXPECT_EQ(log.lines, (std::vector<std::string>{
-                           "5:TIM-Version not found: ID=\"DE2\"; CardNr=1",
-                           "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
+  EXPECT_EQ(log_.Lines,
+            (std::vector<std::string>{"5:TIM-Version not found: ID=\"DE2\"; CardNr=1",
+                                      "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
 }
 
 TEST_F(InsikaExportTest, ReportWithTaxAndCounterContainers) {
@@ -120,7 +121,7 @@ TEST_F(InsikaExportTest, ReportWithTaxAndCounterContainers) {
 
 TEST_F(InsikaExportTest, EntriesLeftOutAndTextRules) {
   Run(Entry(2, Header(1) + kSig), false);  // a failed run leaves no file
-  EXPECT_FALSE(dir.Exists("out.xml.tmp") || dir.Exists("out.xml"));
+  EXPECT_FALSE(dir_.Exists("out.xml.tmp") || dir_.Exists("out.xml"));
   const std::string odd = "Kaffee\x96\x01";
   const auto elements =
       Run(Entry(6, Header(1) + kSig) + Entry(2, Header(2) + Sale("Tee", "1", 1, "2")) +

@@ -11,11 +11,11 @@ namespace {
 
 TEST(Paths, SplitChangeAndDelimiters) {
   const struct {
-    const char* path;
-    const char* file_path;
-    const char* file_name;
-    const char* file_ext;
-    const char* with_xml;  // ChangeFileExt(path, ".xml")
+    const char* Path;
+    const char* FilePath;
+    const char* FileName;
+    const char* FileExt;
+    const char* WithXml;  // ChangeFileExt(path, ".xml")
   } cases[] = {{"/data/in/journal.txt", "/data/in/", "journal.txt", ".txt", "/data/in/journal.xml"},
                {"journal.txt", "", "journal.txt", ".txt", "journal.xml"},
                {"/data/in/", "/data/in/", "", "", "/data/in/.xml"},
@@ -24,11 +24,11 @@ TEST(Paths, SplitChangeAndDelimiters) {
                {"/x/archive.tar.gz", "/x/", "archive.tar.gz", ".gz", "/x/archive.tar.xml"},
                {"/x/.hidden", "/x/", ".hidden", ".hidden", "/x/.xml"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(platform::ExtractFilePath(c.path), c.file_path);
-    EXPECT_EQ(platform::ExtractFileName(c.path), c.file_name);
-    EXPECT_EQ(platform::ExtractFileExt(c.path), c.file_ext);
-    EXPECT_EQ(platform::ChangeFileExt(c.path, ".xml"), c.with_xml);
+    SCOPED_TRACE(c.Path);
+    EXPECT_EQ(platform::ExtractFilePath(c.Path), c.FilePath);
+    EXPECT_EQ(platform::ExtractFileName(c.Path), c.FileName);
+    EXPECT_EQ(platform::ExtractFileExt(c.Path), c.FileExt);
+    EXPECT_EQ(platform::ChangeFileExt(c.Path, ".xml"), c.WithXml);
   }
   EXPECT_EQ(platform::ChangeFileExt("/out/a.txt", ""), "/out/a");
   const std::tuple<const char*, const char*, const char*> delimiters[] = {

@@ -1,12 +1,14 @@
-// Test helpers for the communication and fiscal stream: byte builders, a
-// memory stream with a window source over it, and a recording writer that
-// renders every event as one compact token.
+// Test helpers for the communication and fiscal stream: byte builders and
+// their hexadecimal form, a memory stream with a window source over it, a
+// sender of one event of every kind, and a recording writer that renders
+// every event as one compact token.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,6 +21,18 @@
 namespace fisc_test {
 
 using Bytes = std::vector<uint8_t>;
+
+// Bytes as hexadecimal digits, two per byte.
+inline std::string Hex(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    out += "0123456789ABCDEF"[(c >> 4) & 15], out += "0123456789ABCDEF"[c & 15];
+  }
+  return out;
+}
+inline std::string Hex(const Bytes& bytes) {
+  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 // Concatenates byte sequences.
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -76,18 +90,49 @@ inline Bytes Le32(int32_t v) {
 // over all of it.
 struct MemStream {
   explicit MemStream(const Bytes& bytes, int64_t window = -1) {
-    if (!bytes.empty()) file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    file.SetPosition(0);
-    source = std::make_unique<tKvFiscalStreamSourceBinary>(
-        file, window < 0 ? static_cast<int64_t>(bytes.size()) : window);
+    if (!bytes.empty()) File.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    File.SetPosition(0);
+    Source = std::make_unique<tKvFiscalStreamSourceBinary>(
+        File, window < 0 ? static_cast<int64_t>(bytes.size()) : window);
   }
-  tKvKPosStreamFileMem file;
-  std::unique_ptr<tKvFiscalStreamSourceBinary> source;
+  tKvKPosStreamFileMem File;
+  std::unique_ptr<tKvFiscalStreamSourceBinary> Source;
 };
 
 // "<kind>=<compact text>" of an element.
 inline std::string Render(const tKvKPosData& e) {
   return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
+}
+
+// Sends one event of every kind, each at its own position (3, 6, ...), the
+// item element first and a long text after it; leaves the position at 99.
+inline void SendEveryEvent(tKvKPosFiscalStreamWriter& w, std::unique_ptr<tKvKPosData> element =
+                                                             std::make_unique<tKvKPosDataInt>(5)) {
+  int64_t pos = 0;
+  const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
+    w.set_file_pos(pos += 3);
+    return w;
+  };
+  tKvKPosTextFileHeaderRec textHeader;
+  textHeader.Int1 = 1;
+  at().FileHeader(textHeader);
+  tKvKPosFileHeaderRec streamHeader;
+  streamHeader.Field1 = 7;
+  streamHeader.Field8 = "H";
+  at().StreamHeader(streamHeader);
+  at().SetVersion(1, 2);
+  tKvKPosBlockInfoRec block;
+  block.ID = 42;
+  block.EcrName = "Kasse 1";
+  at().BlockInfo(block);
+  at().EntryStart(tKvKPosEntryInfoRec{1, 2, 3, 1252});
+  at().RecordStart(201, 1);
+  at().AddItem(3, std::move(element));
+  at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
+  at().Link(17);
+  at().RecordStart(0, 1);
+  at().EntryEnd();
+  w.set_file_pos(99);
 }
 
 // Records every event as a token (tokens separated by blanks), then passes
@@ -98,8 +143,8 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
   explicit tRecordingWriter(std::unique_ptr<tKvKPosFiscalStreamWriter> next = nullptr)
       : Chain(std::move(next)) {}
 
-  std::string events;
-  bool with_positions = false;  // prefix every token with "@<file_pos>:"
+  std::string Events;
+  bool WithPositions = false;  // prefix every token with "@<file_pos>:"
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("Add(" + S(number) + ":" + Render(*element) + ")"),
@@ -134,9 +179,9 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
  private:
   static std::string S(int64_t v) { return std::to_string(v); }
   void Put(const std::string& token) {
-    if (!events.empty()) events += ' ';
-    if (with_positions) events += "@" + S(file_pos()) + ":";
-    events += token;
+    if (!Events.empty()) Events += ' ';
+    if (WithPositions) Events += "@" + S(file_pos()) + ":";
+    Events += token;
   }
 };
 

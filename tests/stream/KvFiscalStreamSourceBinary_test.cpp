@@ -34,9 +34,9 @@ TEST(FiscalStreamSourceBinary, WindowBounds) {
   file.WriteBuffer("0123456789", 10);
   const std::string eof = "[tKvFiscalStreamSourceBinary] EOF";
   struct Case {
-    int64_t start, length, position;
-    int32_t count;
-    std::string expected;
+    int64_t Start, Length, Position;
+    int32_t Count;
+    std::string Expected;
   };
   // Window 2..4 (start 2, length 3): the last byte of a read must not lie
   // even one past it. No limit (0): the end of the data bounds the read. A
@@ -46,10 +46,10 @@ TEST(FiscalStreamSourceBinary, WindowBounds) {
                                    {0, 0, 7, 3, "789"}, {0, 0, 8, 3, eof},    {0, 0, 10, 1, eof},
                                    {0, 0, 10, 0, ""},   {5, 100, 8, 2, "89"}, {5, 100, 9, 2, eof}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "start " << c.start << " length " << c.length
-                                      << " position " << c.position << " count " << c.count);
-    EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count, false), c.expected);
-    EXPECT_EQ(ReadAt(file, c.start, c.length, c.position, c.count, true), c.expected);
+    SCOPED_TRACE(::testing::Message() << "start " << c.Start << " length " << c.Length
+                                      << " position " << c.Position << " count " << c.Count);
+    EXPECT_EQ(ReadAt(file, c.Start, c.Length, c.Position, c.Count, false), c.Expected);
+    EXPECT_EQ(ReadAt(file, c.Start, c.Length, c.Position, c.Count, true), c.Expected);
   }
   tKvFiscalStreamSourceBinary source(file, 0);
   EXPECT_THROW(source.Read(nullptr, -1, tKvKPosReadContext{}), EKvParam);

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "FiscalStreamTestHelp.h"
+#include "base/RaiseTestHelp.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 
 namespace {
+
+using fisc_test::Hex;
+using raise_test::MessageOf;
 
 // A source over a byte string; a read past its end raises EKvMisc "EOF"
 // without touching the buffer.
@@ -34,16 +38,6 @@ std::string Bytes(std::initializer_list<int> values) {
   return out;
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", c);
-    out += buf;
-  }
-  return out;
-}
-
 std::unique_ptr<tKvKPosData> Read(const std::string& bytes, size_t* left = nullptr) {
   ByteSource source(bytes);
   auto element = ReadElement(source);
@@ -64,13 +58,10 @@ std::unique_ptr<tKvKPosData> E(A&&... args) {
 
 template <typename F>
 void ExpectComStreamError(F&& f, int code, const std::string& text, const std::string& where) {
-  try {
-    f();
-    ADD_FAILURE() << "no exception: " << where;
-  } catch (const EKvKPosComStream& e) {
-    EXPECT_EQ(e.Code(), code) << where << ": " << e.what();
-    EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << where << ": " << e.what();
-  }
+  int got = 0;
+  const std::string message = MessageOf<EKvKPosComStream>(f, &got);
+  EXPECT_NE(message.find(text), std::string::npos) << where << ": " << message;
+  EXPECT_EQ(got, code) << where << ": " << message;
 }
 
 // Every encoding: read -> kind and compact text, payload consumed exactly,
@@ -80,10 +71,10 @@ TEST(KvKPosComStreamDataTest, EncodingsRoundTrip) {
   using namespace KvDataKind;
   const std::string z14(14, '\0'), nines(10, '\x99');
   const struct {
-    std::string bytes;
-    uint8_t kind;
-    std::string text;
-    std::string rewritten = "";  // empty: written back unchanged
+    std::string Bytes;
+    uint8_t Kind;
+    std::string Text;
+    std::string Rewritten = "";  // empty: written back unchanged
   } cases[] = {
       {Bytes({0}), kNone, ""},
       {Bytes({1}), kInt, "0"},
@@ -144,19 +135,19 @@ TEST(KvKPosComStreamDataTest, EncodingsRoundTrip) {
       {Bytes({103, 2, 103, 3, 4}), kMulti, "1/2/3"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Hex(c.bytes));
+    SCOPED_TRACE(Hex(c.Bytes));
     size_t left = 99;
     std::unique_ptr<tKvKPosData> e;
-    ASSERT_NO_THROW(e = Read(c.bytes, &left));
+    ASSERT_NO_THROW(e = Read(c.Bytes, &left));
     EXPECT_EQ(left, 0u) << "payload not consumed exactly";
-    EXPECT_EQ(e->GetDataKind(), c.kind);
-    EXPECT_EQ(e->GetText(true), c.text);
-    const std::string& out = c.rewritten.empty() ? c.bytes : c.rewritten;
+    EXPECT_EQ(e->GetDataKind(), c.Kind);
+    EXPECT_EQ(e->GetText(true), c.Text);
+    const std::string& out = c.Rewritten.empty() ? c.Bytes : c.Rewritten;
     EXPECT_EQ(Hex(Write(*e)), Hex(out));
     EXPECT_EQ(Hex(Write(*e->Clone())), Hex(out));
     EXPECT_EQ(Read(out)->Compare(*e), KvCompare::kEqual) << "written form reads back changed";
-    for (size_t len = 0; len < c.bytes.size(); ++len) {
-      EXPECT_THROW(Read(c.bytes.substr(0, len)), EKvRoot) << "truncated to " << len;
+    for (size_t len = 0; len < c.Bytes.size(); ++len) {
+      EXPECT_THROW(Read(c.Bytes.substr(0, len)), EKvRoot) << "truncated to " << len;
     }
   }
 }
@@ -164,9 +155,9 @@ TEST(KvKPosComStreamDataTest, EncodingsRoundTrip) {
 // Values that only a writer produces: text encoding and date-times.
 TEST(KvKPosComStreamDataTest, WritesValues) {
   const struct {
-    std::unique_ptr<tKvKPosData> e;
-    std::string bytes;
-    std::string back;  // compact text read back
+    std::unique_ptr<tKvKPosData> E;
+    std::string Bytes;
+    std::string Back;  // compact text read back
   } cases[] = {
       {E<tKvKPosDataStr>("A^Lb^^"), Bytes({55, 4, 'A', 1, 'b', '^'}), "A^Lb^"},
       {E<tKvKPosDataStr>("A^Lb^"), Bytes({55, 3, 'A', 1, 'b'}), "A^Lb"},  // read back, rewritten
@@ -181,34 +172,34 @@ TEST(KvKPosComStreamDataTest, WritesValues) {
        Bytes({59, 0x08, 0xF6, 0xC0, 0x5E}), "17.05.20/08:30:00"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Hex(Write(*c.e)), Hex(c.bytes)) << c.back;
-    EXPECT_EQ(Read(c.bytes)->GetText(true), c.back);
+    EXPECT_EQ(Hex(Write(*c.E)), Hex(c.Bytes)) << c.Back;
+    EXPECT_EQ(Read(c.Bytes)->GetText(true), c.Back);
   }
 }
 
 TEST(KvKPosComStreamDataTest, BitsetFormByBitCount) {
   const struct {
-    int bits, id, written;
+    int Bits, Id, Written;
   } cases[] = {{1, 44, 1},    {8, 51, 8},    {10, 53, 10},  {11, 88, 11},   {20, 97, 20},
                {21, 98, 25},  {25, 98, 25},  {26, 99, 30},  {40, 100, 40},  {41, 107, 50},
                {60, 108, 60}, {61, 109, 70}, {71, 110, 80}, {640, 110, 80}, {700, 110, 80}};
   for (const auto& c : cases) {
-    tKvBitsetMem b(c.bits);
-    b.Set(1), b.Set(c.bits), b.Set((c.bits + 1) / 2);
+    tKvBitsetMem b(c.Bits);
+    b.Set(1), b.Set(c.Bits), b.Set((c.Bits + 1) / 2);
     const std::string bytes = Write(tKvKPosDataBitset(b));
-    EXPECT_EQ(bytes.size(), 1u + c.written) << c.bits;
-    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), c.id) << c.bits;
+    EXPECT_EQ(bytes.size(), 1u + c.Written) << c.Bits;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), c.Id) << c.Bits;
     const auto back = Read(bytes)->GetAsBitset(1);
-    EXPECT_EQ(back->GetCount(), c.written * 8) << c.bits;
+    EXPECT_EQ(back->GetCount(), c.Written * 8) << c.Bits;
     // Bits beyond 640 are not written.
-    for (int i = 1; i <= c.written * 8; ++i) ASSERT_EQ(back->GetBit(i), b.GetBit(i)) << c.bits;
+    for (int i = 1; i <= c.Written * 8; ++i) ASSERT_EQ(back->GetBit(i), b.GetBit(i)) << c.Bits;
   }
 }
 
 TEST(KvKPosComStreamDataTest, LengthForms) {
   const struct {
-    std::unique_ptr<tKvKPosData> e;
-    int id;  // 0: refused with code 3, nothing written
+    std::unique_ptr<tKvKPosData> E;
+    int Id;  // 0: refused with code 3, nothing written
   } cases[] = {
       {E<tKvKPosDataStr>(std::string(255, 'x')), 55},
       {E<tKvKPosDataStr>(std::string(256, 'x')), 56},
@@ -223,17 +214,17 @@ TEST(KvKPosComStreamDataTest, LengthForms) {
       {E<tKvKPosDataHex>(std::string(256, '\x01')), 0},
   };
   for (const auto& c : cases) {
-    const std::string where = c.e->ClassName() + " " + std::to_string(c.e->GetText(true).size());
+    const std::string where = c.E->ClassName() + " " + std::to_string(c.E->GetText(true).size());
     tKvKPosComStreamDestMem dest;
-    if (c.id == 0) {
-      ExpectComStreamError([&] { c.e->WriteToStream(dest); }, 3, "KPosComStream error #3", where);
+    if (c.Id == 0) {
+      ExpectComStreamError([&] { c.E->WriteToStream(dest); }, 3, "KPosComStream error #3", where);
       EXPECT_TRUE(dest.Data().empty()) << where;
       continue;
     }
-    c.e->WriteToStream(dest);
-    EXPECT_EQ(static_cast<uint8_t>(dest.Data()[0]), c.id) << where;
+    c.E->WriteToStream(dest);
+    EXPECT_EQ(static_cast<uint8_t>(dest.Data()[0]), c.Id) << where;
     size_t left = 99;
-    EXPECT_EQ(Read(dest.Data(), &left)->Compare(*c.e), KvCompare::kEqual) << where;
+    EXPECT_EQ(Read(dest.Data(), &left)->Compare(*c.E), KvCompare::kEqual) << where;
     EXPECT_EQ(left, 0u) << where;
   }
   // The limit applies to the encoded text: carets shrink it, control bytes
@@ -251,7 +242,7 @@ TEST(KvKPosComStreamDataTest, TimeRawValues) {
   // negative (after 19 January 2038).
   const int64_t k1980 = 315446400 + 86400;
   const struct {
-    int64_t raw, dateTime;
+    int64_t Raw, DateTime;
   } cases[] = {{0, 0},
                {3600, 3600},
                {86399, 86399},
@@ -264,9 +255,9 @@ TEST(KvKPosComStreamDataTest, TimeRawValues) {
                {0x7FFFFFFF, 0x7FFFFFFFLL - 315446400},
                {0x80000000LL, -2147483648LL}};
   for (const auto& c : cases) {
-    const tKvKPosDataTime t(static_cast<int32_t>(static_cast<uint32_t>(c.raw)));
-    EXPECT_EQ(t.GetAsDateTime(1).Value, c.dateTime) << c.raw;
-    EXPECT_EQ(t.GetAsSeconds(1), static_cast<int64_t>(static_cast<uint32_t>(c.raw))) << c.raw;
+    const tKvKPosDataTime t(static_cast<int32_t>(static_cast<uint32_t>(c.Raw)));
+    EXPECT_EQ(t.GetAsDateTime(1).Value, c.DateTime) << c.Raw;
+    EXPECT_EQ(t.GetAsSeconds(1), static_cast<int64_t>(static_cast<uint32_t>(c.Raw))) << c.Raw;
   }
   const tKvDateTime dt = tKvDateTime::Encode(2020, 5, 17, 8, 30, 0);
   EXPECT_EQ(tKvKPosDataTime(dt).GetAsDateTime(1), dt);
@@ -284,12 +275,7 @@ TEST(KvKPosComStreamDataTest, AccessorsAndNeutralValues) {
   EXPECT_EQ(i.GetAsTouch(1), tKvTouch{});
   EXPECT_EQ(&i.GetItem(1), &i);
   EXPECT_EQ(i.GetItemKind(2), 0);
-  try {
-    i.GetItem(2);
-    ADD_FAILURE();
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "[tKvKPosDataInt] Invalid item index: 2");
-  }
+  EXPECT_EQ(MessageOf<EKvParam>([&] { i.GetItem(2); }), "[tKvKPosDataInt] Invalid item index: 2");
   // Typed values the compact text does not show.
   EXPECT_EQ(Read(Bytes({57, 1, 2, 3, 4, 5, 6}))->GetAsTouch(1), (tKvTouch{6, 5, 4, 3, 2, 1, 0}));
   EXPECT_EQ(tKvKPosDataTime(3600).GetText(false), "01:00:00");
@@ -317,12 +303,8 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
   EXPECT_EQ(m->GetAsInteger(2) + m->GetAsInteger(9) + m->GetAsInteger(-1), 0);
   EXPECT_EQ(m->GetItem(2).GetText(true), "x");
   EXPECT_EQ(m->GetText(true), "1/x/2.5/01.02.2024");
-  try {
-    m->GetItem(5);
-    ADD_FAILURE();
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "[tKvKPosDataMulti] Invalid item index: 5");
-  }
+  EXPECT_EQ(MessageOf<EKvParam>([&] { m->GetItem(5); }),
+            "[tKvKPosDataMulti] Invalid item index: 5");
   EXPECT_THROW(m->GetItem(0), EKvParam);
   EXPECT_FALSE(m->IsEmpty(1) || m->IsEmpty(0));
   EXPECT_TRUE(m->IsEmpty(5));
@@ -337,8 +319,8 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
 TEST(KvKPosComStreamDataTest, Compare) {
   using namespace KvCompare;
   const struct {
-    std::string a, b;
-    int expected;
+    std::string A, B;
+    int Expected;
   } cases[] = {
       {Bytes({2}), Bytes({3}), kLess},
       {Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), kEqual},
@@ -364,7 +346,7 @@ TEST(KvKPosComStreamDataTest, Compare) {
       {Bytes({103, 3, 1}), Bytes({3}), kUnordered},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Read(c.a)->Compare(*Read(c.b)), c.expected) << Hex(c.a) << "vs " << Hex(c.b);
+    EXPECT_EQ(Read(c.A)->Compare(*Read(c.B)), c.Expected) << Hex(c.A) << "vs " << Hex(c.B);
   }
 }
 
@@ -461,8 +443,8 @@ TEST(KvKPosComStreamDataTest, BadInputFailsCleanly) {
     EXPECT_THROW(Read(s), EKvMisc) << Hex(s);
   }
   const struct {
-    std::string bytes;
-    const char* text;
+    std::string Bytes;
+    const char* Text;
   } malformed[] = {
       {Bytes({23, 0x40, 0x1A}), "Invalid BCD digit"},
       {Bytes({27, 0x40, 0x12, 0x3F, 0x99, 0x99, 0x99}), "Invalid BCD digit"},
@@ -473,7 +455,7 @@ TEST(KvKPosComStreamDataTest, BadInputFailsCleanly) {
       {Bytes({112, 1, 1, 0, 0}), "Invalid date"},
   };
   for (const auto& m : malformed)
-    ExpectComStreamError([&] { Read(m.bytes); }, 2, m.text, Hex(m.bytes));
+    ExpectComStreamError([&] { Read(m.Bytes); }, 2, m.Text, Hex(m.Bytes));
   EXPECT_NO_THROW(Read(Bytes({31, 0x40, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99})));
 }
 
@@ -500,12 +482,10 @@ TEST(KvKPosComStreamDataTest, MultiNestingIsBounded) {
   }
   EXPECT_THROW(tKvKPosDataMulti(E<tKvKPosDataInt>(0), std::move(chain)), EKvParam);
   // A Multi as first item, or a missing part.
-  try {
-    Read(Bytes({103, 103, 2, 3, 4}));
-    ADD_FAILURE();
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "[tKvKPosDataMulti] invalid items");
-  }
+  EXPECT_EQ(MessageOf<EKvParam>([] {
+              Read(Bytes({103, 103, 2, 3, 4}));
+            }),
+            "[tKvKPosDataMulti] invalid items");
   EXPECT_THROW(tKvKPosDataMulti(nullptr, E<tKvKPosDataNone>()), EKvParam);
   EXPECT_THROW(tKvKPosDataMulti(E<tKvKPosDataNone>(), nullptr), EKvParam);
 }
@@ -520,7 +500,7 @@ TEST(KvKPosComStreamDataTest, SourcePrimitivesAndRefusedSlot) {
   tKvKPosComStreamDestMem dest;
   dest.WriteWord(0x1234);
   dest.WriteLongint(-2);
-  EXPECT_EQ(Hex(dest.Data()), "34 12 FE FF FF FF ");
+  EXPECT_EQ(Hex(dest.Data()), "3412FEFFFFFF");
 }
 
 }  // namespace

@@ -6,38 +6,40 @@
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
+#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
+using raise_test::MessageOf;
 
 namespace {
 
 // Records items as "I<number>:<kind>=<text>" and sub-items as "S...";
-// Item returns stop_result for the item with number stop_at.
+// Item returns StopResult for the item with number StopAt.
 class tFramingParser final : public tKvKPosComStreamParserV2 {
  public:
   using tKvKPosComStreamParserV2::tKvKPosComStreamParserV2;
 
-  std::string log;
-  int32_t stop_at = -1;
-  uint8_t stop_result = 0;
+  std::string Log;
+  int32_t StopAt = -1;
+  uint8_t StopResult = 0;
 
   uint8_t Item(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("I" + std::to_string(number) + ":" + Render(*element));
-    return number == stop_at ? stop_result : 0;
+    return number == StopAt ? StopResult : 0;
   }
   void SubItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("S" + std::to_string(number) + ":" + Render(*element));
   }
 
  private:
-  void Put(const std::string& s) { log += (log.empty() ? "" : " ") + s; }
+  void Put(const std::string& s) { Log += (Log.empty() ? "" : " ") + s; }
 };
 
 // Parses bytes until the data runs out; returns the items followed by the
 // message of the exception that ended the loop.
 std::string Frame(const Bytes& bytes) {
   MemStream m(bytes);
-  tFramingParser parser(0, m.source.get());
+  tFramingParser parser(0, m.Source.get());
   std::string end;
   try {
     parser.ParseItems(tKvKPosReadContext{});
@@ -45,7 +47,7 @@ std::string Frame(const Bytes& bytes) {
   } catch (const EKvRoot& e) {
     end = e.what();
   }
-  return parser.log + (parser.log.empty() ? "" : " | ") + end;
+  return parser.Log + (parser.Log.empty() ? "" : " | ") + end;
 }
 
 const std::string kEof = "[tKvFiscalStreamSourceBinary] EOF";
@@ -96,22 +98,19 @@ TEST(ComStreamV2, FramingForms) {
 
 TEST(ComStreamV2, ItemResultEndsTheLoopAndParseWantsEod) {
   MemStream m({116, 2, 117, 3, 118, 4});
-  tFramingParser parser(0, m.source.get());
-  parser.stop_at = 1;
-  parser.stop_result = 10;
+  tFramingParser parser(0, m.Source.get());
+  parser.StopAt = 1;
+  parser.StopResult = 10;
   EXPECT_EQ(parser.ParseItems(tKvKPosReadContext{}), 10);
-  EXPECT_EQ(parser.log, "I0:2=1 I1:2=2");
-  EXPECT_EQ(m.file.GetPosition(), 4);  // the third item is not read
-  m.file.SetPosition(0);
-  try {
-    parser.Parse(tKvKPosReadContext{});
-    FAIL() << "no exception";
-  } catch (const EKvKPosComStream& e) {
-    EXPECT_EQ(e.Code(), 5);
-    EXPECT_STREQ(e.what(), "[tFramingParser] KPosComStream error #5 - \"EOD\" expected; found #10");
-  }
-  m.file.SetPosition(0);
-  parser.stop_result = 1;
+  EXPECT_EQ(parser.Log, "I0:2=1 I1:2=2");
+  EXPECT_EQ(m.File.GetPosition(), 4);  // the third item is not read
+  m.File.SetPosition(0);
+  int code = 0;
+  EXPECT_EQ(MessageOf<EKvKPosComStream>([&] { parser.Parse(tKvKPosReadContext{}); }, &code),
+            "[tFramingParser] KPosComStream error #5 - \"EOD\" expected; found #10");
+  EXPECT_EQ(code, 5);
+  m.File.SetPosition(0);
+  parser.StopResult = 1;
   EXPECT_NO_THROW(parser.Parse(tKvKPosReadContext{}));
 }
 

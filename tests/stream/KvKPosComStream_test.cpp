@@ -6,8 +6,10 @@
 
 #include "FiscalStreamTestHelp.h"
 #include "base/KvErrorCodes.h"
+#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
+using raise_test::MessageOf;
 
 namespace {
 
@@ -16,12 +18,8 @@ TEST(SignatureRec, AssignBinaryLimitsAndEquality) {
   a.AssignBinary(std::string(1024, 'x'));
   EXPECT_EQ(a.View(), std::string(1024, 'x'));
   // Too long: raises and leaves the record as it was; empty bytes too.
-  try {
-    a.AssignBinary(std::string(1025, 'y'));
-    FAIL() << "no exception";
-  } catch (const EKvParam& e) {
-    EXPECT_STREQ(e.what(), "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
-  }
+  EXPECT_EQ(MessageOf<EKvParam>([&] { a.AssignBinary(std::string(1025, 'y')); }),
+            "tKvKPosSignatureRec.AssignBinary: signature too long: 1025");
   a.AssignBinary("");
   EXPECT_EQ(a.View(), std::string(1024, 'x'));
   a.Init();
@@ -66,12 +64,8 @@ TEST(StreamFileMem, ReadWritePositions) {
   EXPECT_THROW(f.SetPosition(-1), EKvParam);
   f.Clear();
   EXPECT_EQ(f.GetSize() + f.GetPosition(), 0);
-  try {
-    f.GetHandle();
-    FAIL() << "no exception";
-  } catch (const EKvMisc& e) {
-    EXPECT_STREQ(e.what(), "[tKvKPosStreamFileMem] Function not supported!");
-  }
+  EXPECT_EQ(MessageOf<EKvMisc>([&] { f.GetHandle(); }),
+            "[tKvKPosStreamFileMem] Function not supported!");
 }
 
 TEST(ComStreamBase, HelpersBuildElements) {
@@ -83,7 +77,7 @@ TEST(ComStreamBase, HelpersBuildElements) {
   w.AddTime(5, tKvDateTime::EncodeTime(1, 2, 3));
   w.AddBinary(6, "\x01\xAB", 2);
   w.AddBinary(7, nullptr, 0);
-  EXPECT_EQ(w.events,
+  EXPECT_EQ(w.Events,
             "Add(1:2=-5) Add(2:4=12.5) Add(3:5=1234) Add(4:7=abc) Add(5:9=00.00.00/01:02:03) "
             "Add(6:14=01AB) Add(7:14=)");
 }

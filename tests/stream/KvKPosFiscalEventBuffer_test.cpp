@@ -11,57 +11,30 @@
 
 namespace {
 
+using fisc_test::SendEveryEvent;
 using fisc_test::tRecordingWriter;
-
-// One event of every kind, each at its own input position.
-void Drive(tKvKPosFiscalStreamWriter& w) {
-  int64_t pos = 0;
-  const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
-    w.set_file_pos(pos += 3);
-    return w;
-  };
-  tKvKPosTextFileHeaderRec text_header;
-  text_header.Int1 = 1;
-  at().FileHeader(text_header);
-  tKvKPosFileHeaderRec stream_header;
-  stream_header.Field1 = 7;
-  at().StreamHeader(stream_header);
-  at().SetVersion(1, 2);
-  tKvKPosBlockInfoRec block;
-  block.ID = 42;
-  block.EcrName = "Kasse 1";
-  at().BlockInfo(block);
-  at().EntryStart(tKvKPosEntryInfoRec{1, 2, 3, 1252});
-  at().RecordStart(201, 1);
-  at().AddItem(3, std::make_unique<tKvKPosDataInt>(5));
-  at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
-  at().Link(17);
-  at().RecordStart(0, 1);
-  at().EntryEnd();
-  w.set_file_pos(99);
-}
 
 TEST(KvKPosFiscalEventBuffer, ReplaysEveryEventAtItsPosition) {
   tRecordingWriter direct;
-  direct.with_positions = true;
-  Drive(direct);
+  direct.WithPositions = true;
+  SendEveryEvent(direct);
 
   tKvKPosFiscalEventBuffer buffer(1 << 20);
-  Drive(buffer);
+  SendEveryEvent(buffer);
   EXPECT_FALSE(buffer.Overflowed());
   tRecordingWriter replayed;
-  replayed.with_positions = true;
+  replayed.WithPositions = true;
   buffer.Replay(replayed);
-  EXPECT_EQ(replayed.events, direct.events);
+  EXPECT_EQ(replayed.Events, direct.Events);
   EXPECT_EQ(replayed.file_pos(), 99);
   EXPECT_TRUE(buffer.Empty());
 
   // The buffer is reusable; a second replay of the same events is the same.
-  Drive(buffer);
+  SendEveryEvent(buffer);
   tRecordingWriter again;
-  again.with_positions = true;
+  again.WithPositions = true;
   buffer.Replay(again);
-  EXPECT_EQ(again.events, direct.events);
+  EXPECT_EQ(again.Events, direct.Events);
 }
 
 // Past its limit the buffer keeps nothing more and replays nothing; long
@@ -76,11 +49,11 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
   buffer.EntryEnd();  // dropped as well, even though it is small
   tRecordingWriter writer;
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "");
+  EXPECT_EQ(writer.Events, "");
   EXPECT_FALSE(buffer.Overflowed());  // cleared by the replay
   buffer.EntryEnd();
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "End");
+  EXPECT_EQ(writer.Events, "End");
 }
 
 // Positions are kept in 32 bits: an event at a position beyond them, or a
@@ -89,8 +62,8 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
 TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
   const int64_t beyond = int64_t{1} << 31;
   const struct {
-    const char* name;
-    std::function<void(tKvKPosFiscalEventBuffer&)> add;
+    const char* Name;
+    std::function<void(tKvKPosFiscalEventBuffer&)> Add;
   } cases[] = {
       {"record start", [&](auto& b) { b.set_file_pos(beyond), b.RecordStart(1, 1); }},
       {"negative position", [&](auto& b) { b.set_file_pos(-1), b.EntryEnd(); }},
@@ -102,12 +75,12 @@ TEST(KvKPosFiscalEventBuffer, PositionsBeyond32BitsCountAsOverflow) {
     tKvKPosFiscalEventBuffer buffer(1 << 20);
     buffer.set_file_pos(beyond - 1);
     buffer.EntryEnd();  // still fits
-    EXPECT_FALSE(buffer.Overflowed()) << c.name;
-    c.add(buffer);
-    EXPECT_TRUE(buffer.Overflowed()) << c.name;
+    EXPECT_FALSE(buffer.Overflowed()) << c.Name;
+    c.Add(buffer);
+    EXPECT_TRUE(buffer.Overflowed()) << c.Name;
     tRecordingWriter writer;
     buffer.Replay(writer);
-    EXPECT_EQ(writer.events, "") << c.name;
+    EXPECT_EQ(writer.Events, "") << c.Name;
   }
 }
 
@@ -119,13 +92,13 @@ TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
     void RecordStart(int32_t, int32_t) override { throw EKvMisc(this, "full"); }
   } failing;
   tKvKPosFiscalEventBuffer buffer(1 << 20);
-  Drive(buffer);
+  SendEveryEvent(buffer);
   EXPECT_THROW(buffer.Replay(failing), EKvMisc);
   EXPECT_TRUE(buffer.Empty());
   buffer.SetVersion(1, 1);
   tRecordingWriter writer;
   buffer.Replay(writer);
-  EXPECT_EQ(writer.events, "Ver(1,1)");
+  EXPECT_EQ(writer.Events, "Ver(1,1)");
 }
 
 // Fields kept as positions (the parser's event-buffer mode; compared with
@@ -136,8 +109,8 @@ TEST(KvKPosFiscalEventBuffer, FieldsAsPositionsNeedTheStreamFile) {
   const Bytes block = Cat({{119, 2, 125}, Int(201), {159}, Str("x"), {143}});
   tKvKPosFiscalEventBuffer buffer(1 << 20);
   MemStream m(block);
-  tKvKPosFiscalStreamParser(0, &buffer, m.source.get())
-      .ParseRange(m.file, false, false, std::ssize(block), tKvKPosParseMode::kEventBuffer);
+  tKvKPosFiscalStreamParser(0, &buffer, m.Source.get())
+      .ParseRange(m.File, false, false, std::ssize(block), tKvKPosParseMode::kEventBuffer);
   tRecordingWriter refused;
   EXPECT_THROW(buffer.Replay(refused), EKvParam);
   EXPECT_TRUE(buffer.Empty());

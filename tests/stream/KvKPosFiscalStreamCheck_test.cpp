@@ -120,64 +120,40 @@ Bytes SampleBlock() {
 }
 
 struct tOutcome {
-  std::string failure;  // "" when the range was parsed
-  int result = -1;
-  int64_t position = -1;
-  std::string events;  // of the recording writer
+  std::string Failure;  // "" when the range was parsed
+  int Result = -1;
+  int64_t Position = -1;
+  std::string Events;  // of the recording writer
   bool operator==(const tOutcome&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const tOutcome& o) {
-  return os << "{" << o.failure << " | result " << o.result << " | pos " << o.position << " | "
-            << o.events.substr(0, 200) << "}";
+  return os << "{" << o.Failure << " | result " << o.Result << " | pos " << o.Position << " | "
+            << o.Events.substr(0, 200) << "}";
 }
-
-// Renders every event as one token.
-class tRecorder final : public tKvKPosFiscalStreamWriter {
- public:
-  std::string events;
-  void AddItem(int32_t n, std::unique_ptr<tKvKPosData> e) override {
-    Put("F" + std::to_string(n) + ":" + std::to_string(e->GetDataKind()) + ":" + e->GetText(true));
-  }
-  void FileHeader(const tKvKPosTextFileHeaderRec&) override { Put("H"); }
-  void StreamHeader(const tKvKPosFileHeaderRec& h) override { Put("S" + h.Field20.str()); }
-  void SetVersion(int32_t i, int32_t v) override { Put("V" + Pair(i, v)); }
-  void BlockInfo(const tKvKPosBlockInfoRec& b) override { Put("B" + std::to_string(b.ID)); }
-  void EntryStart(const tKvKPosEntryInfoRec& e) override {
-    Put("E" + Pair(e.Type, e.Ver) + "," + Pair(e.VerMin, e.Codepage));
-  }
-  void EntryEnd() override { Put("X"); }
-  void Link(int32_t d) override { Put("L" + std::to_string(d)); }
-  void RecordStart(int32_t t, int32_t l) override { Put("R" + Pair(t, l)); }
-
- private:
-  static std::string Pair(int32_t a, int32_t b) {
-    return std::to_string(a) + "," + std::to_string(b);
-  }
-  void Put(const std::string& token) { events += token + "@" + std::to_string(file_pos()) + " "; }
-};
 
 // Parses bytes in mode into a recorder; in kEventBuffer into a buffer that
 // is replayed into the recorder after a parse without failure.
 tOutcome Parse(const Bytes& bytes, tKvKPosParseMode mode, uint8_t version, bool lengthPrefixed,
                bool passLinks, bool window) {
   MemStream m(bytes, window ? -1 : 0);
-  tRecorder recorder;
+  tRecordingWriter recorder;
+  recorder.WithPositions = true;
   tKvKPosFiscalEventBuffer buffer(size_t{64} << 20);
   const bool buffered = mode == tKvKPosParseMode::kEventBuffer;
   tKvKPosFiscalStreamParser parser =
-      buffered ? tKvKPosFiscalStreamParser(version, &buffer, m.source.get())
-               : tKvKPosFiscalStreamParser(version, &recorder, m.source.get());
+      buffered ? tKvKPosFiscalStreamParser(version, &buffer, m.Source.get())
+               : tKvKPosFiscalStreamParser(version, &recorder, m.Source.get());
   tOutcome outcome;
   try {
-    outcome.result = parser.ParseRange(m.file, lengthPrefixed, passLinks, std::ssize(bytes), mode);
-    outcome.position = m.file.GetPosition();
-    if (buffered) buffer.Replay(recorder, &m.file, m.source.get());
+    outcome.Result = parser.ParseRange(m.File, lengthPrefixed, passLinks, std::ssize(bytes), mode);
+    outcome.Position = m.File.GetPosition();
+    if (buffered) buffer.Replay(recorder, &m.File, m.Source.get());
   } catch (const EKvRoot& e) {
-    outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
-    outcome.position = m.file.GetPosition();
+    outcome.Failure = std::string(typeid(e).name()) + ": " + e.what();
+    outcome.Position = m.File.GetPosition();
   }
-  outcome.events = recorder.events;
+  outcome.Events = recorder.Events;
   return outcome;
 }
 
@@ -189,11 +165,11 @@ tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t 
   };
   const tOutcome reference = parse(tKvKPosParseMode::kGeneral);
   tOutcome checked = parse(tKvKPosParseMode::kCheck);
-  EXPECT_EQ(checked.events, "") << what << " (check)";
-  checked.events = reference.events;
+  EXPECT_EQ(checked.Events, "") << what << " (check)";
+  checked.Events = reference.Events;
   EXPECT_EQ(checked, reference) << what << " (check)";
   tOutcome buffered = parse(tKvKPosParseMode::kEventBuffer);
-  if (!buffered.failure.empty()) buffered.events = reference.events;  // nothing replayed
+  if (!buffered.Failure.empty()) buffered.Events = reference.Events;  // nothing replayed
   EXPECT_EQ(buffered, reference) << what << " (event buffer)";
   return reference;
 }
@@ -201,8 +177,8 @@ tOutcome ExpectSameOutcome(const Bytes& bytes, const std::string& what, uint8_t 
 TEST(KvKPosFiscalStreamCheck, SampleBlockParsesAlikeAndCompletely) {
   const Bytes block = SampleBlock();
   const tOutcome outcome = ExpectSameOutcome(block, "sample");
-  EXPECT_EQ(outcome.failure, "");
-  EXPECT_EQ(outcome.result, tKvKPosFiscalStreamParser::kResultRangeDone);
+  EXPECT_EQ(outcome.Failure, "");
+  EXPECT_EQ(outcome.Result, tKvKPosFiscalStreamParser::kResultRangeDone);
 }
 
 // Every truncation and every single-byte change of the sample block (to a
@@ -223,7 +199,7 @@ TEST(KvKPosFiscalStreamCheck, DamagedBlocksFailAlike) {
       const tOutcome o =
           ExpectSameOutcome(damaged, "byte " + std::to_string(at) + " := " + std::to_string(v), 0,
                             at % 2 == 0, at % 3 != 0, at % 5 == 0);
-      if (!o.failure.empty()) ++failures;
+      if (!o.Failure.empty()) ++failures;
     }
   }
   EXPECT_GT(failures, 100u);  // the damage is seen, not skipped over
@@ -248,13 +224,13 @@ TEST(KvKPosFiscalStreamCheck, RepeatedLinkLeavesTheSameLengthValue) {
   entryWithLink(0);  // the link again: 0x10 again, so the next value is read
   Put(b, {119, 2, 143});
   const tOutcome outcome = ExpectSameOutcome(b, "two links to the block information");
-  EXPECT_EQ(outcome.failure, "") << outcome;
+  EXPECT_EQ(outcome.Failure, "") << outcome;
 }
 
 TEST(KvKPosFiscalStreamCheck, IrregularElementsFailAlike) {
   const struct {
-    const char* what;
-    Bytes bytes;
+    const char* What;
+    Bytes Input;
   } cases[] = {
       {"BCD digit above 9", {158, 24, 0x41, 0x1A}},
       {"date 31.02.2020", {158, 112, 31, 2, 0xE4, 0x07}},
@@ -266,14 +242,14 @@ TEST(KvKPosFiscalStreamCheck, IrregularElementsFailAlike) {
       {"text longer than the range", {158, 55, 9, 'a'}},
       {"header of the other version", {134, 1050 & 0xFF, 1050 >> 8, 2}},
   };
-  for (const auto& c : cases) ExpectSameOutcome(c.bytes, c.what, 1);
+  for (const auto& c : cases) ExpectSameOutcome(c.Input, c.What, 1);
   // A Multi chain of 64 links is read; one of 65 is not.
   for (const int links : {64, 65}) {
     Bytes chain{158};
     for (int i = 0; i < links; ++i) Put(chain, {103, 2});
     Put(chain, {2});
     const tOutcome o = ExpectSameOutcome(chain, std::to_string(links) + " links");
-    EXPECT_EQ(o.failure.empty(), links == 64) << o;
+    EXPECT_EQ(o.Failure.empty(), links == 64) << o;
   }
 }
 
@@ -291,12 +267,12 @@ const Bytes kEnd = {143};
 
 // A block under construction that knows where its parts lie.
 struct tBlock {
-  Bytes bytes;
-  int64_t Here() const { return std::ssize(bytes); }
+  Bytes Data;
+  int64_t Here() const { return std::ssize(Data); }
   // Appends part; returns its position.
   int64_t Add(const Bytes& part) {
     const int64_t at = Here();
-    bytes.insert(bytes.end(), part.begin(), part.end());
+    Data.insert(Data.end(), part.begin(), part.end());
     return at;
   }
   void Link(int64_t target) { Add(Cat({{120}, Int(static_cast<int32_t>(Here() - target))})); }
@@ -346,9 +322,9 @@ TEST(KvKPosFiscalStreamCheck, RepeatedLinksOfEveryKind) {
     }
     b.Add(kEnd);
     const std::string what = lengthPrefixed ? "length-prefixed" : "plain";
-    EXPECT_EQ(ExpectSameOutcome(b.bytes, what, 0, lengthPrefixed).failure, "");
-    for (size_t cut = 1; cut < b.bytes.size(); ++cut) {
-      ExpectSameOutcome(Bytes(b.bytes.begin(), b.bytes.begin() + static_cast<ptrdiff_t>(cut)),
+    EXPECT_EQ(ExpectSameOutcome(b.Data, what, 0, lengthPrefixed).Failure, "");
+    for (size_t cut = 1; cut < b.Data.size(); ++cut) {
+      ExpectSameOutcome(Bytes(b.Data.begin(), b.Data.begin() + static_cast<ptrdiff_t>(cut)),
                         what + ", cut at " + std::to_string(cut), 0, lengthPrefixed);
     }
   }
@@ -373,7 +349,7 @@ TEST(KvKPosFiscalStreamCheck, ManyLinkTargets) {
     }
   }
   b.Add(kEnd);
-  EXPECT_EQ(ExpectSameOutcome(b.bytes, "many targets", 0, false).failure, "");
+  EXPECT_EQ(ExpectSameOutcome(b.Data, "many targets", 0, false).Failure, "");
 }
 
 // A parser used for a second range never hands on what it cached in the
@@ -388,29 +364,30 @@ TEST(KvKPosFiscalStreamCheck, NewRangeReadsItsOwnBytes) {
     b.Link(target);
     b.Link(target);
     b.Add(kEnd);
-    return b.bytes;
+    return b.Data;
   };
   const Bytes first = block(Cat({Rec(2, 1), Fld(1, Str("Brot"))}));
   for (const Bytes& second : {block(Cat({Rec(2, 1), Fld(1, Str("Milk"))})),
                               block(Cat({kEntry, Rec(2, 1), Fld(1, Str("Brot"))}))}) {
     MemStream m(first, 0);  // no window: the second range is longer
     tKvKPosFiscalEventBuffer buffer(size_t{1} << 20);
-    tKvKPosFiscalStreamParser parser(0, &buffer, m.source.get());
+    tKvKPosFiscalStreamParser parser(0, &buffer, m.Source.get());
     const auto parse = [&](const Bytes& bytes) {
-      m.file.SetPosition(0);
-      m.file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-      m.file.SetPosition(0);
+      m.File.SetPosition(0);
+      m.File.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      m.File.SetPosition(0);
       buffer.Clear();
-      EXPECT_EQ(parser.ParseRange(m.file, false, false, std::ssize(bytes),
+      EXPECT_EQ(parser.ParseRange(m.File, false, false, std::ssize(bytes),
                                   tKvKPosParseMode::kEventBuffer),
                 1);
-      tRecorder replayed;
-      buffer.Replay(replayed, &m.file, m.source.get());
-      return replayed.events;
+      tRecordingWriter replayed;
+      replayed.WithPositions = true;
+      buffer.Replay(replayed, &m.File, m.Source.get());
+      return replayed.Events;
     };
     parse(first);
     EXPECT_EQ(parse(second),
-              Parse(second, tKvKPosParseMode::kGeneral, 0, false, false, false).events);
+              Parse(second, tKvKPosParseMode::kGeneral, 0, false, false, false).Events);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
+#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
 
@@ -40,23 +41,23 @@ std::string Range(const Bytes& bytes, uint8_t version = 0, bool lengthPrefixed =
                   bool passLinks = false) {
   MemStream m(bytes);
   tRecordingWriter w;
-  tKvKPosFiscalStreamParser parser(version, &w, m.source.get());
+  tKvKPosFiscalStreamParser parser(version, &w, m.Source.get());
   std::string end;
   try {
-    end = "=" + std::to_string(parser.ParseRange(m.file, lengthPrefixed, passLinks,
+    end = "=" + std::to_string(parser.ParseRange(m.File, lengthPrefixed, passLinks,
                                                  static_cast<int64_t>(bytes.size())));
   } catch (const EKvRoot& e) {
     end = e.what();
   }
-  return w.events + " | " + end;
+  return w.Events + " | " + end;
 }
 
 struct RangeCase {
-  const char* name;
-  Bytes input;
-  std::string expected;
-  uint8_t version = 0;
-  bool lengthPrefixed = false;
+  const char* Name;
+  Bytes Input;
+  std::string Expected;
+  uint8_t Version = 0;
+  bool LengthPrefixed = false;
 };
 
 TEST(FiscalStreamParser, ParseRangeEvents) {
@@ -122,8 +123,8 @@ TEST(FiscalStreamParser, ParseRangeEvents) {
        " | " + kParser + "KPosComStream error #2 - Nested backlink!"},
   };
   for (const RangeCase& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " " + ::testing::PrintToString(c.input));
-    EXPECT_EQ(Range(c.input, c.version, c.lengthPrefixed), c.expected);
+    SCOPED_TRACE(std::string(c.Name) + " " + ::testing::PrintToString(c.Input));
+    EXPECT_EQ(Range(c.Input, c.Version, c.LengthPrefixed), c.Expected);
   }
 }
 
@@ -131,19 +132,19 @@ TEST(FiscalStreamParser, LinkPositionsAndRestore) {
   const Bytes bytes = Cat({kRec201, {159, 2}, {126, 2}, {120, 18, 7}, kEnd});
   MemStream m(bytes);
   tRecordingWriter w;
-  w.with_positions = true;
-  tKvKPosFiscalStreamParser parser(0, &w, m.source.get());
-  EXPECT_EQ(parser.ParseRange(m.file, false, false, 11), 1);
+  w.WithPositions = true;
+  tKvKPosFiscalStreamParser parser(0, &w, m.Source.get());
+  EXPECT_EQ(parser.ParseRange(m.File, false, false, 11), 1);
   // The linked field arrives while the writer's position is the link's.
-  EXPECT_EQ(w.events, "@0:Rec(201,1) @3:Add(1:2=1) @5:Rec(1,2) @7:Add(1:2=1) @10:End");
+  EXPECT_EQ(w.Events, "@0:Rec(201,1) @3:Add(1:2=1) @5:Rec(1,2) @7:Add(1:2=1) @10:End");
   EXPECT_EQ(w.file_pos(), 11);
 
   // After a failing link the file is back behind the link item.
   const Bytes endless = {158, 55, 2, 158, 55, 120, 18, 2};
   MemStream m2(endless);
-  tKvKPosFiscalStreamParser parser2(0, &w, m2.source.get());
-  EXPECT_THROW(parser2.ParseRange(m2.file, false, false, 8), EKvMisc);
-  EXPECT_EQ(m2.file.GetPosition(), 8);
+  tKvKPosFiscalStreamParser parser2(0, &w, m2.Source.get());
+  EXPECT_THROW(parser2.ParseRange(m2.File, false, false, 8), EKvMisc);
+  EXPECT_EQ(m2.File.GetPosition(), 8);
 }
 
 TEST(FiscalStreamParser, PassLinks) {
@@ -155,17 +156,17 @@ TEST(FiscalStreamParser, ConsecutiveRanges) {
   const Bytes bytes = Cat({kRec201, kEnd, {126, 2}});
   MemStream m(bytes);
   tRecordingWriter w;
-  tKvKPosFiscalStreamParser parser(0, &w, m.source.get());
+  tKvKPosFiscalStreamParser parser(0, &w, m.Source.get());
   // Length 0 returns at once without reading.
-  EXPECT_EQ(parser.ParseRange(m.file, false, false, 0), 1);
-  EXPECT_EQ(m.file.GetPosition(), 0);
-  EXPECT_EQ(parser.ParseRange(m.file, false, false, 3), 1);
-  EXPECT_EQ(parser.ParseRange(m.file, false, false, 1), 1);
-  EXPECT_EQ(w.events, "Rec(201,1) End");
+  EXPECT_EQ(parser.ParseRange(m.File, false, false, 0), 1);
+  EXPECT_EQ(m.File.GetPosition(), 0);
+  EXPECT_EQ(parser.ParseRange(m.File, false, false, 3), 1);
+  EXPECT_EQ(parser.ParseRange(m.File, false, false, 1), 1);
+  EXPECT_EQ(w.Events, "Rec(201,1) End");
   // An item running past the end of its range is read past it; the range
   // then cannot end and the source reports the end of its data.
-  EXPECT_THROW(parser.ParseRange(m.file, false, false, 1), EKvMisc);
-  EXPECT_EQ(w.events, "Rec(201,1) End Rec(1,2)");
+  EXPECT_THROW(parser.ParseRange(m.File, false, false, 1), EKvMisc);
+  EXPECT_EQ(w.Events, "Rec(201,1) End Rec(1,2)");
 }
 
 TEST(FiscalStreamParser, ReadBlockInfo) {
@@ -174,21 +175,21 @@ TEST(FiscalStreamParser, ReadBlockInfo) {
   {
     MemStream m(bytes);
     tKvKPosBlockInfoRec info;
-    ReadBlockInfo(1, *m.source, info);
+    ReadBlockInfo(1, *m.Source, info);
     EXPECT_EQ(std::tie(info.ID, info.EcrAddr, info.SerNr, info.HwID, info.FiscJnlType,
                        info.DateTime.Value, info.RegEndDT.Value, info.RegStartDT.Value),
               std::make_tuple(7, 2, 6, 8, 1, 1, 2, 3));
     EXPECT_EQ(info.EcrNr.Text() + info.EcrName.str() + info.SwVer.str() +
                   std::string(info.DataSign.View()),
               "1234Kasse1.0UUU");
-    EXPECT_EQ(m.file.GetPosition(), static_cast<int64_t>(head.size()));
+    EXPECT_EQ(m.File.GetPosition(), static_cast<int64_t>(head.size()));
   }
   const auto fails = [](const Bytes& input, uint8_t version) -> std::string {
     MemStream m(input);
     tKvKPosBlockInfoRec info;
     info.ID = 5;
     try {
-      ReadBlockInfo(version, *m.source, info);
+      ReadBlockInfo(version, *m.Source, info);
     } catch (const EKvRoot& e) {
       EXPECT_EQ(info.ID, 0);  // initialised before reading
       return e.what();
@@ -208,21 +209,17 @@ TEST(FiscalStreamParser, Construction) {
   MemStream m({});
   tRecordingWriter w;
   const auto message = [&](uint8_t version, tKvKPosFiscalStreamWriter* writer,
-                           tKvKPosComStreamSource* source) -> std::string {
-    try {
-      tKvKPosFiscalStreamParser parser(version, writer, source);
-    } catch (const EKvParam& e) {
-      return e.what();
-    }
-    return "no exception";
+                           tKvKPosComStreamSource* source) {
+    return raise_test::MessageOf<EKvParam>(
+        [&] { tKvKPosFiscalStreamParser parser(version, writer, source); });
   };
-  EXPECT_EQ(message(0, nullptr, m.source.get()),
+  EXPECT_EQ(message(0, nullptr, m.Source.get()),
             kParser + "tKvKPosFiscalStreamParser.Create: invalid Writer");
   EXPECT_EQ(message(0, nullptr, nullptr),
             "[tKvKPosComStreamParser] tKvKPosComStreamParser.Create: invalid Source");
-  EXPECT_EQ(message(3, &w, m.source.get()),
+  EXPECT_EQ(message(3, &w, m.Source.get()),
             kParser + "tKvKPosFiscalStreamParser.Create: invalid Version 3");
-  EXPECT_EQ(message(2, &w, m.source.get()), "no exception");
+  EXPECT_EQ(message(2, &w, m.Source.get()), "<no exception>");
 }
 
 }  // namespace

@@ -67,15 +67,15 @@ TEST(KvDateTimeTest, EpochAndCalendar) {
 
 TEST(KvDateTimeTest, InvalidDatesAreRejected) {
   const struct {
-    int y, m, d, h, mi, s;
+    int Y, M, D, H, Mi, S;
   } cases[] = {{1979, 12, 31, 0, 0, 0}, {2001, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0},
                {2000, 4, 31, 0, 0, 0},  {2000, 13, 1, 0, 0, 0}, {2000, 0, 1, 0, 0, 0},
                {2000, 1, 0, 0, 0, 0},   {10000, 1, 1, 0, 0, 0}, {2000, 1, 1, 24, 0, 0},
                {2000, 1, 1, 0, 60, 0},  {2000, 1, 1, 0, 0, 60}, {2000, 1, 1, -1, 0, 0}};
   for (const auto& c : cases) {
     tKvDateTime v;
-    EXPECT_FALSE(tKvDateTime::TryEncode(c.y, c.m, c.d, c.h, c.mi, c.s, v))
-        << c.d << "." << c.m << "." << c.y << " " << c.h << ":" << c.mi << ":" << c.s;
+    EXPECT_FALSE(tKvDateTime::TryEncode(c.Y, c.M, c.D, c.H, c.Mi, c.S, v))
+        << c.D << "." << c.M << "." << c.Y << " " << c.H << ":" << c.Mi << ":" << c.S;
   }
   EXPECT_THROW(tKvDateTime::Encode(2001, 2, 29), EKvParam);
   EXPECT_THROW(tKvDateTime::EncodeTime(24, 0, 0), EKvParam);
@@ -99,26 +99,26 @@ TEST(KvDateTimeTest, Texts) {
   EXPECT_EQ(tKvDateTime::Encode(2024, 3, 4).Format("dddd d. MMMM yyyy"), "Montag 4. M\xE4rz 2024");
   EXPECT_EQ(v.Format("ddd dd/MM/yy hh:mm tt 'at' H"), "Di 31.12.91 01:05 PM at 13");
   auto& reg = platform::MutableRegionalSettings();
-  reg.long_date_format = "yyyy-MM-dd";
-  reg.long_time_format = "H.mm";
+  reg.LongDateFormat = "yyyy-MM-dd";
+  reg.LongTimeFormat = "H.mm";
   EXPECT_EQ(v.DateTimeText(false), "1991-12-31, 13.05");
   reg = saved;
 }
 
 TEST(KvBitsetTest, Texts) {
   const struct {
-    int count;
-    std::vector<int> set;
-    const char* hex;
+    int Count;
+    std::vector<int> Set;
+    const char* Hex;
   } cases[] = {{8, {1}, "01"}, {8, {1, 8}, "81"},     {4, {1, 2, 3, 4}, "0F"},  // odd: leading 0
                {0, {}, ""},    {12, {5, 12}, "0810"}, {16, {1, 16}, "8001"}};
   for (const auto& c : cases) {
-    tKvBitsetMem b(c.count);
-    for (int i : c.set) b.Set(i);
-    EXPECT_EQ(b.ToHexString(), c.hex);
-    tKvBitsetMem back(c.count);
-    back.FromHexString(c.hex);
-    EXPECT_TRUE(back.Equals(&b)) << c.hex;
+    tKvBitsetMem b(c.Count);
+    for (int i : c.Set) b.Set(i);
+    EXPECT_EQ(b.ToHexString(), c.Hex);
+    tKvBitsetMem back(c.Count);
+    back.FromHexString(c.Hex);
+    EXPECT_TRUE(back.Equals(&b)) << c.Hex;
   }
   tKvBitsetMem r(16);
   r.FromHexString("a0F1");

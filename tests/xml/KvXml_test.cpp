@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "base/RaiseTestHelp.h"
 #include "platform/TempDir.h"
 #include "xml/KvXmlStream.h"
 
@@ -81,13 +84,8 @@ TEST(KvXmlTest, StreamedDocumentEqualsTheWholeOne) {
 }
 
 TEST(KvXmlTest, Failures) {
-  auto expectXml = [](auto&& call, const std::string& message) {
-    try {
-      call();
-      ADD_FAILURE() << "no exception, expected " << message;
-    } catch (const EKvXml& e) {
-      EXPECT_EQ(std::string(e.what()), message);
-    }
+  const auto expectXml = [](const std::function<void()>& call, const std::string& message) {
+    EXPECT_EQ(raise_test::MessageOf<EKvXml>(call), message);
   };
   auto xml = tKvXml::CreateNew("1.0", "UTF-8", "X");
   expectXml([&] { tKvXml::CreateFromText("<D><E></D>", ""); }, "Error initializing XML document!");

@@ -99,8 +99,8 @@ void AsciiWriter::BeginBlock(const BlockHeader& b) {
 
 void AsciiWriter::BeginEntry(const EntryInfo& e) {
   entry_.clear();
-  entryBase_ = static_cast<int64_t>(block_.size()) + (version_ == 2 ? 4 : 0);
-  segOpen_ = false;
+  entry_base_ = static_cast<int64_t>(block_.size()) + (version_ == 2 ? 4 : 0);
+  seg_open_ = false;
   PutItem(entry_, kItemEntryStart);
   PutMulti(entry_); PutInt(entry_, e.Type);
   PutMulti(entry_); PutInt(entry_, e.Ver);
@@ -111,22 +111,22 @@ void AsciiWriter::BeginEntry(const EntryInfo& e) {
 void AsciiWriter::Record(int32_t type, int level) {
   assert(level >= 1 && level <= 24 && type > 0);
   CloseSegment();
-  segStart_ = entry_.size();
+  seg_start_ = entry_.size();
   PutItem(entry_, kItemRecordBase + static_cast<uint32_t>(level));
   PutInt(entry_, type);
-  segFields_ = entry_.size();
-  segOpen_ = true;
-  lastLevel_ = level;
+  seg_fields_ = entry_.size();
+  seg_open_ = true;
+  last_level_ = level;
 }
 
 void AsciiWriter::Field(int32_t id, int level, const Value& v) {
   assert(level >= 1 && level <= 24 && id >= 0);
-  if (level < lastLevel_) {
+  if (level < last_level_) {
     // Back at an outer record: a record start of type 0 closes the deeper ones.
     CloseSegment();
     PutItem(entry_, kItemRecordBase + static_cast<uint32_t>(level));
     PutInt(entry_, 0);
-    lastLevel_ = level;
+    last_level_ = level;
   }
   PutSubItem(entry_, static_cast<uint32_t>(id));
   PutValue(entry_, v);
@@ -134,30 +134,30 @@ void AsciiWriter::Field(int32_t id, int level, const Value& v) {
 
 bool AsciiWriter::SameBytes(int64_t pos, std::string_view bytes) const {
   std::string_view source;
-  if (pos < entryBase_) {
+  if (pos < entry_base_) {
     source = std::string_view(block_).substr(static_cast<size_t>(pos));
   } else {
-    source = std::string_view(entry_).substr(static_cast<size_t>(pos - entryBase_));
+    source = std::string_view(entry_).substr(static_cast<size_t>(pos - entry_base_));
   }
   return source.substr(0, bytes.size()) == bytes;
 }
 
 void AsciiWriter::CloseSegment() {
-  if (!segOpen_) return;
-  segOpen_ = false;
-  if (entry_.size() - segFields_ < kMinLinkedFields) return;
-  const std::string_view segment = std::string_view(entry_).substr(segStart_);
+  if (!seg_open_) return;
+  seg_open_ = false;
+  if (entry_.size() - seg_fields_ < kMinLinkedFields) return;
+  const std::string_view segment = std::string_view(entry_).substr(seg_start_);
   const uint64_t hash = Fnv1a(segment);
   const auto it = targets_.find(hash);
   if (it != targets_.end() && it->second.Len == segment.size() &&
       SameBytes(it->second.Pos, segment)) {
-    const int64_t linkPos = entryBase_ + static_cast<int64_t>(segFields_);
-    entry_.resize(segFields_);
+    const int64_t linkPos = entry_base_ + static_cast<int64_t>(seg_fields_);
+    entry_.resize(seg_fields_);
     PutItem(entry_, kItemBackLink);
     PutInt(entry_, linkPos - it->second.Pos);
     return;
   }
-  targets_[hash] = {entryBase_ + static_cast<int64_t>(segStart_),
+  targets_[hash] = {entry_base_ + static_cast<int64_t>(seg_start_),
                     static_cast<uint32_t>(segment.size())};
 }
 

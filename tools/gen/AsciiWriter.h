@@ -59,12 +59,12 @@ class AsciiWriter final : public JournalSink {
   BlockHeader header_;
   std::string block_;  // bytes of the block so far (completed entries)
   std::string entry_;  // bytes of the entry being written
-  int64_t entryBase_ = 0;  // block position of entry_[0]
+  int64_t entry_base_ = 0;  // block position of entry_[0]
   int entries_ = 0;
-  int lastLevel_ = 0;  // level of the last record start, as the reader tracks it
-  bool segOpen_ = false;
-  size_t segStart_ = 0;   // in entry_: the record start item
-  size_t segFields_ = 0;  // in entry_: the first field
+  int last_level_ = 0;  // level of the last record start, as the reader tracks it
+  bool seg_open_ = false;
+  size_t seg_start_ = 0;                          // in entry_: the record start item
+  size_t seg_fields_ = 0;                         // in entry_: the first field
   std::unordered_map<uint64_t, Target> targets_;  // segment hash -> first occurrence
 };
 

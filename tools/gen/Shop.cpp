@@ -122,17 +122,17 @@ void Append2(std::string& s, int v) {
 
 // Short field helpers: a field belongs to the record open at `level`.
 struct Emit {
-  JournalSink& s;
-  void Rec(int32_t type, int level) { s.Record(type, level); }
-  void Int(int32_t id, int level, int64_t v) { s.Field(id, level, Value::Int(v)); }
-  void Bcd(int32_t id, int level, Decimal d) { s.Field(id, level, Value::Bcd(d)); }
+  JournalSink& S;
+  void Rec(int32_t type, int level) { S.Record(type, level); }
+  void Int(int32_t id, int level, int64_t v) { S.Field(id, level, Value::Int(v)); }
+  void Bcd(int32_t id, int level, Decimal d) { S.Field(id, level, Value::Bcd(d)); }
   void Money(int32_t id, int level, int64_t cents) { Bcd(id, level, Cents(cents)); }
   void Fix(int32_t id, int level, std::string_view digits) {
-    s.Field(id, level, Value::BcdFix(digits));
+    S.Field(id, level, Value::BcdFix(digits));
   }
-  void Text(int32_t id, int level, std::string_view t) { s.Field(id, level, Value::Text(t)); }
-  void Time(int32_t id, int level, DateTime dt) { s.Field(id, level, Value::Time(dt)); }
-  void Bin(int32_t id, int level, std::string_view b) { s.Field(id, level, Value::Binary(b)); }
+  void Text(int32_t id, int level, std::string_view t) { S.Field(id, level, Value::Text(t)); }
+  void Time(int32_t id, int level, DateTime dt) { S.Field(id, level, Value::Time(dt)); }
+  void Bin(int32_t id, int level, std::string_view b) { S.Field(id, level, Value::Binary(b)); }
   // A numbered master-data reference (digits number): record with fields 1 and 2.
   void NumText(int32_t id, int level, std::string_view no, std::string_view name) {
     Rec(id, level);
@@ -173,7 +173,7 @@ Shop::Shop(JournalSink* sink, uint64_t seed, bool comments)
 }
 
 void Shop::At(int hour, int minute, int second) {
-  now_ = dayStart_ + hour * 3600 + minute * 60 + second;
+  now_ = day_start_ + hour * 3600 + minute * 60 + second;
 }
 
 void Shop::Advance(int seconds) { now_ = std::min(now_ + seconds, close_ - 60); }
@@ -209,7 +209,7 @@ void Shop::Header(int op, bool transaction, int64_t seqNo, const Transaction* t)
   e.Rec(1, 2);
   e.Time(1, 2, now_);
   e.NumText(2, 3, kOperators[op].No, kOperators[op].Name);
-  e.Int(3, 2, docNo_);
+  e.Int(3, 2, doc_no_);
   e.Fix(5, 2, block_.EcrNo);
   if (t != nullptr && t->Kind == 6) {
     text_.clear();
@@ -229,7 +229,7 @@ void Shop::Header(int op, bool transaction, int64_t seqNo, const Transaction* t)
     text_ = "RE-";
     AppendInt(text_, SplitDateTime(now_).Year);
     text_ += '-';
-    const int64_t invoice = ++invoiceNo_;
+    const int64_t invoice = ++invoice_no_;
     for (int64_t limit = 1000; limit > 1 && invoice < limit; limit /= 10) text_ += '0';
     AppendInt(text_, invoice);
     e.Text(17, 2, text_);
@@ -290,9 +290,9 @@ void Shop::TaxSum(int recordKind, int level, int taxIndex, int64_t gross, int64_
 }
 
 void Shop::OpenDay(int year, int month, int day, int openMinute, int closeMinute) {
-  dayStart_ = MakeDateTime(year, month, day);
-  now_ = dayStart_ + openMinute * 60;
-  close_ = dayStart_ + closeMinute * 60;
+  day_start_ = MakeDateTime(year, month, day);
+  now_ = day_start_ + openMinute * 60;
+  close_ = day_start_ + closeMinute * 60;
   assert(close_ + 120 <= kLastDateTime);
   ++block_.Id;
   block_.RegStart = now_;
@@ -301,28 +301,28 @@ void Shop::OpenDay(int year, int month, int day, int openMinute, int closeMinute
   day_ = DayTotals{};
   sink_.BeginBlock(block_);
 
-  ++zNo_;
-  ++docNo_;
-  Note("Registration start", zNo_);
+  ++z_no_;
+  ++doc_no_;
+  Note("Registration start", z_no_);
   Emit e{sink_};
   sink_.BeginEntry(entry_);
   e.Rec(3, 1);
-  Header(0, false, zNo_, nullptr);
+  Header(0, false, z_no_, nullptr);
   e.Rec(18, 2);  // grand totals: sales, turnover, returns
-  e.Money(1, 2, gtSales_);
-  e.Money(2, 2, gtTurnover_);
-  e.Money(3, 2, gtReturns_);
+  e.Money(1, 2, gt_sales_);
+  e.Money(2, 2, gt_turnover_);
+  e.Money(3, 2, gt_returns_);
   sink_.EndEntry();
 }
 
 void Shop::CloseDay() {
   now_ = close_;
-  ++docNo_;
-  Note("Registration end", zNo_);
+  ++doc_no_;
+  Note("Registration end", z_no_);
   Emit e{sink_};
   sink_.BeginEntry(entry_);
   e.Rec(4, 1);
-  Header(0, false, zNo_, nullptr);
+  Header(0, false, z_no_, nullptr);
   Counter(2, 2, day_.Receipts, day_.SalesCents);
   Counter(8, 2, day_.Lines, day_.LineCents);
   Counter(9, 2, day_.DrawerOpens, 0);
@@ -348,9 +348,9 @@ void Shop::CloseDay() {
     Counter(2, 3, day_.DeptCount[d], day_.DeptCents[d]);
   }
   e.Rec(18, 2);
-  e.Money(1, 2, gtSales_);
-  e.Money(2, 2, gtTurnover_);
-  e.Money(3, 2, gtReturns_);
+  e.Money(1, 2, gt_sales_);
+  e.Money(2, 2, gt_turnover_);
+  e.Money(3, 2, gt_returns_);
   Signature(4);
   sink_.EndEntry();
   sink_.EndBlock();
@@ -358,9 +358,9 @@ void Shop::CloseDay() {
 
 void Shop::Sell(const Transaction& t) {
   const bool booked = t.Kind != 6;  // a table receipt is not a sale yet
-  const int64_t seq = booked ? ++seqNo_ : 0;
-  ++docNo_;
-  Note(t.Kind == 1 ? "Invoice" : t.Kind == 6 ? "Table receipt" : "Receipt", docNo_);
+  const int64_t seq = booked ? ++seq_no_ : 0;
+  ++doc_no_;
+  Note(t.Kind == 1 ? "Invoice" : t.Kind == 6 ? "Table receipt" : "Receipt", doc_no_);
   Emit e{sink_};
   sink_.BeginEntry(entry_);
   e.Rec(t.Kind, 1);
@@ -497,9 +497,9 @@ void Shop::Sell(const Transaction& t) {
       day_.TaxGross[idx] += gross[idx];
       day_.TaxNeg[idx] += negative[idx];
     }
-    gtSales_ += positiveSales;
-    gtTurnover_ += total;
-    gtReturns_ += returns;
+    gt_sales_ += positiveSales;
+    gt_turnover_ += total;
+    gt_returns_ += returns;
   }
   sink_.EndEntry();
 }
@@ -530,9 +530,9 @@ void Shop::RenameArticle(int article) {
 }
 
 void Shop::PaidIn(int op, int64_t cents) {
-  const int64_t seq = ++seqNo_;
-  ++docNo_;
-  Note("Paid in", docNo_);
+  const int64_t seq = ++seq_no_;
+  ++doc_no_;
+  Note("Paid in", doc_no_);
   Emit e{sink_};
   sink_.BeginEntry(entry_);
   e.Rec(11, 1);
@@ -550,8 +550,8 @@ void Shop::PaidIn(int op, int64_t cents) {
 }
 
 void Shop::FiscalReport(int op) {
-  ++docNo_;
-  Note("Fiscal report", docNo_);
+  ++doc_no_;
+  Note("Fiscal report", doc_no_);
   Emit e{sink_};
   sink_.BeginEntry(entry_);
   e.Rec(22, 1);

@@ -125,12 +125,12 @@ class Shop {
 
   BlockHeader block_;
   EntryInfo entry_;
-  DateTime dayStart_ = 0, close_ = 0, now_ = 0;
-  int64_t docNo_ = 1000;  // receipt number, runs on over days
-  int64_t seqNo_ = 0;     // transaction sequence number
-  int64_t zNo_ = 0;       // registration-end number
-  int64_t invoiceNo_ = 0;
-  int64_t gtSales_ = 0, gtTurnover_ = 0, gtReturns_ = 0;
+  DateTime day_start_ = 0, close_ = 0, now_ = 0;
+  int64_t doc_no_ = 1000;  // receipt number, runs on over days
+  int64_t seq_no_ = 0;     // transaction sequence number
+  int64_t z_no_ = 0;       // registration-end number
+  int64_t invoice_no_ = 0;
+  int64_t gt_sales_ = 0, gt_turnover_ = 0, gt_returns_ = 0;
   DayTotals day_;
   std::string sig_;
   std::string text_;
