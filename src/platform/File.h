@@ -32,7 +32,9 @@ class File {
 
   // Reads up to capacity bytes; *got is 0 at end of file. Retries on EINTR.
   int Read(char* buffer, size_t capacity, size_t* got);
-  // Writes all size bytes (retrying short writes and EINTR).
+  // Writes all size bytes (retrying short writes and EINTR). Every few MB
+  // the system is asked to start writing the data out, so that a later
+  // Sync has little left to wait for.
   int Write(const char* data, size_t size);
   // Size of the open file in bytes, or -1 when it cannot be determined.
   int64_t Size() const;
@@ -43,6 +45,7 @@ class File {
 
  private:
   int fd_ = -1;
+  size_t unstarted_ = 0;  // bytes written since write-out was last started
 };
 
 // Plain file (or anything that is not a folder) at path.
