@@ -3,7 +3,6 @@
 #include "app/ConversionRun.h"
 
 #include <gtest/gtest.h>
-#include <libxml/parser.h>
 
 #include <filesystem>
 #include <iterator>
@@ -13,7 +12,6 @@
 
 #include "LogTestHelp.h"
 #include "app/JorvexMain.h"
-#include "insika/InsikaTlvData.h"
 
 namespace {
 
@@ -68,14 +66,10 @@ TEST_F(DestinationTest, CompletedForTheMode) {
   }
 }
 
-TEST_F(DestinationTest, StampAndTypeSets) {
-  platform::LocalTime t{2009, 1, 2, 3, 4, 5, 0};
-  EXPECT_EQ(DateTimeStamp(t), "2009-01-02_03-04-05");
-  EXPECT_EQ(JournalTypesFor(kExportModeIdea).to_string().find('1'), 256u - 6);
-  EXPECT_EQ(JournalTypesFor(kExportModeIdea).count(), 2u);
-  EXPECT_TRUE(JournalTypesFor(kExportModeIdea).test(5));
-  EXPECT_EQ(JournalTypesFor(kExportModeInsika).count(), 1u);
-  EXPECT_TRUE(JournalTypesFor(kExportModeInsika).test(1));
+// The stamp names every IDEA run's folder (the whole runs below).
+TEST_F(DestinationTest, JournalTypesOfTheModes) {
+  EXPECT_EQ(JournalTypesFor(kExportModeIdea), std::bitset<256>().set(1).set(5));
+  EXPECT_EQ(JournalTypesFor(kExportModeInsika), std::bitset<256>().set(1));
 }
 
 TEST_F(ConversionRunTest, IdeaWithoutIniFailsAfterCreatingLogAndFolder) {
@@ -115,34 +109,6 @@ TEST_F(ConversionRunTest, InsikaWithoutIniCreatesItOrGoesOnWithAHint) {
   EXPECT_FALSE(dir_.Exists("y/INSIKA.xml.tmp"));
 }
 
-// The element's name, and its text with one byte per character (UTF-8
-// continuation bytes dropped): what the item records normalise alike.
-std::string Name(xmlNodePtr node) { return reinterpret_cast<const char*>(node->name); }
-std::string Chars(xmlNodePtr node) {
-  xmlChar* utf8 = xmlNodeGetContent(node);
-  std::string text(reinterpret_cast<const char*>(utf8));
-  xmlFree(utf8);
-  std::erase_if(text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; });
-  return text;
-}
-
-// The item records of a transaction rebuilt from its "item" elements.
-void AddItemRecords(xmlNodePtr list, tInsikaTlvDataTransactItem& tlv) {
-  for (xmlNodePtr item = list->children; item != nullptr; item = item->next) {
-    for (xmlNodePtr field = item->children; field != nullptr; field = field->next) {
-      const std::string name = Name(field), text = Chars(field);
-      if (name == "qnt") tlv.AddText(0xA0, text, false, 16);
-      if (name == "unit") tlv.AddText(0xA1, text, true, 8);
-      if (name == "name") tlv.AddText(0xA2, text, true, 16);
-      if (name == "discountSurcharge") tlv.AddEmpty(0xAA);
-      if (name.rfind("price", 0) == 0) {
-        tlv.AddAmount(static_cast<uint8_t>(0xB0 + name.back() - '0'),
-                      tKvBcd::FromText(text + "E-2"), 11);
-      }
-    }
-  }
-}
-
 TEST_F(ConversionRunTest, InsikaDocumentOfTheSampleInBothForms) {
   program_.Write("Jorvex.ini", "[KVD]\nPath=" + std::string(JORVEX_SOURCE_DIR) + "/examples/kvd\n");
   EXPECT_EQ(Run({kSampleNative, dir_.Path("n") + "/", "/INSIKA", "/L"}), kExitOk);
@@ -151,26 +117,9 @@ TEST_F(ConversionRunTest, InsikaDocumentOfTheSampleInBothForms) {
   EXPECT_TRUE(doc == dir_.Read("a/INSIKA.xml"));
   EXPECT_EQ(doc.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<insika>", 0), 0u);
   EXPECT_EQ(dir_.Read("n/ExportInfo.txt").find(" not found: "), std::string::npos);
-
-  // Parsed back, every transaction's item hash is the SHA-1 of its items.
-  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
-                                   XML_PARSE_NONET | XML_PARSE_NOERROR);
-  ASSERT_NE(parsed, nullptr);
-  int transactions = 0;
-  for (xmlNodePtr entry = xmlDocGetRootElement(parsed)->children; entry; entry = entry->next) {
-    if (Name(entry) != "transaction") continue;
-    ++transactions;
-    tInsikaTlvDataTransactItem tlv;
-    std::string hash;
-    for (xmlNodePtr child = entry->children; child != nullptr; child = child->next) {
-      if (Name(child) == "itemList") AddItemRecords(child, tlv);
-      if (Name(child) == "hashTransactionItems") hash = Chars(child);
-    }
-    tlv.Hash();
-    EXPECT_EQ(hash, tlv.DigestHex()) << transactions;
-  }
-  xmlFreeDoc(parsed);
-  EXPECT_EQ(transactions, 7);
+  size_t transactions = 0;  // their contents: InsikaXmlExport_test
+  for (size_t at = 0; (at = doc.find("<transaction>", at)) != npos; ++at) ++transactions;
+  EXPECT_EQ(transactions, 7u);
 }
 
 TEST_F(ConversionRunTest, RelativeDtdSettingNamesAFileInTheProgramFolder) {

@@ -4,15 +4,13 @@
 
 #include <optional>
 
+#include "LogTestHelp.h"
 #include "app/Comline.h"
 #include "eval/EvalTestHelp.h"
-#include "platform/Console.h"
-#include "platform/TempDir.h"
 
 namespace {
 
 using testing_support::CurrentDirGuard;
-using testing_support::TempDir;
 using Args = std::vector<std::string>;
 
 const char kBanner[] = "## Nexo Center Fiscal Export (Germany) 1.2.1.2 ##\n\n";
@@ -41,13 +39,10 @@ const char kParameterError[] = "Jorvex: !! Error: parameter (2)\n";
 
 // Runs the program in a fresh current folder with the console captured; the
 // conversion run is replaced by one that records how it was called.
-class JorvexMainTest : public testing::Test {
+class JorvexMainTest : public log_test::RunFixture {
  protected:
-  JorvexMainTest() : cwd_(dir_.Path()), folder_(std::filesystem::current_path().string() + "/") {
-    platform::SetConsoleSinkForTest(&console_);
-  }
+  JorvexMainTest() : cwd_(dir_.Path()), folder_(std::filesystem::current_path().string() + "/") {}
   ~JorvexMainTest() override {
-    platform::SetConsoleSinkForTest(nullptr);
     ComlineSetArguments({});
     Settings = tJorvexSettings{};
   }
@@ -61,10 +56,8 @@ class JorvexMainTest : public testing::Test {
     });
   }
 
-  TempDir dir_;
   CurrentDirGuard cwd_;
-  std::string folder_;  // the current folder with a trailing "/"
-  std::string console_;
+  std::string folder_;                   // the current folder with a trailing "/"
   std::optional<bool> date_time_stamp_;  // set when the conversion run was called
 };
 

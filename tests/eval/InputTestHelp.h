@@ -7,8 +7,6 @@
 // S text (bytes outside 32..126 as "#<code>"), T time, X binary (hex).
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "stream/FiscalStreamTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
@@ -82,23 +81,12 @@ class tRecorder final : public tKvKPosFiscalStreamWriterChain {
   }
 };
 
-// The original failure nested inside an input failure, caught as T; empty
-// (and a test failure) when there is none of that type.
+// The message of the original failure nested inside an input failure, if it
+// is a T (its code in *code, where T has one); "<no exception>" when there is
+// none. Failures of other types pass on.
 template <typename T>
 std::string NestedMessage(const EKvFiscalDataInput& failure, int* code = nullptr) {
-  try {
-    std::rethrow_if_nested(failure);
-  } catch (const T& inner) {
-    if constexpr (requires { inner.Code(); }) {
-      if (code != nullptr) *code = inner.Code();
-    }
-    return inner.what();
-  } catch (...) {
-    ADD_FAILURE() << "nested failure of another type in: " << failure.what();
-    return {};
-  }
-  ADD_FAILURE() << "no nested failure in: " << failure.what();
-  return {};
+  return raise_test::MessageOf<T>([&] { std::rethrow_if_nested(failure); }, code);
 }
 
 }  // namespace input_test

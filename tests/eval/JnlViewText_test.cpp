@@ -10,6 +10,8 @@ namespace {
 
 using namespace jnl_view;
 
+// The edges of the view's texts; names, articles, dates and times are checked
+// in whole entries (JnlView_test).
 TEST(JnlViewText, Numbers) {
   const struct {
     const char* Value;
@@ -46,16 +48,6 @@ TEST(JnlViewText, Alignment) {
   EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
   EXPECT_EQ(Label30("Datum"), "Datum:                        ");
   EXPECT_EQ(Label30("Seriennummer des Schluesselpaars"), "Seriennummer des Schluesselpaa");
-}
-
-TEST(JnlViewText, Names) {
-  EXPECT_EQ(NameText(" "), "* Bezeichnung nicht vorhanden *");
-  EXPECT_EQ(RefText("", 7), "* Bezeichnung nicht vorhanden * (#7)");
-  const tKvBcdFix plu = tKvBcdFix::FromText("101");
-  EXPECT_EQ(ArticleText("Cola", plu, tKvBcd::FromText("2"), " "), "2x Cola (#101) ");
-  EXPECT_EQ(ArticleText("Cola", plu, tKvBcd::FromText("1.5"), "Ltr"), "1,5 Ltr x Cola (#101) ");
-  const tKvDateTime at = tKvDateTime::Encode(2024, 1, 2, 7, 42, 10);
-  EXPECT_EQ(ShortDate(at) + " " + LongTime(at), "02.01.2024 07:42:10");
 }
 
 TEST(JnlViewText, PortugueseSignature) {

@@ -1,5 +1,6 @@
 #include "eval/KvFiscalStreamEval.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "EvalTestHelp.h"
 #include "base/KvErrors.h"
+#include "base/RaiseTestHelp.h"
 
 namespace {
 
@@ -107,13 +109,9 @@ TEST(EvalBase, LevelsOutsideThePathRaise) {
   };
   for (const auto& [script, message] : cases) {
     tKvFiscalStreamEval eval;
-    try {
-      Play(eval, script);
-      ADD_FAILURE() << "no exception: " << script;
-    } catch (const EKvMisc& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(std::string("[tKvFiscalStreamEval] ") + message, 0), 0u)
-          << script << ": " << e.what();
-    }
+    EXPECT_THAT(raise_test::MessageOf<EKvMisc>([&] { Play(eval, script); }),
+                ::testing::StartsWith(std::string("[tKvFiscalStreamEval] ") + message))
+        << script;
     EXPECT_LE(eval.cur_level(), tKvFiscalStreamEval::kMaxLevel) << script;
   }
 }

@@ -17,23 +17,14 @@ namespace {
 
 using input_test::tRecorder;
 
-// Holds back entries of journal type 2, as a type filter does.
-class tSkippingWriter : public tKvFiscalStreamWriterEval {
- public:
-  using tKvFiscalStreamWriterEval::tKvFiscalStreamWriterEval;
-  void EntryStart(const tKvKPosEntryInfoRec& info) override {
-    set_skip_entry(info.Type == 2);
-    tKvFiscalStreamWriterEval::EntryStart(info);
-  }
-};
-
-// One block with one entry of the given type: a header record with a field.
-void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId, int32_t entryType = 1) {
+// One block with one entry: a header record with a field. (Entries held back
+// by their type: FiscalStreamWriterTypeDependent_test.)
+void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId) {
   tKvKPosBlockInfoRec block;
   block.ID = blockId;
   block.EcrNr = tKvBcdFix::FromText("7");
   tKvKPosEntryInfoRec entry;
-  entry.Type = entryType;
+  entry.Type = 1;
   w.BlockInfo(block);
   w.EntryStart(entry);
   w.RecordStart(1, 1);
@@ -102,17 +93,6 @@ TEST(WriterEval, RepeatedBlocks) {
     EXPECT_EQ(log, c.Picked) << "skipping " << c.Skip << " blocks " << c.Blocks[0];
     EXPECT_EQ(writers.Events, all) << "skipping " << c.Skip << " blocks " << c.Blocks[0];
   }
-}
-
-TEST(WriterEval, SkippedEntriesAreHeldBackUpToTheirEnd) {
-  std::string log;
-  eval_test::tRecordingEval eval(&log, "", true);
-  tSkippingWriter writer(true, nullptr, &eval);
-  SendBlock(writer, 1, 2);
-  EXPECT_FALSE(writer.skip_entry());
-  SendBlock(writer, 2, 1);
-  // Links are held back for repeated blocks only.
-  EXPECT_EQ(log, "Blk(1) Link(9) Blk(2) Jnl(1) Rec(1,1) Rec(1,2) Fld(3=2) Link(9) EoE");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The record model's bounds and refusals. How records fill field by field
-// is checked through the evaluator (KvFiscalStreamEvalExt_test.cpp).
+// The record model's bounds and refusals. How records fill field by field,
+// texts cut to their capacity among it, is checked through the evaluator
+// (KvFiscalStreamEvalExt_test.cpp).
 #include "eval/KvKPosFiscalStreamHelp.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,6 @@ using Path = std::vector<int32_t>;
 
 const tKvKPosDataInt kOne(1);
 
-std::string Text(const Path& path) {
-  std::string s;
-  for (int32_t id : path) s += (s.empty() ? "" : ".") + std::to_string(id);
-  return s;
-}
-
 tFiscModifierRec Modifier(int32_t number, const char* name) {
   tFiscModifierRec m;
   m.Modifier.Number = number;
@@ -41,34 +36,6 @@ TEST(FiscValues, FlagIsTrueOnlyForOne) {
   EXPECT_EQ(Row(FiscFlag(kOne), FiscFlag(tKvKPosDataInt(0)), FiscFlag(tKvKPosDataInt(2)),
                 FiscFlag(tKvKPosDataInt(-1)), FiscFlag(tKvKPosDataStr("1"))),
             "1|0|0|0|0");
-}
-
-// Texts are cut to the capacity of their field, whatever the field; bytes
-// of Windows-1252 pass unchanged.
-TEST(FiscValues, TextsAreCutToTheirCapacity) {
-  const struct {
-    Path Ids;
-    size_t Capacity;
-    std::string_view (*Get)(const tFiscHeaderRec&);
-  } cases[] = {
-      {{10, 1}, 200, [](const tFiscHeaderRec& h) { return h.TaxpayerId.view(); }},
-      {{2, 2}, 80, [](const tFiscHeaderRec& h) { return h.Operator.Name.view(); }},
-      {{11}, 3, [](const tFiscHeaderRec& h) { return h.Currency.IsoCode.view(); }},
-      {{10, 7, 2, 3}, 100, [](const tFiscHeaderRec& h) { return h.ReceiptCounter.Text.view(); }},
-      {{21, 3}, 50, [](const tFiscHeaderRec& h) { return h.Customer.Street.view(); }},
-      {{21, 5}, 20, [](const tFiscHeaderRec& h) { return h.Customer.PostCode.view(); }},
-  };
-  std::string source;
-  for (int i = 0; i < 300; ++i) source.push_back(static_cast<char>('A' + i % 26));
-  source[7] = '\xE4';
-  for (const auto& c : cases) {
-    for (size_t length : {size_t{0}, c.Capacity, c.Capacity + 1, size_t{300}}) {
-      tFiscHeaderRec header;
-      ASSERT_TRUE(FiscStoreHeaderField(header, c.Ids, tKvKPosDataStr(source.substr(0, length))));
-      EXPECT_EQ(c.Get(header), source.substr(0, std::min(length, c.Capacity)))
-          << Text(c.Ids) << " length " << length;
-    }
-  }
 }
 
 // Binary values of at most 1024 bytes replace the old value whole; longer

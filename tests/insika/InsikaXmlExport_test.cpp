@@ -66,19 +66,22 @@ TEST_F(InsikaExportTest, ReceiptItemsInDeliveryOrderWithOneHash) {
   const std::string closing =
       "R5@2 R2@3 R1@4 F1=i:1 F2=b:19 R0@3 F2=b:3 F3=b:0.48 F4=b:-0.3 R0@2 "
       "R2@3 R1@4 F1=i:2 F2=b:7 R0@3 F4=b:-1 F6=i:1 R0@2 ";
-  const auto elements = Run(Entry(2, Header(5, "F1=s:DE1 F2=i:2", "") + Sale("Brot", "2", 1, "3") +
-                                         discount + Sale("Milch", "1.5", 2, "1.20") + closing +
-                                         kSig));
+  const std::string receipt =
+      Entry(2, Header(5, "F1=s:DE1 F2=i:2", "") + Sale("Brot", "2", 1, "3") + discount +
+                   Sale("Milch", "1.5", 2, "1.20") + "F6=s:kg " + closing + kSig);
+  const auto elements = Run(receipt + receipt);
   // The hash: SHA-1 of A0 01 "2" A2 04 "brot" B1 02 30 0C, A0 01 "1" A2 06
-  // "rabatt" AA 00 B1 02 03 0D, A0 03 "1.5" A2 05 "milch" B2 02 12 0C.
-  ASSERT_EQ(elements.size(), 2u);
+  // "rabatt" AA 00 B1 02 03 0D, A0 03 "1.5" A1 02 "kg" A2 05 "milch" B2 02 12 0C.
+  ASSERT_EQ(elements.size(), 3u);
+  EXPECT_EQ(elements[2], elements[1]);  // nothing carried over from the first receipt
   EXPECT_EQ(elements[1],
             "<transaction><date>20160305</date><time>0800</time><tpId>DE1</tpId><tpIdNo>2</tpIdNo>"
             "<operatorId>Anna</operatorId><currency>0978</currency><seqNoTransaction>5"
             "</seqNoTransaction><itemList><item><qnt>2</qnt><name>Brot</name><price1>300</price1>"
             "</item><item><qnt>1</qnt><name>Rabatt</name><discountSurcharge/><price1>-30</price1>"
-            "</item><item><qnt>1.5</qnt><name>Milch</name><price2>120</price2></item></itemList>"
-            "<hashTransactionItems>1EEAC736F41C4EF66CF3B75460322D9795CC60DD</hashTransactionItems>"
+            "</item><item><qnt>1.5</qnt><unit>kg</unit><name>Milch</name><price2>120</price2>"
+            "</item></itemList><hashTransactionItems>DBEE8DAAA4597D2E5E8FD6FE0E8FF78107C0D333"
+            "</hashTransactionItems>"
             "<containerVat1><turnover>300</turnover><turnoverNeg>-30</turnoverNeg><vat>48</vat>"
             "<vatRate>1900</vatRate></containerVat1><containerVat2><turnoverNeg>-100</turnoverNeg>"
             "<vatRate>0700</vatRate><overflow/></containerVat2><sig>SIG</sig></transaction>");
