@@ -8,7 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/RaiseTestHelp.h"
+
 namespace {
+
+using raise_test::MessageOf;
 
 struct tNumbered {
   int Value = -1;
@@ -24,44 +28,46 @@ bool WaitFor(const std::atomic<int>& counter, int value) {
   return true;
 }
 
-TEST(KvReadAhead, HandsOutEveryItemInOrderThenNothing) {
-  for (const int workers : {0, 1, 3}) {
-    int next = 0;
-    tKvReadAhead<tNumbered> items(
-        [&](tNumbered& item) {
-          if (next == 1000) return false;
-          item.Value = next++;
-          return true;
-        },
-        [](tNumbered& item) { item.Value *= 2; }, workers);
-    std::vector<int> seen;
-    while (tNumbered* item = items.Take()) seen.push_back(item->Value);
-    ASSERT_EQ(seen.size(), 1000U) << "workers " << workers;
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(seen[static_cast<size_t>(i)], 2 * i);
-    EXPECT_EQ(items.Take(), nullptr);
-    EXPECT_EQ(items.Threaded(), workers > 0);
+// Items come out in input order whatever the workers (whose work on several
+// items at once finishes out of order); a failure of read or work comes out
+// in its place, after every item before it; then nothing more.
+TEST(KvReadAhead, ItemsInInputOrderThenTheFailureThenNothing) {
+  const struct {
+    int Items;        // read returns false after these
+    int FailAt = -1;  // the item whose read or work throws
+    bool InWork = false;
+  } cases[] = {{1000}, {0}, {300, 250}, {300, 250, true}, {300, 0}, {300, 0, true}};
+  for (const auto& c : cases) {
+    for (const int workers : {0, 1, 3}) {
+      SCOPED_TRACE(::testing::Message() << c.Items << " items, failing at " << c.FailAt
+                                        << (c.InWork ? " in work" : "") << ", workers " << workers);
+      int next = 0;
+      tKvReadAhead<tNumbered> items(
+          [&](tNumbered& item) {
+            if (next == c.FailAt && !c.InWork) throw std::runtime_error("bad item");
+            if (next == c.Items) return false;
+            item.Value = next++;
+            return true;
+          },
+          [&](tNumbered& item) {
+            if (item.Value == c.FailAt && c.InWork) throw std::runtime_error("bad item");
+            if (item.Value % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            item.Value += 1000;
+          },
+          workers);
+      for (int i = 0; i < (c.FailAt < 0 ? c.Items : c.FailAt); ++i) {
+        tNumbered* item = items.Take();
+        ASSERT_NE(item, nullptr);
+        ASSERT_EQ(item->Value, 1000 + i);
+      }
+      // Then the end or the failure.
+      const std::string end =
+          MessageOf<std::runtime_error>([&] { EXPECT_EQ(items.Take(), nullptr); });
+      EXPECT_EQ(end, c.FailAt < 0 ? "<no exception>" : "bad item");
+      EXPECT_EQ(items.Take(), nullptr);
+      EXPECT_EQ(items.Threaded(), workers > 0);
+    }
   }
-}
-
-TEST(KvReadAhead, RaisesTheFailureAfterTheItemsBeforeIt) {
-  int next = 0;
-  tKvReadAhead<tNumbered> items([&](tNumbered& item) {
-    if (next == 3) throw std::runtime_error("bad input at 3");
-    item.Value = next++;
-    return true;
-  });
-  for (int i = 0; i < 3; ++i) {
-    tNumbered* item = items.Take();
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->Value, i);
-  }
-  try {
-    items.Take();
-    FAIL() << "no failure";
-  } catch (const std::runtime_error& failure) {
-    EXPECT_STREQ(failure.what(), "bad input at 3");
-  }
-  EXPECT_EQ(items.Take(), nullptr);
 }
 
 TEST(KvReadAhead, ReadsAheadBoundedAndLeavesTheHeldItemAlone) {
@@ -89,33 +95,6 @@ TEST(KvReadAhead, ReadsAheadBoundedAndLeavesTheHeldItemAlone) {
   }
 }
 
-// Work on several items at once, finishing out of order: they still come
-// out in input order, and a failing work comes out in its place.
-TEST(KvReadAhead, WorkersKeepTheInputOrder) {
-  for (const int workers : {0, 2}) {
-    int next = 0;
-    tKvReadAhead<tNumbered> items(
-        [&](tNumbered& item) {
-          if (next == 300) return false;
-          item.Value = next++;
-          return true;
-        },
-        [](tNumbered& item) {
-          if (item.Value == 250) throw std::runtime_error("bad item 250");
-          if (item.Value % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
-          item.Value += 1000;
-        },
-        workers);
-    for (int i = 0; i < 250; ++i) {
-      tNumbered* item = items.Take();
-      ASSERT_NE(item, nullptr);
-      ASSERT_EQ(item->Value, 1000 + i) << "workers " << workers;
-    }
-    EXPECT_THROW(items.Take(), std::runtime_error);
-    EXPECT_EQ(items.Take(), nullptr);
-  }
-}
-
 TEST(KvReadAhead, StopEndsReadingAndTakeThenGivesNothing) {
   std::atomic<int> fills{0};
   tKvReadAhead<tNumbered> items([&](tNumbered& item) {
@@ -127,16 +106,6 @@ TEST(KvReadAhead, StopEndsReadingAndTakeThenGivesNothing) {
   const int afterStop = fills.load();
   EXPECT_EQ(items.Take(), nullptr);
   EXPECT_EQ(fills.load(), afterStop);
-}
-
-TEST(KvReadAhead, EmptyInputAndFailureOnTheFirstItem) {
-  tKvReadAhead<tNumbered> empty([](tNumbered&) { return false; });
-  EXPECT_EQ(empty.Take(), nullptr);
-  EXPECT_EQ(empty.Take(), nullptr);
-
-  tKvReadAhead<tNumbered> failing([](tNumbered&) -> bool { throw std::logic_error("x"); });
-  EXPECT_THROW(failing.Take(), std::logic_error);
-  EXPECT_EQ(failing.Take(), nullptr);
 }
 
 }  // namespace

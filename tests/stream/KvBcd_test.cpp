@@ -2,30 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "FiscalStreamTestHelp.h"
 #include "base/RaiseTestHelp.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
+using fisc_test::Bytes;
+using fisc_test::Hex;
 using raise_test::MessageOf;
 
 tKvBcd B(const char* text) { return tKvBcd::FromText(text); }
-
-std::string Hex(const tKvBcd& v) {
-  std::string out;
-  char buf[4];
-  for (uint8_t b : v.Bytes) {
-    std::snprintf(buf, sizeof buf, "%02X", b);
-    out += buf;
-  }
-  return out;
-}
 
 tKvBcd Calc(const char* a, char op, const char* b) {
   return op == '+' ? B(a) + B(b) : op == '-' ? B(a) - B(b) : B(a) * B(b);
@@ -42,7 +34,9 @@ TEST(KvBcdTest, StoredForm) {
       {B("999999999999999999") + B("1"), "52000000000000000010"},
       {B("5") - B("5"), "00000000000000000000"},
   };
-  for (const auto& [value, hex] : cases) EXPECT_EQ(Hex(value), hex) << value.Text(true);
+  for (const auto& [value, hex] : cases) {
+    EXPECT_EQ(Hex(Bytes(value.Bytes.begin(), value.Bytes.end())), hex) << value.Text(true);
+  }
 }
 
 TEST(KvBcdTest, FromTextAndBack) {
@@ -155,25 +149,15 @@ TEST(KvBcdTest, Arithmetic) {
 }
 
 TEST(KvBcdTest, Compare) {
-  const struct {
-    const char* A;
-    const char* B;
-    int Sign;
-  } cases[] = {{"-1", "1", -1},
-               {"2", "10", -1},
-               {"10", "2", 1},
-               {"0", "0", 0},
-               {"0", "-3", 1},
-               {"-3", "0", -1},
-               {"-2", "-10", 1},
-               {"1.5", "1.50", 0},
-               {"0.1", "0.2", -1},
-               {"-0.1", "-0.2", 1},
-               {"123456789012345678", "123456789012345679", -1}};
-
-  for (const auto& c : cases) {
-    const int r = tKvBcd::Compare(B(c.A), B(c.B));
-    EXPECT_EQ((r > 0) - (r < 0), c.Sign) << c.A << " vs " << c.B;
+  for (const char* row :
+       {"-1 < 1", "2 < 10", "10 > 2", "0 = 0", "0 > -3", "-3 < 0", "-2 > -10", "1.5 = 1.50",
+        "0.1 < 0.2", "-0.1 > -0.2", "123456789012345678 < 123456789012345679"}) {
+    std::istringstream in(row);
+    std::string a, b;
+    char op;
+    in >> a >> op >> b;
+    const int r = tKvBcd::Compare(B(a.c_str()), B(b.c_str()));
+    EXPECT_EQ((r > 0) - (r < 0), (op == '>') - (op == '<')) << row;
   }
   // Exponent 0 is zero whatever the other bytes hold, a sign bit included.
   tKvBcd odd;

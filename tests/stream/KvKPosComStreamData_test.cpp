@@ -356,22 +356,10 @@ TEST(KvKPosComStreamDataTest, Compare) {
 // without reading on.
 TEST(KvKPosComStreamDataTest, WireTableMatchesReadingEveryId) {
   using namespace kv_wire;
-  const uint8_t kinds[] = {0,
-                           0,
-                           KvDataKind::kNone,
-                           KvDataKind::kInt,
-                           KvDataKind::kAddRec,
-                           KvDataKind::kBcd,
-                           KvDataKind::kBcdFix,
-                           KvDataKind::kBitset,
-                           KvDataKind::kStr,
-                           KvDataKind::kStrAI,
-                           KvDataKind::kTouch,
-                           KvDataKind::kTime,
-                           KvDataKind::kDate,
-                           KvDataKind::kBinary,
-                           KvDataKind::kHex,
-                           KvDataKind::kMulti};
+  namespace K = KvDataKind;  // the data kind of every element class
+  const uint8_t kinds[] = {0,          0,          K::kNone, K::kInt,   K::kAddRec, K::kBcd,
+                           K::kBcdFix, K::kBitset, K::kStr,  K::kStrAI, K::kTouch,  K::kTime,
+                           K::kDate,   K::kBinary, K::kHex,  K::kMulti};
   for (int id = 0; id < 256; ++id) {
     const tWireId& wire = WireOf(static_cast<uint8_t>(id));
     std::string payload;

@@ -58,6 +58,7 @@ struct RangeCase {
   std::string Expected;
   uint8_t Version = 0;
   bool LengthPrefixed = false;
+  bool PassLinks = false;
 };
 
 TEST(FiscalStreamParser, ParseRangeEvents) {
@@ -103,9 +104,6 @@ TEST(FiscalStreamParser, ParseRangeEvents) {
       {"no values before the first block information", Cat({entry, entry}), e2, 0, true},
       {"missing length value", Cat({blk3, {1, 0}}), "Blk(3,Kasse,0) | " + kEof, 0, true},
       // Back links.
-      {"link to a record ended by a record start",
-       Cat({kRec201, {159, 2}, {126, 2}, {120, 18, 7}, kEnd}),
-       "Rec(201,1) Add(1:2=1) Rec(1,2) Add(1:2=1) End | =1"},
       {"link to a record ended by an entry end",
        Cat({kRec201, {159, 2, 160, 3}, kEnd, {120, 18, 8}, {125, 2}}),
        "Rec(201,1) Add(1:2=1) Add(2:2=2) End Add(1:2=1) Add(2:2=2) Rec(1,1) | =1"},
@@ -121,13 +119,16 @@ TEST(FiscalStreamParser, ParseRangeEvents) {
       {"link to its own item",
        {120, 1},
        " | " + kParser + "KPosComStream error #2 - Nested backlink!"},
+      {"links passed on", Cat({kRec201, {120, 18, 7}, {120, 4}}), "Rec(201,1) Link(7) Link(3) | =1",
+       0, false, true},
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(std::string(c.Name) + " " + ::testing::PrintToString(c.Input));
-    EXPECT_EQ(Range(c.Input, c.Version, c.LengthPrefixed), c.Expected);
+    EXPECT_EQ(Range(c.Input, c.Version, c.LengthPrefixed, c.PassLinks), c.Expected);
   }
 }
 
+// A link to a record ended by a record start.
 TEST(FiscalStreamParser, LinkPositionsAndRestore) {
   const Bytes bytes = Cat({kRec201, {159, 2}, {126, 2}, {120, 18, 7}, kEnd});
   MemStream m(bytes);
@@ -145,11 +146,6 @@ TEST(FiscalStreamParser, LinkPositionsAndRestore) {
   tKvKPosFiscalStreamParser parser2(0, &w, m2.Source.get());
   EXPECT_THROW(parser2.ParseRange(m2.File, false, false, 8), EKvMisc);
   EXPECT_EQ(m2.File.GetPosition(), 8);
-}
-
-TEST(FiscalStreamParser, PassLinks) {
-  EXPECT_EQ(Range(Cat({kRec201, {120, 18, 7}, {120, 4}}), 0, false, true),
-            "Rec(201,1) Link(7) Link(3) | =1");
 }
 
 TEST(FiscalStreamParser, ConsecutiveRanges) {
@@ -203,6 +199,27 @@ TEST(FiscalStreamParser, ReadBlockInfo) {
   EXPECT_EQ(fails({120, 2}, 0),
             "[tKvKPosFiscalStreamParserBlkInfo] KPosFiscalStream error #6 - Backlink cannot be "
             "followed outside a range");
+}
+
+// The block information writers behind ReadBlockInfo.
+TEST(FiscalStreamWriter, BlockInfoWritersKeepTheirOwnCopy) {
+  auto second = std::make_unique<tKvKPosFiscalStreamWriterBlkInfo>();
+  tKvKPosFiscalStreamWriterBlkInfo* secondPtr = second.get();
+  tKvKPosFiscalStreamWriterBlkInfo first(std::move(second));
+  EXPECT_EQ(first.LastBlockInfo().ID, 0);
+  tKvKPosBlockInfoRec blk;
+  blk.Init();
+  blk.ID = 17;
+  blk.SwVer = "1.2";
+  blk.DataSign.AssignBinary("sig");
+  first.BlockInfo(blk);
+  blk.ID = 99;  // changed by the producer after the call
+  blk.SwVer = "x";
+  for (const auto* w : {&first, secondPtr}) {
+    EXPECT_EQ(w->LastBlockInfo().ID, 17);
+    EXPECT_EQ(w->LastBlockInfo().SwVer, "1.2");
+    EXPECT_EQ(w->LastBlockInfo().DataSign.View(), "sig");
+  }
 }
 
 TEST(FiscalStreamParser, Construction) {
