@@ -13,7 +13,6 @@
 namespace {
 
 using raise_test::MessageOf;
-using ::testing::StartsWith;
 using testing_support::TempDir;
 
 TEST(FiscalDataSourceTextFileDOS, ReadsCountsAndReportsProgress) {
@@ -32,21 +31,6 @@ TEST(FiscalDataSourceTextFileDOS, ReadsCountsAndReportsProgress) {
   tFiscalDataSourceTextFileDOS empty(dir.Path("empty.txt"));
   EXPECT_TRUE(empty.Eof());
   EXPECT_EQ(empty.Progress(), 0);  // size 0 is taken as 1
-}
-
-TEST(FiscalDataSourceTextFileDOS, OverlongLineFailsAndReadingGoesOn) {
-  const TempDir dir;
-  dir.Write("j.txt", "short\r\n" + std::string(100, 'x') + "\r\nafter\r\n");
-  tFiscalDataSourceTextFileDOS source(dir.Path("j.txt"), 64);
-  EXPECT_EQ(source.ReadLine(), "short");
-  int code = 0;
-  EXPECT_THAT(MessageOf<EKvIo>([&] { source.ReadLine(); }, &code),
-              StartsWith("[tFiscalDataSourceTextFileDOS] tKvFiscalDataSourceTextFile.ReadLine: "
-                         "Read error -2101 (line too long)"));
-  EXPECT_EQ(code, kErrFileOutOfMemory);
-  EXPECT_EQ(source.LineNumber(), 2);  // the failed line is counted
-  EXPECT_EQ(source.ReadLine(), "after");
-  EXPECT_EQ(source.LineNumber(), 3);
 }
 
 // A text file that is not a tKvTextFileDos goes through the copying read.
