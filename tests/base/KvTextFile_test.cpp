@@ -109,7 +109,7 @@ TEST(KvTextFile, OpenModes) {
       {0, "Reset"}, {1, "AppendRewrite"}, {2, "Rewrite"}, {3, "AppendRewrite"}};
   for (const auto& [mode, name] : modes) {
     int code = 0;
-    EXPECT_EQ(MessageOf<EKvIo>([&] { tKvTextFileDos file(missing, mode); }, &code),
+    EXPECT_EQ(MessageOf<EKvIo>([&, mode = mode] { tKvTextFileDos file(missing, mode); }, &code),
               "[tKvTextFileDos] File: " + missing + "; Mode: " + name +
                   "\rCode: 2 (No such file or directory)");
     EXPECT_EQ(code, ENOENT);

@@ -109,7 +109,7 @@ TEST(EvalBase, LevelsOutsideThePathRaise) {
   };
   for (const auto& [script, message] : cases) {
     tKvFiscalStreamEval eval;
-    EXPECT_THAT(raise_test::MessageOf<EKvMisc>([&] { Play(eval, script); }),
+    EXPECT_THAT(raise_test::MessageOf<EKvMisc>([&, script = script] { Play(eval, script); }),
                 ::testing::StartsWith(std::string("[tKvFiscalStreamEval] ") + message))
         << script;
     EXPECT_LE(eval.cur_level(), tKvFiscalStreamEval::kMaxLevel) << script;

@@ -142,7 +142,7 @@ TEST(KvBcdTest, Arithmetic) {
       {max, '+', max}, {"1E40", '*', "1E40"}, {"999999999999999999E46", '+', "0.5E46"}};
   for (const auto& [a, op, b] : overflows) {
     int code = 0;
-    MessageOf<EStBCDError>([&] { Calc(a, op, b); }, &code);
+    MessageOf<EStBCDError>([a = a, op = op, b = b] { Calc(a, op, b); }, &code);
     EXPECT_EQ(code, 82) << a << op << b;
   }
   EXPECT_TRUE(Calc(max, '-', max).IsZero());
