@@ -317,17 +317,21 @@ class tPipedLog final : public tKvLog {
  public:
   tPipedLog(tKvKPosEventPipe& pipe, tKvLog& log) : pipe_(pipe), log_(log) {}
   void BeginSection(std::string_view text, int kind) override {
-    pipe_.Call([this, line = std::string(text), kind] { log_.BeginSection(line, kind); });
+    Relay(&tKvLog::BeginSection, text, kind);
   }
   void EndSection(std::string_view text, int kind) override {
-    pipe_.Call([this, line = std::string(text), kind] { log_.EndSection(line, kind); });
+    Relay(&tKvLog::EndSection, text, kind);
   }
-  void Add(std::string_view text, int kind) override {
-    pipe_.Call([this, line = std::string(text), kind] { log_.Add(line, kind); });
-  }
+  void Add(std::string_view text, int kind) override { Relay(&tKvLog::Add, text, kind); }
   bool IsWritten(int kind) const override { return log_.IsWritten(kind); }
 
  private:
+  // The operation runs on the pipe's thread, with its own copy of the text.
+  void Relay(void (tKvLog::*operation)(std::string_view, int), std::string_view text, int kind) {
+    pipe_.Call(
+        [this, operation, line = std::string(text), kind] { (log_.*operation)(line, kind); });
+  }
+
   tKvKPosEventPipe& pipe_;
   tKvLog& log_;
 };
