@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "idea/FiscalStreamEvalExportBase.h"
+#include "eval/FiscalStreamEvalExportBase.h"
 #include "idea/FiscalStreamPickerIDEA.h"
 #include "idea/XmlHdlIDEA.h"
 

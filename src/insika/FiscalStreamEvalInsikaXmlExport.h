@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "idea/FiscalStreamEvalExportBase.h"
+#include "eval/FiscalStreamEvalExportBase.h"
 #include "insika/FiscalStreamPickInsikaXmlExport.h"
 #include "xml/KvXml.h"
 #include "xml/KvXmlStream.h"

@@ -2,8 +2,9 @@
 // whole elements compared byte for byte.
 #include <gtest/gtest.h>
 
-#include "idea/IdeaTestHelp.h"
+#include "eval/EvalTestHelp.h"
 #include "insika/FiscalStreamEvalInsikaXmlExport.h"
+#include "platform/TempDir.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ class InsikaExportTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  idea_test::tRecordingLog log_;
+  eval_test::tRecordingLog log_;
 };
 
 TEST_F(InsikaExportTest, ReceiptItemsInDeliveryOrderWithOneHash) {

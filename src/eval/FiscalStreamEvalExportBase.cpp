@@ -1,4 +1,4 @@
-#include "idea/FiscalStreamEvalExportBase.h"
+#include "eval/FiscalStreamEvalExportBase.h"
 
 #include <utility>
 
