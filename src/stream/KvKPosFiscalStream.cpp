@@ -9,6 +9,7 @@
 #include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosInPlaceScan.h"
 #include "stream/KvKPosLinkCache.h"
+#include "stream/KvKPosWireFormat.h"
 
 tKvKPosFiscalStreamSource::~tKvKPosFiscalStreamSource() = default;
 
@@ -18,6 +19,9 @@ namespace {
 const tKvKPosDataNone kNoneElement;
 
 using tMode = tKvKPosParseMode;
+using kv_wire::kItemBackLink, kv_wire::kItemBlockInfo, kv_wire::kItemEntryEnd,
+    kv_wire::kItemEntryStart, kv_wire::kItemHeaderV1, kv_wire::kItemHeaderV2,
+    kv_wire::kItemRecordFirst, kv_wire::kItemRecordLast, kv_wire::kItemVersion;
 
 }  // namespace
 

@@ -6,7 +6,8 @@
 // Malformed input raises EKvKPosComStream or EKvKPosFiscalStream; elements
 // already handed to the writer stay with it.
 //
-// Fiscal items (numbers of Item; sub-items are record fields):
+// Fiscal items (numbers of Item, see KvKPosWireFormat.h; sub-items are
+// record fields):
 //   50 / 1050  file header, header version 1 / 2   -> StreamHeader
 //   1          journal format version (Int)        -> SetVersion(1, value)
 //   3          entry start (Multi of 4 Int)        -> EntryStart
@@ -63,16 +64,6 @@ enum class tKvKPosParseMode : uint8_t {
 
 class tKvKPosFiscalStreamParser : public tKvKPosComStreamParserV2 {
  public:
-  // Fiscal item numbers.
-  static constexpr int32_t kItemVersion = 1;
-  static constexpr int32_t kItemEntryStart = 3;
-  static constexpr int32_t kItemBackLink = 4;
-  static constexpr int32_t kItemBlockInfo = 5;
-  static constexpr int32_t kItemEntryEnd = 6;
-  static constexpr int32_t kItemRecordFirst = 9;  // level 1
-  static constexpr int32_t kItemRecordLast = 32;  // level 24
-  static constexpr int32_t kItemHeaderV1 = 50;
-  static constexpr int32_t kItemHeaderV2 = 1050;
   // Result of ParseRange when the range has been consumed.
   static constexpr uint8_t kResultRangeDone = 1;
 

@@ -2,12 +2,9 @@
 
 #include "stream/KvKPosComStreamData.h"
 #include "stream/KvKPosFiscalEventBuffer.h"
-#include "stream/KvKPosFiscalStream.h"
 #include "stream/KvKPosWireFormat.h"
 
 namespace {
-
-using tParser = tKvKPosFiscalStreamParser;
 
 // Size of the element at p when it lies within the n bytes and reads
 // without failure; 0 (or less) otherwise.
@@ -46,13 +43,13 @@ tKvKPosScanStop ScanInPlace(const uint8_t* data, int64_t pos, int64_t end, int64
       continue;
     }
     const bool recordStart =
-        number >= tParser::kItemRecordFirst && number <= tParser::kItemRecordLast;
-    if (!recordStart && number != tParser::kItemBackLink) return {tKind::kOther, pos};
+        number >= kv_wire::kItemRecordFirst && number <= kv_wire::kItemRecordLast;
+    if (!recordStart && number != kv_wire::kItemBackLink) return {tKind::kOther, pos};
     int32_t value = 0;
     const int size = kv_wire::PlainIntegerAt(data + at, end - at, value);
     if (size == 0) return {tKind::kOther, pos};
     if (!recordStart) return {tKind::kBackLink, pos, value, at + size};
-    buffer.RecordStartFrom(pos, value, number - (tParser::kItemRecordFirst - 1));
+    buffer.RecordStartFrom(pos, value, number - (kv_wire::kItemRecordFirst - 1));
     pos = at + size;
   }
 }

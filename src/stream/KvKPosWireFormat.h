@@ -227,4 +227,19 @@ constexpr tFraming FramingOf(uint8_t f) {
   return {form, f - longBase + 1, 0};
 }
 
+// ---------------------------------------------------------------------------
+// Fiscal item numbers: what the number of an Item means to the fiscal stream
+// parser (KvKPosFiscalStream.h gives the events they become); the numbers
+// of SubItems are the fields of the current record.
+
+inline constexpr int32_t kItemVersion = 1;        // journal format version (Int)
+inline constexpr int32_t kItemEntryStart = 3;     // entry start (Multi of 4 Int)
+inline constexpr int32_t kItemBackLink = 4;       // back link (Int: distance in bytes)
+inline constexpr int32_t kItemBlockInfo = 5;      // block information (Multi of 12)
+inline constexpr int32_t kItemEntryEnd = 6;       // entry end
+inline constexpr int32_t kItemRecordFirst = 9;    // record start at level 1 ...
+inline constexpr int32_t kItemRecordLast = 32;    // ... to level 24 (number - 8)
+inline constexpr int32_t kItemHeaderV1 = 50;      // file header, header version 1
+inline constexpr int32_t kItemHeaderV2 = 1050;    // file header, header version 2
+
 }  // namespace kv_wire
