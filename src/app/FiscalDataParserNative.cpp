@@ -355,6 +355,8 @@ void tFiscalDataParserNative::Pass() {
       writer_->set_file_pos(source_->LineNumber());
       if (!ProcessLine(line)) break;
     }
+  } catch (const tKvKPosEventPipe::tStopped&) {
+    throw;  // the pipe's failure names its own line
   } catch (const EKvRoot& failure) {
     RaiseInputFailure(failure, source_->LineNumber(),
                       "line " + std::to_string(source_->LineNumber()));

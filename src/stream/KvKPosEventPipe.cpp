@@ -11,6 +11,9 @@ constexpr int64_t kMaxOffset = 0x7FFFFFFF;
 
 }  // namespace
 
+tKvKPosEventPipe::tStopped::tStopped()
+    : EKvRoot("Event pipe stopped: the evaluation behind it failed.") {}
+
 tKvKPosEventPipe::tKvKPosEventPipe(tKvKPosFiscalStreamWriter& downstream, size_t chunkBytes,
                                    size_t depth)
     : downstream_(downstream), chunk_bytes_(chunkBytes), depth_(depth < 1 ? 1 : depth) {
@@ -98,7 +101,7 @@ void tKvKPosEventPipe::HandOver() {
     lock.unlock();
     current_.Events->Clear();
     current_.Call = nullptr;
-    throw tStopped{};
+    throw tStopped();
   }
   queue_.push_back(std::move(current_));
   current_ = tChunk{};

@@ -37,13 +37,18 @@
 #include <thread>
 #include <vector>
 
+#include "base/KvErrors.h"
 #include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
 class tKvKPosEventPipe final : public tKvKPosFiscalStreamWriter {
  public:
-  // Raised on the producer's side once the delivering thread has failed.
-  struct tStopped {};
+  // Raised on the producer's side once the delivering thread has failed;
+  // failure() then holds the failure that counts.
+  class tStopped final : public EKvRoot {
+   public:
+    tStopped();
+  };
 
   // chunkBytes: the size of a chunk (events and elements, estimated);
   // depth: the chunks handed over and not yet delivered, at most.
