@@ -1,11 +1,11 @@
 #include "app/Comline.h"
 
-#include <algorithm>
 #include <array>
 #include <memory>
 #include <utility>
 
 #include "base/KvErrors.h"
+#include "base/KvText.h"
 #include "base/KvTextFile.h"
 #include "platform/Paths.h"
 
@@ -37,16 +37,11 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-bool IsBlankText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
-
 void Add(std::vector<std::string>& params, std::string_view text) {
   for (std::string_view prefix : kIgnorePrefixes) {
     if (StartsWithNoCase(text, prefix)) return;
   }
-  if (IsBlankText(text) || text.front() == ';') return;
+  if (IsBlankOrControl(text) || text.front() == ';') return;
   if (params.size() >= static_cast<size_t>(kComlineMaxParams)) return;
   params.emplace_back(text);
 }

@@ -12,6 +12,7 @@
 #include "app/Log.h"
 #include "base/KvErrors.h"
 #include "base/KvIniFile.h"
+#include "base/KvText.h"
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "eval/KvFiscalStreamEval.h"
@@ -28,10 +29,6 @@ constexpr std::string_view kIniName = "Jorvex.ini";
 constexpr std::string_view kLogName = "ExportInfo.txt";
 constexpr std::string_view kDefaultDtd = "gdpdu-01-05-2004.dtd";
 constexpr std::string_view kDefaultInsikaName = "INSIKA.xml";
-
-bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
 
 std::string Cut(std::string text, size_t capacity) {
   if (text.size() > capacity) text.resize(capacity);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/Comline.h"
+#include "base/KvText.h"
 #include "platform/Console.h"
 #include "platform/Paths.h"
 
@@ -44,11 +45,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return UpperAscii(x) == UpperAscii(y);
          });
-}
-
-bool IsBlankText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
 
 // A switch given with a "/" or, failing that, with a "-".
@@ -119,7 +115,7 @@ int StartUp(const tConversionRun& conversionRun) {
   if (Settings.InFile.size() > kMaxPathLength || Settings.DestPath.size() > kMaxPathLength) {
     FatalExit("!! Error: parameter", kExitParameterError);
   }
-  if (IsBlankText(Settings.DestPath))
+  if (IsBlankOrControl(Settings.DestPath))
     Settings.DestPath = platform::ExtractFilePath(Settings.InFile);
 
   return conversionRun(dateTimeStamp);

@@ -7,6 +7,7 @@
 #include "app/JorvexMain.h"
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
+#include "base/KvText.h"
 #include "base/KvTextFile.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
@@ -15,13 +16,6 @@ namespace {
 
 constexpr std::string_view kDefaultName = "ExportInfo.txt";
 constexpr size_t kLabelWidth = 40;
-
-bool IsBlank(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  }
-  return true;
-}
 
 // text padded with blanks, or cut, to exactly kLabelWidth characters.
 std::string Label(std::string_view text) {
@@ -56,7 +50,7 @@ tLog::tLog(std::string_view fileName, bool enabled) : Enabled(enabled) {
     throw EKvRoot(ReplaceParams("Error creating destination directory: \"%1\"", folder));
   }
   std::string name = platform::ExtractFileName(fileName);
-  if (IsBlank(name)) name = kDefaultName;
+  if (IsBlankOrControl(name)) name = kDefaultName;
   file_name_ = folder + name;
   File = std::make_unique<tKvTextFileDos>(file_name_, tKvTextFileDos::kModeAppendRewrite);
 
@@ -103,7 +97,7 @@ void tLog::EndSection(std::string_view text, int kind) {
 
 void tLog::Add(std::string_view text, int kind) {
   if (!IsWritten(kind)) return;
-  if (IsBlank(text)) {
+  if (IsBlankOrControl(text)) {
     WriteRaw({});
     return;
   }

@@ -16,8 +16,6 @@ namespace jnl_view {
 // Width of a view line.
 inline constexpr size_t kLineWidth = 70;
 
-// Only blanks (or nothing).
-bool IsBlank(std::string_view text);
 // name, or "* Bezeichnung nicht vorhanden *" when it is blank (a view of
 // name or of a text that lives as long as the program).
 std::string_view NameText(std::string_view name);

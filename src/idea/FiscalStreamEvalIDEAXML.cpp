@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "base/KvText.h"
 #include "base/KvVersion.h"
 #include "idea/FiscalStreamEvalBlockInfo.h"
 #include "idea/FiscalStreamEvalEcrEventInfo.h"
@@ -40,7 +41,6 @@ constexpr TableFactory kTables[] = {
     &MakeTable<tFiscalStreamEvalMasterDataChgPlu>,
 };
 
-bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
 tSupplierRec WithPlaceholders(tSupplierRec supplier) {
   if (IsBlank(supplier.Name)) supplier.Name = "<SuppName>";

@@ -6,6 +6,7 @@
 
 #include "base/KvCodepage.h"
 #include "base/KvLog.h"
+#include "base/KvText.h"
 #include "eval/FiscCaptions.h"
 #include "idea/XmlHdlIDEA.h"
 #include "platform/RegionalSettings.h"
@@ -21,7 +22,6 @@ constexpr std::array<int32_t, 9> kRepTypeCodes = {3, 6, 7, 26, 27, 28, 29, 30, 3
 constexpr std::array<int32_t, 16> kRecTypeCodes = {2,  3,  4,  8,  9,  11, 12, 13,
                                                    14, 15, 16, 17, 18, 19, 20, 21};
 
-bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
 void AddMap(tKvXml& xml, tKvXmlNode column, std::string_view from, std::string_view to) {
   tKvXmlNode map = xml.AddNode(column, "Map");

@@ -3,14 +3,11 @@
 #include <utility>
 
 #include "base/KvIniFile.h"
+#include "base/KvText.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
 
 namespace {
-
-bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
 
 // An id that keeps the file name inside the folder.
 bool IsSafeId(std::string_view id) {
