@@ -218,17 +218,27 @@ std::string UnknownCaption(int64_t code) {
   return "? (" + std::to_string(code) + ")";
 }
 
-std::string Lookup(const CaptionSet& set, int64_t code) {
+// The listed text of code, or null.
+const std::string* Find(const CaptionSet& set, int64_t code) {
   if (code == kAliasCode) code = kAliasTarget;
   const auto it = std::lower_bound(set.begin(), set.end(), code,
                                    [](const auto& entry, int64_t c) { return entry.first < c; });
-  if (it != set.end() && it->first == code) return it->second;
-  return UnknownCaption(code);
+  return it != set.end() && it->first == code ? &it->second : nullptr;
+}
+
+std::string Lookup(const CaptionSet& set, int64_t code) {
+  const std::string* text = Find(set, code);
+  return text != nullptr ? *text : UnknownCaption(code);
 }
 
 }  // namespace
 
 std::string FiscCaption(int32_t code) { return Lookup(GermanSet(), code); }
+
+std::string_view FiscCaptionText(int32_t code) {
+  const std::string* text = Find(GermanSet(), code);
+  return text != nullptr ? std::string_view(*text) : std::string_view();
+}
 
 std::string FiscCaptionEnglish(int32_t code) { return Lookup(EnglishSet(), code); }
 
@@ -239,14 +249,11 @@ std::string FiscJournalTypeText(int32_t journalType, bool withLabel) {
   return text;
 }
 
-std::string FiscTypeText(int32_t code, int32_t kind, int32_t origin) {
-  std::string text =
-      kind != 0 ? Lookup(GermanSet(), int64_t{20000} + kind) : "? (" + std::to_string(code) + ")";
-  if (origin == 1) return "NEXO: " + text;
-  if (origin == 2) return "EJNL: " + text;
-  return text;
-}
-
 std::string FiscTypeText(const tKvKPosFiscalType& type) {
-  return FiscTypeText(type.Code, type.Kind, type.Origin);
+  std::string text = type.Kind != 0 ? Lookup(GermanSet(), int64_t{20000} + type.Kind)
+                                    : "? (" + std::to_string(type.Code) + ")";
+  // The terminal's own entries (origin 0) go without prefix.
+  if (type.Origin == 0) return text;
+  const std::string_view origin = OriginText(type);
+  return origin.empty() ? text : std::string(origin) + ": " + text;
 }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "stream/KvKPosFiscalStreamRec.h"
 
@@ -24,6 +25,9 @@ inline constexpr size_t kFiscCaptionMaxLength = 50;
 // ">", 20023-29999 give "<? #" + (code - 20000) + ">", every other one
 // "? (" + code + ")".
 std::string FiscCaption(int32_t code);
+// The caption in force of a code the table lists, as a view into the table
+// (valid for the whole run); empty for a code it does not list.
+std::string_view FiscCaptionText(int32_t code);
 // The same lookup in the English set, which the German set replaces at
 // start-up; kept for a program variant that shows English captions.
 std::string FiscCaptionEnglish(int32_t code);
@@ -33,8 +37,7 @@ std::string FiscCaptionEnglish(int32_t code);
 std::string FiscJournalTypeText(int32_t journalType, bool withLabel);
 
 // The text of a decoded fiscal type: the entry kind's caption (20000 + Kind),
-// or "? (" + Code + ")" when Kind is 0, prefixed by "NEXO: " for origin 1
-// and "EJNL: " for origin 2; e.g. "NEXO: Bon" for the type code 1002.
+// or "? (" + Code + ")" when Kind is 0, prefixed by the origin's name
+// (OriginText) and ": " for origins 1 and 2; e.g. "NEXO: Bon" for the type
+// code 1002.
 std::string FiscTypeText(const tKvKPosFiscalType& type);
-// The same from the decoded numbers.
-std::string FiscTypeText(int32_t code, int32_t kind, int32_t origin);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/KvCodepage.h"
+#include "base/KvText.h"
 #include "eval/FiscCaptions.h"
 #include "eval/KvFiscalDataText.h"
 #include "platform/RegionalSettings.h"
@@ -41,13 +42,8 @@ std::string Base64(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 std::string_view NameText(std::string_view name) {
-  static const std::string missing = FiscCaption(kCaptionNameMissing);
-  return IsBlank(name) ? std::string_view(missing) : name;
+  return IsBlank(name) ? FiscCaptionText(kCaptionNameMissing) : name;
 }
 
 std::string DigitsText(const tKvBcdFix& number) {

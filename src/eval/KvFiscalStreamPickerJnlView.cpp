@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <initializer_list>
 #include <utility>
 
+#include "base/KvText.h"
 #include "eval/FiscCaptions.h"
 #include "eval/JnlViewText.h"
 #include "eval/KvFiscalDataDest.h"
@@ -133,6 +135,14 @@ std::string LowerAscii(std::string_view text) {
   return lower;
 }
 
+// The caption of one of the codes above, all of which the caption table
+// lists.
+std::string_view Cap(int32_t code) {
+  const std::string_view text = FiscCaptionText(code);
+  assert(!text.empty());
+  return text;
+}
+
 }  // namespace
 
 tKvFiscalStreamPickerJnlView::tKvFiscalStreamPickerJnlView(
@@ -140,26 +150,6 @@ tKvFiscalStreamPickerJnlView::tKvFiscalStreamPickerJnlView(
     : tKvFiscalStreamPicker(std::move(next)), dest_(dest) {}
 
 tKvFiscalStreamPickerJnlView::~tKvFiscalStreamPickerJnlView() = default;
-
-std::string tKvFiscalStreamPickerJnlView::TypeCaption(const tKvKPosFiscalType& type) const {
-  return FiscTypeText(type);
-}
-
-std::string tKvFiscalStreamPickerJnlView::Caption(int32_t code) const { return FiscCaption(code); }
-
-const std::string& tKvFiscalStreamPickerJnlView::Cap(int32_t code) {
-  if (code < 0 || static_cast<size_t>(code) >= kCachedCaptions) {
-    auto [it, added] = other_captions_.try_emplace(code);
-    if (added) it->second = Caption(code);
-    return it->second;
-  }
-  const size_t i = static_cast<size_t>(code);
-  if (!cached_[i]) {
-    captions_[i] = Caption(code);
-    cached_[i] = true;
-  }
-  return captions_[i];
-}
 
 // ---- Records ---------------------------------------------------------------
 
@@ -247,7 +237,7 @@ void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, i
 
 void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   content_ = true;
-  AddLine({kIndent2, TypeCaption(entry_type())});
+  AddLine({kIndent2, FiscTypeText(entry_type())});
   AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(header_.EcrNo)});
   const tFiscNumTextRec& op = header_.Operator;
   if (!op.Number.IsZero()) {
@@ -317,8 +307,9 @@ void tKvFiscalStreamPickerJnlView::AddRight(std::initializer_list<std::string_vi
 void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
   for (const tFiscItemTaxRec& tax : taxes) {
     if (!tax.Used) continue;
-    const std::string label =
-        tax.TaxIndex < 1 ? Cap(kCapNoTax) : Cap(kCapTax) + " " + std::to_string(tax.TaxIndex);
+    const std::string label = tax.TaxIndex < 1
+                                  ? std::string(Cap(kCapNoTax))
+                                  : Cat({Cap(kCapTax), " ", std::to_string(tax.TaxIndex)});
     AddLine({kIndent4, label, ":  ", AmountText(tax.Amount)});
   }
 }
@@ -393,7 +384,7 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = header_;
-  std::string first = TypeCaption(entry_type());
+  std::string first = FiscTypeText(entry_type());
   if (h.DocNo > 0) first += " (#" + std::to_string(h.DocNo) + ")";
   if (h.Training) first += Cat({"  (", Cap(kCapTraining), ")"});
   if (h.DateTime.IsNull()) {
@@ -455,9 +446,9 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
         Cat({h.FiscalReport.Name.view(), " (#", std::to_string(h.FiscalReport.Number), ")"}));
   }
   if (!h.BookMemNo.IsZero()) {
-    const std::string label = h.BookMemType >= 2
-                                  ? Cap(kCapBookMem) + " " + std::to_string(h.BookMemType)
-                                  : Cap(kCapCheckNo);
+    const std::string label =
+        h.BookMemType >= 2 ? Cat({Cap(kCapBookMem), " ", std::to_string(h.BookMemType)})
+                           : std::string(Cap(kCapCheckNo));
     Put(PadLeft(Cat({label, ": ", DigitsText(h.BookMemNo)})));
   }
   if (h.NetBooking) Put(PadLeft(Cap(kCapNetBooking)));
@@ -505,7 +496,11 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
     std::string label(kIndent10);
-    label += t.TaxIndex < 1 ? Cap(kCapNoTax) : Cap(kCapTax) + " " + std::to_string(t.TaxIndex);
+    if (t.TaxIndex < 1) {
+      label += Cap(kCapNoTax);
+    } else {
+      Append(label, {Cap(kCapTax), " ", std::to_string(t.TaxIndex)});
+    }
     label += " (";
     if (!IsBlank(t.Text.view())) label += Cat({t.Text.view(), " - "});
     label += QuantityText(t.Rate) + "%)";
@@ -542,7 +537,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
     if (p.Kind == kFiscTrPayment) {
       PutRight({kIndent10, media}, AmountText(p.Amount));
     } else {
-      PutRight({kIndent10, media, " (", Cap(kCapRecordKinds + p.Kind), ")"}, AmountText(p.Amount));
+      PutRight({kIndent10, media, " (", FiscCaption(kCapRecordKinds + p.Kind), ")"}, AmountText(p.Amount));
     }
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
       PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));

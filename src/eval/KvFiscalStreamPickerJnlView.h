@@ -12,15 +12,12 @@
 // entry, not the journal. Failures are those of the sink.
 #pragma once
 
-#include <array>
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "eval/KvFiscalStreamPicker.h"
@@ -54,14 +51,6 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   // Writes the entry when it has content, then forgets it; passed on.
   void EntryEnd() override;
 
-  // Slot 18: the name of an entry type (FiscTypeText).
-  virtual std::string TypeCaption(const tKvKPosFiscalType& type) const;
-  // Slot 19: the caption of a code (FiscCaption).
-  virtual std::string Caption(int32_t code) const;
-
-  // At least one entry has been written.
-  bool written() const { return written_; }
-
  private:
   // A list whose elements (and their own storage) are reused by the next
   // entry: Clear() only forgets the count.
@@ -84,11 +73,6 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     size_t count_ = 0;
   };
 
-  // Caption(code), asked once per code and kept: captions do not change
-  // during a run, and the view needs one or two per line. The reference
-  // lives as long as the picker.
-  const std::string& Cap(int32_t code);
-
   // Item lines, built in the reused list: the parts; or the parts aligned
   // so that right ends in column width.
   void AddLine(std::initializer_list<std::string_view> parts);
@@ -110,7 +94,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void Put(std::string_view line);
   void Put(std::initializer_list<std::string_view> parts);
   void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
-  // indent + Caption(code) + ": " + text.
+  // indent + the caption of code + ": " + text.
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
   void WriteHeader();
@@ -136,11 +120,6 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     kReportTax = 8,
     kSignature = 16,
   };
-
-  static constexpr size_t kCachedCaptions = 1000;  // codes below it sit in an array
-  std::array<std::string, kCachedCaptions> captions_;
-  std::bitset<kCachedCaptions> cached_;
-  std::unordered_map<int32_t, std::string> other_captions_;
 
   tKvFiscalDataDestAscii* dest_;
   bool content_ = false;

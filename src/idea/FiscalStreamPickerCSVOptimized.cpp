@@ -132,36 +132,11 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdDec(tCsvLine& out, const tKvBcd& val
                                                 int8_t decimals) {
   if (value.IsZero()) return;
   const int d = decimals > 0 ? decimals : 2;
-  char sig[tKvBcd::kDigits];
-  int exp10 = 0;
-  value.Decompose(sig, exp10);
-  // Integer digits, then exactly d fraction digits plus one for rounding.
-  // |exp10| stays below 64 and d below 128, so 260 characters suffice.
-  char digits[260];
-  int intLen = 0;
-  auto digitAt = [&](int position) {  // position 0 = first digit after "0."
-    return position >= 0 && position < tKvBcd::kDigits ? sig[position] : '0';
-  };
-  if (exp10 > 0) {
-    for (int i = 0; i < exp10; ++i) digits[intLen++] = digitAt(i);
-  } else {
-    digits[intLen++] = '0';
-  }
-  int len = intLen;
-  for (int i = 0; i <= d; ++i) digits[len++] = digitAt(exp10 + i);
-  const bool up = digits[--len] >= '5';
-  if (up) {
-    int i = len - 1;
-    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-    if (i >= 0) {
-      ++digits[i];
-    } else {
-      for (int k = len; k > 0; --k) digits[k] = digits[k - 1];
-      digits[0] = '1';
-      ++intLen;
-      ++len;
-    }
-  }
+  // At least one integer digit, then exactly d fraction digits: at most
+  // 64 + 127 + 1 characters.
+  char digits[192];
+  const int len = value.PutRoundedDigits(digits, d, d + 1);
+  const int intLen = len - d;
   bool allZero = true;
   for (int i = 0; i < len; ++i) allZero = allZero && digits[i] == '0';
   if (value.IsNegative() && !allZero) out += '-';

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/KvLog.h"
+#include "base/KvText.h"
 #include "insika/FiscJnlSignDef.h"
 #include "xml/KvXmlStream.h"
 
@@ -25,10 +26,6 @@ constexpr tCounterContainer kCounterContainers[] = {
     {"containerDeliverynote", FiscReportCounterSlot(6)},
     {"containerTraining", FiscReportCounterSlot(7)},
 };
-
-bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
 
 // An element name with a tax index (1-8) after it.
 std::string Indexed(std::string_view name, size_t index) {
@@ -74,10 +71,8 @@ tFiscalStreamPickInsikaXmlExport::~tFiscalStreamPickInsikaXmlExport() = default;
 void tFiscalStreamPickInsikaXmlExport::ResetEntry() {
   skip_entry_ = true;
   report_ = false;
-  item_count_ = 0;
   signature_.Clear();
-  sale_items_.clear();
-  adjusts_.clear();
+  items_.clear();
   tax_sums_ = {};
   counters_ = {};
   report_tax_ = {};
@@ -95,12 +90,12 @@ void tFiscalStreamPickInsikaXmlExport::Header(const tFiscHeaderRec& rec) {
 
 void tFiscalStreamPickInsikaXmlExport::SaleItem(const tFiscSaleItemRec& rec) {
   tKvFiscalStreamPicker::SaleItem(rec);
-  if (!skip_entry_) sale_items_.emplace_back(++item_count_, rec);
+  if (!skip_entry_) items_.emplace_back(rec);
 }
 
 void tFiscalStreamPickInsikaXmlExport::Adjust(const tFiscAdjustRec& rec) {
   tKvFiscalStreamPicker::Adjust(rec);
-  if (!skip_entry_) adjusts_.emplace_back(++item_count_, rec);
+  if (!skip_entry_) items_.emplace_back(rec);
 }
 
 void tFiscalStreamPickInsikaXmlExport::Closing(const tFiscClosingRec& rec) {
@@ -193,18 +188,14 @@ void tFiscalStreamPickInsikaXmlExport::AddHeaderElements(tKvXmlNode entry) {
 }
 
 void tFiscalStreamPickInsikaXmlExport::AddItemList(tKvXmlNode entry) {
-  if (item_count_ < 1) return;
+  if (items_.empty()) return;
   tKvXmlNode list = xml_.AddNode(entry, "itemList");
   item_tlv_.Clear();
-  size_t sale = 0;
-  size_t adjust = 0;
-  for (int32_t n = 1; n <= item_count_; ++n) {
-    if (sale < sale_items_.size() && sale_items_[sale].first == n) {
-      AddSaleItem(list, sale_items_[sale++].second);
-    } else if (adjust < adjusts_.size() && adjusts_[adjust].first == n) {
-      AddAdjust(list, adjusts_[adjust++].second);
+  for (const auto& item : items_) {
+    if (const auto* sale = std::get_if<tFiscSaleItemRec>(&item)) {
+      AddSaleItem(list, *sale);
     } else {
-      throw EINSIKAExport("ItemList error.");
+      AddAdjust(list, std::get<tFiscAdjustRec>(item));
     }
   }
   if (item_tlv_.Length() == 0) return;

@@ -14,30 +14,23 @@
 // the version "T.0.0.0") when the file has no status.
 //
 // The document, the stream and the log are borrowed and must outlive the
-// picker. Failures: EINSIKAExport "ItemList error." when the item sequence
-// has a gap, EKvXml when an element cannot be made or written, EKvIo when a
-// definition file cannot be read.
+// picker. Failures: EKvXml when an element cannot be made or written, EKvIo
+// when a definition file cannot be read.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_set>
-#include <utility>
+#include <variant>
 #include <vector>
 
-#include "base/KvErrors.h"
 #include "eval/KvFiscalStreamPicker.h"
 #include "insika/InsikaTlvData.h"
 #include "xml/KvXml.h"
 
 class tKvLog;
 class tKvXmlStream;
-
-class EINSIKAExport : public EKvRoot {
- public:
-  using EKvRoot::EKvRoot;
-};
 
 class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
  public:
@@ -84,11 +77,9 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
   // The current entry.
   bool skip_entry_ = true;
   bool report_ = false;
-  int32_t item_count_ = 0;
   tFiscHeaderRec header_;
   tFiscSignatureRec signature_;
-  std::vector<std::pair<int32_t, tFiscSaleItemRec>> sale_items_;  // (sequence number, item)
-  std::vector<std::pair<int32_t, tFiscAdjustRec>> adjusts_;
+  std::vector<std::variant<tFiscSaleItemRec, tFiscAdjustRec>> items_;  // in delivery order
   tFiscTaxSumTable tax_sums_;
   tFiscReportCountersRec counters_;
   tFiscReportTaxRec report_tax_;

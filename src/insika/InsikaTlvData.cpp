@@ -39,56 +39,21 @@ uint8_t Nibble(char c) { return c == 'C' ? 0xC : c == 'D' ? 0xD : static_cast<ui
 
 void InsikaAppendInteger(std::string& out, const tKvBcd& value, int shift) {
   assert(shift >= 0 && shift <= 2);
-  if (value.IsZero()) {
-    out += '0';
-    return;
-  }
-  char digits[tKvBcd::kDigits];
-  int exponent10 = 0;
-  value.Decompose(digits, exponent10);
-  // |value| * 10^shift = 0.d1d2..d18 * 10^(exponent10 + shift): that many
-  // integer digits (at most 66), the next one decides the rounding.
-  const int integerDigits = exponent10 + shift;
-  char text[72];
-  int length = 0;
-  for (int i = 0; i < integerDigits; ++i) text[length++] = i < tKvBcd::kDigits ? digits[i] : '0';
-  if (integerDigits >= 0 && integerDigits < tKvBcd::kDigits && digits[integerDigits] >= '5') {
-    int i = length - 1;
-    while (i >= 0 && text[i] == '9') text[i--] = '0';
-    if (i >= 0) {
-      ++text[i];
-    } else {
-      for (int k = length; k > 0; --k) text[k] = text[k - 1];
-      text[0] = '1';
-      ++length;
-    }
-  }
+  char digits[72];
+  const int length = value.IsZero() ? 0 : value.PutRoundedDigits(digits, shift, 0);
   if (length == 0) {
     out += '0';
     return;
   }
   if (value.IsNegative()) out += '-';
-  out.append(text, static_cast<size_t>(length));
-}
-
-void tTLV::Reserve(size_t n) {
-  if (length_ + n <= data_.size()) return;
-  const size_t steps = (length_ + n - data_.size() + kGrowth - 1) / kGrowth;
-  data_.resize(data_.size() + steps * kGrowth);
-}
-
-void tTLV::AddByte(uint8_t b) {
-  Reserve(1);
-  data_[length_++] = static_cast<char>(b);
+  out.append(digits, static_cast<size_t>(length));
 }
 
 void tTLV::AddTLV(uint8_t tag, std::string_view value) {
   assert(value.size() <= 255);
-  Reserve(2 + value.size());
-  data_[length_++] = static_cast<char>(tag);
-  data_[length_++] = static_cast<char>(value.size());
-  data_.replace(length_, value.size(), value);
-  length_ += value.size();
+  data_ += static_cast<char>(tag);
+  data_ += static_cast<char>(value.size());
+  data_.append(value);
 }
 
 void tTLV::AddEmpty(uint8_t tag) { AddTLV(tag, {}); }

@@ -38,31 +38,23 @@ void InsikaAppendInteger(std::string& out, const tKvBcd& value, int shift);
 // A growable byte buffer of tag-length-value records.
 class tTLV : public tKvClass {
  public:
-  // The storage grows in steps of this many bytes.
-  static constexpr size_t kGrowth = 512;
-
   tTLV() = default;
   tTLV(const tTLV&) = delete;
   tTLV& operator=(const tTLV&) = delete;
 
   // Length 0; the storage is kept.
-  void Clear() { length_ = 0; }
-  // Makes room for n more bytes.
-  void Reserve(size_t n);
-  void AddByte(uint8_t b);
+  void Clear() { data_.clear(); }
   // REQUIRES: value.size() <= 255.
   void AddTLV(uint8_t tag, std::string_view value);
   // A record without value (n = 0).
   void AddEmpty(uint8_t tag);
 
-  size_t Length() const { return length_; }
-  size_t Capacity() const { return data_.size(); }
+  size_t Length() const { return data_.size(); }
   // The records so far; valid until the next change.
-  std::string_view Data() const { return {data_.data(), length_}; }
+  std::string_view Data() const { return data_; }
 
  private:
-  std::string data_;  // Capacity() bytes, the first length_ of them used
-  size_t length_ = 0;
+  std::string data_;
 };
 
 // The value encodings of the item records.
@@ -90,9 +82,8 @@ class tInsikaTlvDataTransactItem final : public tInsikaTlvData {
 
   void AddSaleItem(const tFiscSaleItemRec& item);
   void AddAdjust(const tFiscAdjustRec& adjust);
-  // Digest() := the SHA-1 of Data(), or 20 zero bytes when it is empty.
+  // The digest := the SHA-1 of Data(), or 20 zero bytes when it is empty.
   void Hash();
-  const std::array<uint8_t, kDigestSize>& Digest() const { return digest_; }
   // The digest as 40 upper-case hexadecimal digits.
   std::string DigestHex() const;
 

@@ -448,50 +448,19 @@ struct Expansion {
 constexpr int kMaxFraction = 50;
 
 void Expand(const tKvBcd& a, int maxFraction, Expansion& x) {
-  const Work w = Unpack(a);
-  if (w.Exponent == 0) {
+  if (a.IsZero()) {
     x.Digits[0] = '0';
     x.IntLen = 1;
     return;
   }
-  // Mantissa digits d1..d18 (positions 18..1) without trailing zeros.
-  char mant[18];
-  int mlen = 18;
-  for (int i = 0; i < 18; ++i) mant[i] = static_cast<char>('0' + w.Digits[18 - i]);
-  while (mlen > 0 && mant[mlen - 1] == '0') --mlen;
-  const int exp10 = w.Exponent - tKvBcd::kBias;  // value = 0.mant * 10^exp10
-  int len = 0;
-  if (exp10 > 0) {
-    for (int i = 0; i < exp10; ++i) x.Digits[len++] = i < mlen ? mant[i] : '0';
-    x.IntLen = len;
-    for (int i = exp10; i < mlen; ++i) x.Digits[len++] = mant[i];
-  } else {
-    x.Digits[len++] = '0';
-    x.IntLen = 1;
-    for (int i = 0; i < -exp10; ++i) x.Digits[len++] = '0';
-    for (int i = 0; i < mlen; ++i) x.Digits[len++] = mant[i];
-  }
-  x.FracLen = len - x.IntLen;
-  if (x.FracLen > maxFraction) {
-    const bool up = x.Digits[x.IntLen + maxFraction] >= '5';
-    x.FracLen = maxFraction;
-    len = x.IntLen + x.FracLen;
-    if (up) {
-      int i = len - 1;
-      while (i >= 0 && x.Digits[i] == '9') x.Digits[i--] = '0';
-      if (i >= 0) {
-        ++x.Digits[i];
-      } else {
-        std::memmove(x.Digits + 1, x.Digits, static_cast<size_t>(len));
-        x.Digits[0] = '1';
-        ++x.IntLen;
-      }
-    }
-  }
+  // At least one integer digit, then maxFraction fraction digits rounded.
+  const int len = a.PutRoundedDigits(x.Digits, maxFraction, maxFraction + 1);
+  x.IntLen = len - maxFraction;
+  x.FracLen = maxFraction;
   while (x.FracLen > 0 && x.Digits[x.IntLen + x.FracLen - 1] == '0') --x.FracLen;
   bool allZero = true;
   for (int i = 0; i < x.IntLen + x.FracLen; ++i) allZero = allZero && x.Digits[i] == '0';
-  x.Negative = w.Negative && !allZero;
+  x.Negative = a.IsNegative() && !allZero;
 }
 
 // Writes the expansion as text with at least minFraction fraction digits
@@ -543,6 +512,29 @@ void tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
   const Work w = Unpack(*this);
   for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.Digits[kDigits - i]);
   exponent10 = w.Exponent == 0 ? 0 : w.Exponent - kBias;
+}
+
+int tKvBcd::PutRoundedDigits(char* out, int scale, int minDigits) const {
+  char digits[kDigits];
+  int exponent10 = 0;
+  Decompose(digits, exponent10);
+  const auto digitAt = [&](int i) { return i >= 0 && i < kDigits ? digits[i] : '0'; };
+  // 0.d1d2..d18 * 10^(exponent10 + scale): that many integer digits, the
+  // next one decides the rounding.
+  const int integerDigits = exponent10 + scale;
+  const int length = std::max(integerDigits, minDigits);
+  const int padding = length - integerDigits;
+  for (int i = 0; i < length; ++i) out[i] = digitAt(i - padding);
+  if (digitAt(integerDigits) < '5') return length;
+  int i = length - 1;
+  while (i >= 0 && out[i] == '9') out[i--] = '0';
+  if (i >= 0) {
+    ++out[i];
+    return length;
+  }
+  std::memmove(out + 1, out, static_cast<size_t>(length));
+  out[0] = '1';
+  return length + 1;
 }
 
 std::string tKvBcd::ToText(const tKvBcd& a, bool compact) {

@@ -72,6 +72,12 @@ struct tKvBcd {
   // decimal exponent x, so that |value| = 0.d1d2..d18 * 10^x; d1 is not '0'
   // unless the value is zero (then every digit is '0' and x is 0).
   void Decompose(char (&digits)[kDigits], int& exponent10) const;
+  // The decimal digits of |value| * 10^scale rounded half away from zero to
+  // an integer, with '0's in front up to minDigits digits (zero gives
+  // minDigits '0's); returns their count. The sign is the caller's.
+  // REQUIRES: scale >= 0, minDigits >= 0; out holds
+  // max(minDigits, kMaxExponent - kBias + scale) + 1 characters.
+  int PutRoundedDigits(char* out, int scale, int minDigits) const;
 
   // --- The arithmetic; a and b are never changed. ---
   static bool IsZero(const tKvBcd& a) { return a.IsZero(); }

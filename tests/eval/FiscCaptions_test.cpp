@@ -45,9 +45,10 @@ TEST(FiscCaptions, JournalTypeAndFiscalTypeTexts) {
   EXPECT_EQ(FiscTypeText(type), "NEXO: Bon");
   type.Code = 23, type.Kind = 0, type.Origin = 2;  // type code 2023
   EXPECT_EQ(FiscTypeText(type), "EJNL: ? (23)");
-  EXPECT_EQ(FiscTypeText(22, 22, 0), "Fiskalbericht");
-  EXPECT_EQ(FiscTypeText(3, 3, 7), "Registrierungs-Start");
-  EXPECT_EQ(FiscTypeText(999, 0, 9), "? (999)");
+  type.Code = 22, type.Kind = 22, type.Origin = 0;
+  EXPECT_EQ(FiscTypeText(type), "Fiskalbericht");
+  type.Code = 3, type.Kind = 3, type.Origin = 7;  // no name beyond origin 2
+  EXPECT_EQ(FiscTypeText(type), "Registrierungs-Start");
 }
 
 }  // namespace

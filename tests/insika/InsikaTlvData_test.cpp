@@ -61,9 +61,9 @@ TEST(InsikaTlvTest, ItemRecordsAndTheirHash) {
   tInsikaTlvDataTransactItem items;
   items.Hash();
   EXPECT_EQ(items.DigestHex(), std::string(40, '0'));
-  for (const char c : std::string("abc")) items.AddByte(static_cast<uint8_t>(c));
+  items.AddTLV(0xA0, "abc");  // the digest of A0 03 61 62 63, as sha1sum gives it
   items.Hash();
-  EXPECT_EQ(items.DigestHex(), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+  EXPECT_EQ(items.DigestHex(), "94DC7AE44A9414C2FEF7568EDE166A95178C5C4E");
 
   tFiscSaleItemRec sale;
   sale.Quantity = Bcd("1.50");
