@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -141,6 +142,8 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
 
   std::string Events;
   bool WithPositions = false;  // prefix every token with "@<file_pos>:"
+  // Sees every token before it is recorded; may raise.
+  std::function<void(const std::string& token)> OnEvent;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override {
     Put("Add(" + S(number) + ":" + Render(*element) + ")");
@@ -167,6 +170,7 @@ class tRecordingWriter final : public tKvKPosFiscalStreamWriterChain {
  private:
   static std::string S(int64_t v) { return std::to_string(v); }
   void Put(const std::string& token) {
+    if (OnEvent) OnEvent(token);
     if (!Events.empty()) Events += ' ';
     if (WithPositions) Events += "@" + S(file_pos()) + ":";
     Events += token;
