@@ -71,9 +71,12 @@ class tFiscalDataParserNative : public tKvClass {
   // outlive the pass.
   void set_log(tKvLog* log) { log_ = log; }
   // Piped: the writer (and the log) receive their events on a thread of
-  // their own while the parse reads on, in the same order and with the same
-  // failures and lines as without. Neither may be used by anyone else
-  // during Execute. Off by default.
+  // their own (tKvKPosEventPipe) while the parse reads on, in the same order
+  // and with the same failures and lines as without. The parse stays on the
+  // calling thread; it asks the log only IsWritten, which reads settings
+  // fixed before the pass. Neither may be used by anyone else during
+  // Execute; afterwards they belong to the calling thread again. Off by
+  // default.
   void set_pipelined(bool pipelined) { pipelined_ = pipelined; }
 
   int32_t Level() const { return level_; }

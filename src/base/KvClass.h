@@ -2,11 +2,12 @@
 // It gives every object a virtual destructor and the class name that
 // exception messages start with ("[" + class name + "] ").
 // Thread safety: an object is used by one thread at a time unless its
-// header says otherwise. Two inputs run threads: the ASCII input prepares
-// blocks on workers and hands each over whole (tKvReadAhead); the native
-// pass hands its events in chunks to the thread that evaluates them
+// header says otherwise. One thread drives the evaluator chain and all it
+// owns: the main thread with the ASCII input, whose workers only prepare
+// blocks and hand each over whole (tKvReadAhead); the event pipe's thread
+// with the native pass, whose main thread only parses the lines
 // (tKvKPosEventPipe). The element allocator recycles memory across threads
-// (KvKPosComStreamData.h).
+// (KvKPosComStreamData.h). See README "Development" for the whole model.
 #pragma once
 
 #include <string>

@@ -3,6 +3,10 @@
 // the summary) lives with the conversion run; the exporters, evaluators and
 // writers borrow it through this interface. Operations raise EKvIo when the
 // log cannot be written.
+// Threads: the log is written by the thread that drives the evaluator chain
+// (in the native pass the event pipe's thread, which also writes the
+// parse's lines for it); IsWritten may be asked from the producer's thread
+// as well and must answer from settings fixed before the pass.
 #pragma once
 
 #include <string_view>

@@ -1,6 +1,7 @@
 // The caption table of the fiscal journal: the printable name of every
 // journal variant, entry kind, record kind and field, by numeric code.
-// The table is built once, on first use, and is read-only afterwards; its
+// The table is built once, on first use (under the guard of a function-local
+// static), and is read-only afterwards, so any thread may read it; its
 // texts are Windows-1252 like every text of the program. Lookups never fail:
 // an unknown code yields a question-mark form.
 //

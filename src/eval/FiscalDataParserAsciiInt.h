@@ -5,7 +5,10 @@
 // has seen any of it), whose events then go to the writer chain. Reading,
 // decoding and parsing the next blocks run on worker threads while the
 // block before them goes through the writer chain (tKvReadAhead); the writer
-// sees the same events in the same order either way. A block with more
+// sees the same events in the same order either way. The workers touch only
+// the line source (one at a time) and the memory block and event buffer of
+// their own block; the writer chain and the log run on the thread that
+// calls Run. A block with more
 // events than a buffer holds is parsed once to check it and then again into
 // the writer chain.
 // The parser borrows its line source and, during Run, the writer; it owns the

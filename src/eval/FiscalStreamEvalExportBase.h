@@ -2,7 +2,10 @@
 // assembles the fiscal records like every extended evaluator and reports, at
 // the end of each block, that the block carried data no record took: an
 // empty log line and the hint "Unhandled data found!". The log is borrowed
-// and must outlive the evaluator.
+// and must outlive the evaluator. An exporter and all it owns (its files,
+// libxml2 documents, the OpenSSL digest context) run on the one thread that
+// drives the evaluator chain (KvFiscalStreamEval.h) and are shared with no
+// other.
 #pragma once
 
 #include <cstdint>

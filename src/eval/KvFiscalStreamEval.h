@@ -6,6 +6,12 @@
 // it decides when records close (LevelClosed) and when an entry is complete.
 // A record or field outside the 32 levels raises EKvMisc naming the level.
 //
+// Threads: a chain and everything its evaluators own (files, documents,
+// digest contexts, the journal view) are driven by one thread at a time and
+// shared with none: built and, after the pass, closed by the conversion
+// run's main thread; during the pass fed by the main thread (ASCII input)
+// or by the event pipe's thread (native text).
+//
 // Lifetime: an owner calls Close() before it releases an evaluator. Close
 // delivers the final BlockEnd, closes and frees the next evaluators and lets
 // failures surface; the destructor only repeats it as a fallback (swallowing

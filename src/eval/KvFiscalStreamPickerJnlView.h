@@ -9,7 +9,9 @@
 //
 // The line sink is borrowed and must outlive the picker. The entry's lists
 // keep their storage from entry to entry, so memory follows the largest
-// entry, not the journal. Failures are those of the sink.
+// entry, not the journal. Failures are those of the sink. The picker runs
+// on the thread that drives the evaluator chain; its captions are views
+// into the read-only caption table (FiscCaptions.h).
 #pragma once
 
 #include <cstddef>

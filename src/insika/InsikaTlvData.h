@@ -13,7 +13,9 @@
 //
 // tTLV owns its buffer; Clear keeps it, so that one object serves every
 // transaction of a run. tInsikaTlvDataTransactItem owns its SHA-1 engine
-// (OpenSSL); an engine that cannot be made or run raises EKvMisc.
+// (an OpenSSL digest context, shared with nothing); an engine that cannot
+// be made or run raises EKvMisc. Like the exporter that owns it, an object
+// is made on one thread and may be used on another, one at a time.
 #pragma once
 
 #include <array>

@@ -19,6 +19,15 @@
 // dropped; failure() and failure_pos() then tell what happened. The
 // destructor drops what was not delivered and joins the thread.
 //
+// Threads: the producer's side (the events, Call, Drain, failure()) belongs
+// to the thread that created the pipe; the downstream writer and every call
+// run on the delivering thread, which the constructor starts and Drain
+// leaves idle; the destructor joins it. What downstream owns may thus be
+// built before the pipe and used again after Drain by the producer's
+// thread. Shared are only the queue, the free buffers and the failure,
+// under the pipe's mutex; the failure is written before the flag that
+// announces it.
+//
 // Producer (one thread)                 delivering thread
 //   set_file_pos(7) RecordStart(2,1)
 //   ... a chunk is full ...        ->     Replay into downstream

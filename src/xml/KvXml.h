@@ -17,6 +17,12 @@
 // text when saving fails. A saved file appears whole: it is written under a
 // temporary name, synced, and renamed to its name. A large document can be
 // written as it grows instead (KvXmlStream.h).
+//
+// Threads: a document is used by one thread at a time, e.g. made where an
+// exporter is built and filled on the thread that drives the evaluator
+// chain. The layer sets none of libxml2's per-thread defaults (error
+// handlers, indentation, blank handling), so a document comes out the same
+// whichever thread writes it.
 #pragma once
 
 #include <memory>
