@@ -1,16 +1,16 @@
-// The event pipe between the test's thread and a recording writer on the
-// pipe's thread: events and calls in order at their positions, also past
-// 2^31 bytes; a failing call or writer stops the pipe, the first failure in
-// stream order counts and nothing after it is delivered.
+// The event pipe with a recording writer behind it: events and calls in
+// order at their positions, also past 2^31 bytes; the first failure in
+// stream order counts, nothing after it is delivered, and the producer is
+// stopped at its next hand-over.
 #include "stream/KvKPosEventPipe.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <type_traits>
 #include <vector>
 
-#include "base/KvErrors.h"
 #include "stream/FiscalStreamTestHelp.h"
 
 namespace {
@@ -18,108 +18,83 @@ namespace {
 static_assert(std::is_base_of_v<EKvRoot, tKvKPosEventPipe::tStopped>);
 
 constexpr int64_t k2G = int64_t{1} << 31;
-constexpr int32_t kCall = 0;          // a call that records "Call"
-constexpr int32_t kFailingCall = -1;  // a call that raises "call failed"
-constexpr int32_t kFailingType = 9;   // a record type the writer raises "writer failed" on
 
+// A record start of Type at Pos; Type 0 is a call that records "Call", -1
+// one that raises "call failed". The writer raises "writer failed" on type 9.
 struct tStep {
   int64_t Pos;
-  int32_t Type;  // a record type, kCall or kFailingCall
+  int32_t Type;
 };
 
-void Send(tKvKPosFiscalStreamWriter& to, fisc_test::tRecordingWriter& writer, const tStep& step,
-          tKvKPosEventPipe* pipe) {
-  to.set_file_pos(step.Pos);
-  if (step.Type > 0) return to.RecordStart(step.Type, 1);
-  auto call = [&writer, fail = step.Type == kFailingCall] {
-    if (fail) throw EKvMisc("call failed");
-    writer.Events += writer.Events.empty() ? "Call" : " Call";
-  };
-  pipe != nullptr ? pipe->Call(call) : call();
-}
-
-// The writer records positions and fails on kFailingType.
-void Prepare(fisc_test::tRecordingWriter& writer) {
+// The recorded events + " | " + the failure and its position; stopped: the
+// producer was stopped. Direct: the steps go to the writer without a pipe.
+std::string Deliver(const std::vector<tStep>& steps, size_t chunkBytes, bool* stopped = nullptr,
+                bool direct = false) {
+  fisc_test::tRecordingWriter writer;
   writer.WithPositions = true;
   writer.OnEvent = [](const std::string& token) {
-    if (token.starts_with("Rec(" + std::to_string(kFailingType))) throw EKvMisc("writer failed");
+    if (token.starts_with("Rec(9,")) throw EKvMisc("writer failed");
   };
-}
-
-// What the writer records from the steps sent to it directly.
-std::string Direct(const std::vector<tStep>& steps) {
-  fisc_test::tRecordingWriter writer;
-  Prepare(writer);
-  for (const tStep& step : steps) Send(writer, writer, step, nullptr);
-  return writer.Events;
-}
-
-struct tOutcome {
-  std::string Events;    // as recorded behind the pipe
-  std::string Failure;   // "<message>@<position>"; empty without
-  bool Stopped = false;  // the producer was told to stop while sending
-};
-
-// Sends the steps and then tail record starts through a pipe of depth 1.
-tOutcome Piped(const std::vector<tStep>& steps, size_t chunkBytes, int tail = 0) {
-  fisc_test::tRecordingWriter writer;
-  Prepare(writer);
   tKvKPosEventPipe pipe(writer, chunkBytes, 1);
-  tOutcome out;
+  tKvKPosFiscalStreamWriter& to = direct ? static_cast<tKvKPosFiscalStreamWriter&>(writer) : pipe;
   try {
-    for (const tStep& step : steps) Send(pipe, writer, step, &pipe);
-    for (int i = 0; i < tail; ++i) Send(pipe, writer, {1000 + i, 1}, &pipe);
+    for (const tStep& step : steps) {
+      to.set_file_pos(step.Pos);
+      if (step.Type > 0) {
+        to.RecordStart(step.Type, 1);
+        continue;
+      }
+      auto call = [&writer, fail = step.Type < 0] {
+        if (fail) throw EKvMisc("call failed");
+        writer.Events += " Call";
+      };
+      direct ? call() : pipe.Call(call);
+    }
   } catch (const tKvKPosEventPipe::tStopped&) {
-    out.Stopped = true;
+    if (stopped != nullptr) *stopped = true;
   }
   pipe.Drain();
-  out.Events = writer.Events;
-  if (pipe.failure() == nullptr) return out;
+  if (pipe.failure() == nullptr) return writer.Events;
+  EXPECT_THROW(pipe.Call([] {}), tKvKPosEventPipe::tStopped);  // as every later hand-over
   try {
     std::rethrow_exception(pipe.failure());
   } catch (const EKvRoot& failure) {
-    out.Failure = failure.what() + ("@" + std::to_string(pipe.failure_pos()));
+    return writer.Events + " | " + failure.what() + "@" + std::to_string(pipe.failure_pos());
   }
-  EXPECT_THROW(pipe.Call([] {}), tKvKPosEventPipe::tStopped);  // and so every later hand-over
-  return out;
 }
 
-// Every event its own chunk, or all in one.
-constexpr size_t kChunkSizes[] = {1, size_t{1} << 20};
-
 TEST(KvKPosEventPipe, DeliversInOrderAtPositionsPast2GiB) {
-  // Far jumps forward and one back: the chunk is rebased each time.
-  std::vector<tStep> steps = {{5, 1},          {k2G - 1, 2},    {k2G + 7, 3}, {k2G + 8, kCall},
-                              {3 * k2G, 4},    {7, 5},          {4 * k2G + 1, 6},
-                              {4 * k2G + 2, kCall}};
-  for (const size_t chunk : kChunkSizes) {
-    EXPECT_EQ(Piped(steps, chunk).Events, Direct(steps)) << chunk;
+  // Far jumps forward and one back: each rebases the chunk.
+  std::vector<tStep> steps = {{5, 1},       {k2G - 1, 2}, {k2G + 7, 3},     {k2G + 8, 0},
+                              {3 * k2G, 4}, {7, 5},       {4 * k2G + 1, 6}, {4 * k2G + 2, 0}};
+  for (const size_t chunk : {size_t{1}, size_t{1} << 20}) {  // every event a chunk, or one
+    EXPECT_EQ(Deliver(steps, chunk), Deliver(steps, chunk, nullptr, true)) << chunk;
   }
-  steps.push_back({5 * k2G + 3, kFailingType});
-  EXPECT_EQ(Piped(steps, 1).Failure, "writer failed@10737418243");
+  steps.push_back({5 * k2G + 3, 9});
+  EXPECT_THAT(Deliver(steps, 1), ::testing::EndsWith("Call | writer failed@10737418243"));
 }
 
 TEST(KvKPosEventPipe, FirstFailureCountsAndStopsTheProducer) {
   const struct {
     std::vector<tStep> Steps;
-    const char* Events;
-    const char* Failure;
+    const char* Outcome;
   } cases[] = {
-      {{{10, 1}, {20, kFailingCall}, {30, 2}, {40, kCall}}, "@10:Rec(1,1)", "call failed@20"},
-      {{{10, 1}, {20, kFailingType}, {30, 2}, {40, kCall}}, "@10:Rec(1,1)", "writer failed@20"},
-      {{{10, kFailingCall}, {20, kFailingType}}, "", "call failed@10"},
-      {{{10, kFailingType}, {20, kFailingCall}}, "", "writer failed@10"},
-      {{{10, 1}, {20, kFailingType}, {30, kFailingType}}, "@10:Rec(1,1)", "writer failed@20"},
+      {{{10, 1}, {20, -1}, {30, 2}, {40, 0}}, "@10:Rec(1,1) | call failed@20"},
+      {{{10, 1}, {20, 9}, {30, 2}, {40, 0}}, "@10:Rec(1,1) | writer failed@20"},
+      {{{10, -1}, {20, 9}}, " | call failed@10"},
+      {{{10, 9}, {20, -1}}, " | writer failed@10"},
+      {{{10, 1}, {20, 9}, {30, 9}}, "@10:Rec(1,1) | writer failed@20"},
   };
   for (const auto& c : cases) {
-    for (const size_t chunk : kChunkSizes) {
-      const tOutcome out = Piped(c.Steps, chunk, 50);
-      EXPECT_EQ(out.Events, c.Events) << c.Failure << " " << chunk;
-      EXPECT_EQ(out.Failure, c.Failure) << chunk;
-      // With one event per chunk and one chunk queued, the producer cannot
-      // run far ahead of the failure: a hand-over must refuse it.
+    std::vector<tStep> steps = c.Steps;
+    for (int i = 0; i < 50; ++i) steps.push_back({100 + i, 1});
+    for (const size_t chunk : {size_t{1}, size_t{1} << 20}) {
+      bool stopped = false;
+      EXPECT_EQ(Deliver(steps, chunk, &stopped), c.Outcome) << chunk;
+      // One event per chunk and one chunk queued: the producer cannot get
+      // past its next hand-over after the failure.
       if (chunk == 1) {
-        EXPECT_TRUE(out.Stopped) << c.Failure;
+        EXPECT_TRUE(stopped) << c.Outcome;
       }
     }
   }
