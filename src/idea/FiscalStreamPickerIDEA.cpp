@@ -19,7 +19,7 @@ bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std:
 }  // namespace
 
 bool IdeaBlockContinues(const tKvKPosBlockInfoRec& previous, const tKvKPosBlockInfoRec& block) {
-  return previous.ID != 0 && block.ID == previous.ID + 1 && previous.SerNr != 0 &&
+  return previous.ID != 0 && IdeaSeqFollows(previous.ID, block.ID) && previous.SerNr != 0 &&
          previous.SerNr == block.SerNr && !previous.EcrNr.IsZero() && previous.EcrNr == block.EcrNr;
 }
 

@@ -2,7 +2,8 @@
 // index validates against the shipped DTD and declares exactly the files in
 // the folder; every line has its declared number of fields, numbers use the
 // declared symbols and decimals, dates are valid; both input forms give the
-// same bytes; a run that fails part-way leaves no temporary file.
+// same bytes; a run that fails part-way leaves no temporary file; undated
+// entries leave no link without its line.
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -240,6 +241,15 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   const tFiles native = Convert(dir_.Path("gen-native.txt"), false);
   CheckExport(native);
   EXPECT_EQ(Convert(dir_.Path("gen-ascii.txt"), true), native);
+
+  // Every fifth entry date nulled: no line refers to a line that is missing.
+  std::string undated = nativeText.Text();
+  int seen = 0;
+  for (size_t at = 0; (at = undated.find("Fld: 1=TI: ", at)) != std::string::npos; at += 11) {
+    if (++seen % 5 == 0) undated.replace(at + 11, 19, "00.00.0000/00:00:00");
+  }
+  dir_.Write("gen-undated.txt", undated);
+  CheckExport(Convert(dir_.Path("gen-undated.txt"), false));
 
   // A block in the middle whose data is damaged: the run reports the failure
   // and publishes no temporary file.

@@ -2,6 +2,9 @@
 // lines per table, keys, the sequence checks, and the index declarations.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <map>
+
 #include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
@@ -31,7 +34,24 @@ tKvKPosBlockInfoRec Block(int32_t id) {
   return block;
 }
 
-class IdeaTablesTest : public ExportFixture {};
+// Field index (0-based) of a table line; fields hold no ";" here.
+std::string FieldOf(const std::string& line, size_t index) {
+  size_t start = 0;
+  for (size_t i = 0; i < index; ++i) start = line.find(';', start) + 1;
+  return line.substr(start, line.find(';', start) - start);
+}
+
+class IdeaTablesTest : public ExportFixture {
+ protected:
+  // The warnings and errors of the log.
+  std::vector<std::string> Problems() const {
+    std::vector<std::string> out;
+    for (const std::string& line : log_.Lines) {
+      if (line.rfind("4:", 0) == 0 || line.rfind("5:", 0) == 0) out.push_back(line);
+    }
+    return out;
+  }
+};
 
 TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
   Exporter().BlockStart(Block(1));
@@ -67,13 +87,6 @@ TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
 TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   const std::string gapReg = "5:=> Sequenznummern nicht fortlaufend (Reg.): 10/12";
   const std::string gapTrans = "5:=> Sequenznummern nicht fortlaufend (Trans.): 6/8";
-  auto errors = [&] {
-    std::vector<std::string> out;
-    for (const std::string& line : log_.Lines) {
-      if (line.rfind("5:", 0) == 0) out.push_back(line);
-    }
-    return out;
-  };
   Exporter().BlockStart(Block(1));
   // Two registration ends in the first block are never checked.
   Play(Entry(4, 7, 1, 3) + Entry(4, 8, 2, 10));
@@ -88,11 +101,121 @@ TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   Exporter().BlockStart(Block(5));  // does not continue: nothing checked
   Play(Entry(4, 7, 10, 99) + Entry(2, 8, 11, 1));
   Close();
-  EXPECT_EQ(errors(), (std::vector<std::string>{
+  EXPECT_EQ(Problems(), (std::vector<std::string>{
                           gapTrans, "5:=> Sequenznummern nicht fortlaufend (Trans.): 8/10", gapReg}));
   EXPECT_EQ(Lines("TransactHead.csv").size(), 5u);
   EXPECT_EQ(Lines("Register.csv").size(), 4u);
   EXPECT_EQ(Lines("BlockInfo.csv").size(), 3u);
+}
+
+TEST_F(IdeaTablesTest, SequenceChecksAtTheEndOfTheNumberRange) {
+  Exporter().BlockStart(Block(1));
+  Play(Entry(4, 7, 1, INT_MAX) + Entry(2, 8, 2, INT_MAX) + Entry(2, 9, 3, INT_MIN));
+  Exporter().BlockStart(Block(2));
+  Play(Entry(4, 7, 4, INT_MIN));
+  // Block INT_MIN does not continue block INT_MAX: nothing checked.
+  Exporter().BlockStart(Block(INT_MAX));
+  Play(Entry(4, 7, 5, 10));
+  Exporter().BlockStart(Block(INT_MIN));
+  Play(Entry(4, 8, 6, 12));
+  Close();
+  EXPECT_EQ(Problems(), (std::vector<std::string>{
+                            "5:=> Sequenznummern nicht fortlaufend (Trans.): 2147483647/-2147483648",
+                            "5:=> Sequenznummern nicht fortlaufend (Reg.): 2147483647/-2147483648"}));
+}
+
+TEST_F(IdeaTablesTest, TransactionKindsReachTheFileOfTheirCategory) {
+  const std::pair<int, std::string> kinds[] = {
+      {2, "TransactHead.csv"},  {20, "TransactHead.csv"},  {6, "BookMemHead.csv"},
+      {7, "BookMemHead.csv"},   {11, "MiscTransHead.csv"}, {12, "MiscTransHead.csv"},
+      {19, "MiscTransHead.csv"}};
+  const std::string payment = "R6@2 R1@3 F1=i:1 F2=s:Bar R0@2 F2=b:1 ";
+  Exporter().BlockStart(Block(1));
+  std::map<std::string, std::vector<std::string>> expected;  // header file -> DOC_TYPEs
+  int docNo = 0;
+  for (const auto& [kind, file] : kinds) {
+    Play(Entry(kind, 8, ++docNo, 0, payment));
+    expected[file].push_back(std::to_string(kind));
+  }
+  Close();
+  for (const auto& [head, types] : expected) {
+    std::vector<std::string> gotTypes, keys, links;
+    for (const std::string& line : Lines(head)) {
+      gotTypes.push_back(FieldOf(line, 5));
+      keys.push_back(FieldOf(line, 0));
+    }
+    for (const std::string& line : Lines(head.substr(0, head.size() - 8) + "Media.csv")) {
+      links.push_back(FieldOf(line, 0));
+    }
+    EXPECT_EQ(gotTypes, types) << head;
+    EXPECT_EQ(links, keys) << head;
+  }
+}
+
+// The value maps the index declares with their columns: how many, and one of each.
+TEST_F(IdeaTablesTest, IndexDeclaresTheValueMapsOfTheirColumns) {
+  Exporter().BlockStart(Block(1));
+  Play(Entry(4, 7, 1, 1, "R2@2 F1=b:3 F2=b:24.75") +
+       Entry(2, 8, 2, 1,
+             "R2@2 R1@3 F1=f:100 F2=s:Cola R0@2 F2=b:1 F3=b:3.6 "
+             "R6@2 R1@3 F1=i:1 F2=s:Bar R0@2 F2=b:3.6"));
+  Close();
+  const std::string index = dir_.Read("index.xml");
+  const struct {
+    std::string Table, Column;
+    size_t Count;
+    std::string Sample;
+  } cases[] = {
+      {"TransactHead.csv", "DOC_TYPE", 12, "<From>19</From><To>Bedienerabrechnung</To>"},
+      {"TransactHead.csv", "TRAIN_MODE", 3, "<From></From><To>Nein</To>"},
+      {"TransactHead.csv", "DOC_NO", 0, ""},
+      {"Register.csv", "DOC_TYPE", 12, "<From>3</From><To>Registrierungs-Start</To>"},
+      {"Register.csv", "SALES_EXCL_VAT", 3, "<From>1</From><To>Ja</To>"},
+      {"TransactDetail.csv", "REC_TYPE", 16, "<From>16</From><To>Rabatt (unbekannt)</To>"},
+      {"TransactDetail.csv", "VOID", 3, "<From>0</From><To>Nein</To>"},
+      {"TransactMedia.csv", "REC_TYPE", 16, "<From>21</From><To>Wechselgeld-Bestand</To>"},
+      {"Report.csv", "REP_TYPE", 9, "<From>3</From><To>Steuern (Gesamt)</To>"},
+      {"Report.csv", "TOTAL_NEG", 3, "<From>1</From><To>Ja</To>"},
+  };
+  for (const auto& c : cases) {
+    const size_t table = index.find("<URL>" + c.Table + "</URL>");
+    ASSERT_NE(table, std::string::npos) << c.Table;
+    const size_t start = index.find("<Name>" + c.Column + "</Name>", table);
+    const std::string column = index.substr(start, index.find("</Variable", start) - start);
+    size_t maps = 0;
+    for (size_t at = column.find("<Map>"); at != std::string::npos; at = column.find("<Map>", at + 1)) {
+      ++maps;
+    }
+    EXPECT_EQ(maps, c.Count) << c.Table << " " << c.Column;
+    EXPECT_NE(column.find(c.Sample), std::string::npos) << c.Table << " " << c.Column;
+  }
+}
+
+// A header without a date keeps its line, since its detail and payment
+// lines link to it; dates past 9999 are empty fields. Both are warnings.
+TEST_F(IdeaTablesTest, DatesNoFieldCanHoldAreEmptyWithAWarning) {
+  tKvKPosBlockInfoRec block = Block(1);
+  block.DateTime = tKvDateTime(999999999999999999);
+  block.RegEndDT = tKvDateTime(253402300799);
+  Exporter().BlockStart(block);
+  Play("E R2@1 " + HeaderScript(tKvDateTime(), 7, 1) +
+       " R2@2 R1@3 F1=f:100 F2=s:Cola R0@2 F2=b:1 F3=b:3.6 R6@2 R1@3 F1=i:1 R0@2 F2=b:3.6 e");
+  Close();
+  const std::vector<std::string> blocks = Lines("BlockInfo.csv");
+  ASSERT_EQ(blocks.size(), 1u);
+  EXPECT_EQ(FieldOf(blocks[0], 2), "");
+  EXPECT_EQ(FieldOf(blocks[0], 4), "05.03.2016");
+  EXPECT_EQ(FieldOf(blocks[0], 6), "");
+  const std::vector<std::string> heads = Lines("TransactHead.csv");
+  ASSERT_EQ(heads.size(), 1u);
+  EXPECT_EQ(heads[0].substr(0, 20), "1;101;;;7;2;POS;1;1;");
+  EXPECT_EQ(Lines("TransactDetail.csv").size(), 1u);
+  EXPECT_EQ(FieldOf(Lines("TransactMedia.csv").at(0), 0), "1");
+  EXPECT_EQ(Problems(), (std::vector<std::string>{
+                            "4:=> Datum nicht darstellbar (BlockInfo.csv, CREATE_DATE): "
+                            "999999999999999999",
+                            "4:=> Datum nicht darstellbar (BlockInfo.csv, REG_END_DATE): 253402300799",
+                            "4:=> Beleg ohne Datum (TransactHead.csv): Belegnummer 7"}));
 }
 
 TEST_F(IdeaTablesTest, ReportLinesRunAcrossCountersAndBothTaxTables) {
