@@ -12,7 +12,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 17> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("BLK_KEY"),
     kEcrNo,
     {"CREATE_DATE", false, C::kDate, 0, "Blockerzeugung (Datum)"},
@@ -30,7 +30,7 @@ constexpr std::array<tIdeaColumn, 17> kColumns = {{
     {"ECR_NO_SUPPL", false, C::kNumeric, 0, "Kassennummer (zusätzlich)"},
     {"INTEGRITY_CHK", false, C::kNumeric, 0, "Flag: Datenintegrität prüfbar"},
     {"FISC_EVAL_ERROR", false, C::kNumeric, 0, "Auswertungsfehler"},
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 15> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("INFO_KEY"),
     kEcrNo,
     {"INFO_DATE", false, C::kDate, 0, "Vorgangsdatum"},
@@ -26,7 +26,7 @@ constexpr std::array<tIdeaColumn, 15> kColumns = {{
     {"VALUE_DESCR", false, C::kAlphaNumeric, 0, "Ergänzung: Text"},
     kBlkKeyLink,
     kRegKeyLink,
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace

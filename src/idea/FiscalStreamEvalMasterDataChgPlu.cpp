@@ -10,14 +10,14 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 6> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("DOC_KEY"),
     kEcrNo,
     {"BOOK_DATE", false, C::kDate, 0, "Datum erste Buchung"},
     {"BOOK_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit erste Buchung"},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
     {"BASE_NAME", false, C::kAlphaNumeric, 0, "Stammdatenname"},
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace

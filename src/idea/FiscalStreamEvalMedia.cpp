@@ -9,7 +9,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 11> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kDocKeyLink,
     kRecNo,
     {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp", kRecTypeMap},
@@ -21,7 +21,7 @@ constexpr std::array<tIdeaColumn, 11> kColumns = {{
     {"FOR_CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Fremdwährung: ISO-Code"},
     {"FOR_CURR_ISO_NO", false, C::kNumeric, 0, "Fremdwährung: ISO-Nummer"},
     kEcrNo,
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 // The booking memory's file carries the other transactions' description,

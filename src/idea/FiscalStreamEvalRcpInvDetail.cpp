@@ -9,7 +9,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 18> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kDocKeyLink,
     kRecNo,
     {"REC_NO_LINK", false, C::kNumeric, 0, "Artikellink"},
@@ -28,7 +28,7 @@ constexpr std::array<tIdeaColumn, 18> kColumns = {{
     {"TTL_MOD", false, C::kNumeric, 2, "Summe Modifier"},
     Flag("VOID", "Storno"),
     kEcrNo,
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 // The other transactions' file carries the booking memory's description,

@@ -10,7 +10,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 13> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     {"REG_KEY_LINK", true, C::kNumeric, 0, "Verweis: Reg.-Schlüssel"},
     kRecNo,
     {"REP_TYPE", false, C::kAlphaNumeric, 0, "Berichtstyp", kRepTypeMap},
@@ -25,7 +25,7 @@ constexpr std::array<tIdeaColumn, 13> kColumns = {{
     Flag("OVERFLOW", "Umsatzüberlauf"),
     kEcrNo,
     kRegStartDate,
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 constexpr int32_t kTaxTotalKind = 3;

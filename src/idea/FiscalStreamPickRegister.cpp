@@ -12,7 +12,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 16> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("REG_KEY"),
     kEcrNo,
     kDocDate,
@@ -29,7 +29,7 @@ constexpr std::array<tIdeaColumn, 16> kColumns = {{
     {"SEQ_NO_LAST_TRANS", false, C::kNumeric, 0, "Sequenznummer letzte Transakt."},
     {"ECR_VERSION", false, C::kAlphaNumeric, 0, "Kasse: Softwareversion"},
     kBlkKeyLink,
-}};
+});
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 constexpr tIdeaDocColumns kDocColumns = DocColumns(kColumns);
 

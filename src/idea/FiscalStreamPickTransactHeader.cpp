@@ -19,7 +19,7 @@ using namespace idea_columns;
       {"TAX_" #n "_TTL_NEG", false, C::kNumeric, 2, negative},               \
       {"TAX_" #n "_VAL", false, C::kNumeric, 2, value}
 
-constexpr std::array<tIdeaColumn, 47> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("DOC_KEY"),
     kEcrNo,
     kDocDate,
@@ -53,7 +53,7 @@ constexpr std::array<tIdeaColumn, 47> kColumns = {{
     kBlkKeyLink,
     kRegKeyLink,
     kRegStartDate,
-}};
+});
 #undef JORVEX_TAX_COLUMNS
 
 consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
