@@ -2,8 +2,7 @@
 // index validates against the shipped DTD and declares exactly the files in
 // the folder; every line has its declared number of fields, numbers use the
 // declared symbols and decimals, dates are valid; both input forms give the
-// same bytes; a run that fails part-way leaves no temporary file; undated
-// entries leave no link without its line.
+// same bytes; a run that fails part-way leaves no temporary file.
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -242,11 +241,10 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   CheckExport(native);
   EXPECT_EQ(Convert(dir_.Path("gen-ascii.txt"), true), native);
 
-  // Every fifth entry date nulled: no line refers to a line that is missing.
+  // Every fifth entry date nulled: no line may refer to a line that is missing.
   std::string undated = nativeText.Text();
-  int seen = 0;
-  for (size_t at = 0; (at = undated.find("Fld: 1=TI: ", at)) != std::string::npos; at += 11) {
-    if (++seen % 5 == 0) undated.replace(at + 11, 19, "00.00.0000/00:00:00");
+  for (size_t at = 0, n = 0; (at = undated.find("Fld: 1=TI: ", at + 1)) != std::string::npos;) {
+    if (++n % 5 == 0) undated.replace(at + 11, 19, "00.00.0000/00:00:00");
   }
   dir_.Write("gen-undated.txt", undated);
   CheckExport(Convert(dir_.Path("gen-undated.txt"), false));
