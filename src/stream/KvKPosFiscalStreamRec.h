@@ -132,7 +132,7 @@ struct tKvKPosTextFileHeaderRec {
 // ---------------------------------------------------------------------------
 // The kinds of fiscal journal entries (tKvKPosFiscalType::Kind), one each.
 enum tFiscEntryKind : uint8_t {
-  kEntryNone = 0,                  //!< a code outside 1..22: no kind
+  kEntryNone = 0,                  //!< code 0 or a code outside 1..22: no kind
   kEntryInvoice = 1,               //!< invoice
   kEntryReceipt = 2,               //!< receipt
   kEntryRegStart = 3,              //!< start of registration (report)
