@@ -200,12 +200,17 @@ std::string ReadSignatureDefFolder(const std::string& iniFile, tLog& log) {
   return folder;
 }
 
+// The fiscal journal types (national variants) this program converts: both
+// are Germany's; the signed document knows only the first.
+constexpr size_t kJournalTypeGermany = 1;
+constexpr size_t kJournalTypeGermany2 = 5;
+
 std::bitset<256> JournalTypesFor(uint8_t exportMode) {
   std::bitset<256> supported;
-  supported.set(1).set(5);
+  supported.set(kJournalTypeGermany).set(kJournalTypeGermany2);
   std::bitset<256> wanted;
-  wanted.set(1);
-  if (exportMode != kExportModeInsika) wanted.set(5);
+  wanted.set(kJournalTypeGermany);
+  if (exportMode != kExportModeInsika) wanted.set(kJournalTypeGermany2);
   return wanted & supported;
 }
 

@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamEvalBlockInfo.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "base/KvLog.h"
@@ -11,7 +12,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 17> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("BLK_KEY"),
     kEcrNo,
     {"CREATE_DATE", false, C::kDate, 0, "Blockerzeugung (Datum)"},
@@ -29,7 +30,8 @@ constexpr std::array<tIdeaColumn, 17> kColumns = {{
     {"ECR_NO_SUPPL", false, C::kNumeric, 0, "Kassennummer (zusätzlich)"},
     {"INTEGRITY_CHK", false, C::kNumeric, 0, "Flag: Datenintegrität prüfbar"},
     {"FISC_EVAL_ERROR", false, C::kNumeric, 0, "Auswertungsfehler"},
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace
 
@@ -47,24 +49,24 @@ void tFiscalStreamEvalBlockInfo::BlockStart(const tKvKPosBlockInfoRec& block) {
   }
   Keys().Increment(tDocumentKeyHandler::kBlock);
   tFileHdlCSV& csv = CsvFile;
-  Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kBlock);
-  FmtBcdFix(csv.Field(2), block.EcrNr);
-  FmtDate(csv.Field(3), block.DateTime);
-  FmtTime(csv.Field(4), block.DateTime);
-  FmtDate(csv.Field(5), block.RegStartDT);
-  FmtTime(csv.Field(6), block.RegStartDT);
-  FmtDate(csv.Field(7), block.RegEndDT);
-  FmtTime(csv.Field(8), block.RegEndDT);
-  FmtInt(csv.Field(9), block.ID);
-  FmtInt(csv.Field(10), block.FiscJnlType);
-  FmtInt(csv.Field(11), block.SerNr);
-  FmtInt(csv.Field(12), block.EcrAddr);
-  FmtText(csv.Field(13), block.SwVer.view());
-  csv.AddField(ExpVersion(), 14);
+  Keys().AppendKey(csv.Field(Col("BLK_KEY")), tDocumentKeyHandler::kBlock);
+  FmtBcdFix(csv.Field(Col("ECR_NO")), block.EcrNr);
+  WriteDate(csv, Col("CREATE_DATE"), block.DateTime);
+  FmtTime(csv.Field(Col("CREATE_TIME")), block.DateTime);
+  WriteDate(csv, Col("REG_START_DATE"), block.RegStartDT);
+  FmtTime(csv.Field(Col("REG_START_TIME")), block.RegStartDT);
+  WriteDate(csv, Col("REG_END_DATE"), block.RegEndDT);
+  FmtTime(csv.Field(Col("REG_END_TIME")), block.RegEndDT);
+  FmtInt(csv.Field(Col("BLOCK_ID")), block.ID);
+  FmtInt(csv.Field(Col("FISC_JNL_TYPE")), block.FiscJnlType);
+  FmtInt(csv.Field(Col("ECR_SER_NO")), block.SerNr);
+  FmtInt(csv.Field(Col("ECR_NET_ADDR")), block.EcrAddr);
+  FmtText(csv.Field(Col("ECR_VERSION")), block.SwVer.view());
+  csv.AddField(ExpVersion(), Col("EXP_VERSION"));
   if (header.Int1 == 1) {
-    FmtInt(csv.Field(15), header.Int2);
-    FmtInt(csv.Field(16), header.Flag ? 1 : 0);
-    FmtInt(csv.Field(17), header.Int4);
+    FmtInt(csv.Field(Col("ECR_NO_SUPPL")), header.Int2);
+    FmtInt(csv.Field(Col("INTEGRITY_CHK")), header.Flag ? 1 : 0);
+    FmtInt(csv.Field(Col("FISC_EVAL_ERROR")), header.Int4);
   }
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;

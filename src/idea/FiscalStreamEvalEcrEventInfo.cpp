@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamEvalEcrEventInfo.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "idea/IdeaColumns.h"
@@ -9,7 +10,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 15> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("INFO_KEY"),
     kEcrNo,
     {"INFO_DATE", false, C::kDate, 0, "Vorgangsdatum"},
@@ -25,7 +26,8 @@ constexpr std::array<tIdeaColumn, 15> kColumns = {{
     {"VALUE_DESCR", false, C::kAlphaNumeric, 0, "Ergänzung: Text"},
     kBlkKeyLink,
     kRegKeyLink,
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace
 
@@ -45,21 +47,21 @@ void tFiscalStreamEvalEcrEventInfo::Event(const tFiscEventRec& rec) {
   const tFiscHeaderRec& h = CurHeader();
   Keys().Increment(tDocumentKeyHandler::kEventInfo);
   tFileHdlCSV& csv = CsvFile;
-  Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kEventInfo);
-  AppendEcrNoDigits(csv.Field(2));
-  FmtDate(csv.Field(3), h.DateTime);
-  FmtTime(csv.Field(4), h.DateTime);
-  AppendInt(csv.Field(5), entry_type().Code);
-  FmtBcdFix(csv.Field(6), h.Operator.Number);
-  FmtText(csv.Field(7), h.Operator.Name.view());
-  FmtBcdFix(csv.Field(8), h.AuthOperator.Number);
-  FmtText(csv.Field(9), h.AuthOperator.Name.view());
-  AppendInt(csv.Field(10), rec.Info.Number);
-  FmtText(csv.Field(11), rec.Info.Name.view());
-  FmtInt(csv.Field(12), rec.Value.Number);
-  FmtText(csv.Field(13), rec.Value.Name.view());
-  Keys().AppendKey(csv.Field(14), tDocumentKeyHandler::kBlock);
-  Keys().AppendKey(csv.Field(15), tDocumentKeyHandler::kRegister);
+  Keys().AppendKey(csv.Field(Col("INFO_KEY")), tDocumentKeyHandler::kEventInfo);
+  AppendEcrNoDigits(csv.Field(Col("ECR_NO")));
+  WriteDate(csv, Col("INFO_DATE"), h.DateTime);
+  FmtTime(csv.Field(Col("INFO_TIME")), h.DateTime);
+  AppendInt(csv.Field(Col("INFO_TYPE")), entry_type().Code);
+  FmtBcdFix(csv.Field(Col("CLERK_NO")), h.Operator.Number);
+  FmtText(csv.Field(Col("CLERK_NAME")), h.Operator.Name.view());
+  FmtBcdFix(csv.Field(Col("AUTH_CLERK_NO")), h.AuthOperator.Number);
+  FmtText(csv.Field(Col("AUTH_CLERK_NAME")), h.AuthOperator.Name.view());
+  AppendInt(csv.Field(Col("INFO_NO")), rec.Info.Number);
+  FmtText(csv.Field(Col("INFO_DESCR")), rec.Info.Name.view());
+  FmtInt(csv.Field(Col("VALUE_NO")), rec.Value.Number);
+  FmtText(csv.Field(Col("VALUE_DESCR")), rec.Value.Name.view());
+  Keys().AppendKey(csv.Field(Col("BLK_KEY_LINK")), tDocumentKeyHandler::kBlock);
+  Keys().AppendKey(csv.Field(Col("REG_KEY_LINK")), tDocumentKeyHandler::kRegister);
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "idea/IdeaColumns.h"
@@ -9,14 +10,15 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 6> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("DOC_KEY"),
     kEcrNo,
     {"BOOK_DATE", false, C::kDate, 0, "Datum erste Buchung"},
     {"BOOK_TIME", false, C::kAlphaNumeric, 0, "Uhrzeit erste Buchung"},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
     {"BASE_NAME", false, C::kAlphaNumeric, 0, "Stammdatenname"},
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 }  // namespace
 
@@ -53,12 +55,12 @@ void tFiscalStreamEvalMasterDataChgPlu::Record(const tFiscNumTextRec& article) {
   const tFiscHeaderRec& h = CurHeader();
   Keys().Increment(tDocumentKeyHandler::kMasterData);
   tFileHdlCSV& csv = CsvFile;
-  Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kMasterData);
-  FmtEcrNo(csv.Field(2));
-  FmtDate(csv.Field(3), h.DateTime);
-  AppendLongTime(csv.Field(4), h.DateTime);
-  FmtBcdFix(csv.Field(5), article.Number);
-  QuotedName(csv.Field(6), article.Name.view());
+  Keys().AppendKey(csv.Field(Col("DOC_KEY")), tDocumentKeyHandler::kMasterData);
+  FmtEcrNo(csv.Field(Col("ECR_NO")));
+  WriteDate(csv, Col("BOOK_DATE"), h.DateTime);
+  AppendLongTime(csv.Field(Col("BOOK_TIME")), h.DateTime);
+  FmtBcdFix(csv.Field(Col("BASE_NO")), article.Number);
+  QuotedName(csv.Field(Col("BASE_NAME")), article.Name.view());
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

@@ -9,10 +9,10 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 11> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kDocKeyLink,
     kRecNo,
-    {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp"},
+    {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp", kRecTypeMap},
     {"MEDIA_NO", false, C::kNumeric, 0, "Finanzwegnummer"},
     {"MEDIA_NAME", false, C::kAlphaNumeric, 0, "Bezeichnung"},
     {"AMOUNT", false, C::kNumeric, 2, "Betrag"},
@@ -21,7 +21,8 @@ constexpr std::array<tIdeaColumn, 11> kColumns = {{
     {"FOR_CURR_ISO_CODE", false, C::kAlphaNumeric, 0, "Fremdwährung: ISO-Code"},
     {"FOR_CURR_ISO_NO", false, C::kNumeric, 0, "Fremdwährung: ISO-Nummer"},
     kEcrNo,
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 // The booking memory's file carries the other transactions' description,
 // as the index has always declared it.
@@ -49,17 +50,17 @@ void tFiscalStreamEvalMedia::Payment(const tFiscPaymentRec& rec) {
   if (SkipEntry) return;
   ++RecNo;
   tFileHdlCSV& csv = CategoryFile(CsvFiles);
-  Keys().AppendKey(csv.Field(1), CategoryCounter());
-  AppendInt(csv.Field(2), RecNo);
-  AppendInt(csv.Field(3), rec.Kind);
-  AppendInt(csv.Field(4), rec.Media.MediaNo);
-  FmtText(csv.Field(5), rec.Media.MediaName.view());
-  FmtBcd(csv.Field(6), rec.Amount);
-  FmtDate(csv.Field(7), rec.PayDateTime);
-  FmtTime(csv.Field(8), rec.PayDateTime);
-  FmtText(csv.Field(9), rec.ForeignCurrency.IsoCode.view());
-  FmtInt(csv.Field(10), rec.ForeignCurrency.IsoNo);
-  AppendEcrNoDigits(csv.Field(11));
+  Keys().AppendKey(csv.Field(Col("DOC_KEY_LINK")), CategoryCounter());
+  AppendInt(csv.Field(Col("REC_NO")), RecNo);
+  AppendInt(csv.Field(Col("REC_TYPE")), rec.Kind);
+  AppendInt(csv.Field(Col("MEDIA_NO")), rec.Media.MediaNo);
+  FmtText(csv.Field(Col("MEDIA_NAME")), rec.Media.MediaName.view());
+  FmtBcd(csv.Field(Col("AMOUNT")), rec.Amount);
+  WriteDate(csv, Col("PAY_DATE"), rec.PayDateTime);
+  FmtTime(csv.Field(Col("PAY_TIME")), rec.PayDateTime);
+  FmtText(csv.Field(Col("FOR_CURR_ISO_CODE")), rec.ForeignCurrency.IsoCode.view());
+  FmtInt(csv.Field(Col("FOR_CURR_ISO_NO")), rec.ForeignCurrency.IsoNo);
+  AppendEcrNoDigits(csv.Field(Col("ECR_NO")));
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

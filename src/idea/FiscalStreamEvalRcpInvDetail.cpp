@@ -9,11 +9,11 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 18> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kDocKeyLink,
     kRecNo,
     {"REC_NO_LINK", false, C::kNumeric, 0, "Artikellink"},
-    {"REC_TYPE", false, C::kAlphaNumeric, 0, "Datensatztyp"},
+    {"REC_TYPE", false, C::kAlphaNumeric, 0, "Datensatztyp", kRecTypeMap},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
     {"BASE_NAME", false, C::kAlphaNumeric, 0, "Stammdatenname"},
     {"QUANTITY", false, C::kNumeric, 3, "Anzahl"},
@@ -24,11 +24,12 @@ constexpr std::array<tIdeaColumn, 18> kColumns = {{
     {"TAX_3_TTL", false, C::kNumeric, 2, "Steuer 3 Umsatz"},
     {"TAX_4_TTL", false, C::kNumeric, 2, "Steuer 4 Umsatz"},
     {"TAX_0_TTL", false, C::kNumeric, 2, "Umsatz ohne Steuer"},
-    {"OVERWRITE", false, C::kFlag, 0, "Preisüberschreibung"},
+    Flag("OVERWRITE", "Preisüberschreibung"),
     {"TTL_MOD", false, C::kNumeric, 2, "Summe Modifier"},
-    {"VOID", false, C::kFlag, 0, "Storno"},
+    Flag("VOID", "Storno"),
     kEcrNo,
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 // The other transactions' file carries the booking memory's description,
 // as the index has always declared it.
@@ -38,8 +39,14 @@ constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{
     {"MiscTransDetail.csv", "Transaktions-Details (Buchungsspeicher)"},
 }};
 
-// Tax slots in column order (10 to 14): 1 to 4, then 0.
-constexpr std::array<size_t, 5> kTaxSlotOrder = {1, 2, 3, 4, 0};
+// The tax slots and their columns, in column order.
+constexpr std::array<std::pair<size_t, int32_t>, 5> kTaxColumns = {{
+    {1, Col("TAX_1_TTL")},
+    {2, Col("TAX_2_TTL")},
+    {3, Col("TAX_3_TTL")},
+    {4, Col("TAX_4_TTL")},
+    {0, Col("TAX_0_TTL")},
+}};
 
 tKvBcd ModifierSum(const tFiscPluModifierArr& modifiers) {
   tKvBcd sum;
@@ -63,20 +70,19 @@ void tFiscalStreamEvalRcpInvDetail::Header(const tFiscHeaderRec& rec) {
 tFileHdlCSV& tFiscalStreamEvalRcpInvDetail::StartLine() {
   tFileHdlCSV& csv = CategoryFile(CsvFiles);
   ++RecNo;
-  Keys().AppendKey(csv.Field(1), CategoryCounter());
-  AppendInt(csv.Field(2), RecNo);
+  Keys().AppendKey(csv.Field(Col("DOC_KEY_LINK")), CategoryCounter());
+  AppendInt(csv.Field(Col("REC_NO")), RecNo);
   return csv;
 }
 
 void tFiscalStreamEvalRcpInvDetail::EndLine(tFileHdlCSV& csv) {
-  FmtEcrNo(csv.Field(18));
+  FmtEcrNo(csv.Field(Col("ECR_NO")));
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }
 
 void tFiscalStreamEvalRcpInvDetail::WriteTaxes(tFileHdlCSV& csv, const tFiscItemTaxTable& taxes) {
-  int32_t column = 10;
-  for (size_t slot : kTaxSlotOrder) FmtFloat(csv.Field(column++), taxes[slot].Amount);
+  for (const auto& [slot, column] : kTaxColumns) FmtFloat(csv.Field(column), taxes[slot].Amount);
 }
 
 void tFiscalStreamEvalRcpInvDetail::PLULink(const tFiscPLULinkRec& rec) {
@@ -96,28 +102,28 @@ void tFiscalStreamEvalRcpInvDetail::SaleItem(const tFiscSaleItemRec& rec) {
   if (!rec.Plu.Number.IsZero()) {
     tFileHdlCSV& csv = StartLine();
     const int32_t itemRecNo = RecNo;
-    FmtInt(csv.Field(4), rec.Kind);
-    FmtBcdFix(csv.Field(5), rec.Plu.Number);
-    QuotedName(csv.Field(6), rec.Plu.Name.view());
-    FmtBcd(csv.Field(7), rec.Quantity);
-    FmtFloat(csv.Field(8), rec.Amount);
+    FmtInt(csv.Field(Col("REC_TYPE")), rec.Kind);
+    FmtBcdFix(csv.Field(Col("BASE_NO")), rec.Plu.Number);
+    QuotedName(csv.Field(Col("BASE_NAME")), rec.Plu.Name.view());
+    FmtBcd(csv.Field(Col("QUANTITY")), rec.Quantity);
+    FmtFloat(csv.Field(Col("AMOUNT")), rec.Amount);
     WriteTaxes(csv, rec.Taxes);
-    FmtInt(csv.Field(15), rec.PriceOverwrite ? 1 : 0);
-    FmtBcd(csv.Field(16), ModifierSum(rec.Modifiers));
-    FmtInt(csv.Field(17), rec.Quantity.IsNegative() ? 1 : 0);
+    FmtInt(csv.Field(Col("OVERWRITE")), rec.PriceOverwrite ? 1 : 0);
+    FmtBcd(csv.Field(Col("TTL_MOD")), ModifierSum(rec.Modifiers));
+    FmtInt(csv.Field(Col("VOID")), rec.Quantity.IsNegative() ? 1 : 0);
     EndLine(csv);
     for (size_t i = 0; i < LinkCount; ++i) {
       const tFiscPLULinkRec& link = Links[i];
       tFileHdlCSV& linkCsv = StartLine();
-      AppendInt(linkCsv.Field(3), itemRecNo);
-      AppendInt(linkCsv.Field(4), rec.Kind);
-      FmtBcdFix(linkCsv.Field(5), link.Plu.Number);
-      QuotedName(linkCsv.Field(6), link.Plu.Name.view());
-      FmtBcd(linkCsv.Field(7), link.Quantity);
-      FmtFloat(linkCsv.Field(9), link.Amount);
-      FmtInt(linkCsv.Field(15), link.PriceOverwrite ? 1 : 0);
-      FmtBcd(linkCsv.Field(16), ModifierSum(link.Modifiers));
-      FmtInt(linkCsv.Field(17), link.Quantity.IsNegative() ? 1 : 0);
+      AppendInt(linkCsv.Field(Col("REC_NO_LINK")), itemRecNo);
+      AppendInt(linkCsv.Field(Col("REC_TYPE")), rec.Kind);
+      FmtBcdFix(linkCsv.Field(Col("BASE_NO")), link.Plu.Number);
+      QuotedName(linkCsv.Field(Col("BASE_NAME")), link.Plu.Name.view());
+      FmtBcd(linkCsv.Field(Col("QUANTITY")), link.Quantity);
+      FmtFloat(linkCsv.Field(Col("AMOUNT_LINK")), link.Amount);
+      FmtInt(linkCsv.Field(Col("OVERWRITE")), link.PriceOverwrite ? 1 : 0);
+      FmtBcd(linkCsv.Field(Col("TTL_MOD")), ModifierSum(link.Modifiers));
+      FmtInt(linkCsv.Field(Col("VOID")), link.Quantity.IsNegative() ? 1 : 0);
       EndLine(linkCsv);
     }
   }
@@ -128,13 +134,13 @@ void tFiscalStreamEvalRcpInvDetail::Adjust(const tFiscAdjustRec& rec) {
   tFiscalStreamPickerIDEA::Adjust(rec);
   if (SkipEntry) return;
   tFileHdlCSV& csv = StartLine();
-  AppendInt(csv.Field(4), rec.Kind);
-  AppendInt(csv.Field(5), rec.Ref.Number);
-  QuotedName(csv.Field(6), rec.Ref.Name.view());
-  csv.AddField("1", 7);
-  FmtFloat(csv.Field(8), rec.Amount);
+  AppendInt(csv.Field(Col("REC_TYPE")), rec.Kind);
+  AppendInt(csv.Field(Col("BASE_NO")), rec.Ref.Number);
+  QuotedName(csv.Field(Col("BASE_NAME")), rec.Ref.Name.view());
+  csv.AddField("1", Col("QUANTITY"));
+  FmtFloat(csv.Field(Col("AMOUNT")), rec.Amount);
   WriteTaxes(csv, rec.Taxes);
-  FmtInt(csv.Field(17), rec.Flag ? 1 : 0);
+  FmtInt(csv.Field(Col("VOID")), rec.Flag ? 1 : 0);
   EndLine(csv);
 }
 
@@ -142,10 +148,10 @@ void tFiscalStreamEvalRcpInvDetail::Deposit(const tFiscDepositRec& rec) {
   tFiscalStreamPickerIDEA::Deposit(rec);
   if (SkipEntry) return;
   tFileHdlCSV& csv = StartLine();
-  AppendInt(csv.Field(4), rec.Kind);
-  FmtBcdFix(csv.Field(5), rec.Ref.Number);
-  QuotedName(csv.Field(6), rec.Ref.Name.view());
-  csv.AddField("1", 7);
-  FmtFloat(csv.Field(8), rec.Amount);
+  AppendInt(csv.Field(Col("REC_TYPE")), rec.Kind);
+  FmtBcdFix(csv.Field(Col("BASE_NO")), rec.Ref.Number);
+  QuotedName(csv.Field(Col("BASE_NAME")), rec.Ref.Name.view());
+  csv.AddField("1", Col("QUANTITY"));
+  FmtFloat(csv.Field(Col("AMOUNT")), rec.Amount);
   EndLine(csv);
 }

@@ -24,9 +24,9 @@ class tFiscalStreamEvalRcpInvDetail final : public tFiscalStreamPickerIDEA {
   void Deposit(const tFiscDepositRec& rec) override;
 
  private:
-  // The file of the entry's category; columns 1 and 2 of a new line.
+  // The file of the entry's category; the key and record number of a new line.
   tFileHdlCSV& StartLine();
-  // Column 18 and the end of the line.
+  // The register number and the end of the line.
   void EndLine(tFileHdlCSV& csv);
   void WriteTaxes(tFileHdlCSV& csv, const tFiscItemTaxTable& taxes);
 

@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamEvalReports.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "idea/IdeaColumns.h"
@@ -9,22 +10,23 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 13> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     {"REG_KEY_LINK", true, C::kNumeric, 0, "Verweis: Reg.-Schlüssel"},
     kRecNo,
-    {"REP_TYPE", false, C::kAlphaNumeric, 0, "Berichtstyp"},
+    {"REP_TYPE", false, C::kAlphaNumeric, 0, "Berichtstyp", kRepTypeMap},
     {"BASE_NO", false, C::kNumeric, 0, "Stammdatennummer"},
     {"TAX_RATE", false, C::kNumeric, 2, "Steuersatz"},
-    {"TAX_RATE_CHG", false, C::kFlag, 0, "Steuersatz geändert"},
+    Flag("TAX_RATE_CHG", "Steuersatz geändert"),
     {"VALUE", false, C::kNumeric, 2, "Wert"},
     {"TOTAL", false, C::kNumeric, 2, "Umsatz"},
     // Declared as a flag, though its lines carry the negative sales amount.
-    {"TOTAL_NEG", false, C::kFlag, 0, "Negativer Umsatz"},
+    Flag("TOTAL_NEG", "Negativer Umsatz"),
     {"CNT", false, C::kNumeric, 0, "Zähler"},
-    {"OVERFLOW", false, C::kFlag, 0, "Umsatzüberlauf"},
+    Flag("OVERFLOW", "Umsatzüberlauf"),
     kEcrNo,
     kRegStartDate,
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
 
 constexpr int32_t kTaxTotalKind = 3;
 constexpr int32_t kTaxSingleKind = 27;
@@ -44,14 +46,14 @@ void tFiscalStreamEvalReports::Header(const tFiscHeaderRec& rec) {
 
 void tFiscalStreamEvalReports::StartLine(int32_t reportKind) {
   ++RecNo;
-  Keys().AppendKey(CsvFile.Field(1), tDocumentKeyHandler::kRegister);
-  AppendInt(CsvFile.Field(2), RecNo);
-  AppendInt(CsvFile.Field(3), reportKind);
+  Keys().AppendKey(CsvFile.Field(Col("REG_KEY_LINK")), tDocumentKeyHandler::kRegister);
+  AppendInt(CsvFile.Field(Col("REC_NO")), RecNo);
+  AppendInt(CsvFile.Field(Col("REP_TYPE")), reportKind);
 }
 
 void tFiscalStreamEvalReports::EndLine() {
-  FmtEcrNo(CsvFile.Field(12));
-  FmtDate(CsvFile.Field(13), RegStart());
+  FmtEcrNo(CsvFile.Field(Col("ECR_NO")));
+  WriteDate(CsvFile, Col("REG_START_DATE"), RegStart());
   CsvFile.EndLine(static_cast<int32_t>(kColumns.size()));
   CsvFile.HasData = true;
 }
@@ -62,9 +64,9 @@ void tFiscalStreamEvalReports::ReportCounters(const tFiscReportCountersRec& rec)
   for (const tFiscCounterSlot& slot : rec.Slots) {
     if (!slot.Used) continue;
     StartLine(slot.Kind);
-    FmtFloat(CsvFile.Field(7), slot.Cell.Amount);
-    FmtBcd(CsvFile.Field(10), slot.Cell.Count);
-    FmtInt(CsvFile.Field(11), slot.Cell.Flag ? 1 : 0);
+    FmtFloat(CsvFile.Field(Col("VALUE")), slot.Cell.Amount);
+    FmtBcd(CsvFile.Field(Col("CNT")), slot.Cell.Count);
+    FmtInt(CsvFile.Field(Col("OVERFLOW")), slot.Cell.Flag ? 1 : 0);
     EndLine();
   }
 }
@@ -81,13 +83,13 @@ void tFiscalStreamEvalReports::WriteTaxTable(const tFiscTaxSumTable& table, int3
     if (!slot.Used) continue;
     const tFiscTaxSumRec& sum = slot.Sum;
     StartLine(reportKind);
-    AppendInt(CsvFile.Field(4), sum.TaxIndex);
-    FmtBcd(CsvFile.Field(5), sum.Rate);
-    FmtInt(CsvFile.Field(6), sum.Flag7 ? 1 : 0);
-    FmtBcd(CsvFile.Field(7), sum.TaxValue);
-    FmtFloat(CsvFile.Field(8), sum.SalesGross);
-    FmtFloat(CsvFile.Field(9), sum.SalesNegative);
-    FmtInt(CsvFile.Field(11), sum.Flag6 ? 1 : 0);
+    AppendInt(CsvFile.Field(Col("BASE_NO")), sum.TaxIndex);
+    FmtBcd(CsvFile.Field(Col("TAX_RATE")), sum.Rate);
+    FmtInt(CsvFile.Field(Col("TAX_RATE_CHG")), sum.Flag7 ? 1 : 0);
+    FmtBcd(CsvFile.Field(Col("VALUE")), sum.TaxValue);
+    FmtFloat(CsvFile.Field(Col("TOTAL")), sum.SalesGross);
+    FmtFloat(CsvFile.Field(Col("TOTAL_NEG")), sum.SalesNegative);
+    FmtInt(CsvFile.Field(Col("OVERFLOW")), sum.Flag6 ? 1 : 0);
     EndLine();
   }
 }

@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamPickRegister.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "base/KvLog.h"
@@ -11,7 +12,7 @@ namespace {
 
 using C = tIdeaColumn;
 using namespace idea_columns;
-constexpr std::array<tIdeaColumn, 16> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("REG_KEY"),
     kEcrNo,
     kDocDate,
@@ -28,7 +29,9 @@ constexpr std::array<tIdeaColumn, 16> kColumns = {{
     {"SEQ_NO_LAST_TRANS", false, C::kNumeric, 0, "Sequenznummer letzte Transakt."},
     {"ECR_VERSION", false, C::kAlphaNumeric, 0, "Kasse: Softwareversion"},
     kBlkKeyLink,
-}};
+});
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
+constexpr tIdeaDocColumns kDocColumns = DocColumns(kColumns);
 
 }  // namespace
 
@@ -41,7 +44,7 @@ bool tFiscalStreamPickRegister::SequenceContinues(const tFiscHeaderRec& rec) con
   if (RegSeqRestart) return true;
   if (!PrevBlock().EcrNr.IsZero() && PrevBlock().EcrNr != rec.EcrNo) return false;
   if (LastRegSeqNo == 0) return true;
-  return rec.SeqNo == LastRegSeqNo + 1;
+  return IdeaSeqFollows(LastRegSeqNo, rec.SeqNo);
 }
 
 void tFiscalStreamPickRegister::Header(const tFiscHeaderRec& rec) {
@@ -58,25 +61,20 @@ void tFiscalStreamPickRegister::Header(const tFiscHeaderRec& rec) {
 }
 
 void tFiscalStreamPickRegister::EntryEnd() {
-  const tFiscHeaderRec& h = CurHeader();
-  if (!SkipEntry && !h.DateTime.IsNull()) {
+  // The report lines link to the line by its key: a header without a date
+  // is still written.
+  if (!SkipEntry) {
+    const tFiscHeaderRec& h = CurHeader();
     tFileHdlCSV& csv = CsvFile;
-    Keys().AppendKey(csv.Field(1), tDocumentKeyHandler::kRegister);
-    FmtEcrNo(csv.Field(2));
-    FmtDate(csv.Field(3), h.DateTime);
-    FmtTime(csv.Field(4), h.DateTime);
-    FmtInt(csv.Field(5), h.DocNo);
-    AppendInt(csv.Field(6), entry_type().Code);
-    csv.AddField(OriginName(), 7);
-    FmtBcdFix(csv.Field(8), h.Operator.Number);
-    QuotedName(csv.Field(9), h.Operator.Name.view());
-    FmtText(csv.Field(10), h.Currency.IsoCode.view());
-    FmtInt(csv.Field(11), h.Currency.IsoNo);
-    FmtInt(csv.Field(12), h.NetBooking ? 1 : 0);
-    FmtInt(csv.Field(13), h.SeqNo);
-    FmtInt(csv.Field(14), h.LastVoucherSeqNo);
-    FmtText(csv.Field(15), h.EcrText.view());
-    Keys().AppendKey(csv.Field(16), tDocumentKeyHandler::kBlock);
+    Keys().AppendKey(csv.Field(Col("REG_KEY")), tDocumentKeyHandler::kRegister);
+    WriteDocumentFields(csv, kDocColumns);
+    FmtBcdFix(csv.Field(Col("CLERK_NO")), h.Operator.Number);
+    QuotedName(csv.Field(Col("CLERK_NAME")), h.Operator.Name.view());
+    WriteCurrencyFields(csv, kDocColumns);
+    FmtInt(csv.Field(Col("SEQ_NO")), h.SeqNo);
+    FmtInt(csv.Field(Col("SEQ_NO_LAST_TRANS")), h.LastVoucherSeqNo);
+    FmtText(csv.Field(Col("ECR_VERSION")), h.EcrText.view());
+    Keys().AppendKey(csv.Field(Col("BLK_KEY_LINK")), tDocumentKeyHandler::kBlock);
     csv.EndLine(static_cast<int32_t>(kColumns.size()));
     csv.HasData = true;
     if (entry_type().IsKind4) LastRegSeqNo = h.SeqNo;

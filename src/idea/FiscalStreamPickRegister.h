@@ -1,7 +1,8 @@
 // tFiscalStreamPickRegister: the table "Register.csv", one line per
 // registration entry (registration start, registration end, fiscal report)
-// that has a date-time, keyed by REG_KEY; the link target of the report
-// lines. Registration ends are checked for consecutive sequence numbers
+// that delivered its header, keyed by REG_KEY; the link target of the
+// report lines (a header without a date gets an empty date field and a
+// warning). Registration ends are checked for consecutive sequence numbers
 // within a run of blocks that continue each other; a gap is logged as an
 // error and never stops the export.
 #pragma once

@@ -19,7 +19,7 @@ using namespace idea_columns;
       {"TAX_" #n "_TTL_NEG", false, C::kNumeric, 2, negative},               \
       {"TAX_" #n "_VAL", false, C::kNumeric, 2, value}
 
-constexpr std::array<tIdeaColumn, 47> kColumns = {{
+constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kKey("DOC_KEY"),
     kEcrNo,
     kDocDate,
@@ -30,7 +30,7 @@ constexpr std::array<tIdeaColumn, 47> kColumns = {{
     {"SEQ_NO", false, C::kNumeric, 0, "Sequenznummer (Beleg)"},
     kClerkNo,
     kClerkName,
-    {"TRAIN_MODE", false, C::kFlag, 0, "Trainingsmodus"},
+    Flag("TRAIN_MODE", "Trainingsmodus"),
     kCurrIsoCode,
     kCurrIsoNo,
     kSalesExclVat,
@@ -53,22 +53,28 @@ constexpr std::array<tIdeaColumn, 47> kColumns = {{
     kBlkKeyLink,
     kRegKeyLink,
     kRegStartDate,
-}};
+});
 #undef JORVEX_TAX_COLUMNS
 
-// The tax slots in column order: 1 to 4, then 0.
-constexpr std::array<size_t, 5> kTaxSlotOrder = {1, 2, 3, 4, 0};
-constexpr int32_t kFirstTaxColumn = 25;
-// The booking-memory file declares SEQ_NO as NOT_USED_8.
-constexpr int32_t kSeqNoColumn = 8;
+consteval int32_t Col(std::string_view name) { return ColumnIndex(kColumns, name); }
+
+// The columns of the tax slots, indexed by slot (0 to 4), in writing order.
+struct tTaxColumns {
+  size_t Slot;
+  int32_t Rate, Total, Negative, Value;
+};
+#define JORVEX_TAX_SLOT(n) \
+  tTaxColumns { n, Col("TAX_" #n "_RATE"), Col("TAX_" #n "_TTL"), Col("TAX_" #n "_TTL_NEG"), Col("TAX_" #n "_VAL") }
+constexpr std::array<tTaxColumns, 5> kTaxColumns = {
+    JORVEX_TAX_SLOT(1), JORVEX_TAX_SLOT(2), JORVEX_TAX_SLOT(3), JORVEX_TAX_SLOT(4), JORVEX_TAX_SLOT(0)};
+#undef JORVEX_TAX_SLOT
+constexpr tIdeaDocColumns kDocColumns = DocColumns(kColumns);
 
 constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{
     {"TransactHead.csv", "Transaktions-Header", 0},
-    {"BookMemHead.csv", "Transaktions-Header (Buchungsspeicher)", kSeqNoColumn},
+    {"BookMemHead.csv", "Transaktions-Header (Buchungsspeicher)", Col("SEQ_NO")},
     {"MiscTransHead.csv", "Transaktions-Header (sonstige Transaktionen)", 0},
 }};
-
-bool IsBookingMemory(int kind) { return kind == 6 || kind == 7; }
 
 }  // namespace
 
@@ -78,9 +84,9 @@ tFiscalStreamPickTransactHeader::tFiscalStreamPickTransactHeader(
       CsvFiles(AddCategoryFiles(kFiles, kColumns)) {}
 
 bool tFiscalStreamPickTransactHeader::IsSequenced(const tFiscHeaderRec& rec) const {
-  const int kind = entry_type().Kind;
-  if (IsBookingMemory(kind)) return false;
-  return !((kind == 11 || kind == 12) && rec.SeqNo == 0);
+  const tKvKPosFiscalType& type = entry_type();
+  if (type.IsBookingMemory) return false;
+  return !((type.Kind == kEntryPaidInOut || type.Kind == kEntryMediaMove) && rec.SeqNo == 0);
 }
 
 void tFiscalStreamPickTransactHeader::Header(const tFiscHeaderRec& rec) {
@@ -89,7 +95,7 @@ void tFiscalStreamPickTransactHeader::Header(const tFiscHeaderRec& rec) {
   if (SkipEntry) return;
   LogEntryLine();
   if (IsSequenced(rec)) {
-    const bool continues = SeqRestart || LastSeqNo == 0 || rec.SeqNo == LastSeqNo + 1;
+    const bool continues = SeqRestart || LastSeqNo == 0 || IdeaSeqFollows(LastSeqNo, rec.SeqNo);
     if (!continues) {
       Log().Add("=> Sequenznummern nicht fortlaufend (Trans.): " + std::to_string(LastSeqNo) +
                     "/" + std::to_string(rec.SeqNo),
@@ -109,12 +115,12 @@ void tFiscalStreamPickTransactHeader::Closing(const tFiscClosingRec& rec) {
 
 void tFiscalStreamPickTransactHeader::EntryEnd() {
   // Only an entry that delivered its header counts: one without (its
-  // fields were dropped) would otherwise reset the sequence to 0.
-  if (entry_type().IsTransaction && !SkipEntry && HasHeader()) {
+  // fields were dropped) has no key and would otherwise reset the sequence
+  // to 0. The detail and payment lines link to the line by its key, so a
+  // header without a date is still written.
+  if (!SkipEntry) {
     const tFiscHeaderRec& h = CurHeader();
-    if (!h.DateTime.IsNull()) {
-      WriteLine(CategoryFile(CsvFiles), CategoryCounter());
-    }
+    WriteLine(CategoryFile(CsvFiles), CategoryCounter());
     if (IsSequenced(h)) LastSeqNo = h.SeqNo;
   }
   if (HasClosing) {
@@ -128,41 +134,34 @@ void tFiscalStreamPickTransactHeader::WriteLine(tFileHdlCSV& csv, int counter) {
   static const tFiscClosingRec kNoClosing;
   const tFiscHeaderRec& h = CurHeader();
   const tFiscClosingRec& c = HasClosing ? EntryClosing : kNoClosing;
-  Keys().AppendKey(csv.Field(1), counter);
-  FmtEcrNo(csv.Field(2));
-  FmtDate(csv.Field(3), h.DateTime);
-  AppendLongTime(csv.Field(4), h.DateTime);
-  FmtInt(csv.Field(5), h.DocNo);
-  AppendInt(csv.Field(6), entry_type().Code);
-  csv.AddField(OriginName(), 7);
-  FmtInt(csv.Field(8), h.SeqNo);
-  FmtBcdFix(csv.Field(9), h.Operator.Number);
-  QuotedName(csv.Field(10), h.Operator.Name.view());
-  FmtInt(csv.Field(11), h.Training ? 1 : 0);
-  FmtText(csv.Field(12), h.Currency.IsoCode.view());
-  FmtInt(csv.Field(13), h.Currency.IsoNo);
-  FmtInt(csv.Field(14), h.NetBooking ? 1 : 0);
-  FmtInt(csv.Field(15), h.BookMemType != 0 ? h.BookMemType : (h.BookMemNo.IsZero() ? 0 : 1));
-  FmtBcdFix(csv.Field(16), h.BookMemNo);
-  FmtFloat(csv.Field(17), c.Totals.Gross);
-  FmtFloat(csv.Field(18), c.Totals.Net);
-  FmtFloat(csv.Field(19), c.Expenses.Amount);
-  FmtFloat(csv.Field(20), c.Tip.Amount);
-  FmtFloat(csv.Field(21), c.Declared.Amount);
-  FmtFloat(csv.Field(22), c.Difference.Amount);
-  FmtFloat(csv.Field(23), c.Drawer.Amount);
-  FmtFloat(csv.Field(24), c.PettyCash.Amount);
-  int32_t column = kFirstTaxColumn;
-  for (size_t slot : kTaxSlotOrder) {
-    const tFiscTaxSumRec& sum = c.TaxSums[slot].Sum;
-    FmtBcd(csv.Field(column++), sum.Rate);
-    FmtFloat(csv.Field(column++), sum.SalesGross);
-    FmtFloat(csv.Field(column++), sum.SalesNegative);
-    FmtFloat(csv.Field(column++), sum.TaxValue);
+  Keys().AppendKey(csv.Field(Col("DOC_KEY")), counter);
+  WriteDocumentFields(csv, kDocColumns);
+  FmtInt(csv.Field(Col("SEQ_NO")), h.SeqNo);
+  FmtBcdFix(csv.Field(Col("CLERK_NO")), h.Operator.Number);
+  QuotedName(csv.Field(Col("CLERK_NAME")), h.Operator.Name.view());
+  FmtInt(csv.Field(Col("TRAIN_MODE")), h.Training ? 1 : 0);
+  WriteCurrencyFields(csv, kDocColumns);
+  FmtInt(csv.Field(Col("BOOK_MEM_TYPE")),
+         h.BookMemType != 0 ? h.BookMemType : (h.BookMemNo.IsZero() ? 0 : 1));
+  FmtBcdFix(csv.Field(Col("BOOK_MEM_NO")), h.BookMemNo);
+  FmtFloat(csv.Field(Col("TTL_VAT_INCL")), c.Totals.Gross);
+  FmtFloat(csv.Field(Col("TTL_VAT_EXCL")), c.Totals.Net);
+  FmtFloat(csv.Field(Col("TTL_EXPENSES")), c.Expenses.Amount);
+  FmtFloat(csv.Field(Col("TTL_TIP")), c.Tip.Amount);
+  FmtFloat(csv.Field(Col("TTL_DECL")), c.Declared.Amount);
+  FmtFloat(csv.Field(Col("TTL_DIFF")), c.Difference.Amount);
+  FmtFloat(csv.Field(Col("TTL_DRAWER")), c.Drawer.Amount);
+  FmtFloat(csv.Field(Col("TTL_PETTYCASH")), c.PettyCash.Amount);
+  for (const tTaxColumns& at : kTaxColumns) {
+    const tFiscTaxSumRec& sum = c.TaxSums[at.Slot].Sum;
+    FmtBcd(csv.Field(at.Rate), sum.Rate);
+    FmtFloat(csv.Field(at.Total), sum.SalesGross);
+    FmtFloat(csv.Field(at.Negative), sum.SalesNegative);
+    FmtFloat(csv.Field(at.Value), sum.TaxValue);
   }
-  Keys().AppendKey(csv.Field(45), tDocumentKeyHandler::kBlock);
-  Keys().AppendKey(csv.Field(46), tDocumentKeyHandler::kRegister);
-  FmtDate(csv.Field(47), RegStart());
+  Keys().AppendKey(csv.Field(Col("BLK_KEY_LINK")), tDocumentKeyHandler::kBlock);
+  Keys().AppendKey(csv.Field(Col("REG_KEY_LINK")), tDocumentKeyHandler::kRegister);
+  WriteDate(csv, Col("REG_START_DATE"), RegStart());
   csv.EndLine(static_cast<int32_t>(kColumns.size()));
   csv.HasData = true;
 }

@@ -1,9 +1,9 @@
 // tFiscalStreamPickTransactHeader: the transaction header tables, one line
-// per transaction entry with a date-time: its header data, totals and tax
-// summary. Three files by transaction category, with the same columns and
+// per transaction entry that delivered its header: its header data, totals
+// and tax summary (a header without a date gets an empty date field and a
+// warning). Three files by transaction category, with the same columns and
 // keys of their own: "TransactHead.csv" (ordinary), "BookMemHead.csv"
-// (booking memory, kinds 6 and 7) and "MiscTransHead.csv" (kinds 11, 12
-// and 19). The detail and payment tables link to a line by its DOC_KEY.
+// (booking memory) and "MiscTransHead.csv" (other transactions). The detail and payment tables link to a line by its DOC_KEY.
 // Voucher sequence numbers are checked within a run of blocks that
 // continue each other; a gap is logged as an error. An entry that delivered
 // no header leaves the sequence state as it was.
@@ -25,7 +25,8 @@ class tFiscalStreamPickTransactHeader final : public tFiscalStreamPickerIDEA {
   void BlockStart(const tKvKPosBlockInfoRec& block) override;
 
  private:
-  // Kinds 11 and 12 with sequence number 0 are not numbered.
+  // Booking memory is not numbered, nor are paid-in/out receipts and media
+  // moves with sequence number 0.
   bool IsSequenced(const tFiscHeaderRec& rec) const;
   void WriteLine(tFileHdlCSV& csv, int counter);
 

@@ -8,6 +8,9 @@
 
 namespace {
 
+// The day number of 31.12.9999, the last date a date field can hold.
+const int64_t kLastDay = tKvDateTime::Encode(9999, 12, 31).DayNumber();
+
 // Appends the integer digits with the regional thousands separator.
 void AppendGrouped(tCsvLine& out, const char* digits, int count) {
   const platform::RegionalSettings& reg = platform::Regional();
@@ -151,9 +154,10 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdFix(tCsvLine& out, const tKvBcdFix& 
   out.append(text, value.PutText(text));
 }
 
-void tFiscalStreamPickerCSVOptimized::FmtDate(tCsvLine& out, const tKvDateTime& value) {
+bool tFiscalStreamPickerCSVOptimized::FmtDate(tCsvLine& out, const tKvDateTime& value) {
+  if (value.DayNumber() > kLastDay) return false;
   int year = 0, month = 0, day = 0;
-  if (!value.DecodeDate(year, month, day)) return;
+  if (!value.DecodeDate(year, month, day)) return true;
   char text[10];
   char* p = PutTwoDigits(text, day);
   *p++ = '.';
@@ -162,6 +166,7 @@ void tFiscalStreamPickerCSVOptimized::FmtDate(tCsvLine& out, const tKvDateTime& 
   p = PutTwoDigits(p, year / 100);
   PutTwoDigits(p, year % 100);
   out.append(text, sizeof text);
+  return true;
 }
 
 void tFiscalStreamPickerCSVOptimized::FmtTime(tCsvLine& out, const tKvDateTime& value) {

@@ -35,8 +35,9 @@ class tFiscalStreamPickerCSVOptimized : public tKvFiscalStreamPicker {
   static void FmtBcdDec(tCsvLine& out, const tKvBcd& value, int8_t decimals);
   // The digit text.
   static void FmtBcdFix(tCsvLine& out, const tKvBcdFix& value);
-  // DD.MM.YYYY; nothing without a date part.
-  static void FmtDate(tCsvLine& out, const tKvDateTime& value);
+  // DD.MM.YYYY; nothing without a date part. False, appending nothing, for
+  // a date past 31.12.9999, which four year digits cannot hold.
+  static bool FmtDate(tCsvLine& out, const tKvDateTime& value);
   // The time of day in the long time format; nothing for the null value.
   static void FmtTime(tCsvLine& out, const tKvDateTime& value);
   static void FmtInt(tCsvLine& out, int32_t value);

@@ -15,34 +15,10 @@ namespace {
 
 constexpr std::string_view kNoName = "* Bezeichnung nicht vorhanden *";
 
-// Value maps declared for columns of these names: the codes, in declaration
-// order, and the caption code of a value (base + code).
-constexpr std::array<int32_t, 12> kDocTypeCodes = {3, 4, 1, 2, 5, 6, 7, 11, 12, 13, 19, 20};
-constexpr std::array<int32_t, 9> kRepTypeCodes = {3, 6, 7, 26, 27, 28, 29, 30, 31};
-constexpr std::array<int32_t, 16> kRecTypeCodes = {2,  3,  4,  8,  9,  11, 12, 13,
-                                                   14, 15, 16, 17, 18, 19, 20, 21};
-
-
-void AddMap(tKvXml& xml, tKvXmlNode column, std::string_view from, std::string_view to) {
-  tKvXmlNode map = xml.AddNode(column, "Map");
-  xml.AddTextNode(map, "From", from);
-  xml.AddTextNode(map, "To", to);
-}
-
-template <size_t N>
-void AddCodeMaps(tKvXml& xml, tKvXmlNode column, const std::array<int32_t, N>& codes,
-                 int32_t captionBase) {
-  for (int32_t code : codes) {
-    std::string to = captionBase == 200 && code == 16 ? std::string("Rabatt (unbekannt)")
-                                                      : FiscCaption(captionBase + code);
-    AddMap(xml, column, std::to_string(code), to);
-  }
-}
-
 }  // namespace
 
 bool IdeaBlockContinues(const tKvKPosBlockInfoRec& previous, const tKvKPosBlockInfoRec& block) {
-  return previous.ID != 0 && block.ID == previous.ID + 1 && previous.SerNr != 0 &&
+  return previous.ID != 0 && IdeaSeqFollows(previous.ID, block.ID) && previous.SerNr != 0 &&
          previous.SerNr == block.SerNr && !previous.EcrNr.IsZero() && previous.EcrNr == block.EcrNr;
 }
 
@@ -59,7 +35,7 @@ void tIdeaEntryTracker::Header(const tFiscHeaderRec& rec) {
   state.EcrNoText.clear();
   rec.EcrNo.AppendText(state.EcrNoText);
   state.RegStart = block().RegStartDT;
-  if (entry_type().Kind == 3 && state.RegStart.IsNull()) state.RegStart = rec.DateTime;
+  if (entry_type().Kind == kEntryRegStart && state.RegStart.IsNull()) state.RegStart = rec.DateTime;
   tKvFiscalStreamPicker::Header(rec);
 }
 
@@ -88,7 +64,7 @@ tFiscalStreamPickerIDEA::tFiscalStreamPickerIDEA(tIdeaContext& context,
 tFiscalStreamPickerIDEA::~tFiscalStreamPickerIDEA() = default;
 
 void tFiscalStreamPickerIDEA::EntryEnd() {
-  SkipEntry = false;
+  SkipEntry = true;
   tFiscalStreamPickerCSVOptimized::EntryEnd();
 }
 
@@ -157,32 +133,15 @@ void tFiscalStreamPickerIDEA::DeclareColumn(tKvXml& xml, tKvXmlNode parent,
   } else {
     xml.AddNode(column, "AlphaNumeric");
   }
-  if (def.DataType == tIdeaColumn::kFlag) {
-    AddMap(xml, column, "1", "Ja");
-    AddMap(xml, column, "0", "Nein");
-    AddMap(xml, column, "", "Nein");
+  for (const tIdeaMapValue& value : def.Map) {
+    tKvXmlNode map = xml.AddNode(column, "Map");
+    xml.AddTextNode(map, "From", value.From);
+    xml.AddTextNode(map, "To", value.Text.empty() ? FiscCaption(value.Caption) : std::string(value.Text));
   }
-  if (def.Name == "DOC_TYPE") AddCodeMaps(xml, column, kDocTypeCodes, 20000);
-  if (def.Name == "REP_TYPE") AddCodeMaps(xml, column, kRepTypeCodes, 700);
-  if (def.Name == "REC_TYPE") AddCodeMaps(xml, column, kRecTypeCodes, 200);
 }
 
 void tFiscalStreamPickerIDEA::QuotedName(tCsvLine& out, std::string_view name) {
   FmtText(out, IsBlank(name) ? kNoName : name, '"');
-}
-
-int tFiscalStreamPickerIDEA::TransactionCategory() const {
-  switch (entry_type().Kind) {
-    case 11:
-    case 12:
-    case 19:
-      return 2;
-    case 6:
-    case 7:
-      return 1;
-    default:
-      return 0;
-  }
 }
 
 void tFiscalStreamPickerIDEA::LogEntryLine() const {
@@ -195,3 +154,39 @@ void tFiscalStreamPickerIDEA::LogEntryLine() const {
 }
 
 std::string_view tFiscalStreamPickerIDEA::OriginName() const { return OriginText(entry_type()); }
+
+void tFiscalStreamPickerIDEA::WriteDocumentFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const {
+  const tFiscHeaderRec& h = CurHeader();
+  if (h.DateTime.IsNull()) {
+    Log().Add("=> Beleg ohne Datum (" + TableName(csv) + "): Belegnummer " + std::to_string(h.DocNo),
+              tKvLog::kWarning);
+  }
+  FmtEcrNo(csv.Field(at.EcrNo));
+  WriteDate(csv, at.DocDate, h.DateTime);
+  FmtTime(csv.Field(at.DocTime), h.DateTime);
+  FmtInt(csv.Field(at.DocNo), h.DocNo);
+  AppendInt(csv.Field(at.DocType), entry_type().Code);
+  csv.AddField(OriginName(), at.DocSource);
+}
+
+void tFiscalStreamPickerIDEA::WriteCurrencyFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const {
+  const tFiscHeaderRec& h = CurHeader();
+  FmtText(csv.Field(at.CurrIsoCode), h.Currency.IsoCode.view());
+  FmtInt(csv.Field(at.CurrIsoNo), h.Currency.IsoNo);
+  FmtInt(csv.Field(at.SalesExclVat), h.NetBooking ? 1 : 0);
+}
+
+void tFiscalStreamPickerIDEA::LogUnwritableDate(const tFileHdlCSV& csv, int32_t column,
+                                                const tKvDateTime& value) const {
+  std::string_view name;
+  for (const TableFile& file : files_) {
+    if (file.Csv.get() == &csv) name = file.Columns[static_cast<size_t>(column) - 1].Name;
+  }
+  Log().Add("=> Datum nicht darstellbar (" + TableName(csv) + ", " + std::string(name) +
+                "): " + std::to_string(value.Value),
+            tKvLog::kWarning);
+}
+
+std::string tFiscalStreamPickerIDEA::TableName(const tFileHdlCSV& csv) const {
+  return csv.FileName().substr(Context.DestFolder.size());
+}

@@ -36,9 +36,18 @@
 class tKvLog;
 class tXmlHdlIDEA;
 
+// One value of a column's value map in the index: the field text From
+// means Text, or the caption Caption when Text is empty.
+struct tIdeaMapValue {
+  std::string_view From;
+  int32_t Caption = 0;
+  std::string_view Text = {};
+};
+
 // One column of a table: name (also the header-line text), key flag, type,
-// decimal places of a numeric column, and the German description (UTF-8 in
-// the sources). Tables hold them as constexpr arrays in column order.
+// decimal places of a numeric column, the German description (UTF-8 in the
+// sources) and the value map declared with it (empty for none). Tables hold
+// them as constexpr arrays in column order.
 struct tIdeaColumn {
   enum : uint8_t { kDate = 0, kNumeric = 1, kAlphaNumeric = 2, kFlag = 3 };
   std::string_view Name;
@@ -46,7 +55,36 @@ struct tIdeaColumn {
   uint8_t DataType = kAlphaNumeric;
   uint8_t Accuracy = 0;
   std::string_view Description;
+  std::span<const tIdeaMapValue> Map = {};
 };
+
+// The position (1-based) of the column named name, for a constant
+// expression: rows address their fields by name, resolved when compiling,
+// and a name that is missing or declared twice does not compile.
+consteval int32_t ColumnIndex(std::span<const tIdeaColumn> columns, std::string_view name) {
+  int32_t found = 0;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].Name != name) continue;
+    if (found != 0) throw "column declared twice";
+    found = static_cast<int32_t>(i) + 1;
+  }
+  if (found == 0) throw "no such column";
+  return found;
+}
+
+// The positions of the document columns that the register and the
+// transaction header tables share.
+struct tIdeaDocColumns {
+  int32_t EcrNo, DocDate, DocTime, DocNo, DocType, DocSource;
+  int32_t CurrIsoCode, CurrIsoNo, SalesExclVat;
+};
+consteval tIdeaDocColumns DocColumns(std::span<const tIdeaColumn> columns) {
+  return {ColumnIndex(columns, "ECR_NO"),        ColumnIndex(columns, "DOC_DATE"),
+          ColumnIndex(columns, "DOC_TIME"),      ColumnIndex(columns, "DOC_NO"),
+          ColumnIndex(columns, "DOC_TYPE"),      ColumnIndex(columns, "DOC_SOURCE"),
+          ColumnIndex(columns, "CURR_ISO_CODE"), ColumnIndex(columns, "CURR_ISO_NO"),
+          ColumnIndex(columns, "SALES_EXCL_VAT")};
+}
 
 // One of the three files of a table kept by transaction category: ordinary,
 // booking memory, other transactions (variants 1 to 3). unusedColumn: a
@@ -97,7 +135,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   tFiscalStreamPickerIDEA(tIdeaContext& context, std::unique_ptr<tKvFiscalStreamPicker> next);
   ~tFiscalStreamPickerIDEA() override;
 
-  // Passed on; then SkipEntry is cleared.
+  // Passed on; then SkipEntry is set for the next entry.
   void EntryEnd() override;
 
   // Appends one Table element to the index for every file of this table
@@ -113,9 +151,10 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // The name, or "* Bezeichnung nicht vorhanden *" when blank, in double
   // quotes with inner double quotes doubled.
   static void QuotedName(tCsvLine& out, std::string_view name);
-  // 2 other transactions (kinds 11, 12, 19), 1 booking memory (6, 7), 0
-  // ordinary (every other kind).
-  int TransactionCategory() const;
+  // 2 other transactions, 1 booking memory, 0 ordinary (every other kind).
+  int TransactionCategory() const {
+    return entry_type().IsOtherTransaction ? 2 : entry_type().IsBookingMemory ? 1 : 0;
+  }
   // The key counter of the current category.
   int CategoryCounter() const { return tDocumentKeyHandler::kTransaction + TransactionCategory(); }
 
@@ -137,6 +176,18 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   void LogEntryLine() const;
   // Origin name of the current entry type: "POS", "NEXO", "EJNL" or "".
   std::string_view OriginName() const;
+  // The date field of column: DD.MM.YYYY, nothing without a date part; a
+  // date no field can hold (year past 9999) is left empty and logged as a
+  // warning.
+  void WriteDate(tFileHdlCSV& csv, int32_t column, const tKvDateTime& value) const {
+    if (!FmtDate(csv.Field(column), value)) [[unlikely]] LogUnwritableDate(csv, column, value);
+  }
+  // The current header's register number, date, time, document number,
+  // entry type code and origin; a header without a date is logged as a
+  // warning.
+  void WriteDocumentFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const;
+  // The current header's currency and net-booking flag.
+  void WriteCurrencyFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const;
 
   const tFiscHeaderRec& CurHeader() const { return Context.State.CurHeader; }
   bool HasHeader() const { return Context.State.HasHeader; }
@@ -152,9 +203,15 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   tKvLog& Log() const { return Context.Log; }
   const std::string& ExpVersion() const { return Context.ExpVersion; }
 
-  bool SkipEntry = false;
+  // Set by a table's Header (for the entries it writes nothing of); an
+  // entry that delivered no header is skipped, since it has no key.
+  bool SkipEntry = true;
 
  private:
+  void LogUnwritableDate(const tFileHdlCSV& csv, int32_t column, const tKvDateTime& value) const;
+  // The file name of csv inside the export folder.
+  std::string TableName(const tFileHdlCSV& csv) const;
+
   struct TableFile {
     std::unique_ptr<tFileHdlCSV> Csv;
     std::string_view Description;
@@ -169,3 +226,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
 // True when block directly continues previous: consecutive block numbers,
 // the same non-zero serial number and the same non-zero register number.
 bool IdeaBlockContinues(const tKvKPosBlockInfoRec& previous, const tKvKPosBlockInfoRec& block);
+// True when next is last + 1 (computed wide: no overflow at the type's end).
+inline bool IdeaSeqFollows(int32_t last, int32_t next) {
+  return static_cast<int64_t>(next) == static_cast<int64_t>(last) + 1;
+}

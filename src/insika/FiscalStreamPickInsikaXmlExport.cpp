@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr uint8_t kKindInvoice = 1;
-constexpr uint8_t kKindReceipt = 2;
-constexpr uint8_t kKindRegistrationEnd = 4;
-constexpr uint8_t kKindManualInvoice = 5;
 constexpr int32_t kThirdPartyItemKind = 9;
 constexpr std::string_view kDefaultTimVersion = "T.0.0.0";
 
@@ -83,9 +79,9 @@ void tFiscalStreamPickInsikaXmlExport::Header(const tFiscHeaderRec& rec) {
   ResetEntry();
   header_ = rec;
   const uint8_t kind = entry_type().Kind;
-  report_ = kind == kKindRegistrationEnd;
+  report_ = kind == kEntryRegEnd;
   skip_entry_ =
-      !(report_ || kind == kKindInvoice || kind == kKindReceipt || kind == kKindManualInvoice);
+      !(report_ || kind == kEntryInvoice || kind == kEntryReceipt || kind == kEntryManualInvoice);
 }
 
 void tFiscalStreamPickInsikaXmlExport::SaleItem(const tFiscSaleItemRec& rec) {

@@ -90,38 +90,44 @@ tKvKPosFiscalType DecodeFiscalType(int32_t code) {
   t.Kind = (t.Code >= 0 && t.Code < 23) ? static_cast<uint8_t>(t.Code) : 0;
   t.Origin = static_cast<uint8_t>(code / 1000);
   switch (t.Kind) {
-    case 3:
-    case 4:
-    case 22:
+    case kEntryRegStart:
+    case kEntryRegEnd:
+    case kEntryFiscalReport:
       t.IsReport = true;
       break;
-    case 1:
-    case 2:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 15:
-    case 16:
-    case 17:
-    case 19:
-    case 20:
+    case kEntryGcReceipt:
+    case kEntryGcManagement:
+      t.IsBookingMemory = true;
       t.IsTransaction = true;
       break;
-    case 14:
-    case 18:
-    case 21:
+    case kEntryPaidInOut:
+    case kEntryMediaMove:
+    case kEntryMediaCount:
+      t.IsOtherTransaction = true;
+      t.IsTransaction = true;
+      break;
+    case kEntryInvoice:
+    case kEntryReceipt:
+    case kEntryManualInvoice:
+    case kEntryGcSubtotal:
+    case kEntryGcDuplicate:
+    case kEntryGcProForma:
+    case kEntryDeposit:
+    case kEntryCreditNote:
+    case kEntryLateInvoice:
+    case kEntryLateCreditNote:
+    case kEntryPettyCashCount:
+      t.IsTransaction = true;
+      break;
+    case kEntryMasterData:
+    case kEntryOpenDrawer:
+    case kEntryFiscalReportZero:
       t.IsEvent = true;
       break;
     default:
       break;
   }
-  t.IsKind4 = t.Kind == 4;
+  t.IsKind4 = t.Kind == kEntryRegEnd;
   t.IsReportOrTransaction = t.IsReport || t.IsTransaction;
   return t;
 }

@@ -241,6 +241,14 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   CheckExport(native);
   EXPECT_EQ(Convert(dir_.Path("gen-ascii.txt"), true), native);
 
+  // Every fifth entry date nulled: no line may refer to a line that is missing.
+  std::string undated = nativeText.Text();
+  for (size_t at = 0, n = 0; (at = undated.find("Fld: 1=TI: ", at + 1)) != std::string::npos;) {
+    if (++n % 5 == 0) undated.replace(at + 11, 19, "00.00.0000/00:00:00");
+  }
+  dir_.Write("gen-undated.txt", undated);
+  CheckExport(Convert(dir_.Path("gen-undated.txt"), false));
+
   // A block in the middle whose data is damaged: the run reports the failure
   // and publishes no temporary file.
   std::string damaged = asciiText.Text();

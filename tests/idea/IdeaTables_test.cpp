@@ -2,6 +2,10 @@
 // lines per table, keys, the sequence checks, and the index declarations.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <map>
+#include <tuple>
+
 #include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
@@ -31,14 +35,36 @@ tKvKPosBlockInfoRec Block(int32_t id) {
   return block;
 }
 
-class IdeaTablesTest : public ExportFixture {};
+// A sale of one article; a payment.
+const std::string kSale = "R2@2 R1@3 F1=f:100 F2=s:Cola R0@2 F2=b:1 F3=b:3.6 ";
+const std::string kPayment = "R6@2 R1@3 F1=i:1 R0@2 ";
+
+// Field index (0-based) of a table line; fields hold no ";" here.
+std::string FieldOf(const std::string& line, size_t index) {
+  size_t start = 0;
+  for (size_t i = 0; i < index; ++i) start = line.find(';', start) + 1;
+  return line.substr(start, line.find(';', start) - start);
+}
+
+class IdeaTablesTest : public ExportFixture {
+ protected:
+  // The warnings and errors of the log.
+  std::vector<std::string> Problems() const {
+    std::vector<std::string> out;
+    for (const std::string& line : log_.Lines) {
+      if (line.rfind("4:", 0) == 0 || line.rfind("5:", 0) == 0) out.push_back(line);
+    }
+    return out;
+  }
+};
 
 TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
   Exporter().BlockStart(Block(1));
   // Closing: gross 12.50, net 10.00; tax slot 1 at 19 %: sales 12.50, tax 2.00.
   const std::string closing =
       "R5@2 R1@3 F1=b:12.50 F2=b:10 R2@3 R1@4 F1=i:1 F2=b:19 R0@3 F2=b:12.50 F3=b:2";
-  Play(Entry(3, 7, 1, 1) + Entry(2, 8, 2, 5, closing) + Entry(6, 9, 3, 0) + Entry(11, 10, 4, 0));
+  Play(Entry(3, 7, 1, 1, "R2@2 F1=b:3") + Entry(2, 8, 2, 5, closing + " " + kSale + kPayment) +
+       Entry(6, 9, 3, 0) + Entry(11, 10, 4, 0));
   Close();
   // Separators from one field to a later one.
   auto gap = [](int from, int to) { return std::string(static_cast<size_t>(to - from), ';'); };
@@ -49,7 +75,6 @@ TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
   EXPECT_EQ(Lines("BookMemHead.csv"),
             (std::vector<std::string>{"1;101;05.03.2016;09:00:00;3;6;POS;;1;\"Anna\"" + gap(10, 45) +
                                       "1;1;05.03.2016"}));
-  EXPECT_EQ(Lines("MiscTransHead.csv").size(), 1u);
   EXPECT_EQ(Lines("Register.csv"),
             (std::vector<std::string>{"1;101;05.03.2016;07:00:00;1;3;POS;1;\"Anna\";;;;1;;;1"}));
   EXPECT_EQ(Lines("BlockInfo.csv"),
@@ -62,18 +87,26 @@ TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
   EXPECT_LT(index.find("<URL>Register.csv"), index.find("<URL>BlockInfo.csv"));
   EXPECT_NE(index.find("<Name>NOT_USED_8</Name>"), std::string::npos);
   EXPECT_NE(index.find("<Comment>&lt;SuppComment&gt;</Comment>"), std::string::npos);
+  // Value maps are declared with their columns: how many, and one of each.
+  const std::tuple<std::string, std::string, size_t, std::string> maps[] = {
+      {"TransactHead", "DOC_TYPE", 12, "<From>19</From><To>Bedienerabrechnung</To>"},
+      {"TransactHead", "TRAIN_MODE", 3, "<From></From><To>Nein</To>"},
+      {"TransactHead", "DOC_NO", 0, ""},
+      {"TransactDetail", "REC_TYPE", 16, "<From>16</From><To>Rabatt (unbekannt)</To>"},
+      {"Report", "REP_TYPE", 9, "<From>3</From><To>Steuern (Gesamt)</To>"}};
+  for (const auto& [table, name, count, sample] : maps) {
+    const size_t start = index.find("<Name>" + name + "<", index.find("<URL>" + table + ".csv"));
+    const std::string column = index.substr(start, index.find("</Variable", start) - start);
+    size_t found = 0;
+    for (size_t at = 0; (at = column.find("<Map>", at)) != std::string::npos; ++at) ++found;
+    EXPECT_EQ(found, count) << table << " " << name;
+    EXPECT_NE(column.find(sample), std::string::npos) << table << " " << name;
+  }
 }
 
 TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   const std::string gapReg = "5:=> Sequenznummern nicht fortlaufend (Reg.): 10/12";
   const std::string gapTrans = "5:=> Sequenznummern nicht fortlaufend (Trans.): 6/8";
-  auto errors = [&] {
-    std::vector<std::string> out;
-    for (const std::string& line : log_.Lines) {
-      if (line.rfind("5:", 0) == 0) out.push_back(line);
-    }
-    return out;
-  };
   Exporter().BlockStart(Block(1));
   // Two registration ends in the first block are never checked.
   Play(Entry(4, 7, 1, 3) + Entry(4, 8, 2, 10));
@@ -86,13 +119,57 @@ TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   Exporter().BlockStart(Block(2));
   Play(Entry(4, 7, 9, 12));
   Exporter().BlockStart(Block(5));  // does not continue: nothing checked
-  Play(Entry(4, 7, 10, 99) + Entry(2, 8, 11, 1));
+  // At the end of the number range: INT_MIN never follows INT_MAX.
+  Play(Entry(4, 7, 10, INT_MAX) + Entry(2, 8, 11, INT_MAX) + Entry(2, 9, 12, INT_MIN));
+  Exporter().BlockStart(Block(6));
+  Play(Entry(4, 7, 13, INT_MIN));
+  Exporter().BlockStart(Block(INT_MAX));
+  Play(Entry(4, 7, 14, 10));
+  Exporter().BlockStart(Block(INT_MIN));  // does not continue block INT_MAX
+  Play(Entry(4, 7, 15, 12));
   Close();
-  EXPECT_EQ(errors(), (std::vector<std::string>{
-                          gapTrans, "5:=> Sequenznummern nicht fortlaufend (Trans.): 8/10", gapReg}));
-  EXPECT_EQ(Lines("TransactHead.csv").size(), 5u);
-  EXPECT_EQ(Lines("Register.csv").size(), 4u);
-  EXPECT_EQ(Lines("BlockInfo.csv").size(), 3u);
+  const std::string gap = "5:=> Sequenznummern nicht fortlaufend ";
+  EXPECT_EQ(Problems(), (std::vector<std::string>{gapTrans, gap + "(Trans.): 8/10", gapReg,
+                                                  gap + "(Trans.): 2147483647/-2147483648",
+                                                  gap + "(Reg.): 2147483647/-2147483648"}));
+  EXPECT_EQ(Lines("TransactHead.csv").size(), 6u);
+  EXPECT_EQ(Lines("Register.csv").size(), 7u);
+  EXPECT_EQ(Lines("BlockInfo.csv").size(), 6u);
+}
+
+TEST_F(IdeaTablesTest, TransactionKindsReachTheFilesOfTheirCategory) {
+  const std::map<std::string, std::vector<std::string>> kinds = {
+      {"Transact", {"2", "20"}}, {"BookMem", {"6", "7"}}, {"MiscTrans", {"11", "12", "19"}}};
+  Exporter().BlockStart(Block(1));
+  for (const auto& [prefix, codes] : kinds) {
+    for (const std::string& code : codes) Play(Entry(std::stoi(code), 8, 1, 0, kPayment));
+  }
+  Close();
+  for (const auto& [prefix, codes] : kinds) {
+    std::vector<std::string> types;
+    for (const std::string& line : Lines(prefix + "Head.csv")) types.push_back(FieldOf(line, 5));
+    EXPECT_EQ(types, codes) << prefix;
+    EXPECT_EQ(Lines(prefix + "Media.csv").size(), codes.size()) << prefix;
+  }
+}
+
+// A header without a date keeps its line, since its detail and payment
+// lines link to it; dates past 9999 are empty fields. Both are warnings.
+TEST_F(IdeaTablesTest, DatesNoFieldCanHoldAreEmptyWithAWarning) {
+  tKvKPosBlockInfoRec block = Block(1);
+  block.DateTime = tKvDateTime(999999999999999999);
+  block.RegEndDT = tKvDateTime(253402300799);
+  Exporter().BlockStart(block);
+  Play("E R2@1 " + HeaderScript(tKvDateTime(), 7, 1) + " " + kSale + kPayment + "e");
+  Close();
+  EXPECT_EQ(Lines("BlockInfo.csv").at(0).substr(0, 37), "1;101;;01:46:39;05.03.2016;07:00:00;;");
+  EXPECT_EQ(Lines("TransactHead.csv").at(0).substr(0, 20), "1;101;;;7;2;POS;1;1;");
+  EXPECT_EQ(Lines("TransactMedia.csv").at(0).substr(0, 4), "1;1;");
+  const std::string undated = "4:=> Datum nicht darstellbar (BlockInfo.csv, ";
+  EXPECT_EQ(Problems(), (std::vector<std::string>{
+                            undated + "CREATE_DATE): 999999999999999999",
+                            undated + "REG_END_DATE): 253402300799",
+                            "4:=> Beleg ohne Datum (TransactHead.csv): Belegnummer 7"}));
 }
 
 TEST_F(IdeaTablesTest, ReportLinesRunAcrossCountersAndBothTaxTables) {
@@ -111,9 +188,6 @@ TEST_F(IdeaTablesTest, ReportLinesRunAcrossCountersAndBothTaxTables) {
 
 TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
   Exporter().BlockStart(Block(1));
-  const std::string plu = [](const char* number, const char* name) {
-    return std::string("R1@3 F1=f:") + number + " F2=s:" + name + " R0@2";
-  }("100", "Cola");
   const std::string sale =
       "R2@2 R5@3 R1@4 F1=f:201 F2=s:Pfand R0@3 F2=b:1 F3=b:0.25 "  // two linked articles
       "R5@3 R1@4 F1=f:202 F2=s:Deckel R0@3 F2=b:-1 F3=b:0.1 R0@2 "
