@@ -105,6 +105,32 @@ TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
                                       "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
 }
 
+// A signing unit is its taxpayer id and card number together: every pair
+// is described once, before its first entry, however the two could be
+// confused when written one after the other.
+TEST_F(InsikaExportTest, SigningUnitIsIdAndCardNumber) {
+  const struct {
+    const char* Unit;
+    bool Described;
+  } entries[] = {
+      {"F1=s:DE1 F2=i:2", true},   {"F1=s:DE1 F2=i:3", true},  {"F1=s:DE9 F2=i:2", true},
+      {"F1=s:DE1 F2=i:2", false},  {"F1=s:DE1- F2=i:3", true}, {"F1=s:DE1 F2=i:-3", true},
+      {"F1=s:DE1 F2=i:-3", false}, {"F1=s:DE1 F2=i:3", false},
+  };
+  std::string script;
+  std::string expected;
+  int seqNo = 0;
+  for (const auto& e : entries) {
+    script += Entry(2, Header(++seqNo, e.Unit) + kSig);
+    expected += e.Described ? "timParams transaction " : "transaction ";
+  }
+  std::string written;
+  for (const std::string& element : Run(script)) {
+    written += element.substr(1, element.find('>') - 1) + " ";
+  }
+  EXPECT_EQ(written, expected);
+}
+
 TEST_F(InsikaExportTest, ReportWithTaxAndCounterContainers) {
   const std::string body =
       Header(9, "F1=s:DE1 F2=i:2", "F4=i:3 R0@2 F13=i:11 F12=i:42") +
