@@ -1,4 +1,5 @@
 // fuzz-links: jorvex_app
+// fuzz-ci-runs: 2000
 // The whole conversion, as the command line starts it, on arbitrary input:
 // the first byte chooses the run, the rest is the journal file.
 //   bit 0  ASCII interface file (/S=1) instead of native text
