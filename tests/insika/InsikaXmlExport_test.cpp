@@ -105,16 +105,13 @@ TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
                                       "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
 }
 
-// A signing unit is the pair of taxpayer id and card number: each pair is
-// described once, also where the two joined would read alike.
+// Each pair of taxpayer id and card number is one signing unit, described once.
 TEST_F(InsikaExportTest, SigningUnitIsIdAndCardNumber) {
-  std::string script;
-  int seqNo = 0;
+  std::string script, written;  // written: "tim" per description, "tra" per transaction
   for (const char* unit : {"DE1 F2=i:2", "DE1 F2=i:3", "DE9 F2=i:2", "DE1 F2=i:2", "DE1- F2=i:3",
                            "DE1 F2=i:-3", "DE1 F2=i:-3"}) {
-    script += Entry(2, Header(++seqNo, std::string("F1=s:") + unit) + kSig);
+    script += Entry(2, Header(1, std::string("F1=s:") + unit) + kSig);
   }
-  std::string written;  // "tim" for a description, "tra" for a transaction
   for (const std::string& element : Run(script)) written += element.substr(1, 3);
   EXPECT_EQ(written, "timtratimtratimtratratimtratimtratra");
 }
