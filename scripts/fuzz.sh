@@ -3,8 +3,9 @@
 # its regression inputs in fuzz/corpus/<target>/).
 #
 #   scripts/fuzz.sh ci                 configure and build all targets, run each
-#                                      for $FUZZ_RUNS runs (default 20000) over
-#                                      its corpus; fails on any finding
+#                                      for $FUZZ_RUNS runs (default 20000, or
+#                                      the target's "// fuzz-ci-runs: N" line)
+#                                      over its corpus; fails on any finding
 #   scripts/fuzz.sh run TARGET [SECS]  run one target for SECS seconds (default
 #                                      300); new inputs go to a scratch folder,
 #                                      crash inputs to <build folder>/findings/
@@ -33,13 +34,21 @@ build() {
 
 binary() { echo "$build_dir/fuzz/$1"; }
 
+# The runs of target in ci: $FUZZ_RUNS, else the "// fuzz-ci-runs: N" line
+# of a target that runs slowly (a whole conversion per input), else 20000.
+ci_runs() {
+  local n
+  n=$(sed -n 's|^// fuzz-ci-runs: *\([0-9]*\).*|\1|p' "fuzz/$1.cpp" | head -n 1)
+  echo "${FUZZ_RUNS:-${n:-20000}}"
+}
+
 case "${1:-}" in
   ci)
     build
-    runs=${FUZZ_RUNS:-20000}
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
     for t in $(targets); do
+      runs=$(ci_runs "$t")
       echo "== $t ($runs runs) =="
       mkdir -p "fuzz/corpus/$t" "$scratch/$t"
       # New inputs go to the scratch folder (first corpus argument), never
@@ -62,7 +71,7 @@ case "${1:-}" in
     targets
     ;;
   *)
-    sed -n '2,15p' "$0"
+    sed -n '2,14p' "$0"
     exit 2
     ;;
 esac

@@ -248,7 +248,38 @@ void tFiscalDataParserAsciiInt::PrepareBlock(tBlock& block) const {
   }
 }
 
+bool tFiscalDataParserAsciiInt::ReadStep(tBlock& block) {
+  block.Failure = nullptr;
+  block.Damage.clear();
+  if (read_failed_) return false;
+  try {
+    return ReadNextBlock(block);
+  } catch (const EKvRoot&) {
+    read_failed_ = true;
+    block.Failure = std::current_exception();
+    return true;
+  }
+}
+
+void tFiscalDataParserAsciiInt::WorkStep(tBlock& block) const {
+  if (block.Failure) return;
+  try {
+    PrepareBlock(block);
+  } catch (const EKvRoot&) {
+    block.Failure = std::current_exception();
+  }
+}
+
+void tFiscalDataParserAsciiInt::LogDamage(const tBlock& block) {
+  if (log_ == nullptr) return;
+  for (const tDamage& damage : block.Damage) log_->Add(damage.Text, damage.Kind);
+}
+
 void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer) {
+  if (block.Failure) [[unlikely]] {
+    LogDamage(block);
+    std::rethrow_exception(block.Failure);
+  }
   if (progress_out_) {
     char text[32];
     std::snprintf(text, sizeof text, "Reading... %3d%%", static_cast<int>(block.Percent));
@@ -273,11 +304,10 @@ void tFiscalDataParserAsciiInt::ParseBlock(tBlock& block, tKvKPosFiscalStreamWri
       parser.ParseRange(bytes, stream_kind_ != 1, false, bytes.GetSize());
     }
   } catch (const EKvRoot& failure) {
+    LogDamage(block);
     RaiseBlockFailure(failure, block, parsing ? writer.file_pos() : 0);
   }
-  if (log_ != nullptr) {
-    for (const tDamage& damage : block.Damage) log_->Add(damage.Text, damage.Kind);
-  }
+  LogDamage(block);
 }
 
 int tFiscalDataParserAsciiInt::DefaultWorkers() {
@@ -289,14 +319,15 @@ int tFiscalDataParserAsciiInt::DefaultWorkers() {
 void tFiscalDataParserAsciiInt::Run(tKvKPosFiscalStreamWriter* writer) {
   if (writer == nullptr) throw EKvParam(this, "tFiscalDataParserAsciiInt.Run: invalid Writer");
   pushed_back_ = false;
+  read_failed_ = false;
   reading_stream_kind_ = 2;
   stream_kind_ = 2;
   // Worker threads read, decode and parse the next blocks while this one
   // goes through the writer chain; they stop (and are waited for) when this
   // function ends, also by a failure. Without workers, the blocks are
   // prepared here, one at a time.
-  tKvReadAhead<tBlock> blocks([this](tBlock& block) { return ReadNextBlock(block); },
-                              [this](tBlock& block) { PrepareBlock(block); }, workers_);
+  tKvReadAhead<tBlock> blocks([this](tBlock& block) { return ReadStep(block); },
+                              [this](tBlock& block) { WorkStep(block); }, workers_);
   while (tBlock* block = blocks.Take()) ParseBlock(*block, *writer);
   if (progress_out_) progress_out_("Completed.            ");
 }

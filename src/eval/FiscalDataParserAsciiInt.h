@@ -16,7 +16,8 @@
 // input line (the original failure nested inside). Damage that the run reads
 // past goes to the log after the events of its block: a data line with an
 // odd number of hexadecimal digits (the last one is dropped) as a warning, a
-// block whose data end inside an entry as an error.
+// block whose data end inside an entry as an error. When the block fails,
+// the damage its lines showed is logged before the failure is raised.
 //
 // File format (one record per line, the line code up to the first ","):
 //   200,<key>;<value>,<key>;<value>,...     block start; accepted when key 1 is 1
@@ -32,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -136,10 +138,16 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     int32_t StreamKind = 2;
     int32_t Percent = 0;                                // of the input read after the block
     bool HasDataSignature = false;                      // its block information carries one
+    std::exception_ptr Failure;  // reading or preparing it failed; nothing else of it counts
     tKvKPosFiscalEventBuffer Events{kEventBufferSize};  // the parsed block
   };
 
-  // ---- Reader side: only the reading step of tKvReadAhead uses these.
+  // ---- The two steps of tKvReadAhead. A failure stays with its block, so
+  // that the damage found before it reaches the log ahead of it in block
+  // order; nothing is read after a failed block.
+  bool ReadStep(tBlock& block);
+  void WorkStep(tBlock& block) const;
+  // ---- Reader side: only the reading step uses these.
   // Fills block with the next accepted, non-empty block; false at the end
   // of the input.
   bool ReadNextBlock(tBlock& block);
@@ -161,8 +169,10 @@ class tFiscalDataParserAsciiInt : public tKvClass {
 
   // ---- Caller side.
   // FileHeader and the block's events into writer (replayed, or parsed
-  // again when they did not fit into the buffer).
+  // again when they did not fit into the buffer), then its damage to the
+  // log; a failed block logs its damage and raises its failure.
   void ParseBlock(tBlock& block, tKvKPosFiscalStreamWriter& writer);
+  void LogDamage(const tBlock& block);
   // The input line that holds byte offset of the block.
   static int64_t LineOfBlockOffset(const tBlock& block, int64_t offset);
   // Raises EKvFiscalDataInput for failure at offset of the block.
@@ -188,4 +198,5 @@ class tFiscalDataParserAsciiInt : public tKvClass {
   bool pushed_back_ = false;
   std::string_view rest_;
   int32_t reading_stream_kind_ = 2;
+  bool read_failed_ = false;
 };

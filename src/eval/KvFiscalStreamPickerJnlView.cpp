@@ -624,7 +624,8 @@ void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
   if (h.CardNo > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
-    Put({kIndent4, "(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
+    // The card line stands at the left margin, unlike the captioned lines.
+    Put({"(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
   }
   if (signature_.Length > 0) {
     Put("");

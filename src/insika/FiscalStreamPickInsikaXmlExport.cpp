@@ -262,8 +262,10 @@ void tFiscalStreamPickInsikaXmlExport::AddCounterContainers(tKvXmlNode entry) {
 void tFiscalStreamPickInsikaXmlExport::DescribeUnit() {
   const std::string_view id = header_.TaxpayerId.view();
   if (IsBlank(id)) return;
+  // Keyed by the pair, not by the two joined: "DE1-" with card 3 and "DE1"
+  // with card -3 are two units.
+  if (!known_units_.emplace(id, header_.CardNo).second) return;
   const std::string cardNo = std::to_string(header_.CardNo);
-  if (!known_units_.insert(std::string(id) + "-" + cardNo).second) return;
   tKvXmlNode unit = xml_.AddNode(xml_.Root(), "timParams");
   xml_.AddTextNode(unit, "tpId", DocText(id));
   xml_.AddTextNode(unit, "tpIdNo", cardNo);

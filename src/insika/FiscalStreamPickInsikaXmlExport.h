@@ -21,7 +21,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -71,7 +72,7 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
   tKvXmlStream& out_;
   std::string sign_def_folder_;
   tKvLog& log_;
-  std::unordered_set<std::string> known_units_;  // "<id>-<card number>"
+  std::set<std::pair<std::string, int32_t>> known_units_;  // taxpayer id, card number
   tInsikaTlvDataTransactItem item_tlv_;
 
   // The current entry.

@@ -200,6 +200,7 @@ TEST(FiscalDataParserAsciiInt, Failures) {
     std::vector<std::string> Lines;
     std::string Message;
     int64_t Line;
+    int OddLine = 0;  // the line with odd digits before the failure
   } cases[] = {
       {{"200,1;1", "242,1;D:0A0G"},
        "[tFiscalDataParserAsciiInt] KPosFiscalStream error #2 - Invalid hexadecimal digit in "
@@ -209,6 +210,8 @@ TEST(FiscalDataParserAsciiInt, Failures) {
        "EOF (line 5, byte " + std::to_string(head.size()) + " of the block from line 3)",
        5},
       {{"200,1;1", Data(bad)}, "error #2", 4},
+      {{"200,1;1", Data(head), Data(cut) + "A"}, "EOF (line 5", 5, 5},
+      {{"200,1;1", Data(head) + "A", "242,1;D:0G"}, "column 10 (line 5)", 5, 4},
   };
   for (const auto& c : cases) {
     for (const size_t buffer : {size_t{0}, size_t{100}}) {
@@ -222,6 +225,10 @@ TEST(FiscalDataParserAsciiInt, Failures) {
         EXPECT_THAT(e.what(), HasSubstr(c.Message));
         EXPECT_EQ(e.Line(), c.Line) << c.Message;
         EXPECT_EQ(run.Writer.Events, EventsOf(7)) << c.Message;
+        EXPECT_EQ(run.Log.Lines.size(), c.OddLine == 0 ? 0u : 1u) << c.Message;
+        if (c.OddLine != 0) {
+          EXPECT_THAT(run.Log.Lines.at(0), HasSubstr("digits in line " + std::to_string(c.OddLine)));
+        }
         if (&c == &cases[2]) {
           int code = 0;
           EXPECT_THAT(input_test::NestedMessage<EKvKPosComStream>(e, &code), HasSubstr("error #2"));

@@ -218,7 +218,7 @@ TEST_F(JnlViewPickerTest, RegistrationEndReport) {
   Schubladenöffnungen                                3                |
 
   Steuerpflichtigen-ID: DE123456789
-    (Kartennummer: 2)
+(Kartennummer: 2)
   Erste Beleg-Sequenznummer: 1
   Letzte Beleg-Sequenznummer: 3
 )"));

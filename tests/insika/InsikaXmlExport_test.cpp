@@ -106,6 +106,17 @@ TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
                                       "4:Certificate not found: ID=\"DE3\"; CardNr=7"}));
 }
 
+// Each pair of taxpayer id and card number is one signing unit, described once.
+TEST_F(InsikaExportTest, SigningUnitIsIdAndCardNumber) {
+  std::string script, written;  // written: "tim" per description, "tra" per transaction
+  for (const char* unit : {"DE1 F2=i:2", "DE1 F2=i:3", "DE9 F2=i:2", "DE1 F2=i:2", "DE1- F2=i:3",
+                           "DE1 F2=i:-3", "DE1 F2=i:-3"}) {
+    script += Entry(2, Header(1, std::string("F1=s:") + unit) + kSig);
+  }
+  for (const std::string& element : Run(script)) written += element.substr(1, 3);
+  EXPECT_EQ(written, "timtratimtratimtratratimtratimtratra");
+}
+
 TEST_F(InsikaExportTest, ReportWithTaxAndCounterContainers) {
   const std::string body =
       Header(9, "F1=s:DE1 F2=i:2", "F4=i:3 R0@2 F13=i:11 F12=i:42") +
