@@ -46,6 +46,9 @@ int File::Open(const std::string& name, OpenMode mode) {
     case OpenMode::kAppend:
       flags |= O_WRONLY | O_APPEND;
       break;
+    case OpenMode::kCreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
   }
   int fd;
   do {
@@ -63,6 +66,26 @@ int File::Open(const std::string& name, OpenMode mode) {
   }
   fd_ = fd;
   return 0;
+}
+
+int File::OpenUnnamed(const std::string& folder) {
+  Close();
+  int fd;
+  do {
+    fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  fd_ = fd;
+  return 0;
+}
+
+int File::LinkUnnamed(const std::string& name) {
+  if (fd_ < 0) return EBADF;
+  // linkat with AT_EMPTY_PATH needs a capability; the descriptor's entry
+  // under /proc does not.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                           : errno;
 }
 
 int File::Read(char* buffer, size_t capacity, size_t* got) {

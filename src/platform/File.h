@@ -17,6 +17,7 @@ class File {
     kRead,     //!< existing file, reading from its start; a folder is refused (EISDIR)
     kRewrite,  //!< create the file empty, replacing an existing one
     kAppend,   //!< existing file, writes go to its end; a missing one gives ENOENT
+    kCreateNew,  //!< a new file; an existing one (of any kind) gives EEXIST
   };
 
   File() = default;
@@ -29,6 +30,11 @@ class File {
   // Opens name; an open handle is closed first. Returns 0 or an errno value.
   int Open(const std::string& name, OpenMode mode);
   bool IsOpen() const { return fd_ >= 0; }
+  // Opens a new file without a name in folder for writing (O_TMPFILE);
+  // EOPNOTSUPP (or EISDIR, EINVAL) where the file system lacks that.
+  int OpenUnnamed(const std::string& folder);
+  // Gives the open unnamed file the name; EEXIST when it is taken.
+  int LinkUnnamed(const std::string& name);
 
   // Reads up to capacity bytes; *got is 0 at end of file. Retries on EINTR.
   int Read(char* buffer, size_t capacity, size_t* got);
