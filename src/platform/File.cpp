@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,9 @@ int File::Open(const std::string& name, OpenMode mode) {
     case OpenMode::kCreateNew:
       flags |= O_WRONLY | O_CREAT | O_EXCL;
       break;
+    case OpenMode::kAppendCreate:
+      flags |= O_WRONLY | O_APPEND | O_CREAT;
+      break;
   }
   int fd;
   do {
@@ -72,7 +76,7 @@ int File::OpenUnnamed(const std::string& folder) {
   Close();
   int fd;
   do {
-    fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
   fd_ = fd;
@@ -132,6 +136,20 @@ int File::Sync() {
   return ::fsync(fd_) == 0 ? 0 : errno;
 }
 
+int File::Lock() {
+  if (fd_ < 0) return EBADF;
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+int File::Rewind() {
+  if (fd_ < 0) return EBADF;
+  return ::lseek(fd_, 0, SEEK_SET) == 0 ? 0 : errno;
+}
+
 int File::Close() {
   if (fd_ < 0) return 0;
   int fd = std::exchange(fd_, -1);
@@ -179,14 +197,11 @@ int SyncDirectory(const std::string& path) {
   return result;
 }
 
-int CopyFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-  if (!ec) return 0;
-  return ec.category() == std::generic_category() || ec.category() == std::system_category()
-             ? ec.value()
-             : EIO;
+int CreateNewDirectory(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
 }
+
+int RemoveDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0 ? 0 : errno; }
 
 std::string GetCurrentDir() {
   std::error_code ec;

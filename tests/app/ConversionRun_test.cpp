@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -12,6 +13,7 @@
 
 #include "LogTestHelp.h"
 #include "app/JorvexMain.h"
+#include "platform/WholeFile.h"
 
 namespace {
 
@@ -220,32 +222,35 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
   }
 }
 
-// A view that cannot be written (the device is full) or created fails the
-// run like any other failure, and leaves no view, whole or partial.
-TEST_F(ConversionRunTest, ViewFailuresAreReported) {
+// A device that fills part way: the document and the view appear whole or
+// not at all, no temporary file remains, and the failure is reported; the
+// view of a whole run replaces an older one.
+TEST_F(ConversionRunTest, AFullDeviceLeavesWholeFilesOrNone) {
   WriteIni();
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  std::filesystem::create_directories(dir_.Path("full"));
-  std::filesystem::create_symlink("/dev/full", dir_.Path("full/JournalView.txt.tmp"));
-  EXPECT_EQ(Run({kSampleNative, dir_.Path("full/"), "/INSIKA", "/V", "/Q"}), kExitOk);
-  const std::string error =
-      "[tKvFiscalDataDestTextFile] tKvFiscalDataDestTextFile.WriteLine: Write error 28";
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: " + error), npos) << console_;
-  EXPECT_NE(dir_.Read("full/ExportInfo.txt").find(error), npos);
-  EXPECT_FALSE(dir_.Exists("full/JournalView.txt"));
-  EXPECT_FALSE(std::filesystem::is_symlink(dir_.Path("full/JournalView.txt.tmp")));
-
-  std::filesystem::create_directories(dir_.Path("dir/JournalView.txt.tmp"));
-  EXPECT_EQ(Run({kSampleNative, dir_.Path("dir/"), "/INSIKA", "/V", "/Q", "/L"}), kExitOk);
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] File: " +
-                          dir_.Path("dir/JournalView.txt.tmp") + "; Mode: Rewrite"),
-            npos)
-      << console_;
-  // The chain stayed whole: the error stands ahead of the log's closing lines.
-  const std::string log = dir_.Read("dir/ExportInfo.txt");
-  const size_t closing = log.find("Processed blocks:");
-  ASSERT_NE(closing, npos) << log;
-  EXPECT_LT(log.find("Mode: Rewrite"), closing) << log;
+  const std::string dest = dir_.Path("d/");
+  const std::vector<std::string> args = {kSampleNative, dest, "/INSIKA", "/V", "/Q"};
+  std::filesystem::create_directories(dest);
+  dir_.Write("d/JournalView.txt", "old");
+  EXPECT_EQ(Run(args), kExitOk);
+  const std::string document = dir_.Read("d/INSIKA.xml");
+  const std::string view = dir_.Read("d/JournalView.txt");
+  const int64_t total = static_cast<int64_t>(document.size() + view.size());
+  for (const int64_t budget : {int64_t{0}, total / 4, total / 2, total - 1}) {
+    std::filesystem::remove_all(dest);
+    platform::SetWholeFileFaultForTesting(budget, ENOSPC);
+    EXPECT_EQ(Run(args), kExitOk);
+    platform::SetWholeFileFaultForTesting(-1, 0);
+    EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), npos) << budget;
+    EXPECT_NE(dir_.Read("d/ExportInfo.txt").find("(No space left on device) [ERROR]"), npos);
+    for (const auto& entry : std::filesystem::directory_iterator(dest)) {
+      const std::string name = entry.path().filename().string();
+      const std::string content = TempDir::ReadFile(entry.path().string());
+      const std::string& expected = name == "INSIKA.xml" ? document : view;
+      EXPECT_TRUE(name == "ExportInfo.txt" || content == expected) << name << " " << budget;
+      EXPECT_TRUE(name == "INSIKA.xml" || name == "JournalView.txt" || name == "ExportInfo.txt")
+          << name;
+    }
+  }
 }
 
 }  // namespace
