@@ -23,8 +23,12 @@ void InstallInterruptHandlers() {
     sigemptyset(&action.sa_mask);
     // Interrupted system calls resume: the flag is polled, not the calls.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM}) {
+      // A signal the parent ignores (a background job of a script) stays ignored.
+      struct sigaction previous {};
+      if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+      ::sigaction(signal, &action, nullptr);
+    }
     return true;
   }();
   (void)installed;

@@ -2,8 +2,9 @@
 // installed, the first of these signals only sets a flag; the pass polls it
 // at the next event and ends the run, which publishes nothing and ends the
 // process with the conventional status 128 + signal. The handlers reset
-// themselves, so a second signal ends the process at once. The flag may be
-// read from any thread.
+// themselves, so a second signal ends the process at once; a signal that
+// the parent made the process ignore stays ignored. The flag may be read
+// from any thread.
 #pragma once
 
 namespace platform {

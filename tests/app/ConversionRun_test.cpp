@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -13,6 +14,7 @@
 
 #include "LogTestHelp.h"
 #include "app/JorvexMain.h"
+#include "platform/Interrupt.h"
 #include "platform/WholeFile.h"
 
 namespace {
@@ -249,6 +251,37 @@ TEST_F(ConversionRunTest, AFullDeviceLeavesWholeFilesOrNone) {
       EXPECT_TRUE(name == "ExportInfo.txt" || content == expected) << name << " " << budget;
       EXPECT_TRUE(name == "INSIKA.xml" || name == "JournalView.txt" || name == "ExportInfo.txt")
           << name;
+    }
+  }
+}
+
+// A date-time folder that exists is never written into: the run takes the
+// next free suffix. An interrupted run (the signal as if it had arrived)
+// publishes nothing, removes its empty folder, logs the interruption and
+// ends with 128 + the signal.
+TEST_F(ConversionRunTest, ExistingFolderIsNeverReusedAndInterruptionPublishesNothing) {
+  WriteIni();
+  const std::string stamp = "d/2016-06-22_07-49-19";
+  std::filesystem::create_directories(dir_.Path(stamp));
+  for (const char* name : {"TransactHead.csv", "index.xml", "Foo.csv"}) dir_.Write(stamp + "/" + name, "old");
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("d"), "/Q"}), kExitOk);
+  for (const char* name : {"TransactHead.csv", "index.xml", "Foo.csv"}) {
+    EXPECT_EQ(dir_.Read(stamp + "/" + name), "old");
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path(stamp)), {}), 3);
+  EXPECT_TRUE(dir_.Exists(stamp + "_2/TransactHead.csv"));
+  EXPECT_FALSE(dir_.Exists(stamp + "_2/Foo.csv"));
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    for (const char* mode : {"/IDEA", "/INSIKA"}) {
+      std::filesystem::remove_all(dir_.Path("i"));
+      platform::SetInterruptForTesting(signal);
+      const int status = Run({kSampleNative, dir_.Path("i/"), mode, "/V", "/Q"});
+      platform::SetInterruptForTesting(0);
+      EXPECT_EQ(status, 128 + signal);
+      const std::string text = signal == SIGINT ? "(SIGINT)" : "(SIGTERM)";
+      EXPECT_NE(dir_.Read("i/ExportInfo.txt").find("The run was interrupted " + text), npos);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path("i")), {}), 1);
     }
   }
 }
