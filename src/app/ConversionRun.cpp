@@ -1,5 +1,7 @@
 #include "app/ConversionRun.h"
 
+#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -41,6 +43,12 @@ std::string ProgramFolder() { return platform::ExecutableDir(); }
 std::string FullFolder(std::string_view folder) {
   return platform::IncludeTrailingPathDelimiter(
       platform::ExpandFileName(folder.empty() ? std::string_view(".") : folder));
+}
+
+void CreateFolder(const std::string& folder) {
+  if (!platform::DirectoryExists(folder) && !platform::ForceDirectories(folder)) {
+    throw EKvIo("Error creating destination directory: \"" + folder + "\"");
+  }
 }
 
 // Puts the exporter of the mode in front of the chain.
@@ -86,15 +94,15 @@ void RunWithLog(tLog& log) {
   // Declared so that the writer is released before the evaluators it feeds.
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
+  std::string exportFolder;
+  std::string ownFolder;  // the folder this run created
   try {
-    std::string exportFolder;
     if (Settings.ExportMode == kExportModeIdea) {
-      exportFolder = Settings.DestPath + DateTimeStamp(platform::Now()) + platform::kPathSeparator;
+      exportFolder = CreateExportFolder(Settings.DestPath, DateTimeStamp(platform::Now()));
+      ownFolder = exportFolder;
     } else {
       exportFolder = platform::ExtractFilePath(Settings.DestPath);
-    }
-    if (!platform::DirectoryExists(exportFolder) && !platform::ForceDirectories(exportFolder)) {
-      throw EKvIo("Error creating destination directory: \"" + exportFolder + "\"");
+      CreateFolder(exportFolder);
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
@@ -107,10 +115,18 @@ void RunWithLog(tLog& log) {
     writer.reset();
     chain->Close();
     chain.reset();
+    CheckInterrupt();
   } catch (const std::exception& failure) {
     log.Add("", tLog::kPlain);
-    log.Add(failure.what(), tLog::kError);
-    throw;
+    // After an interruption any later failure (a file that may no longer
+    // be published) is its consequence.
+    log.Add(platform::Interrupted() ? InterruptedText() : failure.what(), tLog::kError);
+    if (!platform::Interrupted()) throw;
+    writer.reset();
+    chain.reset();
+    // Empty once nothing was published; left alone otherwise.
+    if (!ownFolder.empty()) (void)platform::RemoveDirectory(ownFolder);
+    RaiseInterrupted();
   }
 }
 
@@ -158,6 +174,30 @@ std::string CompleteDestination(uint8_t exportMode, std::string_view destPath, b
     name = platform::ChangeFileExt(name, "") + "_" + DateTimeStamp(platform::Now()) + ext;
   }
   return folder + name;
+}
+
+std::string InterruptedText() {
+  const int signal = platform::InterruptSignal();
+  const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : nullptr;
+  return "The run was interrupted (" +
+         (name != nullptr ? std::string(name) : "signal " + std::to_string(signal)) + ")";
+}
+
+void RaiseInterrupted() { throw EKvRoot(InterruptedText()); }
+
+std::string CreateExportFolder(const std::string& destFolder, const std::string& stamp) {
+  CreateFolder(destFolder);
+  // Another run of the same second owns the name: the next free suffix.
+  constexpr int kMaxSuffix = 1000;
+  for (int n = 1;; ++n) {
+    const std::string folder =
+        destFolder + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + platform::kPathSeparator;
+    const int code = platform::CreateNewDirectory(folder);
+    if (code == 0) return folder;
+    if (code != EEXIST || n == kMaxSuffix) {
+      throw EKvIo("Error creating destination directory: \"" + folder + "\"");
+    }
+  }
 }
 
 std::string IniFileName() { return ProgramFolder() + std::string(kIniName); }
@@ -215,6 +255,7 @@ std::bitset<256> JournalTypesFor(uint8_t exportMode) {
 }
 
 int RunConversion(bool dateTimeStamp) {
+  platform::InstallInterruptHandlers();
   Settings.DestPath = CompleteDestination(Settings.ExportMode, Settings.DestPath, dateTimeStamp);
   platform::ConsoleWrite("Convert: " + Settings.InFile + " -> " + Settings.DestPath + "\n");
   platform::ConsoleWrite("Mode: " + std::string(kExportModeNames[Settings.ExportMode]) + "\n");
@@ -226,5 +267,5 @@ int RunConversion(bool dateTimeStamp) {
     platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
   }
   ConsoleLine("");
-  return kExitOk;
+  return platform::Interrupted() ? platform::InterruptExitStatus() : kExitOk;
 }

@@ -5,6 +5,12 @@
 // failure. It is the program's single catch point: every failure ends up as
 // one "[EXCEPTION]" console line and an error entry in the log, and the
 // process still ends with exit code 0.
+//
+// The export folder is made by this run alone: when the date-time name is
+// taken, "_2", "_3", ... is added. SIGINT and SIGTERM interrupt the run: the
+// pass stops at the next entry (CheckInterrupt), nothing is published, the
+// log says "The run was interrupted (<signal>)", and the exit code is
+// 128 + the signal.
 #pragma once
 
 #include <bitset>
@@ -13,6 +19,7 @@
 
 #include "idea/XmlHdlIDEA.h"
 #include "platform/Clock.h"
+#include "platform/Interrupt.h"
 
 class tLog;
 
@@ -38,6 +45,21 @@ tSupplierRec ReadSupplierRec(const std::string& iniFile);
 // the default; when that fails, the log receives a hint and the default is
 // used all the same.
 std::string ReadSignatureDefFolder(const std::string& iniFile, tLog& log);
+
+// "The run was interrupted (SIGINT)" (or SIGTERM, ...).
+std::string InterruptedText();
+[[noreturn]] void RaiseInterrupted();
+// Raises EKvRoot InterruptedText() once the run was interrupted; called by
+// the pass for every entry, on the thread that evaluates it.
+inline void CheckInterrupt() {
+  if (platform::Interrupted()) [[unlikely]]
+    RaiseInterrupted();
+}
+
+// The export folder of a run into destFolder (a full path ending with "/",
+// created when missing) at the given stamp: a new folder, never one that
+// existed; EKvIo "Error creating destination directory: ..." otherwise.
+std::string CreateExportFolder(const std::string& destFolder, const std::string& stamp);
 
 // The fiscal journal types the mode exports, within the supported {1, 5}.
 std::bitset<256> JournalTypesFor(uint8_t exportMode);

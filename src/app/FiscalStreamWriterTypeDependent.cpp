@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "app/ConversionRun.h"
 #include "app/Log.h"
 #include "base/KvErrorCodes.h"
 #include "eval/FiscCaptions.h"
@@ -17,6 +18,7 @@ tFiscalStreamWriterTypeDependent::tFiscalStreamWriterTypeDependent(
 tFiscalStreamWriterTypeDependent::~tFiscalStreamWriterTypeDependent() = default;
 
 void tFiscalStreamWriterTypeDependent::EntryStart(const tKvKPosEntryInfoRec& info) {
+  CheckInterrupt();
   const bool wanted =
       info.Type >= 0 && info.Type <= 255 && types_.test(static_cast<size_t>(info.Type));
   set_skip_entry(!wanted);

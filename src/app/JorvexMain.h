@@ -86,7 +86,8 @@ int RunConversion(bool dateTimeStamp);
 // The whole program for the given command-line arguments (without the
 // program name): resets the settings, runs the start-up sequence and then
 // conversionRun (tests pass their own), and returns the process exit code
-// (0, 2 or 9999).
+// (0, 2 or 9999; 128 + the signal after SIGINT or SIGTERM, see
+// platform/Interrupt.h).
 using tConversionRun = std::function<int(bool dateTimeStamp)>;
 int JorvexMain(std::vector<std::string> arguments,
                const tConversionRun& conversionRun = RunConversion);

@@ -8,7 +8,6 @@
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
 #include "base/KvText.h"
-#include "base/KvTextFile.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
 
@@ -16,6 +15,8 @@ namespace {
 
 constexpr std::string_view kDefaultName = "ExportInfo.txt";
 constexpr size_t kLabelWidth = 40;
+// Lines collected in memory before they go to the section file.
+constexpr size_t kSpillSize = 64 * 1024;
 
 // text padded with blanks, or cut, to exactly kLabelWidth characters.
 std::string Label(std::string_view text) {
@@ -52,7 +53,12 @@ tLog::tLog(std::string_view fileName, bool enabled) : Enabled(enabled) {
   std::string name = platform::ExtractFileName(fileName);
   if (IsBlankOrControl(name)) name = kDefaultName;
   file_name_ = folder + name;
-  File = std::make_unique<tKvTextFileDos>(file_name_, tKvTextFileDos::kModeAppendRewrite);
+  if (int code = File.Open(file_name_, platform::File::OpenMode::kAppendCreate); code != 0) {
+    throw EKvIo(this, code, "File: " + file_name_ + "; Mode: AppendRewrite");
+  }
+  // Without unnamed files the section stays in memory.
+  (void)Section.OpenUnnamed(folder);
+  Pending.reserve(kSpillSize);
 
   Start = platform::Now();
   const std::string date =
@@ -63,7 +69,6 @@ tLog::tLog(std::string_view fileName, bool enabled) : Enabled(enabled) {
       ReplaceParams("===== %1  %2  [%3 - %4]", date + '\r' + time + '\r' + std::string(kLongTitle) +
                                                    '\r' + std::string(kVersion)),
       kPlain);
-  CheckIoResult(File.get(), "Write error", File->Flush());
 }
 
 tLog::~tLog() {
@@ -123,18 +128,42 @@ void tLog::Add(std::string_view text, int kind) {
 }
 
 void tLog::Close() {
-  if (!File) return;
-  // The file is closed whatever the summary meets; the first failure wins.
+  if (!File.IsOpen()) return;
+  // The section is appended whatever the summary meets; the first failure wins.
   std::exception_ptr failure;
   try {
     WriteSummary();
   } catch (...) {
     failure = std::current_exception();
   }
-  const int32_t result = File->Close();
-  const std::unique_ptr<tKvTextFileDos> file = std::move(File);
+  const int32_t result = AppendSection();
+  Section.Close();
+  File.Close();
   if (failure) std::rethrow_exception(failure);
-  CheckIoResult(file.get(), "Write error", result);
+  if (result != 0) throw EKvIo(this, result, "Write error");
+}
+
+bool tLog::SpillPending() {
+  if (!Section.IsOpen()) return true;
+  if (Section.Write(Pending.data(), Pending.size()) != 0) return false;
+  Pending.clear();
+  return true;
+}
+
+int tLog::AppendSection() {
+  if (!SpillPending()) return kErrFileWrite;
+  if (int code = File.Lock(); code != 0) return code;
+  if (Section.IsOpen()) {
+    if (int code = Section.Rewind(); code != 0) return code;
+    char buffer[kSpillSize];
+    for (;;) {
+      size_t got = 0;
+      if (int code = Section.Read(buffer, sizeof buffer, &got); code != 0) return code;
+      if (got == 0) break;
+      if (int code = File.Write(buffer, got); code != 0) return code;
+    }
+  }
+  return File.Write(Pending.data(), Pending.size());
 }
 
 void tLog::WriteSummary() {
@@ -163,6 +192,10 @@ void tLog::WriteSummary() {
 }
 
 void tLog::WriteRaw(std::string_view line) {
-  if (!File) throw EKvIo(this, kErrFileWrite, "Write error");
-  File->WriteLineChecked(line);
+  if (!File.IsOpen()) throw EKvIo(this, kErrFileWrite, "Write error");
+  Pending.append(line);
+  Pending.append("\r\n");
+  if (Pending.size() >= kSpillSize && !SpillPending()) {
+    throw EKvIo(this, kErrFileWrite, "Write error");
+  }
 }

@@ -2,8 +2,16 @@
 // reports goes through it: entries of six kinds (plain, block line, entry
 // line, hint, warning, error), indented by open sections, with hints,
 // warnings and errors counted for the summary that ends each run. Without
-// /L only plain lines, block lines and errors are written. Each run appends
-// to the file; the log owns its file and its stopwatch.
+// /L only plain lines, block lines and errors are written. The log owns its
+// file and its stopwatch.
+//
+// Each run appends its section (header to summary) to the file whole, so
+// that runs side by side never lose or interleave each other's sections:
+// the lines collect in an unnamed temporary file beside the log (in memory
+// where the file system has none), and Close appends them under an
+// exclusive lock on the log file (flock), which the file keeps open for
+// appending (O_APPEND) from the start. A run that is killed leaves no
+// section.
 //
 // Creating fails with EKvRoot when the folder cannot be created and with
 // EKvIo when the file cannot be opened; every write failure raises EKvIo.
@@ -19,8 +27,7 @@
 #include "app/TimeTest.h"
 #include "base/KvLog.h"
 #include "platform/Clock.h"
-
-class tKvTextFileDos;
+#include "platform/File.h"
 
 class tLog final : public tKvLog {
  public:
@@ -67,9 +74,15 @@ class tLog final : public tKvLog {
   // One line and a line end, no indentation; EKvIo on failure.
   void WriteRaw(std::string_view line);
   void WriteSummary();
+  // Writes the collected lines to the section file; false on failure.
+  bool SpillPending();
+  // Appends the whole section to the log file; 0 or an errno value.
+  int AppendSection();
 
   bool Enabled;
-  std::unique_ptr<tKvTextFileDos> File;
+  platform::File File;     // the log, open for appending
+  platform::File Section;  // the run's lines; not open: all stay in Pending
+  std::string Pending;     // lines not yet in Section
   std::string Indent;
   platform::LocalTime Start;
   int32_t Hints = 0;

@@ -256,12 +256,6 @@ int32_t tKvTextFileDos::WriteLine(std::string_view text) {
   return 0;
 }
 
-int32_t tKvTextFileDos::Sync() {
-  if (!Writing()) return EBADF;
-  if (int32_t code = FlushBuffer(); code != 0) return code;
-  return file_.Sync();
-}
-
 int32_t tKvTextFileDos::Flush() {
   if (!Writing()) return EBADF;
   return FlushBuffer();

@@ -1,5 +1,5 @@
-// tKvTextFile: the line-oriented text file every log, input, CSV table and
-// journal view goes through; tKvTextFileDos: its implementation over a buffered
+// tKvTextFile: the line-oriented text file the inputs and the INI file go
+// through; tKvTextFileDos: its implementation over a buffered
 // file whose lines end with CR LF. The object owns its file and closes it when
 // destroyed. Opening fails with EKvIo ("File: <name>; Mode: <mode name>" and the
 // errno); reads and writes return result codes (0 = success) that the callers,
@@ -83,10 +83,6 @@ class tKvTextFileDos final : public tKvTextFile {
   // Reads the next line like ReadLine without copying it: line points into
   // the file's buffer and is valid until the next operation on this file.
   int32_t ReadLineView(std::string_view& line);
-
-  // Writes the buffered text out and the file's data through to the storage
-  // device, so that a rename that publishes the file follows complete data.
-  int32_t Sync();
 
   // Flushes and closes the file, returning the first failure. Further reads
   // and writes then fail with EBADF. Called by the destructor when needed.

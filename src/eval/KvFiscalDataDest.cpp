@@ -1,21 +1,24 @@
 #include "eval/KvFiscalDataDest.h"
 
+#include <cerrno>
 #include <string>
 
 #include "base/KvErrors.h"
-#include "base/KvTextFile.h"
 
-tKvFiscalDataDestTextFile::tKvFiscalDataDestTextFile(tKvTextFileDos* file) : file_(file) {}
+tKvFiscalDataDestTextFile::tKvFiscalDataDestTextFile(platform::WholeFile* file) : file_(file) {}
 
 void tKvFiscalDataDestTextFile::WriteLine(std::string_view text) {
-  if (int32_t code = file_->WriteLine(text); code != 0) [[unlikely]]
-    RaiseWriteError(code);
+  if (!file_->IsOpen()) [[unlikely]] RaiseWriteError(EBADF);
+  file_->Append(text);
+  file_->Append("\r\n");
+  if (int32_t code = file_->error(); code != 0) [[unlikely]] RaiseWriteError(code);
 }
 
-void tKvFiscalDataDestTextFile::Close() {
-  int32_t code = file_->Sync();
-  if (int32_t closed = file_->Close(); code == 0) code = closed;
-  if (code != 0) RaiseWriteError(code);
+void tKvFiscalDataDestTextFile::Commit(platform::WholeFile::Replace replace) {
+  using platform::WholeFile;
+  if (int32_t code = file_->Commit(replace, WholeFile::SyncFolder::kYes); code != 0) {
+    RaiseWriteError(code);
+  }
 }
 
 void tKvFiscalDataDestTextFile::RaiseWriteError(int32_t code) const {

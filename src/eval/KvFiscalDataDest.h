@@ -1,18 +1,18 @@
 // Line sinks of the journal view: tKvFiscalDataDestAscii is the abstract
-// sink that takes one text line at a time; tKvFiscalDataDestTextFile writes
-// the lines to a text file, which it borrows (the file must outlive it).
-// Bytes pass unchanged, each line ends with CR LF. A line that cannot be
-// written raises EKvIo "tKvFiscalDataDestTextFile.WriteLine: Write error
-// <code>"; lines are buffered by the file, so a failure may surface only on
-// a later line or on Close.
+// sink that takes one text line at a time; tKvFiscalDataDestTextFile appends
+// the lines to a file that appears whole (platform::WholeFile), which it
+// borrows (the file must outlive it). Bytes pass unchanged, each line ends
+// with CR LF. A line that cannot be written raises EKvIo
+// "tKvFiscalDataDestTextFile.WriteLine: Write error <code>"; lines are
+// buffered by the file, so a failure may surface only on a later line or on
+// Commit.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 #include "base/KvClass.h"
-
-class tKvTextFileDos;
+#include "platform/WholeFile.h"
 
 class tKvFiscalDataDestAscii : public tKvClass {
  public:
@@ -26,17 +26,16 @@ class tKvFiscalDataDestAscii : public tKvClass {
 
 class tKvFiscalDataDestTextFile final : public tKvFiscalDataDestAscii {
  public:
-  // file: open for writing; not owned.
-  explicit tKvFiscalDataDestTextFile(tKvTextFileDos* file);
+  // file: open; not owned.
+  explicit tKvFiscalDataDestTextFile(platform::WholeFile* file);
 
   void WriteLine(std::string_view text) override;
-  // Writes out what the file still buffers, through to the storage device,
-  // and closes it; a failure raises the WriteLine error. Lines written
-  // afterwards fail.
-  void Close();
+  // Publishes the file (platform::WholeFile::Commit); a failure raises the
+  // WriteLine error. Lines written afterwards fail.
+  void Commit(platform::WholeFile::Replace replace);
 
  private:
   [[noreturn]] void RaiseWriteError(int32_t code) const;
 
-  tKvTextFileDos* file_;
+  platform::WholeFile* file_;
 };

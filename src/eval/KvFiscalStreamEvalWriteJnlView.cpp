@@ -3,11 +3,9 @@
 #include <utility>
 
 #include "base/KvErrors.h"
-#include "base/KvTextFile.h"
 #include "eval/FiscCaptions.h"
 #include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalStreamPickerJnlView.h"
-#include "platform/File.h"
 #include "platform/Paths.h"
 
 // ---- tKvFiscalStreamEvalWriteJnlView ---------------------------------------
@@ -35,19 +33,18 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
 
 // Declared so that they are released in the order picker, line sink, file.
 struct tFiscalStreamEvalWriteJnlView::tParts {
-  std::string FileName;
-  std::string TempName;
-  std::unique_ptr<tKvTextFileDos> File;
+  platform::WholeFile File;
   std::unique_ptr<tKvFiscalDataDestTextFile> Dest;
   std::unique_ptr<tFiscalStreamPickerJnlView> Picker;
 
   static std::unique_ptr<tParts> Open(std::string_view destPath) {
     auto parts = std::make_unique<tParts>();
-    parts->FileName =
+    const std::string name =
         platform::IncludeTrailingPathDelimiter(std::string(destPath)) + std::string(kFileName);
-    parts->TempName = parts->FileName + std::string(kTempSuffix);
-    parts->File = std::make_unique<tKvTextFileDos>(parts->TempName, tKvTextFileDos::kModeRewrite);
-    parts->Dest = std::make_unique<tKvFiscalDataDestTextFile>(parts->File.get());
+    if (int code = parts->File.Open(name); code != 0) {
+      throw EKvIo(nullptr, code, "Error creating file " + name);
+    }
+    parts->Dest = std::make_unique<tKvFiscalDataDestTextFile>(&parts->File);
     parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(parts->Dest.get());
     return parts;
   }
@@ -69,28 +66,18 @@ tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
   CloseQuietly();
 }
 
-const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->FileName; }
+const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->File.name(); }
 
 void tFiscalStreamEvalWriteJnlView::Finish() {
   try {
     tKvFiscalStreamEvalWriteJnlView::Finish();
-    if (abandoned_) {
-      Discard();
-      return;
-    }
-    parts_->Dest->Close();
-    if (platform::ReplaceFile(parts_->TempName, parts_->FileName) != 0) {
-      throw EKvRoot(
-          this, "Error renaming file \"" + parts_->TempName + "\" to \"" + parts_->FileName + "\"");
-    }
   } catch (...) {
-    Discard();
+    parts_->File.Discard();
     throw;
   }
-  platform::SyncDirectory(platform::ExtractFilePath(parts_->FileName));
-}
-
-void tFiscalStreamEvalWriteJnlView::Discard() noexcept {
-  parts_->File->Close();
-  platform::DeleteFile(parts_->TempName);
+  if (abandoned_) {
+    parts_->File.Discard();
+    return;
+  }
+  parts_->Dest->Commit(platform::WholeFile::Replace::kYes);
 }

@@ -5,15 +5,14 @@
 // is the view of a conversion run: it owns the file "JournalView.txt", its
 // line sink and its picker, and sits at the head of the evaluator chain.
 //
-// The file appears whole or not at all: it is written as
-// "JournalView.txt.tmp", synced and renamed to its name, replacing an older
-// view, when the owner closes the chain (Close()) and everything behind the
-// view closed cleanly. An evaluator released without Close() (the run
-// failed), or any failure while closing, removes the .tmp file: a failed run
-// leaves no view. Failures: the open error of the text file (EKvIo),
+// The file appears whole or not at all (platform::WholeFile): it is
+// published, replacing an older view, when the owner closes the chain
+// (Close()) and everything behind the view closed cleanly. An evaluator
+// released without Close() (the run failed), or any failure while closing,
+// removes the temporary file: a failed run leaves no view. Failures: EKvIo
+// "Error creating file <name>" when the file cannot be created, and
 // "tKvFiscalDataDestTextFile.WriteLine: Write error <code>" (EKvIo) for any
-// write, and "Error renaming file ..." (EKvRoot) when the view cannot get
-// its name.
+// write and for a view that cannot get its name.
 //
 // Lines of a run whose first two entries are of journal variant 1:
 //   "Fiscal journal type: Deutschland (1)"  ""  ""  <entry>  ""  ""  <entry>
@@ -43,8 +42,6 @@ class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEvalExt {
   // base work.
   void EntryStart(const tKvKPosEntryInfoRec& info) override;
 
-  bool heading_written() const { return heading_written_; }
-
  private:
   tKvFiscalDataDestAscii* dest_;
   bool heading_written_ = false;
@@ -54,11 +51,10 @@ class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEvalExt {
 class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlView {
  public:
   static constexpr std::string_view kFileName = "JournalView.txt";
-  static constexpr std::string_view kTempSuffix = ".tmp";
 
-  // Creates destPath (a folder; a missing trailing "/" is added) +
-  // "JournalView.txt.tmp", replacing a file left there. next is taken only
-  // once that succeeded, so that a failure leaves the caller's chain whole.
+  // Creates the temporary file of destPath (a folder; a missing trailing "/"
+  // is added) + "JournalView.txt". next is taken only once that succeeded,
+  // so that a failure leaves the caller's chain whole.
   tFiscalStreamEvalWriteJnlView(std::string_view destPath,
                                 std::unique_ptr<tKvFiscalStreamEval>&& next);
   // Without Close() before: the view is abandoned (its file removed).
@@ -69,12 +65,10 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
 
  protected:
   // The base work (the last entry and block end, the evaluators behind
-  // this one), then the file is synced, closed and gets its name.
+  // this one), then the file is published.
   void Finish() override;
 
  private:
-  // Closes and removes the .tmp file.
-  void Discard() noexcept;
   struct tParts;
   tFiscalStreamEvalWriteJnlView(std::unique_ptr<tParts> parts,
                                 std::unique_ptr<tKvFiscalStreamEval>&& next);

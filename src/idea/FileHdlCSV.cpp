@@ -1,50 +1,45 @@
 #include "idea/FileHdlCSV.h"
 
+#include <cerrno>
 #include <utility>
 
 #include "base/KvErrors.h"
-#include "base/KvTextFile.h"
-#include "platform/File.h"
 
 tFileHdlCSV::tFileHdlCSV(std::string fileName, bool keepEmpty, char separator)
-    : file_name_(std::move(fileName)),
-      tmp_name_(file_name_ + ".tmp"),
-      text_file_(std::make_unique<tKvTextFileDos>(tmp_name_, tKvTextFileDos::kModeRewrite)),
-      keep_empty_(keepEmpty),
-      separator_(separator) {}
-
-tFileHdlCSV::~tFileHdlCSV() {
-  if (text_file_) {
-    text_file_.reset();
-    platform::DeleteFile(tmp_name_);
+    : keep_empty_(keepEmpty), separator_(separator) {
+  const std::string name = fileName;
+  if (int code = file_.Open(std::move(fileName)); code != 0) {
+    throw EKvIo(this, code, "Error creating file " + name);
   }
 }
+
+tFileHdlCSV::~tFileHdlCSV() = default;
 
 void tFileHdlCSV::EndLine(int32_t columnCount) {
   if (columnCount > field_count_) {
     line_.append(static_cast<size_t>(columnCount - field_count_), separator_);
   }
-  if (!text_file_) throw EKvIo(this, EBADF, "Write error");
-  text_file_->WriteLineChecked(line_.view());
+  line_.append("\r\n", 2);
+  file_.Append(line_.view());
   line_.clear();
   field_count_ = 0;
+  if (file_.error() != 0) [[unlikely]] RaiseWriteError(file_.error());
 }
 
 void tFileHdlCSV::Finish() {
-  if (!text_file_) return;
-  const bool publish = HasData || keep_empty_;
-  int32_t code = publish ? text_file_->Sync() : 0;
-  if (int32_t closed = text_file_->Close(); code == 0) code = closed;
-  text_file_.reset();
-  if (code != 0) {
-    platform::DeleteFile(tmp_name_);
-    throw EKvIo(this, code, "Write error: " + tmp_name_);
-  }
-  if (!publish) {
-    platform::DeleteFile(tmp_name_);
+  if (finished_) return;
+  finished_ = true;
+  if (!(HasData || keep_empty_)) {
+    file_.Discard();
     return;
   }
-  if (platform::RenameFile(tmp_name_, file_name_) != 0) {
-    throw EKvRoot("Error renaming file \"" + tmp_name_ + "\" to \"" + file_name_ + "\"");
-  }
+  using platform::WholeFile;
+  const int code = file_.Commit(WholeFile::Replace::kNo, WholeFile::SyncFolder::kNo);
+  if (code == EEXIST) throw EKvIo(this, code, "Error renaming file " + FileName());
+  if (code != 0) RaiseWriteError(code);
+  published_ = true;
+}
+
+void tFileHdlCSV::RaiseWriteError(int code) const {
+  throw EKvIo(this, code, "Write error: " + FileName());
 }

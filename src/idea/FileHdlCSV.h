@@ -1,34 +1,32 @@
 // tFileHdlCSV: one table file of the export being written. A line is built
-// field by field in memory and written at EndLine through the text file's
-// buffer (CR LF line ends, bytes unchanged). The file is written under its
-// final name + ".tmp" and appears under its final name only when Finish
-// publishes it, flushed and synced, so a table under its final name is
-// always whole. The handler owns its file.
+// field by field in memory and appended at EndLine to a platform::WholeFile
+// (CR LF line ends, bytes unchanged), which appears under its name only when
+// Finish publishes it whole. The handler owns its file.
 //
-// Failures: opening raises the text file's EKvIo; a failed write or sync
-// raises EKvIo with the system's code; a failed rename raises EKvRoot
-// "Error renaming file "<tmp>" to "<final>"" and leaves the .tmp file.
+// Failures: opening raises EKvIo "Error creating file <name>" with the
+// system's code. The first failed write poisons the file: EndLine raises
+// EKvIo "Write error: <name>", nothing more is written, and Finish removes
+// the file instead of publishing it (Published() stays false) and raises the
+// same error. A file of the same name already in the folder is never
+// replaced: Finish raises EKvIo "Error renaming file <name>" (EEXIST).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/KvClass.h"
 #include "idea/CsvLine.h"
-
-class tKvTextFileDos;
+#include "platform/WholeFile.h"
 
 class tFileHdlCSV final : public tKvClass {
  public:
-  // Creates fileName + ".tmp" for writing, replacing a file of that name.
+  // Creates the temporary file of fileName.
   // keepEmpty: publish the file even when no data line was written.
   tFileHdlCSV(std::string fileName, bool keepEmpty, char separator);
   tFileHdlCSV(const tFileHdlCSV&) = delete;
   tFileHdlCSV& operator=(const tFileHdlCSV&) = delete;
-  // A handler destroyed without Finish (the export failed before its end)
-  // removes its .tmp file.
+  // A handler destroyed without Finish removes its temporary file.
   ~tFileHdlCSV() override;
 
   // Starts the field of column (1-based): the separators before it, with
@@ -52,22 +50,24 @@ class tFileHdlCSV final : public tKvClass {
   void AddField(std::string_view value, int32_t column) { Field(column).append(value); }
   // Completes the line to columnCount fields and writes it.
   void EndLine(int32_t columnCount);
-  // Closes the file, then renames it to its final name (without replacing
-  // a file of that name) when it holds data or keepEmpty was given, and
-  // deletes it otherwise. Once; later calls do nothing.
+  // Publishes the file under its name when it holds data or keepEmpty was
+  // given, and removes it otherwise. Once; later calls do nothing.
   void Finish();
+  // Finish published the file.
+  bool Published() const { return published_; }
 
   // Set by the table after each data line; the header line does not.
   bool HasData = false;
 
-  const std::string& FileName() const { return file_name_; }
-  const std::string& TmpName() const { return tmp_name_; }
+  const std::string& FileName() const { return file_.name(); }
 
  private:
-  std::string file_name_;
-  std::string tmp_name_;
-  std::unique_ptr<tKvTextFileDos> text_file_;
+  [[noreturn]] void RaiseWriteError(int code) const;
+
+  platform::WholeFile file_;
   bool keep_empty_;
+  bool finished_ = false;
+  bool published_ = false;
   char separator_;
   int32_t field_count_ = 0;
   tCsvLine line_;

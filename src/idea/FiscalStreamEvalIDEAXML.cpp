@@ -99,10 +99,10 @@ void tFiscalStreamEvalIDEAXML::Finish() {
   attempt([this] { tFiscalStreamEvalExportBase::Finish(); });
   if (!finished_) {
     finished_ = true;
-    for (tFiscalStreamPickerIDEA* table : parts_.Tables) attempt([table] { table->DeclareTable(); });
     for (auto it = parts_.Tables.rbegin(); it != parts_.Tables.rend(); ++it) {
       attempt([table = *it] { table->FinishFiles(); });
     }
+    for (tFiscalStreamPickerIDEA* table : parts_.Tables) attempt([table] { table->DeclareTable(); });
     attempt([this] { parts_.IndexDoc->Save(); });
   }
   if (failure) std::rethrow_exception(failure);

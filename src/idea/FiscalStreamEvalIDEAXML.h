@@ -5,11 +5,12 @@
 //
 // The exporter owns the index document, the running keys and the table
 // chain. Closing it (Close(), or the destructor after a failure) delivers
-// the final block end, declares the tables in the index (head of the chain
-// first), publishes or removes their files (the end of the chain first) and
-// then saves "index.xml", so the index is written once, after every table
-// file is whole. A failure in one of these steps does not stop the others;
-// the first one is raised.
+// the final block end, publishes or removes the tables' files (the end of
+// the chain first), declares in the index exactly the files that were
+// published (head of the chain first) and then saves "index.xml", so the
+// index is written once, last. A table whose writing failed is neither
+// published nor declared. A failure in one of these steps does not stop the
+// others; the first one is raised.
 //
 // The table chain, head first: MasterDataChgPlu, EcrEventInfo, the payment
 // tables, the detail tables, the transaction header tables, Report,

@@ -1,6 +1,7 @@
 #include "idea/FiscalStreamPickerIDEA.h"
 
 #include <array>
+#include <exception>
 #include <string>
 #include <utility>
 
@@ -94,7 +95,7 @@ void tFiscalStreamPickerIDEA::DeclareTable() {
   tKvXml& xml = Context.IndexDoc.Xml();
   const platform::RegionalSettings& reg = platform::Regional();
   for (const TableFile& file : files_) {
-    if (!file.Csv->HasData) continue;
+    if (!file.Csv->Published()) continue;
     const std::string url = file.Csv->FileName().substr(Context.DestFolder.size());
     tKvXmlNode table = xml.AddNode(Context.IndexDoc.MediaNode(), "Table");
     xml.AddTextNode(table, "URL", url);
@@ -114,7 +115,15 @@ void tFiscalStreamPickerIDEA::DeclareTable() {
 }
 
 void tFiscalStreamPickerIDEA::FinishFiles() {
-  for (TableFile& file : files_) file.Csv->Finish();
+  std::exception_ptr failure;
+  for (TableFile& file : files_) {
+    try {
+      file.Csv->Finish();
+    } catch (const std::exception&) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void tFiscalStreamPickerIDEA::DeclareColumn(tKvXml& xml, tKvXmlNode parent,

@@ -139,9 +139,11 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   void EntryEnd() override;
 
   // Appends one Table element to the index for every file of this table
-  // that received data, in the order the files were added.
+  // that was published, in the order the files were added.
   void DeclareTable();
-  // Publishes or removes every file of this table (see tFileHdlCSV::Finish).
+  // Publishes or removes every file of this table (see tFileHdlCSV::Finish);
+  // a file that fails does not keep the others from being published. The
+  // first failure is raised after all were tried.
   void FinishFiles();
 
   // One column declaration under parent (a VariableLength element),

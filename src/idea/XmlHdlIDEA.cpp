@@ -6,6 +6,7 @@
 #include "base/KvVersion.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
+#include "platform/WholeFile.h"
 
 namespace {
 
@@ -37,11 +38,9 @@ tXmlHdlIDEA::tXmlHdlIDEA(std::string destFolder, const tSupplierRec& supplier)
   if (!TrimRight(supplier.DtdFile).empty()) {
     const std::string dtdName = platform::ExtractFileName(supplier.DtdFile);
     doctype = "SYSTEM \"" + dtdName + "\"";
-    if (platform::FileExists(supplier.DtdFile)) {
-      (void)platform::CopyFile(supplier.DtdFile, dest_folder_ + dtdName);
-    }
+    if (platform::FileExists(supplier.DtdFile)) dtd_file_ = supplier.DtdFile;
   }
-  xml_ = tKvXml::CreateFromText(ReplaceAll(kTemplate, kPlaceholder, doctype), "DataSet");
+  xml_ = tKvXml::CreateFromText(ReplaceAll(kTemplate, kPlaceholder, doctype));
   tKvXml& xml = *xml_;
   xml.AddTextNode(xml.Root(), "Version", kVersion);
   tKvXmlNode dataSupplier = xml.AddNode(xml.Root(), "DataSupplier");
@@ -56,4 +55,22 @@ tXmlHdlIDEA::tXmlHdlIDEA(std::string destFolder, const tSupplierRec& supplier)
 
 tXmlHdlIDEA::~tXmlHdlIDEA() = default;
 
-void tXmlHdlIDEA::Save() { xml_->SaveToFile(dest_folder_ + "index.xml"); }
+void tXmlHdlIDEA::Save() {
+  if (!dtd_file_.empty()) CopyDtd();
+  xml_->SaveToFile(dest_folder_ + "index.xml", platform::WholeFile::Replace::kNo);
+}
+
+void tXmlHdlIDEA::CopyDtd() const {
+  platform::File source;
+  if (source.Open(dtd_file_, platform::File::OpenMode::kRead) != 0) return;
+  platform::WholeFile copy;
+  if (copy.Open(dest_folder_ + platform::ExtractFileName(dtd_file_)) != 0) return;
+  char buffer[16384];
+  for (size_t got = 0; source.Read(buffer, sizeof buffer, &got) == 0;) {
+    if (got == 0) {
+      (void)copy.Commit(platform::WholeFile::Replace::kNo, platform::WholeFile::SyncFolder::kNo);
+      return;
+    }
+    copy.Append({buffer, got});
+  }
+}

@@ -1,8 +1,9 @@
 // tXmlHdlIDEA: the index document "index.xml" of an export folder. Created
 // with the fixed part (version, data supplier, media name); the tables add
 // their declarations under MediaNode(); Save writes the file once, after
-// every table file was finished. The DTD the index names is copied into
-// the export folder. The handler owns its document.
+// every table file was finished, and first copies the DTD the index names
+// into the export folder. Both appear whole (platform::WholeFile) and never
+// replace a file. The handler owns its document.
 //
 // Failures: the XML layer's (EKvXml); a DTD that cannot be copied is
 // ignored, as is a missing one (the DOCTYPE still names it).
@@ -28,21 +29,24 @@ struct tSupplierRec {
 
 class tXmlHdlIDEA final : public tKvClass {
  public:
-  // destFolder ends with "/". Copies the DTD and builds the document.
+  // destFolder ends with "/". Builds the document.
   tXmlHdlIDEA(std::string destFolder, const tSupplierRec& supplier);
   tXmlHdlIDEA(const tXmlHdlIDEA&) = delete;
   tXmlHdlIDEA& operator=(const tXmlHdlIDEA&) = delete;
   ~tXmlHdlIDEA() override;
 
-  // Writes destFolder + "index.xml".
+  // Copies the DTD, then writes destFolder + "index.xml".
   void Save();
 
   tKvXml& Xml() { return *xml_; }
   tKvXmlNode MediaNode() const { return media_node_; }
-  const std::string& DestFolder() const { return dest_folder_; }
 
  private:
+  // Copies the DTD into the export folder; a failure leaves no copy.
+  void CopyDtd() const;
+
   std::string dest_folder_;
+  std::string dtd_file_;  // the DTD to copy; empty: none
   std::unique_ptr<tKvXml> xml_;
   tKvXmlNode media_node_ = nullptr;
 };

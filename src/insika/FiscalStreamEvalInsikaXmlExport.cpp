@@ -34,5 +34,5 @@ void tFiscalStreamEvalInsikaXmlExport::Finish() {
   // A failure here (the last entry, or an evaluator behind this one) leaves
   // the stream uncommitted: its release removes the temporary file.
   tFiscalStreamEvalExportBase::Finish();
-  if (!discard_) parts_.Out->Commit();
+  if (!discard_) parts_.Out->Commit(platform::WholeFile::Replace::kYes);
 }

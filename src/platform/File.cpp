@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +47,12 @@ int File::Open(const std::string& name, OpenMode mode) {
     case OpenMode::kAppend:
       flags |= O_WRONLY | O_APPEND;
       break;
+    case OpenMode::kCreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
+    case OpenMode::kAppendCreate:
+      flags |= O_WRONLY | O_APPEND | O_CREAT;
+      break;
   }
   int fd;
   do {
@@ -63,6 +70,26 @@ int File::Open(const std::string& name, OpenMode mode) {
   }
   fd_ = fd;
   return 0;
+}
+
+int File::OpenUnnamed(const std::string& folder) {
+  Close();
+  int fd;
+  do {
+    fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  fd_ = fd;
+  return 0;
+}
+
+int File::LinkUnnamed(const std::string& name) {
+  if (fd_ < 0) return EBADF;
+  // linkat with AT_EMPTY_PATH needs a capability; the descriptor's entry
+  // under /proc does not.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                           : errno;
 }
 
 int File::Read(char* buffer, size_t capacity, size_t* got) {
@@ -107,6 +134,20 @@ int64_t File::Size() const {
 int File::Sync() {
   if (fd_ < 0) return EBADF;
   return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
+int File::Lock() {
+  if (fd_ < 0) return EBADF;
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+int File::Rewind() {
+  if (fd_ < 0) return EBADF;
+  return ::lseek(fd_, 0, SEEK_SET) == 0 ? 0 : errno;
 }
 
 int File::Close() {
@@ -156,14 +197,11 @@ int SyncDirectory(const std::string& path) {
   return result;
 }
 
-int CopyFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-  if (!ec) return 0;
-  return ec.category() == std::generic_category() || ec.category() == std::system_category()
-             ? ec.value()
-             : EIO;
+int CreateNewDirectory(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
 }
+
+int RemoveDirectory(const std::string& path) { return ::rmdir(path.c_str()) == 0 ? 0 : errno; }
 
 std::string GetCurrentDir() {
   std::error_code ec;

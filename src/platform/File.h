@@ -1,6 +1,6 @@
 // File: an owned operating-system file handle with unbuffered reads and writes,
 // and the file-system operations the program needs (exists, create folders,
-// delete, rename without replace, copy with replace, current directory).
+// delete, rename with or without replace, exclusive folders, current directory).
 // Nothing here throws: every operation reports an errno value (0 = success),
 // so that the callers can turn it into their own error codes and messages.
 #pragma once
@@ -17,6 +17,8 @@ class File {
     kRead,     //!< existing file, reading from its start; a folder is refused (EISDIR)
     kRewrite,  //!< create the file empty, replacing an existing one
     kAppend,   //!< existing file, writes go to its end; a missing one gives ENOENT
+    kCreateNew,  //!< a new file; an existing one (of any kind) gives EEXIST
+    kAppendCreate,  //!< as kAppend; a missing file is created (never emptied)
   };
 
   File() = default;
@@ -29,6 +31,11 @@ class File {
   // Opens name; an open handle is closed first. Returns 0 or an errno value.
   int Open(const std::string& name, OpenMode mode);
   bool IsOpen() const { return fd_ >= 0; }
+  // Opens a new file without a name in folder for writing and reading (O_TMPFILE);
+  // EOPNOTSUPP (or EISDIR, EINVAL) where the file system lacks that.
+  int OpenUnnamed(const std::string& folder);
+  // Gives the open unnamed file the name; EEXIST when it is taken.
+  int LinkUnnamed(const std::string& name);
 
   // Reads up to capacity bytes; *got is 0 at end of file. Retries on EINTR.
   int Read(char* buffer, size_t capacity, size_t* got);
@@ -40,6 +47,10 @@ class File {
   int64_t Size() const;
   // Writes the file's data through to the storage device (fsync).
   int Sync();
+  // Waits for the exclusive lock on the file (flock); Close releases it.
+  int Lock();
+  // The next read starts at the beginning of the file.
+  int Rewind();
   // Closes the handle; 0 also when it was not open.
   int Close();
 
@@ -61,8 +72,11 @@ int RenameFile(const std::string& from, const std::string& to);
 int ReplaceFile(const std::string& from, const std::string& to);
 // Makes the folder's entries (a rename into it) durable; 0 or an errno value.
 int SyncDirectory(const std::string& path);
-// Copies a file, replacing an existing target.
-int CopyFile(const std::string& from, const std::string& to);
+// Creates the folder (its parent must exist); EEXIST when anything of that
+// name exists.
+int CreateNewDirectory(const std::string& path);
+// Removes an empty folder; 0 or an errno value.
+int RemoveDirectory(const std::string& path);
 // Current working directory (no trailing "/" except for the root), and
 // changing it; SetCurrentDir returns 0 or an errno value.
 std::string GetCurrentDir();

@@ -60,8 +60,6 @@ tKvXml::tKvXml(_xmlDoc* doc) : doc_(doc) {
 
 tKvXml::~tKvXml() = default;
 
-bool tKvXml::InitCom() { return true; }
-
 std::unique_ptr<tKvXml> tKvXml::CreateNew(std::string_view version, std::string_view encoding,
                                           std::string_view rootName) {
   const std::string versionText(version);
@@ -79,8 +77,7 @@ std::unique_ptr<tKvXml> tKvXml::CreateNew(std::string_view version, std::string_
   return xml;
 }
 
-std::unique_ptr<tKvXml> tKvXml::CreateFromText(std::string_view text, std::string_view rootName) {
-  (void)rootName;
+std::unique_ptr<tKvXml> tKvXml::CreateFromText(std::string_view text) {
   std::string utf8;
   AppendXmlTextAsUtf8(utf8, text);
   // No network, no external DTD, no entity expansion from outside, and no
@@ -131,9 +128,9 @@ void tKvXml::AddTextNode(tKvXmlNode parent, std::string_view name, std::string_v
   xmlAddChild(parent, node);
 }
 
-void tKvXml::SaveToFile(const std::string& fileName) {
+void tKvXml::SaveToFile(const std::string& fileName, platform::WholeFile::Replace replace) {
   tKvXmlStream out(*this, fileName);
-  out.Commit();
+  out.Commit(replace);
 }
 
 std::string tKvXml::Text() const {

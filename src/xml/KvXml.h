@@ -14,9 +14,8 @@
 // does not parse, the element name for an element that cannot be created
 // (a name that is not an XML name, such as one with a blank), "XML-Node not
 // assigned." for a missing node, and the file name with the system's error
-// text when saving fails. A saved file appears whole: it is written under a
-// temporary name, synced, and renamed to its name. A large document can be
-// written as it grows instead (KvXmlStream.h).
+// text when saving fails. A saved file appears whole (platform::WholeFile).
+// A large document can be written as it grows instead (KvXmlStream.h).
 //
 // Threads: a document is used by one thread at a time, e.g. made where an
 // exporter is built and filled on the thread that drives the evaluator
@@ -31,6 +30,7 @@
 
 #include "base/KvClass.h"
 #include "base/KvErrors.h"
+#include "platform/WholeFile.h"
 
 struct _xmlDoc;
 struct _xmlNode;
@@ -45,17 +45,14 @@ class EKvXml : public EKvRoot {
 
 class tKvXml : public tKvClass {
  public:
-  // Nothing to initialise on this platform: true.
-  static bool InitCom();
-
   // An empty document with the declaration <?xml version="..."
   // encoding="..."?> and one root element rootName.
   static std::unique_ptr<tKvXml> CreateNew(std::string_view version, std::string_view encoding,
                                            std::string_view rootName);
   // A document parsed from a complete XML text (Windows-1252 bytes). A
   // DOCTYPE is kept as written; no external DTD or entity is opened. The
-  // root is the text's document element; rootName is not used.
-  static std::unique_ptr<tKvXml> CreateFromText(std::string_view text, std::string_view rootName);
+  // root is the text's document element.
+  static std::unique_ptr<tKvXml> CreateFromText(std::string_view text);
 
   tKvXml(const tKvXml&) = delete;
   tKvXml& operator=(const tKvXml&) = delete;
@@ -72,8 +69,8 @@ class tKvXml : public tKvClass {
   // or nullptr when it could not be appended (node then stays the caller's).
   tKvXmlNode AppendNode(tKvXmlNode parent, tKvXmlNode node);
   // Saves the whole document in its declared encoding (UTF-8 when it names
-  // none), replacing fileName.
-  void SaveToFile(const std::string& fileName);
+  // none) as fileName, replacing a file of that name when replace says so.
+  void SaveToFile(const std::string& fileName, platform::WholeFile::Replace replace);
   // The serialised form of one element of the document in the document's
   // encoding (no declaration), for writing a large document piece by piece.
   std::string NodeText(tKvXmlNode node) const;

@@ -8,44 +8,32 @@
 #include <utility>
 
 #include "base/KvErrorCodes.h"
-#include "platform/Paths.h"
-
-namespace {
-
-// One system call per 64 KiB rather than per element.
-constexpr size_t kBufferSize = 64 * 1024;
-
-}  // namespace
 
 void tKvXmlStream::OutputFree::operator()(_xmlOutputBuffer* output) const {
   xmlOutputBufferClose(output);
 }
 
-tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName)
-    : xml_(xml), file_name_(std::move(fileName)), tmp_name_(file_name_ + ".tmp") {
+tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName) : xml_(xml) {
   xml_.SplitText(head_, tail_);
-  buffer_.reserve(kBufferSize);
   // One output for all elements: the encoder is looked up once, and the
-  // serialised bytes go straight into the buffer.
+  // serialised bytes go straight into the file's buffer.
   xmlCharEncodingHandlerPtr encoder = xmlFindCharEncodingHandler(xml_.Encoding().c_str());
   if (encoder == nullptr) throw EKvXml(&xml_, "Unsupported XML encoding: " + xml_.Encoding());
   elements_.reset(xmlOutputBufferCreateIO(WriteElements, nullptr, this, encoder));
   if (!elements_) throw EKvXml(&xml_, "Error initializing XMLDOM object!");
-  if (int code = file_.Open(tmp_name_, platform::File::OpenMode::kRewrite); code != 0) Fail(code);
+  const std::string name = fileName;
+  if (int code = file_.Open(std::move(fileName)); code != 0) {
+    throw EKvXml(&xml_, "Error saving XML document \"" + name + "\": " + FormatErrorCode(code, ""));
+  }
 }
 
-tKvXmlStream::~tKvXmlStream() {
-  elements_.reset();
-  if (committed_) return;
-  file_.Close();
-  platform::DeleteFile(tmp_name_);
-}
+tKvXmlStream::~tKvXmlStream() = default;
 
 void tKvXmlStream::Put(tKvXmlNode node) {
   assert(!committed_ && node != nullptr && node->parent == xml_.Root());
   if (!head_written_) {
     head_written_ = true;
-    Write(head_);
+    file_.Append(head_);
     head_ = std::string();
   }
   xmlNodeDumpOutput(elements_.get(), node->doc, node, 0, 0, xml_.Encoding().c_str());
@@ -53,46 +41,29 @@ void tKvXmlStream::Put(tKvXmlNode node) {
   xml_.FreeNode(node);
 }
 
-void tKvXmlStream::Commit() {
+void tKvXmlStream::Commit(platform::WholeFile::Replace replace) {
   if (committed_) return;
   xmlOutputBufferFlush(elements_.get());
   Check();
-  Write(head_written_ ? tail_ : xml_.Text());
-  Flush();
-  Check();
-  int code = file_.Sync();
-  if (int closed = file_.Close(); code == 0) code = closed;
-  if (code == 0) code = platform::ReplaceFile(tmp_name_, file_name_);
-  if (code != 0) Fail(code);
+  file_.Append(head_written_ ? tail_ : xml_.Text());
+  if (int code = file_.Commit(replace, platform::WholeFile::SyncFolder::kYes); code != 0) {
+    Fail(code);
+  }
   committed_ = true;
-  platform::SyncDirectory(platform::ExtractFilePath(file_name_));
 }
 
 int tKvXmlStream::WriteElements(void* context, const char* data, int size) {
-  return static_cast<tKvXmlStream*>(context)->Write({data, static_cast<size_t>(size)}) ? size : -1;
-}
-
-bool tKvXmlStream::Write(std::string_view bytes) {
-  if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
-  if (bytes.size() < kBufferSize) {
-    buffer_.append(bytes);
-  } else if (write_error_ == 0) {
-    write_error_ = file_.Write(bytes.data(), bytes.size());
-  }
-  return write_error_ == 0;
-}
-
-bool tKvXmlStream::Flush() {
-  if (write_error_ == 0 && !buffer_.empty()) write_error_ = file_.Write(buffer_.data(), buffer_.size());
-  buffer_.clear();
-  return write_error_ == 0;
+  // Taken even by a poisoned file (which drops them): a refusal would make
+  // libxml2 print its own message; the failure is raised by Check().
+  static_cast<tKvXmlStream*>(context)->file_.Append({data, static_cast<size_t>(size)});
+  return size;
 }
 
 void tKvXmlStream::Check() const {
-  if (write_error_ != 0) Fail(write_error_);
+  if (file_.error() != 0) Fail(file_.error());
 }
 
 void tKvXmlStream::Fail(int code) const {
-  throw EKvXml(&xml_, "Error saving XML document \"" + file_name_ + "\": " +
+  throw EKvXml(&xml_, "Error saving XML document \"" + file_.name() + "\": " +
                           FormatErrorCode(code, ""));
 }

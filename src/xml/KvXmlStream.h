@@ -7,10 +7,9 @@
 // the bytes that SaveToFile would write for the whole document had nothing
 // been freed.
 //
-// The file appears whole: it is written, through a 64 KiB buffer, under its
-// name + ".tmp", and Commit syncs it and renames it to its name, replacing
-// a file of that name. A stream released without Commit removes the
-// temporary file, so that a failed run leaves neither file behind. The
+// The file appears whole: it is written through a platform::WholeFile, and
+// Commit publishes it. A stream released without Commit removes its
+// temporary file, so that a failed run leaves no document behind. The
 // document is borrowed and must outlive the stream. Failures raise EKvXml
 // "[tKvXml] Error saving XML document \"<name>\": <code text>".
 #pragma once
@@ -20,36 +19,33 @@
 #include <string_view>
 
 #include "base/KvClass.h"
-#include "platform/File.h"
+#include "platform/WholeFile.h"
 #include "xml/KvXml.h"
 
 struct _xmlOutputBuffer;
 
 class tKvXmlStream final : public tKvClass {
  public:
-  // Creates fileName + ".tmp".
+  // Creates the temporary file of fileName.
   tKvXmlStream(tKvXml& xml, std::string fileName);
   tKvXmlStream(const tKvXmlStream&) = delete;
   tKvXmlStream& operator=(const tKvXmlStream&) = delete;
-  // Without Commit: the temporary file is closed and removed.
+  // Without Commit: the temporary file is removed.
   ~tKvXmlStream() override;
 
   // Writes node and frees it.
   // REQUIRES: node is a finished child of the root, appended after opening.
   void Put(tKvXmlNode node);
-  // Writes the root's end, syncs the file and gives it its name; once.
-  void Commit();
+  // Writes the root's end and publishes the file (with a sync of its
+  // folder), replacing a file of that name when replace says so; once.
+  void Commit(platform::WholeFile::Replace replace);
 
-  const std::string& FileName() const { return file_name_; }
+  const std::string& FileName() const { return file_.name(); }
 
  private:
-  // Appends to the buffer, writing it to the file when full; a failure is
-  // kept in write_error_ and reported by the caller (Fail).
-  bool Write(std::string_view bytes);
-  bool Flush();
   // libxml2's output callback (context: the stream).
   static int WriteElements(void* context, const char* data, int size);
-  // Raises the kept write failure, if any.
+  // Raises the file's write failure, if any.
   void Check() const;
   [[noreturn]] void Fail(int code) const;
 
@@ -58,15 +54,11 @@ class tKvXmlStream final : public tKvClass {
   };
 
   tKvXml& xml_;
-  std::string file_name_;
-  std::string tmp_name_;
-  platform::File file_;
-  std::string buffer_;
+  platform::WholeFile file_;
   std::string head_;  // up to the root's end tag when opened; written by the first Put
   std::string tail_;  // the root's end tag and what follows it
   bool head_written_ = false;
-  int write_error_ = 0;  // the first failure of a write from libxml2's buffer
-  // Serialises the elements in the document's encoding into Write.
+  // Serialises the elements in the document's encoding into the file.
   std::unique_ptr<_xmlOutputBuffer, OutputFree> elements_;
   bool committed_ = false;
 };

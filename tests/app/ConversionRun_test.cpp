@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -12,6 +14,8 @@
 
 #include "LogTestHelp.h"
 #include "app/JorvexMain.h"
+#include "platform/Interrupt.h"
+#include "platform/WholeFile.h"
 
 namespace {
 
@@ -220,32 +224,66 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
   }
 }
 
-// A view that cannot be written (the device is full) or created fails the
-// run like any other failure, and leaves no view, whole or partial.
-TEST_F(ConversionRunTest, ViewFailuresAreReported) {
+// A device that fills part way: the document and the view appear whole or
+// not at all, no temporary file remains, and the failure is reported; the
+// view of a whole run replaces an older one.
+TEST_F(ConversionRunTest, AFullDeviceLeavesWholeFilesOrNone) {
   WriteIni();
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  std::filesystem::create_directories(dir_.Path("full"));
-  std::filesystem::create_symlink("/dev/full", dir_.Path("full/JournalView.txt.tmp"));
-  EXPECT_EQ(Run({kSampleNative, dir_.Path("full/"), "/INSIKA", "/V", "/Q"}), kExitOk);
-  const std::string error =
-      "[tKvFiscalDataDestTextFile] tKvFiscalDataDestTextFile.WriteLine: Write error 28";
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: " + error), npos) << console_;
-  EXPECT_NE(dir_.Read("full/ExportInfo.txt").find(error), npos);
-  EXPECT_FALSE(dir_.Exists("full/JournalView.txt"));
-  EXPECT_FALSE(std::filesystem::is_symlink(dir_.Path("full/JournalView.txt.tmp")));
+  const std::string dest = dir_.Path("d/");
+  const std::vector<std::string> args = {kSampleNative, dest, "/INSIKA", "/V", "/Q"};
+  std::filesystem::create_directories(dest);
+  dir_.Write("d/JournalView.txt", "old");
+  EXPECT_EQ(Run(args), kExitOk);
+  const std::string document = dir_.Read("d/INSIKA.xml");
+  const std::string view = dir_.Read("d/JournalView.txt");
+  const int64_t total = static_cast<int64_t>(document.size() + view.size());
+  for (const int64_t budget : {int64_t{0}, total / 4, total / 2, total - 1}) {
+    std::filesystem::remove_all(dest);
+    platform::SetWholeFileFaultForTesting(budget, ENOSPC);
+    EXPECT_EQ(Run(args), kExitOk);
+    platform::SetWholeFileFaultForTesting(-1, 0);
+    EXPECT_NE(console_.find("Jorvex [EXCEPTION]: "), npos) << budget;
+    EXPECT_NE(dir_.Read("d/ExportInfo.txt").find("(No space left on device) [ERROR]"), npos);
+    for (const auto& entry : std::filesystem::directory_iterator(dest)) {
+      const std::string name = entry.path().filename().string();
+      const std::string content = TempDir::ReadFile(entry.path().string());
+      const std::string& expected = name == "INSIKA.xml" ? document : view;
+      EXPECT_TRUE(name == "ExportInfo.txt" || content == expected) << name << " " << budget;
+      EXPECT_TRUE(name == "INSIKA.xml" || name == "JournalView.txt" || name == "ExportInfo.txt")
+          << name;
+    }
+  }
+}
 
-  std::filesystem::create_directories(dir_.Path("dir/JournalView.txt.tmp"));
-  EXPECT_EQ(Run({kSampleNative, dir_.Path("dir/"), "/INSIKA", "/V", "/Q", "/L"}), kExitOk);
-  EXPECT_NE(console_.find("Jorvex [EXCEPTION]: [tKvTextFileDos] File: " +
-                          dir_.Path("dir/JournalView.txt.tmp") + "; Mode: Rewrite"),
-            npos)
-      << console_;
-  // The chain stayed whole: the error stands ahead of the log's closing lines.
-  const std::string log = dir_.Read("dir/ExportInfo.txt");
-  const size_t closing = log.find("Processed blocks:");
-  ASSERT_NE(closing, npos) << log;
-  EXPECT_LT(log.find("Mode: Rewrite"), closing) << log;
+// A date-time folder that exists is never written into: the run takes the
+// next free suffix. An interrupted run (the signal as if it had arrived)
+// publishes nothing, removes its empty folder, logs the interruption and
+// ends with 128 + the signal.
+TEST_F(ConversionRunTest, ExistingFolderIsNeverReusedAndInterruptionPublishesNothing) {
+  WriteIni();
+  const std::string stamp = "d/2016-06-22_07-49-19";
+  std::filesystem::create_directories(dir_.Path(stamp));
+  for (const char* name : {"TransactHead.csv", "index.xml", "Foo.csv"}) dir_.Write(stamp + "/" + name, "old");
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("d"), "/Q"}), kExitOk);
+  for (const char* name : {"TransactHead.csv", "index.xml", "Foo.csv"}) {
+    EXPECT_EQ(dir_.Read(stamp + "/" + name), "old");
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path(stamp)), {}), 3);
+  EXPECT_TRUE(dir_.Exists(stamp + "_2/TransactHead.csv"));
+  EXPECT_FALSE(dir_.Exists(stamp + "_2/Foo.csv"));
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    for (const char* mode : {"/IDEA", "/INSIKA"}) {
+      std::filesystem::remove_all(dir_.Path("i"));
+      platform::SetInterruptForTesting(signal);
+      const int status = Run({kSampleNative, dir_.Path("i/"), mode, "/V", "/Q"});
+      platform::SetInterruptForTesting(0);
+      EXPECT_EQ(status, 128 + signal);
+      const std::string text = signal == SIGINT ? "(SIGINT)" : "(SIGTERM)";
+      EXPECT_NE(dir_.Read("i/ExportInfo.txt").find("The run was interrupted " + text), npos);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path("i")), {}), 1);
+    }
+  }
 }
 
 }  // namespace

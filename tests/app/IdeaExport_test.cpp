@@ -8,6 +8,7 @@
 #include <libxml/tree.h>
 #include <libxml/valid.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -23,6 +24,7 @@
 #include "gen/Shop.h"
 #include "gen/TeeSink.h"
 #include "platform/TempDir.h"
+#include "platform/WholeFile.h"
 #include "stream/KvTypes.h"
 
 namespace {
@@ -93,12 +95,13 @@ class IdeaExportTest : public log_test::RunFixture {
   IdeaExportTest() { program_.Write("Jorvex.ini", "[GENERAL]\nDTD=" + kDtd + "\nSuppName=Test\n"); }
 
   // Converts journal into a fresh folder and returns the export's files.
-  tFiles Convert(const std::string& journal, bool ascii) {
+  tFiles Convert(const std::string& journal, bool ascii, const char* extra = "/Q") {
     const std::string dest = dir_.Path("run" + std::to_string(++runs_));
-    std::vector<std::string> args = {journal, dest, "/Q"};
+    std::vector<std::string> args = {journal, dest, "/Q", extra};
     if (ascii) args.push_back("/S=1");
     EXPECT_EQ(JorvexMain(args), kExitOk);
     tFiles files;
+    if (!fs::exists(dest + "/" + kStamp)) return files;
     for (const auto& entry : fs::directory_iterator(dest + "/" + kStamp)) {
       files[entry.path().filename().string()] = TempDir::ReadFile(entry.path().string());
     }
@@ -259,6 +262,53 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   const tFiles partial = Convert(dir_.Path("gen-damaged.txt"), true);
   EXPECT_NE(last_log_.find("[ERROR]"), std::string::npos);
   for (const auto& [name, content] : partial) EXPECT_FALSE(name.ends_with(".tmp")) << name;
+}
+
+// A device that fills part way, in both input forms and with the view:
+// whatever appears under a final name is whole (each line one of the run
+// without the fault), the index declares exactly the published tables, the
+// view appears only with a whole run, and no temporary file remains.
+TEST_F(IdeaExportTest, AFullDevicePublishesOnlyWholeFiles) {
+  jgen::StringOut nativeText, asciiText;
+  {
+    jgen::NativeWriter native(&nativeText);
+    jgen::AsciiWriter ascii(&asciiText, 2);
+    jgen::TeeSink tee(&native, &ascii);
+    jgen::WriteRandom(&tee, 3, uint64_t{1} << 20);
+  }
+  dir_.Write("native.txt", nativeText.Text());
+  dir_.Write("ascii.txt", asciiText.Text());
+  const tFiles whole = Convert(dir_.Path("native.txt"), false, "/V");
+  std::map<std::string, std::set<std::string>> wholeLines;
+  for (const auto& [name, content] : whole) {
+    for (size_t start = 0, end; (end = content.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      wholeLines[name].insert(content.substr(start, end - start));
+    }
+  }
+  for (const int64_t budget : {0, 20'000, 150'000, 400'000, 900'000}) {
+    for (const bool ascii : {false, true}) {
+      SCOPED_TRACE(std::to_string(budget) + (ascii ? " ascii" : " native"));
+      platform::SetWholeFileFaultForTesting(budget, ENOSPC);
+      const tFiles partial = Convert(dir_.Path(ascii ? "ascii.txt" : "native.txt"), ascii, "/V");
+      platform::SetWholeFileFaultForTesting(-1, 0);
+      EXPECT_NE(last_log_.find("[ERROR]"), std::string::npos);
+      EXPECT_FALSE(partial.count("JournalView.txt"));
+      if (partial.count("index.xml")) CheckExport(partial);
+      for (const auto& [name, content] : partial) {
+        EXPECT_FALSE(name.ends_with(".tmp")) << name;
+        if (!name.ends_with(".csv")) {
+          EXPECT_EQ(content, whole.at(name)) << name;
+          continue;
+        }
+        for (size_t start = 0, end; (end = content.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+          ASSERT_TRUE(wholeLines[name].count(content.substr(start, end - start)))
+              << name << ": " << content.substr(start, end - start);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -59,19 +59,18 @@ TEST(FileSystem, ExistsCreateDeleteRenameCopy) {
   EXPECT_EQ(platform::DeleteFile(dir.Path("f")), 0);
   EXPECT_EQ(platform::DeleteFile(dir.Path("f")), ENOENT);
 
-  // Rename never replaces; copy does.
+  // Rename never replaces; a new folder is never one that exists.
   dir.Write("a", "A");
   dir.Write("b", "B, longer");
   EXPECT_EQ(platform::RenameFile(dir.Path("a"), dir.Path("b")), EEXIST);
   EXPECT_EQ(dir.Read("a") + dir.Read("b"), "AB, longer");
   EXPECT_EQ(platform::RenameFile(dir.Path("missing"), dir.Path("d")), ENOENT);
-  EXPECT_EQ(platform::CopyFile(dir.Path("a"), dir.Path("b")), 0);
-  EXPECT_EQ(dir.Read("b"), "A");
+  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("n")), 0);
+  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("n")), EEXIST);
+  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("b")), EEXIST);
   EXPECT_EQ(platform::RenameFile(dir.Path("a"), dir.Path("c")), 0);
   EXPECT_EQ(dir.Read("c"), "A");
   EXPECT_FALSE(dir.Exists("a"));
-  EXPECT_NE(platform::CopyFile(dir.Path("missing"), dir.Path("e")), 0);
-  EXPECT_FALSE(dir.Exists("e"));
 
   const std::string before = platform::GetCurrentDir();
   {

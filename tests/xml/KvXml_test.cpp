@@ -14,8 +14,7 @@ using testing_support::TempDir;
 
 std::string Saved(tKvXml& xml) {
   TempDir dir;
-  xml.SaveToFile(dir.Path("doc.xml"));
-  EXPECT_FALSE(dir.Exists("doc.xml.tmp"));
+  xml.SaveToFile(dir.Path("doc.xml"), platform::WholeFile::Replace::kNo);
   return dir.Read("doc.xml");
 }
 
@@ -49,7 +48,7 @@ TEST(KvXmlTest, TextsEnterAsWindows1252AndForbiddenBytesAreReplaced) {
 
 TEST(KvXmlTest, ParsedDoctypeIsKeptWithoutOpeningTheDtd) {
   auto xml = tKvXml::CreateFromText(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE D SYSTEM \"missing.dtd\"><D></D>", "");
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE D SYSTEM \"missing.dtd\"><D></D>");
   xml->AddNode(xml->Root(), "E");
   EXPECT_EQ(Saved(*xml),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE D SYSTEM \"missing.dtd\">\n"
@@ -76,7 +75,7 @@ TEST(KvXmlTest, StreamedDocumentEqualsTheWholeOne) {
         if (out && xml == streamed.get()) out->Put(e);
       }
     }
-    out->Commit();
+    out->Commit(platform::WholeFile::Replace::kNo);
     EXPECT_EQ(dir.Read("s.xml"), Saved(*whole)) << withFirstChild;
     EXPECT_EQ(streamed->NodeText(streamed->Root()),
               withFirstChild ? "<R><info><version>1.0</version></info></R>" : "<R/>");
@@ -88,10 +87,10 @@ TEST(KvXmlTest, Failures) {
     EXPECT_EQ(raise_test::MessageOf<EKvXml>(call), message);
   };
   auto xml = tKvXml::CreateNew("1.0", "UTF-8", "X");
-  expectXml([&] { tKvXml::CreateFromText("<D><E></D>", ""); }, "Error initializing XML document!");
+  expectXml([&] { tKvXml::CreateFromText("<D><E></D>"); }, "Error initializing XML document!");
   expectXml([&] { xml->AddNode(xml->Root(), "A B"); }, "A B");
   expectXml([&] { tKvXml::CheckNode(nullptr, ""); }, "XML-Node not assigned.");
-  expectXml([&] { xml->SaveToFile("/nonexistent-folder/doc.xml"); },
+  expectXml([&] { xml->SaveToFile("/nonexistent-folder/doc.xml", platform::WholeFile::Replace::kYes); },
             "[tKvXml] Error saving XML document \"/nonexistent-folder/doc.xml\": " +
                 std::string("Code: 2 (No such file or directory)"));
 }
