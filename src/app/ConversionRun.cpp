@@ -117,10 +117,12 @@ void RunWithLog(tLog& log) {
   }
 }
 
-void Run() {
+// A finished run: clean or with errors in its log.
+tRunOutcome Run() {
   tLog log(platform::ExtractFilePath(Settings.DestPath) + std::string(kLogName), Settings.WriteLog);
   RunWithLog(log);
   log.Close();
+  return log.errors() == 0 ? tRunOutcome::kClean : tRunOutcome::kLogErrors;
 }
 
 // A message as one console line: the carriage return that separates an I/O
@@ -217,12 +219,13 @@ int RunConversion(bool dateTimeStamp) {
   platform::ConsoleWrite("Convert: " + Settings.InFile + " -> " + Settings.DestPath + "\n");
   platform::ConsoleWrite("Mode: " + std::string(kExportModeNames[Settings.ExportMode]) + "\n");
   ConsoleLine("");
+  tRunOutcome outcome = tRunOutcome::kFailed;
   try {
-    Run();
+    outcome = Run();
   } catch (const std::exception& failure) {
     ConsoleEndProgress();
     platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
   }
   ConsoleLine("");
-  return kExitOk;
+  return ExitStatusFor(outcome);
 }
