@@ -130,10 +130,12 @@ void RunWithLog(tLog& log) {
   }
 }
 
-void Run() {
+// A finished run: clean or with errors in its log.
+tRunOutcome Run() {
   tLog log(platform::ExtractFilePath(Settings.DestPath) + std::string(kLogName), Settings.WriteLog);
   RunWithLog(log);
   log.Close();
+  return log.errors() == 0 ? tRunOutcome::kClean : tRunOutcome::kLogErrors;
 }
 
 // A message as one console line: the carriage return that separates an I/O
@@ -260,12 +262,14 @@ int RunConversion(bool dateTimeStamp) {
   platform::ConsoleWrite("Convert: " + Settings.InFile + " -> " + Settings.DestPath + "\n");
   platform::ConsoleWrite("Mode: " + std::string(kExportModeNames[Settings.ExportMode]) + "\n");
   ConsoleLine("");
+  tRunOutcome outcome = tRunOutcome::kFailed;
   try {
-    Run();
+    outcome = Run();
   } catch (const std::exception& failure) {
     ConsoleEndProgress();
     platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
   }
   ConsoleLine("");
-  return platform::Interrupted() ? platform::InterruptExitStatus() : kExitOk;
+  if (platform::Interrupted()) return platform::InterruptExitStatus();
+  return ExitStatusFor(outcome);
 }

@@ -4,7 +4,7 @@
 // releases everything in order (writer, evaluator chain, log), also after a
 // failure. It is the program's single catch point: every failure ends up as
 // one "[EXCEPTION]" console line and an error entry in the log, and the
-// process still ends with exit code 0.
+// process ends with exit code 0 (with /RC=ON the status tells how it ended).
 //
 // The export folder is made by this run alone: when the date-time name is
 // taken, "_2", "_3", ... is added. SIGINT and SIGTERM interrupt the run: the

@@ -38,6 +38,12 @@ constexpr std::array<std::string_view, 19> kHelpLines = {
     "  /DT       - IDEA: A new sub directory will be created for each export, named",
 };
 constexpr std::string_view kHelpLastLine = "              by current date and time. (default=on)";
+// Listed after the help text above, which stays as it is.
+constexpr std::array<std::string_view, 3> kHelpMoreLines = {
+    "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,",
+    "              3 conversion failed (default=off).",
+    "  --help    - Show this help; --version shows the version (exit status 0).",
+};
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -78,10 +84,29 @@ bool ParseLeadingInteger(std::string_view text, long long* number) {
 void ShowHelp() {
   for (std::string_view line : kHelpLines) ConsoleLine(line);
   ConsoleLine(kHelpLastLine);
+  for (std::string_view line : kHelpMoreLines) ConsoleLine(line);
+}
+
+void ShowBanner() {
+  platform::ConsoleWrite("## " + std::string(kLongTitle) + " " + std::string(kVersion) + " ##\n\n");
+}
+
+// The Linux habits, only as the sole argument and before CMDLINE.CFG is read,
+// so that they never start a conversion. -1: not one of them.
+int LinuxHabit(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1) return -1;
+  if (arguments[0] == "--version") {
+    platform::ConsoleWrite("jorvex " + std::string(kVersion) + "\n");
+    return kExitOk;
+  }
+  if (arguments[0] != "--help" && arguments[0] != "-h") return -1;
+  ShowBanner();
+  ShowHelp();
+  return kExitOk;
 }
 
 int StartUp(const tConversionRun& conversionRun) {
-  platform::ConsoleWrite("## " + std::string(kLongTitle) + " " + std::string(kVersion) + " ##\n\n");
+  ShowBanner();
 
   if (ComlineParamCount() == 0 || ComlineSwitch("/?") || ComlineSwitch("-?")) {
     ShowHelp();
@@ -102,6 +127,7 @@ int StartUp(const tConversionRun& conversionRun) {
     Settings.ExportMode = kExportModeInsika;
   }
   if (Option("CH", value)) Settings.ColumnHeaders = EqualsNoCase(value, "ON");
+  if (Option("RC", value)) Settings.ReturnCodes = EqualsNoCase(value, "ON");
   bool dateTimeStamp = Settings.ExportMode == kExportModeIdea;
   if (Option("DT", value)) dateTimeStamp = EqualsNoCase(value, "ON");
 
@@ -156,9 +182,23 @@ void FatalExit(std::string_view message, int code) {
   throw tProcessExit(code);
 }
 
+int ExitStatusFor(tRunOutcome outcome) {
+  if (!Settings.ReturnCodes) return kExitOk;
+  switch (outcome) {
+    case tRunOutcome::kClean:
+      return kExitOk;
+    case tRunOutcome::kLogErrors:
+      return kExitLogErrors;
+    case tRunOutcome::kFailed:
+      return kExitRunFailed;
+  }
+  return kExitRunFailed;
+}
+
 int JorvexMain(std::vector<std::string> arguments, const tConversionRun& conversionRun) {
   Settings = tJorvexSettings{};
   g_progress_pending = false;
+  if (int habit = LinuxHabit(arguments); habit >= 0) return habit;
   ComlineSetArguments(std::move(arguments));
   try {
     return StartUp(conversionRun);

@@ -18,6 +18,9 @@
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitParameterError = 2;
 inline constexpr int kExitHelp = 9999;
+// With /RC=ON: the run finished but its log holds errors; the run failed.
+inline constexpr int kExitLogErrors = 1;
+inline constexpr int kExitRunFailed = 3;
 
 // Longest InFile and DestPath accepted.
 inline constexpr size_t kMaxPathLength = 255;
@@ -43,6 +46,7 @@ struct tJorvexSettings {
   uint8_t SourceKind = kSourceKindNativeExport;  // /S=n
   uint8_t ExportMode = kExportModeIdea;          // /IDEA, /INSIKA
   bool ColumnHeaders = false;                    // /CH=ON
+  bool ReturnCodes = false;                      // /RC=ON: an exit status scripts can act on
   std::string InFile;                            // full path of the journal file
   std::string DestPath;                          // destination as given, or the folder of InFile
 };
@@ -77,6 +81,16 @@ class tProcessExit final : public tKvClass {
   int code_;
 };
 
+// How a conversion run ended, as far as the exit status tells it.
+enum class tRunOutcome : uint8_t {
+  kClean,      //!< finished, the log holds no error entry
+  kLogErrors,  //!< finished, but the log holds error entries
+  kFailed,     //!< ended by an exception: the export is incomplete or missing
+};
+// The exit status of a run that ended so: 0 unless /RC=ON asks for the
+// outcome (0, kExitLogErrors or kExitRunFailed).
+int ExitStatusFor(tRunOutcome outcome);
+
 // The conversion run, called once the settings, InFile and DestPath are
 // fixed. dateTimeStamp is the /DT switch: whether an INSIKA file name gets
 // the date-time stamp. Returns the process exit code. Defined with the run
@@ -86,8 +100,10 @@ int RunConversion(bool dateTimeStamp);
 // The whole program for the given command-line arguments (without the
 // program name): resets the settings, runs the start-up sequence and then
 // conversionRun (tests pass their own), and returns the process exit code
-// (0, 2 or 9999; 128 + the signal after SIGINT or SIGTERM, see
-// platform/Interrupt.h).
+// (0, 2 or 9999; 1 and 3 with /RC=ON; 128 + the signal after SIGINT or
+// SIGTERM, see platform/Interrupt.h). "--help" or "-h" as the only argument
+// shows the help and "--version" the version line, each with exit code 0 and
+// before anything else is read.
 using tConversionRun = std::function<int(bool dateTimeStamp)>;
 int JorvexMain(std::vector<std::string> arguments,
                const tConversionRun& conversionRun = RunConversion);

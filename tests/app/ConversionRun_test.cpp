@@ -193,6 +193,37 @@ TEST_F(ConversionRunTest, FailuresAndDamageAreReported) {
   EXPECT_NE(log.find("Errors:" + std::string(33, ' ') + "      1 [ERROR]"), npos) << log;
 }
 
+// The exit status: 0 whatever happened, unless /RC=ON asks for the outcome.
+TEST_F(ConversionRunTest, ExitStatusWithAndWithoutRc) {
+  WriteIni();
+  const std::string sample = TempDir::ReadFile(kSampleNative);
+  dir_.Write("cut.txt", sample.substr(0, sample.find("Fld: 1=BIN", sample.rfind("Jnl:"))));
+  dir_.Write("file", "x");
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    int withRc;
+  };
+  const Case cases[] = {
+      {"clean sample", {kSampleNative, dir_.Path("clean")}, kExitOk},
+      {"error in the log", {dir_.Path("cut.txt"), dir_.Path("cut")}, kExitLogErrors},
+      {"missing input", {dir_.Path("nothing.txt"), dir_.Path("missing")}, kExitRunFailed},
+      {"unusable destination", {kSampleNative, dir_.Path("file/sub")}, kExitRunFailed},
+      {"bad parameters", {"a", "b", "c", "d"}, kExitParameterError},
+  };
+  for (const Case& c : cases) {
+    for (bool rc : {false, true}) {
+      std::vector<std::string> args = c.args;
+      args.push_back("/Q");
+      if (rc) args.push_back("-rc:on");
+      if (rc) args[1] += "-rc";  // a destination of its own
+      const int expected = rc || c.withRc == kExitParameterError ? c.withRc : kExitOk;
+      EXPECT_EQ(Run(args), expected) << c.what << (rc ? " with /RC=ON" : "");
+    }
+  }
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("off"), "/Q", "/RC=OFF"}), kExitOk);
+}
+
 // Both forms (also saved with a UTF-8 byte-order mark) and both native kinds
 // give the same log and the same journal view.
 TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <optional>
 
 #include "LogTestHelp.h"
@@ -34,7 +36,10 @@ const char kHelp[] =
     "Switches (<switch>=ON|OFF):\n"
     "  /CH       - IDEA: Write column headers (default=off).\n"
     "  /DT       - IDEA: A new sub directory will be created for each export, named\n"
-    "              by current date and time. (default=on)\n";
+    "              by current date and time. (default=on)\n"
+    "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,\n"
+    "              3 conversion failed (default=off).\n"
+    "  --help    - Show this help; --version shows the version (exit status 0).\n";
 const char kParameterError[] = "Jorvex: !! Error: parameter (2)\n";
 
 // Runs the program in a fresh current folder with the console captured; the
@@ -70,6 +75,25 @@ TEST_F(JorvexMainTest, Help) {
     EXPECT_EQ(console_, std::string(kBanner) + kHelp) << testing::PrintToString(args);
     EXPECT_FALSE(date_time_stamp_);
   }
+}
+
+// --help, -h and --version, only alone, end at once with 0 and write nothing,
+// before CMDLINE.CFG is read; with more they are parameters.
+TEST_F(JorvexMainTest, LinuxHelpAndVersion) {
+  dir_.Write("CMDLINE.CFG", "/Q\n");
+  const std::pair<Args, std::string> cases[] = {
+      {{"--help"}, std::string(kBanner) + kHelp},
+      {{"-h"}, std::string(kBanner) + kHelp},
+      {{"--version"}, "jorvex 1.2.1.2\n"},
+  };
+  for (const auto& [args, console] : cases) {
+    EXPECT_EQ(Run(args), 0) << args[0];
+    EXPECT_EQ(console_, console) << args[0];
+    EXPECT_FALSE(date_time_stamp_);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);
+  EXPECT_EQ(Run({"--help", "x"}), 0);
+  EXPECT_TRUE(date_time_stamp_);  // a file name like any other
 }
 
 TEST_F(JorvexMainTest, PositionalParameterCheck) {
