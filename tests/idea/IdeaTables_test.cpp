@@ -166,10 +166,10 @@ TEST_F(IdeaTablesTest, DatesNoFieldCanHoldAreEmptyWithAWarning) {
   EXPECT_EQ(Lines("TransactHead.csv").at(0).substr(0, 20), "1;101;;;7;2;POS;1;1;");
   EXPECT_EQ(Lines("TransactMedia.csv").at(0).substr(0, 4), "1;1;");
   const std::string undated = "4:=> Datum nicht darstellbar (BlockInfo.csv, ";
-  EXPECT_EQ(Problems(), (std::vector<std::string>{
-                            undated + "CREATE_DATE): 999999999999999999",
-                            undated + "REG_END_DATE): 253402300799",
-                            "4:=> Beleg ohne Datum (TransactHead.csv): Belegnummer 7"}));
+  EXPECT_EQ(Problems(),
+            (std::vector<std::string>{undated + "CREATE_DATE): 999999999999999999",
+                                      undated + "REG_END_DATE): 253402300799",
+                                      "4:=> Beleg ohne Datum (TransactHead.csv): Belegnummer 7"}));
 }
 
 TEST_F(IdeaTablesTest, ReportLinesRunAcrossCountersAndBothTaxTables) {
