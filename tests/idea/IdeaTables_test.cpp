@@ -98,8 +98,6 @@ TEST_F(IdeaTablesTest, TransactionHeadersByCategoryWithTotalsAndTaxes) {
 }
 
 TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
-  const std::string gapReg = "5:=> Sequenznummern nicht fortlaufend (Reg.): 10/12";
-  const std::string gapTrans = "5:=> Sequenznummern nicht fortlaufend (Trans.): 6/8";
   Exporter().BlockStart(Block(1));
   // Two registration ends in the first block are never checked.
   Play(Entry(4, 7, 1, 3) + Entry(4, 8, 2, 10));
@@ -122,9 +120,10 @@ TEST_F(IdeaTablesTest, SequenceGapsAreLoggedWithinContinuingBlocks) {
   Play(Entry(4, 7, 15, 12));
   Close();
   const std::string gap = "5:=> Sequenznummern nicht fortlaufend ";
-  EXPECT_EQ(Problems(), (std::vector<std::string>{gapTrans, gap + "(Trans.): 8/10", gapReg,
-                                                  gap + "(Trans.): 2147483647/-2147483648",
-                                                  gap + "(Reg.): 2147483647/-2147483648"}));
+  const std::string wrap = ": 2147483647/-2147483648";
+  EXPECT_EQ(Problems(), (std::vector<std::string>{gap + "(Trans.): 6/8", gap + "(Trans.): 8/10",
+                                                  gap + "(Reg.): 10/12", gap + "(Trans.)" + wrap,
+                                                  gap + "(Reg.)" + wrap}));
   EXPECT_EQ(Lines("TransactHead.csv").size(), 6u);
   EXPECT_EQ(Lines("Register.csv").size(), 7u);
   EXPECT_EQ(Lines("BlockInfo.csv").size(), 6u);
