@@ -63,11 +63,13 @@ struct tTaxColumns {
   size_t Slot;
   int32_t Rate, Total, Negative, Value;
 };
-#define JORVEX_TAX_SLOT(n) \
-  tTaxColumns { n, Col("TAX_" #n "_RATE"), Col("TAX_" #n "_TTL"), Col("TAX_" #n "_TTL_NEG"), Col("TAX_" #n "_VAL") }
-constexpr std::array<tTaxColumns, 5> kTaxColumns = {
-    JORVEX_TAX_SLOT(1), JORVEX_TAX_SLOT(2), JORVEX_TAX_SLOT(3), JORVEX_TAX_SLOT(4), JORVEX_TAX_SLOT(0)};
-#undef JORVEX_TAX_SLOT
+constexpr std::array<tTaxColumns, 5> kTaxColumns = {{
+    {1, Col("TAX_1_RATE"), Col("TAX_1_TTL"), Col("TAX_1_TTL_NEG"), Col("TAX_1_VAL")},
+    {2, Col("TAX_2_RATE"), Col("TAX_2_TTL"), Col("TAX_2_TTL_NEG"), Col("TAX_2_VAL")},
+    {3, Col("TAX_3_RATE"), Col("TAX_3_TTL"), Col("TAX_3_TTL_NEG"), Col("TAX_3_VAL")},
+    {4, Col("TAX_4_RATE"), Col("TAX_4_TTL"), Col("TAX_4_TTL_NEG"), Col("TAX_4_VAL")},
+    {0, Col("TAX_0_RATE"), Col("TAX_0_TTL"), Col("TAX_0_TTL_NEG"), Col("TAX_0_VAL")},
+}};
 constexpr tIdeaDocColumns kDocColumns = DocColumns(kColumns);
 
 constexpr std::array<tIdeaCategoryFile, 3> kFiles = {{

@@ -3,9 +3,10 @@
 // and tax summary (a header without a date gets an empty date field and a
 // warning). Three files by transaction category, with the same columns and
 // keys of their own: "TransactHead.csv" (ordinary), "BookMemHead.csv"
-// (booking memory) and "MiscTransHead.csv" (other transactions). The detail and payment tables link to a line by its DOC_KEY.
-// Voucher sequence numbers are checked within a run of blocks that
-// continue each other; a gap is logged as an error. An entry that delivered
+// (booking memory) and "MiscTransHead.csv" (other transactions). The
+// detail and payment tables link to a line by its DOC_KEY. Voucher
+// sequence numbers are checked within a run of blocks that continue each
+// other; a gap is logged as an error. An entry that delivered
 // no header leaves the sequence state as it was.
 #pragma once
 

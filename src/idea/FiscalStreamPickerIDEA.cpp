@@ -145,7 +145,8 @@ void tFiscalStreamPickerIDEA::DeclareColumn(tKvXml& xml, tKvXmlNode parent,
   for (const tIdeaMapValue& value : def.Map) {
     tKvXmlNode map = xml.AddNode(column, "Map");
     xml.AddTextNode(map, "From", value.From);
-    xml.AddTextNode(map, "To", value.Text.empty() ? FiscCaption(value.Caption) : std::string(value.Text));
+    xml.AddTextNode(map, "To",
+                    value.Text.empty() ? FiscCaption(value.Caption) : std::string(value.Text));
   }
 }
 
@@ -164,11 +165,13 @@ void tFiscalStreamPickerIDEA::LogEntryLine() const {
 
 std::string_view tFiscalStreamPickerIDEA::OriginName() const { return OriginText(entry_type()); }
 
-void tFiscalStreamPickerIDEA::WriteDocumentFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const {
+void tFiscalStreamPickerIDEA::WriteDocumentFields(tFileHdlCSV& csv,
+                                                  const tIdeaDocColumns& at) const {
   const tFiscHeaderRec& h = CurHeader();
   if (h.DateTime.IsNull()) {
-    Log().Add("=> Beleg ohne Datum (" + TableName(csv) + "): Belegnummer " + std::to_string(h.DocNo),
-              tKvLog::kWarning);
+    Log().Add(
+        "=> Beleg ohne Datum (" + TableName(csv) + "): Belegnummer " + std::to_string(h.DocNo),
+        tKvLog::kWarning);
   }
   FmtEcrNo(csv.Field(at.EcrNo));
   WriteDate(csv, at.DocDate, h.DateTime);
@@ -178,7 +181,8 @@ void tFiscalStreamPickerIDEA::WriteDocumentFields(tFileHdlCSV& csv, const tIdeaD
   csv.AddField(OriginName(), at.DocSource);
 }
 
-void tFiscalStreamPickerIDEA::WriteCurrencyFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const {
+void tFiscalStreamPickerIDEA::WriteCurrencyFields(tFileHdlCSV& csv,
+                                                  const tIdeaDocColumns& at) const {
   const tFiscHeaderRec& h = CurHeader();
   FmtText(csv.Field(at.CurrIsoCode), h.Currency.IsoCode.view());
   FmtInt(csv.Field(at.CurrIsoNo), h.Currency.IsoNo);

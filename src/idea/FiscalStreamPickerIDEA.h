@@ -182,7 +182,9 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // date no field can hold (year past 9999) is left empty and logged as a
   // warning.
   void WriteDate(tFileHdlCSV& csv, int32_t column, const tKvDateTime& value) const {
-    if (!FmtDate(csv.Field(column), value)) [[unlikely]] LogUnwritableDate(csv, column, value);
+    if (!FmtDate(csv.Field(column), value)) [[unlikely]] {
+      LogUnwritableDate(csv, column, value);
+    }
   }
   // The current header's register number, date, time, document number,
   // entry type code and origin; a header without a date is logged as a

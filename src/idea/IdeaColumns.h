@@ -14,17 +14,29 @@ using C = tIdeaColumn;
 inline constexpr tIdeaMapValue kFlagMap[] = {{"1", 0, "Ja"}, {"0", 0, "Nein"}, {"", 0, "Nein"}};
 // Entry types (DOC_TYPE): the captions of the entry kinds.
 inline constexpr tIdeaMapValue kDocTypeMap[] = {
-    {"3", 20003}, {"4", 20004}, {"1", 20001},  {"2", 20002},  {"5", 20005},  {"6", 20006},
+    {"3", 20003}, {"4", 20004},  {"1", 20001},  {"2", 20002},  {"5", 20005},  {"6", 20006},
     {"7", 20007}, {"11", 20011}, {"12", 20012}, {"13", 20013}, {"19", 20019}, {"20", 20020}};
 // Report kinds (REP_TYPE).
 inline constexpr tIdeaMapValue kRepTypeMap[] = {{"3", 703},  {"6", 706},  {"7", 707},
                                                 {"26", 726}, {"27", 727}, {"28", 728},
                                                 {"29", 729}, {"30", 730}, {"31", 731}};
 // Record kinds of detail and payment lines (REC_TYPE); kind 16 has no caption of its own.
-inline constexpr tIdeaMapValue kRecTypeMap[] = {
-    {"2", 202},   {"3", 203},   {"4", 204},   {"8", 208},   {"9", 209},   {"11", 211},
-    {"12", 212},  {"13", 213},  {"14", 214},  {"15", 215},  {"16", 0, "Rabatt (unbekannt)"},
-    {"17", 217},  {"18", 218},  {"19", 219},  {"20", 220},  {"21", 221}};
+inline constexpr tIdeaMapValue kRecTypeMap[] = {{"2", 202},
+                                                {"3", 203},
+                                                {"4", 204},
+                                                {"8", 208},
+                                                {"9", 209},
+                                                {"11", 211},
+                                                {"12", 212},
+                                                {"13", 213},
+                                                {"14", 214},
+                                                {"15", 215},
+                                                {"16", 0, "Rabatt (unbekannt)"},
+                                                {"17", 217},
+                                                {"18", 218},
+                                                {"19", 219},
+                                                {"20", 220},
+                                                {"21", 221}};
 
 // A flag column: "1" yes, "0" or empty no.
 inline constexpr C Flag(std::string_view name, std::string_view description) {

@@ -132,29 +132,29 @@ struct tKvKPosTextFileHeaderRec {
 // ---------------------------------------------------------------------------
 // The kinds of fiscal journal entries (tKvKPosFiscalType::Kind), one each.
 enum tFiscEntryKind : uint8_t {
-  kEntryNone = 0,                  //!< code 0 or a code outside 1..22: no kind
-  kEntryInvoice = 1,               //!< invoice
-  kEntryReceipt = 2,               //!< receipt
-  kEntryRegStart = 3,              //!< start of registration (report)
-  kEntryRegEnd = 4,                //!< end of registration (report, sequence-checked)
-  kEntryManualInvoice = 5,         //!< manual invoice
-  kEntryGcReceipt = 6,             //!< guest-check receipt (booking memory)
-  kEntryGcManagement = 7,          //!< guest-check management receipt (booking memory)
-  kEntryGcSubtotal = 8,            //!< guest-check subtotal
-  kEntryGcDuplicate = 9,           //!< duplicate of a guest check
-  kEntryGcProForma = 10,           //!< pro-forma guest check
-  kEntryPaidInOut = 11,            //!< paid-in or paid-out receipt (other transaction)
-  kEntryMediaMove = 12,            //!< move between payment media (other transaction)
-  kEntryDeposit = 13,              //!< deposit
-  kEntryMasterData = 14,           //!< master data changed (event)
-  kEntryCreditNote = 15,           //!< credit note
-  kEntryLateInvoice = 16,          //!< invoice recorded afterwards
-  kEntryLateCreditNote = 17,       //!< credit note recorded afterwards
-  kEntryOpenDrawer = 18,           //!< drawer opened (event)
-  kEntryMediaCount = 19,           //!< count of the payment media (other transaction)
-  kEntryPettyCashCount = 20,       //!< count of the petty cash
-  kEntryFiscalReportZero = 21,     //!< fiscal report with zero setting (event)
-  kEntryFiscalReport = 22,         //!< fiscal report (report)
+  kEntryNone = 0,               //!< code 0 or a code outside 1..22: no kind
+  kEntryInvoice = 1,            //!< invoice
+  kEntryReceipt = 2,            //!< receipt
+  kEntryRegStart = 3,           //!< start of registration (report)
+  kEntryRegEnd = 4,             //!< end of registration (report, sequence-checked)
+  kEntryManualInvoice = 5,      //!< manual invoice
+  kEntryGcReceipt = 6,          //!< guest-check receipt (booking memory)
+  kEntryGcManagement = 7,       //!< guest-check management receipt (booking memory)
+  kEntryGcSubtotal = 8,         //!< guest-check subtotal
+  kEntryGcDuplicate = 9,        //!< duplicate of a guest check
+  kEntryGcProForma = 10,        //!< pro-forma guest check
+  kEntryPaidInOut = 11,         //!< paid-in or paid-out receipt (other transaction)
+  kEntryMediaMove = 12,         //!< move between payment media (other transaction)
+  kEntryDeposit = 13,           //!< deposit
+  kEntryMasterData = 14,        //!< master data changed (event)
+  kEntryCreditNote = 15,        //!< credit note
+  kEntryLateInvoice = 16,       //!< invoice recorded afterwards
+  kEntryLateCreditNote = 17,    //!< credit note recorded afterwards
+  kEntryOpenDrawer = 18,        //!< drawer opened (event)
+  kEntryMediaCount = 19,        //!< count of the payment media (other transaction)
+  kEntryPettyCashCount = 20,    //!< count of the petty cash
+  kEntryFiscalReportZero = 21,  //!< fiscal report with zero setting (event)
+  kEntryFiscalReport = 22,      //!< fiscal report (report)
 };
 
 // ---------------------------------------------------------------------------
