@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# SIGINT and SIGTERM at random moments of a generated journal's run, in both
-# modes: the run ends with 128 + the signal (or 0 when it finished first), no
-# temporary file remains, and the log of an interrupted run says so.
+# SIGINT/SIGTERM at random moments of a run, both modes: status 128 + signal (0
+# if it finished first), no temporary remains, the log says "interrupted".
 # Usage: tests/interrupt.sh JORVEX JORVEX_GEN [ROUNDS] [SIZE_MB]
 set -euo pipefail
 set -m  # background jobs of their own group, which do not ignore SIGINT

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Runs side by side: two processes of different journals into one destination,
-# started together ROUNDS times, in both modes. Each export (and the INSIKA
-# document) must equal one journal's run alone, the log must hold every run's
-# section whole, and no temporary file may remain.
-# Usage: tests/side-by-side.sh JORVEX JORVEX_GEN [ROUNDS]
+# Two runs of different journals into one destination, started together, in
+# both modes: each output equals one journal's run alone, each log section is
+# whole, no temporary remains. Usage: side-by-side.sh JORVEX JORVEX_GEN [ROUNDS]
 set -euo pipefail
 JORVEX=$1 W=$(mktemp -d) && trap 'rm -rf "$W"' EXIT
 fail() { echo "side-by-side: $*" >&2; exit 1; }

@@ -225,15 +225,13 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
 }
 
 // The document and the view appear whole or not at all on a device that
-// fills part way; the view of a whole run replaces an older one. An
+// fills part way. An
 // interrupted run publishes nothing, removes its empty folder, logs the
 // interruption and ends with 128 + the signal. An existing date-time folder
 // is never written into: the run takes the next free suffix.
 TEST_F(ConversionRunTest, FullDeviceInterruptionAndTakenFolder) {
   WriteIni();
   const std::vector<std::string> args = {kSampleNative, dir_.Path("d/"), "/INSIKA", "/V", "/Q"};
-  std::filesystem::create_directories(dir_.Path("d"));
-  dir_.Write("d/JournalView.txt", "old");
   EXPECT_EQ(Run(args), kExitOk);
   const std::string document = dir_.Read("d/INSIKA.xml"), view = dir_.Read("d/JournalView.txt");
   const auto entries = [&](const char* folder) {
