@@ -1,7 +1,7 @@
 #include "app/ConversionRun.h"
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -94,9 +94,9 @@ void RunWithLog(tLog& log) {
   // Declared so that the writer is released before the evaluators it feeds.
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
-  std::string exportFolder;
   std::string ownFolder;  // the folder this run created
   try {
+    std::string exportFolder;
     if (Settings.ExportMode == kExportModeIdea) {
       exportFolder = CreateExportFolder(Settings.DestPath, DateTimeStamp(platform::Now()));
       ownFolder = exportFolder;

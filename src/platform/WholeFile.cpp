@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cerrno>
@@ -16,6 +17,7 @@ namespace {
 
 std::atomic<int64_t> g_fault_budget{-1};
 std::atomic<int> g_fault_error{0};
+std::string g_fault_suffix;
 
 // Bytes of size that may still be written, and the error once none may:
 // the test hook's full device.
@@ -59,6 +61,7 @@ int WholeFile::Open(std::string name) {
   error_ = 0;
   used_ = 0;
   flushed_ = 0;
+  faulty_ = name_.ends_with(g_fault_suffix);
   int code = file_.OpenUnnamed(ExtractFilePath(name_));
   for (unsigned attempt = 0; LacksUnnamedFiles(code) && attempt < kTempAttempts; ++attempt) {
     temp_name_ = TempName(name_, attempt);
@@ -92,7 +95,7 @@ void WholeFile::WriteOut(const char* data, size_t size) {
     return;
   }
   int fault = 0;
-  const size_t allowed = FaultAllowance(size, &fault);
+  const size_t allowed = faulty_ ? FaultAllowance(size, &fault) : size;
   if (int code = file_.Write(data, allowed); code != 0) {
     error_ = code;
   } else {
@@ -145,7 +148,8 @@ void WholeFile::Discard() noexcept {
   used_ = 0;
 }
 
-void SetWholeFileFaultForTesting(int64_t budget, int error) {
+void SetWholeFileFaultForTesting(int64_t budget, int error, std::string suffix) {
+  g_fault_suffix = std::move(suffix);
   g_fault_error.store(error);
   g_fault_budget.store(budget);
 }

@@ -88,11 +88,14 @@ class WholeFile {
   size_t used_ = 0;
   uint64_t flushed_ = 0;
   int error_ = 0;
+  bool faulty_ = false;  // subject to the test hook
 };
 
-// Test hook: after budget more bytes written by all WholeFiles together,
-// writes fail with error (as on a full device, the write that crosses the
-// budget is written in part). A negative budget switches the fault off.
-void SetWholeFileFaultForTesting(int64_t budget, int error);
+// Test hook: after budget more bytes written by all WholeFiles together
+// (only those opened afterwards whose name ends with suffix, when given),
+// writes fail with error; as on a full device, the write that crosses the
+// budget is written in part. A negative budget switches the fault off.
+// REQUIRES: no file is being opened meanwhile.
+void SetWholeFileFaultForTesting(int64_t budget, int error, std::string suffix = {});
 
 }  // namespace platform

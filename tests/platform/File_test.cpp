@@ -59,15 +59,12 @@ TEST(FileSystem, ExistsCreateDeleteRenameCopy) {
   EXPECT_EQ(platform::DeleteFile(dir.Path("f")), 0);
   EXPECT_EQ(platform::DeleteFile(dir.Path("f")), ENOENT);
 
-  // Rename never replaces; a new folder is never one that exists.
+  // Rename never replaces.
   dir.Write("a", "A");
   dir.Write("b", "B, longer");
   EXPECT_EQ(platform::RenameFile(dir.Path("a"), dir.Path("b")), EEXIST);
   EXPECT_EQ(dir.Read("a") + dir.Read("b"), "AB, longer");
   EXPECT_EQ(platform::RenameFile(dir.Path("missing"), dir.Path("d")), ENOENT);
-  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("n")), 0);
-  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("n")), EEXIST);
-  EXPECT_EQ(platform::CreateNewDirectory(dir.Path("b")), EEXIST);
   EXPECT_EQ(platform::RenameFile(dir.Path("a"), dir.Path("c")), 0);
   EXPECT_EQ(dir.Read("c"), "A");
   EXPECT_FALSE(dir.Exists("a"));
