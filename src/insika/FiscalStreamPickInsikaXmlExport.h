@@ -21,8 +21,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
