@@ -32,7 +32,6 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "FuzzTextInput.h"

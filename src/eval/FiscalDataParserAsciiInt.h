@@ -138,7 +138,7 @@ class tFiscalDataParserAsciiInt : public tKvClass {
     int32_t StreamKind = 2;
     int32_t Percent = 0;                                // of the input read after the block
     bool HasDataSignature = false;                      // its block information carries one
-    std::exception_ptr Failure;  // reading or preparing it failed; nothing else of it counts
+    std::exception_ptr Failure;                         // reading or preparing it failed
     tKvKPosFiscalEventBuffer Events{kEventBufferSize};  // the parsed block
   };
 

@@ -20,8 +20,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <set>
+#include <string>
 #include <utility>
 #include <variant>
 #include <vector>

@@ -226,9 +226,7 @@ TEST(FiscalDataParserAsciiInt, Failures) {
         EXPECT_EQ(e.Line(), c.Line) << c.Message;
         EXPECT_EQ(run.Writer.Events, EventsOf(7)) << c.Message;
         EXPECT_EQ(run.Log.Lines.size(), c.OddLine == 0 ? 0u : 1u) << c.Message;
-        if (c.OddLine != 0) {
-          EXPECT_THAT(run.Log.Lines.at(0), HasSubstr("digits in line " + std::to_string(c.OddLine)));
-        }
+        EXPECT_THAT(run.Log.Lines, testing::Each(HasSubstr("line " + std::to_string(c.OddLine))));
         if (&c == &cases[2]) {
           int code = 0;
           EXPECT_THAT(input_test::NestedMessage<EKvKPosComStream>(e, &code), HasSubstr("error #2"));

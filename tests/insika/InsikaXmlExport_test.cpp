@@ -110,9 +110,8 @@ TEST_F(InsikaExportTest, OneDescriptionPerSigningUnitBeforeItsFirstEntry) {
 TEST_F(InsikaExportTest, SigningUnitIsIdAndCardNumber) {
   std::string script, written;  // written: "tim" per description, "tra" per transaction
   for (const char* unit : {"DE1 F2=i:2", "DE1 F2=i:3", "DE9 F2=i:2", "DE1 F2=i:2", "DE1- F2=i:3",
-                           "DE1 F2=i:-3", "DE1 F2=i:-3"}) {
+                           "DE1 F2=i:-3", "DE1 F2=i:-3"})
     script += Entry(2, Header(1, std::string("F1=s:") + unit) + kSig);
-  }
   for (const std::string& element : Run(script)) written += element.substr(1, 3);
   EXPECT_EQ(written, "timtratimtratimtratratimtratimtratra");
 }
