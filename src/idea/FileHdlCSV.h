@@ -55,6 +55,8 @@ class tFileHdlCSV final : public tKvClass {
   void Finish();
   // Finish published the file.
   bool Published() const { return published_; }
+  // A write failed: Finish will remove the file.
+  bool Failed() const { return file_.error() != 0; }
 
   // Set by the table after each data line; the header line does not.
   bool HasData = false;

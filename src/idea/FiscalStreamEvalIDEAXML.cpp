@@ -99,8 +99,11 @@ void tFiscalStreamEvalIDEAXML::Finish() {
   attempt([this] { tFiscalStreamEvalExportBase::Finish(); });
   if (!finished_) {
     finished_ = true;
-    for (auto it = parts_.Tables.rbegin(); it != parts_.Tables.rend(); ++it) {
-      attempt([table = *it] { table->FinishFiles(); });
+    // The failed files go first: on a full device that frees their space.
+    for (const bool failed : {true, false}) {
+      for (auto it = parts_.Tables.rbegin(); it != parts_.Tables.rend(); ++it) {
+        attempt([table = *it, failed] { table->FinishFiles(failed); });
+      }
     }
     for (tFiscalStreamPickerIDEA* table : parts_.Tables) attempt([table] { table->DeclareTable(); });
     attempt([this] { parts_.IndexDoc->Save(); });

@@ -5,8 +5,9 @@
 //
 // The exporter owns the index document, the running keys and the table
 // chain. Closing it (Close(), or the destructor after a failure) delivers
-// the final block end, publishes or removes the tables' files (the end of
-// the chain first), declares in the index exactly the files that were
+// the final block end, removes the files whose writing failed (freeing
+// their space), publishes or removes the others (the end of the chain
+// first), declares in the index exactly the files that were
 // published (head of the chain first) and then saves "index.xml", so the
 // index is written once, last. A table whose writing failed is neither
 // published nor declared. A failure in one of these steps does not stop the

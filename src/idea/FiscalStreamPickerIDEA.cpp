@@ -114,9 +114,10 @@ void tFiscalStreamPickerIDEA::DeclareTable() {
   }
 }
 
-void tFiscalStreamPickerIDEA::FinishFiles() {
+void tFiscalStreamPickerIDEA::FinishFiles(bool failed) {
   std::exception_ptr failure;
   for (TableFile& file : files_) {
+    if (file.Csv->Failed() != failed) continue;
     try {
       file.Csv->Finish();
     } catch (const std::exception&) {

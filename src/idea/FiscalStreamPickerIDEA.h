@@ -141,10 +141,11 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // Appends one Table element to the index for every file of this table
   // that was published, in the order the files were added.
   void DeclareTable();
-  // Publishes or removes every file of this table (see tFileHdlCSV::Finish);
-  // a file that fails does not keep the others from being published. The
-  // first failure is raised after all were tried.
-  void FinishFiles();
+  // Publishes or removes the files of this table whose writing failed
+  // (failed) or did not fail (see tFileHdlCSV::Finish); a file that fails
+  // does not keep the others from being published. The first failure is
+  // raised after all were tried.
+  void FinishFiles(bool failed);
 
   // One column declaration under parent (a VariableLength element),
   // declared under declaredName.

@@ -72,7 +72,6 @@ int WholeFile::Open(std::string name) {
     temp_name_.clear();
     return code;
   }
-  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
   return 0;
 }
 

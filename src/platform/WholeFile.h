@@ -39,7 +39,7 @@ class WholeFile {
 
   static constexpr size_t kBufferSize = 64 * 1024;
 
-  WholeFile() = default;
+  WholeFile() : buffer_(std::make_unique<char[]>(kBufferSize)) {}
   WholeFile(const WholeFile&) = delete;
   WholeFile& operator=(const WholeFile&) = delete;
   // Discard() unless committed.

@@ -14,6 +14,11 @@ void tKvXmlStream::OutputFree::operator()(_xmlOutputBuffer* output) const {
 }
 
 tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName) : xml_(xml) {
+  // Opened first: the output below writes into the file when released.
+  const std::string name = fileName;
+  if (int code = file_.Open(std::move(fileName)); code != 0) {
+    throw EKvXml(&xml_, "Error saving XML document \"" + name + "\": " + FormatErrorCode(code, ""));
+  }
   xml_.SplitText(head_, tail_);
   // One output for all elements: the encoder is looked up once, and the
   // serialised bytes go straight into the file's buffer.
@@ -21,10 +26,6 @@ tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName) : xml_(xml) {
   if (encoder == nullptr) throw EKvXml(&xml_, "Unsupported XML encoding: " + xml_.Encoding());
   elements_.reset(xmlOutputBufferCreateIO(WriteElements, nullptr, this, encoder));
   if (!elements_) throw EKvXml(&xml_, "Error initializing XMLDOM object!");
-  const std::string name = fileName;
-  if (int code = file_.Open(std::move(fileName)); code != 0) {
-    throw EKvXml(&xml_, "Error saving XML document \"" + name + "\": " + FormatErrorCode(code, ""));
-  }
 }
 
 tKvXmlStream::~tKvXmlStream() = default;

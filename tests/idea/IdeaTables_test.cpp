@@ -233,7 +233,7 @@ TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
     item.Plu.Name = name;
     tracker.SaleItem(item);
   }
-  table.FinishFiles();
+  table.FinishFiles(false);
   EXPECT_EQ(Lines("MasterDataChgPlu.csv"),
             (std::vector<std::string>{"1;101;05.03.2016;09:00:00;100;\"Cola 0,5l\""}));
   EXPECT_EQ(table.KnownArticleCount(), 1u);
