@@ -203,12 +203,14 @@ TEST_F(ConversionRunTest, ExitStatusWithAndWithoutRc) {
     const char* what;
     std::vector<std::string> args;
     int withRc;
+    int64_t fullAfter = -1;  // bytes the destination takes before it is full
   };
   const Case cases[] = {
       {"clean sample", {kSampleNative, dir_.Path("clean")}, kExitOk},
       {"error in the log", {dir_.Path("cut.txt"), dir_.Path("cut")}, kExitLogErrors},
       {"missing input", {dir_.Path("nothing.txt"), dir_.Path("missing")}, kExitRunFailed},
       {"unusable destination", {kSampleNative, dir_.Path("file/sub")}, kExitRunFailed},
+      {"full destination", {kSampleNative, dir_.Path("full")}, kExitRunFailed, 1000},
       {"bad parameters", {"a", "b", "c", "d"}, kExitParameterError},
   };
   for (const Case& c : cases) {
@@ -218,7 +220,9 @@ TEST_F(ConversionRunTest, ExitStatusWithAndWithoutRc) {
       if (rc) args.push_back("-rc:on");
       if (rc) args[1] += "-rc";  // a destination of its own
       const int expected = rc || c.withRc == kExitParameterError ? c.withRc : kExitOk;
+      platform::SetWholeFileFaultForTesting(c.fullAfter, ENOSPC);
       EXPECT_EQ(Run(args), expected) << c.what << (rc ? " with /RC=ON" : "");
+      platform::SetWholeFileFaultForTesting(-1, 0);
     }
   }
   EXPECT_EQ(Run({kSampleNative, dir_.Path("off"), "/Q", "/RC=OFF"}), kExitOk);
