@@ -201,27 +201,6 @@ TEST(FiscalStreamParser, ReadBlockInfo) {
             "followed outside a range");
 }
 
-// The block information writers behind ReadBlockInfo.
-TEST(FiscalStreamWriter, BlockInfoWritersKeepTheirOwnCopy) {
-  auto second = std::make_unique<tKvKPosFiscalStreamWriterBlkInfo>();
-  tKvKPosFiscalStreamWriterBlkInfo* secondPtr = second.get();
-  tKvKPosFiscalStreamWriterBlkInfo first(std::move(second));
-  EXPECT_EQ(first.LastBlockInfo().ID, 0);
-  tKvKPosBlockInfoRec blk;
-  blk.Init();
-  blk.ID = 17;
-  blk.SwVer = "1.2";
-  blk.DataSign.AssignBinary("sig");
-  first.BlockInfo(blk);
-  blk.ID = 99;  // changed by the producer after the call
-  blk.SwVer = "x";
-  for (const auto* w : {&first, secondPtr}) {
-    EXPECT_EQ(w->LastBlockInfo().ID, 17);
-    EXPECT_EQ(w->LastBlockInfo().SwVer, "1.2");
-    EXPECT_EQ(w->LastBlockInfo().DataSign.View(), "sig");
-  }
-}
-
 TEST(FiscalStreamParser, Construction) {
   MemStream m({});
   tRecordingWriter w;
