@@ -316,40 +316,6 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
   EXPECT_EQ(h->GetAsBitset(2)->GetCount(), 0);
 }
 
-TEST(KvKPosComStreamDataTest, Compare) {
-  using namespace KvCompare;
-  const struct {
-    std::string A, B;
-    int Expected;
-  } cases[] = {
-      {Bytes({2}), Bytes({3}), kLess},
-      {Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), kEqual},
-      {Bytes({4}), Bytes({21, 0xFD, 0xFF, 0xFF, 0xFF}), kGreater},  // signed
-      {Bytes({2}), Bytes({64}), kUnordered},                        // Int vs AddRec
-      {Bytes({55, 1, 'b'}), Bytes({55, 2, 'a', 'a'}), kGreater},
-      {Bytes({55, 1, 'a'}), Bytes({55, 2, 'a', 'b'}), kLess},
-      {Bytes({55, 1, 0xE4}), Bytes({55, 1, 'z'}), kGreater},   // unsigned bytes
-      {Bytes({86, 1, 'b'}), Bytes({86, 2, 'a', 'a'}), kLess},  // StrAI: shorter first
-      {Bytes({86, 2, 'a', 'b'}), Bytes({86, 2, 'a', 'a'}), kGreater},
-      {Bytes({55, 1, 'a'}), Bytes({86, 1, 'a'}), kUnordered},
-      {Bytes({23, 0xC1, 0x10}), Bytes({23, 0x41, 0x10}), kLess},
-      {Bytes({23, 0x41, 0x25}), Bytes({24, 0x41, 0x00, 0x25}), kEqual},
-      {Bytes({59, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({59, 1, 0, 0, 0}), kLess},  // signed
-      {Bytes({114, 2, 'a', 'b'}), Bytes({115, 2, 0, 'a', 'b'}), kEqual},
-      {Bytes({114, 2, 'a', 'b'}), Bytes({114, 3, 'a', 'b', 'c'}), kUnordered},
-      {Bytes({114, 1, 'a'}), Bytes({180, 1, 'a'}), kUnordered},
-      {Bytes({62, 0, 0, 0, 0, 0, 0, 1}), Bytes({62, 0, 0, 0, 0, 0, 0, 2}), kUnordered},
-      {Bytes({0}), Bytes({0}), kEqual},
-      {Bytes({33, 0x99}), Bytes({34, 0x01, 0x00}), kLess},
-      {Bytes({112, 2, 1, 0xD0, 7}), Bytes({112, 1, 1, 0xD0, 7}), kGreater},
-      {Bytes({103, 2, 6}), Bytes({103, 2, 8}), kLess},  // by the rest
-      {Bytes({103, 3, 1}), Bytes({3}), kUnordered},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Read(c.A)->Compare(*Read(c.B)), c.Expected) << Hex(c.A) << "vs " << Hex(c.B);
-  }
-}
-
 // The wire format table against reading: every ID byte of the table's
 // classes reads exactly the payload its row states into an element of its
 // class, and the in-place size checks agree; every other ID byte is refused
