@@ -6,7 +6,6 @@
 #include <map>
 #include <tuple>
 
-#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
 namespace {
@@ -210,33 +209,6 @@ TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
                                       "2;101;05.03.2016;09:00:00;18;;;;;0;;;;1;0"}));
   // Sale items of event entries never reach the article table.
   EXPECT_FALSE(dir_.Exists("MasterDataChgPlu.csv"));
-}
-
-// The evaluator delivers no sale items in event entries; the table's own
-// logic, fed directly: only a changed name gives a line.
-TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
-  tXmlHdlIDEA index(dir_.Path() + "/", tSupplierRec{});
-  tDocumentKeyHandler keys;
-  tIdeaContext context{dir_.Path() + "/", false, log_, index, keys, {}, ""};
-  auto owned = std::make_unique<tFiscalStreamEvalMasterDataChgPlu>(context, nullptr);
-  tFiscalStreamEvalMasterDataChgPlu& table = *owned;
-  tIdeaEntryTracker tracker(context, std::move(owned));
-  tracker.SetEntryType(DecodeFiscalType(14));
-  tFiscHeaderRec header;
-  header.DateTime = At(9);
-  header.EcrNo = tKvBcdFix::FromText("101");
-  tracker.Header(header);
-  for (const char* name : {"Cola", "Cola 0,5l", "Cola 0,5l"}) {
-    tFiscSaleItemRec item;
-    item.Kind = 2;
-    item.Plu.Number = tKvBcdFix::FromText("100");
-    item.Plu.Name = name;
-    tracker.SaleItem(item);
-  }
-  table.FinishFiles();
-  EXPECT_EQ(Lines("MasterDataChgPlu.csv"),
-            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;100;\"Cola 0,5l\""}));
-  EXPECT_EQ(table.KnownArticleCount(), 1u);
 }
 
 TEST_F(IdeaTablesTest, EmptyJournalWithHeadersLeavesOnlyTheIndex) {
