@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
-#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
 
@@ -199,23 +198,6 @@ TEST(FiscalStreamParser, ReadBlockInfo) {
   EXPECT_EQ(fails({120, 2}, 0),
             "[tKvKPosFiscalStreamParserBlkInfo] KPosFiscalStream error #6 - Backlink cannot be "
             "followed outside a range");
-}
-
-TEST(FiscalStreamParser, Construction) {
-  MemStream m({});
-  tRecordingWriter w;
-  const auto message = [&](uint8_t version, tKvKPosFiscalStreamWriter* writer,
-                           tKvKPosComStreamSource* source) {
-    return raise_test::MessageOf<EKvParam>(
-        [&] { tKvKPosFiscalStreamParser parser(version, writer, source); });
-  };
-  EXPECT_EQ(message(0, nullptr, m.Source.get()),
-            kParser + "tKvKPosFiscalStreamParser.Create: invalid Writer");
-  EXPECT_EQ(message(0, nullptr, nullptr),
-            "[tKvKPosComStreamParser] tKvKPosComStreamParser.Create: invalid Source");
-  EXPECT_EQ(message(3, &w, m.Source.get()),
-            kParser + "tKvKPosFiscalStreamParser.Create: invalid Version 3");
-  EXPECT_EQ(message(2, &w, m.Source.get()), "<no exception>");
 }
 
 }  // namespace
