@@ -261,7 +261,6 @@ TEST(KvKPosComStreamDataTest, TimeRawValues) {
   }
   const tKvDateTime dt = tKvDateTime::Encode(2020, 5, 17, 8, 30, 0);
   EXPECT_EQ(tKvKPosDataTime(dt).GetAsDateTime(1), dt);
-  EXPECT_EQ(tKvKPosDataTime(tKvDateTime(3600)).GetRaw(), 3600);
 }
 
 TEST(KvKPosComStreamDataTest, AccessorsAndNeutralValues) {
@@ -272,12 +271,10 @@ TEST(KvKPosComStreamDataTest, AccessorsAndNeutralValues) {
   EXPECT_TRUE(i.GetAsDateTime(1).IsNull() && i.GetAsSeconds(1) == 0);
   EXPECT_EQ(i.GetAsBitset(1)->GetCount(), 0);
   EXPECT_EQ(i.GetAsString(1) + i.GetAsBinary(1) + i.GetAsHex(1), "");
-  EXPECT_EQ(i.GetAsTouch(1), tKvTouch{});
   EXPECT_EQ(&i.GetItem(1), &i);
   EXPECT_EQ(i.GetItemKind(2), 0);
   EXPECT_EQ(MessageOf<EKvParam>([&] { i.GetItem(2); }), "[tKvKPosDataInt] Invalid item index: 2");
   // Typed values the compact text does not show.
-  EXPECT_EQ(Read(Bytes({57, 1, 2, 3, 4, 5, 6}))->GetAsTouch(1), (tKvTouch{6, 5, 4, 3, 2, 1, 0}));
   EXPECT_EQ(tKvKPosDataTime(3600).GetText(false), "01:00:00");
   EXPECT_EQ(tKvKPosDataTime(tKvDateTime::Encode(1991, 12, 31, 7, 8, 9)).GetText(false),
             "Dienstag, 31. Dezember 1991, 07:08:09");
