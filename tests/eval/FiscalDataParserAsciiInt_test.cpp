@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "EvalTestHelp.h"
-#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "platform/TempDir.h"
 #include "stream/FiscalStreamTestHelp.h"
@@ -295,11 +294,6 @@ TEST(FiscalDataParserAsciiInt, WriterFailureEndsTheRun) {
     EXPECT_EQ(e.Line(), 4);
   }
   EXPECT_EQ(writer.Fields, 2);
-}
-
-TEST(FiscalDataParserAsciiInt, RequiresASource) {
-  EXPECT_EQ(raise_test::MessageOf<EKvParam>([] { tFiscalDataParserAsciiInt(nullptr, {}, 0); }),
-            "[tFiscalDataParserAsciiInt] tFiscalDataParserAsciiInt.Create: invalid Source");
 }
 
 }  // namespace

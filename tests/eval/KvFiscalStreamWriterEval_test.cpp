@@ -6,8 +6,6 @@
 #include <string>
 
 #include "EvalTestHelp.h"
-#include "base/KvErrors.h"
-#include "base/RaiseTestHelp.h"
 #include "eval/InputTestHelp.h"
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamEvalExt.h"
@@ -32,12 +30,6 @@ void SendBlock(tKvKPosFiscalStreamWriter& w, int32_t blockId) {
   w.AddItem(3, std::make_unique<tKvKPosDataInt>(blockId));
   w.Link(9);
   w.EntryEnd();
-}
-
-TEST(WriterEval, RequiresAnEvaluator) {
-  EXPECT_EQ(
-      raise_test::MessageOf<EKvParam>([] { tKvFiscalStreamWriterEval(true, nullptr, nullptr); }),
-      "[tKvFiscalStreamWriterEval] tKvFiscalStreamWriterEval.Create");
 }
 
 TEST(WriterEval, EveryEventGoesToTheEvaluatorAndOnAlongTheChain) {

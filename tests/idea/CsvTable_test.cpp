@@ -64,17 +64,6 @@ TEST(CsvFormatTest, GermanRegionalSettings) {
   }
 }
 
-TEST(CsvFormatTest, SeparatorsFollowTheRegionalSettings) {
-  platform::RegionalSettings& reg = platform::MutableRegionalSettings();
-  reg = platform::RegionalSettings{};
-  reg.DecimalSeparator = '.';
-  reg.ThousandSeparator = '.';  // equal to the decimal separator: no grouping
-  tCsvLine out;
-  F::FmtBcdDec(out, Bcd("1234.5"), 2);
-  EXPECT_EQ(out.view(), "1234.50");
-  reg = platform::RegionalSettings{};
-}
-
 // The decimal fast paths against the plain ones: FmtBcd against the
 // number's own text, FmtFloat against printf of the binary value (in the
 // range where both use fixed notation).

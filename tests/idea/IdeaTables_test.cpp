@@ -6,7 +6,6 @@
 #include <map>
 #include <tuple>
 
-#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
 namespace {

@@ -261,7 +261,6 @@ TEST(KvKPosComStreamDataTest, TimeRawValues) {
   }
   const tKvDateTime dt = tKvDateTime::Encode(2020, 5, 17, 8, 30, 0);
   EXPECT_EQ(tKvKPosDataTime(dt).GetAsDateTime(1), dt);
-  EXPECT_EQ(tKvKPosDataTime(tKvDateTime(3600)).GetRaw(), 3600);
 }
 
 TEST(KvKPosComStreamDataTest, AccessorsAndNeutralValues) {
@@ -272,12 +271,10 @@ TEST(KvKPosComStreamDataTest, AccessorsAndNeutralValues) {
   EXPECT_TRUE(i.GetAsDateTime(1).IsNull() && i.GetAsSeconds(1) == 0);
   EXPECT_EQ(i.GetAsBitset(1)->GetCount(), 0);
   EXPECT_EQ(i.GetAsString(1) + i.GetAsBinary(1) + i.GetAsHex(1), "");
-  EXPECT_EQ(i.GetAsTouch(1), tKvTouch{});
   EXPECT_EQ(&i.GetItem(1), &i);
   EXPECT_EQ(i.GetItemKind(2), 0);
   EXPECT_EQ(MessageOf<EKvParam>([&] { i.GetItem(2); }), "[tKvKPosDataInt] Invalid item index: 2");
   // Typed values the compact text does not show.
-  EXPECT_EQ(Read(Bytes({57, 1, 2, 3, 4, 5, 6}))->GetAsTouch(1), (tKvTouch{6, 5, 4, 3, 2, 1, 0}));
   EXPECT_EQ(tKvKPosDataTime(3600).GetText(false), "01:00:00");
   EXPECT_EQ(tKvKPosDataTime(tKvDateTime::Encode(1991, 12, 31, 7, 8, 9)).GetText(false),
             "Dienstag, 31. Dezember 1991, 07:08:09");
@@ -314,40 +311,6 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
   EXPECT_EQ(h->GetAsHex(2), "\x42");
   EXPECT_EQ(h->GetAsBitset(1)->ToHexString(), "01");
   EXPECT_EQ(h->GetAsBitset(2)->GetCount(), 0);
-}
-
-TEST(KvKPosComStreamDataTest, Compare) {
-  using namespace KvCompare;
-  const struct {
-    std::string A, B;
-    int Expected;
-  } cases[] = {
-      {Bytes({2}), Bytes({3}), kLess},
-      {Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({21, 0xFF, 0xFF, 0xFF, 0xFF}), kEqual},
-      {Bytes({4}), Bytes({21, 0xFD, 0xFF, 0xFF, 0xFF}), kGreater},  // signed
-      {Bytes({2}), Bytes({64}), kUnordered},                        // Int vs AddRec
-      {Bytes({55, 1, 'b'}), Bytes({55, 2, 'a', 'a'}), kGreater},
-      {Bytes({55, 1, 'a'}), Bytes({55, 2, 'a', 'b'}), kLess},
-      {Bytes({55, 1, 0xE4}), Bytes({55, 1, 'z'}), kGreater},   // unsigned bytes
-      {Bytes({86, 1, 'b'}), Bytes({86, 2, 'a', 'a'}), kLess},  // StrAI: shorter first
-      {Bytes({86, 2, 'a', 'b'}), Bytes({86, 2, 'a', 'a'}), kGreater},
-      {Bytes({55, 1, 'a'}), Bytes({86, 1, 'a'}), kUnordered},
-      {Bytes({23, 0xC1, 0x10}), Bytes({23, 0x41, 0x10}), kLess},
-      {Bytes({23, 0x41, 0x25}), Bytes({24, 0x41, 0x00, 0x25}), kEqual},
-      {Bytes({59, 0xFF, 0xFF, 0xFF, 0xFF}), Bytes({59, 1, 0, 0, 0}), kLess},  // signed
-      {Bytes({114, 2, 'a', 'b'}), Bytes({115, 2, 0, 'a', 'b'}), kEqual},
-      {Bytes({114, 2, 'a', 'b'}), Bytes({114, 3, 'a', 'b', 'c'}), kUnordered},
-      {Bytes({114, 1, 'a'}), Bytes({180, 1, 'a'}), kUnordered},
-      {Bytes({62, 0, 0, 0, 0, 0, 0, 1}), Bytes({62, 0, 0, 0, 0, 0, 0, 2}), kUnordered},
-      {Bytes({0}), Bytes({0}), kEqual},
-      {Bytes({33, 0x99}), Bytes({34, 0x01, 0x00}), kLess},
-      {Bytes({112, 2, 1, 0xD0, 7}), Bytes({112, 1, 1, 0xD0, 7}), kGreater},
-      {Bytes({103, 2, 6}), Bytes({103, 2, 8}), kLess},  // by the rest
-      {Bytes({103, 3, 1}), Bytes({3}), kUnordered},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Read(c.A)->Compare(*Read(c.B)), c.Expected) << Hex(c.A) << "vs " << Hex(c.B);
-  }
 }
 
 // The wire format table against reading: every ID byte of the table's

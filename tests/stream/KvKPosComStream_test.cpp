@@ -68,18 +68,4 @@ TEST(StreamFileMem, ReadWritePositions) {
             "[tKvKPosStreamFileMem] Function not supported!");
 }
 
-TEST(ComStreamBase, HelpersBuildElements) {
-  tRecordingWriter w;
-  w.AddInteger(1, -5);
-  w.AddBcd(2, tKvBcd::FromText("12.5"));
-  w.AddBcdFix(3, tKvBcdFix::FromText("1234"));
-  w.AddString(4, "abc");
-  w.AddTime(5, tKvDateTime::EncodeTime(1, 2, 3));
-  w.AddBinary(6, "\x01\xAB", 2);
-  w.AddBinary(7, nullptr, 0);
-  EXPECT_EQ(w.Events,
-            "Add(1:2=-5) Add(2:4=12.5) Add(3:5=1234) Add(4:7=abc) Add(5:9=00.00.00/01:02:03) "
-            "Add(6:14=01AB) Add(7:14=)");
-}
-
 }  // namespace

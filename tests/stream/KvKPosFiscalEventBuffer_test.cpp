@@ -7,7 +7,6 @@
 
 #include "stream/FiscalStreamTestHelp.h"
 #include "stream/KvKPosComStreamData.h"
-#include "stream/KvKPosFiscalStream.h"
 
 namespace {
 
@@ -92,21 +91,6 @@ TEST(KvKPosFiscalEventBuffer, WriterFailureLeavesTheBufferEmpty) {
   tRecordingWriter writer;
   buffer.Replay(writer);
   EXPECT_EQ(writer.Events, "Ver(1,1)");
-}
-
-// Fields kept as positions (the parser's event-buffer mode; compared with
-// the general parse in KvKPosFiscalStreamCheck_test) cannot be replayed
-// without the stream file they lie in.
-TEST(KvKPosFiscalEventBuffer, FieldsAsPositionsNeedTheStreamFile) {
-  using namespace fisc_test;
-  const Bytes block = Cat({{119, 2, 125}, Int(201), {159}, Str("x"), {143}});
-  tKvKPosFiscalEventBuffer buffer(1 << 20);
-  MemStream m(block);
-  tKvKPosFiscalStreamParser(0, &buffer, m.Source.get())
-      .ParseRange(m.File, false, false, std::ssize(block), tKvKPosParseMode::kEventBuffer);
-  tRecordingWriter refused;
-  EXPECT_THROW(buffer.Replay(refused), EKvParam);
-  EXPECT_TRUE(buffer.Empty());
 }
 
 }  // namespace

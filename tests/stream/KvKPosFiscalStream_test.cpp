@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "FiscalStreamTestHelp.h"
-#include "base/RaiseTestHelp.h"
 
 using namespace fisc_test;
 
@@ -199,44 +198,6 @@ TEST(FiscalStreamParser, ReadBlockInfo) {
   EXPECT_EQ(fails({120, 2}, 0),
             "[tKvKPosFiscalStreamParserBlkInfo] KPosFiscalStream error #6 - Backlink cannot be "
             "followed outside a range");
-}
-
-// The block information writers behind ReadBlockInfo.
-TEST(FiscalStreamWriter, BlockInfoWritersKeepTheirOwnCopy) {
-  auto second = std::make_unique<tKvKPosFiscalStreamWriterBlkInfo>();
-  tKvKPosFiscalStreamWriterBlkInfo* secondPtr = second.get();
-  tKvKPosFiscalStreamWriterBlkInfo first(std::move(second));
-  EXPECT_EQ(first.LastBlockInfo().ID, 0);
-  tKvKPosBlockInfoRec blk;
-  blk.Init();
-  blk.ID = 17;
-  blk.SwVer = "1.2";
-  blk.DataSign.AssignBinary("sig");
-  first.BlockInfo(blk);
-  blk.ID = 99;  // changed by the producer after the call
-  blk.SwVer = "x";
-  for (const auto* w : {&first, secondPtr}) {
-    EXPECT_EQ(w->LastBlockInfo().ID, 17);
-    EXPECT_EQ(w->LastBlockInfo().SwVer, "1.2");
-    EXPECT_EQ(w->LastBlockInfo().DataSign.View(), "sig");
-  }
-}
-
-TEST(FiscalStreamParser, Construction) {
-  MemStream m({});
-  tRecordingWriter w;
-  const auto message = [&](uint8_t version, tKvKPosFiscalStreamWriter* writer,
-                           tKvKPosComStreamSource* source) {
-    return raise_test::MessageOf<EKvParam>(
-        [&] { tKvKPosFiscalStreamParser parser(version, writer, source); });
-  };
-  EXPECT_EQ(message(0, nullptr, m.Source.get()),
-            kParser + "tKvKPosFiscalStreamParser.Create: invalid Writer");
-  EXPECT_EQ(message(0, nullptr, nullptr),
-            "[tKvKPosComStreamParser] tKvKPosComStreamParser.Create: invalid Source");
-  EXPECT_EQ(message(3, &w, m.Source.get()),
-            kParser + "tKvKPosFiscalStreamParser.Create: invalid Version 3");
-  EXPECT_EQ(message(2, &w, m.Source.get()), "<no exception>");
 }
 
 }  // namespace
