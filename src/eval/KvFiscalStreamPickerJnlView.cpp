@@ -92,9 +92,6 @@ enum : int32_t {
 
 // The journal variant whose Portuguese fields and signature are shown.
 constexpr int32_t kJournalPortugal = 6;
-// Event entry kinds with data lines of their own.
-constexpr uint8_t kEventMasterData = 14;
-constexpr uint8_t kEventOpenDrawer = 18;
 
 // The order in which the report counters are shown, by report kind.
 constexpr std::array<int32_t, 22> kCounterOrder = {21, 8,  22, 13, 2,  20, 11, 12, 23, 24, 25,
@@ -248,9 +245,9 @@ void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
     AddLine({kIndent2, Cap(kCapOperator), " (", Cap(kCapAuth),
              "): ", RefText(auth.Name.view(), auth.Number)});
   }
-  if (entry_type().Kind == kEventMasterData) {
+  if (entry_type().Kind == kEntryMasterData) {
     AddEventRefLine(kCapTable, rec.Info);
-  } else if (entry_type().Kind == kEventOpenDrawer) {
+  } else if (entry_type().Kind == kEntryOpenDrawer) {
     AddEventRefLine(kCapDrawer, rec.Info);
     AddEventRefLine(kCapOpenReason, rec.Value);
   }
