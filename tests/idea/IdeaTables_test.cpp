@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 
+#include "idea/FiscalStreamEvalMasterDataChgPlu.h"
 #include "idea/IdeaTestHelp.h"
 
 namespace {
