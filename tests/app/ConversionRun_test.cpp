@@ -225,7 +225,6 @@ TEST_F(ConversionRunTest, ExitStatusWithAndWithoutRc) {
       platform::SetWholeFileFaultForTesting(-1, 0);
     }
   }
-  EXPECT_EQ(Run({kSampleNative, dir_.Path("off"), "/Q", "/RC=OFF"}), kExitOk);
 }
 
 // Both forms (also saved with a UTF-8 byte-order mark) and both native kinds
