@@ -1,6 +1,6 @@
 // jorvex-gen: writes synthetic fiscal journals in either input form of jorvex.
 //
-//   jorvex-gen --form native|ascii --size-mb N [--seed S] [--stream 1|2] --out FILE
+//   jorvex-gen --form native|ascii --size-mb N [--seed S] [--stream 1|2] --out FILE [--twin FILE]
 //   jorvex-gen --form native|ascii --sample [--stream 1|2] --out FILE
 //
 // The same seed gives the same journal; both forms of one seed carry the same
@@ -18,18 +18,21 @@
 #include "gen/GenOutput.h"
 #include "gen/NativeWriter.h"
 #include "gen/Shop.h"
+#include "gen/TeeSink.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: jorvex-gen --form native|ascii (--size-mb N [--seed S] | --sample)\n"
-    "                  [--stream 1|2] --out FILE\n"
+    "                  [--stream 1|2] --out FILE [--twin FILE]\n"
     "  --form      native export text or ASCII interface file\n"
     "  --size-mb   size to reach in MB (1048576 bytes); the last day is completed\n"
     "  --seed      seed of the random journal (default 1)\n"
     "  --sample    the small fixed sample journal instead of a random one\n"
     "  --stream    binary stream version inside an ASCII interface file (default 2)\n"
-    "  --out       output file\n";
+    "  --out       output file\n"
+    "  --twin      also write the same journal in the other form to this file\n"
+    "              (the size still steers --out)\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "jorvex-gen: %s\n%s", message.c_str(), kUsage);
@@ -44,7 +47,7 @@ bool ParseNumber(std::string_view text, uint64_t& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string form, out;
+  std::string form, out, twin;
   uint64_t sizeMb = 0, seed = 1, stream = 2;
   bool haveSize = false, sample = false;
   for (int i = 1; i < argc; ++i) {
@@ -64,6 +67,8 @@ int main(int argc, char** argv) {
       form = value;
     } else if (arg == "--out" && next(value)) {
       out = value;
+    } else if (arg == "--twin" && next(value)) {
+      twin = value;
     } else if (arg == "--size-mb" && next(value)) {
       if (!ParseNumber(value, sizeMb) || sizeMb > (uint64_t{1} << 24)) {
         return Fail("invalid size: " + std::string(value));
@@ -84,19 +89,28 @@ int main(int argc, char** argv) {
   if (sample == haveSize) return Fail("give either --size-mb or --sample");
 
   try {
+    const auto writer = [stream](const std::string& which,
+                                 jgen::FileOut* to) -> std::unique_ptr<jgen::JournalSink> {
+      if (which == "native") return std::make_unique<jgen::NativeWriter>(to);
+      return std::make_unique<jgen::AsciiWriter>(to, static_cast<int>(stream));
+    };
     jgen::FileOut file(out);
-    std::unique_ptr<jgen::JournalSink> sink;
-    if (form == "native") {
-      sink = std::make_unique<jgen::NativeWriter>(&file);
-    } else {
-      sink = std::make_unique<jgen::AsciiWriter>(&file, static_cast<int>(stream));
+    std::unique_ptr<jgen::JournalSink> sink = writer(form, &file);
+    std::unique_ptr<jgen::FileOut> twinFile;
+    std::unique_ptr<jgen::JournalSink> twinSink, tee;
+    if (!twin.empty()) {
+      twinFile = std::make_unique<jgen::FileOut>(twin);
+      twinSink = writer(form == "native" ? "ascii" : "native", twinFile.get());
+      tee = std::make_unique<jgen::TeeSink>(sink.get(), twinSink.get());
     }
+    jgen::JournalSink* target = tee ? tee.get() : sink.get();
     if (sample) {
-      jgen::WriteSample(sink.get());
+      jgen::WriteSample(target);
     } else {
-      jgen::WriteRandom(sink.get(), seed, sizeMb << 20);
+      jgen::WriteRandom(target, seed, sizeMb << 20);
     }
     file.Close();
+    if (twinFile) twinFile->Close();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "jorvex-gen: %s\n", e.what());
     return 1;
