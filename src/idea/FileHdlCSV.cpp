@@ -7,9 +7,8 @@
 
 tFileHdlCSV::tFileHdlCSV(std::string fileName, bool keepEmpty, char separator)
     : keep_empty_(keepEmpty), separator_(separator) {
-  const std::string name = fileName;
   if (int code = file_.Open(std::move(fileName)); code != 0) {
-    throw EKvIo(this, code, "Error creating file " + name);
+    throw EKvIo(this, code, "Error creating file " + FileName());
   }
 }
 

@@ -41,7 +41,6 @@ constexpr TableFactory kTables[] = {
     &MakeTable<tFiscalStreamEvalMasterDataChgPlu>,
 };
 
-
 tSupplierRec WithPlaceholders(tSupplierRec supplier) {
   if (IsBlank(supplier.Name)) supplier.Name = "<SuppName>";
   if (IsBlank(supplier.Location)) supplier.Location = "<SuppLocation>";

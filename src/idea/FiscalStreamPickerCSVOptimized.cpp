@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/KvText.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
@@ -202,7 +203,7 @@ void tFiscalStreamPickerCSVOptimized::AppendInt(tCsvLine& out, int64_t value) {
 }
 
 void tFiscalStreamPickerCSVOptimized::FmtText(tCsvLine& out, std::string_view text, char quote) {
-  if (text.find_first_not_of(' ') == std::string_view::npos) {
+  if (IsBlank(text)) {
     out.append(text);
     return;
   }

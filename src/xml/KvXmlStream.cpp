@@ -15,10 +15,7 @@ void tKvXmlStream::OutputFree::operator()(_xmlOutputBuffer* output) const {
 
 tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName) : xml_(xml) {
   // Opened first: the output below writes into the file when released.
-  const std::string name = fileName;
-  if (int code = file_.Open(std::move(fileName)); code != 0) {
-    throw EKvXml(&xml_, "Error saving XML document \"" + name + "\": " + FormatErrorCode(code, ""));
-  }
+  if (int code = file_.Open(std::move(fileName)); code != 0) Fail(code);
   xml_.SplitText(head_, tail_);
   // One output for all elements: the encoder is looked up once, and the
   // serialised bytes go straight into the file's buffer.
