@@ -1,0 +1,40 @@
+// CheckExport: the whole check of one export, as jorvex-check and the
+// program's /CHECK run it: the package (index, DTD, files), the index's
+// grammar and description, then every table and the keys (TableCheck.h).
+//
+//   path  an export folder, its index.xml, or a ZIP file holding an export
+//
+// Verdict: kClean when no error was found (warnings and information may be
+// there), kErrors when the export has errors, kUnreadable when there is no
+// export to judge (no index, an index that is not well-formed or in an
+// unknown encoding, a ZIP that cannot be opened); Reason then says why.
+// Failures of the check itself (out of memory, an I/O error while reading)
+// raise EKvRoot or std::bad_alloc. One thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "check/Findings.h"
+#include "check/TableCheck.h"
+
+namespace check {
+
+struct tCheckOptions {
+  std::string DtdFile;       // validate against this DTD instead of the one the index names
+  std::string KnownDtdFile;  // the standard DTD the one beside the index is compared with
+  size_t MaxExamples = 20;   // examples kept per code and file
+  tTableCheckOptions Tables;
+};
+
+enum class tVerdict { kClean, kErrors, kUnreadable };
+
+struct tCheckResult {
+  tVerdict Verdict = tVerdict::kClean;
+  std::string Reason;  // kUnreadable: why, one line
+  tFindings Findings{20};
+};
+
+tCheckResult CheckExport(const std::string& path, const tCheckOptions& options);
+
+}  // namespace check

@@ -1,0 +1,2 @@
+// jorvex-check: checks a GDPdU export (folder, index.xml or ZIP file).
+int main() { return 3; }
