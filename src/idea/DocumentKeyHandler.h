@@ -25,11 +25,11 @@ class tDocumentKeyHandler final : public tKvClass {
     kCounters = 8,
   };
 
-  tDocumentKeyHandler() { Texts.fill("0"); }
+  tDocumentKeyHandler() = default;
 
   // Adds 1 to counter (0-7), in decimal digits; 10^20 - 1 wraps to 0.
   void Increment(int counter);
-  // Appends the digit text of counter ("0" before its first increment).
+  // Appends the digit text of counter (nothing before its first increment).
   // Keys are read for every line and changed once per parent row, so their
   // texts are kept beside the counters.
   void AppendKey(tCsvLine& out, int counter) const { out += Texts[Index(counter)]; }
@@ -37,5 +37,5 @@ class tDocumentKeyHandler final : public tKvClass {
  private:
   static size_t Index(int counter) { return static_cast<size_t>(counter) % kCounters; }
   std::array<tKvBcdFix, kCounters> Keys{};
-  std::array<std::string, kCounters> Texts;  // the digit text of each counter
+  std::array<std::string, kCounters> Texts;  // the digit text of each counter; empty at 0
 };

@@ -60,7 +60,8 @@ tFiscalStreamEvalIDEAXML::Parts tFiscalStreamEvalIDEAXML::MakeParts(const std::s
   parts.Context.reset(new tIdeaContext{destFolder, columnHeaders, log, *parts.IndexDoc,
                                        *parts.KeyHandler, {},
                                        std::string(kShortTitle) + " " + std::string(kVersion) +
-                                           " [Exp: " + std::string(kExportFormatVersion) + "]"});
+                                           " [Exp: " + std::string(kExportFormatVersion) + "]",
+                                       {}});
   std::unique_ptr<tKvFiscalStreamPicker> chain;
   for (TableFactory make : kTables) {
     std::unique_ptr<tFiscalStreamPickerIDEA> table = make(*parts.Context, std::move(chain));
@@ -105,6 +106,7 @@ void tFiscalStreamEvalIDEAXML::Finish() {
       }
     }
     for (tFiscalStreamPickerIDEA* table : parts_.Tables) attempt([table] { table->DeclareTable(); });
+    attempt([this] { DeclareForeignKeys(*parts_.Context); });
     attempt([this] { parts_.IndexDoc->Save(); });
   }
   if (failure) std::rethrow_exception(failure);

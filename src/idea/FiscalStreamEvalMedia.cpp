@@ -12,7 +12,7 @@ using namespace idea_columns;
 constexpr auto kColumns = std::to_array<tIdeaColumn>({
     kDocKeyLink,
     kRecNo,
-    {"REC_TYPE", false, C::kNumeric, 0, "Datensatztyp", kRecTypeMap},
+    {"REC_TYPE", false, C::kAlphaNumeric, 0, "Datensatztyp", kRecTypeMap},
     {"MEDIA_NO", false, C::kNumeric, 0, "Finanzwegnummer"},
     {"MEDIA_NAME", false, C::kAlphaNumeric, 0, "Bezeichnung"},
     {"AMOUNT", false, C::kNumeric, 2, "Betrag"},

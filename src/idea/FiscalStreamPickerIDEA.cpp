@@ -78,7 +78,7 @@ tFileHdlCSV& tFiscalStreamPickerIDEA::AddTableFile(std::string_view fileName,
     for (const tIdeaColumn& column : columns) csv->AddField(column.Name, 0);
     csv->EndLine(static_cast<int32_t>(columns.size()));
   }
-  files_.push_back(TableFile{std::move(csv), description, columns, unusedColumn});
+  files_.push_back(TableFile{std::move(csv), description, columns, unusedColumn, 0});
   return *files_.back().Csv;
 }
 
@@ -87,6 +87,7 @@ tIdeaCategoryFiles tFiscalStreamPickerIDEA::AddCategoryFiles(
   tIdeaCategoryFiles added{};
   for (size_t i = 0; i < files.size(); ++i) {
     added[i] = &AddTableFile(files[i].FileName, files[i].Description, columns, files[i].UnusedColumn);
+    files_.back().Variant = static_cast<int32_t>(i) + 1;
   }
   return added;
 }
@@ -97,19 +98,57 @@ void tFiscalStreamPickerIDEA::DeclareTable() {
   for (const TableFile& file : files_) {
     if (!file.Csv->Published()) continue;
     const std::string url = file.Csv->FileName().substr(Context.DestFolder.size());
+    const std::string name = url.substr(0, url.rfind('.'));
     tKvXmlNode table = xml.AddNode(Context.IndexDoc.MediaNode(), "Table");
     xml.AddTextNode(table, "URL", url);
-    xml.AddTextNode(table, "Name", url.substr(0, url.rfind('.')));
+    xml.AddTextNode(table, "Name", name);
     xml.AddTextNode(table, "Description", Utf8ToWin1252(file.Description));
     xml.AddTextNode(table, "DecimalSymbol", std::string_view(&reg.DecimalSeparator, 1));
     xml.AddTextNode(table, "DigitGroupingSymbol", std::string_view(&reg.ThousandSeparator, 1));
+    // The header line is the file's first record: the data starts at the second.
+    if (Context.ColumnHeaders) xml.AddTextNode(xml.AddNode(table, "Range"), "From", "2");
     tKvXmlNode columns = xml.AddNode(table, "VariableLength");
+    Context.Declared.push_back({name, columns, file.Columns, file.Variant});
     for (size_t i = 0; i < file.Columns.size(); ++i) {
       const int32_t number = static_cast<int32_t>(i) + 1;
       const std::string declared = number == file.UnusedColumn
                                        ? "NOT_USED_" + std::to_string(number)
                                        : std::string(file.Columns[i].Name);
       DeclareColumn(xml, columns, file.Columns[i], declared);
+    }
+  }
+}
+
+void DeclareForeignKeys(tIdeaContext& context) {
+  constexpr std::string_view kLinkSuffix = "_LINK";
+  // The table whose primary key is the one column key: of variant, else
+  // one kept by no category.
+  auto keyTable = [&context](std::string_view key, int32_t variant) -> const tIdeaDeclaredTable* {
+    const tIdeaDeclaredTable* found = nullptr;
+    for (const tIdeaDeclaredTable& table : context.Declared) {
+      size_t keyColumns = 0;
+      bool isKey = false;
+      for (const tIdeaColumn& column : table.Columns) {
+        if (!column.IsPrimaryKey) continue;
+        ++keyColumns;
+        isKey = column.Name == key;
+      }
+      if (keyColumns != 1 || !isKey) continue;
+      if (table.Variant == variant) return &table;
+      if (table.Variant == 0) found = &table;
+    }
+    return found;
+  };
+  tKvXml& xml = context.IndexDoc.Xml();
+  for (const tIdeaDeclaredTable& table : context.Declared) {
+    for (const tIdeaColumn& column : table.Columns) {
+      if (!column.Name.ends_with(kLinkSuffix)) continue;
+      const std::string_view key = column.Name.substr(0, column.Name.size() - kLinkSuffix.size());
+      const tIdeaDeclaredTable* target = keyTable(key, table.Variant);
+      if (target == nullptr) continue;
+      tKvXmlNode foreignKey = xml.AddNode(table.Layout, "ForeignKey");
+      xml.AddTextNode(foreignKey, "Name", column.Name);
+      xml.AddTextNode(foreignKey, "References", target->Name);
     }
   }
 }

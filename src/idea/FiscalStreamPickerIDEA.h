@@ -105,6 +105,15 @@ struct tIdeaEntryState {
   tKvKPosBlockInfoRec PrevBlock;  // the block before the current one
 };
 
+// A table the index declares, for the links between tables declared after
+// all of them (DeclareForeignKeys).
+struct tIdeaDeclaredTable {
+  std::string Name;
+  tKvXmlNode Layout;  // its VariableLength element
+  std::span<const tIdeaColumn> Columns;
+  int32_t Variant;    // 1 to 3 for a table kept by transaction category, else 0
+};
+
 // The services the tables of one export share; borrowed by every table.
 struct tIdeaContext {
   std::string DestFolder;  // export folder, ending with "/"
@@ -114,7 +123,15 @@ struct tIdeaContext {
   tDocumentKeyHandler& KeyHandler;
   tIdeaEntryState State;
   std::string ExpVersion;  // "<short title> <version> [Exp: 2.0.0]"
+  std::vector<tIdeaDeclaredTable> Declared;  // filled by DeclareTable, in index order
 };
+
+// Declares the links of every declared table (context.Declared) as
+// ForeignKey elements after its columns: a link column "<KEY>_LINK"
+// references the table whose primary key is the one column "<KEY>", of the
+// same transaction category where the tables are kept by category. A link
+// whose table is not in the export is not declared.
+void DeclareForeignKeys(tIdeaContext& context);
 
 // The head of the table chain: keeps the context's entry state. Header and
 // BlockEnd update it before the tables hear of them; EntryEnd clears the
@@ -222,6 +239,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
     std::string_view Description;
     std::span<const tIdeaColumn> Columns;
     int32_t UnusedColumn;
+    int32_t Variant;  // 1 to 3 for a file kept by transaction category, else 0
   };
 
   tIdeaContext& Context;
