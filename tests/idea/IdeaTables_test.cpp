@@ -206,8 +206,8 @@ TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
             (std::vector<std::string>{"1;1;6;1;\"Bar\";3,2;;;\"CHF\";756;101",
                                       "1;2;6;2;;;;;;;101"}));
   EXPECT_EQ(Lines("EcrEventInfo.csv"),
-            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;18;;;;;1;\"Lade\";;;1;0",
-                                      "2;101;05.03.2016;09:00:00;18;;;;;0;;;;1;0"}));
+            (std::vector<std::string>{"1;101;05.03.2016;09:00:00;18;;;;;1;\"Lade\";;;1;",
+                                      "2;101;05.03.2016;09:00:00;18;;;;;0;;;;1;"}));
   // Sale items of event entries never reach the article table.
   EXPECT_FALSE(dir_.Exists("MasterDataChgPlu.csv"));
 }
@@ -217,7 +217,7 @@ TEST_F(IdeaTablesTest, DetailPaymentAndEventLines) {
 TEST_F(IdeaTablesTest, ArticleNameChangesInEventEntries) {
   tXmlHdlIDEA index(dir_.Path() + "/", tSupplierRec{});
   tDocumentKeyHandler keys;
-  tIdeaContext context{dir_.Path() + "/", false, log_, index, keys, {}, ""};
+  tIdeaContext context{dir_.Path() + "/", false, log_, index, keys, {}, "", {}};
   auto owned = std::make_unique<tFiscalStreamEvalMasterDataChgPlu>(context, nullptr);
   tFiscalStreamEvalMasterDataChgPlu& table = *owned;
   tIdeaEntryTracker tracker(context, std::move(owned));
