@@ -12,6 +12,7 @@
 #include "app/FiscalStreamWriterTypeDependent.h"
 #include "app/JorvexMain.h"
 #include "app/Log.h"
+#include "app/OwnExportCheck.h"
 #include "base/KvErrors.h"
 #include "base/KvIniFile.h"
 #include "base/KvText.h"
@@ -116,6 +117,12 @@ void RunWithLog(tLog& log) {
     chain->Close();
     chain.reset();
     CheckInterrupt();
+    if (Settings.CheckExport && Settings.ExportMode == kExportModeIdea) {
+      const std::string view = Settings.WriteJournalView
+                                   ? std::string(tFiscalStreamEvalWriteJnlView::kFileName)
+                                   : std::string();
+      CheckOwnExport(exportFolder, ReadSupplierRec(IniFileName()).DtdFile, view, log);
+    }
   } catch (const std::exception& failure) {
     log.Add("", tLog::kPlain);
     // After an interruption any later failure (a file that may no longer

@@ -47,6 +47,7 @@ struct tJorvexSettings {
   uint8_t ExportMode = kExportModeIdea;          // /IDEA, /INSIKA
   bool ColumnHeaders = false;                    // /CH=ON
   bool ReturnCodes = false;                      // /RC=ON: an exit status scripts can act on
+  bool CheckExport = false;                      // /CHECK: IDEA: check the export when written
   std::string InFile;                            // full path of the journal file
   std::string DestPath;                          // destination as given, or the folder of InFile
 };

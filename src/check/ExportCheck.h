@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "check/Findings.h"
 #include "check/TableCheck.h"
@@ -24,6 +25,9 @@ struct tCheckOptions {
   std::string DtdFile;       // validate against this DTD instead of the one the index names
   std::string KnownDtdFile;  // the standard DTD the one beside the index is compared with
   size_t MaxExamples = 20;   // examples kept per code and file
+  // Files in the folder that are not part of the export and not to be
+  // reported as undeclared (the journal view the converting run wrote).
+  std::vector<std::string> NotPartOfExport;
   tTableCheckOptions Tables;
 };
 

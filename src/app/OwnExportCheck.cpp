@@ -1,0 +1,60 @@
+#include "app/OwnExportCheck.h"
+
+#include <exception>
+
+#include "app/JorvexMain.h"
+#include "app/Log.h"
+#include "base/KvCodepage.h"
+#include "check/CheckReport.h"
+#include "check/ExportCheck.h"
+
+namespace {
+
+// "C503 TransactDetail.csv:12:1 (DOC_KEY_LINK): <message> [excerpt]"
+std::string FindingLine(const check::tFinding& finding) {
+  std::string line(check::InfoOf(finding.Code).Id);
+  line += ' ';
+  line += finding.File.empty() ? std::string("index.xml") : finding.File;
+  if (finding.Line > 0) line += ':' + std::to_string(finding.Line);
+  if (finding.Field > 0) line += ':' + std::to_string(finding.Field);
+  if (!finding.Column.empty()) line += " (" + finding.Column + ")";
+  line += ": ";
+  line += finding.Message.empty() ? std::string(check::InfoOf(finding.Code).Meaning) : finding.Message;
+  if (!finding.Excerpt.empty()) line += " [" + finding.Excerpt + "]";
+  return Utf8ToWin1252(line);
+}
+
+}  // namespace
+
+void CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
+                    const std::string& journalView, tLog& log) {
+  check::tCheckOptions options;
+  options.KnownDtdFile = knownDtdFile;
+  if (!journalView.empty()) options.NotPartOfExport.push_back(journalView);
+  log.Add("", tLog::kPlain);
+  try {
+    const check::tCheckResult result = check::CheckExport(exportFolder, options);
+    const std::string verdict = Utf8ToWin1252(check::VerdictLine(result));
+    ConsoleLine(verdict);
+    log.BeginSection(verdict, tLog::kPlain);
+    if (result.Verdict == check::tVerdict::kUnreadable) {
+      log.Add(Utf8ToWin1252(result.Reason), tLog::kError);
+    }
+    for (const check::tFinding& finding : result.Findings.Examples()) {
+      const check::tSeverity severity = check::InfoOf(finding.Code).Severity;
+      if (severity == check::tSeverity::kInfo) continue;
+      log.Add(FindingLine(finding), severity == check::tSeverity::kError ? tLog::kError : tLog::kWarning);
+    }
+    for (const auto& [where, count] : result.Findings.Counts()) {
+      if (count <= result.Findings.MaxExamples()) continue;
+      log.Add(std::string(check::InfoOf(where.second).Id) + " " + Utf8ToWin1252(where.first) + ": " +
+                  std::to_string(count - result.Findings.MaxExamples()) + " more not listed",
+              tLog::kPlain);
+    }
+    log.EndSection("", tLog::kPlain);
+  } catch (const std::exception& failure) {
+    const std::string text = "Export check failed: " + std::string(failure.what());
+    ConsoleLine(text);
+    log.Add(text, tLog::kError);
+  }
+}
