@@ -39,6 +39,8 @@ const char kHelp[] =
     "              by current date and time. (default=on)\n"
     "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,\n"
     "              3 conversion failed (default=off).\n"
+    "  /CHECK    - IDEA: Check the written export as jorvex-check does; the\n"
+    "              verdict goes to the console, the findings into the log.\n"
     "  --help    - Show this help; --version shows the version (exit status 0).\n";
 const char kParameterError[] = "Jorvex: !! Error: parameter (2)\n";
 
