@@ -2,7 +2,7 @@
 # Checks for the Debian packages the build needs and installs the missing
 # ones (as root); otherwise prints the exact command and stops.
 set -euo pipefail
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libssl-dev libzip-dev pkgconf zip
+packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libssl-dev libzip-dev libarchive-dev pkgconf zip
           clang-14 libclang-rt-14-dev time lintian)
 missing=()
 for p in "${packages[@]}"; do

@@ -10,9 +10,11 @@
 #include "app/FiscalDataParserNative.h"
 #include "app/FiscalStreamEvalWriteLog.h"
 #include "app/FiscalStreamWriterTypeDependent.h"
+#include "app/HandOverPackage.h"
 #include "app/JorvexMain.h"
 #include "app/Log.h"
 #include "app/OwnExportCheck.h"
+#include "app/RunScope.h"
 #include "base/KvErrors.h"
 #include "base/KvIniFile.h"
 #include "base/KvText.h"
@@ -88,6 +90,36 @@ void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
   }
 }
 
+// /ZIP: the hand-over package of the export folder (IDEA) or of the
+// document (INSIKA), beside it.
+void WritePackage(const std::string& exportFolder, const std::string& view, const tRunScope& scope,
+                  const std::string& verdict, tLog& log) {
+  tHandOverInput input;
+  input.Journal = Settings.InFile;
+  input.InputForm = Settings.SourceKind == kSourceKindAsciiInterface ? "ASCII interface file"
+                                                                      : "native export text";
+  input.Scope = &scope;
+  input.CheckVerdict = verdict;
+  if (Settings.ExportMode == kExportModeIdea) {
+    input.Folder = exportFolder;
+    const std::string folder = exportFolder.substr(0, exportFolder.size() - 1);
+    input.Name = platform::ExtractFileName(folder);
+    input.PackageFolder = platform::ExtractFilePath(folder);
+    input.Files = ExportFilesInPackingOrder(exportFolder, {view});
+  } else {
+    input.Folder = platform::ExtractFilePath(Settings.DestPath);
+    const std::string document = platform::ExtractFileName(Settings.DestPath);
+    input.Name = document.substr(0, document.rfind('.'));
+    input.PackageFolder = input.Folder;
+    input.Files = {document};
+    input.FilesInSubfolder = false;
+    input.Replace = true;
+  }
+  const std::string zip = WriteHandOverPackage(input);
+  ConsoleLine("Package: " + zip);
+  log.Add("Hand-over package: " + zip, tLog::kPlain);
+}
+
 // Steps 2 to 9 of the run, with the log open. A failure reaches the log
 // before the evaluators are released, so that it stands in the log where it
 // happened, ahead of their closing lines.
@@ -96,6 +128,7 @@ void RunWithLog(tLog& log) {
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
   std::string ownFolder;  // the folder this run created
+  tRunScope scope;        // filled with /ZIP only
   try {
     std::string exportFolder;
     if (Settings.ExportMode == kExportModeIdea) {
@@ -107,6 +140,7 @@ void RunWithLog(tLog& log) {
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
+    if (Settings.Package) chain = std::make_unique<tFiscalStreamEvalScope>(scope, std::move(chain));
     AddJournalView(chain, exportFolder);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
@@ -117,12 +151,14 @@ void RunWithLog(tLog& log) {
     chain->Close();
     chain.reset();
     CheckInterrupt();
+    const std::string view = Settings.WriteJournalView
+                                 ? std::string(tFiscalStreamEvalWriteJnlView::kFileName)
+                                 : std::string();
+    std::string verdict;
     if (Settings.CheckExport && Settings.ExportMode == kExportModeIdea) {
-      const std::string view = Settings.WriteJournalView
-                                   ? std::string(tFiscalStreamEvalWriteJnlView::kFileName)
-                                   : std::string();
-      CheckOwnExport(exportFolder, ReadSupplierRec(IniFileName()).DtdFile, view, log);
+      verdict = CheckOwnExport(exportFolder, ReadSupplierRec(IniFileName()).DtdFile, view, log);
     }
+    if (Settings.Package) WritePackage(exportFolder, view, scope, verdict, log);
   } catch (const std::exception& failure) {
     log.Add("", tLog::kPlain);
     // After an interruption any later failure (a file that may no longer

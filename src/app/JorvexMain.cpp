@@ -39,11 +39,13 @@ constexpr std::array<std::string_view, 19> kHelpLines = {
 };
 constexpr std::string_view kHelpLastLine = "              by current date and time. (default=on)";
 // Listed after the help text above, which stays as it is.
-constexpr std::array<std::string_view, 5> kHelpMoreLines = {
+constexpr std::array<std::string_view, 7> kHelpMoreLines = {
     "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,",
     "              3 conversion failed (default=off).",
     "  /CHECK    - IDEA: Check the written export as jorvex-check does; the",
     "              verdict goes to the console, the findings into the log.",
+    "  /ZIP      - Pack the export (or the INSIKA file) into <name>.zip beside it,",
+    "              with its checksums <name>.sha256 and cover note <name>.txt.",
     "  --help    - Show this help; --version shows the version (exit status 0).",
 };
 
@@ -120,6 +122,7 @@ int StartUp(const tConversionRun& conversionRun) {
   Settings.Quiet = Switch("Q");
   Settings.NoProgress = Switch("INT");
   Settings.CheckExport = Switch("CHECK");
+  Settings.Package = Switch("ZIP");
   std::string value;
   if (long long number = 0; Option("S", value) && ParseLeadingInteger(value, &number)) {
     if (number >= 1 && number <= 3) Settings.SourceKind = static_cast<uint8_t>(number - 1);

@@ -48,6 +48,7 @@ struct tJorvexSettings {
   bool ColumnHeaders = false;                    // /CH=ON
   bool ReturnCodes = false;                      // /RC=ON: an exit status scripts can act on
   bool CheckExport = false;                      // /CHECK: IDEA: check the export when written
+  bool Package = false;                          // /ZIP: the hand-over package beside the export
   std::string InFile;                            // full path of the journal file
   std::string DestPath;                          // destination as given, or the folder of InFile
 };

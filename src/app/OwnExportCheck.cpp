@@ -26,7 +26,7 @@ std::string FindingLine(const check::tFinding& finding) {
 
 }  // namespace
 
-void CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
+std::string CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
                     const std::string& journalView, tLog& log) {
   check::tCheckOptions options;
   options.KnownDtdFile = knownDtdFile;
@@ -51,10 +51,12 @@ void CheckOwnExport(const std::string& exportFolder, const std::string& knownDtd
                   std::to_string(count - result.Findings.MaxExamples()) + " more not listed",
               tLog::kPlain);
     }
-    log.EndSection("", tLog::kPlain);
+    log.EndSection("(End of export check)", tLog::kPlain);
+    return verdict;
   } catch (const std::exception& failure) {
     const std::string text = "Export check failed: " + std::string(failure.what());
     ConsoleLine(text);
     log.Add(text, tLog::kError);
+    return text;
   }
 }

@@ -307,4 +307,38 @@ TEST_F(ConversionRunTest, FullDeviceInterruptionAndTakenFolder) {
   EXPECT_TRUE(dir_.Exists("t/2016-06-22_07-49-19_2/index.xml"));
 }
 
+// /ZIP: the package beside the export proves itself with sha256sum -c and
+// leaves the journal view out; one that cannot be written fails the run and
+// leaves the export whole.
+TEST_F(ConversionRunTest, HandOverPackage) {
+  WriteIni();
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("p/"), "/ZIP", "/V", "/Q"}), kExitOk);
+  std::string stamp;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Path("p"))) {
+    if (e.is_directory()) stamp = e.path().filename().string();
+  }
+  const std::string sums = dir_.Read("p/" + stamp + ".sha256");
+  EXPECT_EQ(sums.find("JournalView"), npos);
+  EXPECT_NE(sums.find(stamp + "/index.xml\n"), npos);
+  const std::string verify = "cd '" + dir_.Path("p") + "' && sha256sum -c --quiet " + stamp + ".sha256";
+  EXPECT_EQ(std::system(verify.c_str()), 0);
+  const std::string note = dir_.Read("p/" + stamp + ".txt");
+  for (const char* line : {"Journal: sample-native.txt\r\n", "  101  serial number 4711001  Kasse 1\r\n",
+                           "  Business days: 02.01.2024 - 04.01.2024\r\n", "Export check: not run\r\n"}) {
+    EXPECT_NE(note.find(line), npos) << line;
+  }
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("i/"), "/INSIKA", "/ZIP", "/Q"}), kExitOk);
+  EXPECT_NE(dir_.Read("i/INSIKA.sha256").find("  INSIKA.xml\n"), npos);
+
+  platform::SetWholeFileFaultForTesting(0, ENOSPC, ".zip");
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("f/"), "/ZIP", "/Q"}), kExitOk);
+  platform::SetWholeFileFaultForTesting(-1, 0);
+  EXPECT_NE(console_.find(".zip\": No space left on device"), npos) << console_;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Path("f"))) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "ExportInfo.txt" || (e.is_directory() && dir_.Exists("f/" + name + "/index.xml")))
+        << name;
+  }
+}
+
 }  // namespace

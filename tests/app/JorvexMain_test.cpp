@@ -41,6 +41,8 @@ const char kHelp[] =
     "              3 conversion failed (default=off).\n"
     "  /CHECK    - IDEA: Check the written export as jorvex-check does; the\n"
     "              verdict goes to the console, the findings into the log.\n"
+    "  /ZIP      - Pack the export (or the INSIKA file) into <name>.zip beside it,\n"
+    "              with its checksums <name>.sha256 and cover note <name>.txt.\n"
     "  --help    - Show this help; --version shows the version (exit status 0).\n";
 const char kParameterError[] = "Jorvex: !! Error: parameter (2)\n";
 
