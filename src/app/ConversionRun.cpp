@@ -14,6 +14,7 @@
 #include "app/JorvexMain.h"
 #include "app/Log.h"
 #include "app/OwnExportCheck.h"
+#include "app/PeriodSelection.h"
 #include "app/RunScope.h"
 #include "base/KvErrors.h"
 #include "base/KvIniFile.h"
@@ -90,6 +91,32 @@ void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
   }
 }
 
+// The scope of /FROM and /TO in the log.
+void LogSelection(const tPeriodFigures& figures, tLog& log) {
+  const auto day = [](const tKvDateTime& d) { return d.IsNull() ? std::string("-") : d.Format("dd.MM.yyyy"); };
+  log.Add("", tLog::kPlain);
+  log.Add("Period asked for: " + PeriodText(), tLog::kPlain);
+  log.Add("Closings selected: " + day(figures.FirstClosingDay) + " (" +
+              std::to_string(figures.FirstClosingNo) + ") - " + day(figures.LastClosingDay) + " (" +
+              std::to_string(figures.LastClosingNo) + ")",
+          tLog::kPlain);
+  log.Add("Periods selected: " + std::to_string(figures.PeriodsSelected) + ", left out: " +
+              std::to_string(figures.PeriodsLeftOut) + "; entries left out: " +
+              std::to_string(figures.EntriesLeftOut),
+          tLog::kPlain);
+  if (figures.PeriodsSelected == 0) {
+    log.Add("No period lies in the period asked for: the export holds no table.", tLog::kPlain);
+  }
+  if (figures.OpenPeriodSelected) {
+    log.Add("The last period selected is not closed (no registration end yet).", tLog::kPlain);
+  }
+  if (figures.PeriodsDecidedEarly > 0) {
+    log.Add(std::to_string(figures.PeriodsDecidedEarly) +
+                " period(s) without a closing for too long: selected by the date of their first entry",
+            tLog::kWarning);
+  }
+}
+
 // /ZIP: the hand-over package of the export folder (IDEA) or of the
 // document (INSIKA), beside it.
 void WritePackage(const std::string& exportFolder, const std::string& view, const tRunScope& scope,
@@ -100,6 +127,7 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
                                                                       : "native export text";
   input.Scope = &scope;
   input.CheckVerdict = verdict;
+  input.Period = Settings.SelectPeriod ? PeriodText() : "whole journal";
   if (Settings.ExportMode == kExportModeIdea) {
     input.Folder = exportFolder;
     const std::string folder = exportFolder.substr(0, exportFolder.size() - 1);
@@ -144,7 +172,14 @@ void RunWithLog(tLog& log) {
     AddJournalView(chain, exportFolder);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
-    ReadJournal(writer.get(), log);
+    if (Settings.SelectPeriod) {
+      tPeriodSelection selection(Settings.Period, *writer);
+      ReadJournal(&selection, log);
+      selection.Finish();
+      LogSelection(selection.figures(), log);
+    } else {
+      ReadJournal(writer.get(), log);
+    }
     // The regular end: writer, then the evaluator chain, whose final work
     // (closing blocks, saving documents) may still fail.
     writer.reset();

@@ -185,7 +185,7 @@ std::string CoverNote(const tHandOverInput& input, const tFileFacts& journal,
   }
   AddLine(note, "");
   AddLine(note, "Scope:");
-  AddLine(note, "  Period asked for: whole journal");
+  AddLine(note, "  Period asked for: " + input.Period);
   AddLine(note, "  Business days: " + DateText(scope.FirstBusinessDay) + " - " +
                     DateText(scope.LastBusinessDay));
   AddLine(note, "  Closings: " + std::to_string(scope.Closings) + ", numbers " +

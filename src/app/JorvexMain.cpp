@@ -39,13 +39,15 @@ constexpr std::array<std::string_view, 19> kHelpLines = {
 };
 constexpr std::string_view kHelpLastLine = "              by current date and time. (default=on)";
 // Listed after the help text above, which stays as it is.
-constexpr std::array<std::string_view, 7> kHelpMoreLines = {
+constexpr std::array<std::string_view, 9> kHelpMoreLines = {
     "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,",
     "              3 conversion failed (default=off).",
     "  /CHECK    - IDEA: Check the written export as jorvex-check does; the",
     "              verdict goes to the console, the findings into the log.",
     "  /ZIP      - Pack the export (or the INSIKA file) into <name>.zip beside it,",
     "              with its checksums <name>.sha256 and cover note <name>.txt.",
+    "  /FROM=DD.MM.YYYY, /TO=DD.MM.YYYY - Only the registration periods whose",
+    "              closing falls on these days (either end may stay open).",
     "  --help    - Show this help; --version shows the version (exit status 0).",
 };
 
@@ -109,6 +111,25 @@ int LinuxHabit(const std::vector<std::string>& arguments) {
   return kExitOk;
 }
 
+// /FROM and /TO: real dates, FROM not after TO; else a parameter error.
+void ReadPeriod(std::string& value) {
+  const std::pair<const char*, tKvDateTime*> ends[] = {{"FROM", &Settings.Period.From},
+                                                       {"TO", &Settings.Period.To}};
+  for (const auto& [name, day] : ends) {
+    if (!Option(name, value)) continue;
+    *day = ParsePeriodDay(value);
+    if (day->IsNull()) {
+      FatalExit("!! Error: parameter /" + std::string(name) + "=" + value + " is no date DD.MM.YYYY",
+                kExitParameterError);
+    }
+    Settings.SelectPeriod = true;
+  }
+  if (!Settings.Period.From.IsNull() && !Settings.Period.To.IsNull() &&
+      Settings.Period.From.Value > Settings.Period.To.Value) {
+    FatalExit("!! Error: parameter /FROM is after /TO", kExitParameterError);
+  }
+}
+
 int StartUp(const tConversionRun& conversionRun) {
   ShowBanner();
 
@@ -136,6 +157,7 @@ int StartUp(const tConversionRun& conversionRun) {
   if (Option("RC", value)) Settings.ReturnCodes = EqualsNoCase(value, "ON");
   bool dateTimeStamp = Settings.ExportMode == kExportModeIdea;
   if (Option("DT", value)) dateTimeStamp = EqualsNoCase(value, "ON");
+  ReadPeriod(value);
 
   int count = ComlineParamCount();
   if (count < 1 || count > 3) FatalExit("!! Error: parameter", kExitParameterError);
@@ -154,6 +176,11 @@ int StartUp(const tConversionRun& conversionRun) {
 }
 
 }  // namespace
+
+std::string PeriodText() {
+  const auto day = [](const tKvDateTime& d) { return d.IsNull() ? std::string("...") : d.Format("dd.MM.yyyy"); };
+  return day(Settings.Period.From) + " - " + day(Settings.Period.To);
+}
 
 void ConsoleLine(std::string_view text) {
   if (Settings.Quiet) return;

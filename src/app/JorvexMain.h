@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "app/PeriodSelection.h"
 #include <string_view>
 #include <vector>
 
@@ -49,9 +51,14 @@ struct tJorvexSettings {
   bool ReturnCodes = false;                      // /RC=ON: an exit status scripts can act on
   bool CheckExport = false;                      // /CHECK: IDEA: check the export when written
   bool Package = false;                          // /ZIP: the hand-over package beside the export
+  bool SelectPeriod = false;                     // /FROM or /TO given
+  tPeriodRange Period;                           // /FROM=DD.MM.YYYY, /TO=DD.MM.YYYY
   std::string InFile;                            // full path of the journal file
   std::string DestPath;                          // destination as given, or the folder of InFile
 };
+
+// "DD.MM.YYYY - DD.MM.YYYY" of the period asked for ("..." for an open end).
+std::string PeriodText();
 
 // The settings in force for this process.
 extern tJorvexSettings Settings;

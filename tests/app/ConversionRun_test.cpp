@@ -341,4 +341,16 @@ TEST_F(ConversionRunTest, HandOverPackage) {
   }
 }
 
+// A /FROM or /TO that is no date, or FROM after TO, ends the run before
+// anything is written.
+TEST_F(ConversionRunTest, BadPeriodIsAParameterError) {
+  WriteIni();
+  for (const char* bad : {"/FROM=31.02.2024", "/TO=2024-01-01", "/FROM=", "/FROM=1.1.2024"}) {
+    EXPECT_EQ(Run({kSampleNative, dir_.Path("b/"), bad}), kExitParameterError) << bad;
+    EXPECT_NE(console_.find(bad), npos) << console_;
+  }
+  EXPECT_EQ(Run({kSampleNative, dir_.Path("b/"), "/FROM=02.01.2024", "/TO=01.01.2024"}), kExitParameterError);
+  EXPECT_FALSE(dir_.Exists("b"));
+}
+
 }  // namespace
