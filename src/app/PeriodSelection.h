@@ -58,7 +58,7 @@ struct tPeriodFigures {
 class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
  public:
   // Bytes of events a period may hold before it is decided by its first entry.
-  static constexpr size_t kHoldLimit = 16u << 20;
+  static constexpr size_t kHoldLimit = 8u << 20;
 
   tPeriodSelection(const tPeriodRange& range, tKvKPosFiscalStreamWriter& downstream);
   ~tPeriodSelection() override;
