@@ -144,6 +144,7 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
     input.Replace = true;
   }
   const std::string zip = WriteHandOverPackage(input);
+  ConsoleEndProgress();
   ConsoleLine("Package: " + zip);
   log.Add("Hand-over package: " + zip, tLog::kPlain);
 }

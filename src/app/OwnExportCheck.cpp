@@ -35,6 +35,7 @@ std::string CheckOwnExport(const std::string& exportFolder, const std::string& k
   try {
     const check::tCheckResult result = check::CheckExport(exportFolder, options);
     const std::string verdict = Utf8ToWin1252(check::VerdictLine(result));
+    ConsoleEndProgress();
     ConsoleLine(verdict);
     log.BeginSection(verdict, tLog::kPlain);
     if (result.Verdict == check::tVerdict::kUnreadable) {
@@ -55,6 +56,7 @@ std::string CheckOwnExport(const std::string& exportFolder, const std::string& k
     return verdict;
   } catch (const std::exception& failure) {
     const std::string text = "Export check failed: " + std::string(failure.what());
+    ConsoleEndProgress();
     ConsoleLine(text);
     log.Add(text, tLog::kError);
     return text;
