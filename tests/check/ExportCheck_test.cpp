@@ -165,3 +165,35 @@ TEST(ExportCheck, EachCaseGivesItsCodes) {
 
 }  // namespace
 }  // namespace check
+
+namespace check {
+namespace {
+
+// The same export as a folder, through its index.xml, and as a ZIP file
+// (whatever its name) gives the same report.
+TEST(ExportCheck, FolderIndexAndZipAgree) {
+  TempDir dir;
+  const Files files = MakeExport({{"extra.csv", "x"}, {"@F", "<Name>Q</Name>"}});
+  std::filesystem::create_directory(dir.Path("e"));
+  int error = 0;
+  zip_t* archive = zip_open(dir.Path("e.bin").c_str(), ZIP_CREATE, &error);
+  for (const auto& [name, data] : files) {
+    dir.Write("e/" + name, data);
+    zip_file_add(archive, name.c_str(), zip_source_buffer(archive, data.data(), data.size(), 0), 0);
+  }
+  ASSERT_EQ(zip_close(archive), 0);
+
+  const std::string folder = TextReport("x", CheckExport(dir.Path("e"), Options()), false);
+  EXPECT_NE(folder.find("C108"), std::string::npos) << folder;
+  EXPECT_EQ(TextReport("x", CheckExport(dir.Path("e/index.xml"), Options()), false), folder);
+  EXPECT_EQ(TextReport("x", CheckExport(dir.Path("e.bin"), Options()), false), folder);
+
+  for (const char* path : {"none", "e/h.csv"}) {
+    const tCheckResult result = CheckExport(dir.Path(path), Options());
+    EXPECT_EQ(result.Verdict, tVerdict::kUnreadable) << path;
+    EXPECT_FALSE(result.Reason.empty());
+  }
+}
+
+}  // namespace
+}  // namespace check
