@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "check/ExportUrl.h"
 #include "check/IndexDocument.h"
@@ -332,17 +334,13 @@ class tModelReader {
   }
 
   void ReadColumns(const xmlNode* layout, tTableDecl& table, bool fixed) {
+    std::unordered_set<std::string> names;
     for (const xmlNode* child : Elements(layout)) {
       if (Is(child, "VariablePrimaryKey") || Is(child, "VariableColumn") || Is(child, "FixedPrimaryKey") ||
           Is(child, "FixedColumn")) {
         table.Columns.push_back(ReadColumn(child, fixed));
-        const tColumnDecl& column = table.Columns.back();
-        for (size_t i = 0; i + 1 < table.Columns.size(); ++i) {
-          if (table.Columns[i].Name == column.Name) {
-            Report(tCode::kColumnNameTwice, child, column.Name, column.Name, "a second column " + column.Name);
-            break;
-          }
-        }
+        const std::string& name = table.Columns.back().Name;
+        if (!names.insert(name).second) Report(tCode::kColumnNameTwice, child, name, name, "a second column " + name);
       } else if (Is(child, "ForeignKey")) {
         tForeignKeyDecl key;
         key.IndexLine = LineOf(child);
@@ -421,17 +419,16 @@ class tModelReader {
   }
 
   void CheckTwice(const tExportIndex& index) {
-    for (size_t i = 0; i < index.Tables.size(); ++i) {
-      for (size_t j = 0; j < i; ++j) {
-        const tTableDecl& a = index.Tables[j];
-        const tTableDecl& b = index.Tables[i];
-        if (a.Name == b.Name) {
-          findings_.Add({tCode::kTableNameTwice, file_, b.IndexLine, 0, {}, b.Name,
-                         "tables " + a.Url + " and " + b.Url + " share the Name " + b.Name});
-        }
-        if (a.Url == b.Url) {
-          findings_.Add({tCode::kTableUrlTwice, file_, b.IndexLine, 0, {}, b.Url, "two tables describe " + b.Url});
-        }
+    std::unordered_map<std::string_view, const tTableDecl*> names;
+    std::unordered_map<std::string_view, const tTableDecl*> urls;
+    for (const tTableDecl& table : index.Tables) {
+      if (const auto [it, added] = names.emplace(table.Name, &table); !added) {
+        findings_.Add({tCode::kTableNameTwice, file_, table.IndexLine, 0, {}, table.Name,
+                       "tables " + it->second->Url + " and " + table.Url + " share the Name " + table.Name});
+      }
+      if (const auto [it, added] = urls.emplace(table.Url, &table); !added) {
+        findings_.Add({tCode::kTableUrlTwice, file_, table.IndexLine, 0, {}, table.Url,
+                       "two tables describe " + table.Url});
       }
     }
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "base/KvErrors.h"
@@ -110,8 +111,8 @@ class tZipSource final : public tExportSource {
       if (entry == nullptr) continue;
       std::string name = entry;
       if (name.empty() || name.back() == '/') continue;  // a folder
+      byName_.emplace(name, static_cast<zip_uint64_t>(i));  // the first of a name
       entries_.push_back(std::move(name));
-      indexes_.push_back(static_cast<zip_uint64_t>(i));
     }
   }
   ~tZipSource() override { zip_discard(archive_); }
@@ -121,10 +122,9 @@ class tZipSource final : public tExportSource {
   const std::vector<std::string>& Entries() const override { return entries_; }
 
   std::unique_ptr<tEntryReader> Open(std::string_view name) override {
-    const auto it = std::find(entries_.begin(), entries_.end(), name);
-    if (it == entries_.end()) return nullptr;
-    const zip_uint64_t index = indexes_[static_cast<size_t>(it - entries_.begin())];
-    zip_file_t* file = zip_fopen_index(archive_, index, 0);
+    const auto it = byName_.find(std::string(name));
+    if (it == byName_.end()) return nullptr;
+    zip_file_t* file = zip_fopen_index(archive_, it->second, 0);
     if (file == nullptr) RaiseIo("cannot open the ZIP entry", std::string(name), zip_strerror(archive_));
     return std::make_unique<tZipReader>(file, name_ + ":" + std::string(name));
   }
@@ -133,7 +133,7 @@ class tZipSource final : public tExportSource {
   std::string name_;
   zip_t* archive_ = nullptr;
   std::vector<std::string> entries_;
-  std::vector<zip_uint64_t> indexes_;  // per entry, its index in the archive
+  std::map<std::string, zip_uint64_t> byName_;  // entry -> its index in the archive
 };
 
 // ---- files in memory ------------------------------------------------------

@@ -1,17 +1,24 @@
 #include "check/IndexKeys.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace check {
 
 namespace {
 
-std::optional<size_t> ColumnOf(const tTableDecl& table, const std::string& name) {
-  for (size_t i = 0; i < table.Columns.size(); ++i) {
-    if (table.Columns[i].Name == name) return i;
+// Per table, its columns by name (the first of a name).
+using tColumnsByName = std::vector<std::unordered_map<std::string_view, size_t>>;
+
+tColumnsByName IndexColumns(const tExportIndex& index) {
+  tColumnsByName columns(index.Tables.size());
+  for (size_t t = 0; t < index.Tables.size(); ++t) {
+    for (size_t i = 0; i < index.Tables[t].Columns.size(); ++i) columns[t].emplace(index.Tables[t].Columns[i].Name, i);
   }
-  return std::nullopt;
+  return columns;
 }
 
 std::vector<size_t> KeyColumnsOf(const tTableDecl& table) {
@@ -34,15 +41,18 @@ const char* TypeName(tColumnType type) {
 class tResolver {
  public:
   tResolver(const tExportIndex& index, const std::string& file, tFindings& findings)
-      : index_(index), file_(file), findings_(findings) {}
+      : index_(index), file_(file), findings_(findings), columns_(IndexColumns(index)) {
+    for (size_t t = 0; t < index.Tables.size(); ++t) tables_.emplace(index.Tables[t].Name, t);
+  }
 
-  // Resolves key, a ForeignKey of table; true when it resolved.
-  bool Resolve(const tTableDecl& table, tForeignKeyDecl& key) {
+  // Resolves key, a ForeignKey of table (the tableIndex-th); true when it resolved.
+  bool Resolve(size_t tableIndex, tForeignKeyDecl& key) {
+    const tTableDecl& table = index_.Tables[tableIndex];
     line_ = key.IndexLine;
     bool ok = true;
     std::vector<size_t> own;  // the key's columns in its table
     for (const std::string& name : key.Columns) {
-      const auto column = ColumnOf(table, name);
+      const auto column = ColumnOf(tableIndex, name);
       if (!column) {
         Report(tCode::kFkColumnUndeclared, name, "table " + table.Name + " declares no column " + name);
         ok = false;
@@ -58,7 +68,7 @@ class tResolver {
       Report(tCode::kFkTargetNoKey, {}, "table " + referenced.Name + " declares no primary key");
       return false;
     }
-    auto mapped = MapColumns(key, referenced, keys);
+    auto mapped = MapColumns(key, *target, keys);
     if (!mapped) return false;
     if (key.Columns.size() != keys.size()) {
       Report(tCode::kFkArity, {},
@@ -84,20 +94,20 @@ class tResolver {
   }
 
  private:
+  std::optional<size_t> ColumnOf(size_t table, const std::string& name) const {
+    const auto it = columns_[table].find(name);
+    if (it == columns_[table].end()) return std::nullopt;
+    return it->second;
+  }
+
   void Report(tCode code, const std::string& column, std::string message) {
     findings_.Add({code, file_, line_, 0, column, {}, std::move(message)});
   }
 
   // The table references names: by Name (which is the URL when none is declared).
   std::optional<size_t> FindTable(const std::string& references) {
-    std::optional<size_t> found;
-    size_t count = 0;
-    for (size_t i = 0; i < index_.Tables.size(); ++i) {
-      if (index_.Tables[i].Name == references) {
-        if (!found) found = i;
-        ++count;
-      }
-    }
+    const auto [first, last] = tables_.equal_range(references);
+    const auto count = std::distance(first, last);
     if (count == 0) {
       Report(tCode::kFkNoTable, {}, "References " + references + ": no table of that name");
       return std::nullopt;
@@ -106,26 +116,29 @@ class tResolver {
       Report(tCode::kFkAmbiguous, {}, "References " + references + ": " + std::to_string(count) + " tables");
       return std::nullopt;
     }
-    return found;
+    return first->second;
   }
 
   // Per column of key, the key column of referenced it maps onto: the
   // Alias's To where one is given, else the key columns no alias claims,
   // in order.
-  std::optional<std::vector<size_t>> MapColumns(const tForeignKeyDecl& key, const tTableDecl& referenced,
+  std::optional<std::vector<size_t>> MapColumns(const tForeignKeyDecl& key, size_t target,
                                                 const std::vector<size_t>& keys) {
+    const tTableDecl& referenced = index_.Tables[target];
     std::vector<std::optional<size_t>> byAlias(key.Columns.size());
     std::vector<bool> claimed(referenced.Columns.size(), false);
+    std::unordered_map<std::string_view, size_t> positions;  // the first of a name
+    for (size_t i = 0; i < key.Columns.size(); ++i) positions.emplace(key.Columns[i], i);
     bool ok = true;
     size_t aliased = 0;
     for (const auto& [from, to] : key.Aliases) {
-      const auto position = std::find(key.Columns.begin(), key.Columns.end(), from);
-      if (position == key.Columns.end()) {
+      const auto position = positions.find(from);
+      if (position == positions.end()) {
         Report(tCode::kAliasFrom, from, "Alias From " + from + " is no column of this ForeignKey");
         ok = false;
         continue;
       }
-      const auto column = ColumnOf(referenced, to);
+      const auto column = ColumnOf(target, to);
       if (!column || !referenced.Columns[*column].PrimaryKey) {
         Report(tCode::kAliasTo, from, "Alias To " + to + " is no primary key column of " + referenced.Name);
         ok = false;
@@ -137,7 +150,7 @@ class tResolver {
         continue;
       }
       claimed[*column] = true;
-      auto& slot = byAlias[static_cast<size_t>(position - key.Columns.begin())];
+      auto& slot = byAlias[position->second];
       if (!slot) ++aliased;
       slot = *column;
     }
@@ -164,6 +177,8 @@ class tResolver {
   const tExportIndex& index_;
   const std::string& file_;
   tFindings& findings_;
+  tColumnsByName columns_;
+  std::unordered_multimap<std::string_view, size_t> tables_;  // by Name
   uint64_t line_ = 0;
 };
 
@@ -171,11 +186,11 @@ class tResolver {
 
 void ResolveForeignKeys(tExportIndex& index, const std::string& file, tFindings& findings) {
   tResolver resolver(index, file, findings);
-  for (tTableDecl& table : index.Tables) {
-    for (tForeignKeyDecl& key : table.ForeignKeys) {
+  for (size_t t = 0; t < index.Tables.size(); ++t) {
+    for (tForeignKeyDecl& key : index.Tables[t].ForeignKeys) {
       key.Target.reset();
       key.TargetColumns.clear();
-      resolver.Resolve(table, key);
+      resolver.Resolve(t, key);
     }
   }
 }

@@ -21,7 +21,7 @@ std::string Folded(std::string_view name) {
 class tPackageChecker {
  public:
   tPackageChecker(const std::vector<std::string>& entries, tFindings& findings)
-      : entries_(entries), findings_(findings) {
+      : entries_(entries), findings_(findings), present_(entries.begin(), entries.end()) {
     for (const std::string& entry : entries) {
       const std::string folded = Folded(entry);
       auto [it, added] = byFolded_.emplace(folded, entry);
@@ -48,7 +48,7 @@ class tPackageChecker {
         break;
     }
     declared_.insert(entry);
-    if (std::find(entries_.begin(), entries_.end(), entry) != entries_.end()) return entry;
+    if (present_.count(entry) > 0) return entry;
     if (const auto it = byFolded_.find(Folded(entry)); it != byFolded_.end()) {
       declared_.insert(it->second);
       Report(tCode::kUrlCaseOnly, kIndexName, line, url, "URL " + url + " matches " + it->second + " only by case");
@@ -87,6 +87,7 @@ class tPackageChecker {
   tFindings& findings_;
   std::map<std::string, std::string> byFolded_;  // folded name -> first entry of that name
   std::set<std::string> declared_;
+  std::set<std::string> present_;
 };
 
 }  // namespace
