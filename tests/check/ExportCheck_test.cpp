@@ -46,7 +46,8 @@ Files MakeExport(const Files& edits) {
     if (key.starts_with("@")) {
       markers[key] = text;
     } else if (key.starts_with("-")) {
-      std::erase_if(files, [&key](const auto& file) { return file.first == key.substr(1); });
+      const std::string removed = key.substr(1);
+      std::erase_if(files, [&removed](const auto& file) { return file.first == removed; });
     } else {
       files.emplace_back(key, text);
     }
