@@ -89,8 +89,7 @@ std::string VerdictLine(const tCheckResult& result) {
   if (result.Verdict == tVerdict::kUnreadable) return "export check: cannot be read: " + result.Reason;
   const tFindings& findings = result.Findings;
   return "export check: " + Plural(findings.Count(tSeverity::kError), "error", "errors") + ", " +
-         Plural(findings.Count(tSeverity::kWarning), "warning", "warnings") + ", " +
-         Plural(findings.Count(tSeverity::kInfo), "note", "notes");
+         Plural(findings.Count(tSeverity::kWarning), "warning", "warnings");
 }
 
 std::string TextReport(const std::string& exportPath, const tCheckResult& result, bool quiet) {

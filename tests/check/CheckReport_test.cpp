@@ -19,7 +19,7 @@ TEST(CheckReport, TextGivesCountsPlacesAndVerdict) {
   EXPECT_NE(text.find("a.csv: 3 lines read\n  C403 error x2: "), std::string::npos) << text;
   EXPECT_NE(text.find("  a.csv:2:4 C403 [DAY] \"31.02.2024\": no such day\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("30.02.2024"), std::string::npos) << "one example per code and file";
-  EXPECT_EQ(TextReport("exp", Sample(), true), "export check: 3 errors, 0 warnings, 0 notes\n");
+  EXPECT_EQ(TextReport("exp", Sample(), true), "export check: 3 errors, 0 warnings\n");
 }
 
 TEST(CheckReport, JsonIsEscapedValidUtf8) {
