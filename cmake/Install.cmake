@@ -5,6 +5,8 @@
 # of its own under lib/ and everything else is linked into it:
 #
 #   bin/jorvex                    -> ../lib/jorvex/jorvex (on the PATH)
+#   bin/jorvex-check              the export checker; it finds the standard
+#                                 DTD in ../share/jorvex/ from its folder
 #   lib/jorvex/jorvex             the program
 #   lib/jorvex/Jorvex.ini         -> <etc>/jorvex/Jorvex.ini
 #   lib/jorvex/<name>.dtd         -> ../../share/jorvex/<name>.dtd
@@ -13,7 +15,8 @@
 #   share/jorvex/<name>.dtd       read-only data
 #   share/doc/jorvex/             README, sample journals and signature
 #                                 definition, packaging notes
-#   share/man/man1/jorvex.1.gz    the manual page
+#   share/man/man1/jorvex.1.gz    the manual pages
+#   share/man/man1/jorvex-check.1.gz
 #
 # The prefix is known for certain only when the install runs (--prefix, or
 # the package's /usr), so the configuration file and the links are made by
@@ -25,6 +28,7 @@ set(JORVEX_INSTALL_DATA_DIR ${CMAKE_INSTALL_DATADIR}/jorvex)
 file(GLOB JORVEX_DTD_FILES ${PROJECT_SOURCE_DIR}/data/*.dtd)
 
 install(TARGETS jorvex RUNTIME DESTINATION ${JORVEX_INSTALL_PROGRAM_DIR})
+install(TARGETS jorvex-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${JORVEX_DTD_FILES} DESTINATION ${JORVEX_INSTALL_DATA_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/examples/sample-native.txt
@@ -44,8 +48,10 @@ function(jorvex_gzip source output)
                   COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
-jorvex_gzip(${PROJECT_SOURCE_DIR}/packaging/jorvex.1 ${CMAKE_CURRENT_BINARY_DIR}/packaging/jorvex.1.gz)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/jorvex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+foreach(page jorvex jorvex-check)
+  jorvex_gzip(${PROJECT_SOURCE_DIR}/packaging/${page}.1 ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page}.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 set(dtd_names)
 foreach(dtd IN LISTS JORVEX_DTD_FILES)

@@ -33,7 +33,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fiscal journal converter for German tax a
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Converts the fiscal journal of a point-of-sale terminal, as native export\n"
     "text or as an ASCII interface file, into an IDEA export (CSV tables with a\n"
-    "GDPdU index document) or an INSIKA XML document, with an export log.")
+    "GDPdU index document) or an INSIKA XML document, with an export log.\n"
+    "jorvex-check checks any GDPdU export (folder or ZIP file) against the\n"
+    "description standard, with stable finding codes.")
 string(JOIN "" CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

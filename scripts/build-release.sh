@@ -46,5 +46,5 @@ rm -rf "$TRAIN"
 
 echo "== build-release: optimised build =="
 configure "-fprofile-use=$PROFILE $COMMON -Wno-missing-profile" ""
-cmake --build "$BUILD" -j "$JOBS" --target jorvex
+cmake --build "$BUILD" -j "$JOBS" --target jorvex jorvex-check
 echo "Built $BUILD/jorvex"

@@ -3,6 +3,7 @@
 // grammar and description, then every table and the keys (TableCheck.h).
 //
 //   path  an export folder, its index.xml, or a ZIP file holding an export
+//         (known by its first bytes, whatever its name)
 //
 // Verdict: kClean when no error was found (warnings and information may be
 // there), kErrors when the export has errors, kUnreadable when there is no
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "check/ExportSource.h"
 #include "check/Findings.h"
 #include "check/TableCheck.h"
 
@@ -40,5 +42,10 @@ struct tCheckResult {
 };
 
 tCheckResult CheckExport(const std::string& path, const tCheckOptions& options);
+// The same check of an export already opened (CheckExport opens path as a
+// folder, or a ZIP file when its content starts like one, and then calls
+// this). The DTD files of options are read from the file system; one that
+// cannot be read raises EKvIo.
+tCheckResult CheckSource(tExportSource& source, const tCheckOptions& options);
 
 }  // namespace check

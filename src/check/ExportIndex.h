@@ -17,13 +17,18 @@
 // Defaults: encoding ANSI (Windows-1252), DecimalSymbol ",",
 // DigitGroupingSymbol ".", ColumnDelimiter ";", RecordDelimiter CR LF,
 // TextEncapsulator '"', Accuracy 0, Date Format DD.MM.YYYY, Epoch 30,
-// Range From 1. Pure data; any thread.
+// Range From 1. The model is pure data (any thread); ReadIndex runs on one
+// thread at a time (it sets libxml2's error handler for its thread).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "check/Findings.h"
 
 namespace check {
 
@@ -62,10 +67,14 @@ struct tForeignKeyDecl {
   // (then a C3xx finding was reported and the key is not checked).
   std::optional<size_t> Target;
   std::vector<size_t> TargetColumns;
+  uint64_t IndexLine = 0;  // line of the ForeignKey element in index.xml
 };
 
 struct tTableDecl {
-  std::string Url;          // as declared (relative, '/' separated)
+  // As declared (relative, '/' separated); once the package check has found
+  // the file, the export entry it names (see ExportUrl.h), e.g. "a.csv" for
+  // "./a.csv". A table whose file is not found is not Readable.
+  std::string Url;
   std::string Name;         // the Name, or the URL when none is declared
   uint64_t IndexLine = 0;   // line of the Table element in index.xml
   tEncoding Encoding = tEncoding::kAnsi;
@@ -92,5 +101,30 @@ struct tExportIndex {
   std::vector<tTableDecl> Tables;   // in declaration order, over all Media
   std::vector<std::string> ExtensionUrls;
 };
+
+// A DTD to validate the index against: its name (for findings) and text.
+struct tDtdText {
+  std::string Name;
+  std::string Text;
+};
+// Finds the DTD: given the export entry the DOCTYPE names (empty when it
+// names none, or one outside the export, which is never opened), the DTD to
+// validate against, or nullopt when there is none (the loader reports why).
+using tDtdLoader = std::function<std::optional<tDtdText>(const std::string& entry)>;
+
+// What ReadIndex made of index.xml: the model, or why there is none.
+struct tIndexRead {
+  std::optional<tExportIndex> Index;
+  std::string Reason;  // no model: why, one line (not well-formed, unknown encoding)
+};
+
+// Reads index.xml (xmlText; file: its name in findings): parses it (C201),
+// checks the document type (C205, C206, C207), validates it against the DTD
+// loadDtd gives (C202, C208), builds the model with the standard's defaults
+// and checks the description (C3xx, foreign keys resolved). The model is
+// built also from an index that is not valid, as far as it goes. Raises
+// std::bad_alloc only.
+tIndexRead ReadIndex(std::string_view xmlText, const std::string& file, const tDtdLoader& loadDtd,
+                     tFindings& findings);
 
 }  // namespace check

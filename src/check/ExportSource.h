@@ -5,7 +5,8 @@
 //
 // Names are relative to the export's root, '/' separated, as a URL in
 // index.xml names them; a folder is listed recursively (symbolic links are
-// not followed), a ZIP by its entries (directories left out, a name that
+// not followed, nor listed: what they lead to may lie outside the export),
+// a ZIP by its entries (directories left out, a name that
 // occurs twice listed twice).
 //
 // Failure: Open* raise EKvIo when the folder or ZIP cannot be read at all
@@ -17,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace check {
@@ -37,6 +39,9 @@ class tExportSource {
   static std::unique_ptr<tExportSource> OpenFolder(const std::string& folder);
   // The export held in the ZIP file zipFile (index.xml at its root).
   static std::unique_ptr<tExportSource> OpenZip(const std::string& zipFile);
+  // The export made of files (name, contents), listed in the given order
+  // (a name given twice is listed twice); for tests and the fuzz target.
+  static std::unique_ptr<tExportSource> OpenMemory(std::vector<std::pair<std::string, std::string>> files);
 
   // Every file, in listing order.
   virtual const std::vector<std::string>& Entries() const = 0;

@@ -23,6 +23,7 @@ constexpr auto kCodes = std::to_array<tCodeInfo>({
     {tCode::kDtdOutside, "C205", tSeverity::kError, "The document type names a DTD outside the export"},
     {tCode::kIndexEntities, "C206", tSeverity::kError, "The index declares entities of its own"},
     {tCode::kNoDoctype, "C207", tSeverity::kWarning, "The index names no DTD"},
+    {tCode::kDtdUnreadable, "C208", tSeverity::kError, "The DTD to validate against is no DTD"},
     {tCode::kFkColumnUndeclared, "C301", tSeverity::kError, "A ForeignKey names a column the table lacks"},
     {tCode::kFkNoTable, "C302", tSeverity::kError, "References names no table of the data set"},
     {tCode::kFkAmbiguous, "C303", tSeverity::kError, "References names several tables"},

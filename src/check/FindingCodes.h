@@ -39,6 +39,7 @@ enum class tCode : uint16_t {
   kDtdOutside = 205,         // the document type names a DTD outside the export
   kIndexEntities = 206,      // the index declares entities of its own
   kNoDoctype = 207,          // the index names no DTD
+  kDtdUnreadable = 208,      // the DTD to validate against is no DTD
   // the description
   kFkColumnUndeclared = 301, // a ForeignKey names a column the table lacks
   kFkNoTable = 302,          // References names no table of the data set
