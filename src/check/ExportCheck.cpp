@@ -1,5 +1,7 @@
 #include "check/ExportCheck.h"
 
+#include <algorithm>
+
 #include <openssl/evp.h>
 
 #include <array>
@@ -115,7 +117,11 @@ bool LooksLikeZip(const std::string& path) {
 tCheckResult CheckSource(tExportSource& source, const tCheckOptions& options) {
   tCheckResult result{tVerdict::kClean, {}, tFindings(options.MaxExamples)};
   tFindings& findings = result.Findings;
-  const std::vector<std::string>& entries = source.Entries();
+  std::vector<std::string> entries = source.Entries();
+  std::erase_if(entries, [&options](const std::string& entry) {
+    return std::find(options.NotPartOfExport.begin(), options.NotPartOfExport.end(), entry) !=
+           options.NotPartOfExport.end();
+  });
   if (!FindIndex(entries, findings)) {
     return Unreadable(std::move(result), findings.Counts().begin()->first.second == tCode::kNoIndex
                                              ? "the export holds no index.xml"
