@@ -1,9 +1,8 @@
 #include "check/ExportCheck.h"
 
-#include <algorithm>
-
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
