@@ -1,0 +1,7 @@
+#include "check/TableCheck.h"
+
+namespace check {
+
+void CheckTables(const tExportIndex&, tExportSource&, const tTableCheckOptions&, tFindings&) {}
+
+}  // namespace check
