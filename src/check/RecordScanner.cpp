@@ -33,7 +33,7 @@ tRecordScanner::tRecordScanner(const tTableDecl& table, tEntryReader& reader, tF
       colDelim_(InCodePage(table.Encoding, table.ColumnDelimiter)),
       recDelim_(InCodePage(table.Encoding, table.RecordDelimiter)),
       quote_(InCodePage(table.Encoding, table.TextEncapsulator)),
-      buffer_(std::make_unique<char[]>(std::max<size_t>(bufferBytes, 1))),
+      buffer_(std::make_unique_for_overwrite<char[]>(std::max<size_t>(bufferBytes, 1))),
       capacity_(std::max<size_t>(bufferBytes, 1)) {
   assert(IsDecodable(table.Encoding));
   crlf_ = recDelim_ == "\r\n";
@@ -71,9 +71,9 @@ bool tRecordScanner::Next() {
   ++record_;
   line_ = nextLine_;
   nextLine_ += recordLines_;
-  if (!table_.Fixed && IsData() && fields_.size() != table_.Columns.size()) {
+  if (!table_.Fixed && IsData() && fieldCount_ != table_.Columns.size()) {
     Fault(tCode::kFieldCount, 0, 0,
-          std::to_string(fields_.size()) + " fields, declared " +
+          std::to_string(fieldCount_) + " fields, declared " +
               std::to_string(table_.Columns.size()));
   }
   ReportFaults(std::string_view(buffer_.get() + recordStart_, pos_ - recordStart_));
@@ -111,7 +111,7 @@ bool tRecordScanner::SkipLeadingBytes() {
 
 tRecordScanner::tScan tRecordScanner::Scan() {
   for (;;) {
-    fields_.clear();
+    fieldCount_ = 0;
     doubled_.clear();
     faults_.clear();
     recordLines_ = 1;
@@ -124,10 +124,7 @@ tRecordScanner::tScan tRecordScanner::Scan() {
   }
 }
 
-// 1: what starts at at; 0: it does not (or what is empty); -1: the bytes
-// end within a match and more may follow.
-int tRecordScanner::Match(const char* at, const char* end, const std::string& what) const {
-  if (what.empty()) return 0;
+int tRecordScanner::MatchRest(const char* at, const char* end, const std::string& what) const {
   const size_t available = static_cast<size_t>(end - at);
   if (available >= what.size()) return std::memcmp(at, what.data(), what.size()) == 0 ? 1 : 0;
   if (std::memcmp(at, what.data(), available) != 0) return 0;
@@ -147,7 +144,7 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
   bool strayReported = false;
   for (;;) {  // one field per round
     const char* value = p;
-    const size_t fieldNo = fields_.size() + 1;
+    const size_t fieldNo = fieldCount_ + 1;
     int m = Match(p, end, quote_);
     if (m < 0) return tScan::kMore;
     if (m > 0) {
@@ -163,7 +160,7 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
           }
           Fault(tCode::kQuote, fieldNo, p - start, "text encapsulator not closed before the file's end");
           recordLines_ += std::count(value, end, lineByte_);
-          fields_.emplace_back(value, end - value);
+          AddField(std::string_view(value, end - value));
           return endRecord(end);
         }
         m = Match(hit, end, quote_);
@@ -181,8 +178,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
           continue;
         }
         recordLines_ += std::count(value, hit, lineByte_);
-        if (doubled) doubled_.push_back(fields_.size());
-        fields_.emplace_back(value, hit - value);
+        if (doubled) doubled_.push_back(fieldCount_);
+        AddField(std::string_view(value, hit - value));
         p = after;
         break;
       }
@@ -202,8 +199,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       }
       Fault(tCode::kQuote, fieldNo, p - start, "text after the closing encapsulator");
       strayReported = true;
-      fields_.pop_back();
-      doubled_.erase(std::remove(doubled_.begin(), doubled_.end(), fields_.size()), doubled_.end());
+      --fieldCount_;
+      doubled_.erase(std::remove(doubled_.begin(), doubled_.end(), fieldCount_), doubled_.end());
       value = value - quote_.size();
     }
     // An unencapsulated field (or the rest of one with text after its closing encapsulator).
@@ -211,19 +208,19 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       while (p < end && !special_[static_cast<unsigned char>(*p)]) ++p;
       if (p == end) {
         if (!eof_) return tScan::kMore;
-        fields_.emplace_back(value, p - value);
+        AddField(std::string_view(value, p - value));
         Fault(tCode::kRecordDelimiter, 0, 0, "the last record is not ended by the record delimiter");
         return endRecord(p);
       }
       if ((m = Match(p, end, colDelim_)) != 0) {
         if (m < 0) return tScan::kMore;
-        fields_.emplace_back(value, p - value);
+        AddField(std::string_view(value, p - value));
         p += colDelim_.size();
         break;
       }
       if ((m = Match(p, end, recDelim_)) != 0) {
         if (m < 0) return tScan::kMore;
-        fields_.emplace_back(value, p - value);
+        AddField(std::string_view(value, p - value));
         return endRecord(p + recDelim_.size());
       }
       if ((m = Match(p, end, quote_)) != 0) {
@@ -236,7 +233,7 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
         continue;
       }
       if (crlf_ && (*p == '\r' || *p == '\n')) {
-        fields_.emplace_back(value, p - value);
+        AddField(std::string_view(value, p - value));
         Fault(tCode::kRecordDelimiter, 0, 0,
               *p == '\n' ? "a record ended by LF alone, CR LF declared"
                          : "a record ended by CR alone, CR LF declared");
@@ -291,9 +288,9 @@ tRecordScanner::tScan tRecordScanner::ScanFixed() {
   for (const tColumnDecl& column : table_.Columns) {
     const size_t from = column.FixedFrom > 0 ? static_cast<size_t>(column.FixedFrom - 1) : 0;
     if (from >= record.size()) {
-      fields_.emplace_back();
+      AddField({});
     } else {
-      fields_.push_back(Trimmed(record.substr(from, static_cast<size_t>(column.FixedLength))));
+      AddField(Trimmed(record.substr(from, static_cast<size_t>(column.FixedLength))));
     }
   }
   pos_ += next;
@@ -316,7 +313,7 @@ bool tRecordScanner::Fill() {
       return false;
     }
     const size_t capacity = std::min(capacity_ * 2, kMaxRecordBytes);
-    auto grown = std::make_unique<char[]>(capacity);
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
     std::memcpy(grown.get(), base, end_);
     buffer_ = std::move(grown);
     capacity_ = capacity;

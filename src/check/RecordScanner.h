@@ -57,7 +57,7 @@ class tRecordScanner {
   uint64_t Record() const { return record_; }  // 1-based, SkipNumBytes excluded
   uint64_t Line() const { return line_; }
   bool IsData() const { return record_ >= table_.RangeFrom; }
-  std::span<const std::string_view> Fields() const { return fields_; }
+  std::span<const std::string_view> Fields() const { return {fields_.data(), fieldCount_}; }
   // Lines of the file read so far.
   uint64_t Lines() const { return nextLine_ - 1; }
 
@@ -76,7 +76,19 @@ class tRecordScanner {
   tScan ScanFixed();
   bool Fill();
   size_t ReadInto(char* at, size_t size);
-  int Match(const char* at, const char* end, const std::string& what) const;
+  // 1: what starts at at; 0: it does not (or what is empty); -1: the bytes
+  // end within a match and more may follow. Inline: it runs once per field.
+  int Match(const char* at, const char* end, const std::string& what) const {
+    if (what.empty() || at == end) return what.empty() || eof_ ? 0 : -1;
+    if (*at != what[0]) return 0;
+    if (what.size() == 1) return 1;
+    return MatchRest(at, end, what);
+  }
+  [[gnu::always_inline]] void AddField(std::string_view field) {
+    if (fieldCount_ == fields_.size()) [[unlikely]] fields_.resize(fieldCount_ * 2 + 8);
+    fields_[fieldCount_++] = field;
+  }
+  int MatchRest(const char* at, const char* end, const std::string& what) const;
   void Fault(tCode code, uint32_t field, size_t offset, std::string message);
   void ReportFaults(std::string_view record);
   void Unescape();
@@ -106,7 +118,8 @@ class tRecordScanner {
   uint64_t line_ = 0;
   uint64_t nextLine_ = 1;
   uint64_t recordLines_ = 0;  // line breaks of the record being scanned
-  std::vector<std::string_view> fields_;
+  std::vector<std::string_view> fields_;  // the first fieldCount_ are the record's
+  size_t fieldCount_ = 0;
   std::vector<size_t> doubled_;  // fields holding doubled encapsulators
   std::vector<tFault> faults_;
 };

@@ -11,6 +11,12 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether symbol starts at value[pos]; one byte compared directly, as nearly every symbol is one.
+bool At(std::string_view value, size_t pos, const std::string& symbol) {
+  if (symbol.empty() || value[pos] != symbol[0]) return false;
+  return symbol.size() == 1 || value.substr(pos).starts_with(symbol);
+}
+
 std::string InCodePage(tEncoding encoding, const std::string& utf8) {
   std::optional<std::string> text = FromUtf8(encoding, utf8);
   return text ? std::move(*text) : utf8;
@@ -97,10 +103,9 @@ std::optional<tValueFault> tValueCheck::CheckNumeric(std::string_view value) con
   bool grouped = false;
   bool badGroup = false;
   while (pos < end) {
-    const std::string_view rest = value.substr(pos, end - pos);
-    if (IsDigit(rest[0])) {
+    if (IsDigit(value[pos])) {
       ++digits, ++group, ++pos;
-    } else if (!grouping_.empty() && rest.starts_with(grouping_)) {
+    } else if (At(value.substr(0, end), pos, grouping_)) {
       if (group == 0 || (grouped ? group != 3 : group > 3)) badGroup = true;
       grouped = true;
       group = 0;
@@ -112,7 +117,7 @@ std::optional<tValueFault> tValueCheck::CheckNumeric(std::string_view value) con
   if (grouped && group != 3) badGroup = true;
   size_t decimals = 0;
   bool decimalSymbol = false;
-  if (pos < end && !decimal_.empty() && value.substr(pos, end - pos).starts_with(decimal_)) {
+  if (pos < end && At(value.substr(0, end), pos, decimal_)) {
     decimalSymbol = true;
     pos += decimal_.size();
     while (pos < end && IsDigit(value[pos])) ++decimals, ++pos;
