@@ -385,9 +385,9 @@ void tKeyIndex::Settle(size_t table) {
 
 std::string tKeyIndex::Excerpt(std::span<const std::string_view> fields, const std::vector<size_t>& columns) const {
   std::string text;
-  for (const size_t c : columns) {
-    if (!text.empty()) text += ';';
-    text.append(fields[c]);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0) text += ';';
+    text.append(fields[columns[i]]);
   }
   return text;
 }
