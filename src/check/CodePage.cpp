@@ -91,6 +91,8 @@ size_t SkipAscii(std::string_view text, size_t pos) {
 
 }  // namespace
 
+bool IsAscii(std::string_view text) { return SkipAscii(text, 0) == text.size(); }
+
 bool IsDecodable(tEncoding encoding) {
   return encoding == tEncoding::kAnsi || encoding == tEncoding::kOem ||
          encoding == tEncoding::kMacintosh || encoding == tEncoding::kUtf8;
@@ -153,7 +155,7 @@ void AppendUtf8(tEncoding encoding, std::string_view text, std::string& out) {
 }
 
 std::optional<std::string> FromUtf8(tEncoding encoding, std::string_view utf8) {
-  if (SkipAscii(utf8, 0) == utf8.size() || encoding == tEncoding::kUtf8) return std::string(utf8);
+  if (IsAscii(utf8) || encoding == tEncoding::kUtf8) return std::string(utf8);
   if (encoding == tEncoding::kAnsi) {
     bool lossless = false;
     std::string text = Utf8ToWin1252(utf8, &lossless);

@@ -20,6 +20,10 @@ namespace check {
 // True for the encodings these functions handle.
 bool IsDecodable(tEncoding encoding);
 
+// True when every byte of text is below 0x80 (defined the same in every
+// page handled here); eight bytes at a time.
+bool IsAscii(std::string_view text);
+
 // Offset of the first byte of text that encoding does not define (for
 // UTF-8: the first byte of a malformed, overlong, surrogate or out-of-range
 // sequence), or std::string_view::npos when all of it decodes.

@@ -51,10 +51,6 @@ uint64_t Avalanche(uint64_t hash) {
   return hash ^ (hash >> 32);
 }
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 }  // namespace
 
 struct tKeyIndex::tTableKeys {

@@ -76,7 +76,7 @@ bool tRecordScanner::Next() {
           std::to_string(fieldCount_) + " fields, declared " +
               std::to_string(table_.Columns.size()));
   }
-  ReportFaults(std::string_view(buffer_.get() + recordStart_, pos_ - recordStart_));
+  ReportFaults(Bytes());
   Unescape();
   return true;
 }

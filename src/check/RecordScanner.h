@@ -58,6 +58,8 @@ class tRecordScanner {
   uint64_t Line() const { return line_; }
   bool IsData() const { return record_ >= table_.RangeFrom; }
   std::span<const std::string_view> Fields() const { return {fields_.data(), fieldCount_}; }
+  // The record's bytes as read, delimiter included (the fields view into them).
+  std::string_view Bytes() const { return {buffer_.get() + recordStart_, pos_ - recordStart_}; }
   // Lines of the file read so far.
   uint64_t Lines() const { return nextLine_ - 1; }
 

@@ -90,8 +90,9 @@ void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex& key
       }
     }
     if (!scanner.IsData() || fields.size() != checks.size()) continue;
+    const bool ascii = IsAscii(scanner.Bytes());
     for (size_t i = 0; i < checks.size(); ++i) {
-      if (std::optional<tValueFault> fault = checks[i].Check(fields[i])) [[unlikely]] {
+      if (std::optional<tValueFault> fault = checks[i].Check(fields[i], ascii)) [[unlikely]] {
         AddTableFinding(findings, table, fault->Code, scanner.Line(), static_cast<uint32_t>(i + 1),
                         fields[i], std::move(fault->Message));
       }

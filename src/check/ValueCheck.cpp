@@ -56,9 +56,9 @@ tValueCheck::tValueCheck(const tColumnDecl& column, const tTableDecl& table)
   std::sort(maps_.begin(), maps_.end());
 }
 
-std::optional<tValueFault> tValueCheck::Check(std::string_view value) const {
+std::optional<tValueFault> tValueCheck::Check(std::string_view value, bool ascii) const {
   if (value.empty()) return std::nullopt;
-  if (FindUndefined(encoding_, value) != std::string_view::npos) [[unlikely]] {
+  if (!ascii && FindUndefined(encoding_, value) != std::string_view::npos) [[unlikely]] {
     return tValueFault{tCode::kCodePage, "bytes the code page does not define"};
   }
   std::optional<tValueFault> fault;

@@ -35,8 +35,9 @@ class tValueCheck {
  public:
   tValueCheck(const tColumnDecl& column, const tTableDecl& table);
 
-  // The first fault of value, or nullopt when it passes.
-  std::optional<tValueFault> Check(std::string_view value) const;
+  // The first fault of value, or nullopt when it passes. ascii: the caller
+  // knows value holds ASCII bytes only (the code page is then not consulted).
+  std::optional<tValueFault> Check(std::string_view value, bool ascii = false) const;
 
  private:
   struct tDatePart {
