@@ -80,7 +80,7 @@ class tRecordScanner {
   size_t ReadInto(char* at, size_t size);
   // 1: what starts at at; 0: it does not (or what is empty); -1: the bytes
   // end within a match and more may follow. Inline: it runs once per field.
-  int Match(const char* at, const char* end, const std::string& what) const {
+  [[gnu::always_inline]] int Match(const char* at, const char* end, const std::string& what) const {
     if (what.empty() || at == end) return what.empty() || eof_ ? 0 : -1;
     if (*at != what[0]) return 0;
     if (what.size() == 1) return 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "check/CodePage.h"
 
@@ -15,6 +16,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool At(std::string_view value, size_t pos, const std::string& symbol) {
   if (symbol.empty() || value[pos] != symbol[0]) return false;
   return symbol.size() == 1 || value.substr(pos).starts_with(symbol);
+}
+
+constexpr size_t kPackable = 7;
+
+// A text of up to kPackable bytes as one word: its bytes, its length on top.
+uint64_t Pack(std::string_view text) {
+  uint64_t word = 0;
+  std::memcpy(&word, text.data(), text.size());
+  return word | static_cast<uint64_t>(text.size()) << 56;
 }
 
 std::string InCodePage(tEncoding encoding, const std::string& utf8) {
@@ -52,8 +62,16 @@ tValueCheck::tValueCheck(const tColumnDecl& column, const tTableDecl& table)
     }
     if (day != 1 || month != 1 || year != 1) mask_.clear();
   }
-  for (const tMapDecl& map : column.Maps) maps_.push_back(InCodePage(table.Encoding, map.From));
-  std::sort(maps_.begin(), maps_.end());
+  for (const tMapDecl& map : column.Maps) {
+    std::string from = InCodePage(table.Encoding, map.From);
+    if (from.size() <= kPackable) {
+      shortMaps_.push_back(Pack(from));
+    } else {
+      longMaps_.push_back(std::move(from));
+    }
+  }
+  std::sort(shortMaps_.begin(), shortMaps_.end());
+  std::sort(longMaps_.begin(), longMaps_.end());
 }
 
 std::optional<tValueFault> tValueCheck::Check(std::string_view value, bool ascii) const {
@@ -79,10 +97,16 @@ std::optional<tValueFault> tValueCheck::Check(std::string_view value, bool ascii
       }
       break;
   }
-  if (!fault && !maps_.empty() && !std::binary_search(maps_.begin(), maps_.end(), value)) {
+  if (!fault && !IsMapped(value)) {
     fault = tValueFault{tCode::kOutsideMap, "a value no Map of the column names"};
   }
   return fault;
+}
+
+bool tValueCheck::IsMapped(std::string_view value) const {
+  if (shortMaps_.empty() && longMaps_.empty()) return true;
+  if (value.size() <= kPackable) return std::binary_search(shortMaps_.begin(), shortMaps_.end(), Pack(value));
+  return std::binary_search(longMaps_.begin(), longMaps_.end(), value);
 }
 
 std::optional<tValueFault> tValueCheck::CheckNumeric(std::string_view value) const {

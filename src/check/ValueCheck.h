@@ -16,6 +16,7 @@
 // table's code page. Intentionally copyable; any thread.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,7 +59,12 @@ class tValueCheck {
   std::string format_;
   uint32_t epoch_;
   std::optional<uint64_t> maxLength_;
-  std::vector<std::string> maps_;  // sorted, in the table's code page
+  bool IsMapped(std::string_view value) const;
+
+  // The Map values in the table's code page, sorted: those of up to seven
+  // bytes packed into a word each (nearly all: codes), the others as text.
+  std::vector<uint64_t> shortMaps_;
+  std::vector<std::string> longMaps_;
 };
 
 }  // namespace check
