@@ -17,6 +17,11 @@ std::string InCodePage(tEncoding encoding, const std::string& utf8) {
   return text ? std::move(*text) : utf8;
 }
 
+const char* BareLineEnd(char c) {
+  return c == '\n' ? "a record ended by LF alone, CR LF declared"
+                   : "a record ended by CR alone, CR LF declared";
+}
+
 std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
@@ -42,7 +47,9 @@ tRecordScanner::tRecordScanner(const tTableDecl& table, tEntryReader& reader, tF
     quote_.clear();
     colDelim_.clear();
     for (const tColumnDecl& column : table.Columns) {
-      fixedLength_ = std::max(fixedLength_, column.FixedFrom + column.FixedLength - 1);
+      if (column.FixedFrom > 0) {
+        fixedLength_ = std::max(fixedLength_, column.FixedFrom + column.FixedLength - 1);
+      }
     }
     if (table.FixedRecordLength) fixedLength_ = *table.FixedRecordLength;
   }
@@ -197,6 +204,10 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
         if (m < 0) return tScan::kMore;
         return endRecord(p + recDelim_.size());
       }
+      if (crlf_ && (*p == '\r' || *p == '\n')) {
+        Fault(tCode::kRecordDelimiter, 0, 0, BareLineEnd(*p));
+        return endRecord(p + 1);
+      }
       Fault(tCode::kQuote, fieldNo, p - start, "text after the closing encapsulator");
       strayReported = true;
       --fieldCount_;
@@ -234,9 +245,7 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       }
       if (crlf_ && (*p == '\r' || *p == '\n')) {
         AddField(std::string_view(value, p - value));
-        Fault(tCode::kRecordDelimiter, 0, 0,
-              *p == '\n' ? "a record ended by LF alone, CR LF declared"
-                         : "a record ended by CR alone, CR LF declared");
+        Fault(tCode::kRecordDelimiter, 0, 0, BareLineEnd(*p));
         return endRecord(p + 1);
       }
       ++p;  // the first byte of a longer delimiter that does not follow

@@ -106,5 +106,18 @@ TEST(RecordScanner, SameRecordsAtEveryBufferBoundary) {
   }
 }
 
+// A file cut anywhere, also inside a multi-byte delimiter or encapsulator,
+// still ends cleanly with its records so far.
+TEST(RecordScanner, EveryTruncationEndsCleanly) {
+  tTableDecl table = TestTable("T", {"A", "B"});
+  table.ColumnDelimiter = "<>";
+  table.TextEncapsulator = "''";
+  const std::string text = "a<>''b''''c''\r\n''x<>\r\ny''<>z\r\n";
+  for (size_t length = 0; length <= text.size(); ++length) {
+    const std::string out = Scan(table, std::string_view(text).substr(0, length), 4, 1);
+    EXPECT_EQ(out.starts_with("1:a|b''c"), length >= 13) << length << ": " << out;
+  }
+}
+
 }  // namespace
 }  // namespace check
