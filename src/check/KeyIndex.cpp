@@ -56,54 +56,54 @@ uint64_t Avalanche(uint64_t hash) {
 struct tKeyIndex::tTableKeys {
   enum class tState { kUnread, kReading, kReady, kStopped, kMissing };
 
-  std::vector<size_t> keyColumns;
-  tState state = tState::kUnread;
-  size_t pending = 0;  // references to this table not yet checked
+  std::vector<size_t> KeyColumns;
+  tState State = tState::kUnread;
+  size_t Pending = 0;  // references to this table not yet checked
   // While the table is read.
-  std::vector<std::vector<uint64_t>> chunks;
-  uint64_t count = 0;
+  std::vector<std::vector<uint64_t>> Chunks;
+  uint64_t Count = 0;
   // After it: the distinct fingerprints, sorted, and an index of their top bits.
-  std::vector<uint64_t> sorted;
-  std::vector<uint32_t> buckets;
-  int shift = 63;
+  std::vector<uint64_t> Sorted;
+  std::vector<uint32_t> Buckets;
+  int Shift = 63;
   // The confirming pass: fingerprints seen more than once, and the key texts seen for them.
-  std::vector<uint64_t> candidates;
-  std::unordered_map<uint64_t, std::vector<std::pair<std::string, uint64_t>>> seen;
+  std::vector<uint64_t> Candidates;
+  std::unordered_map<uint64_t, std::vector<std::pair<std::string, uint64_t>>> Seen;
 
   void Index() {
-    const int bits = std::clamp(static_cast<int>(std::bit_width(sorted.size() / 4)), 1, 30);
-    shift = 64 - bits;
-    buckets.assign((size_t{1} << bits) + 1, 0);
-    for (const uint64_t fp : sorted) ++buckets[(fp >> shift) + 1];
-    for (size_t i = 1; i < buckets.size(); ++i) buckets[i] += buckets[i - 1];
+    const int bits = std::clamp(static_cast<int>(std::bit_width(Sorted.size() / 4)), 1, 30);
+    Shift = 64 - bits;
+    Buckets.assign((size_t{1} << bits) + 1, 0);
+    for (const uint64_t fp : Sorted) ++Buckets[(fp >> Shift) + 1];
+    for (size_t i = 1; i < Buckets.size(); ++i) Buckets[i] += Buckets[i - 1];
   }
 
   bool Contains(uint64_t fp) const {
-    if (sorted.empty()) return false;
-    const size_t bucket = fp >> shift;
-    const auto first = sorted.begin() + buckets[bucket];
-    const auto last = sorted.begin() + buckets[bucket + 1];
+    if (Sorted.empty()) return false;
+    const size_t bucket = fp >> Shift;
+    const auto first = Sorted.begin() + Buckets[bucket];
+    const auto last = Sorted.begin() + Buckets[bucket + 1];
     return std::binary_search(first, last, fp);
   }
 
-  uint64_t HeldBytes() const { return sorted.size() * sizeof(uint64_t); }
+  uint64_t HeldBytes() const { return Sorted.size() * sizeof(uint64_t); }
 
   void Release() {
-    std::vector<uint64_t>().swap(sorted);
-    std::vector<uint32_t>().swap(buckets);
-    std::vector<std::vector<uint64_t>>().swap(chunks);
+    std::vector<uint64_t>().swap(Sorted);
+    std::vector<uint32_t>().swap(Buckets);
+    std::vector<std::vector<uint64_t>>().swap(Chunks);
   }
 };
 
 struct tKeyIndex::tReference {
-  size_t from = 0;
-  size_t target = 0;
-  std::vector<size_t> columns;  // of the table from, in the order of the target's key
-  uint32_t firstField = 0;      // 1-based field of the foreign key's first column
-  bool deferred = false;        // checked in a pass of its own at the end
-  bool done = false;
-  bool hasLastHit = false;
-  std::string lastHit;          // a single-column key found last
+  size_t From = 0;
+  size_t Target = 0;
+  std::vector<size_t> Columns;  // of the referencing table, in the order of the referenced key
+  uint32_t FirstField = 0;      // 1-based field of the foreign key's first column
+  bool Deferred = false;        // checked in a pass of its own at the end
+  bool Done = false;
+  bool HasLastHit = false;
+  std::string LastHit;          // a single-column key found last
 };
 
 tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings& findings)
@@ -112,7 +112,7 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
   for (size_t t = 0; t < count; ++t) {
     const auto& columns = index.Tables[t].Columns;
     for (size_t c = 0; c < columns.size(); ++c) {
-      if (columns[c].PrimaryKey) tables_[t].keyColumns.push_back(c);
+      if (columns[c].PrimaryKey) tables_[t].KeyColumns.push_back(c);
     }
   }
   // References the index resolved onto a whole primary key; the others were reported with it.
@@ -120,20 +120,20 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
     const tTableDecl& table = index.Tables[t];
     for (const tForeignKeyDecl& fk : table.ForeignKeys) {
       if (!fk.Target || *fk.Target >= count) continue;
-      const std::vector<size_t>& key = tables_[*fk.Target].keyColumns;
+      const std::vector<size_t>& key = tables_[*fk.Target].KeyColumns;
       if (key.empty() || fk.Columns.size() != key.size() || fk.TargetColumns.size() != key.size()) continue;
       tReference ref;
-      ref.from = t;
-      ref.target = *fk.Target;
-      ref.columns.assign(key.size(), kNone);
+      ref.From = t;
+      ref.Target = *fk.Target;
+      ref.Columns.assign(key.size(), kNone);
       bool whole = true;
       for (size_t i = 0; i < fk.Columns.size() && whole; ++i) {
         const size_t k = static_cast<size_t>(std::find(key.begin(), key.end(), fk.TargetColumns[i]) - key.begin());
         const auto column = std::find_if(table.Columns.begin(), table.Columns.end(),
                                          [&](const tColumnDecl& c) { return c.Name == fk.Columns[i]; });
-        whole = k < key.size() && column != table.Columns.end() && ref.columns[k] == kNone;
-        if (whole) ref.columns[k] = static_cast<size_t>(column - table.Columns.begin());
-        if (whole && i == 0) ref.firstField = static_cast<uint32_t>(ref.columns[k] + 1);
+        whole = k < key.size() && column != table.Columns.end() && ref.Columns[k] == kNone;
+        if (whole) ref.Columns[k] = static_cast<size_t>(column - table.Columns.begin());
+        if (whole && i == 0) ref.FirstField = static_cast<uint32_t>(ref.Columns[k] + 1);
       }
       if (whole) refs_.push_back(std::move(ref));
     }
@@ -146,7 +146,7 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
     for (size_t t = 0; t < count && next == kNone; ++t) {
       if (read[t]) continue;
       const bool ready = std::none_of(refs_.begin(), refs_.end(), [&](const tReference& ref) {
-        return ref.from == t && (ref.target == t || !read[ref.target]);
+        return ref.From == t && (ref.Target == t || !read[ref.Target]);
       });
       if (ready) next = t;
     }
@@ -156,8 +156,8 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
     order_.push_back(next);
   }
   for (tReference& ref : refs_) {
-    ref.deferred = position[ref.target] >= position[ref.from];
-    ++tables_[ref.target].pending;
+    ref.Deferred = position[ref.Target] >= position[ref.From];
+    ++tables_[ref.Target].Pending;
   }
 }
 
@@ -167,7 +167,7 @@ std::vector<size_t> tKeyIndex::Deferred() const {
   std::vector<size_t> tables;
   for (const size_t t : order_) {
     const bool waiting = std::any_of(refs_.begin(), refs_.end(), [&](const tReference& ref) {
-      return ref.from == t && ref.deferred && !ref.done;
+      return ref.From == t && ref.Deferred && !ref.Done;
     });
     if (waiting) tables.push_back(t);
   }
@@ -178,7 +178,7 @@ void tKeyIndex::BeginTable(size_t table) {
   current_ = table;
   pass_ = tPass::kFirst;
   tTableKeys& keys = tables_[table];
-  keys.state = keys.keyColumns.empty() ? tTableKeys::tState::kReady : tTableKeys::tState::kReading;
+  keys.State = keys.KeyColumns.empty() ? tTableKeys::tState::kReady : tTableKeys::tState::kReading;
   BeginReferences(false);
 }
 
@@ -199,36 +199,36 @@ void tKeyIndex::Add(uint64_t line, std::span<const std::string_view> fields) {
     ConfirmKey(line, fields);
     return;
   }
-  if (pass_ == tPass::kFirst && tables_[current_].state == tTableKeys::tState::kReading) AddKey(line, fields);
+  if (pass_ == tPass::kFirst && tables_[current_].State == tTableKeys::tState::kReading) AddKey(line, fields);
   for (tReference* ref : checking_) CheckReference(*ref, line, fields);
 }
 
 bool tKeyIndex::EndTable() {
   EndReferences(false);
   tTableKeys& keys = tables_[current_];
-  if (keys.state != tTableKeys::tState::kReading) {
+  if (keys.State != tTableKeys::tState::kReading) {
     Settle(current_);
     return false;
   }
   // One exact vector: the chunks are freed as they are copied, so the peak stays near 8 bytes a key.
-  keys.sorted.reserve(keys.count);
-  for (std::vector<uint64_t>& chunk : keys.chunks) {
-    keys.sorted.insert(keys.sorted.end(), chunk.begin(), chunk.end());
+  keys.Sorted.reserve(keys.Count);
+  for (std::vector<uint64_t>& chunk : keys.Chunks) {
+    keys.Sorted.insert(keys.Sorted.end(), chunk.begin(), chunk.end());
     std::vector<uint64_t>().swap(chunk);
   }
-  keys.chunks.clear();
-  std::sort(keys.sorted.begin(), keys.sorted.end());
-  for (size_t i = 1; i < keys.sorted.size(); ++i) {
-    if (keys.sorted[i] == keys.sorted[i - 1] &&
-        (keys.candidates.empty() || keys.candidates.back() != keys.sorted[i])) {
-      keys.candidates.push_back(keys.sorted[i]);
+  keys.Chunks.clear();
+  std::sort(keys.Sorted.begin(), keys.Sorted.end());
+  for (size_t i = 1; i < keys.Sorted.size(); ++i) {
+    if (keys.Sorted[i] == keys.Sorted[i - 1] &&
+        (keys.Candidates.empty() || keys.Candidates.back() != keys.Sorted[i])) {
+      keys.Candidates.push_back(keys.Sorted[i]);
     }
   }
-  keys.sorted.erase(std::unique(keys.sorted.begin(), keys.sorted.end()), keys.sorted.end());
-  keys.state = tTableKeys::tState::kReady;
+  keys.Sorted.erase(std::unique(keys.Sorted.begin(), keys.Sorted.end()), keys.Sorted.end());
+  keys.State = tTableKeys::tState::kReady;
   heldBytes_ += keys.HeldBytes();
-  if (keys.pending > 0) keys.Index();
-  if (!keys.candidates.empty()) return true;
+  if (keys.Pending > 0) keys.Index();
+  if (!keys.Candidates.empty()) return true;
   Settle(current_);
   return false;
 }
@@ -236,8 +236,8 @@ bool tKeyIndex::EndTable() {
 void tKeyIndex::EndPass() {
   if (pass_ == tPass::kConfirm) {
     tTableKeys& keys = tables_[current_];
-    keys.seen.clear();
-    std::vector<uint64_t>().swap(keys.candidates);
+    keys.Seen.clear();
+    std::vector<uint64_t>().swap(keys.Candidates);
     Settle(current_);
   } else if (pass_ == tPass::kDeferred) {
     EndReferences(true);
@@ -246,13 +246,13 @@ void tKeyIndex::EndPass() {
 
 void tKeyIndex::SkipTable(size_t table) {
   tTableKeys& keys = tables_[table];
-  keys.state = tTableKeys::tState::kMissing;
+  keys.State = tTableKeys::tState::kMissing;
   keys.Release();
   for (tReference& ref : refs_) {
-    if (ref.from != table || ref.done) continue;
-    ref.done = true;
-    --tables_[ref.target].pending;
-    Settle(ref.target);
+    if (ref.From != table || ref.Done) continue;
+    ref.Done = true;
+    --tables_[ref.Target].Pending;
+    Settle(ref.Target);
   }
 }
 
@@ -274,45 +274,45 @@ uint64_t tKeyIndex::Fingerprint(std::span<const std::string_view> fields,
 
 void tKeyIndex::AddKey(uint64_t line, std::span<const std::string_view> fields) {
   tTableKeys& keys = tables_[current_];
-  for (const size_t c : keys.keyColumns) {
+  for (const size_t c : keys.KeyColumns) {
     if (fields[c].empty()) {
       AddTableFinding(findings_, index_.Tables[current_], tCode::kKeyEmpty, line,
-                      static_cast<uint32_t>(c + 1), Excerpt(fields, keys.keyColumns),
+                      static_cast<uint32_t>(c + 1), Excerpt(fields, keys.KeyColumns),
                       "a primary key without a value in " + index_.Tables[current_].Columns[c].Name);
       return;
     }
   }
-  if (heldBytes_ + (keys.count + 1) * sizeof(uint64_t) > memoryLimit_) {
+  if (heldBytes_ + (keys.Count + 1) * sizeof(uint64_t) > memoryLimit_) {
     StopKeys(line);
     return;
   }
-  if (keys.chunks.empty() || keys.chunks.back().size() == kChunkKeys) {
-    keys.chunks.emplace_back().reserve(kChunkKeys);
+  if (keys.Chunks.empty() || keys.Chunks.back().size() == kChunkKeys) {
+    keys.Chunks.emplace_back().reserve(kChunkKeys);
   }
-  keys.chunks.back().push_back(Fingerprint(fields, keys.keyColumns));
-  ++keys.count;
+  keys.Chunks.back().push_back(Fingerprint(fields, keys.KeyColumns));
+  ++keys.Count;
 }
 
 void tKeyIndex::StopKeys(uint64_t line) {
   tTableKeys& keys = tables_[current_];
   AddTableFinding(findings_, index_.Tables[current_], tCode::kKeyLimit, line, 0, {},
-                  "the key check stopped at this line after " + std::to_string(keys.count) +
+                  "the key check stopped at this line after " + std::to_string(keys.Count) +
                       " keys: their fingerprints would pass the limit of " +
                       std::to_string(memoryLimit_) + " bytes");
-  keys.state = tTableKeys::tState::kStopped;
+  keys.State = tTableKeys::tState::kStopped;
   keys.Release();
 }
 
 void tKeyIndex::ConfirmKey(uint64_t line, std::span<const std::string_view> fields) {
   tTableKeys& keys = tables_[current_];
-  for (const size_t c : keys.keyColumns) {
+  for (const size_t c : keys.KeyColumns) {
     if (fields[c].empty()) return;
   }
-  const uint64_t fp = Fingerprint(fields, keys.keyColumns);
-  if (!std::binary_search(keys.candidates.begin(), keys.candidates.end(), fp)) return;
+  const uint64_t fp = Fingerprint(fields, keys.KeyColumns);
+  if (!std::binary_search(keys.Candidates.begin(), keys.Candidates.end(), fp)) return;
   // The exact key: its values' UTF-8 forms, each after its length.
   std::string text;
-  for (const size_t c : keys.keyColumns) {
+  for (const size_t c : keys.KeyColumns) {
     const std::string value = [&] {
       std::string utf8;
       AppendUtf8(index_.Tables[current_].Encoding, fields[c], utf8);
@@ -320,11 +320,11 @@ void tKeyIndex::ConfirmKey(uint64_t line, std::span<const std::string_view> fiel
     }();
     text += std::to_string(value.size()) + ":" + value;
   }
-  auto& seen = keys.seen[fp];
+  auto& seen = keys.Seen[fp];
   for (const auto& [firstText, firstLine] : seen) {
     if (firstText == text) {
       AddTableFinding(findings_, index_.Tables[current_], tCode::kKeyDuplicate, line,
-                      static_cast<uint32_t>(keys.keyColumns.front() + 1), Excerpt(fields, keys.keyColumns),
+                      static_cast<uint32_t>(keys.KeyColumns.front() + 1), Excerpt(fields, keys.KeyColumns),
                       "the primary key of line " + std::to_string(firstLine) + " again");
       return;
     }
@@ -333,28 +333,28 @@ void tKeyIndex::ConfirmKey(uint64_t line, std::span<const std::string_view> fiel
 }
 
 void tKeyIndex::CheckReference(tReference& ref, uint64_t line, std::span<const std::string_view> fields) {
-  if (std::all_of(ref.columns.begin(), ref.columns.end(), [&](size_t c) { return fields[c].empty(); })) return;
+  if (std::all_of(ref.Columns.begin(), ref.Columns.end(), [&](size_t c) { return fields[c].empty(); })) return;
   // The records of one head follow each other: one lookup for all of them.
-  const bool single = ref.columns.size() == 1;
-  if (single && ref.hasLastHit && fields[ref.columns[0]] == ref.lastHit) return;
-  if (tables_[ref.target].Contains(Fingerprint(fields, ref.columns))) {
-    ref.hasLastHit = single;
-    if (single) ref.lastHit.assign(fields[ref.columns[0]]);
+  const bool single = ref.Columns.size() == 1;
+  if (single && ref.HasLastHit && fields[ref.Columns[0]] == ref.LastHit) return;
+  if (tables_[ref.Target].Contains(Fingerprint(fields, ref.Columns))) {
+    ref.HasLastHit = single;
+    if (single) ref.LastHit.assign(fields[ref.Columns[0]]);
     return;
   }
-  AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignDangling, line, ref.firstField,
-                  Excerpt(fields, ref.columns), "no row of " + index_.Tables[ref.target].Name + " has this key");
+  AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignDangling, line, ref.FirstField,
+                  Excerpt(fields, ref.Columns), "no row of " + index_.Tables[ref.Target].Name + " has this key");
 }
 
 void tKeyIndex::BeginReferences(bool deferred) {
   checking_.clear();
   for (tReference& ref : refs_) {
-    if (ref.from != current_ || ref.deferred != deferred || ref.done) continue;
-    const tTableKeys::tState state = tables_[ref.target].state;
+    if (ref.From != current_ || ref.Deferred != deferred || ref.Done) continue;
+    const tTableKeys::tState state = tables_[ref.Target].State;
     if (state == tTableKeys::tState::kReady) checking_.push_back(&ref);
     if (state == tTableKeys::tState::kStopped || state == tTableKeys::tState::kMissing) {
-      AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignUnchecked, 0, ref.firstField, {},
-                      "the references to " + index_.Tables[ref.target].Name + " are not checked: " +
+      AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignUnchecked, 0, ref.FirstField, {},
+                      "the references to " + index_.Tables[ref.Target].Name + " are not checked: " +
                           (state == tTableKeys::tState::kStopped ? "its key check stopped at the memory limit"
                                                                  : "it could not be read"));
     }
@@ -364,17 +364,17 @@ void tKeyIndex::BeginReferences(bool deferred) {
 void tKeyIndex::EndReferences(bool deferred) {
   checking_.clear();
   for (tReference& ref : refs_) {
-    if (ref.from != current_ || ref.deferred != deferred || ref.done) continue;
-    ref.done = true;
-    --tables_[ref.target].pending;
-    Settle(ref.target);
+    if (ref.From != current_ || ref.Deferred != deferred || ref.Done) continue;
+    ref.Done = true;
+    --tables_[ref.Target].Pending;
+    Settle(ref.Target);
   }
 }
 
 // Frees a finished table's fingerprints once no reference needs them.
 void tKeyIndex::Settle(size_t table) {
   tTableKeys& keys = tables_[table];
-  if (keys.pending > 0 || keys.state != tTableKeys::tState::kReady || !keys.candidates.empty()) return;
+  if (keys.Pending > 0 || keys.State != tTableKeys::tState::kReady || !keys.Candidates.empty()) return;
   heldBytes_ -= keys.HeldBytes();
   keys.Release();
 }

@@ -26,7 +26,8 @@
 // that cannot be read: SkipTable instead. At the end, for each of
 // Deferred(): BeginDeferred, Add per data record, EndPass.
 //
-// Borrows index and findings, which must outlive it. One thread.
+// Borrows index and findings, which must outlive it. Raises nothing of its
+// own (std::bad_alloc aside). One thread.
 #pragma once
 
 #include <cstddef>
