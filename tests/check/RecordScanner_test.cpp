@@ -73,6 +73,7 @@ TEST(RecordScanner, SplitsRecordsAndReportsStructure) {
        "1:a|b / 2:x'y|z #2"},
       {"a;b\r\r\n", [](tTableDecl& t) { t.RecordDelimiter = "\n"; }, "1:a|b\r\r #1"},
       {"a;\"b\"\r\n", [](tTableDecl& t) { t.TextEncapsulator.clear(); }, "1:a|\"b\" #1"},
+      {"\xEF\xBB\xBF" "a;b\r\n", [](tTableDecl& t) { t.Encoding = tEncoding::kUtf8; }, "1:a|b #1"},
       // fixed length, by Length and by record delimiter
       {"ab 12cd 3", [](tTableDecl& t) {
          t.Fixed = true; t.RecordDelimiter.clear();
