@@ -35,9 +35,11 @@ uint64_t HashValue(uint64_t hash, std::string_view value) {
     std::memcpy(&word, value.data() + i, 8);
     hash = Round(hash, word);
   }
-  if (i < value.size()) {
+  if (i < value.size()) {  // bytewise: a memcpy of variable length is a call
     uint64_t word = 0;
-    std::memcpy(&word, value.data() + i, value.size() - i);
+    for (size_t shift = 0; i < value.size(); ++i, shift += 8) {
+      word |= static_cast<uint64_t>(static_cast<unsigned char>(value[i])) << shift;
+    }
     hash = Round(hash, word);
   }
   return hash;

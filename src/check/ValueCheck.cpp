@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "check/CodePage.h"
 
@@ -22,9 +21,11 @@ constexpr size_t kPackable = 7;
 
 // A text of up to kPackable bytes as one word: its bytes, its length on top.
 uint64_t Pack(std::string_view text) {
-  uint64_t word = 0;
-  std::memcpy(&word, text.data(), text.size());
-  return word | static_cast<uint64_t>(text.size()) << 56;
+  uint64_t word = static_cast<uint64_t>(text.size()) << 56;
+  for (size_t i = 0; i < text.size(); ++i) {
+    word |= static_cast<uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+  }
+  return word;
 }
 
 std::string InCodePage(tEncoding encoding, const std::string& utf8) {
