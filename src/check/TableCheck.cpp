@@ -1,0 +1,146 @@
+#include "check/TableCheck.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "check/CodePage.h"
+#include "check/KeyIndex.h"
+#include "check/RecordScanner.h"
+#include "check/TableFinding.h"
+#include "check/ValueCheck.h"
+
+namespace check {
+
+namespace {
+
+enum class tHeader { kNone, kInOrder, kOtherOrder, kMostly };
+
+// Whether record 1 holds the declared column names, and in which order;
+// kMostly: more than half of its fields are declared names (a header line
+// whose names drifted from the declaration's).
+class tHeaderMatch {
+ public:
+  explicit tHeaderMatch(const tTableDecl& table) {
+    for (const tColumnDecl& column : table.Columns) {
+      std::optional<std::string> name = FromUtf8(table.Encoding, column.Name);
+      names_.push_back(name ? std::move(*name) : column.Name);
+    }
+    sorted_ = names_;
+    std::sort(sorted_.begin(), sorted_.end());
+  }
+
+  tHeader Of(std::span<const std::string_view> fields) const {
+    if (names_.empty()) return tHeader::kNone;
+    if (fields.size() == names_.size()) {
+      if (std::equal(fields.begin(), fields.end(), names_.begin())) return tHeader::kInOrder;
+      std::vector<std::string_view> sorted(fields.begin(), fields.end());
+      std::sort(sorted.begin(), sorted.end());
+      if (std::equal(sorted.begin(), sorted.end(), sorted_.begin())) return tHeader::kOtherOrder;
+    }
+    const size_t named = static_cast<size_t>(std::count_if(fields.begin(), fields.end(), [&](std::string_view field) {
+      return std::binary_search(sorted_.begin(), sorted_.end(), field);
+    }));
+    return named * 2 > names_.size() ? tHeader::kMostly : tHeader::kNone;
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::string> sorted_;
+};
+
+// True for a header line that Range declares data (reported once, not
+// checked as values or keys).
+bool IsUndeclaredHeader(const tTableDecl& table, const tRecordScanner& scanner,
+                        const tHeaderMatch& header) {
+  return scanner.Record() == 1 && table.RangeFrom == 1 &&
+         header.Of(scanner.Fields()) != tHeader::kNone;
+}
+
+// Whether the check can decode the table at all; C411 when the index gave a
+// way to read it that this check does not decode.
+bool CanDecode(const tTableDecl& table, tFindings& findings) {
+  if (!table.Readable) return false;
+  if (IsDecodable(table.Encoding)) return true;
+  AddTableFinding(findings, table, tCode::kUnreadable, 0, 0, {},
+                  "the table's encoding is not decoded by this check; its contents are not checked");
+  return false;
+}
+
+// The first pass: structure, header line, values, and every data record to the keys.
+void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex& keys,
+                   tFindings& findings) {
+  std::vector<tValueCheck> checks;
+  for (const tColumnDecl& column : table.Columns) checks.emplace_back(column, table);
+  const tHeaderMatch header(table);
+  tRecordScanner scanner(table, reader, &findings);
+  while (scanner.Next()) {
+    const std::span<const std::string_view> fields = scanner.Fields();
+    if (scanner.Record() == 1 && table.RangeFrom <= 2) {
+      const tHeader kind = header.Of(fields);
+      if (kind == tHeader::kOtherOrder && table.RangeFrom == 2) {
+        AddTableFinding(findings, table, tCode::kHeaderOrder, 1, 0, fields.front(),
+                        "the header line names the columns in another order than the index");
+      }
+      if (kind != tHeader::kNone && table.RangeFrom == 1) {
+        AddTableFinding(findings, table, tCode::kHeaderNoRange, 1, 0, fields.front(),
+                        "a header line read as data: the index declares no Range From 2");
+        continue;
+      }
+    }
+    if (!scanner.IsData() || fields.size() != checks.size()) continue;
+    const bool ascii = IsAscii(scanner.Bytes());
+    for (size_t i = 0; i < checks.size(); ++i) {
+      if (std::optional<tValueFault> fault = checks[i].Check(fields[i], ascii)) [[unlikely]] {
+        AddTableFinding(findings, table, fault->Code, scanner.Line(), static_cast<uint32_t>(i + 1),
+                        fields[i], std::move(fault->Message));
+      }
+    }
+    keys.Add(scanner.Line(), fields);
+  }
+  findings.SetLinesRead(table.Url, scanner.Lines());
+}
+
+// A later pass for the keys alone, over a table already reported.
+void PassKeys(const tTableDecl& table, tExportSource& source, tKeyIndex& keys) {
+  const std::unique_ptr<tEntryReader> reader = source.Open(table.Url);
+  if (!reader) return;
+  const tHeaderMatch header(table);
+  tRecordScanner scanner(table, *reader, nullptr);
+  while (scanner.Next()) {
+    if (scanner.IsData() && !IsUndeclaredHeader(table, scanner, header)) {
+      keys.Add(scanner.Line(), scanner.Fields());
+    }
+  }
+}
+
+}  // namespace
+
+void CheckTables(const tExportIndex& index, tExportSource& source,
+                 const tTableCheckOptions& options, tFindings& findings) {
+  tKeyIndex keys(index, options.KeyMemoryLimit, findings);
+  for (const size_t t : keys.Order()) {
+    const tTableDecl& table = index.Tables[t];
+    const std::unique_ptr<tEntryReader> reader =
+        CanDecode(table, findings) ? source.Open(table.Url) : nullptr;
+    if (!reader) {  // a missing file is reported with the package
+      keys.SkipTable(t);
+      continue;
+    }
+    keys.BeginTable(t);
+    CheckContents(table, *reader, keys, findings);
+    if (keys.EndTable()) {
+      keys.BeginConfirm(t);
+      PassKeys(table, source, keys);
+      keys.EndPass();
+    }
+  }
+  for (const size_t t : keys.Deferred()) {
+    keys.BeginDeferred(t);
+    PassKeys(index.Tables[t], source, keys);
+    keys.EndPass();
+  }
+}
+
+}  // namespace check
