@@ -99,7 +99,7 @@ std::optional<tValueFault> tValueCheck::Check(std::string_view value, bool ascii
       break;
   }
   if (!fault && !IsMapped(value)) {
-    fault = tValueFault{tCode::kOutsideMap, "a value no Map of the column names"};
+    fault = tValueFault{tCode::kOutsideMap, "a value that no Map of the column lists"};
   }
   return fault;
 }
