@@ -14,6 +14,7 @@
 
 #include "LogTestHelp.h"
 #include "app/JorvexMain.h"
+#include "check/ExportCheck.h"
 #include "platform/Interrupt.h"
 #include "platform/WholeFile.h"
 
@@ -322,6 +323,12 @@ TEST_F(ConversionRunTest, HandOverPackage) {
   EXPECT_NE(sums.find(stamp + "/index.xml\n"), npos);
   const std::string verify = "cd '" + dir_.Path("p") + "' && sha256sum -c --quiet " + stamp + ".sha256";
   EXPECT_EQ(std::system(verify.c_str()), 0);
+  const auto report = [](const std::string& path) {
+    check::tCheckOptions options;
+    options.NotPartOfExport = {"JournalView.txt"};
+    return check::CheckExport(path, options).Findings.Counts();
+  };
+  EXPECT_EQ(report(dir_.Path("p/" + stamp + ".zip")), report(dir_.Path("p/" + stamp)));
   const std::string note = dir_.Read("p/" + stamp + ".txt");
   for (const char* line : {"Journal: sample-native.txt\r\n", "  101  serial number 4711001  Kasse 1\r\n",
                            "  Business days: 02.01.2024 - 04.01.2024\r\n", "Export check: not run\r\n"}) {

@@ -146,6 +146,7 @@ TEST_F(IdeaExportTest, SampleJournalInBothForms) {
     EXPECT_TRUE(tables.count(table)) << table;
   }
   EXPECT_EQ(Convert(kSource + "/examples/sample-ascii.txt", true), native);
+  CheckExport(Convert(kSource + "/examples/sample-native.txt", false, "/CH=ON"));
 }
 
 TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
