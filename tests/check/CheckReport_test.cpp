@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 namespace check {
 namespace {
 
@@ -35,3 +39,18 @@ TEST(CheckReport, JsonIsEscapedValidUtf8) {
 
 }  // namespace
 }  // namespace check
+
+// The README and the manual page print the code table; they follow it.
+TEST(FindingCodeTable, PrintedAsDefined) {
+  const auto read = [](const char* file) {
+    std::ifstream in(std::string(JORVEX_SOURCE_DIR) + "/" + file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string readme = read("README.md"), manual = read("packaging/jorvex-check.1");
+  for (const check::tCodeInfo& info : check::AllCodes()) {
+    const std::string severity(check::SeverityName(info.Severity));
+    const std::string id(info.Id), meaning(info.Meaning);
+    EXPECT_NE(readme.find("| " + id + " | " + severity + " | " + meaning + " |"), std::string::npos) << id;
+    EXPECT_NE(manual.find(".B " + id + "\n" + severity + ": " + meaning), std::string::npos) << id;
+  }
+}
