@@ -6,6 +6,10 @@
 //   bit 1  INSIKA document instead of the IDEA export
 //   bit 2  column headers (/CH=ON)
 //   bit 3  detailed log (/L)
+//   bit 4  only the periods closed on 03.01.2024 or later (/FROM), the
+//          sample's second day
+//   bit 5  the export checked (/CHECK)
+//   bit 6  the hand-over package (/ZIP)
 // The journal view (/V) is always written. The run writes into a scratch
 // folder that is emptied before and after every input. Jorvex.ini, the DTD
 // and the sample's signature definition lie beside this executable (the
@@ -194,6 +198,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (flags & 2) arguments.push_back("/INSIKA");
   if (flags & 4) arguments.push_back("/CH=ON");
   if (flags & 8) arguments.push_back("/L");
+  if (flags & 16) arguments.push_back("/FROM=03.01.2024");
+  if (flags & 32) arguments.push_back("/CHECK");
+  if (flags & 64) arguments.push_back("/ZIP");
   console.clear();
   t_last_caught = nullptr;
   platform::SetConsoleSinkForTest(&console);
