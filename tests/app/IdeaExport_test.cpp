@@ -134,6 +134,14 @@ class IdeaExportTest : public log_test::RunFixture {
     return tables;
   }
 
+  // A random journal of about size bytes in both forms.
+  static void Generate(uint64_t seed, uint64_t size, jgen::StringOut& nativeText, jgen::StringOut& asciiText) {
+    jgen::NativeWriter native(&nativeText);
+    jgen::AsciiWriter ascii(&asciiText, 2);
+    jgen::TeeSink tee(&native, &ascii);
+    jgen::WriteRandom(&tee, seed, size);
+  }
+
   std::string last_log_;
   int runs_ = 0;
 };
@@ -151,12 +159,7 @@ TEST_F(IdeaExportTest, SampleJournalInBothForms) {
 
 TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
   jgen::StringOut nativeText, asciiText;
-  {
-    jgen::NativeWriter native(&nativeText);
-    jgen::AsciiWriter ascii(&asciiText, 2);
-    jgen::TeeSink tee(&native, &ascii);
-    jgen::WriteRandom(&tee, 7, uint64_t{2} << 20);
-  }
+  Generate(7, uint64_t{2} << 20, nativeText, asciiText);
   dir_.Write("gen-native.txt", nativeText.Text());
   dir_.Write("gen-ascii.txt", asciiText.Text());
   const tFiles native = Convert(dir_.Path("gen-native.txt"), false);
@@ -219,12 +222,7 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
 // closing gives an export without tables, and says so.
 TEST_F(IdeaExportTest, PeriodSelection) {
   jgen::StringOut nativeText, asciiText;
-  {
-    jgen::NativeWriter native(&nativeText);
-    jgen::AsciiWriter ascii(&asciiText, 2);
-    jgen::TeeSink tee(&native, &ascii);
-    jgen::WriteRandom(&tee, 3, uint64_t{4} << 20);
-  }
+  Generate(3, uint64_t{4} << 20, nativeText, asciiText);
   dir_.Write("n.txt", nativeText.Text());
   dir_.Write("a.txt", asciiText.Text());
   const tTables full = CheckExport(Convert(dir_.Path("n.txt"), false));
