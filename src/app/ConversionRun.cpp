@@ -76,19 +76,22 @@ void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::stri
   chain = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain));
 }
 
-// Damage that a pass reads past goes to the log.
-void ReadJournal(tKvKPosFiscalStreamWriter* writer, tLog& log) {
+// Damage that a pass reads past goes to the log. selection: /FROM, /TO (may
+// be null), in front of the writer.
+void ReadJournal(tKvKPosFiscalStreamWriter* writer, tPeriodSelection* selection, tLog& log) {
   tFiscalDataSourceTextFileDOS source(Settings.InFile);
   if (Settings.SourceKind == kSourceKindAsciiInterface) {
     tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
     parser.set_log(&log);
-    parser.Run(writer);
+    parser.Run(selection != nullptr ? selection : writer);
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
     parser.set_log(&log);
     parser.set_pipelined(true);
+    parser.set_selection(selection);
     parser.Execute();
   }
+  if (selection != nullptr) selection->Finish();  // the native pass did it already
 }
 
 // The scope of /FROM and /TO in the log.
@@ -175,11 +178,10 @@ void RunWithLog(tLog& log) {
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
     if (Settings.SelectPeriod) {
       tPeriodSelection selection(Settings.Period, *writer);
-      ReadJournal(&selection, log);
-      selection.Finish();
+      ReadJournal(writer.get(), &selection, log);
       LogSelection(selection.figures(), log);
     } else {
-      ReadJournal(writer.get(), log);
+      ReadJournal(writer.get(), nullptr, log);
     }
     // The regular end: writer, then the evaluator chain, whose final work
     // (closing blocks, saving documents) may still fail.

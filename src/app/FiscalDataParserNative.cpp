@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/PeriodSelection.h"
 #include "base/KvErrorCodes.h"
 #include "base/KvErrors.h"
 #include "base/KvLog.h"
@@ -341,6 +342,17 @@ class tPipedLog final : public tKvLog {
 void tFiscalDataParserNative::Execute() {
   if (pipelined_) {
     ExecutePiped();
+  } else if (selection_ != nullptr) {
+    tKvKPosFiscalStreamWriter* const writer = writer_;
+    selection_->set_downstream(*writer);
+    writer_ = selection_;
+    struct tRestore {
+      tFiscalDataParserNative& Parser;
+      tKvKPosFiscalStreamWriter* Writer;
+      ~tRestore() { Parser.writer_ = Writer; }
+    } restore{*this, writer};
+    Pass();
+    selection_->Finish();
   } else {
     Pass();
   }
@@ -367,7 +379,12 @@ void tFiscalDataParserNative::Pass() {
 void tFiscalDataParserNative::ExecutePiped() {
   tKvKPosFiscalStreamWriter* const writer = writer_;
   tKvLog* const log = log_;
-  tKvKPosEventPipe pipe(*writer);
+  // A selected period goes over whole when its closing decides: the pipe
+  // takes it all at once, so that the parse reads on while the chain works
+  // through it instead of waiting chunk by chunk.
+  constexpr size_t kChunk = 256 * 1024, kDepth = 3;
+  const size_t depth = kDepth + (selection_ != nullptr ? tPeriodSelection::kHoldLimit / kChunk : 0);
+  tKvKPosEventPipe pipe(*writer, kChunk, depth);
   std::optional<tPipedLog> pipedLog;
   if (log != nullptr) pipedLog.emplace(pipe, *log);
   struct tRestore {
@@ -377,9 +394,14 @@ void tFiscalDataParserNative::ExecutePiped() {
     ~tRestore() {
       Parser.writer_ = Writer;
       Parser.log_ = Log;
+      if (Parser.selection_ != nullptr) Parser.selection_->set_downstream(*Writer);
     }
   } restore{*this, writer, log};
   writer_ = &pipe;
+  if (selection_ != nullptr) {
+    selection_->set_downstream(pipe);
+    writer_ = selection_;
+  }
   if (pipedLog) log_ = &*pipedLog;
 
   // The parse's own failure counts only when everything in front of it was
@@ -387,6 +409,7 @@ void tFiscalDataParserNative::ExecutePiped() {
   std::exception_ptr parseFailure;
   try {
     Pass();
+    if (selection_ != nullptr) selection_->Finish();  // while the pipe still delivers
   } catch (const tKvKPosEventPipe::tStopped&) {
     // The delivering side failed first.
   } catch (...) {

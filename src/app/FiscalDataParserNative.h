@@ -41,6 +41,7 @@
 
 class tKvKPosFiscalStreamWriter;
 class tKvLog;
+class tPeriodSelection;
 
 class tFiscalDataParserNative : public tKvClass {
  public:
@@ -78,6 +79,10 @@ class tFiscalDataParserNative : public tKvClass {
   // Execute; afterwards they belong to the calling thread again. Off by
   // default.
   void set_pipelined(bool pipelined) { pipelined_ = pipelined; }
+  // The period selection (/FROM, /TO) in front of the writer, or of the
+  // pipe when piped; the pass ends with its Finish. Borrowed, must outlive
+  // Execute.
+  void set_selection(tPeriodSelection* selection) { selection_ = selection; }
 
   int32_t Level() const { return level_; }
   int32_t LastLevel() const { return last_level_; }
@@ -128,6 +133,7 @@ class tFiscalDataParserNative : public tKvClass {
   tKvProgressProc progress_;
   tKvLog* log_ = nullptr;  // not owned
   bool pipelined_ = false;
+  tPeriodSelection* selection_ = nullptr;
   int32_t level_ = 0;
   int32_t last_level_ = 0;
   int32_t last_command_ = 0;

@@ -34,7 +34,7 @@ tKvDateTime ParsePeriodDay(std::string_view text) {
 }
 
 tPeriodSelection::tPeriodSelection(const tPeriodRange& range, tKvKPosFiscalStreamWriter& downstream)
-    : range_(range), downstream_(downstream), held_(kHoldLimit + (1u << 20)) {}
+    : range_(range), downstream_(&downstream), held_(kHoldLimit + (1u << 20)) {}
 
 tPeriodSelection::~tPeriodSelection() = default;
 
@@ -43,7 +43,7 @@ tKvKPosFiscalStreamWriter* tPeriodSelection::Target() {
     case tMode::kHolding:
       return &held_;
     case tMode::kPassing:
-      return &downstream_;
+      return downstream_;
     case tMode::kDropping:
       return nullptr;
   }
@@ -77,11 +77,11 @@ void tPeriodSelection::AddItem(int32_t number, std::unique_ptr<tKvKPosData> elem
 }
 
 void tPeriodSelection::FileHeader(const tKvKPosTextFileHeaderRec& header) {
-  downstream_.FileHeader(header);
+  downstream_->FileHeader(header);
 }
 
 void tPeriodSelection::StreamHeader(const tKvKPosFileHeaderRec& header) {
-  downstream_.StreamHeader(header);
+  downstream_->StreamHeader(header);
 }
 
 void tPeriodSelection::SetVersion(int32_t index, int32_t value) {
@@ -134,7 +134,7 @@ void tPeriodSelection::EntryEnd() {
 void tPeriodSelection::Decide(bool selected) {
   if (selected) {
     SendStartBlock();
-    held_.Replay(downstream_);
+    held_.Replay(*downstream_);
     blockSent_ = true;
     mode_ = tMode::kPassing;
   } else {
@@ -147,8 +147,8 @@ void tPeriodSelection::SendStartBlock() {
   // The held events open with the block's information when the period
   // started a block; otherwise it continues one downstream may lack.
   if (!continuesBlock_ || startBlockSent_) return;
-  downstream_.SetFilePos(file_pos());
-  downstream_.BlockInfo(startBlock_);
+  downstream_->SetFilePos(file_pos());
+  downstream_->BlockInfo(startBlock_);
 }
 
 void tPeriodSelection::PeriodEnded() {

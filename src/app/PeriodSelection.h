@@ -24,9 +24,12 @@
 //            EntryEnd                                              (closing:
 //            the period's business day is the TI's date -> hand on or drop)
 //
-// The downstream writer is borrowed. Runs on the thread that drives the
-// writer chain (the event pipe's for native text); Finish and the figures
-// belong to the thread that owns the run, after the producer has ended.
+// The downstream writer is borrowed. Runs on the producer's thread: native
+// text puts it in front of its event pipe (so that holding, handing on and
+// dropping cost the parse's thread, and the chain's thread sees only what
+// is selected), the ASCII input on the thread that drives the chain. Finish
+// and the figures belong to the thread that owns the run, after the
+// producer has ended.
 #pragma once
 
 #include <array>
@@ -61,6 +64,9 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
   static constexpr size_t kHoldLimit = 8u << 20;
 
   tPeriodSelection(const tPeriodRange& range, tKvKPosFiscalStreamWriter& downstream);
+  // Another downstream writer, before the first event (a parser that puts
+  // the selection in front of its event pipe).
+  void set_downstream(tKvKPosFiscalStreamWriter& downstream) { downstream_ = &downstream; }
   ~tPeriodSelection() override;
 
   void SetFilePos(int64_t position) override;
@@ -93,7 +99,7 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
   void PeriodEnded();
 
   tPeriodRange range_;
-  tKvKPosFiscalStreamWriter& downstream_;
+  tKvKPosFiscalStreamWriter* downstream_;
   tKvKPosFiscalEventBuffer held_;
   tMode mode_ = tMode::kHolding;
   tPeriodFigures figures_;
