@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 
 #include "base/KvCodepage.h"
@@ -52,17 +53,37 @@ std::string DigitsText(const tKvBcdFix& number) {
 }
 
 std::string RefText(std::string_view name, std::string_view number) {
-  std::string text(NameText(name));
-  text.append(" (#").append(number).append(")");
+  std::string text;
+  AppendRefText(text, name, number);
   return text;
 }
 
 std::string RefText(std::string_view name, const tKvBcdFix& number) {
-  return RefText(name, DigitsText(number));
+  std::string text;
+  AppendRefText(text, name, number);
+  return text;
 }
 
 std::string RefText(std::string_view name, int32_t number) {
-  return RefText(name, std::to_string(number));
+  std::string text;
+  AppendRefText(text, name, number);
+  return text;
+}
+
+void AppendRefText(std::string& out, std::string_view name, std::string_view number) {
+  out.append(NameText(name)).append(" (#").append(number).append(")");
+}
+
+void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number) {
+  char digits[tKvBcdFix::kNibbles];
+  const size_t size = number.PutText(digits);
+  AppendRefText(out, name, size == 0 ? std::string_view("?") : std::string_view(digits, size));
+}
+
+void AppendRefText(std::string& out, std::string_view name, int32_t number) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  AppendRefText(out, name, std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
 std::string AmountText(const tKvBcd& value) { return tKvBcd::ToTextPlaces(value, 2); }
@@ -93,12 +114,13 @@ std::string Label30(std::string_view caption) {
   return label;
 }
 
-std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tKvBcd& quantity,
-                        std::string_view text) {
-  std::string out = QuantityText(quantity);
+void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
+                       const tKvBcd& quantity, std::string_view text) {
+  tKvBcd::AppendText(out, quantity, false);
   if (!IsBlank(text)) out.append(" ").append(text).append(" ");
-  out.append("x ").append(RefText(name, number)).append(" ");
-  return out;
+  out.append("x ");
+  AppendRefText(out, name, number);
+  out.append(" ");
 }
 
 std::string ShortDate(const tKvDateTime& value) {

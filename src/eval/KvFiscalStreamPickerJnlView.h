@@ -75,10 +75,10 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     size_t count_ = 0;
   };
 
-  // Item lines, built in the reused list: the parts; or the parts aligned
-  // so that right ends in column width.
+  // Item lines, built in the reused list: a new line holding indent, to
+  // be completed in place; a line of the parts.
+  std::string& NewLine(std::string_view indent);
   void AddLine(std::initializer_list<std::string_view> parts);
-  void AddRight(std::initializer_list<std::string_view> left, std::string_view right, size_t width);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
   void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
   void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);
@@ -96,7 +96,9 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void Put(std::string_view line);
   void Put(std::initializer_list<std::string_view> parts);
   void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
-  // indent + the caption of code + ": " + text.
+  // indent + the caption of code + ": " (+ text): in the line buffer, to be
+  // completed and put; put.
+  std::string& Captioned(std::string_view indent, int32_t code);
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
   void WriteHeader();
@@ -129,6 +131,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   uint8_t kept_ = 0;
   tReusedList<std::string> lines_;
   std::string line_;
+  std::string right_;  // the right-aligned part of line_, where it is built apart
 
   tFiscHeaderRec header_;
   tFiscClosingRec closing_;
