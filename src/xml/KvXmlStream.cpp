@@ -65,6 +65,9 @@ void tKvXmlStream::WriteHead() {
 void tKvXmlStream::BeginElement() {
   assert(!committed_);
   if (!head_written_) [[unlikely]] WriteHead();
+  // The parent has a child: its start tag ends.
+  if (start_tag_open_) Append(">");
+  start_tag_open_ = false;
 }
 
 void tKvXmlStream::AppendText(std::string_view text) {
@@ -84,7 +87,7 @@ void tKvXmlStream::Start(std::string_view name) {
   BeginElement();
   Append("<");
   Append(name);
-  Append(">");
+  start_tag_open_ = true;
   if (depth_ == open_.size()) open_.emplace_back();
   open_[depth_++].assign(name);
 }
@@ -112,9 +115,14 @@ void tKvXmlStream::EmptyElement(std::string_view name) {
 void tKvXmlStream::End() {
   assert(depth_ > 0);
   const std::string& name = open_[--depth_];
-  Append("</");
-  Append(name);
-  Append(">");
+  if (start_tag_open_) {
+    Append("/>");  // no children: an empty-element tag
+    start_tag_open_ = false;
+  } else {
+    Append("</");
+    Append(name);
+    Append(">");
+  }
   if (depth_ == 0) Check();
 }
 

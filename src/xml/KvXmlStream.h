@@ -75,5 +75,6 @@ class tKvXmlStream final : public tKvClass, public tKvXmlElementWriter {
   std::array<std::string, 256> escape_;
   std::vector<std::string> open_;  // names of the open elements, innermost at depth_ - 1
   size_t depth_ = 0;
+  bool start_tag_open_ = false;  // the innermost open element's start tag lacks its ">"
   bool committed_ = false;
 };

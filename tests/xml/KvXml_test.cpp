@@ -80,6 +80,8 @@ TEST(KvXmlTest, StreamedDocumentEqualsTheWholeOne) {
           writer->Start("inner");
           writer->TextElement("t", "");
           writer->EmptyElement("empty");
+          writer->Start("childless");
+          writer->End();
           writer->End();
           writer->End();
         }
