@@ -41,6 +41,53 @@ std::string Base64(const uint8_t* data, size_t size) {
   return out;
 }
 
+// The long decimal text of value with at least minFraction fraction digits
+// (as tKvBcd::ToTextPlaces and ToText write it), appended to out, for the
+// values that need no rounding to maxFraction places: normalised, at most
+// 18 integer digits. Returns false, appending nothing, for any other value.
+bool AppendExactDecimal(std::string& out, const tKvBcd& value, int minFraction, int maxFraction) {
+  const auto& reg = platform::Regional();
+  const char decimal = reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
+  if (value.IsZero()) {
+    out += '0';
+    if (minFraction > 0) out.append(1, decimal).append(static_cast<size_t>(minFraction), '0');
+    return true;
+  }
+  // 0.d1..d18 * 10^exponent, d1 in the high nibble of the last byte.
+  char digits[tKvBcd::kDigits];
+  int significant = 0;
+  for (int k = 0; k < tKvBcd::kDigits; ++k) {
+    const uint8_t byte = value.Bytes[static_cast<size_t>(tKvBcd::kDigits / 2 - k / 2)];
+    const int nibble = k % 2 == 0 ? byte >> 4 : byte & 0x0F;
+    if (nibble > 9) return false;
+    digits[k] = static_cast<char>('0' + nibble);
+    if (nibble != 0) significant = k + 1;
+  }
+  const int exponent = value.Exponent() - tKvBcd::kBias;
+  if (digits[0] == '0' || exponent > tKvBcd::kDigits || exponent < -tKvBcd::kDigits) return false;
+  const int fraction = std::max(significant - exponent, 0);
+  if (fraction > maxFraction) return false;
+  if (value.IsNegative()) out += '-';
+  if (exponent <= 0) {
+    out += '0';
+  } else {
+    const bool group = reg.DigitGrouping > 0 && reg.ThousandSeparator != '\0' &&
+                       reg.ThousandSeparator != decimal;
+    for (int i = 0; i < exponent; ++i) {
+      if (group && i > 0 && (exponent - i) % reg.DigitGrouping == 0) out += reg.ThousandSeparator;
+      out += digits[i];
+    }
+  }
+  const int width = std::max(fraction, minFraction);
+  if (width == 0) return true;
+  out += decimal;
+  for (int i = 0; i < width; ++i) {
+    const int at = exponent + i;
+    out += at >= 0 && at < tKvBcd::kDigits ? digits[at] : '0';
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string_view NameText(std::string_view name) {
@@ -86,9 +133,25 @@ void AppendRefText(std::string& out, std::string_view name, int32_t number) {
   AppendRefText(out, name, std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
-std::string AmountText(const tKvBcd& value) { return tKvBcd::ToTextPlaces(value, 2); }
+std::string AmountText(const tKvBcd& value) {
+  std::string text;
+  AppendAmountText(text, value);
+  return text;
+}
 
-std::string QuantityText(const tKvBcd& value) { return tKvBcd::ToText(value, false); }
+std::string QuantityText(const tKvBcd& value) {
+  std::string text;
+  AppendQuantityText(text, value);
+  return text;
+}
+
+void AppendAmountText(std::string& out, const tKvBcd& value) {
+  if (!AppendExactDecimal(out, value, 2, 2)) out.append(tKvBcd::ToTextPlaces(value, 2));
+}
+
+void AppendQuantityText(std::string& out, const tKvBcd& value) {
+  if (!AppendExactDecimal(out, value, 0, tKvBcd::kDigits)) tKvBcd::AppendText(out, value, false);
+}
 
 std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
   std::string line(left);
@@ -116,7 +179,7 @@ std::string Label30(std::string_view caption) {
 
 void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
                        const tKvBcd& quantity, std::string_view text) {
-  tKvBcd::AppendText(out, quantity, false);
+  AppendQuantityText(out, quantity);
   if (!IsBlank(text)) out.append(" ").append(text).append(" ");
   out.append("x ");
   AppendRefText(out, name, number);

@@ -29,10 +29,13 @@ void AppendRefText(std::string& out, std::string_view name, std::string_view num
 void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number);
 void AppendRefText(std::string& out, std::string_view name, int32_t number);
 
-// The long decimal text with two decimal places ("1.234,50").
+// The long decimal text with two decimal places ("1.234,50"), rounded half
+// away from zero; the Append form appends it to out.
 std::string AmountText(const tKvBcd& value);
+void AppendAmountText(std::string& out, const tKvBcd& value);
 // The long decimal text with the places the value needs ("2", "1,5").
 std::string QuantityText(const tKvBcd& value);
+void AppendQuantityText(std::string& out, const tKvBcd& value);
 
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
 std::string RightAlign(std::string_view left, std::string_view right, size_t width = kLineWidth);

@@ -522,7 +522,7 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     }
     line_.append(" (");
     if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - ");
-    tKvBcd::AppendText(line_, t.Rate, false);
+    AppendQuantityText(line_, t.Rate);
     line_.append("%)");
     AlignRight(line_, AmountText(t.TaxValue));
     Put(line_);
