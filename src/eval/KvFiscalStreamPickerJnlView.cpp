@@ -243,12 +243,12 @@ void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, i
 void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   content_ = true;
   AddLine({kIndent2, FiscTypeText(entry_type())});
-  AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(header_.EcrNo)});
-  const tFiscNumTextRec& op = header_.Operator;
+  AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(Kept(header_, kHeader).EcrNo)});
+  const tFiscNumTextRec& op = Kept(header_, kHeader).Operator;
   if (!op.Number.IsZero()) {
     AddLine({kIndent2, Cap(kCapOperator), ": ", RefText(op.Name.view(), op.Number)});
   }
-  const tFiscNumTextRec& auth = header_.AuthOperator;
+  const tFiscNumTextRec& auth = Kept(header_, kHeader).AuthOperator;
   if (!auth.Number.IsZero()) {
     AddLine({kIndent2, Cap(kCapOperator), " (", Cap(kCapAuth),
              "): ", RefText(auth.Name.view(), auth.Number)});
@@ -275,14 +275,15 @@ void tKvFiscalStreamPickerJnlView::Keep(Rec& stored, const Rec& rec, uint8_t bit
   content_ = true;
 }
 
+template <typename Rec>
+const Rec& tKvFiscalStreamPickerJnlView::Kept(const Rec& stored, uint8_t bit) const {
+  static const Rec empty{};
+  return (kept_ & bit) != 0 ? stored : empty;
+}
+
 void tKvFiscalStreamPickerJnlView::ClearEntry() {
-  // Only what the entry stored is reset: the records are a few kilobytes
-  // each, and most entries store one or two of them.
-  if (kept_ & kHeader) header_ = tFiscHeaderRec();
-  if (kept_ & kClosing) closing_ = tFiscClosingRec();
-  if (kept_ & kCounters) counters_ = tFiscReportCountersRec();
-  if (kept_ & kReportTax) report_tax_ = tFiscReportTaxRec();
-  if (kept_ & kSignature) signature_.Clear();
+  // The records themselves stay: they are a few kilobytes each, and read
+  // through Kept, which shows an empty one for a record the entry lacks.
   kept_ = 0;
   content_ = false;
   lines_.Clear();
@@ -400,7 +401,7 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   line_.assign(FiscTypeText(entry_type()));
   if (h.DocNo > 0) line_.append(" (#").append(std::to_string(h.DocNo)).append(")");
   if (h.Training) line_.append("  (").append(Cap(kCapTraining)).append(")");
@@ -414,7 +415,7 @@ void tKvFiscalStreamPickerJnlView::WriteHeader() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   std::string ecr = DigitsText(h.EcrNo);
   if (!IsBlank(h.EcrText.view())) ecr += Cat({" (", h.EcrText.view(), ")"});
   PutCaptioned(kIndent2, kCapEcrNo, ecr);
@@ -474,7 +475,7 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
 }
 
 void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   if (!IsBlank(h.InvoiceNo.view())) PutCaptioned(kIndent2, kCapInvoiceNo, h.InvoiceNo.view());
   if (!IsBlank(h.VoucherLink.view())) PutCaptioned(kIndent2, kCapVoucherLink, h.VoucherLink.view());
   if (!IsBlank(h.Subsequent.Text.view())) {
@@ -501,7 +502,7 @@ void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteClosing() {
-  const tFiscClosingRec& c = closing_;
+  const tFiscClosingRec& c = Kept(closing_, kClosing);
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
     Put(lines_.empty() ? std::string() : PadLeft("----------"));
     PutRight({kIndent10, Cap(kCapGross)}, AmountText(c.Totals.Gross));
@@ -570,7 +571,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
 void tKvFiscalStreamPickerJnlView::WriteReports() {
   // Records the entry did not deliver are empty and show nothing; they are
   // not even looked at, as most entries are not reports.
-  const tFiscTotalsRec& gt = counters_.GrandTotal;
+  const tFiscTotalsRec& gt = Kept(counters_, kCounters).GrandTotal;
   if ((kept_ & kCounters) && !gt.Sales.IsZero() && !gt.Turnover.IsZero() && !gt.Returns.IsZero()) {
     Put("");
     Put({kIndent2, Cap(kCapGrandTotal), ":"});
@@ -593,8 +594,8 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
     }
   }
   if (kept_ & kReportTax) {
-    WriteReportTaxTable(report_tax_.TaxSingle, kCapTaxSingle);
-    WriteReportTaxTable(report_tax_.TaxTotal, kCapTaxTotal);
+    WriteReportTaxTable(Kept(report_tax_, kReportTax).TaxSingle, kCapTaxSingle);
+    WriteReportTaxTable(Kept(report_tax_, kReportTax).TaxTotal, kCapTaxTotal);
   }
   WriteGroups(groups_[0], " A:");
   WriteGroups(groups_[1], " B:");
@@ -602,7 +603,7 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
   bool separator = true;
   for (int32_t kind : kCounterOrder) {
     const tFiscCounterSlot& slot =
-        counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
+        Kept(counters_, kCounters).Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
     WriteCell({kIndent2, Cap(kCapReportKinds + kind)}, slot.Cell, &separator);
   }
 }
@@ -642,18 +643,19 @@ void tKvFiscalStreamPickerJnlView::WriteGroups(const tReusedList<tFiscReportGrou
 }
 
 void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   if (h.CardNo > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
     // The card line stands at the left margin, unlike the captioned lines.
     Put({"(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
   }
-  if (signature_.Length > 0) {
+  const tFiscSignatureRec& signature = Kept(signature_, kSignature);
+  if (signature.Length > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapSignature,
-                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature_.View())
-                                                  : std::string(signature_.View()));
+                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature.View())
+                                                  : std::string(signature.View()));
   }
   if (entry_type().IsReport) {
     if (h.FirstVoucherSeqNo > 0) {

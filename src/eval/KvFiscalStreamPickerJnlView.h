@@ -11,7 +11,8 @@
 // keep their storage from entry to entry, so memory follows the largest
 // entry, not the journal. Failures are those of the sink. The picker runs
 // on the thread that drives the evaluator chain; its captions are views
-// into the read-only caption table (FiscCaptions.h).
+// into the read-only caption table (FiscCaptions.h), and the empty records
+// it reads for those an entry lacks are shared, read-only, by all pickers.
 #pragma once
 
 #include <cstddef>
@@ -85,9 +86,12 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void AddLinkLines(const tFiscPLULinkRec& link);
   void AddEventRefLine(int32_t code, const tFiscIdTextRec& ref);
 
-  // Keeps a copy of rec until the entry ends; bit marks it for clearing.
+  // Keeps a copy of rec until the entry ends; bit marks it as the entry's.
   template <typename Rec>
   void Keep(Rec& stored, const Rec& rec, uint8_t bit);
+  // The record kept with bit by this entry, or an empty one.
+  template <typename Rec>
+  const Rec& Kept(const Rec& stored, uint8_t bit) const;
   void ClearEntry();
 
   // The blocks written at the entry's end, in this order. Lines are built
