@@ -5,6 +5,7 @@
 
 #include "base/KvLog.h"
 #include "base/KvText.h"
+#include "eval/KvBcdText.h"
 #include "insika/FiscJnlSignDef.h"
 
 namespace {
@@ -189,7 +190,9 @@ void tFiscalStreamPickInsikaXmlExport::AddItemList() {
 
 void tFiscalStreamPickInsikaXmlExport::AddSaleItem(const tFiscSaleItemRec& item) {
   out_.Start("item");
-  out_.TextElement("qnt", item.Quantity.Text(true));
+  number_.clear();
+  AppendBcdText(number_, item.Quantity, true);
+  out_.TextElement("qnt", number_);
   if (!IsBlank(item.Text.view())) out_.TextElement("unit", DocText(item.Text.view()));
   out_.TextElement("name", DocText(item.Plu.Name.view()));
   AddItemTaxes(item.Taxes, item.Kind == kThirdPartyItemKind);

@@ -39,28 +39,6 @@ TEST(JnlViewText, Numbers) {
   platform::MutableRegionalSettings() = saved;
 }
 
-// The fast texts of exact values against the number's own, over values of
-// every form: random digits (invalid nibbles, a leading zero and trailing
-// zeros included), exponents and signs.
-TEST(JnlViewText, NumbersAsTheNumberWritesThem) {
-  uint64_t state = 1;
-  const auto next = [&state] { return state = state * 6364136223846793005ULL + 1442695040888963407ULL; };
-  for (int i = 0; i < 20000; ++i) {
-    tKvBcd value;
-    const uint64_t r = next();
-    value.Bytes[0] = static_cast<uint8_t>((r & 0x80) | ((r >> 8) % 48 + 40));
-    const int zeros = static_cast<int>((r >> 16) % 19);  // trailing zero digits
-    for (int k = 0; k < tKvBcd::kDigits; ++k) {
-      const uint64_t d = next() >> 33;
-      const int nibble = k >= tKvBcd::kDigits - zeros ? 0 : d % 64 == 0 ? 10 : static_cast<int>(d % 10);
-      uint8_t& byte = value.Bytes[static_cast<size_t>(9 - k / 2)];
-      byte = static_cast<uint8_t>(k % 2 == 0 ? (byte & 0x0F) | nibble << 4 : (byte & 0xF0) | nibble);
-    }
-    ASSERT_EQ(AmountText(value), tKvBcd::ToTextPlaces(value, 2)) << i;
-    ASSERT_EQ(QuantityText(value), tKvBcd::ToText(value, false)) << i;
-  }
-}
-
 TEST(JnlViewText, Alignment) {
   EXPECT_EQ(RightAlign("ab", "12", 6), "ab  12");
   EXPECT_EQ(RightAlign("abcdef", "12", 6), "abcd12");  // the left part is cut
