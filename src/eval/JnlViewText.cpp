@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 
 #include "base/KvCodepage.h"
 #include "base/KvText.h"
 #include "eval/FiscCaptions.h"
+#include "eval/KvBcdText.h"
 #include "eval/KvFiscalDataText.h"
 #include "platform/RegionalSettings.h"
 
@@ -52,22 +54,56 @@ std::string DigitsText(const tKvBcdFix& number) {
 }
 
 std::string RefText(std::string_view name, std::string_view number) {
-  std::string text(NameText(name));
-  text.append(" (#").append(number).append(")");
+  std::string text;
+  AppendRefText(text, name, number);
   return text;
 }
 
 std::string RefText(std::string_view name, const tKvBcdFix& number) {
-  return RefText(name, DigitsText(number));
+  std::string text;
+  AppendRefText(text, name, number);
+  return text;
 }
 
 std::string RefText(std::string_view name, int32_t number) {
-  return RefText(name, std::to_string(number));
+  std::string text;
+  AppendRefText(text, name, number);
+  return text;
 }
 
-std::string AmountText(const tKvBcd& value) { return tKvBcd::ToTextPlaces(value, 2); }
+void AppendRefText(std::string& out, std::string_view name, std::string_view number) {
+  out.append(NameText(name)).append(" (#").append(number).append(")");
+}
 
-std::string QuantityText(const tKvBcd& value) { return tKvBcd::ToText(value, false); }
+void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number) {
+  char digits[tKvBcdFix::kNibbles];
+  const size_t size = number.PutText(digits);
+  AppendRefText(out, name, size == 0 ? std::string_view("?") : std::string_view(digits, size));
+}
+
+void AppendRefText(std::string& out, std::string_view name, int32_t number) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  AppendRefText(out, name, std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+std::string AmountText(const tKvBcd& value) {
+  std::string text;
+  AppendAmountText(text, value);
+  return text;
+}
+
+std::string QuantityText(const tKvBcd& value) {
+  std::string text;
+  AppendQuantityText(text, value);
+  return text;
+}
+
+void AppendAmountText(std::string& out, const tKvBcd& value) { AppendBcdTextPlaces(out, value, 2); }
+
+void AppendQuantityText(std::string& out, const tKvBcd& value) {
+  AppendBcdText(out, value, false);
+}
 
 std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
   std::string line(left);
@@ -93,12 +129,13 @@ std::string Label30(std::string_view caption) {
   return label;
 }
 
-std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tKvBcd& quantity,
-                        std::string_view text) {
-  std::string out = QuantityText(quantity);
+void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
+                       const tKvBcd& quantity, std::string_view text) {
+  AppendQuantityText(out, quantity);
   if (!IsBlank(text)) out.append(" ").append(text).append(" ");
-  out.append("x ").append(RefText(name, number)).append(" ");
-  return out;
+  out.append("x ");
+  AppendRefText(out, name, number);
+  out.append(" ");
 }
 
 std::string ShortDate(const tKvDateTime& value) {

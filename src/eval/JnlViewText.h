@@ -21,15 +21,21 @@ inline constexpr size_t kLineWidth = 70;
 std::string_view NameText(std::string_view name);
 // The digit text of number, "?" when it has none.
 std::string DigitsText(const tKvBcdFix& number);
-// NameText(name) + " (#" + number + ")".
+// NameText(name) + " (#" + number + ")"; the Append forms append it to out.
 std::string RefText(std::string_view name, std::string_view number);
 std::string RefText(std::string_view name, const tKvBcdFix& number);
 std::string RefText(std::string_view name, int32_t number);
+void AppendRefText(std::string& out, std::string_view name, std::string_view number);
+void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number);
+void AppendRefText(std::string& out, std::string_view name, int32_t number);
 
-// The long decimal text with two decimal places ("1.234,50").
+// The long decimal text with two decimal places ("1.234,50"), rounded half
+// away from zero; the Append form appends it to out.
 std::string AmountText(const tKvBcd& value);
+void AppendAmountText(std::string& out, const tKvBcd& value);
 // The long decimal text with the places the value needs ("2", "1,5").
 std::string QuantityText(const tKvBcd& value);
+void AppendQuantityText(std::string& out, const tKvBcd& value);
 
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
 std::string RightAlign(std::string_view left, std::string_view right, size_t width = kLineWidth);
@@ -39,10 +45,10 @@ void AlignRight(std::string& line, std::string_view right, size_t width = kLineW
 std::string PadLeft(std::string_view text, size_t width = kLineWidth);
 // caption + ": ", padded with blanks or cut to 30 bytes.
 std::string Label30(std::string_view caption);
-// QuantityText(quantity), " " + text + " " when text is not blank,
-// "x " + RefText(name, number) + " ".
-std::string ArticleText(std::string_view name, const tKvBcdFix& number, const tKvBcd& quantity,
-                        std::string_view text);
+// Appends QuantityText(quantity), " " + text + " " when text is not blank,
+// "x " + RefText(name, number) + " " to out.
+void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
+                       const tKvBcd& quantity, std::string_view text);
 
 // The date in the regional short date format; the time of day in the
 // regional long time format.

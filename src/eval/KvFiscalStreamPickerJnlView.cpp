@@ -133,11 +133,16 @@ std::string LowerAscii(std::string_view text) {
 }
 
 // The caption of one of the codes above, all of which the caption table
-// lists.
+// lists; looked up once per code.
+constexpr int32_t kCapCodeEnd = 1000;
 std::string_view Cap(int32_t code) {
-  const std::string_view text = FiscCaptionText(code);
-  assert(!text.empty());
-  return text;
+  static const std::array<std::string_view, kCapCodeEnd> captions = [] {
+    std::array<std::string_view, kCapCodeEnd> table;
+    for (int32_t c = 0; c < kCapCodeEnd; ++c) table[static_cast<size_t>(c)] = FiscCaptionText(c);
+    return table;
+  }();
+  assert(code >= 0 && code < kCapCodeEnd && !captions[static_cast<size_t>(code)].empty());
+  return captions[static_cast<size_t>(code)];
 }
 
 }  // namespace
@@ -157,9 +162,9 @@ void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
 
 void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
-  AddRight(
-      {kIndent2, ArticleText(rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view())},
-      AmountText(rec.Amount), kLineWidth);
+  std::string& line = NewLine(kIndent2);
+  AppendArticleText(line, rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view());
+  AlignRight(line, AmountText(rec.Amount));
   AddDepartmentLine(rec.Department, kIndent4);
   AddTaxLines(rec.Taxes);
   if (rec.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
@@ -178,8 +183,10 @@ void tKvFiscalStreamPickerJnlView::PLULink(const tFiscPLULinkRec& rec) {
 void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
   content_ = true;
   if (rec.Ref.Number > 0) {
-    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number), " "}, AmountText(rec.Amount),
-             kLineWidth);
+    std::string& line = NewLine(kIndent2);
+    AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
+    line.append(" ");
+    AlignRight(line, AmountText(rec.Amount));
     AddTaxLines(rec.Taxes);
   }
   tKvFiscalStreamPicker::Adjust(rec);
@@ -188,8 +195,9 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
 void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
   content_ = true;
   if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
-    AddRight({kIndent2, RefText(rec.Ref.Name.view(), rec.Ref.Number)}, AmountText(rec.Amount),
-             kLineWidth);
+    std::string& line = NewLine(kIndent2);
+    AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
+    AlignRight(line, AmountText(rec.Amount));
   }
   tKvFiscalStreamPicker::Deposit(rec);
 }
@@ -235,12 +243,12 @@ void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, i
 void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   content_ = true;
   AddLine({kIndent2, FiscTypeText(entry_type())});
-  AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(header_.EcrNo)});
-  const tFiscNumTextRec& op = header_.Operator;
+  AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(Kept(header_, kHeader).EcrNo)});
+  const tFiscNumTextRec& op = Kept(header_, kHeader).Operator;
   if (!op.Number.IsZero()) {
     AddLine({kIndent2, Cap(kCapOperator), ": ", RefText(op.Name.view(), op.Number)});
   }
-  const tFiscNumTextRec& auth = header_.AuthOperator;
+  const tFiscNumTextRec& auth = Kept(header_, kHeader).AuthOperator;
   if (!auth.Number.IsZero()) {
     AddLine({kIndent2, Cap(kCapOperator), " (", Cap(kCapAuth),
              "): ", RefText(auth.Name.view(), auth.Number)});
@@ -267,14 +275,15 @@ void tKvFiscalStreamPickerJnlView::Keep(Rec& stored, const Rec& rec, uint8_t bit
   content_ = true;
 }
 
+template <typename Rec>
+const Rec& tKvFiscalStreamPickerJnlView::Kept(const Rec& stored, uint8_t bit) const {
+  static const Rec empty{};
+  return (kept_ & bit) != 0 ? stored : empty;
+}
+
 void tKvFiscalStreamPickerJnlView::ClearEntry() {
-  // Only what the entry stored is reset: the records are a few kilobytes
-  // each, and most entries store one or two of them.
-  if (kept_ & kHeader) header_ = tFiscHeaderRec();
-  if (kept_ & kClosing) closing_ = tFiscClosingRec();
-  if (kept_ & kCounters) counters_ = tFiscReportCountersRec();
-  if (kept_ & kReportTax) report_tax_ = tFiscReportTaxRec();
-  if (kept_ & kSignature) signature_.Clear();
+  // The records themselves stay: they are a few kilobytes each, and read
+  // through Kept, which shows an empty one for a record the entry lacks.
   kept_ = 0;
   content_ = false;
   lines_.Clear();
@@ -287,56 +296,62 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
 
 // ---- Item lines ------------------------------------------------------------
 
-void tKvFiscalStreamPickerJnlView::AddLine(std::initializer_list<std::string_view> parts) {
+std::string& tKvFiscalStreamPickerJnlView::NewLine(std::string_view indent) {
   std::string& line = lines_.Next();
-  line.clear();
-  Append(line, parts);
+  line.assign(indent);
+  return line;
 }
 
-void tKvFiscalStreamPickerJnlView::AddRight(std::initializer_list<std::string_view> left,
-                                            std::string_view right, size_t width) {
-  std::string& line = lines_.Next();
-  line.clear();
-  Append(line, left);
-  AlignRight(line, right, width);
+void tKvFiscalStreamPickerJnlView::AddLine(std::initializer_list<std::string_view> parts) {
+  Append(NewLine({}), parts);
 }
 
 void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
   for (const tFiscItemTaxRec& tax : taxes) {
     if (!tax.Used) continue;
-    const std::string label = tax.TaxIndex < 1
-                                  ? std::string(Cap(kCapNoTax))
-                                  : Cat({Cap(kCapTax), " ", std::to_string(tax.TaxIndex)});
-    AddLine({kIndent4, label, ":  ", AmountText(tax.Amount)});
+    std::string& line = NewLine(kIndent4);
+    if (tax.TaxIndex < 1) {
+      line.append(Cap(kCapNoTax));
+    } else {
+      line.append(Cap(kCapTax)).append(" ").append(std::to_string(tax.TaxIndex));
+    }
+    line.append(":  ");
+    line.append(AmountText(tax.Amount));
   }
 }
 
 void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& department,
                                                      std::string_view indent) {
   if (department.Number.IsZero()) return;
-  AddLine({indent, Cap(kCapDepartment), ": ", RefText(department.Name.view(), department.Number)});
+  std::string& line = NewLine(indent);
+  line.append(Cap(kCapDepartment)).append(": ");
+  AppendRefText(line, department.Name.view(), department.Number);
 }
 
 void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& modifiers,
                                                     std::string_view indent) {
   for (int32_t i = 1; i <= modifiers.Count(); ++i) {
     const tFiscModifierRec m = modifiers.Get(i);
-    AddLine({indent, "-> ", Cap(kCapModifier), ": ",
-             RefText(m.Modifier.Name.view(), m.Modifier.Number), " ", AmountText(m.Amount)});
+    std::string& line = NewLine(indent);
+    line.append("-> ").append(Cap(kCapModifier)).append(": ");
+    AppendRefText(line, m.Modifier.Name.view(), m.Modifier.Number);
+    line.append(" ").append(AmountText(m.Amount));
   }
 }
 
 void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
-  AddRight({kIndent4,
-            ArticleText(link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view())},
-           AmountText(link.Amount), kLinkWidth);
+  std::string& line = NewLine(kIndent4);
+  AppendArticleText(line, link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view());
+  AlignRight(line, AmountText(link.Amount), kLinkWidth);
   AddDepartmentLine(link.Department, kIndent6);
   if (link.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
   AddModifierLines(link.Modifiers, kIndent6);
 }
 
 void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTextRec& ref) {
-  AddLine({kIndent4, Cap(code), ": ", RefText(ref.Name.view(), ref.Number)});
+  std::string& line = NewLine(kIndent4);
+  line.append(Cap(code)).append(": ");
+  AppendRefText(line, ref.Name.view(), ref.Number);
 }
 
 // ---- The entry at its end --------------------------------------------------
@@ -357,9 +372,15 @@ void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_vi
   Put(line_);
 }
 
+std::string& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
+  line_.assign(indent);
+  line_.append(Cap(code)).append(": ");
+  return line_;
+}
+
 void tKvFiscalStreamPickerJnlView::PutCaptioned(std::string_view indent, int32_t code,
                                                 std::string_view text) {
-  Put({indent, Cap(code), ": ", text});
+  Put(Captioned(indent, code).append(text));
 }
 
 void tKvFiscalStreamPickerJnlView::WriteEntry() {
@@ -380,25 +401,27 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
-  const tFiscHeaderRec& h = header_;
-  std::string first = FiscTypeText(entry_type());
-  if (h.DocNo > 0) first += " (#" + std::to_string(h.DocNo) + ")";
-  if (h.Training) first += Cat({"  (", Cap(kCapTraining), ")"});
-  if (h.DateTime.IsNull()) {
-    Put(first);
-    return;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
+  line_.assign(FiscTypeText(entry_type()));
+  if (h.DocNo > 0) line_.append(" (#").append(std::to_string(h.DocNo)).append(")");
+  if (h.Training) line_.append("  (").append(Cap(kCapTraining)).append(")");
+  if (!h.DateTime.IsNull()) {
+    right_.assign(ShortDate(h.DateTime)).append("  ").append(LongTime(h.DateTime));
+    AlignRight(line_, right_);
   }
-  PutRight({first}, Cat({ShortDate(h.DateTime), "  ", LongTime(h.DateTime)}));
+  Put(line_);
+  if (h.DateTime.IsNull()) return;
   if (entry_type().IsTransaction || entry_type().IsReport) WriteHeaderDetails();
 }
 
 void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   std::string ecr = DigitsText(h.EcrNo);
   if (!IsBlank(h.EcrText.view())) ecr += Cat({" (", h.EcrText.view(), ")"});
   PutCaptioned(kIndent2, kCapEcrNo, ecr);
   if (!h.Operator.Number.IsZero()) {
-    PutCaptioned(kIndent2, kCapOperator, RefText(h.Operator.Name.view(), h.Operator.Number));
+    AppendRefText(Captioned(kIndent2, kCapOperator), h.Operator.Name.view(), h.Operator.Number);
+    Put(line_);
   }
   if (h.SeqNo > 0) {
     PutCaptioned(kIndent2, entry_type().IsReport ? kCapSeqNo : kCapVoucherSeqNo,
@@ -452,7 +475,7 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
 }
 
 void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   if (!IsBlank(h.InvoiceNo.view())) PutCaptioned(kIndent2, kCapInvoiceNo, h.InvoiceNo.view());
   if (!IsBlank(h.VoucherLink.view())) PutCaptioned(kIndent2, kCapVoucherLink, h.VoucherLink.view());
   if (!IsBlank(h.Subsequent.Text.view())) {
@@ -479,7 +502,7 @@ void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
 }
 
 void tKvFiscalStreamPickerJnlView::WriteClosing() {
-  const tFiscClosingRec& c = closing_;
+  const tFiscClosingRec& c = Kept(closing_, kClosing);
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
     Put(lines_.empty() ? std::string() : PadLeft("----------"));
     PutRight({kIndent10, Cap(kCapGross)}, AmountText(c.Totals.Gross));
@@ -492,16 +515,18 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (!slot.Used) continue;
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
-    std::string label(kIndent10);
+    line_.assign(kIndent10);
     if (t.TaxIndex < 1) {
-      label += Cap(kCapNoTax);
+      line_.append(Cap(kCapNoTax));
     } else {
-      Append(label, {Cap(kCapTax), " ", std::to_string(t.TaxIndex)});
+      line_.append(Cap(kCapTax)).append(" ").append(std::to_string(t.TaxIndex));
     }
-    label += " (";
-    if (!IsBlank(t.Text.view())) label += Cat({t.Text.view(), " - "});
-    label += QuantityText(t.Rate) + "%)";
-    PutRight({label}, AmountText(t.TaxValue));
+    line_.append(" (");
+    if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - ");
+    AppendQuantityText(line_, t.Rate);
+    line_.append("%)");
+    AlignRight(line_, AmountText(t.TaxValue));
+    Put(line_);
     if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, AmountText(t.SalesGross));
     if (!t.SalesNegative.IsZero()) {
       const std::string amount = PadLeft(AmountText(t.SalesNegative), kAmountWidth);
@@ -530,12 +555,13 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
   if (payments_.empty()) return;
   Put("");
   for (const tFiscPaymentRec& p : payments_) {
-    const std::string media = RefText(p.Media.MediaName.view(), p.Media.MediaNo);
-    if (p.Kind == kFiscTrPayment) {
-      PutRight({kIndent10, media}, AmountText(p.Amount));
-    } else {
-      PutRight({kIndent10, media, " (", FiscCaption(kCapRecordKinds + p.Kind), ")"}, AmountText(p.Amount));
+    line_.assign(kIndent10);
+    AppendRefText(line_, p.Media.MediaName.view(), p.Media.MediaNo);
+    if (p.Kind != kFiscTrPayment) {
+      line_.append(" (").append(FiscCaption(kCapRecordKinds + p.Kind)).append(")");
     }
+    AlignRight(line_, AmountText(p.Amount));
+    Put(line_);
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
       PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));
     }
@@ -545,7 +571,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
 void tKvFiscalStreamPickerJnlView::WriteReports() {
   // Records the entry did not deliver are empty and show nothing; they are
   // not even looked at, as most entries are not reports.
-  const tFiscTotalsRec& gt = counters_.GrandTotal;
+  const tFiscTotalsRec& gt = Kept(counters_, kCounters).GrandTotal;
   if ((kept_ & kCounters) && !gt.Sales.IsZero() && !gt.Turnover.IsZero() && !gt.Returns.IsZero()) {
     Put("");
     Put({kIndent2, Cap(kCapGrandTotal), ":"});
@@ -568,8 +594,8 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
     }
   }
   if (kept_ & kReportTax) {
-    WriteReportTaxTable(report_tax_.TaxSingle, kCapTaxSingle);
-    WriteReportTaxTable(report_tax_.TaxTotal, kCapTaxTotal);
+    WriteReportTaxTable(Kept(report_tax_, kReportTax).TaxSingle, kCapTaxSingle);
+    WriteReportTaxTable(Kept(report_tax_, kReportTax).TaxTotal, kCapTaxTotal);
   }
   WriteGroups(groups_[0], " A:");
   WriteGroups(groups_[1], " B:");
@@ -577,7 +603,7 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
   bool separator = true;
   for (int32_t kind : kCounterOrder) {
     const tFiscCounterSlot& slot =
-        counters_.Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
+        Kept(counters_, kCounters).Slots[static_cast<size_t>(FiscReportCounterSlot(kind))];
     WriteCell({kIndent2, Cap(kCapReportKinds + kind)}, slot.Cell, &separator);
   }
 }
@@ -617,18 +643,19 @@ void tKvFiscalStreamPickerJnlView::WriteGroups(const tReusedList<tFiscReportGrou
 }
 
 void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
-  const tFiscHeaderRec& h = header_;
+  const tFiscHeaderRec& h = Kept(header_, kHeader);
   if (h.CardNo > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
     // The card line stands at the left margin, unlike the captioned lines.
     Put({"(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
   }
-  if (signature_.Length > 0) {
+  const tFiscSignatureRec& signature = Kept(signature_, kSignature);
+  if (signature.Length > 0) {
     Put("");
     PutCaptioned(kIndent2, kCapSignature,
-                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature_.View())
-                                                  : std::string(signature_.View()));
+                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature.View())
+                                                  : std::string(signature.View()));
   }
   if (entry_type().IsReport) {
     if (h.FirstVoucherSeqNo > 0) {

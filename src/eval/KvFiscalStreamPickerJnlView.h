@@ -11,7 +11,8 @@
 // keep their storage from entry to entry, so memory follows the largest
 // entry, not the journal. Failures are those of the sink. The picker runs
 // on the thread that drives the evaluator chain; its captions are views
-// into the read-only caption table (FiscCaptions.h).
+// into the read-only caption table (FiscCaptions.h), and the empty records
+// it reads for those an entry lacks are shared, read-only, by all pickers.
 #pragma once
 
 #include <cstddef>
@@ -75,19 +76,22 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     size_t count_ = 0;
   };
 
-  // Item lines, built in the reused list: the parts; or the parts aligned
-  // so that right ends in column width.
+  // Item lines, built in the reused list: a new line holding indent, to
+  // be completed in place; a line of the parts.
+  std::string& NewLine(std::string_view indent);
   void AddLine(std::initializer_list<std::string_view> parts);
-  void AddRight(std::initializer_list<std::string_view> left, std::string_view right, size_t width);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
   void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
   void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);
   void AddLinkLines(const tFiscPLULinkRec& link);
   void AddEventRefLine(int32_t code, const tFiscIdTextRec& ref);
 
-  // Keeps a copy of rec until the entry ends; bit marks it for clearing.
+  // Keeps a copy of rec until the entry ends; bit marks it as the entry's.
   template <typename Rec>
   void Keep(Rec& stored, const Rec& rec, uint8_t bit);
+  // The record kept with bit by this entry, or an empty one.
+  template <typename Rec>
+  const Rec& Kept(const Rec& stored, uint8_t bit) const;
   void ClearEntry();
 
   // The blocks written at the entry's end, in this order. Lines are built
@@ -96,7 +100,9 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void Put(std::string_view line);
   void Put(std::initializer_list<std::string_view> parts);
   void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
-  // indent + the caption of code + ": " + text.
+  // indent + the caption of code + ": " (+ text): in the line buffer, to be
+  // completed and put; put.
+  std::string& Captioned(std::string_view indent, int32_t code);
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
   void WriteHeader();
@@ -129,6 +135,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   uint8_t kept_ = 0;
   tReusedList<std::string> lines_;
   std::string line_;
+  std::string right_;  // the right-aligned part of line_, where it is built apart
 
   tFiscHeaderRec header_;
   tFiscClosingRec closing_;

@@ -9,8 +9,7 @@ tFiscalStreamEvalInsikaXmlExport::Parts tFiscalStreamEvalInsikaXmlExport::MakePa
   tKvXmlNode info = parts.Xml->AddNode(parts.Xml->Root(), "document-information");
   parts.Xml->AddTextNode(info, "version", "1.0");
   parts.Out = std::make_unique<tKvXmlStream>(*parts.Xml, fileName);
-  parts.Picker = std::make_unique<tFiscalStreamPickInsikaXmlExport>(*parts.Xml, *parts.Out,
-                                                                    signDefFolder, log);
+  parts.Picker = std::make_unique<tFiscalStreamPickInsikaXmlExport>(*parts.Out, signDefFolder, log);
   return parts;
 }
 

@@ -1,11 +1,12 @@
 #include "insika/FiscalStreamPickInsikaXmlExport.h"
 
+#include <cassert>
 #include <cstdio>
 
 #include "base/KvLog.h"
 #include "base/KvText.h"
+#include "eval/KvBcdText.h"
 #include "insika/FiscJnlSignDef.h"
-#include "xml/KvXmlStream.h"
 
 namespace {
 
@@ -24,40 +25,26 @@ constexpr tCounterContainer kCounterContainers[] = {
 };
 
 // An element name with a tax index (1-8) after it.
-std::string Indexed(std::string_view name, size_t index) {
-  return std::string(name) + static_cast<char>('0' + index);
-}
-
-// A freshly made entry element: freed unless it was handed to the document.
-class tDetachedNode {
+class tIndexedName {
  public:
-  tDetachedNode(tKvXml& xml, std::string_view name) : xml_(xml), node_(xml.NewNode(name)) {}
-  tDetachedNode(const tDetachedNode&) = delete;
-  tDetachedNode& operator=(const tDetachedNode&) = delete;
-  ~tDetachedNode() {
-    if (node_ != nullptr) xml_.FreeNode(node_);
+  tIndexedName(std::string_view name, size_t index) : size_(name.size() + 1) {
+    assert(size_ <= sizeof text_ && index < 10);
+    name.copy(text_, name.size());
+    text_[name.size()] = static_cast<char>('0' + index);
   }
-  tKvXmlNode get() const { return node_; }
-  // Appends the element to parent; it belongs to the document from then on.
-  tKvXmlNode AppendTo(tKvXmlNode parent) {
-    tKvXmlNode appended = xml_.AppendNode(parent, node_);
-    tKvXml::CheckNode(appended, "Node not assigned.");
-    node_ = nullptr;
-    return appended;
-  }
+  std::string_view View() const { return {text_, size_}; }
 
  private:
-  tKvXml& xml_;
-  tKvXmlNode node_;
+  char text_[24];
+  size_t size_;
 };
 
 }  // namespace
 
 tFiscalStreamPickInsikaXmlExport::tFiscalStreamPickInsikaXmlExport(
-    tKvXml& xml, tKvXmlStream& out, std::string signDefFolder, tKvLog& log,
+    tKvXmlElementWriter& out, std::string signDefFolder, tKvLog& log,
     std::unique_ptr<tKvFiscalStreamPicker> next)
     : tKvFiscalStreamPicker(std::move(next)),
-      xml_(xml),
       out_(out),
       sign_def_folder_(std::move(signDefFolder)),
       log_(log) {}
@@ -141,121 +128,129 @@ std::string_view tFiscalStreamPickInsikaXmlExport::Integer(const tKvBcd& value, 
 }
 
 void tFiscalStreamPickInsikaXmlExport::WriteEntry() {
-  tDetachedNode entry(xml_, report_ ? "report" : "transaction");
-  AddHeaderElements(entry.get());
+  // The unit's description goes before the unit's first entry.
+  DescribeUnit();
+  out_.Start(report_ ? "report" : "transaction");
+  AddHeaderElements();
   if (report_) {
-    AddTaxContainers(entry.get(), report_tax_.TaxTotal);
-    AddCounterContainers(entry.get());
+    AddTaxContainers(report_tax_.TaxTotal);
+    AddCounterContainers();
   } else {
-    AddItemList(entry.get());
-    AddTaxContainers(entry.get(), tax_sums_);
+    AddItemList();
+    AddTaxContainers(tax_sums_);
   }
   const std::string_view sig = signature_.View();
-  xml_.AddTextNode(entry.get(), "sig", sig.substr(0, sig.find('\0')));
-  DescribeUnit();
-  out_.Put(entry.AppendTo(xml_.Root()));
+  out_.TextElement("sig", sig.substr(0, sig.find('\0')));
+  out_.End();
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddHeaderElements(tKvXmlNode entry) {
+void tFiscalStreamPickInsikaXmlExport::AddHeaderElements() {
   char text[32];
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   header_.DateTime.DecodeDate(year, month, day);
   header_.DateTime.DecodeTime(hour, minute, second);
   std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
-  xml_.AddTextNode(entry, "date", text);
+  out_.TextElement("date", text);
   std::snprintf(text, sizeof text, "%02d%02d", hour, minute);
-  xml_.AddTextNode(entry, "time", text);
-  xml_.AddTextNode(entry, "tpId", DocText(header_.TaxpayerId.view()));
-  xml_.AddTextNode(entry, "tpIdNo", std::to_string(header_.CardNo));
+  out_.TextElement("time", text);
+  out_.TextElement("tpId", DocText(header_.TaxpayerId.view()));
+  out_.TextElement("tpIdNo", std::to_string(header_.CardNo));
   if (report_) {
     std::snprintf(text, sizeof text, "%02d", header_.Int10_4);
-    xml_.AddTextNode(entry, "lifeCycle", text);
-    xml_.AddTextNode(entry, "seqNoReport", std::to_string(header_.SeqNo));
-    xml_.AddTextNode(entry, "seqNoTransactionFirst", std::to_string(header_.FirstVoucherSeqNo));
-    xml_.AddTextNode(entry, "seqNoTransactionLast", std::to_string(header_.LastVoucherSeqNo));
+    out_.TextElement("lifeCycle", text);
+    out_.TextElement("seqNoReport", std::to_string(header_.SeqNo));
+    out_.TextElement("seqNoTransactionFirst", std::to_string(header_.FirstVoucherSeqNo));
+    out_.TextElement("seqNoTransactionLast", std::to_string(header_.LastVoucherSeqNo));
     return;
   }
-  xml_.AddTextNode(entry, "operatorId", DocText(header_.Operator.Name.view()));
+  out_.TextElement("operatorId", DocText(header_.Operator.Name.view()));
   std::snprintf(text, sizeof text, "%04d", header_.Currency.IsoNo);
-  xml_.AddTextNode(entry, "currency", text);
-  xml_.AddTextNode(entry, "seqNoTransaction", std::to_string(header_.SeqNo));
-  if (header_.NetBooking) xml_.AddNode(entry, "vatAddon");
-  if (header_.Training) xml_.AddNode(entry, "training");
+  out_.TextElement("currency", text);
+  out_.TextElement("seqNoTransaction", std::to_string(header_.SeqNo));
+  if (header_.NetBooking) out_.EmptyElement("vatAddon");
+  if (header_.Training) out_.EmptyElement("training");
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddItemList(tKvXmlNode entry) {
+void tFiscalStreamPickInsikaXmlExport::AddItemList() {
   if (items_.empty()) return;
-  tKvXmlNode list = xml_.AddNode(entry, "itemList");
+  out_.Start("itemList");
   item_tlv_.Clear();
   for (const auto& item : items_) {
     if (const auto* sale = std::get_if<tFiscSaleItemRec>(&item)) {
-      AddSaleItem(list, *sale);
+      AddSaleItem(*sale);
     } else {
-      AddAdjust(list, std::get<tFiscAdjustRec>(item));
+      AddAdjust(std::get<tFiscAdjustRec>(item));
     }
   }
+  out_.End();
   if (item_tlv_.Length() == 0) return;
   item_tlv_.Hash();
-  xml_.AddTextNode(entry, "hashTransactionItems", item_tlv_.DigestHex());
+  out_.TextElement("hashTransactionItems", item_tlv_.DigestHex());
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddSaleItem(tKvXmlNode list, const tFiscSaleItemRec& item) {
-  tKvXmlNode node = xml_.AddNode(list, "item");
-  xml_.AddTextNode(node, "qnt", item.Quantity.Text(true));
-  if (!IsBlank(item.Text.view())) xml_.AddTextNode(node, "unit", DocText(item.Text.view()));
-  xml_.AddTextNode(node, "name", DocText(item.Plu.Name.view()));
-  AddItemTaxes(node, item.Taxes, item.Kind == kThirdPartyItemKind);
+void tFiscalStreamPickInsikaXmlExport::AddSaleItem(const tFiscSaleItemRec& item) {
+  out_.Start("item");
+  number_.clear();
+  AppendBcdText(number_, item.Quantity, true);
+  out_.TextElement("qnt", number_);
+  if (!IsBlank(item.Text.view())) out_.TextElement("unit", DocText(item.Text.view()));
+  out_.TextElement("name", DocText(item.Plu.Name.view()));
+  AddItemTaxes(item.Taxes, item.Kind == kThirdPartyItemKind);
+  out_.End();
   item_tlv_.AddSaleItem(item);
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddAdjust(tKvXmlNode list, const tFiscAdjustRec& adjust) {
-  tKvXmlNode node = xml_.AddNode(list, "item");
-  xml_.AddTextNode(node, "qnt", "1");
-  xml_.AddTextNode(node, "name", DocText(adjust.Ref.Name.view()));
-  xml_.AddNode(node, "discountSurcharge");
-  AddItemTaxes(node, adjust.Taxes, false);
+void tFiscalStreamPickInsikaXmlExport::AddAdjust(const tFiscAdjustRec& adjust) {
+  out_.Start("item");
+  out_.TextElement("qnt", "1");
+  out_.TextElement("name", DocText(adjust.Ref.Name.view()));
+  out_.EmptyElement("discountSurcharge");
+  AddItemTaxes(adjust.Taxes, false);
+  out_.End();
   item_tlv_.AddAdjust(adjust);
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddItemTaxes(tKvXmlNode item, const tFiscItemTaxTable& taxes,
+void tFiscalStreamPickInsikaXmlExport::AddItemTaxes(const tFiscItemTaxTable& taxes,
                                                     bool thirdParty) {
   for (size_t index = 1; index < taxes.size(); ++index) {
     const tFiscItemTaxRec& slot = taxes[index];
     if (!slot.Used || slot.Amount.IsZero()) continue;
-    xml_.AddTextNode(item, Indexed(thirdParty ? "priceThirdparty" : "price", index),
+    out_.TextElement(tIndexedName(thirdParty ? "priceThirdparty" : "price", index).View(),
                      Integer(slot.Amount, 2));
   }
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddTaxContainers(tKvXmlNode entry,
-                                                        const tFiscTaxSumTable& table) {
+void tFiscalStreamPickInsikaXmlExport::AddTaxContainers(const tFiscTaxSumTable& table) {
   for (size_t index = 1; index < table.size(); ++index) {
     const tFiscTaxSumSlot& slot = table[index];
     const tFiscTaxSumRec& sum = slot.Sum;
     if (!slot.Used || (sum.SalesGross.IsZero() && sum.SalesNegative.IsZero())) continue;
-    tKvXmlNode vat = xml_.AddNode(entry, Indexed("containerVat", index));
-    if (!sum.SalesGross.IsZero()) xml_.AddTextNode(vat, "turnover", Integer(sum.SalesGross, 2));
+    const tIndexedName name("containerVat", index);
+    out_.Start(name.View());
+    if (!sum.SalesGross.IsZero()) out_.TextElement("turnover", Integer(sum.SalesGross, 2));
     if (!sum.SalesNegative.IsZero()) {
-      xml_.AddTextNode(vat, "turnoverNeg", Integer(sum.SalesNegative, 2));
+      out_.TextElement("turnoverNeg", Integer(sum.SalesNegative, 2));
     }
-    if (!sum.TaxValue.IsZero()) xml_.AddTextNode(vat, "vat", Integer(sum.TaxValue, 2));
+    if (!sum.TaxValue.IsZero()) out_.TextElement("vat", Integer(sum.TaxValue, 2));
     std::string rate(Integer(sum.Rate, 2));
     if (rate.size() % 2 != 0) rate.insert(rate.begin(), '0');
-    xml_.AddTextNode(vat, "vatRate", rate);
-    if (!sum.Amount5.IsZero()) xml_.AddTextNode(vat, "cnt", Integer(sum.Amount5, 0));
-    if (sum.Flag6) xml_.AddNode(vat, "overflow");
-    if (sum.Flag7) xml_.AddNode(vat, "vatChange");
+    out_.TextElement("vatRate", rate);
+    if (!sum.Amount5.IsZero()) out_.TextElement("cnt", Integer(sum.Amount5, 0));
+    if (sum.Flag6) out_.EmptyElement("overflow");
+    if (sum.Flag7) out_.EmptyElement("vatChange");
+    out_.End();
   }
 }
 
-void tFiscalStreamPickInsikaXmlExport::AddCounterContainers(tKvXmlNode entry) {
+void tFiscalStreamPickInsikaXmlExport::AddCounterContainers() {
   for (const tCounterContainer& container : kCounterContainers) {
     const tFiscCounterSlot& slot = counters_.Slots[static_cast<size_t>(container.Slot)];
     if (!slot.Used) continue;
-    tKvXmlNode node = xml_.AddNode(entry, container.Name);
-    xml_.AddTextNode(node, "turnover", Integer(slot.Cell.Amount, 2));
-    if (!slot.Cell.Count.IsZero()) xml_.AddTextNode(node, "cnt", Integer(slot.Cell.Count, 0));
-    if (slot.Cell.Flag) xml_.AddNode(node, "overflow");
+    out_.Start(container.Name);
+    out_.TextElement("turnover", Integer(slot.Cell.Amount, 2));
+    if (!slot.Cell.Count.IsZero()) out_.TextElement("cnt", Integer(slot.Cell.Count, 0));
+    if (slot.Cell.Flag) out_.EmptyElement("overflow");
+    out_.End();
   }
 }
 
@@ -266,19 +261,20 @@ void tFiscalStreamPickInsikaXmlExport::DescribeUnit() {
   // with card -3 are two units.
   if (!known_units_.emplace(id, header_.CardNo).second) return;
   const std::string cardNo = std::to_string(header_.CardNo);
-  tKvXmlNode unit = xml_.AddNode(xml_.Root(), "timParams");
-  xml_.AddTextNode(unit, "tpId", DocText(id));
-  xml_.AddTextNode(unit, "tpIdNo", cardNo);
-  xml_.AddTextNode(unit, "itemProfile", "1");
   const std::string quoted = "ID=\"" + std::string(id) + "\"; CardNr=" + cardNo;
   tSignDefRec def;
-  if (ReadSignDef(sign_def_folder_, id, header_.CardNo, def)) {
+  const bool found = ReadSignDef(sign_def_folder_, id, header_.CardNo, def);
+  out_.Start("timParams");
+  out_.TextElement("tpId", DocText(id));
+  out_.TextElement("tpIdNo", cardNo);
+  out_.TextElement("itemProfile", "1");
+  if (found) {
     if (!def.HasStatus) log_.Add("TIM-Version not found: " + quoted, tKvLog::kError);
-    xml_.AddTextNode(unit, "timVersion",
+    out_.TextElement("timVersion",
                      DocText(def.HasStatus ? std::string_view(def.TimVersion) : kDefaultTimVersion));
-    xml_.AddTextNode(unit, "certificate", def.Certificate);
+    out_.TextElement("certificate", def.Certificate);
   } else {
     log_.Add("Certificate not found: " + quoted, tKvLog::kWarning);
   }
-  out_.Put(unit);
+  out_.End();
 }

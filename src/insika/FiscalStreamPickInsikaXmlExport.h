@@ -3,8 +3,8 @@
 // when a signed transaction (entry kinds 1, 2 and 5) or registration end
 // (kind 4) ends, adds one "transaction" or "report" element to the root,
 // preceded by a "timParams" description of the signing unit the first time
-// the unit appears. Every root element is written to the output stream and
-// freed as soon as it is complete. Entries of other kinds and unsigned ones
+// the unit appears. The elements go to an element writer, which writes
+// them out as they come (KvXmlStream.h). Entries of other kinds and unsigned ones
 // are left out without a message. The entry state is reset at every entry
 // end, so an entry that delivers no header is never written.
 //
@@ -13,7 +13,7 @@
 // ..." when there is none and the error "TIM-Version not found: ..." (with
 // the version "T.0.0.0") when the file has no status.
 //
-// The document, the stream and the log are borrowed and must outlive the
+// The element writer and the log are borrowed and must outlive the
 // picker. Failures: EKvXml when an element cannot be made or written, EKvIo
 // when a definition file cannot be read.
 #pragma once
@@ -28,16 +28,15 @@
 
 #include "eval/KvFiscalStreamPicker.h"
 #include "insika/InsikaTlvData.h"
-#include "xml/KvXml.h"
+#include "xml/KvXmlElementWriter.h"
 
 class tKvLog;
-class tKvXmlStream;
 
 class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
  public:
   // signDefFolder: the folder of the signature definition files (the
   // program folder when blank).
-  tFiscalStreamPickInsikaXmlExport(tKvXml& xml, tKvXmlStream& out, std::string signDefFolder,
+  tFiscalStreamPickInsikaXmlExport(tKvXmlElementWriter& out, std::string signDefFolder,
                                    tKvLog& log,
                                    std::unique_ptr<tKvFiscalStreamPicker> next = nullptr);
   ~tFiscalStreamPickInsikaXmlExport() override;
@@ -54,13 +53,13 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
  private:
   void ResetEntry();
   void WriteEntry();
-  void AddHeaderElements(tKvXmlNode entry);
-  void AddItemList(tKvXmlNode entry);
-  void AddSaleItem(tKvXmlNode list, const tFiscSaleItemRec& item);
-  void AddAdjust(tKvXmlNode list, const tFiscAdjustRec& adjust);
-  void AddItemTaxes(tKvXmlNode item, const tFiscItemTaxTable& taxes, bool thirdParty);
-  void AddTaxContainers(tKvXmlNode entry, const tFiscTaxSumTable& table);
-  void AddCounterContainers(tKvXmlNode entry);
+  void AddHeaderElements();
+  void AddItemList();
+  void AddSaleItem(const tFiscSaleItemRec& item);
+  void AddAdjust(const tFiscAdjustRec& adjust);
+  void AddItemTaxes(const tFiscItemTaxTable& taxes, bool thirdParty);
+  void AddTaxContainers(const tFiscTaxSumTable& table);
+  void AddCounterContainers();
   void DescribeUnit();
   // text by the document's text rule: bytes 128-159 become "_"; a view of
   // a member buffer, valid until the next call.
@@ -68,8 +67,7 @@ class tFiscalStreamPickInsikaXmlExport final : public tKvFiscalStreamPicker {
   // value * 10^shift as a decimal integer, in a member buffer (see DocText).
   std::string_view Integer(const tKvBcd& value, int shift);
 
-  tKvXml& xml_;
-  tKvXmlStream& out_;
+  tKvXmlElementWriter& out_;
   std::string sign_def_folder_;
   tKvLog& log_;
   std::set<std::pair<std::string, int32_t>> known_units_;  // taxpayer id, card number

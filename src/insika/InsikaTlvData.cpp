@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "base/KvErrors.h"
+#include "eval/KvBcdText.h"
 
 namespace {
 
@@ -93,8 +94,13 @@ void tInsikaTlvDataTransactItem::HasherFree::operator()(evp_md_ctx_st* context) 
   EVP_MD_CTX_free(context);
 }
 
-tInsikaTlvDataTransactItem::tInsikaTlvDataTransactItem() : hasher_(EVP_MD_CTX_new()) {
-  if (!hasher_) HashFailed();
+void tInsikaTlvDataTransactItem::HasherFree::operator()(evp_md_st* digest) const {
+  EVP_MD_free(digest);
+}
+
+tInsikaTlvDataTransactItem::tInsikaTlvDataTransactItem()
+    : sha1_(EVP_MD_fetch(nullptr, "SHA1", nullptr)), hasher_(EVP_MD_CTX_new()) {
+  if (!sha1_ || !hasher_) HashFailed();
 }
 
 tInsikaTlvDataTransactItem::~tInsikaTlvDataTransactItem() = default;
@@ -108,7 +114,9 @@ void tInsikaTlvDataTransactItem::AddTaxes(const tFiscItemTaxTable& taxes) {
 }
 
 void tInsikaTlvDataTransactItem::AddSaleItem(const tFiscSaleItemRec& item) {
-  AddText(kTagQuantity, item.Quantity.Text(true), false, kMaxQuantity);
+  std::string quantity;
+  AppendBcdText(quantity, item.Quantity, true);
+  AddText(kTagQuantity, quantity, false, kMaxQuantity);
   AddText(kTagUnit, item.Text.view(), true, kMaxUnit);
   AddText(kTagName, item.Plu.Name.view(), true, kMaxName);
   AddTaxes(item.Taxes);
@@ -126,7 +134,7 @@ void tInsikaTlvDataTransactItem::Hash() {
   if (Length() == 0) return;
   unsigned int size = 0;
   const std::string_view data = Data();
-  if (EVP_DigestInit_ex(hasher_.get(), EVP_sha1(), nullptr) != 1 ||
+  if (EVP_DigestInit_ex(hasher_.get(), sha1_.get(), nullptr) != 1 ||
       EVP_DigestUpdate(hasher_.get(), data.data(), data.size()) != 1 ||
       EVP_DigestFinal_ex(hasher_.get(), digest_.data(), &size) != 1 || size != kDigestSize) {
     HashFailed();

@@ -13,7 +13,7 @@
 //
 // tTLV owns its buffer; Clear keeps it, so that one object serves every
 // transaction of a run. tInsikaTlvDataTransactItem owns its SHA-1 engine
-// (an OpenSSL digest context, shared with nothing); an engine that cannot
+// (an OpenSSL digest and digest context, shared with nothing); an engine that cannot
 // be made or run raises EKvMisc. Like the exporter that owns it, an object
 // is made on one thread and may be used on another, one at a time.
 #pragma once
@@ -30,6 +30,7 @@
 #include "stream/KvBcd.h"
 
 struct evp_md_ctx_st;  // OpenSSL's digest context
+struct evp_md_st;      // OpenSSL's digest
 
 // Appends value * 10^shift as a decimal integer, rounded half away from
 // zero, with "-" in front of a negative one; shift 2 gives an amount in
@@ -94,7 +95,10 @@ class tInsikaTlvDataTransactItem final : public tInsikaTlvData {
 
   struct HasherFree {
     void operator()(evp_md_ctx_st* context) const;
+    void operator()(evp_md_st* digest) const;
   };
+  // The digest, fetched once rather than looked up by every Hash.
+  std::unique_ptr<evp_md_st, HasherFree> sha1_;
   std::unique_ptr<evp_md_ctx_st, HasherFree> hasher_;
   std::array<uint8_t, kDigestSize> digest_{};
 };

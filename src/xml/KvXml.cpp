@@ -100,12 +100,6 @@ tKvXmlNode tKvXml::NewNode(std::string_view name) {
   return node;
 }
 
-tKvXmlNode tKvXml::AppendNode(tKvXmlNode parent, tKvXmlNode node) {
-  CheckNode(parent, "");
-  CheckNode(node, "");
-  return xmlAddChild(parent, node);
-}
-
 tKvXmlNode tKvXml::AddNode(tKvXmlNode parent, std::string_view name) {
   CheckNode(parent, "");
   tKvXmlNode node = NewNode(name);
@@ -176,12 +170,6 @@ std::string tKvXml::NodeText(tKvXmlNode node) const {
   xmlNodeDumpOutput(out, doc_.get(), node, 0, 0, encoding_.c_str());
   if (xmlOutputBufferClose(out) < 0) throw EKvXml(this, "Error serialising an XML element");
   return bytes;
-}
-
-void tKvXml::FreeNode(tKvXmlNode node) {
-  CheckNode(node, "");
-  xmlUnlinkNode(node);
-  xmlFreeNode(node);
 }
 
 void tKvXml::CheckNode(tKvXmlNode node, std::string_view message) {

@@ -62,12 +62,6 @@ class tKvXml : public tKvClass {
   tKvXmlNode AddNode(tKvXmlNode parent, std::string_view name);
   // The same with one text child (also for an empty text).
   void AddTextNode(tKvXmlNode parent, std::string_view name, std::string_view text);
-  // A new element name that is not yet in the tree: the caller either
-  // appends it (AppendNode) or frees it (FreeNode).
-  tKvXmlNode NewNode(std::string_view name);
-  // Appends node (from NewNode) as the last child of parent; returns it,
-  // or nullptr when it could not be appended (node then stays the caller's).
-  tKvXmlNode AppendNode(tKvXmlNode parent, tKvXmlNode node);
   // Saves the whole document in its declared encoding (UTF-8 when it names
   // none) as fileName, replacing a file of that name when replace says so.
   void SaveToFile(const std::string& fileName, platform::WholeFile::Replace replace);
@@ -81,9 +75,6 @@ class tKvXml : public tKvClass {
   // root's end tag and what follows it). The root is never written as an
   // empty-element tag here, so that children can be written between.
   void SplitText(std::string& head, std::string& tail);
-  // Removes node (an element of this document) and frees it with its
-  // children.
-  void FreeNode(tKvXmlNode node);
 
   // Raises EKvXml with message ("XML-Node not assigned." when empty) when
   // node is missing.
@@ -98,6 +89,8 @@ class tKvXml : public tKvClass {
     void operator()(_xmlDoc* doc) const;
   };
   explicit tKvXml(_xmlDoc* doc);
+  // A new element name, not yet in the tree.
+  tKvXmlNode NewNode(std::string_view name);
 
   std::unique_ptr<_xmlDoc, DocFree> doc_;
   tKvXmlNode root_ = nullptr;

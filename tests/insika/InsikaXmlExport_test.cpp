@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "eval/EvalTestHelp.h"
+#include "eval/FiscalDataParserAsciiInt.h"
+#include "eval/KvFiscalStreamWriterEval.h"
+#include "gen/AsciiWriter.h"
+#include "gen/GenOutput.h"
+#include "gen/Shop.h"
 #include "insika/FiscalStreamEvalInsikaXmlExport.h"
 #include "platform/TempDir.h"
+#include "xml/KvXmlTreeWriter.h"
 
 namespace {
 
@@ -149,6 +155,37 @@ TEST_F(InsikaExportTest, EntriesLeftOutAndTextRules) {
                              "<priceThirdparty1>200</priceThirdparty1></item></itemList>"),
             std::string::npos)
       << elements[2];
+}
+
+// A generated journal's document written in one pass twice: by the exporter,
+// whose stream writes the elements directly, and by a second picker behind
+// it that builds them as libxml2 nodes of a document saved whole.
+TEST_F(InsikaExportTest, GeneratedJournalEqualsTheLibxml2Tree) {
+  jgen::StringOut journal;
+  {
+    jgen::AsciiWriter ascii(&journal, 2);
+    jgen::WriteRandom(&ascii, 11, uint64_t{3} << 20);
+  }
+  dir_.Write("gen.txt", journal.Text());
+  const std::string kvd = std::string(JORVEX_SOURCE_DIR) + "/examples/kvd";
+  auto tree = tKvXml::CreateNew("1.0", "iso-8859-1", "insika");
+  tKvXmlNode info = tree->AddNode(tree->Root(), "document-information");
+  tree->AddTextNode(info, "version", "1.0");
+  tKvXmlTreeWriter treeWriter(*tree);
+  tFiscalStreamPickInsikaXmlExport treePicker(treeWriter, kvd, log_);
+  tFiscalStreamEvalInsikaXmlExport exporter(
+      dir_.Path("out.xml"), kvd, log_,
+      std::make_unique<tFiscalStreamEvalExportBase>(log_, &treePicker, nullptr));
+  {
+    tFiscalDataSourceTextFileDOS source(dir_.Path("gen.txt"));
+    tFiscalDataParserAsciiInt parser(&source, nullptr, 0);
+    tKvFiscalStreamWriterEval writer(true, nullptr, &exporter);
+    parser.Run(&writer);
+  }
+  exporter.Close();
+  const std::string direct = dir_.Read("out.xml");
+  EXPECT_GT(direct.size(), size_t{100000});
+  EXPECT_TRUE(direct == tree->Text());  // not printed: megabytes
 }
 
 }  // namespace

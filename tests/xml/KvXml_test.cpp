@@ -7,6 +7,7 @@
 #include "base/RaiseTestHelp.h"
 #include "platform/TempDir.h"
 #include "xml/KvXmlStream.h"
+#include "xml/KvXmlTreeWriter.h"
 
 namespace {
 
@@ -55,30 +56,42 @@ TEST(KvXmlTest, ParsedDoctypeIsKeptWithoutOpeningTheDtd) {
             "<D><E/></D>\n");
 }
 
-// The same document built twice: saved whole, and streamed with every
-// element of the root written and freed as soon as it is complete.
+// The same elements written twice: as libxml2 nodes of a document saved
+// whole, and straight into the file by the stream; every byte value in a
+// text, in both encodings the stream writes.
 TEST(KvXmlTest, StreamedDocumentEqualsTheWholeOne) {
-  const std::string odd("\xE4\x80\x01<&>\x96", 7);
-  for (bool withFirstChild : {true, false}) {
-    auto whole = tKvXml::CreateNew("1.0", "iso-8859-1", "R");
-    auto streamed = tKvXml::CreateNew("1.0", "iso-8859-1", "R");
-    TempDir dir;
-    std::unique_ptr<tKvXmlStream> out;
-    for (tKvXml* xml : {whole.get(), streamed.get()}) {
-      if (withFirstChild) xml->AddTextNode(xml->AddNode(xml->Root(), "info"), "version", "1.0");
-      if (xml == streamed.get()) out = std::make_unique<tKvXmlStream>(*xml, dir.Path("s.xml"));
-      for (int i = 0; i < 3; ++i) {
-        tKvXmlNode e = xml->NewNode("e");
-        xml->AddTextNode(e, "t", odd + std::to_string(i));
-        xml->AddNode(e, "empty");
-        ASSERT_EQ(xml->AppendNode(xml->Root(), e), e);
-        if (out && xml == streamed.get()) out->Put(e);
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  for (const char* encoding : {"iso-8859-1", "UTF-8"}) {
+    for (bool withFirstChild : {true, false}) {
+      auto whole = tKvXml::CreateNew("1.0", encoding, "R");
+      auto streamed = tKvXml::CreateNew("1.0", encoding, "R");
+      for (tKvXml* xml : {whole.get(), streamed.get()}) {
+        if (withFirstChild) xml->AddTextNode(xml->AddNode(xml->Root(), "info"), "version", "1.0");
       }
+      TempDir dir;
+      tKvXmlTreeWriter tree(*whole);
+      tKvXmlStream out(*streamed, dir.Path("s.xml"));
+      for (tKvXmlElementWriter* writer : {static_cast<tKvXmlElementWriter*>(&tree),
+                                          static_cast<tKvXmlElementWriter*>(&out)}) {
+        for (int i = 0; i < 2; ++i) {
+          writer->Start("e");
+          writer->TextElement("t", all + std::to_string(i));
+          writer->Start("inner");
+          writer->TextElement("t", "");
+          writer->EmptyElement("empty");
+          writer->Start("childless");
+          writer->End();
+          writer->End();
+          writer->End();
+        }
+        writer->TextElement("last", "x");
+      }
+      out.Commit(platform::WholeFile::Replace::kNo);
+      EXPECT_EQ(dir.Read("s.xml"), Saved(*whole)) << encoding << withFirstChild;
+      EXPECT_EQ(streamed->NodeText(streamed->Root()),
+                withFirstChild ? "<R><info><version>1.0</version></info></R>" : "<R/>");
     }
-    out->Commit(platform::WholeFile::Replace::kNo);
-    EXPECT_EQ(dir.Read("s.xml"), Saved(*whole)) << withFirstChild;
-    EXPECT_EQ(streamed->NodeText(streamed->Root()),
-              withFirstChild ? "<R><info><version>1.0</version></info></R>" : "<R/>");
   }
 }
 

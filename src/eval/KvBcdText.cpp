@@ -1,0 +1,80 @@
+#include "eval/KvBcdText.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "platform/RegionalSettings.h"
+
+namespace {
+
+// The text of value with at least minFraction fraction digits, as tKvBcd
+// writes it (compact: "." and no grouping), appended to out,
+// for the values that need no rounding to maxFraction places: normalised,
+// at most 18 integer digits. Returns false, appending nothing, for any
+// other value.
+// REQUIRES: minFraction and maxFraction at most 18.
+bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFraction,
+                 int maxFraction) {
+  assert(minFraction <= tKvBcd::kDigits && maxFraction <= tKvBcd::kDigits);
+  const auto& reg = platform::Regional();
+  const char decimal = compact || reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
+  // 0.d1..d18 * 10^exponent, two digits a byte, d1 in the high nibble of
+  // the last byte; the digits up to the last non-zero one.
+  size_t first = 1;  // the byte of the last non-zero digit
+  while (first < value.Bytes.size() && value.Bytes[first] == 0) ++first;
+  char digits[tKvBcd::kDigits];
+  int significant = 0;
+  for (size_t b = value.Bytes.size() - 1; b >= first; --b) {
+    const int high = value.Bytes[b] >> 4;
+    const int low = value.Bytes[b] & 0x0F;
+    if (high > 9 || low > 9) return false;
+    digits[significant++] = static_cast<char>('0' + high);
+    digits[significant++] = static_cast<char>('0' + low);
+  }
+  if (significant > 0 && digits[significant - 1] == '0') --significant;
+  int exponent = value.Exponent() - tKvBcd::kBias;
+  if (value.IsZero()) {
+    significant = 0;
+    exponent = 0;
+  } else if (significant == 0 || digits[0] == '0' || exponent > tKvBcd::kDigits ||
+             exponent < -tKvBcd::kDigits) {
+    return false;
+  }
+  const int fraction = std::max(significant - exponent, 0);
+  if (fraction > maxFraction) return false;
+  // Sign, 18 digits with their separators, the decimal separator, the fraction.
+  char text[2 * tKvBcd::kDigits + 2 + tKvBcd::kDigits];
+  char* p = text;
+  if (value.IsNegative()) *p++ = '-';
+  if (exponent <= 0) {
+    *p++ = '0';
+  } else {
+    const bool group = !compact && reg.DigitGrouping > 0 && reg.ThousandSeparator != '\0' &&
+                       reg.ThousandSeparator != decimal;
+    for (int i = 0; i < exponent; ++i) {
+      if (group && i > 0 && (exponent - i) % reg.DigitGrouping == 0) *p++ = reg.ThousandSeparator;
+      *p++ = i < significant ? digits[i] : '0';
+    }
+  }
+  const int width = std::max(fraction, minFraction);
+  if (width > 0) {
+    *p++ = decimal;
+    for (int i = 0; i < width; ++i) {
+      const int at = exponent + i;
+      *p++ = at >= 0 && at < significant ? digits[at] : '0';
+    }
+  }
+  out.append(text, static_cast<size_t>(p - text));
+  return true;
+}
+
+}  // namespace
+
+void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
+  if (!AppendExact(out, value, compact, 0, tKvBcd::kDigits)) tKvBcd::AppendText(out, value, compact);
+}
+
+void AppendBcdTextPlaces(std::string& out, const tKvBcd& value, int places) {
+  assert(places >= 0 && places <= tKvBcd::kDigits);
+  if (!AppendExact(out, value, false, places, places)) out += tKvBcd::ToTextPlaces(value, places);
+}
