@@ -23,7 +23,12 @@
 # revisions (blank-separated; Release, in a worktree under build-bench) and
 # measures them beside, e.g. the log-only conversion before the exports
 # existed; MODES=<options,...> the conversions measured (default
-# "/IDEA,/INSIKA,/IDEA /V").
+# "/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1900,
+# /IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP": the export checked, a
+# period covering everything, one month of the generated journals, which
+# start on 02.01.2020, and the hand-over package).
+# With a /IDEA mode, jorvex-check reads the first build's IDEA export of
+# each journal as well: its speed in MB of CSV per second, its peak memory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,6 +51,7 @@ fi
 echo "== build ($BUILD, Release) =="
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$JOBS" --target jorvex-gen
+cmake --build --preset bench -j "$JOBS" --target jorvex-check || echo "bench: jorvex-check does not build." >&2
 # The conversions measured: name and executable.
 conv_names=() conv_bins=()
 if cmake --build --preset bench -j "$JOBS" --target jorvex; then
@@ -111,7 +117,9 @@ row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]; the ASCII form: FAIR_AWK_SECS 
 
 awk_name=$(readlink -f "$(command -v awk)")
 # The conversions measured with each build: their options.
-IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V}"
+IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1900,/IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP}"
+idea_mode=""
+for m in "${!modes[@]}"; do if [ "${modes[$m]}" = /IDEA ]; then idea_mode=$m; fi; done
 for form in native ascii; do
   file=$DATA/journal-$form-${SIZE_MB}mb-s$SEED.txt
   twin=()
@@ -141,6 +149,15 @@ for form in native ascii; do
       done
     done
   done
+  # The export check over the first build's IDEA export of this journal.
+  check_dir="" csv_bytes=0
+  if [ -x "$BUILD/jorvex-check" ] && [ -n "$idea_mode" ] && [ "${#conv_bins[@]}" -gt 0 ]; then
+    check_dir=$(find "$OUT/$form-0-$idea_mode" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+  fi
+  if [ -n "$check_dir" ]; then
+    csv_bytes=$(cat "$check_dir"/*.csv | wc -c)
+    for ((run = 0; run < RUNS; run++)); do run_once check "$BUILD/jorvex-check" -q "$check_dir"; done
+  fi
   awk_mbps=$(mbps "$bytes" "$(secs awk)")
   FAIR_AWK_SECS=""
   if [ "${#twin[@]}" -gt 0 ]; then FAIR_AWK_SECS=$(secs awk_twin); fi
@@ -185,6 +202,11 @@ for form in native ascii; do
   done
   if [ "${#conv_bins[@]}" -eq 0 ]; then
     printf '  %-36s %9s %9s %11s %8s  %s\n' "jorvex" "-" "-" "-" "-" "(conversion not built)"
+  fi
+  if [ -n "$check_dir" ]; then
+    printf '  %-36s %9s %9s %11s           %s\n' "jorvex-check (the /IDEA export)" "$(secs check)" \
+      "$(mbps "$csv_bytes" "$(secs check)")" "$(awk -v k="${RSS[check]}" 'BEGIN { printf "%.1f", k / 1024 }')" \
+      "(MB/s of its $(awk -v b="$csv_bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MB of CSV; exit ${RCS[check]})"
   fi
   row "wc -l" "$(secs wc)" "$(mbps "$bytes" "$(secs wc)")" "${RSS[wc]}" "$awk_mbps"
   row "awk ($(basename "$awk_name"), NF sum)" "$(secs awk)" "$awk_mbps" "${RSS[awk]}" "$awk_mbps"
