@@ -23,7 +23,7 @@
 # revisions (blank-separated; Release, in a worktree under build-bench) and
 # measures them beside, e.g. the log-only conversion before the exports
 # existed; MODES=<options,...> the conversions measured (default
-# "/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1900,
+# "/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1980,
 # /IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP": the export checked, a
 # period covering everything, one month of the generated journals, which
 # start on 02.01.2020, and the hand-over package).
@@ -117,7 +117,7 @@ row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]; the ASCII form: FAIR_AWK_SECS 
 
 awk_name=$(readlink -f "$(command -v awk)")
 # The conversions measured with each build: their options.
-IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1900,/IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP}"
+IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1980,/IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP}"
 idea_mode=""
 for m in "${!modes[@]}"; do if [ "${modes[$m]}" = /IDEA ]; then idea_mode=$m; fi; done
 for form in native ascii; do

@@ -119,7 +119,8 @@ void ReadPeriod(std::string& value) {
     if (!Option(name, value)) continue;
     *day = ParsePeriodDay(value);
     if (day->IsNull()) {
-      FatalExit("!! Error: parameter /" + std::string(name) + "=" + value + " is no date DD.MM.YYYY",
+      FatalExit("!! Error: parameter /" + std::string(name) + "=" + value +
+                    " is no date DD.MM.YYYY (1980 to 9999)",
                 kExitParameterError);
     }
     Settings.SelectPeriod = true;

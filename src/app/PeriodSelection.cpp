@@ -12,8 +12,6 @@ constexpr int32_t kHeaderRecord = 1;
 constexpr int32_t kHeaderDateTime = 1;
 constexpr int32_t kHeaderSeqNo = 9;
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 }  // namespace
 
 tKvDateTime ParsePeriodDay(std::string_view text) {
@@ -26,11 +24,8 @@ tKvDateTime ParsePeriodDay(std::string_view text) {
       parts[i] = parts[i] * 10 + (text[k] - '0');
     }
   }
-  const int day = parts[0], month = parts[1], year = parts[2];
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1 || month < 1 || month > 12 || day < 1) return {};
-  if (day > kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0)) return {};
-  return tKvDateTime::Encode(year, month, day);
+  tKvDateTime day;
+  return tKvDateTime::TryEncode(parts[2], parts[1], parts[0], 0, 0, 0, day) ? day : tKvDateTime();
 }
 
 tPeriodSelection::tPeriodSelection(const tPeriodRange& range, tKvKPosFiscalStreamWriter& downstream)

@@ -121,5 +121,6 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
   bool continuesBlock_ = false, startBlockSent_ = false;
 };
 
-// Reads "DD.MM.YYYY" (a real date, years 1..9999); null when it is none.
+// Reads "DD.MM.YYYY" (a real date the journal's dates can hold: years 1980
+// to 9999); null when it is none.
 tKvDateTime ParsePeriodDay(std::string_view text);

@@ -86,7 +86,7 @@ TEST(PeriodSelection, PeriodsWithTheirBlocks) {
 
 TEST(PeriodSelection, DaysAreRealDates) {
   EXPECT_EQ(ParsePeriodDay("29.02.2024").Value, Day("29.02").Value);
-  for (const char* bad : {"29.02.2023", "31.04.2024", "00.01.2024", "1.1.2024", "2024-01-01", "", "01.13.2024"}) {
+  for (const char* bad : {"29.02.2023", "31.04.2024", "01.01.1900", "00.01.2024", "1.1.2024", "2024-01-01", "", "01.13.2024"}) {
     EXPECT_TRUE(ParsePeriodDay(bad).IsNull()) << bad;
   }
 }
