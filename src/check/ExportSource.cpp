@@ -67,6 +67,7 @@ class tFolderSource final : public tExportSource {
     }
     return std::make_unique<tFileReader>(std::move(file), path);
   }
+  bool ReadsConcurrently() const override { return true; }
 
  private:
   std::filesystem::path root_;
@@ -164,6 +165,7 @@ class tMemorySource final : public tExportSource {
     }
     return nullptr;
   }
+  bool ReadsConcurrently() const override { return true; }
 
  private:
   std::vector<std::pair<std::string, std::string>> files_;

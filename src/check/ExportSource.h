@@ -47,6 +47,9 @@ class tExportSource {
   virtual const std::vector<std::string>& Entries() const = 0;
   // Opens the file name (exactly as listed); nullptr when there is none.
   virtual std::unique_ptr<tEntryReader> Open(std::string_view name) = 0;
+  // Whether two threads may open and read files at the same time (each
+  // reader used by one of them); a ZIP's entries share one archive handle.
+  virtual bool ReadsConcurrently() const { return false; }
   // The whole of a small file (index.xml, a DTD), at most maxBytes; raises
   // EKvIo when it is larger or absent.
   std::string ReadWhole(std::string_view name, size_t maxBytes);

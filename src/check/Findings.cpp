@@ -23,6 +23,17 @@ void tFindings::Add(tFinding finding) {
   examples_.push_back(std::move(finding));
 }
 
+void tFindings::Merge(const tFindings& other) {
+  for (size_t i = 0; i < 3; ++i) bySeverity_[i] += other.bySeverity_[i];
+  for (const auto& [where, count] : other.counts_) counts_[where] += count;
+  for (const auto& [file, lines] : other.linesRead_) linesRead_[file] = lines;
+  std::map<std::pair<std::string, tCode>, size_t> kept;
+  for (const tFinding& example : examples_) ++kept[{example.File, example.Code}];
+  for (const tFinding& example : other.examples_) {
+    if (kept[{example.File, example.Code}]++ < maxExamples_) examples_.push_back(example);
+  }
+}
+
 void tFindings::SetLinesRead(const std::string& file, uint64_t lines) { linesRead_[file] = lines; }
 
 uint64_t tFindings::Count(tSeverity severity) const { return bySeverity_[static_cast<size_t>(severity)]; }

@@ -35,6 +35,9 @@ class tFindings {
   // Counts one finding and keeps it as an example while its code and file
   // have fewer than maxExamples; excerpt is cut to kExcerptBytes.
   void Add(tFinding finding);
+  // Takes over what other found (counts, lines read, and its examples as
+  // far as this one's limit per code and file allows).
+  void Merge(const tFindings& other);
   // Records the lines read from a table file (for the report).
   void SetLinesRead(const std::string& file, uint64_t lines);
 

@@ -1,8 +1,10 @@
 #include "check/TableCheck.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "check/CodePage.h"
@@ -58,6 +60,8 @@ bool IsUndeclaredHeader(const tTableDecl& table, const tRecordScanner& scanner,
          header.Of(scanner.Fields()) != tHeader::kNone;
 }
 
+bool Decodable(const tTableDecl& table) { return table.Readable && IsDecodable(table.Encoding); }
+
 // Whether the check can decode the table at all; C411 when the index gave a
 // way to read it that this check does not decode.
 bool CanDecode(const tTableDecl& table, tFindings& findings) {
@@ -68,8 +72,15 @@ bool CanDecode(const tTableDecl& table, tFindings& findings) {
   return false;
 }
 
-// The first pass: structure, header line, values, and every data record to the keys.
-void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex& keys,
+// Whether a record is one the keys see: data with the declared fields (a
+// header line that Range declares data is not).
+bool IsKeyRecord(const tTableDecl& table, const tRecordScanner& scanner) {
+  return scanner.IsData() && scanner.Fields().size() == table.Columns.size();
+}
+
+// The first pass: structure, header line, values, and every data record to
+// the keys (when given).
+void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex* keys,
                    tFindings& findings) {
   std::vector<tValueCheck> checks;
   for (const tColumnDecl& column : table.Columns) checks.emplace_back(column, table);
@@ -97,7 +108,7 @@ void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex& key
                         fields[i], std::move(fault->Message));
       }
     }
-    keys.Add(scanner.Line(), fields);
+    if (keys != nullptr) keys->Add(scanner.Line(), fields);
   }
   findings.SetLinesRead(table.Url, scanner.Lines());
 }
@@ -109,16 +120,76 @@ void PassKeys(const tTableDecl& table, tExportSource& source, tKeyIndex& keys) {
   const tHeaderMatch header(table);
   tRecordScanner scanner(table, *reader, nullptr);
   while (scanner.Next()) {
-    if (scanner.IsData() && !IsUndeclaredHeader(table, scanner, header)) {
+    if (IsKeyRecord(table, scanner) && !IsUndeclaredHeader(table, scanner, header)) {
       keys.Add(scanner.Line(), scanner.Fields());
     }
   }
+}
+
+// The keys alone, table by table in the key index's order (the second
+// thread's share while the contents are checked).
+void CheckKeys(const tExportIndex& index, tExportSource& source, tKeyIndex& keys) {
+  for (const size_t t : keys.Order()) {
+    const tTableDecl& table = index.Tables[t];
+    if (!Decodable(table) || !source.Open(table.Url)) {
+      keys.SkipTable(t);
+      continue;
+    }
+    keys.BeginTable(t);
+    PassKeys(table, source, keys);
+    if (keys.EndTable()) {
+      keys.BeginConfirm(t);
+      PassKeys(table, source, keys);
+      keys.EndPass();
+    }
+  }
+  for (const size_t t : keys.Deferred()) {
+    keys.BeginDeferred(t);
+    PassKeys(index.Tables[t], source, keys);
+    keys.EndPass();
+  }
+}
+
+// Contents and keys on two threads: this one reads every table for its
+// contents, a second one reads them again for the keys, into findings of
+// its own that join the others at the end.
+void CheckTablesOnTwoThreads(const tExportIndex& index, tExportSource& source,
+                             const tTableCheckOptions& options, tFindings& findings) {
+  tFindings keyFindings(findings.MaxExamples());
+  tKeyIndex keys(index, options.KeyMemoryLimit, keyFindings);
+  const std::vector<size_t> order = keys.Order();
+  std::exception_ptr keyFailure;
+  std::thread keyThread([&index, &source, &keys, &keyFailure] {
+    try {
+      CheckKeys(index, source, keys);
+    } catch (...) {
+      keyFailure = std::current_exception();
+    }
+  });
+  std::exception_ptr failure;
+  try {
+    for (const size_t t : order) {
+      const tTableDecl& table = index.Tables[t];
+      const std::unique_ptr<tEntryReader> reader = CanDecode(table, findings) ? source.Open(table.Url) : nullptr;
+      if (reader) CheckContents(table, *reader, nullptr, findings);
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  keyThread.join();
+  if (failure) std::rethrow_exception(failure);
+  if (keyFailure) std::rethrow_exception(keyFailure);
+  findings.Merge(keyFindings);
 }
 
 }  // namespace
 
 void CheckTables(const tExportIndex& index, tExportSource& source,
                  const tTableCheckOptions& options, tFindings& findings) {
+  if (source.ReadsConcurrently() && options.Threads >= 2) {
+    CheckTablesOnTwoThreads(index, source, options, findings);
+    return;
+  }
   tKeyIndex keys(index, options.KeyMemoryLimit, findings);
   for (const size_t t : keys.Order()) {
     const tTableDecl& table = index.Tables[t];
@@ -129,7 +200,7 @@ void CheckTables(const tExportIndex& index, tExportSource& source,
       continue;
     }
     keys.BeginTable(t);
-    CheckContents(table, *reader, keys, findings);
+    CheckContents(table, *reader, &keys, findings);
     if (keys.EndTable()) {
       keys.BeginConfirm(t);
       PassKeys(table, source, keys);

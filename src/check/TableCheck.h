@@ -9,7 +9,10 @@
 // the key check of that table stops with a C505 finding instead.
 //
 // Failure: an I/O error while reading raises EKvIo (the check's exit 3);
-// anything a file holds is a finding, never an exception. One thread.
+// anything a file holds is a finding, never an exception. Called on one
+// thread; with Threads 2 it starts a second one for the keys and joins it
+// before it returns (the findings of both are then in findings, the
+// contents' examples first).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +25,10 @@ namespace check {
 
 struct tTableCheckOptions {
   uint64_t KeyMemoryLimit = uint64_t{1} << 30;  // bytes for all key fingerprints
+  // 2: where the source allows it, the contents and the keys are checked on
+  // two threads (each table is then read twice, the keys' reading on a
+  // thread of the check's own); 1: one thread, each table read once.
+  int Threads = 2;
 };
 
 void CheckTables(const tExportIndex& index, tExportSource& source, const tTableCheckOptions& options,
