@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       files.emplace_back("index.xml", piece);
     } else {
       const size_t eol = piece.find('\n');
-      files.emplace_back(piece.substr(0, eol), eol == std::string_view::npos ? "" : piece.substr(eol + 1));
+      files.emplace_back(piece.substr(0, eol),
+                         eol == std::string_view::npos ? "" : piece.substr(eol + 1));
     }
     if (cut == std::string_view::npos) break;
     input.remove_prefix(cut + kSeparator.size());

@@ -26,7 +26,8 @@
 
 namespace {
 
-constexpr std::string_view kNames[] = {"a", "item", "name", "x-y", "containerVat1", "b.c", "_", "t"};
+constexpr std::string_view kNames[] = {"a",   "item", "name", "x-y", "containerVat1",
+                                       "b.c", "_",    "t"};
 
 // The elements of the input to writer.
 void Write(const uint8_t* data, size_t size, tKvXmlElementWriter& writer) {

@@ -96,16 +96,16 @@ void ReadJournal(tKvKPosFiscalStreamWriter* writer, tPeriodSelection* selection,
 
 // The scope of /FROM and /TO in the log.
 void LogSelection(const tPeriodFigures& figures, tLog& log) {
-  const auto day = [](const tKvDateTime& d) { return d.IsNull() ? std::string("-") : d.Format("dd.MM.yyyy"); };
+  const auto day = [](const tKvDateTime& d) { return PeriodDayText(d, "-"); };
   log.Add("", tLog::kPlain);
   log.Add("Period asked for: " + PeriodText(), tLog::kPlain);
   log.Add("Closings selected: " + day(figures.FirstClosingDay) + " (" +
               std::to_string(figures.FirstClosingNo) + ") - " + day(figures.LastClosingDay) + " (" +
               std::to_string(figures.LastClosingNo) + ")",
           tLog::kPlain);
-  log.Add("Periods selected: " + std::to_string(figures.PeriodsSelected) + ", left out: " +
-              std::to_string(figures.PeriodsLeftOut) + "; entries left out: " +
-              std::to_string(figures.EntriesLeftOut),
+  log.Add("Periods selected: " + std::to_string(figures.PeriodsSelected) +
+              ", left out: " + std::to_string(figures.PeriodsLeftOut) +
+              "; entries left out: " + std::to_string(figures.EntriesLeftOut),
           tLog::kPlain);
   if (figures.PeriodsSelected == 0) {
     log.Add("No period lies in the period asked for: the export holds no table.", tLog::kPlain);
@@ -114,9 +114,10 @@ void LogSelection(const tPeriodFigures& figures, tLog& log) {
     log.Add("The last period selected is not closed (no registration end yet).", tLog::kPlain);
   }
   if (figures.PeriodsDecidedEarly > 0) {
-    log.Add(std::to_string(figures.PeriodsDecidedEarly) +
-                " period(s) without a closing for too long: selected by the date of their first entry",
-            tLog::kWarning);
+    log.Add(
+        std::to_string(figures.PeriodsDecidedEarly) +
+            " period(s) without a closing for too long: selected by the date of their first entry",
+        tLog::kWarning);
   }
 }
 
@@ -127,7 +128,7 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
   tHandOverInput input;
   input.Journal = Settings.InFile;
   input.InputForm = Settings.SourceKind == kSourceKindAsciiInterface ? "ASCII interface file"
-                                                                      : "native export text";
+                                                                     : "native export text";
   input.Scope = &scope;
   input.CheckVerdict = verdict;
   input.Period = Settings.SelectPeriod ? PeriodText() : "whole journal";

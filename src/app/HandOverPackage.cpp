@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/PeriodSelection.h"
 #include "base/KvErrors.h"
 #include "base/KvVersion.h"
 #include "platform/File.h"
@@ -111,7 +112,8 @@ struct tEntryFree {
 };
 
 void Commit(platform::WholeFile& file, bool replace) {
-  const auto mode = replace ? platform::WholeFile::Replace::kYes : platform::WholeFile::Replace::kNo;
+  const auto mode =
+      replace ? platform::WholeFile::Replace::kYes : platform::WholeFile::Replace::kNo;
   if (int error = file.Commit(mode, platform::WholeFile::SyncFolder::kYes); error != 0) {
     Fail(file.name(), platform::OsErrorText(error));
   }
@@ -159,8 +161,6 @@ std::vector<tFileFacts> WriteZip(const tHandOverInput& input, const std::string&
   return files;
 }
 
-std::string DateText(const tKvDateTime& day) { return day.IsNull() ? "-" : day.Format("dd.MM.yyyy"); }
-
 void AddLine(std::string& note, const std::string& line) {
   note += line;
   note += "\r\n";
@@ -181,17 +181,20 @@ std::string CoverNote(const tHandOverInput& input, const tFileFacts& journal,
   AddLine(note, "Registers:");
   const tRunScope& scope = *input.Scope;
   for (const tRunScope::tRegister& reg : scope.Registers) {
-    AddLine(note, "  " + reg.Number + "  serial number " + std::to_string(reg.SerialNo) + "  " + reg.Name);
+    AddLine(note, "  " + reg.Number + "  serial number " + std::to_string(reg.SerialNo) + "  " +
+                      reg.Name);
   }
   AddLine(note, "");
   AddLine(note, "Scope:");
   AddLine(note, "  Period asked for: " + input.Period);
-  AddLine(note, "  Business days: " + DateText(scope.FirstBusinessDay) + " - " +
-                    DateText(scope.LastBusinessDay));
+  AddLine(note, "  Business days: " + PeriodDayText(scope.FirstBusinessDay, "-") + " - " +
+                    PeriodDayText(scope.LastBusinessDay, "-"));
   AddLine(note, "  Closings: " + std::to_string(scope.Closings) + ", numbers " +
-                    std::to_string(scope.FirstClosingNo) + " - " + std::to_string(scope.LastClosingNo));
+                    std::to_string(scope.FirstClosingNo) + " - " +
+                    std::to_string(scope.LastClosingNo));
   AddLine(note, "  Transactions: " + std::to_string(scope.Transactions) + ", receipt numbers " +
-                    std::to_string(scope.FirstReceiptNo) + " - " + std::to_string(scope.LastReceiptNo));
+                    std::to_string(scope.FirstReceiptNo) + " - " +
+                    std::to_string(scope.LastReceiptNo));
   AddLine(note, "");
   AddLine(note, "Files (name, lines, SHA-256):");
   AddLine(note, "  " + zipName + "  -  " + zipSha);
@@ -199,7 +202,8 @@ std::string CoverNote(const tHandOverInput& input, const tFileFacts& journal,
     AddLine(note, "  " + file.Name + "  " + std::to_string(file.Lines) + "  " + file.Sha256);
   }
   AddLine(note, "");
-  AddLine(note, "Export check: " + (input.CheckVerdict.empty() ? std::string("not run") : input.CheckVerdict));
+  AddLine(note, "Export check: " +
+                    (input.CheckVerdict.empty() ? std::string("not run") : input.CheckVerdict));
   return note;
 }
 
@@ -219,7 +223,8 @@ std::vector<std::string> ExportFilesInPackingOrder(const std::string& folder,
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     if (!entry.is_regular_file()) continue;
     std::string name = entry.path().filename().string();
-    if (name == "index.xml" || std::find(notPart.begin(), notPart.end(), name) != notPart.end()) continue;
+    if (name == "index.xml" || std::find(notPart.begin(), notPart.end(), name) != notPart.end())
+      continue;
     names.push_back(std::move(name));
   }
   if (ec) Fail(folder, ec.message());
@@ -236,11 +241,13 @@ std::string WriteHandOverPackage(const tHandOverInput& input) {
   const std::string zipName = input.Name + ".zip";
   std::string sums = zipSha + "  " + zipName + "\n";
   for (const tFileFacts& file : files) {
-    sums += file.Sha256 + "  " + (input.FilesInSubfolder ? input.Name + "/" : std::string()) + file.Name + "\n";
+    sums += file.Sha256 + "  " + (input.FilesInSubfolder ? input.Name + "/" : std::string()) +
+            file.Name + "\n";
   }
   PublishText(base + ".sha256", sums, input.Replace);
-  const tFileFacts journal = ReadFile(input.Journal, std::filesystem::path(input.Journal).filename().string(),
-                                      [](const char*, size_t) {});
+  const tFileFacts journal =
+      ReadFile(input.Journal, std::filesystem::path(input.Journal).filename().string(),
+               [](const char*, size_t) {});
   PublishText(base + ".txt", CoverNote(input, journal, files, zipName, zipSha), input.Replace);
   return base + ".zip";
 }

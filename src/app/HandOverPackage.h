@@ -36,8 +36,8 @@ struct tHandOverInput {
   std::string Journal;             // path of the converted journal
   std::string InputForm;           // e.g. "native export text"
   const tRunScope* Scope = nullptr;
-  std::string CheckVerdict;        // empty when /CHECK did not run
-  std::string Period;              // the period asked for, as text
+  std::string CheckVerdict;  // empty when /CHECK did not run
+  std::string Period;        // the period asked for, as text
   // Whether the package replaces one of the same name (INSIKA, whose
   // document does too); its old cover note goes first, so that a note under
   // its name always belongs to the ZIP beside it.

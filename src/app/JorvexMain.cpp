@@ -179,8 +179,8 @@ int StartUp(const tConversionRun& conversionRun) {
 }  // namespace
 
 std::string PeriodText() {
-  const auto day = [](const tKvDateTime& d) { return d.IsNull() ? std::string("...") : d.Format("dd.MM.yyyy"); };
-  return day(Settings.Period.From) + " - " + day(Settings.Period.To);
+  return PeriodDayText(Settings.Period.From, "...") + " - " +
+         PeriodDayText(Settings.Period.To, "...");
 }
 
 void ConsoleLine(std::string_view text) {

@@ -19,7 +19,8 @@ std::string FindingLine(const check::tFinding& finding) {
   if (finding.Field > 0) line += ':' + std::to_string(finding.Field);
   if (!finding.Column.empty()) line += " (" + finding.Column + ")";
   line += ": ";
-  line += finding.Message.empty() ? std::string(check::InfoOf(finding.Code).Meaning) : finding.Message;
+  line +=
+      finding.Message.empty() ? std::string(check::InfoOf(finding.Code).Meaning) : finding.Message;
   if (!finding.Excerpt.empty()) line += " [" + finding.Excerpt + "]";
   return Utf8ToWin1252(line);
 }
@@ -27,7 +28,7 @@ std::string FindingLine(const check::tFinding& finding) {
 }  // namespace
 
 std::string CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
-                    const std::string& journalView, tLog& log) {
+                           const std::string& journalView, tLog& log) {
   check::tCheckOptions options;
   options.KnownDtdFile = knownDtdFile;
   if (!journalView.empty()) options.NotPartOfExport.push_back(journalView);
@@ -44,12 +45,13 @@ std::string CheckOwnExport(const std::string& exportFolder, const std::string& k
     for (const check::tFinding& finding : result.Findings.Examples()) {
       const check::tSeverity severity = check::InfoOf(finding.Code).Severity;
       if (severity == check::tSeverity::kInfo) continue;
-      log.Add(FindingLine(finding), severity == check::tSeverity::kError ? tLog::kError : tLog::kWarning);
+      log.Add(FindingLine(finding),
+              severity == check::tSeverity::kError ? tLog::kError : tLog::kWarning);
     }
     for (const auto& [where, count] : result.Findings.Counts()) {
       if (count <= result.Findings.MaxExamples()) continue;
-      log.Add(std::string(check::InfoOf(where.second).Id) + " " + Utf8ToWin1252(where.first) + ": " +
-                  std::to_string(count - result.Findings.MaxExamples()) + " more not listed",
+      log.Add(std::string(check::InfoOf(where.second).Id) + " " + Utf8ToWin1252(where.first) +
+                  ": " + std::to_string(count - result.Findings.MaxExamples()) + " more not listed",
               tLog::kPlain);
     }
     log.EndSection("(End of export check)", tLog::kPlain);

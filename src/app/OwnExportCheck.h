@@ -16,4 +16,4 @@ class tLog;
 // exportFolder ends with "/". journalView: the view the run wrote into the
 // folder (not part of the export), empty when none. Returns the verdict line.
 std::string CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
-                    const std::string& journalView, tLog& log);
+                           const std::string& journalView, tLog& log);

@@ -28,6 +28,10 @@ tKvDateTime ParsePeriodDay(std::string_view text) {
   return tKvDateTime::TryEncode(parts[2], parts[1], parts[0], 0, 0, 0, day) ? day : tKvDateTime();
 }
 
+std::string PeriodDayText(const tKvDateTime& day, std::string_view none) {
+  return day.IsNull() ? std::string(none) : day.Format("dd.MM.yyyy");
+}
+
 tPeriodSelection::tPeriodSelection(const tPeriodRange& range, tKvKPosFiscalStreamWriter& downstream)
     : range_(range), downstream_(&downstream), held_(kHoldLimit + (1u << 20)) {}
 

@@ -108,10 +108,10 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
   // The record path of the current entry (levels 1 and 2) and its header.
   int32_t level_ = 0;
   std::array<int32_t, 3> path_{};
-  tKvDateTime entryDay_;     // the current entry's header date
-  int32_t entrySeqNo_ = 0;   // the current entry's header sequence number
+  tKvDateTime entryDay_;    // the current entry's header date
+  int32_t entrySeqNo_ = 0;  // the current entry's header sequence number
   // The current period.
-  tKvDateTime firstDay_;     // date of its first dated entry
+  tKvDateTime firstDay_;  // date of its first dated entry
   int64_t entries_ = 0;
   // Blocks: the last one received and whether downstream has had it; the
   // one the period started in, whether the period continues it (its first
@@ -124,3 +124,6 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
 // Reads "DD.MM.YYYY" (a real date the journal's dates can hold: years 1980
 // to 9999); null when it is none.
 tKvDateTime ParsePeriodDay(std::string_view text);
+// "DD.MM.YYYY" of day, or none when it is null (the log's and the cover
+// note's form of a business day or of an end of the period asked for).
+std::string PeriodDayText(const tKvDateTime& day, std::string_view none);

@@ -19,13 +19,13 @@ struct tRunScope {
   struct tRegister {
     std::string Number;  // register number (digits)
     int32_t SerialNo = 0;
-    std::string Name;    // Windows-1252
+    std::string Name;  // Windows-1252
   };
   std::vector<tRegister> Registers;  // in the order first seen
   // The business day is the date of a period's closing (registration end).
   tKvDateTime FirstBusinessDay, LastBusinessDay;
-  int32_t FirstClosingNo = 0, LastClosingNo = 0;   // sequence numbers of the closings
-  int32_t FirstReceiptNo = 0, LastReceiptNo = 0;   // document numbers of the transactions
+  int32_t FirstClosingNo = 0, LastClosingNo = 0;  // sequence numbers of the closings
+  int32_t FirstReceiptNo = 0, LastReceiptNo = 0;  // document numbers of the transactions
   int64_t Closings = 0;
   int64_t Transactions = 0;
 };
@@ -38,6 +38,7 @@ class tFiscalStreamEvalScope final : public tKvFiscalStreamEvalExt {
 
  private:
   class tPicker;
-  tFiscalStreamEvalScope(std::unique_ptr<tPicker> picker, std::unique_ptr<tKvFiscalStreamEval> next);
+  tFiscalStreamEvalScope(std::unique_ptr<tPicker> picker,
+                         std::unique_ptr<tKvFiscalStreamEval> next);
   std::unique_ptr<tPicker> picker_;
 };

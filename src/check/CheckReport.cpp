@@ -9,9 +9,12 @@ namespace {
 
 std::string_view VerdictName(tVerdict verdict) {
   switch (verdict) {
-    case tVerdict::kClean: return "clean";
-    case tVerdict::kErrors: return "errors";
-    case tVerdict::kUnreadable: return "unreadable";
+    case tVerdict::kClean:
+      return "clean";
+    case tVerdict::kErrors:
+      return "errors";
+    case tVerdict::kUnreadable:
+      return "unreadable";
   }
   return "unreadable";
 }
@@ -30,7 +33,8 @@ struct tFileSummary {
 std::map<std::string, tFileSummary> Summaries(const tFindings& findings) {
   std::map<std::string, tFileSummary> files;
   for (const auto& [file, lines] : findings.LinesRead()) files[file].LinesRead = lines;
-  for (const auto& [key, count] : findings.Counts()) files[key.first].Counts.emplace_back(key.second, count);
+  for (const auto& [key, count] : findings.Counts())
+    files[key.first].Counts.emplace_back(key.second, count);
   return files;
 }
 
@@ -65,10 +69,12 @@ void PutJsonString(std::string& out, std::string_view text) {
     }
     size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
     bool valid = length > 0 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    for (size_t k = 1; valid && k < length; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
     if (valid && length >= 3) {
       const auto c1 = static_cast<unsigned char>(text[i + 1]);
-      if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90)) {
+      if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) ||
+          (c == 0xF4 && c1 >= 0x90)) {
         valid = false;  // overlong, a surrogate, or beyond U+10FFFF
       }
     }
@@ -86,7 +92,8 @@ void PutJsonString(std::string& out, std::string_view text) {
 }  // namespace
 
 std::string VerdictLine(const tCheckResult& result) {
-  if (result.Verdict == tVerdict::kUnreadable) return "export check: cannot be read: " + result.Reason;
+  if (result.Verdict == tVerdict::kUnreadable)
+    return "export check: cannot be read: " + result.Reason;
   const tFindings& findings = result.Findings;
   return "export check: " + Plural(findings.Count(tSeverity::kError), "error", "errors") + ", " +
          Plural(findings.Count(tSeverity::kWarning), "warning", "warnings");
@@ -119,7 +126,8 @@ std::string TextReport(const std::string& exportPath, const tCheckResult& result
 
 std::string JsonReport(const std::string& exportPath, const tCheckResult& result) {
   const tFindings& findings = result.Findings;
-  std::string out = "{\n  \"schema_version\": " + std::to_string(kReportSchemaVersion) + ",\n  \"export\": ";
+  std::string out =
+      "{\n  \"schema_version\": " + std::to_string(kReportSchemaVersion) + ",\n  \"export\": ";
   PutJsonString(out, exportPath);
   out += ",\n  \"verdict\": \"" + std::string(VerdictName(result.Verdict)) + "\"";
   if (result.Verdict == tVerdict::kUnreadable) {
@@ -141,7 +149,8 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     const char* inner = "";
     for (const auto& [code, count] : summary.Counts) {
       present.insert(code);
-      out += inner + std::string("\"") + std::string(InfoOf(code).Id) + "\": " + std::to_string(count);
+      out +=
+          inner + std::string("\"") + std::string(InfoOf(code).Id) + "\": " + std::to_string(count);
       inner = ", ";
     }
     out += "}}";
@@ -153,8 +162,8 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     separator = ",\n";
     out += "    {\"code\": \"" + std::string(InfoOf(example.Code).Id) + "\", \"file\": ";
     PutJsonString(out, example.File);
-    out += ", \"line\": " + std::to_string(example.Line) + ", \"field\": " + std::to_string(example.Field) +
-           ", \"column\": ";
+    out += ", \"line\": " + std::to_string(example.Line) +
+           ", \"field\": " + std::to_string(example.Field) + ", \"column\": ";
     PutJsonString(out, example.Column);
     out += ", \"excerpt\": ";
     PutJsonString(out, example.Excerpt);
@@ -168,8 +177,8 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     const tCodeInfo& info = InfoOf(code);
     out += separator;
     separator = ",\n";
-    out += "    {\"id\": \"" + std::string(info.Id) + "\", \"severity\": \"" + std::string(SeverityName(info.Severity)) +
-           "\", \"meaning\": ";
+    out += "    {\"id\": \"" + std::string(info.Id) + "\", \"severity\": \"" +
+           std::string(SeverityName(info.Severity)) + "\", \"meaning\": ";
     PutJsonString(out, info.Meaning);
     out += "}";
   }

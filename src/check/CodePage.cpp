@@ -101,7 +101,8 @@ bool IsDecodable(tEncoding encoding) {
 size_t FindUndefined(tEncoding encoding, std::string_view text) {
   if (encoding == tEncoding::kAnsi) {
     for (size_t i = SkipAscii(text, 0); i < text.size(); ++i) {
-      if (IsUndefinedAnsi(static_cast<unsigned char>(text[i]))) [[unlikely]] return i;
+      if (IsUndefinedAnsi(static_cast<unsigned char>(text[i]))) [[unlikely]]
+        return i;
     }
     return std::string_view::npos;
   }

@@ -44,13 +44,15 @@ std::string ReadFile(const std::string& name, size_t maxBytes) {
       throw EKvIo("cannot read " + name + ": " + platform::OsErrorText(error));
     }
     if (got == 0) return text;
-    if (text.size() + got > maxBytes) throw EKvIo("cannot read " + name + ": larger than it can be");
+    if (text.size() + got > maxBytes)
+      throw EKvIo("cannot read " + name + ": larger than it can be");
     text.append(buffer, got);
   }
 }
 
 // Reads a small file of the export; nullopt when it is larger than maxBytes.
-std::optional<std::string> ReadSmall(tExportSource& source, const std::string& name, size_t maxBytes) {
+std::optional<std::string> ReadSmall(tExportSource& source, const std::string& name,
+                                     size_t maxBytes) {
   const std::unique_ptr<tEntryReader> reader = source.Open(name);
   if (!reader) return std::nullopt;
   std::string text;
@@ -82,10 +84,17 @@ class tDtdChooser {
         beside = tDtdText{entry, std::move(*text)};
         CompareWithKnown(*beside);
       } else {
-        findings_.Add({tCode::kDtdMissing, kIndexName, 1, 0, {}, entry, "no DTD " + entry + " beside the index"});
+        findings_.Add({tCode::kDtdMissing,
+                       kIndexName,
+                       1,
+                       0,
+                       {},
+                       entry,
+                       "no DTD " + entry + " beside the index"});
       }
     }
-    if (!options_.DtdFile.empty()) return tDtdText{options_.DtdFile, ReadFile(options_.DtdFile, kMaxDtdBytes)};
+    if (!options_.DtdFile.empty())
+      return tDtdText{options_.DtdFile, ReadFile(options_.DtdFile, kMaxDtdBytes)};
     return beside;
   }
 
@@ -93,8 +102,14 @@ class tDtdChooser {
   void CompareWithKnown(const tDtdText& dtd) const {
     if (options_.KnownDtdFile.empty()) return;
     if (Sha256(dtd.Text) == Sha256(ReadFile(options_.KnownDtdFile, kMaxDtdBytes))) return;
-    findings_.Add({tCode::kDtdAltered, dtd.Name, 0, 0, {}, {},
-                   "differs from the standard DTD " + std::filesystem::path(options_.KnownDtdFile).filename().string()});
+    findings_.Add({tCode::kDtdAltered,
+                   dtd.Name,
+                   0,
+                   0,
+                   {},
+                   {},
+                   "differs from the standard DTD " +
+                       std::filesystem::path(options_.KnownDtdFile).filename().string()});
   }
 
   tExportSource& source_;
@@ -108,7 +123,8 @@ bool LooksLikeZip(const std::string& path) {
   char head[4] = {};
   size_t got = 0;
   if (file.Read(head, sizeof head, &got) != 0 || got < 4) return false;
-  return head[0] == 'P' && head[1] == 'K' && ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
+  return head[0] == 'P' && head[1] == 'K' &&
+         ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ namespace {
 // ---- reading the DOM ------------------------------------------------------
 
 bool Is(const xmlNode* node, const char* name) {
-  return node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
+  return node->type == XML_ELEMENT_NODE &&
+         xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
 }
 
 // The element children of node, in order.
@@ -44,7 +45,8 @@ std::string Text(const xmlNode* node) {
   std::string text;
   if (node == nullptr) return text;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && child->content != nullptr) {
+    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) &&
+        child->content != nullptr) {
       text += reinterpret_cast<const char*>(child->content);
     }
   }
@@ -73,8 +75,9 @@ std::optional<uint64_t> ParseCount(std::string_view text) {
 }
 
 size_t Utf8Length(std::string_view text) {
-  return static_cast<size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 // Whether mask holds exactly one day, one month and one year (YY or YYYY).
@@ -103,8 +106,8 @@ bool IsDateMask(std::string_view mask) {
 
 bool IsTimeMask(std::string_view mask) {
   static constexpr std::array<std::string_view, 12> kMasks = {
-      "HHMM", "HH:MM", "HHMMSS", "HHMMTT", "HH:MMTT", "HH:MM:SS", "HHMMSSTT", "HH:MM:SSTT",
-      "HHMM TT", "HH:MM TT", "HHMMSS TT", "HH:MM:SS TT"};
+      "HHMM",     "HH:MM",      "HHMMSS",  "HHMMTT",   "HH:MMTT",   "HH:MM:SS",
+      "HHMMSSTT", "HH:MM:SSTT", "HHMM TT", "HH:MM TT", "HHMMSS TT", "HH:MM:SS TT"};
   return std::find(kMasks.begin(), kMasks.end(), mask) != kMasks.end();
 }
 
@@ -174,7 +177,8 @@ class tModelReader {
         ++tables;
         index.Tables.push_back(ReadTable(node));
       } else if (Is(node, "Command")) {
-        Report(tCode::kCommand, node, {}, Text(node), "Media " + Text(Child(media, "Name")) + " declares a Command");
+        Report(tCode::kCommand, node, {}, Text(node),
+               "Media " + Text(Child(media, "Name")) + " declares a Command");
       } else if (Is(node, "AcceptNoTables")) {
         acceptsNone = true;
       }
@@ -183,7 +187,8 @@ class tModelReader {
     if (tables > 0) return;
     const std::string name = Text(Child(media, "Name"));
     if (acceptsNone) {
-      Report(tCode::kMediaAcceptsEmpty, media, {}, name, "Media " + name + " declares no table, by AcceptNoTables");
+      Report(tCode::kMediaAcceptsEmpty, media, {}, name,
+             "Media " + name + " declares no table, by AcceptNoTables");
     } else {
       Report(tCode::kMediaEmpty, media, {}, name, "Media " + name + " declares no table");
     }
@@ -209,22 +214,36 @@ class tModelReader {
     CheckDescription(node);
     const xmlNode* layout = nullptr;
     for (const xmlNode* child : Elements(node)) {
-      if (Is(child, "ANSI")) table.Encoding = tEncoding::kAnsi;
-      else if (Is(child, "Macintosh")) table.Encoding = tEncoding::kMacintosh;
-      else if (Is(child, "OEM")) table.Encoding = tEncoding::kOem;
-      else if (Is(child, "UTF8")) table.Encoding = tEncoding::kUtf8;
-      else if (Is(child, "UTF16")) table.Encoding = tEncoding::kUtf16;
-      else if (Is(child, "UTF7")) table.Encoding = tEncoding::kUtf7;
-      else if (Is(child, "DecimalSymbol")) table.DecimalSymbol = Text(child);
-      else if (Is(child, "DigitGroupingSymbol")) table.DigitGroupingSymbol = Text(child);
-      else if (Is(child, "SkipNumBytes")) table.SkipNumBytes = Count(child, 0);
-      else if (Is(child, "Epoch")) table.Epoch = static_cast<uint32_t>(std::min<uint64_t>(Count(child, 30), 99));
-      else if (Is(child, "Range")) ReadRange(child, table);
-      else if (Is(child, "Validity")) CheckDateMask(Child(child, "Format"), {});
-      else if (Is(child, "VariableLength") || Is(child, "FixedLength")) layout = child;
+      if (Is(child, "ANSI"))
+        table.Encoding = tEncoding::kAnsi;
+      else if (Is(child, "Macintosh"))
+        table.Encoding = tEncoding::kMacintosh;
+      else if (Is(child, "OEM"))
+        table.Encoding = tEncoding::kOem;
+      else if (Is(child, "UTF8"))
+        table.Encoding = tEncoding::kUtf8;
+      else if (Is(child, "UTF16"))
+        table.Encoding = tEncoding::kUtf16;
+      else if (Is(child, "UTF7"))
+        table.Encoding = tEncoding::kUtf7;
+      else if (Is(child, "DecimalSymbol"))
+        table.DecimalSymbol = Text(child);
+      else if (Is(child, "DigitGroupingSymbol"))
+        table.DigitGroupingSymbol = Text(child);
+      else if (Is(child, "SkipNumBytes"))
+        table.SkipNumBytes = Count(child, 0);
+      else if (Is(child, "Epoch"))
+        table.Epoch = static_cast<uint32_t>(std::min<uint64_t>(Count(child, 30), 99));
+      else if (Is(child, "Range"))
+        ReadRange(child, table);
+      else if (Is(child, "Validity"))
+        CheckDateMask(Child(child, "Format"), {});
+      else if (Is(child, "VariableLength") || Is(child, "FixedLength"))
+        layout = child;
     }
     if (table.DecimalSymbol == table.DigitGroupingSymbol) {
-      Report(tCode::kSymbolsEqual, node, {}, table.DecimalSymbol, "DecimalSymbol equals DigitGroupingSymbol");
+      Report(tCode::kSymbolsEqual, node, {}, table.DecimalSymbol,
+             "DecimalSymbol equals DigitGroupingSymbol");
     }
     if (url == nullptr || table.Url.empty()) Unreadable(table, node, "the table declares no URL");
     if (layout == nullptr) {
@@ -243,7 +262,8 @@ class tModelReader {
     const std::string text(Trim(Text(from)));
     int64_t signedFrom = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), signedFrom);
-    if (!text.empty() && error == std::errc() && end == text.data() + text.size() && signedFrom < 1) {
+    if (!text.empty() && error == std::errc() && end == text.data() + text.size() &&
+        signedFrom < 1) {
       Report(tCode::kRangeBelowOne, from, {}, text, "Range From below 1");
       table.RangeFrom = 1;
     } else {
@@ -260,7 +280,8 @@ class tModelReader {
   void CheckDateMask(const xmlNode* format, const std::string& column) {
     if (format == nullptr) return;
     const std::string mask = Text(format);
-    if (!IsDateMask(mask)) Report(tCode::kDateMaskBad, format, column, mask, "no date mask: " + mask);
+    if (!IsDateMask(mask))
+      Report(tCode::kDateMaskBad, format, column, mask, "no date mask: " + mask);
   }
 
   tColumnDecl ReadColumn(const xmlNode* node, bool fixed) {
@@ -274,9 +295,11 @@ class tModelReader {
       if (Is(child, "Numeric")) {
         column.Type = tColumnType::kNumeric;
         if (const xmlNode* accuracy = Child(child, "Accuracy")) {
-          column.Accuracy = static_cast<uint32_t>(std::min<uint64_t>(Count(accuracy, 0, column.Name), 1000));
+          column.Accuracy =
+              static_cast<uint32_t>(std::min<uint64_t>(Count(accuracy, 0, column.Name), 1000));
         } else if (const xmlNode* implied = Child(child, "ImpliedAccuracy")) {
-          column.Accuracy = static_cast<uint32_t>(std::min<uint64_t>(Count(implied, 0, column.Name), 1000));
+          column.Accuracy =
+              static_cast<uint32_t>(std::min<uint64_t>(Count(implied, 0, column.Name), 1000));
           column.ImpliedAccuracy = true;
         }
       } else if (Is(child, "AlphaNumeric")) {
@@ -307,10 +330,12 @@ class tModelReader {
     tMapDecl decl{Text(Child(map, "From")), Text(Child(map, "To"))};
     CheckDescription(map, column.Name);
     if (column.Type != tColumnType::kAlphaNumeric && column.Maps.empty()) {
-      Report(tCode::kMapNotAlpha, map, column.Name, decl.From, "Map on a column that is not AlphaNumeric");
+      Report(tCode::kMapNotAlpha, map, column.Name, decl.From,
+             "Map on a column that is not AlphaNumeric");
     }
     if (IsTimeMask(decl.From) && IsTimeMask(decl.To) && decl.From != decl.To) {
-      Report(tCode::kTimeMask, map, column.Name, decl.From + " -> " + decl.To, "time map with two masks");
+      Report(tCode::kTimeMask, map, column.Name, decl.From + " -> " + decl.To,
+             "time map with two masks");
     }
     column.Maps.push_back(std::move(decl));
   }
@@ -336,18 +361,22 @@ class tModelReader {
   void ReadColumns(const xmlNode* layout, tTableDecl& table, bool fixed) {
     std::unordered_set<std::string> names;
     for (const xmlNode* child : Elements(layout)) {
-      if (Is(child, "VariablePrimaryKey") || Is(child, "VariableColumn") || Is(child, "FixedPrimaryKey") ||
-          Is(child, "FixedColumn")) {
+      if (Is(child, "VariablePrimaryKey") || Is(child, "VariableColumn") ||
+          Is(child, "FixedPrimaryKey") || Is(child, "FixedColumn")) {
         table.Columns.push_back(ReadColumn(child, fixed));
         const std::string& name = table.Columns.back().Name;
-        if (!names.insert(name).second) Report(tCode::kColumnNameTwice, child, name, name, "a second column " + name);
+        if (!names.insert(name).second)
+          Report(tCode::kColumnNameTwice, child, name, name, "a second column " + name);
       } else if (Is(child, "ForeignKey")) {
         tForeignKeyDecl key;
         key.IndexLine = LineOf(child);
         for (const xmlNode* part : Elements(child)) {
-          if (Is(part, "Name")) key.Columns.push_back(Text(part));
-          else if (Is(part, "References")) key.References = Text(part);
-          else if (Is(part, "Alias")) key.Aliases.emplace_back(Text(Child(part, "From")), Text(Child(part, "To")));
+          if (Is(part, "Name"))
+            key.Columns.push_back(Text(part));
+          else if (Is(part, "References"))
+            key.References = Text(part);
+          else if (Is(part, "Alias"))
+            key.Aliases.emplace_back(Text(Child(part, "From")), Text(Child(part, "To")));
         }
         table.ForeignKeys.push_back(std::move(key));
       }
@@ -359,7 +388,8 @@ class tModelReader {
     table.Fixed = false;
     if (const xmlNode* node = Child(layout, "ColumnDelimiter")) table.ColumnDelimiter = Text(node);
     if (const xmlNode* node = Child(layout, "RecordDelimiter")) table.RecordDelimiter = Text(node);
-    if (const xmlNode* node = Child(layout, "TextEncapsulator")) table.TextEncapsulator = Text(node);
+    if (const xmlNode* node = Child(layout, "TextEncapsulator"))
+      table.TextEncapsulator = Text(node);
     ReadColumns(layout, table, false);
     if (table.ColumnDelimiter.empty() || table.RecordDelimiter.empty()) {
       Unreadable(table, layout, "an empty ColumnDelimiter or RecordDelimiter");
@@ -369,8 +399,10 @@ class tModelReader {
       if (!a.empty() && a == b) Report(tCode::kDelimitersCollide, layout, {}, a, what);
     };
     collide(table.ColumnDelimiter, table.RecordDelimiter, "ColumnDelimiter equals RecordDelimiter");
-    collide(table.ColumnDelimiter, table.TextEncapsulator, "ColumnDelimiter equals TextEncapsulator");
-    collide(table.RecordDelimiter, table.TextEncapsulator, "RecordDelimiter equals TextEncapsulator");
+    collide(table.ColumnDelimiter, table.TextEncapsulator,
+            "ColumnDelimiter equals TextEncapsulator");
+    collide(table.RecordDelimiter, table.TextEncapsulator,
+            "RecordDelimiter equals TextEncapsulator");
   }
 
   void ReadFixed(const xmlNode* layout, tTableDecl& table) {
@@ -394,8 +426,9 @@ class tModelReader {
   void CheckFixedSpans(const xmlNode* layout, const tTableDecl& table) {
     std::vector<const tColumnDecl*> columns;
     for (const tColumnDecl& column : table.Columns) columns.push_back(&column);
-    std::stable_sort(columns.begin(), columns.end(),
-                     [](const tColumnDecl* a, const tColumnDecl* b) { return a->FixedFrom < b->FixedFrom; });
+    std::stable_sort(
+        columns.begin(), columns.end(),
+        [](const tColumnDecl* a, const tColumnDecl* b) { return a->FixedFrom < b->FixedFrom; });
     uint64_t end = 0;  // last position claimed so far
     const tColumnDecl* last = nullptr;
     for (const tColumnDecl* column : columns) {
@@ -404,12 +437,13 @@ class tModelReader {
         Report(tCode::kFixedOverlap, layout, column->Name, {}, "overlaps column " + last->Name);
       } else if (column->FixedFrom > end + 1) {
         Report(tCode::kFixedGap, layout, column->Name, {},
-               "positions " + std::to_string(end + 1) + " to " + std::to_string(column->FixedFrom - 1) +
-                   " belong to no column");
+               "positions " + std::to_string(end + 1) + " to " +
+                   std::to_string(column->FixedFrom - 1) + " belong to no column");
       }
       if (table.FixedRecordLength && columnEnd > *table.FixedRecordLength) {
         Report(tCode::kFixedBeyond, layout, column->Name, {},
-               "ends at " + std::to_string(columnEnd) + ", the record at " + std::to_string(*table.FixedRecordLength));
+               "ends at " + std::to_string(columnEnd) + ", the record at " +
+                   std::to_string(*table.FixedRecordLength));
       }
       if (columnEnd > end) {
         end = columnEnd;
@@ -423,11 +457,22 @@ class tModelReader {
     std::unordered_map<std::string_view, const tTableDecl*> urls;
     for (const tTableDecl& table : index.Tables) {
       if (const auto [it, added] = names.emplace(table.Name, &table); !added) {
-        findings_.Add({tCode::kTableNameTwice, file_, table.IndexLine, 0, {}, table.Name,
-                       "tables " + it->second->Url + " and " + table.Url + " share the Name " + table.Name});
+        findings_.Add(
+            {tCode::kTableNameTwice,
+             file_,
+             table.IndexLine,
+             0,
+             {},
+             table.Name,
+             "tables " + it->second->Url + " and " + table.Url + " share the Name " + table.Name});
       }
       if (const auto [it, added] = urls.emplace(table.Url, &table); !added) {
-        findings_.Add({tCode::kTableUrlTwice, file_, table.IndexLine, 0, {}, table.Url,
+        findings_.Add({tCode::kTableUrlTwice,
+                       file_,
+                       table.IndexLine,
+                       0,
+                       {},
+                       table.Url,
                        "two tables describe " + table.Url});
       }
     }
@@ -455,10 +500,12 @@ tIndexRead ReadIndex(std::string_view xmlText, const std::string& file, const tD
     findings.Add({tCode::kNoDoctype, file, 1, 0, {}, {}, "no DOCTYPE names the DTD"});
   } else if (ResolveUrl(systemId, &dtdEntry) != tUrlKind::kInside) {
     dtdEntry.clear();
-    findings.Add({tCode::kDtdOutside, file, 1, 0, {}, systemId, "the DTD " + systemId + " is not opened"});
+    findings.Add(
+        {tCode::kDtdOutside, file, 1, 0, {}, systemId, "the DTD " + systemId + " is not opened"});
   }
   if (document.DeclaresEntities()) {
-    findings.Add({tCode::kIndexEntities, file, 1, 0, {}, {}, "the internal subset declares entities"});
+    findings.Add(
+        {tCode::kIndexEntities, file, 1, 0, {}, {}, "the internal subset declares entities"});
   }
   if (const auto dtd = loadDtd(dtdEntry)) document.Validate(dtd->Text, dtd->Name, findings);
 

@@ -44,16 +44,16 @@ struct tMapDecl {
 };
 
 struct tColumnDecl {
-  std::string Name;            // UTF-8
+  std::string Name;  // UTF-8
   tColumnType Type = tColumnType::kAlphaNumeric;
-  bool PrimaryKey = false;     // a VariablePrimaryKey / FixedPrimaryKey
-  uint32_t Accuracy = 0;       // Numeric: decimal places allowed
-  bool ImpliedAccuracy = false;  // Numeric: Accuracy places implied, no decimal symbol
-  std::string DateFormat;      // Date: the Format mask ("DD.MM.YYYY" when none)
+  bool PrimaryKey = false;            // a VariablePrimaryKey / FixedPrimaryKey
+  uint32_t Accuracy = 0;              // Numeric: decimal places allowed
+  bool ImpliedAccuracy = false;       // Numeric: Accuracy places implied, no decimal symbol
+  std::string DateFormat;             // Date: the Format mask ("DD.MM.YYYY" when none)
   std::optional<uint64_t> MaxLength;  // AlphaNumeric, in characters
   std::vector<tMapDecl> Maps;
-  uint64_t FixedFrom = 0;      // FixedLength: 1-based first position
-  uint64_t FixedLength = 0;    // FixedLength: positions
+  uint64_t FixedFrom = 0;    // FixedLength: 1-based first position
+  uint64_t FixedLength = 0;  // FixedLength: positions
 };
 
 struct tForeignKeyDecl {
@@ -75,21 +75,21 @@ struct tTableDecl {
   // the file, the export entry it names (see ExportUrl.h), e.g. "a.csv" for
   // "./a.csv". A table whose file is not found is not Readable.
   std::string Url;
-  std::string Name;         // the Name, or the URL when none is declared
-  uint64_t IndexLine = 0;   // line of the Table element in index.xml
+  std::string Name;        // the Name, or the URL when none is declared
+  uint64_t IndexLine = 0;  // line of the Table element in index.xml
   tEncoding Encoding = tEncoding::kAnsi;
   std::string DecimalSymbol = ",";
   std::string DigitGroupingSymbol = ".";
   uint64_t SkipNumBytes = 0;
-  uint64_t RangeFrom = 1;                 // first record that is data
-  std::optional<uint64_t> RangeTo;        // last record that is data
+  uint64_t RangeFrom = 1;           // first record that is data
+  std::optional<uint64_t> RangeTo;  // last record that is data
   uint32_t Epoch = 30;
-  bool Fixed = false;                     // FixedLength, else VariableLength
-  std::string ColumnDelimiter = ";";      // VariableLength
-  std::string RecordDelimiter = "\r\n";   // empty for FixedLength without one
-  std::string TextEncapsulator = "\"";    // empty: none
+  bool Fixed = false;                         // FixedLength, else VariableLength
+  std::string ColumnDelimiter = ";";          // VariableLength
+  std::string RecordDelimiter = "\r\n";       // empty for FixedLength without one
+  std::string TextEncapsulator = "\"";        // empty: none
   std::optional<uint64_t> FixedRecordLength;  // FixedLength Length
-  std::vector<tColumnDecl> Columns;       // primary key columns first, as declared
+  std::vector<tColumnDecl> Columns;           // primary key columns first, as declared
   std::vector<tForeignKeyDecl> ForeignKeys;
   // False when the declaration gives no way to read the file (C411 was
   // reported); its contents and the keys that reference it are not checked.
@@ -97,8 +97,8 @@ struct tTableDecl {
 };
 
 struct tExportIndex {
-  std::string DtdName;              // the DOCTYPE's system identifier
-  std::vector<tTableDecl> Tables;   // in declaration order, over all Media
+  std::string DtdName;             // the DOCTYPE's system identifier
+  std::vector<tTableDecl> Tables;  // in declaration order, over all Media
   std::vector<std::string> ExtensionUrls;
 };
 

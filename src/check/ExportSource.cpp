@@ -15,7 +15,8 @@ namespace check {
 
 namespace {
 
-[[noreturn]] void RaiseIo(const std::string& what, const std::string& name, const std::string& why) {
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& name,
+                          const std::string& why) {
   throw EKvIo(what + " " + name + ": " + why);
 }
 
@@ -23,7 +24,8 @@ namespace {
 
 class tFileReader final : public tEntryReader {
  public:
-  tFileReader(platform::File file, std::string name) : file_(std::move(file)), name_(std::move(name)) {}
+  tFileReader(platform::File file, std::string name)
+      : file_(std::move(file)), name_(std::move(name)) {}
   size_t Read(char* buffer, size_t size) override {
     size_t got = 0;
     if (const int error = file_.Read(buffer, size, &got); error != 0) {
@@ -50,7 +52,8 @@ class tFolderSource final : public tExportSource {
       if (error) RaiseIo("cannot read the folder", folder, error.message());
       const fs::file_status status = it->symlink_status(error);
       if (error) RaiseIo("cannot read", it->path().string(), error.message());
-      if (fs::is_regular_file(status)) entries_.push_back(it->path().lexically_relative(root_).generic_string());
+      if (fs::is_regular_file(status))
+        entries_.push_back(it->path().lexically_relative(root_).generic_string());
     }
     if (error) RaiseIo("cannot read the folder", folder, error.message());
     std::sort(entries_.begin(), entries_.end());
@@ -111,7 +114,7 @@ class tZipSource final : public tExportSource {
       const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
       if (entry == nullptr) continue;
       std::string name = entry;
-      if (name.empty() || name.back() == '/') continue;  // a folder
+      if (name.empty() || name.back() == '/') continue;     // a folder
       byName_.emplace(name, static_cast<zip_uint64_t>(i));  // the first of a name
       entries_.push_back(std::move(name));
     }
@@ -126,7 +129,8 @@ class tZipSource final : public tExportSource {
     const auto it = byName_.find(std::string(name));
     if (it == byName_.end()) return nullptr;
     zip_file_t* file = zip_fopen_index(archive_, it->second, 0);
-    if (file == nullptr) RaiseIo("cannot open the ZIP entry", std::string(name), zip_strerror(archive_));
+    if (file == nullptr)
+      RaiseIo("cannot open the ZIP entry", std::string(name), zip_strerror(archive_));
     return std::make_unique<tZipReader>(file, name_ + ":" + std::string(name));
   }
 
@@ -155,7 +159,8 @@ class tMemoryReader final : public tEntryReader {
 
 class tMemorySource final : public tExportSource {
  public:
-  explicit tMemorySource(std::vector<std::pair<std::string, std::string>> files) : files_(std::move(files)) {
+  explicit tMemorySource(std::vector<std::pair<std::string, std::string>> files)
+      : files_(std::move(files)) {
     for (const auto& file : files_) entries_.push_back(file.first);
   }
   const std::vector<std::string>& Entries() const override { return entries_; }
@@ -182,7 +187,8 @@ std::unique_ptr<tExportSource> tExportSource::OpenZip(const std::string& zipFile
   return std::make_unique<tZipSource>(zipFile);
 }
 
-std::unique_ptr<tExportSource> tExportSource::OpenMemory(std::vector<std::pair<std::string, std::string>> files) {
+std::unique_ptr<tExportSource> tExportSource::OpenMemory(
+    std::vector<std::pair<std::string, std::string>> files) {
   return std::make_unique<tMemorySource>(std::move(files));
 }
 
@@ -193,7 +199,8 @@ std::string tExportSource::ReadWhole(std::string_view name, size_t maxBytes) {
   char buffer[16384];
   while (const size_t got = reader->Read(buffer, sizeof buffer)) {
     if (text.size() + got > maxBytes) {
-      RaiseIo("cannot read", std::string(name), "larger than " + std::to_string(maxBytes) + " bytes");
+      RaiseIo("cannot read", std::string(name),
+              "larger than " + std::to_string(maxBytes) + " bytes");
     }
     text.append(buffer, got);
   }

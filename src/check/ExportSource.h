@@ -41,7 +41,8 @@ class tExportSource {
   static std::unique_ptr<tExportSource> OpenZip(const std::string& zipFile);
   // The export made of files (name, contents), listed in the given order
   // (a name given twice is listed twice); for tests and the fuzz target.
-  static std::unique_ptr<tExportSource> OpenMemory(std::vector<std::pair<std::string, std::string>> files);
+  static std::unique_ptr<tExportSource> OpenMemory(
+      std::vector<std::pair<std::string, std::string>> files);
 
   // Every file, in listing order.
   virtual const std::vector<std::string>& Entries() const = 0;

@@ -36,6 +36,8 @@ void tFindings::Merge(const tFindings& other) {
 
 void tFindings::SetLinesRead(const std::string& file, uint64_t lines) { linesRead_[file] = lines; }
 
-uint64_t tFindings::Count(tSeverity severity) const { return bySeverity_[static_cast<size_t>(severity)]; }
+uint64_t tFindings::Count(tSeverity severity) const {
+  return bySeverity_[static_cast<size_t>(severity)];
+}
 
 }  // namespace check

@@ -16,7 +16,8 @@ namespace {
 // One line of libxml2's message, without its line end.
 std::string MessageOf(const xmlError& error) {
   std::string text = error.message != nullptr ? error.message : "unknown error";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
   return text;
 }
 
@@ -70,7 +71,9 @@ struct tValidityErrors {
 void AddValidityError(void* context, xmlErrorPtr error) {
   // The standard DTD's Media model is ambiguous (Command* on both sides of
   // Table*); libxml2 says so but still validates by it: no fault of the index.
-  if (error == nullptr || error->level < XML_ERR_ERROR || error->code == XML_DTD_CONTENT_NOT_DETERMINIST) return;
+  if (error == nullptr || error->level < XML_ERR_ERROR ||
+      error->code == XML_DTD_CONTENT_NOT_DETERMINIST)
+    return;
   auto& errors = *static_cast<tValidityErrors*>(context);
   uint64_t line = error->line > 0 ? static_cast<uint64_t>(error->line) : 0;
   if (line == 0 && error->node != nullptr) {
@@ -113,7 +116,8 @@ tIndexDocument::tParsed tIndexDocument::Parse(std::string_view xmlText, const st
   if (IsEncodingError(errors.Code)) {
     parsed.Reason = file + ": an encoding that cannot be read: " + errors.Message;
   } else {
-    parsed.Reason = file + " is not well-formed (line " + std::to_string(line) + "): " + errors.Message;
+    parsed.Reason =
+        file + " is not well-formed (line " + std::to_string(line) + "): " + errors.Message;
   }
   findings.Add({tCode::kIndexNotWellFormed, file, line, 0, {}, {}, errors.Message});
   return parsed;
@@ -138,18 +142,25 @@ bool tIndexDocument::DeclaresEntities() const {
   return false;
 }
 
-bool tIndexDocument::Validate(std::string_view dtdText, const std::string& dtdName, tFindings& findings) const {
+bool tIndexDocument::Validate(std::string_view dtdText, const std::string& dtdName,
+                              tFindings& findings) const {
   tParseErrors dtdErrors;
   xmlDtdPtr dtd = nullptr;
   if (dtdText.size() <= static_cast<size_t>(INT_MAX)) {
     const tLibxmlGuard guard(KeepFirstError, &dtdErrors);
-    xmlParserInputBufferPtr input =
-        xmlParserInputBufferCreateMem(dtdText.data(), static_cast<int>(dtdText.size()), XML_CHAR_ENCODING_NONE);
-    if (input != nullptr) dtd = xmlIOParseDTD(nullptr, input, XML_CHAR_ENCODING_NONE);  // frees input
+    xmlParserInputBufferPtr input = xmlParserInputBufferCreateMem(
+        dtdText.data(), static_cast<int>(dtdText.size()), XML_CHAR_ENCODING_NONE);
+    if (input != nullptr)
+      dtd = xmlIOParseDTD(nullptr, input, XML_CHAR_ENCODING_NONE);  // frees input
   }
   if (dtd == nullptr || dtdErrors.Have) {
     if (dtd != nullptr) xmlFreeDtd(dtd);
-    findings.Add({tCode::kDtdUnreadable, dtdName, static_cast<uint64_t>(std::max(dtdErrors.Line, 0)), 0, {}, {},
+    findings.Add({tCode::kDtdUnreadable,
+                  dtdName,
+                  static_cast<uint64_t>(std::max(dtdErrors.Line, 0)),
+                  0,
+                  {},
+                  {},
                   dtdErrors.Have ? dtdErrors.Message : "no DTD"});
     return false;
   }

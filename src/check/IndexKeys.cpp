@@ -16,7 +16,8 @@ using tColumnsByName = std::vector<std::unordered_map<std::string_view, size_t>>
 tColumnsByName IndexColumns(const tExportIndex& index) {
   tColumnsByName columns(index.Tables.size());
   for (size_t t = 0; t < index.Tables.size(); ++t) {
-    for (size_t i = 0; i < index.Tables[t].Columns.size(); ++i) columns[t].emplace(index.Tables[t].Columns[i].Name, i);
+    for (size_t i = 0; i < index.Tables[t].Columns.size(); ++i)
+      columns[t].emplace(index.Tables[t].Columns[i].Name, i);
   }
   return columns;
 }
@@ -31,9 +32,12 @@ std::vector<size_t> KeyColumnsOf(const tTableDecl& table) {
 
 const char* TypeName(tColumnType type) {
   switch (type) {
-    case tColumnType::kNumeric: return "Numeric";
-    case tColumnType::kAlphaNumeric: return "AlphaNumeric";
-    case tColumnType::kDate: return "Date";
+    case tColumnType::kNumeric:
+      return "Numeric";
+    case tColumnType::kAlphaNumeric:
+      return "AlphaNumeric";
+    case tColumnType::kDate:
+      return "Date";
   }
   return "AlphaNumeric";
 }
@@ -54,7 +58,8 @@ class tResolver {
     for (const std::string& name : key.Columns) {
       const auto column = ColumnOf(tableIndex, name);
       if (!column) {
-        Report(tCode::kFkColumnUndeclared, name, "table " + table.Name + " declares no column " + name);
+        Report(tCode::kFkColumnUndeclared, name,
+               "table " + table.Name + " declares no column " + name);
         ok = false;
       } else {
         own.push_back(*column);
@@ -72,8 +77,8 @@ class tResolver {
     if (!mapped) return false;
     if (key.Columns.size() != keys.size()) {
       Report(tCode::kFkArity, {},
-             std::to_string(key.Columns.size()) + " columns reference the " + std::to_string(keys.size()) +
-                 "-column primary key of " + referenced.Name);
+             std::to_string(key.Columns.size()) + " columns reference the " +
+                 std::to_string(keys.size()) + "-column primary key of " + referenced.Name);
       return false;
     }
     if (!ok) return false;
@@ -82,8 +87,8 @@ class tResolver {
       const tColumnDecl& to = referenced.Columns[(*mapped)[i]];
       if (from.Type != to.Type) {
         Report(tCode::kFkType, from.Name,
-               std::string(TypeName(from.Type)) + " column references " + TypeName(to.Type) + " key column " +
-                   referenced.Name + "." + to.Name);
+               std::string(TypeName(from.Type)) + " column references " + TypeName(to.Type) +
+                   " key column " + referenced.Name + "." + to.Name);
         ok = false;
       }
     }
@@ -113,7 +118,8 @@ class tResolver {
       return std::nullopt;
     }
     if (count > 1) {
-      Report(tCode::kFkAmbiguous, {}, "References " + references + ": " + std::to_string(count) + " tables");
+      Report(tCode::kFkAmbiguous, {},
+             "References " + references + ": " + std::to_string(count) + " tables");
       return std::nullopt;
     }
     return first->second;
@@ -140,7 +146,8 @@ class tResolver {
       }
       const auto column = ColumnOf(target, to);
       if (!column || !referenced.Columns[*column].PrimaryKey) {
-        Report(tCode::kAliasTo, from, "Alias To " + to + " is no primary key column of " + referenced.Name);
+        Report(tCode::kAliasTo, from,
+               "Alias To " + to + " is no primary key column of " + referenced.Name);
         ok = false;
         continue;
       }

@@ -78,7 +78,8 @@ tArguments ParseArguments(int argc, char** argv) {
       return argv[++i];
     };
     if (optionsEnd || arg == "-" || !arg.starts_with("-")) {
-      if (!arguments.Export.empty()) throw tUsageError{"more than one export given: '" + std::string(arg) + "'"};
+      if (!arguments.Export.empty())
+        throw tUsageError{"more than one export given: '" + std::string(arg) + "'"};
       arguments.Export = arg;
     } else if (arg == "--") {
       optionsEnd = true;
@@ -98,13 +99,15 @@ tArguments ParseArguments(int argc, char** argv) {
     } else if (arg == "--max-examples") {
       const std::string_view text = value();
       const auto count = ParseSize(text);
-      if (!count) throw tUsageError{"invalid number for '--max-examples': '" + std::string(text) + "'"};
+      if (!count)
+        throw tUsageError{"invalid number for '--max-examples': '" + std::string(text) + "'"};
       arguments.Options.MaxExamples = *count;
     } else {
       throw tUsageError{"unknown option '" + std::string(arg) + "'"};
     }
   }
-  if (!arguments.Help && !arguments.Version && arguments.Export.empty()) throw tUsageError{"no export given"};
+  if (!arguments.Help && !arguments.Version && arguments.Export.empty())
+    throw tUsageError{"no export given"};
   return arguments;
 }
 
@@ -113,7 +116,8 @@ tArguments ParseArguments(int argc, char** argv) {
 std::string FindKnownDtd() {
   namespace fs = std::filesystem;
   const fs::path folder = platform::ExecutableDir();
-  for (const fs::path& candidate : {folder / kKnownDtd, folder / ".." / "share" / "jorvex" / kKnownDtd}) {
+  for (const fs::path& candidate :
+       {folder / kKnownDtd, folder / ".." / "share" / "jorvex" / kKnownDtd}) {
     std::error_code error;
     if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
   }
@@ -125,7 +129,8 @@ int Run(int argc, char** argv) {
   try {
     arguments = ParseArguments(argc, argv);
   } catch (const tUsageError& e) {
-    std::cerr << "jorvex-check: " << e.Message << "\nTry 'jorvex-check --help' for more information.\n";
+    std::cerr << "jorvex-check: " << e.Message
+              << "\nTry 'jorvex-check --help' for more information.\n";
     return kExitUnreadable;
   }
   if (arguments.Help) {
@@ -154,8 +159,10 @@ int Run(int argc, char** argv) {
   }
   std::cout.flush();
   switch (result.Verdict) {
-    case check::tVerdict::kClean: return kExitClean;
-    case check::tVerdict::kErrors: return kExitErrors;
+    case check::tVerdict::kClean:
+      return kExitClean;
+    case check::tVerdict::kErrors:
+      return kExitErrors;
     case check::tVerdict::kUnreadable:
       std::cerr << "jorvex-check: " << arguments.Export << ": " << result.Reason << "\n";
       return kExitUnreadable;

@@ -105,7 +105,7 @@ struct tKeyIndex::tReference {
   bool Deferred = false;        // checked in a pass of its own at the end
   bool Done = false;
   bool HasLastHit = false;
-  std::string LastHit;          // a single-column key found last
+  std::string LastHit;  // a single-column key found last
 };
 
 tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings& findings)
@@ -123,16 +123,19 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
     for (const tForeignKeyDecl& fk : table.ForeignKeys) {
       if (!fk.Target || *fk.Target >= count) continue;
       const std::vector<size_t>& key = tables_[*fk.Target].KeyColumns;
-      if (key.empty() || fk.Columns.size() != key.size() || fk.TargetColumns.size() != key.size()) continue;
+      if (key.empty() || fk.Columns.size() != key.size() || fk.TargetColumns.size() != key.size())
+        continue;
       tReference ref;
       ref.From = t;
       ref.Target = *fk.Target;
       ref.Columns.assign(key.size(), kNone);
       bool whole = true;
       for (size_t i = 0; i < fk.Columns.size() && whole; ++i) {
-        const size_t k = static_cast<size_t>(std::find(key.begin(), key.end(), fk.TargetColumns[i]) - key.begin());
-        const auto column = std::find_if(table.Columns.begin(), table.Columns.end(),
-                                         [&](const tColumnDecl& c) { return c.Name == fk.Columns[i]; });
+        const size_t k = static_cast<size_t>(
+            std::find(key.begin(), key.end(), fk.TargetColumns[i]) - key.begin());
+        const auto column =
+            std::find_if(table.Columns.begin(), table.Columns.end(),
+                         [&](const tColumnDecl& c) { return c.Name == fk.Columns[i]; });
         whole = k < key.size() && column != table.Columns.end() && ref.Columns[k] == kNone;
         if (whole) ref.Columns[k] = static_cast<size_t>(column - table.Columns.begin());
         if (whole && i == 0) ref.FirstField = static_cast<uint32_t>(ref.Columns[k] + 1);
@@ -152,7 +155,8 @@ tKeyIndex::tKeyIndex(const tExportIndex& index, uint64_t memoryLimit, tFindings&
       });
       if (ready) next = t;
     }
-    if (next == kNone) next = static_cast<size_t>(std::find(read.begin(), read.end(), false) - read.begin());
+    if (next == kNone)
+      next = static_cast<size_t>(std::find(read.begin(), read.end(), false) - read.begin());
     read[next] = true;
     position[next] = order_.size();
     order_.push_back(next);
@@ -201,7 +205,8 @@ void tKeyIndex::Add(uint64_t line, std::span<const std::string_view> fields) {
     ConfirmKey(line, fields);
     return;
   }
-  if (pass_ == tPass::kFirst && tables_[current_].State == tTableKeys::tState::kReading) AddKey(line, fields);
+  if (pass_ == tPass::kFirst && tables_[current_].State == tTableKeys::tState::kReading)
+    AddKey(line, fields);
   for (tReference* ref : checking_) CheckReference(*ref, line, fields);
 }
 
@@ -291,9 +296,10 @@ void tKeyIndex::AddKey(uint64_t line, std::span<const std::string_view> fields) 
   tTableKeys& keys = tables_[current_];
   for (const size_t c : keys.KeyColumns) {
     if (fields[c].empty()) {
-      AddTableFinding(findings_, index_.Tables[current_], tCode::kKeyEmpty, line,
-                      static_cast<uint32_t>(c + 1), Excerpt(fields, keys.KeyColumns),
-                      "a primary key without a value in " + index_.Tables[current_].Columns[c].Name);
+      AddTableFinding(
+          findings_, index_.Tables[current_], tCode::kKeyEmpty, line, static_cast<uint32_t>(c + 1),
+          Excerpt(fields, keys.KeyColumns),
+          "a primary key without a value in " + index_.Tables[current_].Columns[c].Name);
       return;
     }
   }
@@ -339,7 +345,8 @@ void tKeyIndex::ConfirmKey(uint64_t line, std::span<const std::string_view> fiel
   for (const auto& [firstText, firstLine] : seen) {
     if (firstText == text) {
       AddTableFinding(findings_, index_.Tables[current_], tCode::kKeyDuplicate, line,
-                      static_cast<uint32_t>(keys.KeyColumns.front() + 1), Excerpt(fields, keys.KeyColumns),
+                      static_cast<uint32_t>(keys.KeyColumns.front() + 1),
+                      Excerpt(fields, keys.KeyColumns),
                       "the primary key of line " + std::to_string(firstLine) + " again");
       return;
     }
@@ -347,8 +354,11 @@ void tKeyIndex::ConfirmKey(uint64_t line, std::span<const std::string_view> fiel
   seen.emplace_back(std::move(text), line);
 }
 
-void tKeyIndex::CheckReference(tReference& ref, uint64_t line, std::span<const std::string_view> fields) {
-  if (std::all_of(ref.Columns.begin(), ref.Columns.end(), [&](size_t c) { return fields[c].empty(); })) return;
+void tKeyIndex::CheckReference(tReference& ref, uint64_t line,
+                               std::span<const std::string_view> fields) {
+  if (std::all_of(ref.Columns.begin(), ref.Columns.end(),
+                  [&](size_t c) { return fields[c].empty(); }))
+    return;
   // The records of one head follow each other: one lookup for all of them.
   const bool single = ref.Columns.size() == 1;
   if (single && ref.HasLastHit && fields[ref.Columns[0]] == ref.LastHit) return;
@@ -358,7 +368,8 @@ void tKeyIndex::CheckReference(tReference& ref, uint64_t line, std::span<const s
     return;
   }
   AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignDangling, line, ref.FirstField,
-                  Excerpt(fields, ref.Columns), "no row of " + index_.Tables[ref.Target].Name + " has this key");
+                  Excerpt(fields, ref.Columns),
+                  "no row of " + index_.Tables[ref.Target].Name + " has this key");
 }
 
 void tKeyIndex::BeginReferences(bool deferred) {
@@ -368,10 +379,11 @@ void tKeyIndex::BeginReferences(bool deferred) {
     const tTableKeys::tState state = tables_[ref.Target].State;
     if (state == tTableKeys::tState::kReady) checking_.push_back(&ref);
     if (state == tTableKeys::tState::kStopped || state == tTableKeys::tState::kMissing) {
-      AddTableFinding(findings_, index_.Tables[current_], tCode::kForeignUnchecked, 0, ref.FirstField, {},
-                      "the references to " + index_.Tables[ref.Target].Name + " are not checked: " +
-                          (state == tTableKeys::tState::kStopped ? "its key check stopped at the memory limit"
-                                                                 : "it could not be read"));
+      AddTableFinding(
+          findings_, index_.Tables[current_], tCode::kForeignUnchecked, 0, ref.FirstField, {},
+          "the references to " + index_.Tables[ref.Target].Name + " are not checked: " +
+              (state == tTableKeys::tState::kStopped ? "its key check stopped at the memory limit"
+                                                     : "it could not be read"));
     }
   }
 }
@@ -389,12 +401,14 @@ void tKeyIndex::EndReferences(bool deferred) {
 // Frees a finished table's fingerprints once no reference needs them.
 void tKeyIndex::Settle(size_t table) {
   tTableKeys& keys = tables_[table];
-  if (keys.Pending > 0 || keys.State != tTableKeys::tState::kReady || !keys.Candidates.empty()) return;
+  if (keys.Pending > 0 || keys.State != tTableKeys::tState::kReady || !keys.Candidates.empty())
+    return;
   heldBytes_ -= keys.HeldBytes();
   keys.Release();
 }
 
-std::string tKeyIndex::Excerpt(std::span<const std::string_view> fields, const std::vector<size_t>& columns) const {
+std::string tKeyIndex::Excerpt(std::span<const std::string_view> fields,
+                               const std::vector<size_t>& columns) const {
   std::string text;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i > 0) text += ';';

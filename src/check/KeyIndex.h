@@ -68,7 +68,8 @@ class tKeyIndex {
   struct tReference;
   enum class tPass { kFirst, kConfirm, kDeferred };
 
-  uint64_t Fingerprint(std::span<const std::string_view> fields, const std::vector<size_t>& columns);
+  uint64_t Fingerprint(std::span<const std::string_view> fields,
+                       const std::vector<size_t>& columns);
   void AddKey(uint64_t line, std::span<const std::string_view> fields);
   void ConfirmKey(uint64_t line, std::span<const std::string_view> fields);
   void CheckReference(tReference& ref, uint64_t line, std::span<const std::string_view> fields);
@@ -76,7 +77,8 @@ class tKeyIndex {
   void EndReferences(bool deferred);
   void StopKeys(uint64_t line);
   void Settle(size_t table);
-  std::string Excerpt(std::span<const std::string_view> fields, const std::vector<size_t>& columns) const;
+  std::string Excerpt(std::span<const std::string_view> fields,
+                      const std::vector<size_t>& columns) const;
 
   const tExportIndex& index_;
   uint64_t memoryLimit_;

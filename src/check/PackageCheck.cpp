@@ -28,7 +28,8 @@ class tPackageChecker {
       if (!added) {
         const bool same = it->second == entry;
         Report(tCode::kNameTwice, entry, 0, entry,
-               same ? "the export holds " + entry + " twice" : "the export holds " + it->second + " and " + entry);
+               same ? "the export holds " + entry + " twice"
+                    : "the export holds " + it->second + " and " + entry);
       }
     }
   }
@@ -42,7 +43,8 @@ class tPackageChecker {
         Report(tCode::kUrlAbsolute, kIndexName, line, url, "URL " + url + " is not relative");
         return std::nullopt;
       case tUrlKind::kOutside:
-        Report(tCode::kUrlOutside, kIndexName, line, url, "URL " + url + " leads outside the export");
+        Report(tCode::kUrlOutside, kIndexName, line, url,
+               "URL " + url + " leads outside the export");
         return std::nullopt;
       case tUrlKind::kInside:
         break;
@@ -51,7 +53,8 @@ class tPackageChecker {
     if (present_.count(entry) > 0) return entry;
     if (const auto it = byFolded_.find(Folded(entry)); it != byFolded_.end()) {
       declared_.insert(it->second);
-      Report(tCode::kUrlCaseOnly, kIndexName, line, url, "URL " + url + " matches " + it->second + " only by case");
+      Report(tCode::kUrlCaseOnly, kIndexName, line, url,
+             "URL " + url + " matches " + it->second + " only by case");
       return std::nullopt;
     }
     Report(extension ? tCode::kExtensionMissing : tCode::kFileMissing, kIndexName, line, url,
@@ -79,7 +82,8 @@ class tPackageChecker {
   }
 
  private:
-  void Report(tCode code, const std::string& file, uint64_t line, const std::string& excerpt, std::string message) {
+  void Report(tCode code, const std::string& file, uint64_t line, const std::string& excerpt,
+              std::string message) {
     findings_.Add({code, file, line, 0, {}, excerpt, std::move(message)});
   }
 
@@ -98,14 +102,21 @@ bool FindIndex(const std::vector<std::string>& entries, tFindings& findings) {
     return entry.size() > sizeof kIndexName && entry.ends_with(std::string("/") + kIndexName);
   });
   if (nested != entries.end()) {
-    findings.Add({tCode::kIndexNotAtRoot, *nested, 0, 0, {}, {}, "index.xml lies in a sub-folder: " + *nested});
+    findings.Add({tCode::kIndexNotAtRoot,
+                  *nested,
+                  0,
+                  0,
+                  {},
+                  {},
+                  "index.xml lies in a sub-folder: " + *nested});
   } else {
     findings.Add({tCode::kNoIndex, {}, 0, 0, {}, {}, "the export holds no index.xml"});
   }
   return false;
 }
 
-void CheckPackage(tExportIndex& index, const std::vector<std::string>& entries, tFindings& findings) {
+void CheckPackage(tExportIndex& index, const std::vector<std::string>& entries,
+                  tFindings& findings) {
   tPackageChecker checker(entries, findings);
   checker.CheckUrlCases(index);
   for (tTableDecl& table : index.Tables) {

@@ -21,6 +21,7 @@ bool FindIndex(const std::vector<std::string>& entries, tFindings& findings);
 // Checks every declared URL against the entries and every entry against
 // the declarations; a table whose file is not found becomes not Readable,
 // one that is found gets the entry's name as its Url.
-void CheckPackage(tExportIndex& index, const std::vector<std::string>& entries, tFindings& findings);
+void CheckPackage(tExportIndex& index, const std::vector<std::string>& entries,
+                  tFindings& findings);
 
 }  // namespace check

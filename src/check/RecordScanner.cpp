@@ -79,9 +79,9 @@ bool tRecordScanner::Next() {
   line_ = nextLine_;
   nextLine_ += recordLines_;
   if (!table_.Fixed && IsData() && fieldCount_ != table_.Columns.size()) {
-    Fault(tCode::kFieldCount, 0, 0,
-          std::to_string(fieldCount_) + " fields, declared " +
-              std::to_string(table_.Columns.size()));
+    Fault(
+        tCode::kFieldCount, 0, 0,
+        std::to_string(fieldCount_) + " fields, declared " + std::to_string(table_.Columns.size()));
   }
   ReportFaults(Bytes());
   Unescape();
@@ -165,7 +165,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
             inQuote_ = true;
             return tScan::kMore;
           }
-          Fault(tCode::kQuote, fieldNo, p - start, "text encapsulator not closed before the file's end");
+          Fault(tCode::kQuote, fieldNo, p - start,
+                "text encapsulator not closed before the file's end");
           recordLines_ += std::count(value, end, lineByte_);
           AddField(std::string_view(value, end - value));
           return endRecord(end);
@@ -192,7 +193,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       }
       // The field must end right after the closing encapsulator.
       if (p == end) {
-        Fault(tCode::kRecordDelimiter, 0, 0, "the last record is not ended by the record delimiter");
+        Fault(tCode::kRecordDelimiter, 0, 0,
+              "the last record is not ended by the record delimiter");
         return endRecord(p);
       }
       if ((m = Match(p, end, colDelim_)) != 0) {
@@ -220,7 +222,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       if (p == end) {
         if (!eof_) return tScan::kMore;
         AddField(std::string_view(value, p - value));
-        Fault(tCode::kRecordDelimiter, 0, 0, "the last record is not ended by the record delimiter");
+        Fault(tCode::kRecordDelimiter, 0, 0,
+              "the last record is not ended by the record delimiter");
         return endRecord(p);
       }
       if ((m = Match(p, end, colDelim_)) != 0) {
@@ -237,7 +240,8 @@ tRecordScanner::tScan tRecordScanner::ScanVariable() {
       if ((m = Match(p, end, quote_)) != 0) {
         if (m < 0) return tScan::kMore;
         if (!strayReported) {
-          Fault(tCode::kQuote, fieldNo, value - start, "text encapsulator inside an unencapsulated field");
+          Fault(tCode::kQuote, fieldNo, value - start,
+                "text encapsulator inside an unencapsulated field");
           strayReported = true;
         }
         p += quote_.size();
@@ -268,7 +272,8 @@ tRecordScanner::tScan tRecordScanner::ScanFixed() {
         if (!eof_) return tScan::kMore;
         record = std::string_view(start, end - start);
         next = record.size();
-        Fault(tCode::kRecordDelimiter, 0, 0, "the last record is not ended by the record delimiter");
+        Fault(tCode::kRecordDelimiter, 0, 0,
+              "the last record is not ended by the record delimiter");
         break;
       }
       const int m = Match(p, end, recDelim_);

@@ -67,8 +67,8 @@ class tRecordScanner {
   enum class tScan { kRecord, kMore, kEnd };
   struct tFault {
     tCode Code;
-    uint32_t Field;   // 1-based, 0 for the record
-    size_t Offset;    // of the excerpt, from the record's start
+    uint32_t Field;  // 1-based, 0 for the record
+    size_t Offset;   // of the excerpt, from the record's start
     std::string Message;
   };
 
@@ -87,7 +87,8 @@ class tRecordScanner {
     return MatchRest(at, end, what);
   }
   [[gnu::always_inline]] void AddField(std::string_view field) {
-    if (fieldCount_ == fields_.size()) [[unlikely]] fields_.resize(fieldCount_ * 2 + 8);
+    if (fieldCount_ == fields_.size()) [[unlikely]]
+      fields_.resize(fieldCount_ * 2 + 8);
     fields_[fieldCount_++] = field;
   }
   int MatchRest(const char* at, const char* end, const std::string& what) const;
@@ -101,16 +102,16 @@ class tRecordScanner {
   tEntryReader& reader_;
   tFindings* findings_;
   std::string colDelim_, recDelim_, quote_;  // in the table's code page
-  bool crlf_ = false;    // the record delimiter is CR LF: a bare CR or LF ends a record too
-  char lineByte_;        // the byte that ends a line of the file
+  bool crlf_ = false;  // the record delimiter is CR LF: a bare CR or LF ends a record too
+  char lineByte_;      // the byte that ends a line of the file
   uint64_t fixedLength_ = 0;
   bool special_[256] = {};
 
   std::unique_ptr<char[]> buffer_;
   size_t capacity_;
   size_t recordStart_ = 0;
-  size_t pos_ = 0;   // start of the unread records
-  size_t end_ = 0;   // end of the bytes read
+  size_t pos_ = 0;  // start of the unread records
+  size_t end_ = 0;  // end of the bytes read
   bool eof_ = false;
   bool started_ = false;
   bool stopped_ = false;
@@ -119,7 +120,7 @@ class tRecordScanner {
   uint64_t record_ = 0;
   uint64_t line_ = 0;
   uint64_t nextLine_ = 1;
-  uint64_t recordLines_ = 0;  // line breaks of the record being scanned
+  uint64_t recordLines_ = 0;              // line breaks of the record being scanned
   std::vector<std::string_view> fields_;  // the first fieldCount_ are the record's
   size_t fieldCount_ = 0;
   std::vector<size_t> doubled_;  // fields holding doubled encapsulators

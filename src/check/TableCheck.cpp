@@ -41,9 +41,10 @@ class tHeaderMatch {
       std::sort(sorted.begin(), sorted.end());
       if (std::equal(sorted.begin(), sorted.end(), sorted_.begin())) return tHeader::kOtherOrder;
     }
-    const size_t named = static_cast<size_t>(std::count_if(fields.begin(), fields.end(), [&](std::string_view field) {
-      return std::binary_search(sorted_.begin(), sorted_.end(), field);
-    }));
+    const size_t named = static_cast<size_t>(
+        std::count_if(fields.begin(), fields.end(), [&](std::string_view field) {
+          return std::binary_search(sorted_.begin(), sorted_.end(), field);
+        }));
     return named * 2 > names_.size() ? tHeader::kMostly : tHeader::kNone;
   }
 
@@ -67,8 +68,9 @@ bool Decodable(const tTableDecl& table) { return table.Readable && IsDecodable(t
 bool CanDecode(const tTableDecl& table, tFindings& findings) {
   if (!table.Readable) return false;
   if (IsDecodable(table.Encoding)) return true;
-  AddTableFinding(findings, table, tCode::kUnreadable, 0, 0, {},
-                  "the table's encoding is not decoded by this check; its contents are not checked");
+  AddTableFinding(
+      findings, table, tCode::kUnreadable, 0, 0, {},
+      "the table's encoding is not decoded by this check; its contents are not checked");
   return false;
 }
 
@@ -170,7 +172,8 @@ void CheckTablesOnTwoThreads(const tExportIndex& index, tExportSource& source,
   try {
     for (const size_t t : order) {
       const tTableDecl& table = index.Tables[t];
-      const std::unique_ptr<tEntryReader> reader = CanDecode(table, findings) ? source.Open(table.Url) : nullptr;
+      const std::unique_ptr<tEntryReader> reader =
+          CanDecode(table, findings) ? source.Open(table.Url) : nullptr;
       if (reader) CheckContents(table, *reader, nullptr, findings);
     }
   } catch (...) {

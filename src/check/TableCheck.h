@@ -31,7 +31,7 @@ struct tTableCheckOptions {
   int Threads = 2;
 };
 
-void CheckTables(const tExportIndex& index, tExportSource& source, const tTableCheckOptions& options,
-                 tFindings& findings);
+void CheckTables(const tExportIndex& index, tExportSource& source,
+                 const tTableCheckOptions& options, tFindings& findings);
 
 }  // namespace check

@@ -106,7 +106,8 @@ std::optional<tValueFault> tValueCheck::Check(std::string_view value, bool ascii
 
 bool tValueCheck::IsMapped(std::string_view value) const {
   if (shortMaps_.empty() && longMaps_.empty()) return true;
-  if (value.size() <= kPackable) return std::binary_search(shortMaps_.begin(), shortMaps_.end(), Pack(value));
+  if (value.size() <= kPackable)
+    return std::binary_search(shortMaps_.begin(), shortMaps_.end(), Pack(value));
   return std::binary_search(longMaps_.begin(), longMaps_.end(), value);
 }
 
@@ -152,8 +153,8 @@ std::optional<tValueFault> tValueCheck::CheckNumeric(std::string_view value) con
                                   : notNumeric();
   }
   if (badGroup) {
-    return tValueFault{tCode::kGrouping, "the grouping symbol \"" + grouping_ +
-                                             "\" between groups of three digits"};
+    return tValueFault{tCode::kGrouping,
+                       "the grouping symbol \"" + grouping_ + "\" between groups of three digits"};
   }
   if (implied_ && decimalSymbol) {
     return tValueFault{tCode::kNotNumeric, "no decimal symbol where the accuracy is implied"};
@@ -185,10 +186,18 @@ std::optional<tValueFault> tValueCheck::CheckDate(std::string_view value) const 
     }
     pos += width;
     switch (part.Kind) {
-      case 'D': day = number; break;
-      case 'M': month = number; break;
-      case 'Y': year = number + (number < static_cast<int>(epoch_) ? 2000 : 1900); break;
-      default: year = number; break;
+      case 'D':
+        day = number;
+        break;
+      case 'M':
+        month = number;
+        break;
+      case 'Y':
+        year = number + (number < static_cast<int>(epoch_) ? 2000 : 1900);
+        break;
+      default:
+        year = number;
+        break;
     }
   }
   if (pos != value.size()) return mismatch();

@@ -42,7 +42,7 @@ class tValueCheck {
 
  private:
   struct tDatePart {
-    char Kind;     // 'D', 'M', 'Y' (two digits) or 'C' (four-digit year); 0 for a literal
+    char Kind;  // 'D', 'M', 'Y' (two digits) or 'C' (four-digit year); 0 for a literal
     char Literal;
   };
 

@@ -71,7 +71,8 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
 }  // namespace
 
 void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
-  if (!AppendExact(out, value, compact, 0, tKvBcd::kDigits)) tKvBcd::AppendText(out, value, compact);
+  if (!AppendExact(out, value, compact, 0, tKvBcd::kDigits))
+    tKvBcd::AppendText(out, value, compact);
 }
 
 void AppendBcdTextPlaces(std::string& out, const tKvBcd& value, int places) {

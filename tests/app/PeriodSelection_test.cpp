@@ -19,7 +19,9 @@ class tTrace final : public tKvKPosFiscalStreamWriter {
   void FileHeader(const tKvKPosTextFileHeaderRec&) override {}
   void StreamHeader(const tKvKPosFileHeaderRec&) override {}
   void SetVersion(int32_t, int32_t) override {}
-  void BlockInfo(const tKvKPosBlockInfoRec& info) override { Text += " B" + std::to_string(info.ID); }
+  void BlockInfo(const tKvKPosBlockInfoRec& info) override {
+    Text += " B" + std::to_string(info.ID);
+  }
   void EntryStart(const tKvKPosEntryInfoRec&) override {}
   void EntryEnd() override {}
   void Link(int32_t) override {}
@@ -73,8 +75,8 @@ TEST(PeriodSelection, PeriodsWithTheirBlocks) {
   for (const tCase& c : cases) {
     SCOPED_TRACE(c.journal);
     tTrace trace;
-    tPeriodSelection selection({*c.from ? Day(c.from) : tKvDateTime(), *c.to ? Day(c.to) : tKvDateTime()},
-                               trace);
+    tPeriodSelection selection(
+        {*c.from ? Day(c.from) : tKvDateTime(), *c.to ? Day(c.to) : tKvDateTime()}, trace);
     Feed(selection, c.journal);
     selection.Finish();
     EXPECT_EQ(trace.Text, c.passed);
@@ -86,7 +88,8 @@ TEST(PeriodSelection, PeriodsWithTheirBlocks) {
 
 TEST(PeriodSelection, DaysAreRealDates) {
   EXPECT_EQ(ParsePeriodDay("29.02.2024").Value, Day("29.02").Value);
-  for (const char* bad : {"29.02.2023", "31.04.2024", "01.01.1900", "00.01.2024", "1.1.2024", "2024-01-01", "", "01.13.2024"}) {
+  for (const char* bad : {"29.02.2023", "31.04.2024", "01.01.1900", "00.01.2024", "1.1.2024",
+                          "2024-01-01", "", "01.13.2024"}) {
     EXPECT_TRUE(ParsePeriodDay(bad).IsNull()) << bad;
   }
 }

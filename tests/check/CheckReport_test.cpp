@@ -21,7 +21,8 @@ tCheckResult Sample() {
 TEST(CheckReport, TextGivesCountsPlacesAndVerdict) {
   const std::string text = TextReport("exp", Sample(), false);
   EXPECT_NE(text.find("a.csv: 3 lines read\n  C403 error x2: "), std::string::npos) << text;
-  EXPECT_NE(text.find("  a.csv:2:4 C403 [DAY] \"31.02.2024\": no such day\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  a.csv:2:4 C403 [DAY] \"31.02.2024\": no such day\n"), std::string::npos)
+      << text;
   EXPECT_EQ(text.find("30.02.2024"), std::string::npos) << "one example per code and file";
   EXPECT_EQ(TextReport("exp", Sample(), true), "export check: 3 errors, 0 warnings\n");
 }
@@ -29,11 +30,15 @@ TEST(CheckReport, TextGivesCountsPlacesAndVerdict) {
 TEST(CheckReport, JsonIsEscapedValidUtf8) {
   const std::string json = JsonReport("exp", Sample());
   EXPECT_NE(json.find("\"schema_version\": 1,"), std::string::npos);
-  EXPECT_NE(json.find("{\"file\": \"a.csv\", \"lines_read\": 3, \"findings\": {\"C403\": 2}}"), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"file\": \"a.csv\", \"lines_read\": 3, \"findings\": {\"C403\": 2}}"),
+            std::string::npos)
+      << json;
   EXPECT_NE(json.find("\"b \\\"q\\\"\\u0001\xEF\xBF\xBD.csv\""), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"id\": \"C108\", \"severity\": \"error\", \"meaning\": "), std::string::npos);
+  EXPECT_NE(json.find("{\"id\": \"C108\", \"severity\": \"error\", \"meaning\": "),
+            std::string::npos);
   tCheckResult unreadable{tVerdict::kUnreadable, "no index", tFindings(1)};
-  EXPECT_NE(JsonReport("exp", unreadable).find("\"verdict\": \"unreadable\",\n  \"reason\": \"no index\""),
+  EXPECT_NE(JsonReport("exp", unreadable)
+                .find("\"verdict\": \"unreadable\",\n  \"reason\": \"no index\""),
             std::string::npos);
 }
 
@@ -52,7 +57,8 @@ TEST(FindingCodeTable, PrintedAsDefined) {
     const std::string id(info.Id), meaning(info.Meaning);
     std::string roff;  // the manual page writes a hyphen as "\-"
     for (char c : meaning) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-    EXPECT_NE(readme.find("| " + id + " | " + severity + " | " + meaning + " |"), std::string::npos) << id;
+    EXPECT_NE(readme.find("| " + id + " | " + severity + " | " + meaning + " |"), std::string::npos)
+        << id;
     EXPECT_NE(manual.find(".B " + id + "\n" + severity + ": " + roff), std::string::npos) << id;
   }
 }

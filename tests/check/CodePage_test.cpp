@@ -11,7 +11,7 @@ TEST(CodePage, SingleBytePagesDecodeEveryByte) {
     const char* Bytes;
     const char* Utf8;
   } cases[] = {
-      {tEncoding::kAnsi, "\x80\xE4\x81", "\xE2\x82\xAC\xC3\xA4\xC2\x81"},  // € ä U+0081
+      {tEncoding::kAnsi, "\x80\xE4\x81", "\xE2\x82\xAC\xC3\xA4\xC2\x81"},   // € ä U+0081
       {tEncoding::kOem, "\x81\x8E\xE1", "\xC3\xBC\xC3\x84\xC3\x9F"},        // ü Ä ß
       {tEncoding::kMacintosh, "\x8A\x80\xA7", "\xC3\xA4\xC3\x84\xC3\x9F"},  // ä Ä ß
   };

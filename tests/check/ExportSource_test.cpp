@@ -14,7 +14,9 @@ namespace {
 using testing_support::TempDir;
 using Files = std::vector<std::pair<std::string, std::string>>;
 
-std::string ReadAll(tExportSource& source, std::string_view name) { return source.ReadWhole(name, 1000); }
+std::string ReadAll(tExportSource& source, std::string_view name) {
+  return source.ReadWhole(name, 1000);
+}
 
 // Writes files into a ZIP at path, with a folder entry "sub/".
 void WriteZip(const std::string& path, const Files& files) {

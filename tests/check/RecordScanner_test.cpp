@@ -66,24 +66,43 @@ TEST(RecordScanner, SplitsRecordsAndReportsStructure) {
       {"xx\r\nyya;b\r\n", [](tTableDecl& t) { t.SkipNumBytes = 6; }, "2:a|b #2"},
       {"xx", [](tTableDecl& t) { t.SkipNumBytes = 6; }, " #0 C416@0:0"},
       // other delimiters, several bytes each
-      {"a||b##c||d##", [](tTableDecl& t) { t.ColumnDelimiter = "||"; t.RecordDelimiter = "##"; },
+      {"a||b##c||d##",
+       [](tTableDecl& t) {
+         t.ColumnDelimiter = "||";
+         t.RecordDelimiter = "##";
+       },
        "1:a|b / 2:c|d #2"},
       {"a|b\n'x''y'|'z'\n",
-       [](tTableDecl& t) { t.ColumnDelimiter = "|"; t.RecordDelimiter = "\n"; t.TextEncapsulator = "'"; },
+       [](tTableDecl& t) {
+         t.ColumnDelimiter = "|";
+         t.RecordDelimiter = "\n";
+         t.TextEncapsulator = "'";
+       },
        "1:a|b / 2:x'y|z #2"},
       {"a;b\r\r\n", [](tTableDecl& t) { t.RecordDelimiter = "\n"; }, "1:a|b\r\r #1"},
       {"a;\"b\"\r\n", [](tTableDecl& t) { t.TextEncapsulator.clear(); }, "1:a|\"b\" #1"},
-      {"\xEF\xBB\xBF" "a;b\r\n", [](tTableDecl& t) { t.Encoding = tEncoding::kUtf8; }, "1:a|b #1"},
+      {"\xEF\xBB\xBF"
+       "a;b\r\n",
+       [](tTableDecl& t) { t.Encoding = tEncoding::kUtf8; }, "1:a|b #1"},
       // fixed length, by Length and by record delimiter
-      {"ab 12cd 3", [](tTableDecl& t) {
-         t.Fixed = true; t.RecordDelimiter.clear();
-         t.Columns[0].FixedFrom = 1; t.Columns[0].FixedLength = 3;
-         t.Columns[1].FixedFrom = 4; t.Columns[1].FixedLength = 2; },
-       "1:ab|12 / 2:cd|3 #2 C410@2:0"},
-      {"ab 12\r\ncd 345\r\n", [](tTableDecl& t) {
+      {"ab 12cd 3",
+       [](tTableDecl& t) {
          t.Fixed = true;
-         t.Columns[0].FixedFrom = 1; t.Columns[0].FixedLength = 3;
-         t.Columns[1].FixedFrom = 4; t.Columns[1].FixedLength = 2; },
+         t.RecordDelimiter.clear();
+         t.Columns[0].FixedFrom = 1;
+         t.Columns[0].FixedLength = 3;
+         t.Columns[1].FixedFrom = 4;
+         t.Columns[1].FixedLength = 2;
+       },
+       "1:ab|12 / 2:cd|3 #2 C410@2:0"},
+      {"ab 12\r\ncd 345\r\n",
+       [](tTableDecl& t) {
+         t.Fixed = true;
+         t.Columns[0].FixedFrom = 1;
+         t.Columns[0].FixedLength = 3;
+         t.Columns[1].FixedFrom = 4;
+         t.Columns[1].FixedLength = 2;
+       },
        "1:ab|12 / 2:cd|34 #2 C410@2:0"},
   };
   for (const tCase& c : cases) {
@@ -96,8 +115,7 @@ TEST(RecordScanner, SplitsRecordsAndReportsStructure) {
 // However the bytes arrive and however small the buffer starts, the records
 // and findings are the same.
 TEST(RecordScanner, SameRecordsAtEveryBufferBoundary) {
-  const std::string text =
-      "a;\"b\"\"c\"\r\n\"x\r\ny\";z\r\n;\r\nq\"r;s\r\nu;v\nw;\"open";
+  const std::string text = "a;\"b\"\"c\"\r\n\"x\r\ny\";z\r\n;\r\nq\"r;s\r\nu;v\nw;\"open";
   const tTableDecl table = TestTable("T", {"A", "B"});
   const std::string expected = Scan(table, text, 1 << 20);
   for (size_t buffer = 1; buffer <= text.size() + 1; ++buffer) {

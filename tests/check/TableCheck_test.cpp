@@ -54,7 +54,9 @@ struct tCase {
 
 TEST(TableCheck, ContentsAndKeysAcrossTables) {
   const auto none = [](tExportIndex&) {};
-  const auto range2 = [](tExportIndex& x) { for (auto& t : x.Tables) t.RangeFrom = 2; };
+  const auto range2 = [](tExportIndex& x) {
+    for (auto& t : x.Tables) t.RangeFrom = 2;
+  };
   const tCase cases[] = {
       {"1;a\r\n2;b\r\n", "1;1;1,50\r\n1;2;2\r\n2;1;-3\r\n", none, 1 << 20, ""},
       // the referenced table is read first although declared second
@@ -74,11 +76,13 @@ TEST(TableCheck, ContentsAndKeysAcrossTables) {
        "C504 Line.csv:0:1 []"},
       {"1;a\r\n2;b\r\n", "1;1;1\r\n", none, 8, "C505 Head.csv:2:0 [] C504 Line.csv:0:1 []"},
       // a table referencing itself is checked in a pass of its own after the others
-      {"1;a\r\n2;1\r\n3;9\r\n", "", [](tExportIndex& x) {
+      {"1;a\r\n2;1\r\n3;9\r\n", "",
+       [](tExportIndex& x) {
          x.Tables[1].ForeignKeys = x.Tables[0].ForeignKeys;
          x.Tables[1].ForeignKeys[0].Columns = {"NAME"};
-         x.Tables[0].ForeignKeys.clear(); }, 1 << 20,
-       "C503 Head.csv:1:2 [a] C503 Head.csv:3:2 [9]"},
+         x.Tables[0].ForeignKeys.clear();
+       },
+       1 << 20, "C503 Head.csv:1:2 [a] C503 Head.csv:3:2 [9]"},
   };
   for (const tCase& c : cases) {
     tExportIndex index = TwoTables();

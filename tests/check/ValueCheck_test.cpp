@@ -9,7 +9,8 @@ namespace {
 
 struct tCase {
   tColumnType Type;
-  const char* Detail;  // Numeric: accuracy digit, 'i' implied; Date: the Format; AlphaNumeric: MaxLength
+  const char*
+      Detail;  // Numeric: accuracy digit, 'i' implied; Date: the Format; AlphaNumeric: MaxLength
   const char* Value;
   const char* Expected;  // "" or the code's id
 };
@@ -37,22 +38,45 @@ TEST(ValueCheck, NumbersDatesAndTexts) {
   constexpr auto D = tColumnType::kDate;
   constexpr auto A = tColumnType::kAlphaNumeric;
   const tCase cases[] = {
-      {N, "2", "", ""},           {N, "2", "0", ""},          {N, "2", "-1,5", ""},
-      {N, "2", "1,50-", ""},      {N, "2", "+12", ""},        {N, "2", "1.234.567,89", ""},
-      {N, "2", "123.456", ""},    {N, "2", ",5", ""},         {N, "0", "1,5", "C404"},
-      {N, "2", "1,505", "C404"},  {N, "2", "12.50", "C405"},  {N, "2", "1234.567", "C405"},
-      {N, "2", "1..234", "C405"}, {N, "2", "1.23,4", "C405"}, {N, "2", "1,", "C401"},
-      {N, "2", "-", "C401"},      {N, "2", "1 000", "C401"},  {N, "2", "-1-", "C401"},
-      {N, "2", "1e5", "C401"},    {N, "2", "abc", "C401"},    {N, "2i", "150", ""},
-      {N, "2i", "1,50", "C401"},  {N, "2", "1\x81", "C408"},
-      {D, "DD.MM.YYYY", "29.02.2024", ""},  {D, "DD.MM.YYYY", "29.02.2023", "C403"},
-      {D, "DD.MM.YYYY", "31.04.2024", "C403"}, {D, "DD.MM.YYYY", "00.01.2024", "C403"},
-      {D, "DD.MM.YYYY", "2024-01-31", "C402"}, {D, "DD.MM.YYYY", "1.1.2024", "C402"},
-      {D, "DD.MM.YYYY", "01.01.20245", "C402"}, {D, "YYYYMMDD", "20240131", ""},
-      {D, "YYYY-MM-DD", "2024-13-01", "C403"}, {D, "MM/DD/YYYY", "02/29/2024", ""},
-      {D, "DD/MM/YYYY", "02/29/2024", "C403"}, {D, "DDMMYY", "290200", ""},
+      {N, "2", "", ""},
+      {N, "2", "0", ""},
+      {N, "2", "-1,5", ""},
+      {N, "2", "1,50-", ""},
+      {N, "2", "+12", ""},
+      {N, "2", "1.234.567,89", ""},
+      {N, "2", "123.456", ""},
+      {N, "2", ",5", ""},
+      {N, "0", "1,5", "C404"},
+      {N, "2", "1,505", "C404"},
+      {N, "2", "12.50", "C405"},
+      {N, "2", "1234.567", "C405"},
+      {N, "2", "1..234", "C405"},
+      {N, "2", "1.23,4", "C405"},
+      {N, "2", "1,", "C401"},
+      {N, "2", "-", "C401"},
+      {N, "2", "1 000", "C401"},
+      {N, "2", "-1-", "C401"},
+      {N, "2", "1e5", "C401"},
+      {N, "2", "abc", "C401"},
+      {N, "2i", "150", ""},
+      {N, "2i", "1,50", "C401"},
+      {N, "2", "1\x81", "C408"},
+      {D, "DD.MM.YYYY", "29.02.2024", ""},
+      {D, "DD.MM.YYYY", "29.02.2023", "C403"},
+      {D, "DD.MM.YYYY", "31.04.2024", "C403"},
+      {D, "DD.MM.YYYY", "00.01.2024", "C403"},
+      {D, "DD.MM.YYYY", "2024-01-31", "C402"},
+      {D, "DD.MM.YYYY", "1.1.2024", "C402"},
+      {D, "DD.MM.YYYY", "01.01.20245", "C402"},
+      {D, "YYYYMMDD", "20240131", ""},
+      {D, "YYYY-MM-DD", "2024-13-01", "C403"},
+      {D, "MM/DD/YYYY", "02/29/2024", ""},
+      {D, "DD/MM/YYYY", "02/29/2024", "C403"},
+      {D, "DDMMYY", "290200", ""},
       {D, "DD.MM.YY", "29.02.00", ""},  // 2000, not 1900
-      {A, "3", "abc", ""},        {A, "3", "abcd", "C406"},   {A, "", "\x90", "C408"},
+      {A, "3", "abc", ""},
+      {A, "3", "abcd", "C406"},
+      {A, "", "\x90", "C408"},
   };
   for (const tCase& c : cases) {
     EXPECT_EQ(Outcome(c), c.Expected) << c.Detail << " " << c.Value;

@@ -24,7 +24,9 @@ std::string TextPlaces(const tKvBcd& value, int places) {
 // and signs.
 TEST(KvBcdText, AsTheNumberWritesIt) {
   uint64_t state = 1;
-  const auto next = [&state] { return state = state * 6364136223846793005ULL + 1442695040888963407ULL; };
+  const auto next = [&state] {
+    return state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+  };
   for (int i = 0; i < 20000; ++i) {
     tKvBcd value;
     const uint64_t r = next();
@@ -32,9 +34,12 @@ TEST(KvBcdText, AsTheNumberWritesIt) {
     const int zeros = static_cast<int>((r >> 16) % 19);  // trailing zero digits
     for (int k = 0; k < tKvBcd::kDigits; ++k) {
       const uint64_t d = next() >> 33;
-      const int nibble = k >= tKvBcd::kDigits - zeros ? 0 : d % 64 == 0 ? 10 : static_cast<int>(d % 10);
+      const int nibble = k >= tKvBcd::kDigits - zeros ? 0
+                         : d % 64 == 0                ? 10
+                                                      : static_cast<int>(d % 10);
       uint8_t& byte = value.Bytes[static_cast<size_t>(9 - k / 2)];
-      byte = static_cast<uint8_t>(k % 2 == 0 ? (byte & 0x0F) | nibble << 4 : (byte & 0xF0) | nibble);
+      byte =
+          static_cast<uint8_t>(k % 2 == 0 ? (byte & 0x0F) | nibble << 4 : (byte & 0xF0) | nibble);
     }
     ASSERT_EQ(Text(value, false), tKvBcd::ToText(value, false)) << i;
     ASSERT_EQ(Text(value, true), tKvBcd::ToText(value, true)) << i;
