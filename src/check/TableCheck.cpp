@@ -128,6 +128,24 @@ void PassKeys(const tTableDecl& table, tExportSource& source, tKeyIndex& keys) {
   }
 }
 
+// Ends a table's first pass for the keys; the confirming pass follows when
+// its fingerprints collide.
+void EndFirstKeyPass(const tTableDecl& table, size_t t, tExportSource& source, tKeyIndex& keys) {
+  if (!keys.EndTable()) return;
+  keys.BeginConfirm(t);
+  PassKeys(table, source, keys);
+  keys.EndPass();
+}
+
+// The passes for references to tables read later (cycles).
+void DeferredKeyPasses(const tExportIndex& index, tExportSource& source, tKeyIndex& keys) {
+  for (const size_t t : keys.Deferred()) {
+    keys.BeginDeferred(t);
+    PassKeys(index.Tables[t], source, keys);
+    keys.EndPass();
+  }
+}
+
 // The keys alone, table by table in the key index's order (the second
 // thread's share while the contents are checked).
 void CheckKeys(const tExportIndex& index, tExportSource& source, tKeyIndex& keys) {
@@ -139,17 +157,9 @@ void CheckKeys(const tExportIndex& index, tExportSource& source, tKeyIndex& keys
     }
     keys.BeginTable(t);
     PassKeys(table, source, keys);
-    if (keys.EndTable()) {
-      keys.BeginConfirm(t);
-      PassKeys(table, source, keys);
-      keys.EndPass();
-    }
+    EndFirstKeyPass(table, t, source, keys);
   }
-  for (const size_t t : keys.Deferred()) {
-    keys.BeginDeferred(t);
-    PassKeys(index.Tables[t], source, keys);
-    keys.EndPass();
-  }
+  DeferredKeyPasses(index, source, keys);
 }
 
 // Contents and keys on two threads: this one reads every table for its
@@ -204,17 +214,9 @@ void CheckTables(const tExportIndex& index, tExportSource& source,
     }
     keys.BeginTable(t);
     CheckContents(table, *reader, &keys, findings);
-    if (keys.EndTable()) {
-      keys.BeginConfirm(t);
-      PassKeys(table, source, keys);
-      keys.EndPass();
-    }
+    EndFirstKeyPass(table, t, source, keys);
   }
-  for (const size_t t : keys.Deferred()) {
-    keys.BeginDeferred(t);
-    PassKeys(index.Tables[t], source, keys);
-    keys.EndPass();
-  }
+  DeferredKeyPasses(index, source, keys);
 }
 
 }  // namespace check
