@@ -84,14 +84,14 @@ void ReadJournal(tKvKPosFiscalStreamWriter* writer, tPeriodSelection* selection,
     tFiscalDataParserAsciiInt parser(&source, ConsoleProgress, 0);
     parser.set_log(&log);
     parser.Run(selection != nullptr ? selection : writer);
+    if (selection != nullptr) selection->Finish();
   } else {
     tFiscalDataParserNative parser(&source, writer, ConsoleProgress);
     parser.set_log(&log);
     parser.set_pipelined(true);
     parser.set_selection(selection);
-    parser.Execute();
+    parser.Execute();  // ends with the selection's Finish, while its pipe still delivers
   }
-  if (selection != nullptr) selection->Finish();  // the native pass did it already
 }
 
 // The scope of /FROM and /TO in the log.

@@ -8,25 +8,6 @@
 #include "check/CheckReport.h"
 #include "check/ExportCheck.h"
 
-namespace {
-
-// "C503 TransactDetail.csv:12:1 (DOC_KEY_LINK): <message> [excerpt]"
-std::string FindingLine(const check::tFinding& finding) {
-  std::string line(check::InfoOf(finding.Code).Id);
-  line += ' ';
-  line += finding.File.empty() ? std::string("index.xml") : finding.File;
-  if (finding.Line > 0) line += ':' + std::to_string(finding.Line);
-  if (finding.Field > 0) line += ':' + std::to_string(finding.Field);
-  if (!finding.Column.empty()) line += " (" + finding.Column + ")";
-  line += ": ";
-  line +=
-      finding.Message.empty() ? std::string(check::InfoOf(finding.Code).Meaning) : finding.Message;
-  if (!finding.Excerpt.empty()) line += " [" + finding.Excerpt + "]";
-  return Utf8ToWin1252(line);
-}
-
-}  // namespace
-
 std::string CheckOwnExport(const std::string& exportFolder, const std::string& knownDtdFile,
                            const std::string& journalView, tLog& log) {
   check::tCheckOptions options;
@@ -45,7 +26,7 @@ std::string CheckOwnExport(const std::string& exportFolder, const std::string& k
     for (const check::tFinding& finding : result.Findings.Examples()) {
       const check::tSeverity severity = check::InfoOf(finding.Code).Severity;
       if (severity == check::tSeverity::kInfo) continue;
-      log.Add(FindingLine(finding),
+      log.Add(Utf8ToWin1252(check::ExampleLine(finding)),
               severity == check::tSeverity::kError ? tLog::kError : tLog::kWarning);
     }
     for (const auto& [where, count] : result.Findings.Counts()) {

@@ -114,14 +114,16 @@ std::string TextReport(const std::string& exportPath, const tCheckResult& result
   }
   const auto& examples = result.Findings.Examples();
   if (!examples.empty()) out += "Examples:\n";
-  for (const tFinding& example : examples) {
-    out += "  " + Place(example) + " " + std::string(InfoOf(example.Code).Id);
-    if (!example.Column.empty()) out += " [" + example.Column + "]";
-    if (!example.Excerpt.empty()) out += " \"" + example.Excerpt + "\"";
-    out += ": " + example.Message + "\n";
-  }
+  for (const tFinding& example : examples) out += "  " + ExampleLine(example) + "\n";
   out += VerdictLine(result) + "\n";
   return out;
+}
+
+std::string ExampleLine(const tFinding& example) {
+  std::string line = Place(example) + " " + std::string(InfoOf(example.Code).Id);
+  if (!example.Column.empty()) line += " [" + example.Column + "]";
+  if (!example.Excerpt.empty()) line += " \"" + example.Excerpt + "\"";
+  return line + ": " + example.Message;
 }
 
 std::string JsonReport(const std::string& exportPath, const tCheckResult& result) {

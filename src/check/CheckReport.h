@@ -16,6 +16,9 @@ inline constexpr int kReportSchemaVersion = 1;
 std::string TextReport(const std::string& exportPath, const tCheckResult& result, bool quiet);
 // The JSON report (UTF-8, one document).
 std::string JsonReport(const std::string& exportPath, const tCheckResult& result);
+// One example as the text report lists it:
+// "TransactDetail.csv:12:1 C503 [DOC_KEY_LINK] \"999\": <message>".
+std::string ExampleLine(const tFinding& example);
 // The one-line verdict, e.g. "export check: 0 errors, 2 warnings".
 std::string VerdictLine(const tCheckResult& result);
 

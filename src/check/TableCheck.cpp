@@ -115,16 +115,22 @@ void CheckContents(const tTableDecl& table, tEntryReader& reader, tKeyIndex* key
   findings.SetLinesRead(table.Url, scanner.Lines());
 }
 
-// A later pass for the keys alone, over a table already reported.
-void PassKeys(const tTableDecl& table, tExportSource& source, tKeyIndex& keys) {
-  const std::unique_ptr<tEntryReader> reader = source.Open(table.Url);
-  if (!reader) return;
+// A pass for the keys alone, over a table whose contents are reported
+// elsewhere.
+void ReadKeys(const tTableDecl& table, tEntryReader& reader, tKeyIndex& keys) {
   const tHeaderMatch header(table);
-  tRecordScanner scanner(table, *reader, nullptr);
+  tRecordScanner scanner(table, reader, nullptr);
   while (scanner.Next()) {
     if (IsKeyRecord(table, scanner) && !IsUndeclaredHeader(table, scanner, header)) {
       keys.Add(scanner.Line(), scanner.Fields());
     }
+  }
+}
+
+// The same, opening the table again.
+void PassKeys(const tTableDecl& table, tExportSource& source, tKeyIndex& keys) {
+  if (const std::unique_ptr<tEntryReader> reader = source.Open(table.Url)) {
+    ReadKeys(table, *reader, keys);
   }
 }
 
@@ -151,12 +157,14 @@ void DeferredKeyPasses(const tExportIndex& index, tExportSource& source, tKeyInd
 void CheckKeys(const tExportIndex& index, tExportSource& source, tKeyIndex& keys) {
   for (const size_t t : keys.Order()) {
     const tTableDecl& table = index.Tables[t];
-    if (!Decodable(table) || !source.Open(table.Url)) {
+    const std::unique_ptr<tEntryReader> reader =
+        Decodable(table) ? source.Open(table.Url) : nullptr;
+    if (!reader) {
       keys.SkipTable(t);
       continue;
     }
     keys.BeginTable(t);
-    PassKeys(table, source, keys);
+    ReadKeys(table, *reader, keys);
     EndFirstKeyPass(table, t, source, keys);
   }
   DeferredKeyPasses(index, source, keys);
