@@ -1,0 +1,123 @@
+#include "audit/AuditModel.h"
+
+#include <cstdio>
+
+#include "base/KvCodepage.h"
+#include "eval/FiscCaptions.h"
+#include "stream/KvTypes.h"
+
+namespace audit {
+namespace {
+
+std::string Caption(int32_t code) { return Win1252ToUtf8(FiscCaption(code)); }
+
+const std::string* NameOf(const std::vector<tName>& names, int32_t reg, int32_t number) {
+  for (const tName& n : names) {
+    if (n.Register == reg && n.Number == number) return &n.Name;
+  }
+  return nullptr;
+}
+
+std::string Numbered(const char* what, int32_t number, const std::string* name) {
+  std::string text = std::string(what) + " " + std::to_string(number);
+  if (name != nullptr && !name->empty()) text += " " + Win1252ToUtf8(*name);
+  return text;
+}
+
+}  // namespace
+
+std::string AmountText(tAmount amount) {
+  const bool negative = amount < 0;
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(amount) : amount;
+  const uint64_t whole = magnitude / kAmountUnit;
+  uint64_t fraction = magnitude % kAmountUnit;
+  int places = 4;
+  while (places > 2 && fraction % 10 == 0) {
+    fraction /= 10;
+    --places;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%llu.%0*llu", negative ? "-" : "",
+                static_cast<unsigned long long>(whole), places,
+                static_cast<unsigned long long>(fraction));
+  return text;
+}
+
+std::string DateText(tTime time) {
+  if (time <= 0) return {};
+  int y = 0, m = 0, d = 0;
+  tKvDateTime(time).DecodeDate(y, m, d);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d", d % 100, m % 100, y % 10000);
+  return text;
+}
+
+std::string DateTimeText(tTime time) {
+  if (time <= 0) return {};
+  int h = 0, mi = 0, s = 0;
+  tKvDateTime(time).DecodeTime(h, mi, s);
+  char text[16];
+  std::snprintf(text, sizeof text, " %02d:%02d:%02d", h % 100, mi % 100, s % 100);
+  return DateText(time) + text;
+}
+
+std::string LineSubject(const tAuditReport& report, const tPeriod& period, const tLine& line) {
+  const auto countOrAmount = [&line](bool count) { return count ? ": Anzahl" : ": Betrag"; };
+  switch (line.Kind) {
+    case tLineKind::kTaxGross:
+    case tLineKind::kTaxNet:
+    case tLineKind::kTaxValue:
+    case tLineKind::kTaxNegative: {
+      static constexpr int32_t kCaption[] = {522, 528, 523, 524};
+      std::string text = Caption(304) + " " + std::to_string(line.Key);
+      const int32_t rate = line.Key >= 0 && line.Key < kTaxSlots ? period.TaxRate[line.Key] : 0;
+      if (rate > 0) {
+        char percent[24];
+        std::snprintf(percent, sizeof percent, " (%d,%02d %%)", rate / 100, rate % 100);
+        text += percent;
+      }
+      return text + ": " + Caption(kCaption[static_cast<int>(line.Kind)]);
+    }
+    case tLineKind::kMediaSales:
+    case tLineKind::kMediaChange:
+    case tLineKind::kMediaPaidIn:
+    case tLineKind::kMediaPaidOut: {
+      static constexpr int32_t kCaption[] = {752, 753, 754, 755};
+      const int index = static_cast<int>(line.Kind) - static_cast<int>(tLineKind::kMediaSales);
+      return Numbered("Finanzweg", line.Key, NameOf(report.Media, period.Register, line.Key)) +
+             ": " + Caption(kCaption[index]);
+    }
+    case tLineKind::kCounterCount:
+    case tLineKind::kCounterAmount:
+      return Caption(700 + line.Key) + countOrAmount(line.Kind == tLineKind::kCounterCount);
+    case tLineKind::kGroupCount:
+    case tLineKind::kGroupAmount:
+      return Numbered("Hauptgruppe", line.Key, NameOf(report.Groups, period.Register, line.Key)) +
+             countOrAmount(line.Kind == tLineKind::kGroupCount);
+  }
+  return {};
+}
+
+std::string RegisterTitle(const tRegister& reg) {
+  std::string text = "Kasse " + reg.Number + " (" + std::to_string(reg.SerialNo) + ")";
+  if (!reg.Name.empty()) text += " " + Win1252ToUtf8(reg.Name);
+  return text;
+}
+
+std::string PeriodDay(const tPeriod& period) {
+  return DateText(period.Closing != 0 ? period.Closing : period.LastEntry);
+}
+
+std::string PeriodTitle(const tPeriod& period) {
+  switch (period.State) {
+    case tPeriodState::kClosed:
+      return "Z " + std::to_string(period.ClosingNo) + ", " + DateText(period.Closing);
+    case tPeriodState::kOpen:
+      return "open, from " + DateText(period.Start);
+    case tPeriodState::kNoClosing:
+      break;
+  }
+  return "no closing, " + DateText(period.Start) + " - " + DateText(period.LastEntry);
+}
+
+}  // namespace audit
