@@ -1,4 +1,7 @@
 #include "audit/AuditHtml.h"
 namespace audit {
-void WriteAuditHtml(const tAuditReport&, tReportOut& out) { out.text() += "<!DOCTYPE html>\n"; out.Finish(); }
+void WriteAuditHtml(const tAuditReport&, tReportOut& out) {
+  out.text() += "<!DOCTYPE html>\n";
+  out.Finish();
 }
+}  // namespace audit

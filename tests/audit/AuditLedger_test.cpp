@@ -2,6 +2,8 @@
 // no error or warning; each fault the generator injects gives its own
 // rule's finding in the right period with the right difference, and no
 // other change against the same journal without the fault.
+#include "audit/AuditLedger.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,7 +14,6 @@
 #include <tuple>
 
 #include "app/FiscalDataParserNative.h"
-#include "audit/AuditLedger.h"
 #include "audit/AuditText.h"
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalDataSourceAscii.h"
@@ -60,7 +61,8 @@ int64_t Count(const tAuditReport& report, tSeverity severity) {
 
 void ExpectConsistent(const tAuditReport& report, const std::string& what) {
   EXPECT_EQ(Count(report, tSeverity::kError) + Count(report, tSeverity::kWarning), 0)
-      << what << "\n" << Text(report);
+      << what << "\n"
+      << Text(report);
   int64_t reported = 0;
   for (const tPeriod& p : report.Periods) {
     for (const tLine& l : p.Lines) reported += l.Recomputed && l.Reported;
@@ -114,19 +116,19 @@ std::set<tKey> Keys(const tAuditReport& report) {
 
 struct tFaultCase {
   const char* Fault;
-  tRule Rule;                    // the finding the fault must give
-  std::set<tRule> Also;          // findings it may give besides
-  tLineKind Kind;                // the line that carries the difference ...
-  int32_t Key;                   // ... (its key) ...
-  int Sign;                      // ... and its sign against the note's difference (0: no line)
+  tRule Rule;            // the finding the fault must give
+  std::set<tRule> Also;  // findings it may give besides
+  tLineKind Kind;        // the line that carries the difference ...
+  int32_t Key;           // ... (its key) ...
+  int Sign;              // ... and its sign against the note's difference (0: no line)
 };
 
 TEST(AuditLedgerTest, EachFaultGivesItsOwnFinding) {
   const std::set<tRule> kReconciliation = {
-      tRule::kTaxGross,     tRule::kTaxNet,      tRule::kTaxValue,    tRule::kTaxNegative,
-      tRule::kMediaSales,   tRule::kItemCount,   tRule::kDiscounts,   tRule::kReturns,
-      tRule::kDrawerOpenings, tRule::kMainGroups, tRule::kGrandTotals, tRule::kVoucherRange,
-      tRule::kInvoices,     tRule::kVoidsReturns};
+      tRule::kTaxGross,       tRule::kTaxNet,      tRule::kTaxValue,    tRule::kTaxNegative,
+      tRule::kMediaSales,     tRule::kItemCount,   tRule::kDiscounts,   tRule::kReturns,
+      tRule::kDrawerOpenings, tRule::kMainGroups,  tRule::kGrandTotals, tRule::kVoucherRange,
+      tRule::kInvoices,       tRule::kVoidsReturns};
   const tFaultCase cases[] = {
       {"receipt-deleted", tRule::kGrossSales, kReconciliation, tLineKind::kCounterAmount, 2, -1},
       {"payment-altered", tRule::kMediaSales, {}, tLineKind::kMediaSales, 0, +1},
