@@ -472,9 +472,11 @@ class tAuditLedger::tImpl {
     const std::array<tAmount, 3> totals = {ToAmount(rec.GrandTotal.Sales),
                                            ToAmount(rec.GrandTotal.Turnover),
                                            ToAmount(rec.GrandTotal.Returns)};
-    // A report without grand totals (kind 18) leaves them zero; zero totals
-    // are taken as absent (a register states them from its first day on).
-    const bool hasTotals = totals[0] != 0 || totals[1] != 0 || totals[2] != 0;
+    // A report without grand totals (kind 18) leaves them zero. Zero totals
+    // are taken as absent, unless an earlier closing stated totals: then
+    // they are a reset.
+    const bool hasTotals = totals[0] != 0 || totals[1] != 0 || totals[2] != 0 ||
+                           (s.HasPrev && s.PrevHasTotals);
     if (Type.Kind == kEntryRegStart) {
       s.Sums.HasStartTotals = hasTotals;
       s.Sums.StartTotals = totals;
