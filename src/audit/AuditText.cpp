@@ -188,8 +188,11 @@ std::string FindingLine(const tAuditReport& report, const tFinding& f) {
   line += ": " + std::string(rule.Compares);
   if (!f.Detail.empty()) line += ": " + f.Detail;
   if (f.Expected != 0 || f.Found != 0) {
-    line += " (expected " + FindingValue(f, f.Expected) + ", found " + FindingValue(f, f.Found) +
-            ", difference " + FindingValue(f, f.Difference) + ")";
+    // A closing's figure against its journal, or a value against the one expected.
+    const bool closing = rule.Severity == tSeverity::kError;
+    line += std::string(closing ? " (journal " : " (expected ") + FindingValue(f, f.Expected) +
+            (closing ? ", closing " : ", found ") + FindingValue(f, f.Found) + ", difference " +
+            FindingValue(f, f.Difference) + ")";
   }
   if (f.Count > 1) line += " [" + std::to_string(f.Count) + "x]";
   return line;
