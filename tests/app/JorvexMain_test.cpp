@@ -43,6 +43,8 @@ const char kHelp[] =
     "              verdict goes to the console, the findings into the log.\n"
     "  /ZIP      - Pack the export (or the INSIKA file) into <name>.zip beside it,\n"
     "              with its checksums <name>.sha256 and cover note <name>.txt.\n"
+    "  /AUDIT    - Reconcile the journal with its closings: AuditReport.txt,\n"
+    "              .json and .html beside the log file.\n"
     "  /FROM=DD.MM.YYYY, /TO=DD.MM.YYYY - Only the registration periods whose\n"
     "              closing falls on these days (either end may stay open).\n"
     "  --help    - Show this help; --version shows the version (exit status 0).\n";
