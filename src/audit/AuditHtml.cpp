@@ -1,0 +1,481 @@
+#include "audit/AuditHtml.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "audit/AuditHtmlParts.h"
+#include "base/KvCodepage.h"
+
+namespace audit {
+namespace {
+
+// Bounds that keep the page of thousands of closings under a few megabytes:
+// a detailed period takes up to about 8 KB, a finding about 300 bytes.
+constexpr size_t kDetailedPeriods = 200;
+constexpr size_t kUncomparedLines = 40;  // per detailed period
+constexpr size_t kFindingsPerSeverity = 500;
+
+constexpr std::string_view kStyle = R"(
+:root{--ink:#1d2430;--mute:#6b7380;--line:#d9dee5;--soft:#f4f6f9;--err:#c62828;--errbg:#fde8e8;
+--warn:#b26a00;--warnbg:#fff4e0;--info:#1f5fa8;--infobg:#e8f0fb}
+*{box-sizing:border-box}
+body{font:14px/1.45 system-ui,"Segoe UI",Roboto,"DejaVu Sans",Arial,sans-serif;color:var(--ink);
+margin:0 auto;max-width:1120px;padding:24px 28px}
+h1{font-size:24px;margin:0 0 4px}h2{font-size:19px;margin:32px 0 8px;padding-bottom:4px;
+border-bottom:2px solid var(--ink)}h3{font-size:15px;margin:20px 0 6px}
+p.sub{color:var(--mute);margin:0 0 12px}
+nav{margin:12px 0;font-size:13px}nav a{margin-right:14px;color:var(--info)}
+.badges span,.n span{display:inline-block;border-radius:10px;padding:1px 9px;margin-right:6px;
+font-weight:600}
+.e{color:var(--err)}.w{color:var(--warn)}.i{color:var(--info)}
+.badges .e,.n .e{background:var(--errbg)}.badges .w,.n .w{background:var(--warnbg)}
+.badges .i,.n .i{background:var(--infobg)}.n span{padding:0 6px;margin-right:3px;font-size:12px}
+dl.scope{display:grid;grid-template-columns:repeat(3,max-content auto);gap:3px 12px;margin:8px 0;
+font-size:13px}dl.scope dt{color:var(--mute)}dl.scope dd{margin:0}
+table{border-collapse:collapse;width:100%;font-size:12.5px;margin:6px 0 10px}
+th,td{padding:3px 7px;border-bottom:1px solid var(--line);text-align:left;vertical-align:top}
+th{background:var(--soft);font-weight:600}td.m,th.m{text-align:right;
+font-variant-numeric:tabular-nums;white-space:nowrap}
+tr.differs>td{background:var(--errbg)}td.delta{color:var(--err);font-weight:700}
+td.diff{background:var(--err);color:#fff;font-weight:700}
+tr.lines>td{padding:0 0 6px 28px;background:#fff}table.lines{margin:2px 0 4px;font-size:12px}
+table.lines th{background:#fff;color:var(--mute);font-weight:500}
+tr.nc td{color:#9aa1ab}td.na{font-style:italic}tr.more td{color:var(--mute);font-style:italic}
+p.note,p.none{color:var(--mute);font-style:italic}
+ul.legend{list-style:none;padding:0;margin:4px 0;display:flex;flex-wrap:wrap;gap:4px 16px;
+font-size:12.5px}ul.legend svg{vertical-align:-1px;margin-right:5px}
+svg.chart,svg.timeline{display:block;max-width:100%;height:auto;margin:4px 0 10px}
+svg text{font:10px system-ui,"DejaVu Sans",Arial,sans-serif;fill:var(--mute)}
+text.yl{text-anchor:end}text.c{text-anchor:middle}text.end{text-anchor:end}
+text.lane{fill:var(--ink);font-size:11px}
+line.grid{stroke:var(--line);stroke-width:1}line.zero{stroke:var(--ink)}
+line.tick{stroke:var(--mute)}rect.band{fill:var(--errbg)}
+.mk.e{fill:var(--err)}.mk.w{fill:var(--warn)}g.gap rect{fill:var(--warn)}
+.t0{fill:#8d99a6}.t1{fill:#2f6db5}.t2{fill:#3aa56b}.t3{fill:#e08a1e}.t4{fill:#8a5cc2}
+.t5{fill:#c2504a}.t6{fill:#d46fb0}.t7{fill:#2aa6b8}.t8{fill:#a8a23a}
+ul.decisions{font-size:13px}
+@page{size:A4;margin:14mm 12mm}
+@media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}
+*{-webkit-print-color-adjust:exact;print-color-adjust:exact}
+h2{break-after:avoid}h3{break-after:avoid}section.register{break-before:page}
+thead{display:table-header-group}tr{break-inside:avoid}svg{break-inside:avoid}
+table{font-size:8.5pt}}
+)";
+
+void Html(std::string& s, std::string_view utf8) { AppendHtml(s, utf8); }
+
+// A table cell; cls may be empty.
+void Cell(std::string& s, std::string_view utf8, std::string_view cls = {}) {
+  s += cls.empty() ? "<td>" : "<td class=\"" + std::string(cls) + "\">";
+  Html(s, utf8);
+  s += "</td>";
+}
+
+void Number(std::string& s, int64_t value) { Cell(s, std::to_string(value), "m"); }
+
+void Head(std::string& s, std::initializer_list<std::string_view> columns, size_t firstNumeric) {
+  s += "<thead><tr>";
+  size_t i = 0;
+  for (const std::string_view column : columns) {
+    s += i++ >= firstNumeric ? "<th class=\"m\">" : "<th>";
+    s += column;
+    s += "</th>";
+  }
+  s += "</tr></thead>\n<tbody>\n";
+}
+
+bool IsCount(tLineKind kind) {
+  return kind == tLineKind::kCounterCount || kind == tLineKind::kGroupCount;
+}
+
+std::string LineValue(tLineKind kind, int64_t value) {
+  return IsCount(kind) ? std::to_string(value) : AmountText(value);
+}
+
+// "2 E 1 W" badges of a period's finding counts.
+void Counts(std::string& s, int32_t errors, int32_t warnings, int32_t infos) {
+  s += "<td class=\"m n\">";
+  if (errors > 0) s += "<span class=\"e\">" + std::to_string(errors) + " E</span>";
+  if (warnings > 0) s += "<span class=\"w\">" + std::to_string(warnings) + " W</span>";
+  if (infos > 0) s += "<span class=\"i\">" + std::to_string(infos) + " I</span>";
+  s += "</td>";
+}
+
+std::string ClosingText(const tPeriod& period) {
+  switch (period.State) {
+    case tPeriodState::kClosed:
+      return "Z " + std::to_string(period.ClosingNo);
+    case tPeriodState::kOpen:
+      return "open";
+    case tPeriodState::kNoClosing:
+      break;
+  }
+  return "no closing";
+}
+
+void WriteTop(const tAuditReport& report, tReportOut& out) {
+  std::string& s = out.text();
+  s += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+       "<title>Audit report: ";
+  Html(s, report.Journal);
+  s += "</title>\n<style>";
+  s += kStyle;
+  s += "</style>\n</head>\n<body>\n<h1>Audit report</h1>\n<p class=\"sub\">Journal ";
+  Html(s, report.Journal);
+  s += ": " + std::to_string(report.Registers.size()) + " register(s), " +
+       std::to_string(report.Periods.size()) + " period(s)";
+  if (report.EntriesOutsidePeriods > 0) {
+    s += ", " + std::to_string(report.EntriesOutsidePeriods) + " entries outside any period";
+  }
+  s += "</p>\n<p class=\"badges\"><span class=\"e\">" + std::to_string(report.Errors) +
+       " errors</span><span class=\"w\">" + std::to_string(report.Warnings) +
+       " warnings</span><span class=\"i\">" + std::to_string(report.Infos) +
+       " information</span></p>\n<nav>";
+  for (size_t r = 0; r < report.Registers.size(); ++r) {
+    s += "<a href=\"#r" + std::to_string(r) + "\">";
+    Html(s, RegisterTitle(report.Registers[r]));
+    s += "</a>";
+  }
+  s += "<a href=\"#findings\">Findings</a><a href=\"#operators\">Operators</a>"
+       "<a href=\"#rules\">Rules</a></nav>\n";
+  out.Spill();
+}
+
+void WriteScope(const tAuditReport& report, int32_t reg, tReportOut& out) {
+  int64_t periods = 0, closings = 0, open = 0, blocks = 0, sales = 0, training = 0;
+  int64_t transactions = 0, reports = 0, events = 0;
+  tAmount gross = 0, trainingGross = 0;
+  tTime first = 0, last = 0;
+  int32_t firstClosing = 0, lastClosing = 0, firstReceipt = 0, lastReceipt = 0;
+  for (const tPeriod& p : report.Periods) {
+    if (p.Register != reg) continue;
+    ++periods;
+    if (p.State == tPeriodState::kClosed) {
+      ++closings;
+      if (firstClosing == 0) firstClosing = p.ClosingNo;
+      lastClosing = p.ClosingNo;
+    } else {
+      ++open;
+    }
+    if (firstReceipt == 0) firstReceipt = p.FirstReceiptNo;
+    if (p.LastReceiptNo != 0) lastReceipt = p.LastReceiptNo;
+    const tTime begin = p.FirstEntry != 0 ? p.FirstEntry : p.Start;
+    if (begin != 0 && (first == 0 || begin < first)) first = begin;
+    last = std::max({last, p.LastEntry, p.Closing});
+    blocks += p.Blocks;
+    transactions += p.EntriesByClass[0];
+    reports += p.EntriesByClass[1];
+    events += p.EntriesByClass[2];
+    sales += p.SalesTransactions;
+    gross += p.Gross;
+    training += p.TrainingReceipts;
+    trainingGross += p.TrainingGross;
+  }
+  const tRegister& r = report.Registers[static_cast<size_t>(reg)];
+  const std::pair<std::string_view, std::string> items[] = {
+      {"Register", r.Number},
+      {"Serial number", std::to_string(r.SerialNo)},
+      {"Name", Win1252ToUtf8(r.Name)},
+      {"First date", DateTimeText(first)},
+      {"Last date", DateTimeText(last)},
+      {"Blocks", std::to_string(blocks)},
+      {"Periods", std::to_string(periods)},
+      {"Closings", std::to_string(closings)},
+      {"Open or unclosed", std::to_string(open)},
+      {"Closing numbers", std::to_string(firstClosing) + " - " + std::to_string(lastClosing)},
+      {"Receipt numbers", std::to_string(firstReceipt) + " - " + std::to_string(lastReceipt)},
+      {"Entries", std::to_string(transactions) + " transactions, " + std::to_string(reports) +
+                      " reports, " + std::to_string(events) + " events"},
+      {"Sales transactions", std::to_string(sales)},
+      {"Gross sales", AmountText(gross)},
+      {"Training receipts",
+       std::to_string(training) + " (" + AmountText(trainingGross) + ", not in the sales)"},
+  };
+  std::string& s = out.text();
+  s += "<dl class=\"scope\">";
+  for (const auto& [term, value] : items) {
+    s += "<dt>";
+    s += term;
+    s += "</dt><dd>";
+    Html(s, value);
+    s += "</dd>";
+  }
+  s += "</dl>\n";
+  out.Spill();
+}
+
+// The gross a closing states against the journal's: the gross sales
+// counter, else the sum of the tax table's gross lines; false when the
+// closing states neither.
+bool ClosingGross(const tPeriod& period, int64_t& journal, int64_t& closing) {
+  for (const tLine& line : period.Lines) {
+    if (line.Rule == tRule::kGrossSales && line.Kind == tLineKind::kCounterAmount &&
+        line.Recomputed && line.Reported) {
+      journal = line.Journal;
+      closing = line.Closing;
+      return true;
+    }
+  }
+  bool any = false;
+  journal = closing = 0;
+  for (const tLine& line : period.Lines) {
+    if (line.Kind == tLineKind::kTaxGross && line.Recomputed && line.Reported) {
+      journal += line.Journal;
+      closing += line.Closing;
+      any = true;
+    }
+  }
+  if (!any) journal = period.Gross;
+  return any;
+}
+
+// The lines of a period with a difference: every differing line, the lines
+// not compared (greyed, up to a bound), and how many agree.
+void WriteDetail(const tAuditReport& report, const tPeriod& period, tReportOut& out) {
+  std::string& s = out.text();
+  s += "<tr class=\"lines\"><td colspan=\"7\"><table class=\"lines\">";
+  Head(s, {"Line", "Journal", "Closing", "Difference"}, 1);
+  size_t agree = 0, uncompared = 0, hidden = 0;
+  for (const tLine& line : period.Lines) {
+    const bool compared = line.Recomputed && line.Reported;
+    if (compared && !line.Differs()) {
+      ++agree;
+      continue;
+    }
+    if (!compared && ++uncompared > kUncomparedLines) {
+      ++hidden;
+      continue;
+    }
+    s += compared ? "<tr>" : "<tr class=\"nc\">";
+    Cell(s, LineSubject(report, period, line));
+    if (line.Recomputed) {
+      Cell(s, LineValue(line.Kind, line.Journal), "m");
+    } else {
+      Cell(s, "not recomputable", "m na");
+    }
+    if (line.Reported) {
+      Cell(s, LineValue(line.Kind, line.Closing), "m");
+    } else {
+      Cell(s, "not reported", "m na");
+    }
+    if (compared) {
+      Cell(s, LineValue(line.Kind, line.Journal - line.Closing), "m diff");
+    } else {
+      Cell(s, "", "m");
+    }
+    s += "</tr>\n";
+  }
+  if (agree > 0 || hidden > 0) {
+    s += "<tr class=\"more\"><td colspan=\"4\">";
+    if (agree > 0) s += std::to_string(agree) + " further line(s) agree. ";
+    if (hidden > 0) s += std::to_string(hidden) + " further line(s) not compared.";
+    s += "</td></tr>\n";
+  }
+  s += "</tbody></table></td></tr>\n";
+  out.Spill();
+}
+
+// One row per period of the register; detail lines below the first
+// kDetailedPeriods periods (over all registers) that have a difference.
+void WriteReconciliation(const tAuditReport& report, int32_t reg, size_t& detailed, size_t& leftOut,
+                         tReportOut& out) {
+  std::string& s = out.text();
+  s += "<table class=\"recon\">";
+  Head(s,
+       {"Day", "Closing", "Receipts", "Journal gross", "Closing gross", "Difference", "Findings"},
+       2);
+  for (size_t i = 0; i < report.Periods.size(); ++i) {
+    const tPeriod& period = report.Periods[i];
+    if (period.Register != reg) continue;
+    const bool differs = std::any_of(period.Lines.begin(), period.Lines.end(),
+                                     [](const tLine& line) { return line.Differs(); });
+    int64_t journal = 0, closing = 0;
+    const bool reported = ClosingGross(period, journal, closing);
+    s += "<tr id=\"p" + std::to_string(i) + (differs ? "\" class=\"differs\">" : "\">");
+    Cell(s, PeriodDay(period));
+    Cell(s, ClosingText(period));
+    Number(s, period.SalesTransactions);
+    Cell(s, AmountText(journal), "m");
+    if (reported) {
+      Cell(s, AmountText(closing), "m");
+      Cell(s, AmountText(journal - closing), journal != closing ? "m delta" : "m");
+    } else {
+      Cell(s, "not reported", "m na");
+      Cell(s, "", "m");
+    }
+    Counts(s, period.Errors, period.Warnings, period.Infos);
+    s += "</tr>\n";
+    out.Spill();
+    if (!differs) continue;
+    if (detailed < kDetailedPeriods) {
+      ++detailed;
+      WriteDetail(report, period, out);
+    } else {
+      ++leftOut;
+    }
+  }
+  s += "</tbody></table>\n";
+  out.Spill();
+}
+
+void WriteRegister(const tAuditReport& report, int32_t reg, size_t& detailed, tReportOut& out) {
+  std::string& s = out.text();
+  s += "<section class=\"register\" id=\"r" + std::to_string(reg) + "\">\n<h2>";
+  Html(s, RegisterTitle(report.Registers[static_cast<size_t>(reg)]));
+  s += "</h2>\n<h3>Scope</h3>\n";
+  WriteScope(report, reg, out);
+  s += "<h3>Daily gross sales by tax rate</h3>\n";
+  WriteDailyChart(report, reg, out);
+  s += "<h3>Reconciliation of the closings</h3>\n";
+  size_t leftOut = 0;
+  WriteReconciliation(report, reg, detailed, leftOut, out);
+  if (leftOut > 0) {
+    s += "<p class=\"note\">" + std::to_string(leftOut) +
+         " further period(s) with differences are not detailed here (the first " +
+         std::to_string(kDetailedPeriods) +
+         " are); AuditReport.txt and AuditReport.json list all their lines.</p>\n";
+  }
+  s += "<h3>Gaps in closing and receipt numbers</h3>\n";
+  WriteGapTimeline(report, reg, out);
+  s += "</section>\n";
+  out.Spill();
+}
+
+std::string FindingValue(const tFinding& finding, int64_t value) {
+  return finding.Amounts ? AmountText(value) : std::to_string(value);
+}
+
+void WriteFindings(const tAuditReport& report, tReportOut& out) {
+  std::string& s = out.text();
+  s += "<section id=\"findings\">\n<h2>Findings</h2>\n";
+  static constexpr struct {
+    tSeverity Severity;
+    const char* Title;
+    const char* Class;
+  } kGroups[] = {{tSeverity::kError, "Errors", "e"},
+                 {tSeverity::kWarning, "Warnings", "w"},
+                 {tSeverity::kInfo, "Information", "i"}};
+  for (const auto& group : kGroups) {
+    size_t count = 0;
+    for (const tFinding& f : report.Findings) count += RuleInfo(f.Rule).Severity == group.Severity;
+    s += std::string("<h3 class=\"") + group.Class + "\">" + group.Title + " (" +
+         std::to_string(count) + ")</h3>\n";
+    if (count == 0) {
+      s += "<p class=\"none\">None.</p>\n";
+      continue;
+    }
+    s += "<table class=\"findings\">";
+    Head(s, {"Rule", "Period", "Detail", "Count", "Expected", "Found", "Difference"}, 3);
+    size_t written = 0;
+    for (const tFinding& f : report.Findings) {
+      const tRuleInfo& info = RuleInfo(f.Rule);
+      if (info.Severity != group.Severity || written++ >= kFindingsPerSeverity) continue;
+      s += "<tr><td title=\"";
+      Html(s, info.Compares);
+      s += std::string("\" class=\"") + group.Class + "\">";
+      s += info.Id;
+      s += "</td><td>";
+      if (f.Period >= 0 && static_cast<size_t>(f.Period) < report.Periods.size()) {
+        const tPeriod& period = report.Periods[static_cast<size_t>(f.Period)];
+        s += "<a href=\"#p" + std::to_string(f.Period) + "\">";
+        if (report.Registers.size() > 1) {
+          Html(s, report.Registers[static_cast<size_t>(period.Register)].Number + ": ");
+        }
+        Html(s, PeriodTitle(period));
+        s += "</a>";
+      }
+      s += "</td>";
+      Cell(s, f.Detail);
+      Number(s, f.Count);
+      if (f.Expected != 0 || f.Found != 0 || f.Difference != 0) {
+        Cell(s, FindingValue(f, f.Expected), "m");
+        Cell(s, FindingValue(f, f.Found), "m");
+        Cell(s, FindingValue(f, f.Difference), f.Difference != 0 ? "m delta" : "m");
+      } else {
+        s += "<td></td><td></td><td></td>";
+      }
+      s += "</tr>\n";
+      out.Spill();
+    }
+    s += "</tbody></table>\n";
+    if (written > kFindingsPerSeverity) {
+      s += "<p class=\"note\">" + std::to_string(written - kFindingsPerSeverity) +
+           " further finding(s) of this severity are listed in AuditReport.txt and "
+           "AuditReport.json.</p>\n";
+    }
+  }
+  s += "</section>\n";
+  out.Spill();
+}
+
+void WriteOperators(const tAuditReport& report, tReportOut& out) {
+  std::string& s = out.text();
+  s += "<section id=\"operators\">\n<h2>Operators</h2>\n";
+  if (report.Operators.empty()) {
+    s += "<p class=\"none\">No operator in the journal.</p>\n</section>\n";
+    return;
+  }
+  s += "<table class=\"operators\">";
+  Head(s,
+       {"Register", "Operator", "Name", "Transactions", "Gross", "Voids", "Returns", "Training",
+        "Discounts", "Discount amount", "No-sale openings"},
+       3);
+  for (const tOperator& op : report.Operators) {
+    s += "<tr>";
+    Cell(s, report.Registers[static_cast<size_t>(op.Register)].Number);
+    Cell(s, op.Number);
+    Cell(s, Win1252ToUtf8(op.Name));
+    Number(s, op.Transactions);
+    Cell(s, AmountText(op.Gross), "m");
+    Number(s, op.Voids);
+    Number(s, op.Returns);
+    Number(s, op.TrainingReceipts);
+    Number(s, op.Discounts);
+    Cell(s, AmountText(op.DiscountAmount), "m");
+    Number(s, op.NoSaleOpenings);
+    s += "</tr>\n";
+    out.Spill();
+  }
+  s += "</tbody></table>\n</section>\n";
+}
+
+void WriteRules(tReportOut& out) {
+  std::string& s = out.text();
+  s += "<section id=\"rules\">\n<h2>Rules</h2>\n<table class=\"rules\">";
+  Head(s, {"Code", "Severity", "Compares", "From"}, 4);
+  for (const tRuleInfo& rule : AllRules()) {
+    s += "<tr>";
+    Cell(s, rule.Id);
+    Cell(s, SeverityName(rule.Severity));
+    Cell(s, rule.Compares);
+    Cell(s, rule.From);
+    s += "</tr>\n";
+  }
+  s += "</tbody></table>\n<h3>Decisions</h3>\n<ul class=\"decisions\">\n";
+  for (const std::string_view decision : RuleDecisions()) {
+    s += "<li>";
+    Html(s, decision);
+    s += "</li>\n";
+  }
+  s += "</ul>\n</section>\n";
+  out.Spill();
+}
+
+}  // namespace
+
+void WriteAuditHtml(const tAuditReport& report, tReportOut& out) {
+  WriteTop(report, out);
+  size_t detailed = 0;
+  for (size_t r = 0; r < report.Registers.size(); ++r) {
+    WriteRegister(report, static_cast<int32_t>(r), detailed, out);
+  }
+  WriteFindings(report, out);
+  WriteOperators(report, out);
+  WriteRules(out);
+  out.text() += "</body>\n</html>\n";
+  out.Spill();
+}
+
+}  // namespace audit
