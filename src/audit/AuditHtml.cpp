@@ -58,7 +58,7 @@ ul.decisions{font-size:13px}
 @page{size:A4;margin:14mm 12mm}
 @media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}
-h2{break-after:avoid}h3{break-after:avoid}section.register{break-before:page}
+h2{break-after:avoid}h3{break-after:avoid}section.register+section.register{break-before:page}
 thead{display:table-header-group}tr{break-inside:avoid}svg{break-inside:avoid}
 table{font-size:8.5pt}}
 )";
