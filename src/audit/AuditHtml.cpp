@@ -10,10 +10,14 @@
 namespace audit {
 namespace {
 
-// Bounds that keep the page of thousands of closings under a few megabytes:
-// a detailed period takes up to about 8 KB, a finding about 300 bytes.
+// Bounds that keep the page of thousands of closings under 5 MB (a row of
+// the reconciliation or a day of the chart takes about 300 bytes, a detail
+// line or a finding about 250): the detail lines of at most 200 periods and
+// 2 MB, a bounded number of lines not compared per period, 500 findings per
+// severity.
 constexpr size_t kDetailedPeriods = 200;
-constexpr size_t kUncomparedLines = 40;  // per detailed period
+constexpr size_t kDetailBytes = 2 << 20;
+constexpr size_t kUncomparedLines = 20;  // per detailed period
 constexpr size_t kFindingsPerSeverity = 500;
 
 constexpr std::string_view kStyle = R"(
@@ -232,9 +236,9 @@ bool ClosingGross(const tPeriod& period, int64_t& journal, int64_t& closing) {
 }
 
 // The lines of a period with a difference: every differing line, the lines
-// not compared (greyed, up to a bound), and how many agree.
-void WriteDetail(const tAuditReport& report, const tPeriod& period, tReportOut& out) {
-  std::string& s = out.text();
+// not compared (greyed, up to a bound), and how many agree. The caller
+// spills (a period's detail is a few kilobytes).
+void WriteDetail(const tAuditReport& report, const tPeriod& period, std::string& s) {
   s += "<tr class=\"lines\"><td colspan=\"7\"><table class=\"lines\">";
   Head(s, {"Line", "Journal", "Closing", "Difference"}, 1);
   size_t agree = 0, uncompared = 0, hidden = 0;
@@ -274,12 +278,17 @@ void WriteDetail(const tAuditReport& report, const tPeriod& period, tReportOut& 
     s += "</td></tr>\n";
   }
   s += "</tbody></table></td></tr>\n";
-  out.Spill();
 }
 
-// One row per period of the register; detail lines below the first
-// kDetailedPeriods periods (over all registers) that have a difference.
-void WriteReconciliation(const tAuditReport& report, int32_t reg, size_t& detailed, size_t& leftOut,
+// What the detail lines of the whole page have taken so far.
+struct tDetailBudget {
+  size_t Periods = 0, Bytes = 0;
+  size_t LeftOut = 0;  // periods with a difference but no detail (of this register)
+};
+
+// One row per period of the register; detail lines below the periods that
+// have a difference, while the page's budget lasts.
+void WriteReconciliation(const tAuditReport& report, int32_t reg, tDetailBudget& budget,
                          tReportOut& out) {
   std::string& s = out.text();
   s += "<table class=\"recon\">";
@@ -309,18 +318,22 @@ void WriteReconciliation(const tAuditReport& report, int32_t reg, size_t& detail
     s += "</tr>\n";
     out.Spill();
     if (!differs) continue;
-    if (detailed < kDetailedPeriods) {
-      ++detailed;
-      WriteDetail(report, period, out);
+    if (budget.Periods < kDetailedPeriods && budget.Bytes < kDetailBytes) {
+      ++budget.Periods;
+      const size_t before = s.size();
+      WriteDetail(report, period, s);
+      budget.Bytes += s.size() - before;
+      out.Spill();
     } else {
-      ++leftOut;
+      ++budget.LeftOut;
     }
   }
   s += "</tbody></table>\n";
   out.Spill();
 }
 
-void WriteRegister(const tAuditReport& report, int32_t reg, size_t& detailed, tReportOut& out) {
+void WriteRegister(const tAuditReport& report, int32_t reg, tDetailBudget& budget,
+                   tReportOut& out) {
   std::string& s = out.text();
   s += "<section class=\"register\" id=\"r" + std::to_string(reg) + "\">\n<h2>";
   Html(s, RegisterTitle(report.Registers[static_cast<size_t>(reg)]));
@@ -329,13 +342,13 @@ void WriteRegister(const tAuditReport& report, int32_t reg, size_t& detailed, tR
   s += "<h3>Daily gross sales by tax rate</h3>\n";
   WriteDailyChart(report, reg, out);
   s += "<h3>Reconciliation of the closings</h3>\n";
-  size_t leftOut = 0;
-  WriteReconciliation(report, reg, detailed, leftOut, out);
-  if (leftOut > 0) {
-    s += "<p class=\"note\">" + std::to_string(leftOut) +
-         " further period(s) with differences are not detailed here (the first " +
-         std::to_string(kDetailedPeriods) +
-         " are); AuditReport.txt and AuditReport.json list all their lines.</p>\n";
+  budget.LeftOut = 0;
+  WriteReconciliation(report, reg, budget, out);
+  if (budget.LeftOut > 0) {
+    s += "<p class=\"note\">" + std::to_string(budget.LeftOut) +
+         " further period(s) with differences are not detailed here (the page details the first " +
+         std::to_string(budget.Periods) +
+         "); AuditReport.txt and AuditReport.json list all their lines.</p>\n";
   }
   s += "<h3>Gaps in closing and receipt numbers</h3>\n";
   WriteGapTimeline(report, reg, out);
@@ -467,9 +480,9 @@ void WriteRules(tReportOut& out) {
 
 void WriteAuditHtml(const tAuditReport& report, tReportOut& out) {
   WriteTop(report, out);
-  size_t detailed = 0;
+  tDetailBudget budget;
   for (size_t r = 0; r < report.Registers.size(); ++r) {
-    WriteRegister(report, static_cast<int32_t>(r), detailed, out);
+    WriteRegister(report, static_cast<int32_t>(r), budget, out);
   }
   WriteFindings(report, out);
   WriteOperators(report, out);
