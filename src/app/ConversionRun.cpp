@@ -10,12 +10,14 @@
 #include "app/FiscalDataParserNative.h"
 #include "app/FiscalStreamEvalWriteLog.h"
 #include "app/FiscalStreamWriterTypeDependent.h"
+#include "app/AuditReports.h"
 #include "app/HandOverPackage.h"
 #include "app/JorvexMain.h"
 #include "app/Log.h"
 #include "app/OwnExportCheck.h"
 #include "app/PeriodSelection.h"
 #include "app/RunScope.h"
+#include "audit/AuditLedger.h"
 #include "base/KvErrors.h"
 #include "base/KvIniFile.h"
 #include "base/KvText.h"
@@ -157,7 +159,9 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
 // before the evaluators are released, so that it stands in the log where it
 // happened, ahead of their closing lines.
 void RunWithLog(tLog& log) {
-  // Declared so that the writer is released before the evaluators it feeds.
+  // Declared so that the writer is released before the evaluators it feeds,
+  // and those before the audit ledger they feed.
+  audit::tAuditLedger ledger;  // fed with /AUDIT only
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
   std::string ownFolder;  // the folder this run created
@@ -175,6 +179,7 @@ void RunWithLog(tLog& log) {
     AddExporter(chain, Settings.ExportMode, exportFolder, log);
     if (Settings.Package) chain = std::make_unique<tFiscalStreamEvalScope>(scope, std::move(chain));
     AddJournalView(chain, exportFolder);
+    if (Settings.Audit) chain = std::make_unique<tKvFiscalStreamEvalExt>(&ledger, std::move(chain));
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
     if (Settings.SelectPeriod) {
@@ -196,6 +201,10 @@ void RunWithLog(tLog& log) {
     std::string verdict;
     if (Settings.CheckExport && Settings.ExportMode == kExportModeIdea) {
       verdict = CheckOwnExport(exportFolder, ReadSupplierRec(IniFileName()).DtdFile, view, log);
+    }
+    if (Settings.Audit) {
+      WriteAuditReports(ledger.Finish(Settings.InFile), platform::ExtractFilePath(Settings.DestPath),
+                        log);
     }
     if (Settings.Package) WritePackage(exportFolder, view, scope, verdict, log);
   } catch (const std::exception& failure) {

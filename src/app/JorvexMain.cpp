@@ -39,13 +39,15 @@ constexpr std::array<std::string_view, 19> kHelpLines = {
 };
 constexpr std::string_view kHelpLastLine = "              by current date and time. (default=on)";
 // Listed after the help text above, which stays as it is.
-constexpr std::array<std::string_view, 9> kHelpMoreLines = {
+constexpr std::array<std::string_view, 11> kHelpMoreLines = {
     "  /RC       - Exit status for scripts: 0 no errors, 1 errors in the log,",
     "              3 conversion failed (default=off).",
     "  /CHECK    - IDEA: Check the written export as jorvex-check does; the",
     "              verdict goes to the console, the findings into the log.",
     "  /ZIP      - Pack the export (or the INSIKA file) into <name>.zip beside it,",
     "              with its checksums <name>.sha256 and cover note <name>.txt.",
+    "  /AUDIT    - Reconcile the journal with its closings: AuditReport.txt,",
+    "              .json and .html beside the log file.",
     "  /FROM=DD.MM.YYYY, /TO=DD.MM.YYYY - Only the registration periods whose",
     "              closing falls on these days (either end may stay open).",
     "  --help    - Show this help; --version shows the version (exit status 0).",
@@ -145,6 +147,7 @@ int StartUp(const tConversionRun& conversionRun) {
   Settings.NoProgress = Switch("INT");
   Settings.CheckExport = Switch("CHECK");
   Settings.Package = Switch("ZIP");
+  Settings.Audit = Switch("AUDIT");
   std::string value;
   if (long long number = 0; Option("S", value) && ParseLeadingInteger(value, &number)) {
     if (number >= 1 && number <= 3) Settings.SourceKind = static_cast<uint8_t>(number - 1);

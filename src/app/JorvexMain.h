@@ -51,6 +51,7 @@ struct tJorvexSettings {
   bool ReturnCodes = false;                      // /RC=ON: an exit status scripts can act on
   bool CheckExport = false;                      // /CHECK: IDEA: check the export when written
   bool Package = false;                          // /ZIP: the hand-over package beside the export
+  bool Audit = false;                            // /AUDIT: the audit report beside the log
   bool SelectPeriod = false;                     // /FROM or /TO given
   tPeriodRange Period;                           // /FROM=DD.MM.YYYY, /TO=DD.MM.YYYY
   std::string InFile;                            // full path of the journal file

@@ -9,8 +9,6 @@
 namespace audit {
 namespace {
 
-std::string Caption(int32_t code) { return Win1252ToUtf8(FiscCaption(code)); }
-
 const std::string* NameOf(const std::vector<tName>& names, int32_t reg, int32_t number) {
   for (const tName& n : names) {
     if (n.Register == reg && n.Number == number) return &n.Name;
@@ -25,6 +23,8 @@ std::string Numbered(const char* what, int32_t number, const std::string* name) 
 }
 
 }  // namespace
+
+std::string CaptionUtf8(int32_t code) { return Win1252ToUtf8(FiscCaption(code)); }
 
 std::string AmountText(tAmount amount) {
   const bool negative = amount < 0;
@@ -69,14 +69,14 @@ std::string LineSubject(const tAuditReport& report, const tPeriod& period, const
     case tLineKind::kTaxValue:
     case tLineKind::kTaxNegative: {
       static constexpr int32_t kCaption[] = {522, 528, 523, 524};
-      std::string text = Caption(304) + " " + std::to_string(line.Key);
+      std::string text = CaptionUtf8(304) + " " + std::to_string(line.Key);
       const int32_t rate = line.Key >= 0 && line.Key < kTaxSlots ? period.TaxRate[line.Key] : 0;
       if (rate > 0) {
         char percent[24];
         std::snprintf(percent, sizeof percent, " (%d,%02d %%)", rate / 100, rate % 100);
         text += percent;
       }
-      return text + ": " + Caption(kCaption[static_cast<int>(line.Kind)]);
+      return text + ": " + CaptionUtf8(kCaption[static_cast<int>(line.Kind)]);
     }
     case tLineKind::kMediaSales:
     case tLineKind::kMediaChange:
@@ -85,17 +85,26 @@ std::string LineSubject(const tAuditReport& report, const tPeriod& period, const
       static constexpr int32_t kCaption[] = {752, 753, 754, 755};
       const int index = static_cast<int>(line.Kind) - static_cast<int>(tLineKind::kMediaSales);
       return Numbered("Finanzweg", line.Key, NameOf(report.Media, period.Register, line.Key)) +
-             ": " + Caption(kCaption[index]);
+             ": " + CaptionUtf8(kCaption[index]);
     }
     case tLineKind::kCounterCount:
     case tLineKind::kCounterAmount:
-      return Caption(700 + line.Key) + countOrAmount(line.Kind == tLineKind::kCounterCount);
+      return CaptionUtf8(700 + line.Key) + countOrAmount(line.Kind == tLineKind::kCounterCount);
     case tLineKind::kGroupCount:
     case tLineKind::kGroupAmount:
       return Numbered("Hauptgruppe", line.Key, NameOf(report.Groups, period.Register, line.Key)) +
              countOrAmount(line.Kind == tLineKind::kGroupCount);
   }
   return {};
+}
+
+std::string LineValue(const tLine& line, int64_t value) {
+  const bool count = line.Kind == tLineKind::kCounterCount || line.Kind == tLineKind::kGroupCount;
+  return count ? std::to_string(value) : AmountText(value);
+}
+
+std::string FindingValue(const tFinding& finding, int64_t value) {
+  return finding.Amounts ? AmountText(value) : std::to_string(value);
 }
 
 std::string RegisterTitle(const tRegister& reg) {

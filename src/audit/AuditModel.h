@@ -139,6 +139,11 @@ struct tAuditReport {
 // "Steuer 1 (19,00 %): Umsatz brutto", "Finanzweg 1 Bar: Einzahlungen",
 // "Artikelzahl: Anzahl", "Hauptgruppe 2 Heißgetränke: Umsatz".
 std::string LineSubject(const tAuditReport& report, const tPeriod& period, const tLine& line);
+// The program's caption of a code (eval/FiscCaptions.h) in UTF-8.
+std::string CaptionUtf8(int32_t code);
+// A value of a line or finding as text: an amount ("12.30") or a count ("12").
+std::string LineValue(const tLine& line, int64_t value);
+std::string FindingValue(const tFinding& finding, int64_t value);
 // "Kasse 101 (4711001) Kasse 1", UTF-8.
 std::string RegisterTitle(const tRegister& reg);
 // "Z 17, 02.01.2024", "open, from 05.01.2024", "no closing, 03.01.2024 - ...".

@@ -3,6 +3,8 @@
 #include <map>
 #include <set>
 
+#include "base/KvJsonText.h"
+
 namespace check {
 
 namespace {
@@ -46,48 +48,6 @@ std::string Place(const tFinding& finding) {
   return place;
 }
 
-// text as a JSON string: escaped, and any byte that is no part of valid
-// UTF-8 replaced by U+FFFD.
-void PutJsonString(std::string& out, std::string_view text) {
-  out += '"';
-  for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      if (c == '"' || c == '\\') {
-        out += '\\';
-        out += static_cast<char>(c);
-      } else if (c < 0x20) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        out += "\\u00";
-        out += kHex[c >> 4];
-        out += kHex[c & 15];
-      } else {
-        out += static_cast<char>(c);
-      }
-      ++i;
-      continue;
-    }
-    size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    bool valid = length > 0 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k)
-      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    if (valid && length >= 3) {
-      const auto c1 = static_cast<unsigned char>(text[i + 1]);
-      if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) ||
-          (c == 0xF4 && c1 >= 0x90)) {
-        valid = false;  // overlong, a surrogate, or beyond U+10FFFF
-      }
-    }
-    if (valid) {
-      out.append(text.substr(i, length));
-      i += length;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  out += '"';
-}
 
 }  // namespace
 
@@ -130,11 +90,11 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
   const tFindings& findings = result.Findings;
   std::string out =
       "{\n  \"schema_version\": " + std::to_string(kReportSchemaVersion) + ",\n  \"export\": ";
-  PutJsonString(out, exportPath);
+  AppendJsonString(out, exportPath);
   out += ",\n  \"verdict\": \"" + std::string(VerdictName(result.Verdict)) + "\"";
   if (result.Verdict == tVerdict::kUnreadable) {
     out += ",\n  \"reason\": ";
-    PutJsonString(out, result.Reason);
+    AppendJsonString(out, result.Reason);
   }
   out += ",\n  \"counts\": {\"error\": " + std::to_string(findings.Count(tSeverity::kError)) +
          ", \"warning\": " + std::to_string(findings.Count(tSeverity::kWarning)) +
@@ -145,7 +105,7 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     out += separator;
     separator = ",\n";
     out += "    {\"file\": ";
-    PutJsonString(out, file);
+    AppendJsonString(out, file);
     if (summary.LinesRead) out += ", \"lines_read\": " + std::to_string(*summary.LinesRead);
     out += ", \"findings\": {";
     const char* inner = "";
@@ -163,14 +123,14 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     out += separator;
     separator = ",\n";
     out += "    {\"code\": \"" + std::string(InfoOf(example.Code).Id) + "\", \"file\": ";
-    PutJsonString(out, example.File);
+    AppendJsonString(out, example.File);
     out += ", \"line\": " + std::to_string(example.Line) +
            ", \"field\": " + std::to_string(example.Field) + ", \"column\": ";
-    PutJsonString(out, example.Column);
+    AppendJsonString(out, example.Column);
     out += ", \"excerpt\": ";
-    PutJsonString(out, example.Excerpt);
+    AppendJsonString(out, example.Excerpt);
     out += ", \"message\": ";
-    PutJsonString(out, example.Message);
+    AppendJsonString(out, example.Message);
     out += "}";
   }
   out += "\n  ],\n  \"codes\": [";
@@ -181,7 +141,7 @@ std::string JsonReport(const std::string& exportPath, const tCheckResult& result
     separator = ",\n";
     out += "    {\"id\": \"" + std::string(info.Id) + "\", \"severity\": \"" +
            std::string(SeverityName(info.Severity)) + "\", \"meaning\": ";
-    PutJsonString(out, info.Meaning);
+    AppendJsonString(out, info.Meaning);
     out += "}";
   }
   out += "\n  ]\n}\n";
