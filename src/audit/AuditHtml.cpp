@@ -89,14 +89,6 @@ void Head(std::string& s, std::initializer_list<std::string_view> columns, size_
   s += "</tr></thead>\n<tbody>\n";
 }
 
-bool IsCount(tLineKind kind) {
-  return kind == tLineKind::kCounterCount || kind == tLineKind::kGroupCount;
-}
-
-std::string LineValue(tLineKind kind, int64_t value) {
-  return IsCount(kind) ? std::to_string(value) : AmountText(value);
-}
-
 // "2 E 1 W" badges of a period's finding counts.
 void Counts(std::string& s, int32_t errors, int32_t warnings, int32_t infos) {
   s += "<td class=\"m n\">";
@@ -111,39 +103,40 @@ std::string ClosingText(const tPeriod& period) {
     case tPeriodState::kClosed:
       return "Z " + std::to_string(period.ClosingNo);
     case tPeriodState::kOpen:
-      return "open";
+      return "offen";
     case tPeriodState::kNoClosing:
       break;
   }
-  return "no closing";
+  return "ohne Abschluss";
 }
 
 void WriteTop(const tAuditReport& report, tReportOut& out) {
   std::string& s = out.text();
-  s += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+  s += "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-       "<title>Audit report: ";
+       "<title>Prüfbericht: ";
   Html(s, report.Journal);
   s += "</title>\n<style>";
   s += kStyle;
-  s += "</style>\n</head>\n<body>\n<h1>Audit report</h1>\n<p class=\"sub\">Journal ";
+  s += "</style>\n</head>\n<body>\n<h1>Prüfbericht: Journal gegen Abschlüsse</h1>\n<p "
+       "class=\"sub\">Journal ";
   Html(s, report.Journal);
-  s += ": " + std::to_string(report.Registers.size()) + " register(s), " +
-       std::to_string(report.Periods.size()) + " period(s)";
+  s += ": " + std::to_string(report.Registers.size()) + " Kasse(n), " +
+       std::to_string(report.Periods.size()) + " Periode(n)";
   if (report.EntriesOutsidePeriods > 0) {
-    s += ", " + std::to_string(report.EntriesOutsidePeriods) + " entries outside any period";
+    s += ", " + std::to_string(report.EntriesOutsidePeriods) + " Einträge außerhalb einer Periode";
   }
   s += "</p>\n<p class=\"badges\"><span class=\"e\">" + std::to_string(report.Errors) +
-       " errors</span><span class=\"w\">" + std::to_string(report.Warnings) +
-       " warnings</span><span class=\"i\">" + std::to_string(report.Infos) +
-       " information</span></p>\n<nav>";
+       " Fehler</span><span class=\"w\">" + std::to_string(report.Warnings) +
+       " Warnungen</span><span class=\"i\">" + std::to_string(report.Infos) +
+       " Hinweise</span></p>\n<nav>";
   for (size_t r = 0; r < report.Registers.size(); ++r) {
     s += "<a href=\"#r" + std::to_string(r) + "\">";
     Html(s, RegisterTitle(report.Registers[r]));
     s += "</a>";
   }
-  s += "<a href=\"#findings\">Findings</a><a href=\"#operators\">Operators</a>"
-       "<a href=\"#rules\">Rules</a></nav>\n";
+  s += "<a href=\"#findings\">Befunde</a><a href=\"#operators\">Bediener</a>"
+       "<a href=\"#rules\">Regeln</a></nav>\n";
   out.Spill();
 }
 
@@ -179,23 +172,23 @@ void WriteScope(const tAuditReport& report, int32_t reg, tReportOut& out) {
   }
   const tRegister& r = report.Registers[static_cast<size_t>(reg)];
   const std::pair<std::string_view, std::string> items[] = {
-      {"Register", r.Number},
-      {"Serial number", std::to_string(r.SerialNo)},
+      {"Kasse", r.Number},
+      {"Seriennummer", std::to_string(r.SerialNo)},
       {"Name", Win1252ToUtf8(r.Name)},
-      {"First date", DateTimeText(first)},
-      {"Last date", DateTimeText(last)},
-      {"Blocks", std::to_string(blocks)},
-      {"Periods", std::to_string(periods)},
-      {"Closings", std::to_string(closings)},
-      {"Open or unclosed", std::to_string(open)},
-      {"Closing numbers", std::to_string(firstClosing) + " - " + std::to_string(lastClosing)},
-      {"Receipt numbers", std::to_string(firstReceipt) + " - " + std::to_string(lastReceipt)},
-      {"Entries", std::to_string(transactions) + " transactions, " + std::to_string(reports) +
-                      " reports, " + std::to_string(events) + " events"},
-      {"Sales transactions", std::to_string(sales)},
-      {"Gross sales", AmountText(gross)},
-      {"Training receipts",
-       std::to_string(training) + " (" + AmountText(trainingGross) + ", not in the sales)"},
+      {"Erster Eintrag", DateTimeText(first)},
+      {"Letzter Eintrag", DateTimeText(last)},
+      {"Blöcke", std::to_string(blocks)},
+      {"Perioden", std::to_string(periods)},
+      {"Abschlüsse", std::to_string(closings)},
+      {"Offen, ohne Abschluss", std::to_string(open)},
+      {"Abschlüsse (Z)", std::to_string(firstClosing) + " - " + std::to_string(lastClosing)},
+      {"Belege", std::to_string(firstReceipt) + " - " + std::to_string(lastReceipt)},
+      {"Einträge", std::to_string(transactions) + " Transaktionen, " + std::to_string(reports) +
+                       " Berichte, " + std::to_string(events) + " Ereignisse"},
+      {"Umsatzbelege", std::to_string(sales)},
+      {"Bruttoumsatz", AmountText(gross)},
+      {"Trainingsbelege",
+       std::to_string(training) + " (" + AmountText(trainingGross) + ", nicht im Umsatz)"},
   };
   std::string& s = out.text();
   s += "<dl class=\"scope\">";
@@ -240,7 +233,7 @@ bool ClosingGross(const tPeriod& period, int64_t& journal, int64_t& closing) {
 // spills (a period's detail is a few kilobytes).
 void WriteDetail(const tAuditReport& report, const tPeriod& period, std::string& s) {
   s += "<tr class=\"lines\"><td colspan=\"7\"><table class=\"lines\">";
-  Head(s, {"Line", "Journal", "Closing", "Difference"}, 1);
+  Head(s, {"Zeile", "Journal", "Abschluss", "Differenz"}, 1);
   size_t agree = 0, uncompared = 0, hidden = 0;
   for (const tLine& line : period.Lines) {
     const bool compared = line.Recomputed && line.Reported;
@@ -255,17 +248,17 @@ void WriteDetail(const tAuditReport& report, const tPeriod& period, std::string&
     s += compared ? "<tr>" : "<tr class=\"nc\">";
     Cell(s, LineSubject(report, period, line));
     if (line.Recomputed) {
-      Cell(s, LineValue(line.Kind, line.Journal), "m");
+      Cell(s, LineValue(line, line.Journal), "m");
     } else {
       Cell(s, "not recomputable", "m na");
     }
     if (line.Reported) {
-      Cell(s, LineValue(line.Kind, line.Closing), "m");
+      Cell(s, LineValue(line, line.Closing), "m");
     } else {
       Cell(s, "not reported", "m na");
     }
     if (compared) {
-      Cell(s, LineValue(line.Kind, line.Journal - line.Closing), "m diff");
+      Cell(s, LineValue(line, line.Journal - line.Closing), "m diff");
     } else {
       Cell(s, "", "m");
     }
@@ -273,8 +266,8 @@ void WriteDetail(const tAuditReport& report, const tPeriod& period, std::string&
   }
   if (agree > 0 || hidden > 0) {
     s += "<tr class=\"more\"><td colspan=\"4\">";
-    if (agree > 0) s += std::to_string(agree) + " further line(s) agree. ";
-    if (hidden > 0) s += std::to_string(hidden) + " further line(s) not compared.";
+    if (agree > 0) s += std::to_string(agree) + " weitere Zeile(n) stimmen überein. ";
+    if (hidden > 0) s += std::to_string(hidden) + " weitere Zeile(n) nicht verglichen.";
     s += "</td></tr>\n";
   }
   s += "</tbody></table></td></tr>\n";
@@ -293,7 +286,8 @@ void WriteReconciliation(const tAuditReport& report, int32_t reg, tDetailBudget&
   std::string& s = out.text();
   s += "<table class=\"recon\">";
   Head(s,
-       {"Day", "Closing", "Receipts", "Journal gross", "Closing gross", "Difference", "Findings"},
+       {"Tag", "Abschluss", "Umsatzbelege", "Brutto Journal", "Brutto Abschluss", "Differenz",
+        "Befunde"},
        2);
   for (size_t i = 0; i < report.Periods.size(); ++i) {
     const tPeriod& period = report.Periods[i];
@@ -337,50 +331,47 @@ void WriteRegister(const tAuditReport& report, int32_t reg, tDetailBudget& budge
   std::string& s = out.text();
   s += "<section class=\"register\" id=\"r" + std::to_string(reg) + "\">\n<h2>";
   Html(s, RegisterTitle(report.Registers[static_cast<size_t>(reg)]));
-  s += "</h2>\n<h3>Scope</h3>\n";
+  s += "</h2>\n<h3>Umfang</h3>\n";
   WriteScope(report, reg, out);
-  s += "<h3>Daily gross sales by tax rate</h3>\n";
+  s += "<h3>Tagesumsatz brutto nach Steuer</h3>\n";
   WriteDailyChart(report, reg, out);
-  s += "<h3>Reconciliation of the closings</h3>\n";
+  s += "<h3>Abgleich der Abschlüsse</h3>\n";
   budget.LeftOut = 0;
   WriteReconciliation(report, reg, budget, out);
   if (budget.LeftOut > 0) {
     s += "<p class=\"note\">" + std::to_string(budget.LeftOut) +
-         " further period(s) with differences are not detailed here (the page details the first " +
+         " weitere Periode(n) mit Differenzen sind hier nicht aufgeschlüsselt (die Seite zeigt die "
+         "ersten " +
          std::to_string(budget.Periods) +
-         "); AuditReport.txt and AuditReport.json list all their lines.</p>\n";
+         "); AuditReport.txt und AuditReport.json führen alle Zeilen auf.</p>\n";
   }
-  s += "<h3>Gaps in closing and receipt numbers</h3>\n";
+  s += "<h3>Lücken in Abschluss- und Belegnummern</h3>\n";
   WriteGapTimeline(report, reg, out);
   s += "</section>\n";
   out.Spill();
 }
 
-std::string FindingValue(const tFinding& finding, int64_t value) {
-  return finding.Amounts ? AmountText(value) : std::to_string(value);
-}
-
 void WriteFindings(const tAuditReport& report, tReportOut& out) {
   std::string& s = out.text();
-  s += "<section id=\"findings\">\n<h2>Findings</h2>\n";
+  s += "<section id=\"findings\">\n<h2>Befunde</h2>\n";
   static constexpr struct {
     tSeverity Severity;
     const char* Title;
     const char* Class;
-  } kGroups[] = {{tSeverity::kError, "Errors", "e"},
-                 {tSeverity::kWarning, "Warnings", "w"},
-                 {tSeverity::kInfo, "Information", "i"}};
+  } kGroups[] = {{tSeverity::kError, "Fehler", "e"},
+                 {tSeverity::kWarning, "Warnungen", "w"},
+                 {tSeverity::kInfo, "Hinweise", "i"}};
   for (const auto& group : kGroups) {
     size_t count = 0;
     for (const tFinding& f : report.Findings) count += RuleInfo(f.Rule).Severity == group.Severity;
     s += std::string("<h3 class=\"") + group.Class + "\">" + group.Title + " (" +
          std::to_string(count) + ")</h3>\n";
     if (count == 0) {
-      s += "<p class=\"none\">None.</p>\n";
+      s += "<p class=\"none\">Keine.</p>\n";
       continue;
     }
     s += "<table class=\"findings\">";
-    Head(s, {"Rule", "Period", "Detail", "Count", "Expected", "Found", "Difference"}, 3);
+    Head(s, {"Regel", "Periode", "Detail", "Anzahl", "Erwartet", "Gefunden", "Differenz"}, 3);
     size_t written = 0;
     for (const tFinding& f : report.Findings) {
       const tRuleInfo& info = RuleInfo(f.Rule);
@@ -415,7 +406,7 @@ void WriteFindings(const tAuditReport& report, tReportOut& out) {
     s += "</tbody></table>\n";
     if (written > kFindingsPerSeverity) {
       s += "<p class=\"note\">" + std::to_string(written - kFindingsPerSeverity) +
-           " further finding(s) of this severity are listed in AuditReport.txt and "
+           " weitere Befund(e) dieser Schwere stehen in AuditReport.txt und "
            "AuditReport.json.</p>\n";
     }
   }
@@ -425,15 +416,15 @@ void WriteFindings(const tAuditReport& report, tReportOut& out) {
 
 void WriteOperators(const tAuditReport& report, tReportOut& out) {
   std::string& s = out.text();
-  s += "<section id=\"operators\">\n<h2>Operators</h2>\n";
+  s += "<section id=\"operators\">\n<h2>Bediener</h2>\n";
   if (report.Operators.empty()) {
-    s += "<p class=\"none\">No operator in the journal.</p>\n</section>\n";
+    s += "<p class=\"none\">Kein Bediener im Journal.</p>\n</section>\n";
     return;
   }
   s += "<table class=\"operators\">";
   Head(s,
-       {"Register", "Operator", "Name", "Transactions", "Gross", "Voids", "Returns", "Training",
-        "Discounts", "Discount amount", "No-sale openings"},
+       {"Kasse", "Bediener", "Name", "Belege", "Brutto", "Storno", "Retouren", "Training",
+        "Rabatte", "Rabattbetrag", "Schublade o. Verkauf"},
        3);
   for (const tOperator& op : report.Operators) {
     s += "<tr>";
@@ -456,8 +447,8 @@ void WriteOperators(const tAuditReport& report, tReportOut& out) {
 
 void WriteRules(tReportOut& out) {
   std::string& s = out.text();
-  s += "<section id=\"rules\">\n<h2>Rules</h2>\n<table class=\"rules\">";
-  Head(s, {"Code", "Severity", "Compares", "From"}, 4);
+  s += "<section id=\"rules\">\n<h2>Regeln</h2>\n<table class=\"rules\">";
+  Head(s, {"Code", "Schwere", "Vergleich", "Quelle"}, 4);
   for (const tRuleInfo& rule : AllRules()) {
     s += "<tr>";
     Cell(s, rule.Id);
@@ -466,7 +457,7 @@ void WriteRules(tReportOut& out) {
     Cell(s, rule.From);
     s += "</tr>\n";
   }
-  s += "</tbody></table>\n<h3>Decisions</h3>\n<ul class=\"decisions\">\n";
+  s += "</tbody></table>\n<h3>Entscheidungen</h3>\n<ul class=\"decisions\">\n";
   for (const std::string_view decision : RuleDecisions()) {
     s += "<li>";
     Html(s, decision);
@@ -488,7 +479,7 @@ void WriteAuditHtml(const tAuditReport& report, tReportOut& out) {
   WriteOperators(report, out);
   WriteRules(out);
   out.text() += "</body>\n</html>\n";
-  out.Spill();
+  out.Finish();
 }
 
 }  // namespace audit

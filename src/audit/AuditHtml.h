@@ -16,8 +16,8 @@
 
 namespace audit {
 
-// Appends the page to out, calling Spill() after each row; the caller
-// calls Finish(). Throws whatever the sink throws.
+// Appends the page to out, calling Spill() after each row and Finish() at
+// the end. Throws whatever the sink throws.
 void WriteAuditHtml(const tAuditReport& report, tReportOut& out);
 
 }  // namespace audit

@@ -6,8 +6,6 @@
 #include <map>
 #include <vector>
 
-#include "base/KvCodepage.h"
-#include "eval/FiscCaptions.h"
 #include "stream/KvTypes.h"
 
 namespace audit {
@@ -16,7 +14,7 @@ namespace {
 // Chart geometry in SVG user units (pixels at 100 %).
 constexpr double kLeft = 60;        // room for the amount labels
 constexpr double kPlotWidth = 960;  // a year of 366 days: bars of about 2.6 units
-constexpr double kMaxSlot = 48;     // a few days stay bars, not blocks
+constexpr double kMaxSlot = 64;     // a few days stay bars, not blocks
 constexpr double kTop = 16;         // room for the finding markers
 constexpr double kPlotHeight = 170;
 constexpr double kAxis = 24;         // room for the date labels
@@ -71,9 +69,7 @@ tAmount GridStep(tAmount raw) {
   }
 }
 
-std::string TaxName(int index) {
-  return Win1252ToUtf8(FiscCaption(304)) + " " + std::to_string(index);
-}
+std::string TaxName(int index) { return CaptionUtf8(304) + " " + std::to_string(index); }
 
 // One chart over days[begin, end), all of one calendar year.
 void WriteYearChart(const std::vector<tDay>& days, size_t begin, size_t end, tReportOut& out) {
@@ -105,7 +101,7 @@ void WriteYearChart(const std::vector<tDay>& days, size_t begin, size_t end, tRe
   Num(s, width);
   s += ' ';
   Num(s, kTop + kPlotHeight + kAxis);
-  s += "\" role=\"img\" aria-label=\"Daily gross sales " + DayText(first) + " - " + DayText(last) +
+  s += "\" role=\"img\" aria-label=\"Tagesumsatz brutto " + DayText(first) + " - " + DayText(last) +
        "\">\n";
   for (tAmount v = low; v <= high; v += step) {
     s += "<line class=\"grid";
@@ -138,7 +134,7 @@ void WriteYearChart(const std::vector<tDay>& days, size_t begin, size_t end, tRe
     for (int t = 0; t < kTaxSlots; ++t) {
       if (day.Gross[t] != 0) s += "\n" + TaxName(t) + ": " + AmountText(day.Gross[t]);
     }
-    if (finding) s += day.Error ? "\nerrors found" : "\nwarnings found";
+    if (finding) s += day.Error ? "\nFehler" : "\nWarnungen";
     s += "</title>";
     if (finding) {
       s += "<rect class=\"band\" x=\"";
@@ -262,7 +258,7 @@ std::string TaxClass(int index) { return "t" + std::to_string(index); }
 void WriteDailyChart(const tAuditReport& report, int32_t reg, tReportOut& out) {
   const std::vector<tDay> days = DaysOf(report, reg);
   if (days.empty()) {
-    out.text() += "<p class=\"none\">No business days.</p>\n";
+    out.text() += "<p class=\"none\">Keine Geschäftstage.</p>\n";
     return;
   }
   // Legend: the tax indexes with sales, each with the rates the periods give it.
@@ -294,8 +290,8 @@ void WriteDailyChart(const tAuditReport& report, int32_t reg, tReportOut& out) {
     s += "</li>";
   }
   s += "<li><svg width=\"12\" height=\"12\"><circle class=\"mk e\" cx=\"6\" cy=\"6\" r=\"5\"/>"
-       "</svg>day with an error</li><li><svg width=\"12\" height=\"12\"><circle class=\"mk w\" "
-       "cx=\"6\" cy=\"6\" r=\"5\"/></svg>day with a warning</li></ul>\n";
+       "</svg>Tag mit Fehler</li><li><svg width=\"12\" height=\"12\"><circle class=\"mk w\" "
+       "cx=\"6\" cy=\"6\" r=\"5\"/></svg>Tag mit Warnung</li></ul>\n";
   size_t begin = 0;
   while (begin < days.size()) {
     int year = 0, month = 0;
@@ -320,14 +316,15 @@ void WriteGapTimeline(const tAuditReport& report, int32_t reg, tReportOut& out) 
   static constexpr struct {
     tRule Rule;
     const char* Title;
-  } kLanes[] = {{tRule::kClosingNumber, "closing numbers"},
-                {tRule::kVoucherRange, "voucher range"},
-                {tRule::kSequenceGap, "receipt sequence"}};
+  } kLanes[] = {{tRule::kClosingNumber, "Abschlussnummern"},
+                {tRule::kVoucherRange, "Belegbereich"},
+                {tRule::kSequenceGap, "Belegsequenz"}};
   constexpr double left = 170, plot = 780, lane = 26;
   const auto x = [&](int64_t day) {
-    return last == first
-               ? left + plot / 2
-               : left + static_cast<double>(day - first) * plot / static_cast<double>(last - first);
+    return last == first ? left + plot / 2
+                         : left + 8 +
+                               static_cast<double>(day - first) * (plot - 16) /
+                                   static_cast<double>(last - first);
   };
   const double height = lane * 3 + 22;
   std::string& s = out.text();
@@ -339,7 +336,7 @@ void WriteGapTimeline(const tAuditReport& report, int32_t reg, tReportOut& out) 
   Num(s, left + plot + 40);
   s += ' ';
   Num(s, height);
-  s += "\" role=\"img\" aria-label=\"Gaps in closing and receipt numbers\">\n";
+  s += "\" role=\"img\" aria-label=\"Lücken in Abschluss- und Belegnummern\">\n";
   for (int l = 0; l < 3; ++l) {
     const double mid = lane * l + lane / 2;
     const tRuleInfo& info = RuleInfo(kLanes[l].Rule);
@@ -377,7 +374,7 @@ void WriteGapTimeline(const tAuditReport& report, int32_t reg, tReportOut& out) 
       Num(s, left + 6);
       s += "\" y=\"";
       Num(s, mid - 4);
-      s += "\">no gap</text>\n";
+      s += "\">keine Lücke</text>\n";
     }
   }
   const double axis = lane * 3 + 14;
