@@ -114,6 +114,11 @@ TEST(GeneratorTest, BothFormsCarryTheSameEvents) {
       {"sample", WriteSample, 2},
       {"random seed 1", [](JournalSink* s) { WriteRandom(s, 1, 1 << 20); }, 2},
       {"random seed 3, stream 1", [](JournalSink* s) { WriteRandom(s, 3, 1 << 20); }, 1},
+      // Faults leave the journal readable: an entry left out, one added.
+      {"sample, receipt deleted",
+       [](JournalSink* s) { WriteSampleWith(s, {FaultKind::kReceiptDeleted, 2}); }, 2},
+      {"random, training receipt",
+       [](JournalSink* s) { WriteRandomWith(s, 2, 3 << 20, {FaultKind::kTrainingReceipt, 2}); }, 1},
   };
   for (const Case& c : cases) ExpectSameEvents(Generate(c.Write, c.Stream), c.Name);
 }

@@ -1,19 +1,31 @@
 // A bakery café with one register that produces a fiscal journal through a
 // JournalSink: a fixed catalogue of articles, departments, operators and
 // payment media; one block per business day, opened by a registration start
-// and closed by a registration end with the day's counters, taxes, media and
-// groups. Receipt, document, sequence and Z numbers run on over all days, so
-// the journal passes the converter's sequence checks.
+// and closed by a registration end with the day's counters, own-period
+// taxes, media and groups, and the running figures since the register
+// began (tax table, grand totals, training receipts), which start from the
+// opening state the register had before the journal. Receipt, document,
+// sequence and Z numbers run on over all days, so the journal passes the
+// converter's sequence checks, and every closing agrees with its receipts:
+// training receipts count only in the training counters.
+//
+// On request the shop injects one fault (gen/Fault.h) on one day; the
+// scenario marks the day's middle (BeginMiddle), and the fault
+// lands there. Throws std::runtime_error when the fault's day ends without
+// a place for it.
 //
 // The same Shop serves the fixed sample and the large random journals, and
-// drives either journal form; its random numbers never depend on the form.
+// drives either journal form; its random numbers never depend on the form
+// or on an injected fault.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "gen/Fault.h"
 #include "gen/GenJournal.h"
 
 namespace jgen {
@@ -68,20 +80,37 @@ struct Transaction {
   std::vector<Payment> Payments;
   int Table = 0;  // table number of a table receipt
   bool Customer = false;  // invoice with customer data
+  bool Training = false;  // a training receipt: no sale
 
   void Clear();
+};
+
+constexpr int kTaxCount = 3;  // tax indexes 0 to 2
+
+// What the register had counted before the journal begins.
+struct OpeningState {
+  int64_t ClosingNo = 0;  // the last registration end before the journal
+  int64_t GtSales = 0, GtTurnover = 0, GtReturns = 0;  // grand totals, cents
+  std::array<int64_t, kTaxCount> TaxGross{}, TaxNet{}, TaxNegative{};  // running tax table
+  int64_t Training = 0, TrainingCents = 0;  // training receipts in total
 };
 
 class Shop {
  public:
   // "*sink" must outlive the shop. With comments set, every entry is
   // preceded by a comment line (forms that have none drop it).
-  Shop(JournalSink* sink, uint64_t seed, bool comments);
+  Shop(JournalSink* sink, uint64_t seed, bool comments, const OpeningState& opening,
+       const FaultPlan& fault);
 
   // Starts a block and writes the registration start at the opening time.
   void OpenDay(int year, int month, int day, int openMinute, int closeMinute);
   // Writes the registration end at the closing time and ends the block.
   void CloseDay();
+  // The day's middle begins: an extra entry of the fault is written now, a
+  // receipt's fault goes to the next receipt that fits before EndMiddle or
+  // the day's end.
+  void BeginMiddle();
+  void EndMiddle() { middle_ = false; }
 
   // Sets the clock to a time of the current day (minutes and seconds since midnight).
   void At(int hour, int minute, int second = 0);
@@ -95,31 +124,56 @@ class Shop {
   void FiscalReport(int op);
 
   const std::string& ArticleName(int article) const { return names_[article]; }
+  // What the fault plan injected so far.
+  const FaultNote& Injected() const { return note_; }
 
  private:
+  struct TaxTotals {
+    std::array<int64_t, kTaxCount> Gross{}, Net{}, Negative{};
+    std::array<bool, kTaxCount> Used{};
+    void Add(int index, int64_t gross, int64_t net, int64_t negative);
+  };
   struct DayTotals {
     int64_t Receipts = 0, SalesCents = 0;
     int64_t Lines = 0, LineCents = 0;
     int64_t DrawerOpens = 0;
     int64_t Discounts = 0, DiscountCents = 0;
     int64_t Returns = 0, ReturnCents = 0;
-    std::array<int64_t, 3> TaxGross{}, TaxNeg{};
-    std::array<bool, 3> TaxUsed{};
+    int64_t PositiveCents = 0;  // gross of the items sold (not returned)
+    int64_t Invoices = 0, InvoiceCents = 0;
+    int64_t Training = 0, TrainingCents = 0;
+    TaxTotals Taxes;
     std::array<int64_t, kMediumCount> MediaCount{}, MediaCents{};
-    int64_t PaidIn = 0;
+    int64_t PaidInCount = 0, PaidIn = 0;
     std::array<int64_t, 8> DeptCount{}, DeptCents{};
+    int64_t FirstSeqNo = 0;  // of the day's first transaction (0: none yet)
   };
 
   void Note(const char* what, int64_t number);
-  void Header(int op, bool transaction, int64_t seqNo, const Transaction* t);
+  void BeginEntry();
+  int64_t NextSeqNo();
+  // closing: a registration end, which states its period's transactions.
+  void Header(int op, bool transaction, int64_t seqNo, const Transaction* t,
+              bool closing = false);
   void Signature(int recordKind);
   void Counter(int kind, int level, int64_t count, int64_t cents);
-  void TaxSum(int recordKind, int level, int taxIndex, int64_t gross, int64_t negative);
+  void TaxSum(int recordKind, int level, int taxIndex, int64_t gross, int64_t net,
+              int64_t negative, int64_t grossError = 0);
+  void TaxTable(int recordKind, const TaxTotals& taxes, int64_t grossError1);
+  void GrandTotals();
   void EventHeader(int op, bool authorised);
+  bool FaultToday() const;
+  // Whether the fault waiting for a receipt takes t, which it then marks injected.
+  bool FaultTakes(const Transaction& t);
 
-  JournalSink& sink_;
+  JournalSink* sink_;  // the journal, or discard_ while a deleted receipt is "written"
+  std::unique_ptr<JournalSink> discard_;
+  JournalSink& journal_;
   Rng rng_;
   bool comments_;
+  FaultPlan fault_;
+  FaultNote note_;
+  bool middle_ = false;  // the fault's day has reached its middle
   std::array<std::string, kArticleCount> names_;
   std::array<bool, kArticleCount> renamed_{};
 
@@ -131,6 +185,9 @@ class Shop {
   int64_t z_no_ = 0;       // registration-end number
   int64_t invoice_no_ = 0;
   int64_t gt_sales_ = 0, gt_turnover_ = 0, gt_returns_ = 0;
+  int64_t training_ = 0, training_cents_ = 0;  // in total
+  TaxTotals running_;  // since the register began
+  DateTime last_entry_ = 0;  // date-time of the last entry written
   DayTotals day_;
   std::string sig_;
   std::string text_;
@@ -141,12 +198,19 @@ class Shop {
 // several payment media, an invoice with customer data, a table receipt, a
 // paid-in entry, a drawer opening and an article rename.
 void WriteSample(JournalSink* sink);
+// The same with `fault` injected; throws std::runtime_error when its day has
+// no place for it (Injected stays false when the journal has no such day).
+FaultNote WriteSampleWith(JournalSink* sink, const FaultPlan& fault);
 
 // A random journal of at least `targetBytes` bytes: once the output reaches
 // that size, the current day is closed with its registration end and the
 // journal ends (a few kilobytes beyond the target). The same seed gives the
 // same journal; days run from 2 January 2020, Sundays closed, and start over
 // before the terminal's 32-bit time runs out in 2038.
+// Now and then a receipt is a training receipt.
 void WriteRandom(JournalSink* sink, uint64_t seed, uint64_t targetBytes);
+// The same with `fault` injected, as WriteSampleWith.
+FaultNote WriteRandomWith(JournalSink* sink, uint64_t seed, uint64_t targetBytes,
+                          const FaultPlan& fault);
 
 }  // namespace jgen
