@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The audit report's page in a real browser (headless chromium). A generated
-# journal, clean and with a payment altered on its second day: the page
+# journal of four days, clean and with a payment altered on its second day: the page
 # renders with its sections, prints on A4, has one bar group per business
 # day of the journal, and marks the differences (a "diff" cell and a marked
 # day for the fault, none for the clean journal). Exit 77 (skipped) when
 # chromium is missing. With --screenshot-to FILE it also writes a PNG of the
-# sample journal's page, 1000 px wide (docs/audit-report.png).
+# page of the sample journal with that payment altered, 1000 px wide
+# (docs/audit-report.png).
 # Usage: audit-browser.sh JORVEX JORVEX_GEN [--screenshot-to FILE]
 set -euo pipefail
 JORVEX=$1 GEN=$2 SHOT=
@@ -36,11 +37,11 @@ report() {
     fail "$1: $(count '<g class="day' "$W/$1.dom") bar groups for $days days"
 }
 
-"$GEN" --form native --size-mb 1 --out "$W/clean.txt"
+"$GEN" --form native --size-mb 4 --out "$W/clean.txt"
 report clean "$W/clean.txt"
 [ "$(count 'diff"' "$W/clean.dom")" = 0 ] || fail "clean: differences marked"
 
-"$GEN" --form native --size-mb 1 --fault payment-altered --fault-day 2 \
+"$GEN" --form native --size-mb 4 --fault payment-altered --fault-day 2 \
   --fault-note "$W/fault.note" --out "$W/faulty.txt"
 report faulty "$W/faulty.txt"
 [ "$(count 'class="m diff"' "$W/faulty.dom")" -ge 1 ] || fail "faulty: no diff cell"
@@ -53,7 +54,8 @@ grep -aqE '/MediaBox \[0 0 59[45](\.[0-9]+)? 84[12](\.[0-9]+)?\]' "$W/faulty.pdf
   fail "the printed page is not A4: $(grep -ao '/MediaBox[^]]*]' "$W/faulty.pdf" | head -1)"
 
 if [ -n "$SHOT" ]; then
-  "$JORVEX" "$(dirname "$0")/../examples/sample-native.txt" "$W/sample" /AUDIT /Q >/dev/null
-  browse --window-size=1000,1300 --screenshot="$SHOT" "file://$W/sample/AuditReport.html"
+  "$GEN" --form native --sample --fault payment-altered --fault-day 2 --out "$W/sample.txt"
+  "$JORVEX" "$W/sample.txt" "$W/sample" /AUDIT /Q >/dev/null
+  browse --window-size=1000,1150 --screenshot="$SHOT" "file://$W/sample/AuditReport.html"
 fi
 echo "audit-browser: clean and faulty pages rendered, $(count 'class="m diff"' "$W/faulty.dom") diff cell(s), A4 PDF"
