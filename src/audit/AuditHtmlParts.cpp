@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -40,7 +41,14 @@ void YearMonth(int64_t day, int& year, int& month) {
   tKvDateTime(day * tKvDateTime::kSecondsPerDay).DecodeDate(year, month, d);
 }
 
-int64_t MonthStart(int year, int month) { return tKvDateTime::Encode(year, month, 1).DayNumber(); }
+// The day number of the first of a month; past the calendar's end (year
+// 9999) a day after every journal date.
+int64_t MonthStart(int year, int month) {
+  tKvDateTime first;
+  return tKvDateTime::TryEncode(year, month, 1, 0, 0, 0, first)
+             ? first.DayNumber()
+             : std::numeric_limits<int64_t>::max();
+}
 
 // Business days of a register in order, the periods of one day added up.
 std::vector<tDay> DaysOf(const tAuditReport& report, int32_t reg) {
