@@ -67,12 +67,10 @@ thead{display:table-header-group}tr{break-inside:avoid}svg{break-inside:avoid}
 table{font-size:8.5pt}}
 )";
 
-void Html(std::string& s, std::string_view utf8) { AppendHtml(s, utf8); }
-
 // A table cell; cls may be empty.
 void Cell(std::string& s, std::string_view utf8, std::string_view cls = {}) {
   s += cls.empty() ? "<td>" : "<td class=\"" + std::string(cls) + "\">";
-  Html(s, utf8);
+  AppendHtml(s, utf8);
   s += "</td>";
 }
 
@@ -115,12 +113,12 @@ void WriteTop(const tAuditReport& report, tReportOut& out) {
   s += "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
        "<title>Prüfbericht: ";
-  Html(s, report.Journal);
+  AppendHtml(s, report.Journal);
   s += "</title>\n<style>";
   s += kStyle;
   s += "</style>\n</head>\n<body>\n<h1>Prüfbericht: Journal gegen Abschlüsse</h1>\n<p "
        "class=\"sub\">Journal ";
-  Html(s, report.Journal);
+  AppendHtml(s, report.Journal);
   s += ": " + std::to_string(report.Registers.size()) + " Kasse(n), " +
        std::to_string(report.Periods.size()) + " Periode(n)";
   if (report.EntriesOutsidePeriods > 0) {
@@ -132,7 +130,7 @@ void WriteTop(const tAuditReport& report, tReportOut& out) {
        " Hinweise</span></p>\n<nav>";
   for (size_t r = 0; r < report.Registers.size(); ++r) {
     s += "<a href=\"#r" + std::to_string(r) + "\">";
-    Html(s, RegisterTitle(report.Registers[r]));
+    AppendHtml(s, RegisterTitle(report.Registers[r]));
     s += "</a>";
   }
   s += "<a href=\"#findings\">Befunde</a><a href=\"#operators\">Bediener</a>"
@@ -196,7 +194,7 @@ void WriteScope(const tAuditReport& report, int32_t reg, tReportOut& out) {
     s += "<dt>";
     s += term;
     s += "</dt><dd>";
-    Html(s, value);
+    AppendHtml(s, value);
     s += "</dd>";
   }
   s += "</dl>\n";
@@ -330,7 +328,7 @@ void WriteRegister(const tAuditReport& report, int32_t reg, tDetailBudget& budge
                    tReportOut& out) {
   std::string& s = out.text();
   s += "<section class=\"register\" id=\"r" + std::to_string(reg) + "\">\n<h2>";
-  Html(s, RegisterTitle(report.Registers[static_cast<size_t>(reg)]));
+  AppendHtml(s, RegisterTitle(report.Registers[static_cast<size_t>(reg)]));
   s += "</h2>\n<h3>Umfang</h3>\n";
   WriteScope(report, reg, out);
   s += "<h3>Tagesumsatz brutto nach Steuer</h3>\n";
@@ -377,7 +375,7 @@ void WriteFindings(const tAuditReport& report, tReportOut& out) {
       const tRuleInfo& info = RuleInfo(f.Rule);
       if (info.Severity != group.Severity || written++ >= kFindingsPerSeverity) continue;
       s += "<tr><td title=\"";
-      Html(s, info.Compares);
+      AppendHtml(s, info.Compares);
       s += std::string("\" class=\"") + group.Class + "\">";
       s += info.Id;
       s += "</td><td>";
@@ -385,9 +383,9 @@ void WriteFindings(const tAuditReport& report, tReportOut& out) {
         const tPeriod& period = report.Periods[static_cast<size_t>(f.Period)];
         s += "<a href=\"#p" + std::to_string(f.Period) + "\">";
         if (report.Registers.size() > 1) {
-          Html(s, report.Registers[static_cast<size_t>(period.Register)].Number + ": ");
+          AppendHtml(s, report.Registers[static_cast<size_t>(period.Register)].Number + ": ");
         }
-        Html(s, PeriodTitle(period));
+        AppendHtml(s, PeriodTitle(period));
         s += "</a>";
       }
       s += "</td>";
@@ -460,7 +458,7 @@ void WriteRules(tReportOut& out) {
   s += "</tbody></table>\n<h3>Entscheidungen</h3>\n<ul class=\"decisions\">\n";
   for (const std::string_view decision : RuleDecisions()) {
     s += "<li>";
-    Html(s, decision);
+    AppendHtml(s, decision);
     s += "</li>\n";
   }
   s += "</ul>\n</section>\n";

@@ -21,6 +21,15 @@ constexpr double kPlotHeight = 170;
 constexpr double kAxis = 24;         // room for the date labels
 constexpr double kMinLabelGap = 46;  // a "MM.YYYY" label and some air
 
+// The business day of a period: the day number of its closing (of its last
+// entry when it has none), 0 when it has no date.
+int64_t PeriodDayNumber(const tPeriod& period) {
+  return tKvDateTime(period.Closing != 0 ? period.Closing : period.LastEntry).DayNumber();
+}
+
+// CSS class of the colour of tax index i, defined by the page's style sheet.
+std::string TaxClass(int index) { return "t" + std::to_string(index); }
+
 struct tDay {
   int64_t Number = 0;
   std::array<tAmount, kTaxSlots> Gross{};
@@ -256,12 +265,6 @@ void AppendHtml(std::string& out, std::string_view utf8) {
     }
   }
 }
-
-int64_t PeriodDayNumber(const tPeriod& period) {
-  return tKvDateTime(period.Closing != 0 ? period.Closing : period.LastEntry).DayNumber();
-}
-
-std::string TaxClass(int index) { return "t" + std::to_string(index); }
 
 void WriteDailyChart(const tAuditReport& report, int32_t reg, tReportOut& out) {
   const std::vector<tDay> days = DaysOf(report, reg);

@@ -16,15 +16,8 @@ namespace audit {
 // than tab and line feed become spaces (HTML forbids them).
 void AppendHtml(std::string& out, std::string_view utf8);
 
-// The business day of a period for the charts: the day number of its
-// closing (of its last entry when it has none), 0 when it has no date.
-int64_t PeriodDayNumber(const tPeriod& period);
-
-// CSS class of the colour of tax index i ("t0" to "t8"); the page's style
-// sheet defines them, the chart and its legend use them.
-std::string TaxClass(int index);
-
-// The daily gross sales of register reg, stacked by tax index: one chart
+// The daily gross sales of register reg, stacked by tax index (colours
+// "t0" to "t8" of the page's style sheet) with a legend: one chart
 // per calendar year, one <g class="day" data-day="DD.MM.YYYY"> per business
 // day (class "finding" and a marker where a period of that day has an error
 // or a warning), month or day labels along the axis.
