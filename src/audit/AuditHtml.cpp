@@ -1,6 +1,7 @@
 #include "audit/AuditHtml.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -87,12 +88,12 @@ void Head(std::string& s, std::initializer_list<std::string_view> columns, size_
   s += "</tr></thead>\n<tbody>\n";
 }
 
-// "2 E 1 W" badges of a period's finding counts.
+// "2 F 1 W" badges (Fehler, Warnungen, Hinweise) of a period's finding counts.
 void Counts(std::string& s, int32_t errors, int32_t warnings, int32_t infos) {
   s += "<td class=\"m n\">";
-  if (errors > 0) s += "<span class=\"e\">" + std::to_string(errors) + " E</span>";
+  if (errors > 0) s += "<span class=\"e\">" + std::to_string(errors) + " F</span>";
   if (warnings > 0) s += "<span class=\"w\">" + std::to_string(warnings) + " W</span>";
-  if (infos > 0) s += "<span class=\"i\">" + std::to_string(infos) + " I</span>";
+  if (infos > 0) s += "<span class=\"i\">" + std::to_string(infos) + " H</span>";
   s += "</td>";
 }
 
