@@ -24,9 +24,10 @@
 # measures them beside, e.g. the log-only conversion before the exports
 # existed; MODES=<options,...> the conversions measured (default
 # "/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1980,
-# /IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP": the export checked, a
-# period covering everything, one month of the generated journals, which
-# start on 02.01.2020, and the hand-over package).
+# /IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP,/IDEA /AUDIT": the export
+# checked, a period covering everything, one month of the generated
+# journals, which start on 02.01.2020, the hand-over package, and the audit
+# report, whose row notes the size of its HTML page).
 # With a /IDEA mode, jorvex-check reads the first build's IDEA export of
 # each journal as well: its speed in MB of CSV per second, its peak memory.
 set -euo pipefail
@@ -117,7 +118,7 @@ row() {  # NAME SECS MBPS RSS_KB AWK_MBPS [NOTE]; the ASCII form: FAIR_AWK_SECS 
 
 awk_name=$(readlink -f "$(command -v awk)")
 # The conversions measured with each build: their options.
-IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1980,/IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP}"
+IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /CHECK,/IDEA /FROM=01.01.1980,/IDEA /FROM=01.03.2020 /TO=31.03.2020,/IDEA /ZIP,/IDEA /AUDIT}"
 idea_mode=""
 for m in "${!modes[@]}"; do if [ "${modes[$m]}" = /IDEA ]; then idea_mode=$m; fi; done
 for form in native ascii; do
@@ -185,6 +186,10 @@ for form in native ascii; do
         note="(exit code ${RCS[$key]})"
       elif [ "$mode" = /INSIKA ] && [ ! -f "$dest/INSIKA.xml" ]; then
         note="(no INSIKA.xml written)"
+      elif [[ "$mode" == *" /AUDIT" ]]; then
+        note=$(awk -v h="$(stat -c %s "$dest/AuditReport.html" 2>/dev/null || echo 0)" \
+          -v p="$(grep -c '"state":' "$dest/AuditReport.json" 2>/dev/null || echo 0)" \
+          'BEGIN { printf "(%d periods, HTML page %.2f MB)", p, h / 1048576 }')
       elif [[ "$mode" == *" /V" ]]; then
         viewfile=$(find "$dest" -name JournalView.txt | head -n 1)
         if [ -z "$viewfile" ]; then

@@ -10,6 +10,7 @@
 //          sample's second day
 //   bit 5  the export checked (/CHECK)
 //   bit 6  the hand-over package (/ZIP)
+//   bit 7  the audit report (/AUDIT)
 // The journal view (/V) is always written. The run writes into a scratch
 // folder that is emptied before and after every input. Jorvex.ini, the DTD
 // and the sample's signature definition lie beside this executable (the
@@ -201,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (flags & 16) arguments.push_back("/FROM=03.01.2024");
   if (flags & 32) arguments.push_back("/CHECK");
   if (flags & 64) arguments.push_back("/ZIP");
+  if (flags & 128) arguments.push_back("/AUDIT");
   console.clear();
   t_last_caught = nullptr;
   platform::SetConsoleSinkForTest(&console);

@@ -23,7 +23,8 @@ void Publish(const std::string& path, const audit::tAuditReport& report, Writer 
   }
   audit::tReportOut out([&file](std::string_view text) { file.Append(text); });
   write(report, out);
-  if (int error = file.Commit(platform::WholeFile::Replace::kYes, platform::WholeFile::SyncFolder::kYes);
+  if (int error =
+          file.Commit(platform::WholeFile::Replace::kYes, platform::WholeFile::SyncFolder::kYes);
       error != 0) {
     throw EKvIo("Audit report: \"" + path + "\": " + platform::OsErrorText(error));
   }

@@ -8,10 +8,10 @@
 namespace audit {
 namespace {
 
-constexpr const char* kLineKinds[] = {
-    "tax_gross",   "tax_net",      "tax_value",     "tax_negative", "media_sales", "media_change",
-    "media_paid_in", "media_paid_out", "counter_count", "counter_amount", "group_count",
-    "group_amount"};
+constexpr const char* kLineKinds[] = {"tax_gross",      "tax_net",        "tax_value",
+                                      "tax_negative",   "media_sales",    "media_change",
+                                      "media_paid_in",  "media_paid_out", "counter_count",
+                                      "counter_amount", "group_count",    "group_amount"};
 
 const char* StateName(tPeriodState state) {
   switch (state) {
@@ -196,7 +196,9 @@ void WriteAuditJson(const tAuditReport& report, tReportOut& out) {
     t += i == 0 ? "\n    " : ",\n    ";
     const tRuleInfo& rule = RuleInfo(f.Rule);
     tObject o(t);
-    o.String("rule", rule.Id).String("severity", SeverityName(rule.Severity)).Number("period", f.Period);
+    o.String("rule", rule.Id)
+        .String("severity", SeverityName(rule.Severity))
+        .Number("period", f.Period);
     if (f.Period >= 0 && f.Period < static_cast<int32_t>(report.Periods.size())) {
       const tPeriod& p = report.Periods[f.Period];
       o.String("day", PeriodDay(p)).Number("closing_no", p.ClosingNo);

@@ -10,8 +10,8 @@ namespace {
 
 constexpr int32_t kCashMedium = 1;
 constexpr tTime kDay = 86400;
-constexpr size_t kMaxKeys = 64;        // media or groups kept per period
-constexpr size_t kMaxSaleDays = 400;   // distinct sales days kept per period
+constexpr size_t kMaxKeys = 64;       // media or groups kept per period
+constexpr size_t kMaxSaleDays = 400;  // distinct sales days kept per period
 constexpr size_t kMaxOperators = 1000;
 // The grand totals (report kind 18) in their order.
 constexpr const char* kTotalName[3] = {"total sales", "total turnover", "total returns"};
@@ -70,8 +70,19 @@ struct tCell {
 
 // The counters the journal recomputes, each against one counter slot.
 enum tCounter : int {
-  kCntReceipts, kCntItems, kCntDiscounts, kCntExtraCharges, kCntReturns, kCntTraining,
-  kCntInvoices, kCntDrawer, kCntCopies, kCntProForma, kCntExpenses, kCntTips, kCntDeposits,
+  kCntReceipts,
+  kCntItems,
+  kCntDiscounts,
+  kCntExtraCharges,
+  kCntReturns,
+  kCntTraining,
+  kCntInvoices,
+  kCntDrawer,
+  kCntCopies,
+  kCntProForma,
+  kCntExpenses,
+  kCntTips,
+  kCntDeposits,
   kCounterCount
 };
 struct tCounterRule {
@@ -461,15 +472,18 @@ class tAuditLedger::tImpl {
     const std::array<tAmount, 3> totals = {ToAmount(rec.GrandTotal.Sales),
                                            ToAmount(rec.GrandTotal.Turnover),
                                            ToAmount(rec.GrandTotal.Returns)};
-    // A report without grand totals (kind 18) leaves them zero; zero totals
-    // are taken as absent (a register states them from its first day on).
-    const bool hasTotals = totals[0] != 0 || totals[1] != 0 || totals[2] != 0;
+    // A report without grand totals (kind 18) leaves them zero. Zero totals
+    // are taken as absent, unless an earlier closing stated totals: then
+    // they are a reset.
+    const bool hasTotals = totals[0] != 0 || totals[1] != 0 || totals[2] != 0 ||
+                           (s.HasPrev && s.PrevHasTotals);
     if (Type.Kind == kEntryRegStart) {
       s.Sums.HasStartTotals = hasTotals;
       s.Sums.StartTotals = totals;
       if (hasTotals && s.HasPrev && s.PrevHasTotals && totals != s.PrevTotals && s.Period >= 0) {
         const int k = totals[0] != s.PrevTotals[0] ? 0 : totals[1] != s.PrevTotals[1] ? 1 : 2;
-        AddFinding(s.Period, tRule::kStartTotals, 1, s.PrevTotals[k], totals[k], true, kTotalName[k]);
+        AddFinding(s.Period, tRule::kStartTotals, 1, s.PrevTotals[k], totals[k], true,
+                   kTotalName[k]);
       }
       return;
     }
@@ -504,14 +518,16 @@ class tAuditLedger::tImpl {
     RememberName(Report.Media, medium, rec.Media.Name.view());
     c.HasMedia = true;
     tKeyed& m = Slot(c.Media, medium);
-    if (rec.Sales.Present) m.Cells[0] = {ToCount(rec.Sales.Cell.Count), ToAmount(rec.Sales.Cell.Amount)};
-    if (rec.PaidIn.Present) m.Cells[1] = {ToCount(rec.PaidIn.Cell.Count), ToAmount(rec.PaidIn.Cell.Amount)};
+    if (rec.Sales.Present)
+      m.Cells[0] = {ToCount(rec.Sales.Cell.Count), ToAmount(rec.Sales.Cell.Amount)};
+    if (rec.PaidIn.Present)
+      m.Cells[1] = {ToCount(rec.PaidIn.Cell.Count), ToAmount(rec.PaidIn.Cell.Amount)};
     if (rec.PaidOut.Present) {
       m.Cells[2] = {ToCount(rec.PaidOut.Cell.Count), ToAmount(rec.PaidOut.Cell.Amount)};
     }
     if (rec.Change.Present) {
       Slot(c.Change, medium).Cells[0] = {ToCount(rec.Change.Cell.Count),
-                                          ToAmount(rec.Change.Cell.Amount)};
+                                         ToAmount(rec.Change.Cell.Amount)};
     }
     if (medium == kCashMedium && rec.Drawer.Present) {
       c.HasDrawer = true;
@@ -524,7 +540,8 @@ class tAuditLedger::tImpl {
     tClosingFigures& c = State().Closing;
     RememberName(Report.Groups, rec.Group.Number, rec.Group.Name.view());
     c.HasGroups = true;
-    Slot(c.Groups, rec.Group.Number).Cells[0] = {ToCount(rec.Cell.Count), ToAmount(rec.Cell.Amount)};
+    Slot(c.Groups, rec.Group.Number).Cells[0] = {ToCount(rec.Cell.Count),
+                                                 ToAmount(rec.Cell.Amount)};
   }
 
   void RememberName(std::vector<tName>& names, int32_t number, std::string_view name) {
@@ -619,7 +636,8 @@ class tAuditLedger::tImpl {
     ++p.SalesTransactions;
     p.Gross += Tx.Gross;
     const int64_t day = Tx.Time / kDay;
-    if (Tx.Time != 0 && std::find(sums.SaleDays.begin(), sums.SaleDays.end(), day) == sums.SaleDays.end() &&
+    if (Tx.Time != 0 &&
+        std::find(sums.SaleDays.begin(), sums.SaleDays.end(), day) == sums.SaleDays.end() &&
         sums.SaleDays.size() < kMaxSaleDays) {
       sums.SaleDays.push_back(day);
     }
@@ -735,8 +753,9 @@ class tAuditLedger::tImpl {
     // The slots no journal figure stands for: listed as reported.
     for (int32_t kind = 0; kind < 32; ++kind) {
       if (!c.SlotUsed[kind]) continue;
-      const bool known = std::any_of(std::begin(kCounterRules), std::end(kCounterRules),
-                                     [kind](const tCounterRule& r) { return r.ReportKind == kind; });
+      const bool known =
+          std::any_of(std::begin(kCounterRules), std::end(kCounterRules),
+                      [kind](const tCounterRule& r) { return r.ReportKind == kind; });
       if (known) continue;
       set.Add(MakeLine(tLineKind::kCounterCount, tRule::kGrossSales, kind, false, true, 0,
                        c.Slots[kind].Count));
@@ -754,8 +773,8 @@ class tAuditLedger::tImpl {
       const tCell closing = r != nullptr ? r->Cells[0] : tCell{};
       set.Add(MakeLine(tLineKind::kGroupCount, tRule::kMainGroups, key, true, true, journal.Count,
                        closing.Count));
-      set.Add(MakeLine(tLineKind::kGroupAmount, tRule::kMainGroups, key, true, true,
-                       journal.Amount, closing.Amount));
+      set.Add(MakeLine(tLineKind::kGroupAmount, tRule::kMainGroups, key, true, true, journal.Amount,
+                       closing.Amount));
     }
   }
 
@@ -783,7 +802,8 @@ class tAuditLedger::tImpl {
       const tPeriod& p = Report.Periods[index];
       const tLine& l = p.Lines[first.first];
       const bool amounts = l.Kind != tLineKind::kCounterCount && l.Kind != tLineKind::kGroupCount;
-      AddFinding(index, rule, first.second, l.Journal, l.Closing, amounts, LineDetail(Report, p, l));
+      AddFinding(index, rule, first.second, l.Journal, l.Closing, amounts,
+                 LineDetail(Report, p, l));
     }
     Continuity(s, index);
     TimeAndDrawer(s, index);
@@ -817,7 +837,8 @@ class tAuditLedger::tImpl {
           }
         }
       }
-      if (differing > 0) AddFinding(index, tRule::kRunningTax, differing, expected, found, true, detail);
+      if (differing > 0)
+        AddFinding(index, tRule::kRunningTax, differing, expected, found, true, detail);
     }
     // Grand totals: from the previous closing, else from the period's start.
     const std::array<tAmount, 3>* base = nullptr;
@@ -840,11 +861,13 @@ class tAuditLedger::tImpl {
           detail = kTotalName[k];
         }
       }
-      if (differing > 0) AddFinding(index, tRule::kGrandTotals, differing, expected, found, true, detail);
+      if (differing > 0)
+        AddFinding(index, tRule::kGrandTotals, differing, expected, found, true, detail);
     }
     if (s.HasPrev && c.ClosingNo != s.PrevClosingNo + 1) {
-      AddFinding(index, tRule::kClosingNumber, 1, s.PrevClosingNo + 1, c.ClosingNo, false,
-                 c.ClosingNo > s.PrevClosingNo + 1 ? "closing number skipped" : "closing number reset");
+      AddFinding(
+          index, tRule::kClosingNumber, 1, s.PrevClosingNo + 1, c.ClosingNo, false,
+          c.ClosingNo > s.PrevClosingNo + 1 ? "closing number skipped" : "closing number reset");
     }
     const tPeriod& p = Report.Periods[index];
     if (c.FirstVoucher != 0 || c.LastVoucher != 0) {
@@ -883,11 +906,11 @@ class tAuditLedger::tImpl {
     const int64_t otherDays = std::count_if(sums.SaleDays.begin(), sums.SaleDays.end(),
                                             [closingDay](int64_t d) { return d != closingDay; });
     if (c.Time != 0 && otherDays > 0) {
-      AddFinding(index, tRule::kDayWithoutClosing, otherDays, 0, otherDays, false,
-                 "first " + DateText(*std::find_if(sums.SaleDays.begin(), sums.SaleDays.end(),
-                                                   [closingDay](int64_t d) {
-                                                     return d != closingDay;
-                                                   }) * kDay));
+      AddFinding(
+          index, tRule::kDayWithoutClosing, otherDays, 0, otherDays, false,
+          "first " + DateText(*std::find_if(sums.SaleDays.begin(), sums.SaleDays.end(),
+                                            [closingDay](int64_t d) { return d != closingDay; }) *
+                              kDay));
     }
     tDrawer& d = Report.Periods[index].Drawer;
     d.Known = c.HasDrawer;

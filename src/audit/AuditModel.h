@@ -27,10 +27,18 @@ using tTime = int64_t;
 
 // What a reconciliation line compares.
 enum class tLineKind : uint8_t {
-  kTaxGross, kTaxNet, kTaxValue, kTaxNegative,  // Key: tax index
-  kMediaSales, kMediaChange, kMediaPaidIn, kMediaPaidOut,  // Key: medium number
-  kCounterCount, kCounterAmount,  // Key: report kind of the counter slot
-  kGroupCount, kGroupAmount,      // Key: main group number
+  kTaxGross,
+  kTaxNet,
+  kTaxValue,
+  kTaxNegative,  // Key: tax index
+  kMediaSales,
+  kMediaChange,
+  kMediaPaidIn,
+  kMediaPaidOut,  // Key: medium number
+  kCounterCount,
+  kCounterAmount,  // Key: report kind of the counter slot
+  kGroupCount,
+  kGroupAmount,  // Key: main group number
 };
 
 // One line "recomputed from the journal | reported by the closing |
@@ -54,20 +62,20 @@ enum class tPeriodState : uint8_t {
 
 struct tFinding {
   tRule Rule = tRule::kOpenPeriod;
-  int32_t Period = -1;   // index into tAuditReport::Periods
-  int64_t Count = 0;     // how many lines, entries or days the finding covers
-  int64_t Expected = 0;  // journal / expected value (first differing line)
-  int64_t Found = 0;     // closing / found value
+  int32_t Period = -1;     // index into tAuditReport::Periods
+  int64_t Count = 0;       // how many lines, entries or days the finding covers
+  int64_t Expected = 0;    // journal / expected value (first differing line)
+  int64_t Found = 0;       // closing / found value
   int64_t Difference = 0;  // Expected - Found
-  bool Amounts = false;  // Expected, Found, Difference are tAmount (else plain numbers)
-  std::string Detail;    // e.g. "tax index 1", "closing 17 after 15", "10:15:02 after 10:20:00"
+  bool Amounts = false;    // Expected, Found, Difference are tAmount (else plain numbers)
+  std::string Detail;      // e.g. "tax index 1", "closing 17 after 15", "10:15:02 after 10:20:00"
 };
 
 struct tDrawer {
-  bool Known = false;       // the closing states a cash drawer cell
-  tAmount Opening = 0;      // opening float (drawer cell less the movements), else 0
-  tAmount Movements = 0;    // cash in minus cash out over the period
-  tAmount Lowest = 0;       // lowest balance reached (Opening + lowest running sum)
+  bool Known = false;     // the closing states a cash drawer cell
+  tAmount Opening = 0;    // opening float (drawer cell less the movements), else 0
+  tAmount Movements = 0;  // cash in minus cash out over the period
+  tAmount Lowest = 0;     // lowest balance reached (Opening + lowest running sum)
   tTime LowestAt = 0;
 };
 
@@ -78,14 +86,14 @@ struct tPeriod {
   tTime Start = 0;        // registration start, else the first entry
   tTime Closing = 0;      // registration end (0 when none)
   tTime FirstEntry = 0, LastEntry = 0;
-  int32_t ClosingNo = 0;  // sequence number of the registration end
+  int32_t ClosingNo = 0;                          // sequence number of the registration end
   int32_t FirstReceiptNo = 0, LastReceiptNo = 0;  // document numbers of transactions
   int32_t FirstSeqNo = 0, LastSeqNo = 0;          // sequence numbers of transactions
   int32_t Blocks = 0;
   std::array<int32_t, 3> EntriesByClass{};  // transactions, reports, events
   std::array<int32_t, 23> EntriesByKind{};  // by entry kind 0..22 (0: unknown kinds)
   int64_t SalesTransactions = 0;
-  tAmount Gross = 0;                          // gross of the sales transactions
+  tAmount Gross = 0;                            // gross of the sales transactions
   std::array<tAmount, kTaxSlots> GrossByTax{};  // for the daily chart
   std::array<int32_t, kTaxSlots> TaxRate{};     // percent x 100 by tax index (0 = unknown)
   int64_t TrainingReceipts = 0;
@@ -98,7 +106,7 @@ struct tPeriod {
 struct tRegister {
   std::string Number;  // register number (digits)
   int32_t SerialNo = 0;
-  std::string Name;    // Windows-1252 as in the journal
+  std::string Name;  // Windows-1252 as in the journal
 };
 
 // Per register and operator, over the whole journal.
@@ -127,7 +135,7 @@ struct tAuditReport {
   static constexpr int kSchemaVersion = 1;
   std::string Journal;  // the journal file as given
   std::vector<tRegister> Registers;
-  std::vector<tPeriod> Periods;  // in journal order
+  std::vector<tPeriod> Periods;    // in journal order
   std::vector<tFinding> Findings;  // in period order, then by rule
   std::vector<tOperator> Operators;
   std::vector<tName> Media, Groups;

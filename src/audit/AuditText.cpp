@@ -85,7 +85,8 @@ void Scope(std::string& out, const tAuditReport& report, int32_t reg) {
     kinds += (kinds.empty() ? "" : ", ") + CaptionUtf8(20000 + static_cast<int32_t>(k)) + " " +
              std::to_string(byKind[k]);
   }
-  if (byKind[0] != 0) kinds += (kinds.empty() ? "" : ", ") + std::string("? ") + std::to_string(byKind[0]);
+  if (byKind[0] != 0)
+    kinds += (kinds.empty() ? "" : ", ") + std::string("? ") + std::to_string(byKind[0]);
   out += "Nach Art: " + kinds + "\n";
 }
 
@@ -121,8 +122,8 @@ void Period(std::string& out, const tAuditReport& report, const tPeriod& p, int3
   out += "Belege " + std::to_string(p.FirstReceiptNo) + " - " + std::to_string(p.LastReceiptNo) +
          ", Sequenz " + std::to_string(p.FirstSeqNo) + " - " + std::to_string(p.LastSeqNo) +
          ", Blöcke " + std::to_string(p.Blocks) + "\n";
-  out += "Umsatzbelege " + std::to_string(p.SalesTransactions) + ", " + CaptionUtf8(702) +
-         " " + AmountText(p.Gross) + "; Trainingsbelege " + std::to_string(p.TrainingReceipts) +
+  out += "Umsatzbelege " + std::to_string(p.SalesTransactions) + ", " + CaptionUtf8(702) + " " +
+         AmountText(p.Gross) + "; Trainingsbelege " + std::to_string(p.TrainingReceipts) +
          ", brutto " + AmountText(p.TrainingGross) + " (nicht im Umsatz)\n";
   if (p.Drawer.Known) {
     out += "Schublade (Bar): Anfangsbestand " + AmountText(p.Drawer.Opening) + ", Bewegungen " +
@@ -147,8 +148,9 @@ void Operators(std::string& out, const tAuditReport& report, int32_t reg) {
   for (const tOperator& o : report.Operators) {
     if (o.Register != reg) continue;
     if (!any) {
-      out += "\nBediener                  Belege        Brutto  Storno  Retouren  Training  "
-             "Rabatte  Schublade o. Verkauf\n";
+      out +=
+          "\nBediener                  Belege        Brutto  Storno  Retouren  Training  "
+          "Rabatte  Schublade o. Verkauf\n";
     }
     any = true;
     std::string name = o.Number + " " + Win1252ToUtf8(o.Name);
@@ -186,8 +188,11 @@ std::string FindingLine(const tAuditReport& report, const tFinding& f) {
   line += ": " + std::string(rule.Compares);
   if (!f.Detail.empty()) line += ": " + f.Detail;
   if (f.Expected != 0 || f.Found != 0) {
-    line += " (expected " + FindingValue(f, f.Expected) + ", found " + FindingValue(f, f.Found) +
-            ", difference " + FindingValue(f, f.Difference) + ")";
+    // A closing's figure against its journal, or a value against the one expected.
+    const bool closing = rule.Severity == tSeverity::kError;
+    line += std::string(closing ? " (journal " : " (expected ") + FindingValue(f, f.Expected) +
+            (closing ? ", closing " : ", found ") + FindingValue(f, f.Found) + ", difference " +
+            FindingValue(f, f.Difference) + ")";
   }
   if (f.Count > 1) line += " [" + std::to_string(f.Count) + "x]";
   return line;
