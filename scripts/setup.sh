@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Checks for the Debian packages the build needs and installs the missing
-# ones (as root); otherwise prints the exact command and stops.
+# Checks for the Debian packages the build and its tests need (chromium: the
+# browser test of the audit report) and installs the missing ones (as root);
+# otherwise prints the exact command and stops.
 set -euo pipefail
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libssl-dev libzip-dev libarchive-dev pkgconf zip
-          clang-14 libclang-rt-14-dev time lintian)
+          clang-14 libclang-rt-14-dev time lintian chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -38,15 +38,6 @@ std::string_view FaultName(FaultKind kind) {
   return it == std::end(kFaults) ? "none" : it->Name;
 }
 
-std::string FaultNames() {
-  std::string names;
-  for (const FaultDef& f : kFaults) {
-    if (!names.empty()) names += ", ";
-    names += f.Name;
-  }
-  return names;
-}
-
 std::string FaultNoteText(FaultKind kind, const FaultNote& note) {
   std::string text = "fault=";
   text += FaultName(kind);

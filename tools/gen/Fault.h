@@ -41,8 +41,6 @@ struct FaultNote {
 // The fault of a command-line name ("receipt-deleted", ...); nullopt when unknown.
 std::optional<FaultKind> ParseFault(std::string_view name);
 std::string_view FaultName(FaultKind kind);
-// The names, separated by ", ", for the usage text.
-std::string FaultNames();
 // "fault=...\nday=DD.MM.YYYY\nclosing=N\n[difference=1.00\n]".
 std::string FaultNoteText(FaultKind kind, const FaultNote& note);
 
