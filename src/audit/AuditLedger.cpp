@@ -174,6 +174,8 @@ struct tTransaction {
   std::vector<std::pair<int32_t, tAmount>> Payments;  // medium, amount
   std::vector<std::pair<int32_t, tAmount>> Groups;    // group, amount (one item each)
   std::vector<std::pair<int32_t, tAmount>> Links;     // linked articles of the next item
+  // Every member back to its default; the lists keep their storage, so an
+  // entry allocates nothing once the first ones have run.
   void Clear() {
     Payments.clear();
     Groups.clear();
@@ -271,16 +273,7 @@ class tAuditLedger::tImpl {
     p.Start = start;
     p.Blocks = 1;
     Report.Periods.push_back(p);
-    auto media = std::move(s.Sums.Media);
-    auto groups = std::move(s.Sums.Groups);
-    auto days = std::move(s.Sums.SaleDays);
     s.Sums = tPeriodSums{};
-    s.Sums.Media = std::move(media);
-    s.Sums.Groups = std::move(groups);
-    s.Sums.SaleDays = std::move(days);
-    s.Sums.Media.clear();
-    s.Sums.Groups.clear();
-    s.Sums.SaleDays.clear();
     s.Closing = tClosingFigures{};
     return s.Period;
   }
