@@ -43,14 +43,7 @@ std::string AmountText(tAmount amount) {
   return text;
 }
 
-std::string DateText(tTime time) {
-  if (time <= 0) return {};
-  int y = 0, m = 0, d = 0;
-  tKvDateTime(time).DecodeDate(y, m, d);
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d", d % 100, m % 100, y % 10000);
-  return text;
-}
+std::string DateText(tTime time) { return time <= 0 ? std::string() : tKvDateTime(time).DateText(true); }
 
 std::string DateTimeText(tTime time) {
   if (time <= 0) return {};

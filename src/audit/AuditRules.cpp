@@ -123,18 +123,6 @@ const tRuleInfo& RuleInfo(tRule rule) {
   return it != kRules.end() ? *it : kRules.front();
 }
 
-std::string_view SeverityName(tSeverity severity) {
-  switch (severity) {
-    case tSeverity::kError:
-      return "error";
-    case tSeverity::kWarning:
-      return "warning";
-    case tSeverity::kInfo:
-      break;
-  }
-  return "info";
-}
-
 std::span<const std::string_view> RuleDecisions() { return kDecisions; }
 
 }  // namespace audit

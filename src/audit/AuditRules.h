@@ -18,9 +18,11 @@
 #include <span>
 #include <string_view>
 
+#include "base/KvSeverity.h"
+
 namespace audit {
 
-enum class tSeverity : uint8_t { kError, kWarning, kInfo };
+using tSeverity = tFindingSeverity;
 
 enum class tRule : uint16_t {
   kOpenPeriod = 101,            // the journal ends inside a period (no closing)
@@ -73,8 +75,9 @@ struct tRuleInfo {
 // Every rule, ordered by code.
 std::span<const tRuleInfo> AllRules();
 const tRuleInfo& RuleInfo(tRule rule);
-// "error", "warning", "info".
-std::string_view SeverityName(tSeverity severity);
+constexpr std::string_view SeverityName(tSeverity severity) {
+  return FindingSeverityName(severity);
+}
 
 // Decisions the rules rest on, printed with the table (README, manual page,
 // reports): where the journal leaves a relation open.

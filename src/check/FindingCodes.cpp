@@ -121,16 +121,4 @@ const tCodeInfo& InfoOf(tCode code) {
   return *it;  // every enumerator has its row (the table is generated from the enum)
 }
 
-std::string_view SeverityName(tSeverity severity) {
-  switch (severity) {
-    case tSeverity::kError:
-      return "error";
-    case tSeverity::kWarning:
-      return "warning";
-    case tSeverity::kInfo:
-      return "info";
-  }
-  return "error";
-}
-
 }  // namespace check

@@ -17,9 +17,11 @@
 #include <span>
 #include <string_view>
 
+#include "base/KvSeverity.h"
+
 namespace check {
 
-enum class tSeverity : uint8_t { kError, kWarning, kInfo };
+using tSeverity = tFindingSeverity;
 
 enum class tCode : uint16_t {
   // the package
@@ -108,7 +110,8 @@ struct tCodeInfo {
 std::span<const tCodeInfo> AllCodes();
 // The entry of code.
 const tCodeInfo& InfoOf(tCode code);
-// "error", "warning", "info".
-std::string_view SeverityName(tSeverity severity);
+constexpr std::string_view SeverityName(tSeverity severity) {
+  return FindingSeverityName(severity);
+}
 
 }  // namespace check
