@@ -169,12 +169,13 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
 // happened, ahead of their closing lines.
 void RunWithLog(tLog& log) {
   // Declared so that the writer is released before the evaluators it feeds,
-  // and those before the audit ledger they feed.
+  // and those before the audit ledger and the scope they feed.
   audit::tAuditLedger ledger;  // fed with /AUDIT only
+  tRunScope scope;             // filled with /ZIP only
+  tRunScopePicker scopeRecords(scope);
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
   std::string ownFolder;  // the folder this run created
-  tRunScope scope;        // filled with /ZIP only
   try {
     std::string exportFolder;
     if (Settings.ExportMode == kExportModeIdea) {
@@ -186,7 +187,7 @@ void RunWithLog(tLog& log) {
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
     tKvFiscalStreamEvalExt& records = AddExporter(chain, Settings.ExportMode, exportFolder, log);
-    if (Settings.Package) chain = std::make_unique<tFiscalStreamEvalScope>(scope, std::move(chain));
+    if (Settings.Package) records.ShareRecords(scopeRecords);
     AddJournalView(chain, exportFolder, records);
     if (Settings.Audit) records.ShareRecords(ledger);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
