@@ -68,6 +68,13 @@ constexpr std::array<tTargetRow, 3> MakeTargets() {
 
 constexpr std::array<tTargetRow, 3> kTargets = MakeTargets();
 
+// call on every picker chain that receives the records, in their order.
+template <typename... Params, typename... Args>
+void Deliver(const std::vector<tKvFiscalStreamPicker*>& pickers,
+             void (tKvFiscalStreamPicker::*call)(Params...), const Args&... args) {
+  for (tKvFiscalStreamPicker* picker : pickers) (picker->*call)(args...);
+}
+
 // Deepest level at which a closing record is acted on (a linked article's
 // modifier, k.5.6).
 constexpr int32_t kDeepestRecordLevel = 4;
@@ -86,19 +93,13 @@ void tKvFiscalStreamEvalExt::ShareRecords(tKvFiscalStreamPicker& picker) {
   pickers_.push_back(&picker);
 }
 
-template <typename... Params, typename... Args>
-void tKvFiscalStreamEvalExt::Deliver(void (tKvFiscalStreamPicker::*call)(Params...),
-                                     const Args&... args) {
-  for (tKvFiscalStreamPicker* picker : pickers_) (picker->*call)(args...);
-}
-
 void tKvFiscalStreamEvalExt::UnhandledField(int32_t /*id*/, const tKvKPosData& /*element*/) {}
 
 void tKvFiscalStreamEvalExt::BlockEnd() {
   // An entry left open by its producer belongs to the block that ends: its
   // records and its EntryEnd go out before the pickers hear of the end.
   CloseEntry();
-  Deliver(&tKvFiscalStreamPicker::BlockEnd);
+  Deliver(pickers_, &tKvFiscalStreamPicker::BlockEnd);
   tKvFiscalStreamEval::BlockEnd();
 }
 
@@ -109,7 +110,7 @@ void tKvFiscalStreamEvalExt::EntryCompleted() {
 
 void tKvFiscalStreamEvalExt::LevelClosed(int32_t level, int32_t id, bool entryEnd) {
   if (entryEnd) {
-    Deliver(&tKvFiscalStreamPicker::EntryEnd);
+    Deliver(pickers_, &tKvFiscalStreamPicker::EntryEnd);
   } else {
     FinishRecords(level, id, false);
   }
@@ -118,7 +119,7 @@ void tKvFiscalStreamEvalExt::LevelClosed(int32_t level, int32_t id, bool entryEn
 
 void tKvFiscalStreamEvalExt::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   tKvFiscalStreamEval::FileHeader(header);
-  Deliver(&tKvFiscalStreamPicker::FileHeader, header);
+  Deliver(pickers_, &tKvFiscalStreamPicker::FileHeader, header);
 }
 
 void tKvFiscalStreamEvalExt::SetVersion(int32_t index, int32_t value) {
@@ -130,18 +131,18 @@ void tKvFiscalStreamEvalExt::SetVersion(int32_t index, int32_t value) {
 
 void tKvFiscalStreamEvalExt::BlockStart(const tKvKPosBlockInfoRec& info) {
   tKvFiscalStreamEval::BlockStart(info);
-  Deliver(&tKvFiscalStreamPicker::BlockStart, info);
+  Deliver(pickers_, &tKvFiscalStreamPicker::BlockStart, info);
 }
 
 void tKvFiscalStreamEvalExt::EntryStart(const tKvKPosEntryInfoRec& info) {
   tKvFiscalStreamEval::EntryStart(info);
-  Deliver(&tKvFiscalStreamPicker::EntryStart, info);
+  Deliver(pickers_, &tKvFiscalStreamPicker::EntryStart, info);
 }
 
 void tKvFiscalStreamEvalExt::RecordStart(int32_t id, int32_t level) {
   tKvFiscalStreamEval::RecordStart(id, level);
   if (!ignore_ && level == 1 && id >= 1)
-    Deliver(&tKvFiscalStreamPicker::SetEntryType, entry_type());
+    Deliver(pickers_, &tKvFiscalStreamPicker::SetEntryType, entry_type());
 }
 
 void tKvFiscalStreamEvalExt::Field(int32_t id, const tKvKPosData& element) {
@@ -268,13 +269,13 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
     } else if (recordLevel == 3 && sub == kFiscSaleItemTax) {
       FiscStoreItemTax(sale_item_.Taxes, pending_item_tax_);
     } else if (recordLevel == 3 && sub == kFiscSaleItemLink) {
-      Deliver(&tKvFiscalStreamPicker::PLULink, plu_link_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::PLULink, plu_link_);
       plu_link_.Clear();
     } else if (recordLevel == 3 && sub == kFiscSaleItemModifier) {
       sale_item_.Modifiers.Add(pending_modifier_);
     } else if (recordLevel == 2) {
       sale_item_.Kind = kind;
-      Deliver(&tKvFiscalStreamPicker::SaleItem, sale_item_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::SaleItem, sale_item_);
       sale_item_.Clear();
     }
   } else if (FiscIsAdjustKind(kind)) {
@@ -282,19 +283,19 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
       FiscStoreItemTax(adjust_.Taxes, pending_item_tax_);
     } else if (recordLevel == 2) {
       adjust_.Kind = kind;
-      Deliver(&tKvFiscalStreamPicker::Adjust, adjust_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Adjust, adjust_);
       adjust_ = {};
     }
   } else if (kind == kFiscTrClosing) {
     if (recordLevel == 3 && sub == kFiscClosingTaxSum) {
       FiscStoreTaxSum(closing_.TaxSums, pending_tax_sum_);
     } else if (recordLevel == 2) {
-      Deliver(&tKvFiscalStreamPicker::Closing, closing_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Closing, closing_);
       closing_ = {};
     }
   } else if (FiscIsPaymentKind(kind)) {
     if (recordLevel == 2) {
-      Deliver(&tKvFiscalStreamPicker::Payment, payment_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Payment, payment_);
       payment_ = {};
     }
   } else if (kind == kFiscTrSignature) {
@@ -302,7 +303,7 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
   } else if (FiscIsDepositKind(kind)) {
     if (recordLevel == 2) {
       deposit_.Kind = kind;
-      Deliver(&tKvFiscalStreamPicker::Deposit, deposit_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Deposit, deposit_);
       deposit_ = {};
     }
   }
@@ -310,9 +311,9 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
 
 void tKvFiscalStreamEvalExt::FinishReportRecord(int32_t recordLevel) {
   if (recordLevel == 1) {
-    Deliver(&tKvFiscalStreamPicker::ReportCounters, report_counters_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::ReportCounters, report_counters_);
     report_counters_ = {};
-    Deliver(&tKvFiscalStreamPicker::ReportTax, report_tax_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::ReportTax, report_tax_);
     report_tax_ = {};
     return;
   }
@@ -332,12 +333,13 @@ void tKvFiscalStreamEvalExt::FinishReportRecord(int32_t recordLevel) {
       DeliverSignature();
       break;
     case kFiscRpMedia:
-      Deliver(&tKvFiscalStreamPicker::ReportMedia, report_media_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::ReportMedia, report_media_);
       report_media_ = {};
       break;
     case kFiscRpGroupA:
     case kFiscRpGroupB:
-      Deliver(&tKvFiscalStreamPicker::ReportGroup, report_group_, kind == kFiscRpGroupA ? 0 : 1);
+      Deliver(pickers_, &tKvFiscalStreamPicker::ReportGroup, report_group_,
+              kind == kFiscRpGroupA ? 0 : 1);
       report_group_ = {};
       break;
     default:
@@ -352,18 +354,18 @@ void tKvFiscalStreamEvalExt::FinishEventRecord(int32_t recordLevel) {
   if (recordLevel == 2 && path(2) == kFiscKindHeader) {
     DeliverHeader();
   } else if (recordLevel == 1) {
-    Deliver(&tKvFiscalStreamPicker::Event, event_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::Event, event_);
     event_ = {};
   }
 }
 
 void tKvFiscalStreamEvalExt::DeliverHeader() {
-  Deliver(&tKvFiscalStreamPicker::Header, header_);
+  Deliver(pickers_, &tKvFiscalStreamPicker::Header, header_);
   header_ = {};
 }
 
 void tKvFiscalStreamEvalExt::DeliverSignature() {
-  Deliver(&tKvFiscalStreamPicker::Signature, signature_);
+  Deliver(pickers_, &tKvFiscalStreamPicker::Signature, signature_);
   signature_.Clear();
 }
 

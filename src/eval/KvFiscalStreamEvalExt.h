@@ -86,11 +86,7 @@ class tKvFiscalStreamEvalExt : public tKvFiscalStreamEval {
   void DeliverHeader();
   void DeliverSignature();
 
-  // call on every picker chain, the evaluator's own first.
-  template <typename... Params, typename... Args>
-  void Deliver(void (tKvFiscalStreamPicker::*call)(Params...), const Args&... args);
-
-  std::vector<tKvFiscalStreamPicker*> pickers_;  // borrowed
+  std::vector<tKvFiscalStreamPicker*> pickers_;  // borrowed; the own chain first
   bool ignore_ = false;
   bool has_data_ = false;
 
