@@ -13,15 +13,8 @@
 #include <vector>
 
 #include "LogTestHelp.h"
-#include "app/FiscalDataParserNative.h"
-#include "app/FiscalStreamWriterTypeDependent.h"
 #include "app/JorvexMain.h"
-#include "app/Log.h"
 #include "check/ExportCheck.h"
-#include "eval/KvFiscalStreamEvalExt.h"
-#include "eval/KvFiscalStreamEvalWriteJnlView.h"
-#include "gen/NativeWriter.h"
-#include "gen/Shop.h"
 #include "platform/Interrupt.h"
 #include "platform/WholeFile.h"
 
@@ -264,30 +257,6 @@ TEST_F(ConversionRunTest, BothInputFormsGiveTheSameLogAndView) {
         firstView.rfind("Fiscal journal type: Deutschland (1)\r\n\r\n\r\nRegistrierungs-Start", 0),
         0u);
   }
-}
-
-// The view shares the exporter's records: it is the view an assembly of its
-// own gives, for a generated journal.
-TEST_F(ConversionRunTest, SharedRecordsGiveTheViewOfAnAssemblyOfItsOwn) {
-  WriteIni();
-  jgen::StringOut text;
-  jgen::NativeWriter native(&text);
-  jgen::WriteRandom(&native, 5, uint64_t{1} << 20);
-  dir_.Write("gen.txt", text.Text());
-  ASSERT_EQ(Run({dir_.Path("gen.txt"), dir_.Path("run/"), "/V", "/AUDIT", "/Q"}), kExitOk);
-  tLog log(dir_.Path("log.txt"), false);
-  auto assembly = std::make_unique<tKvFiscalStreamEvalExt>(nullptr);
-  tKvFiscalStreamEvalExt& records = *assembly;
-  tFiscalStreamEvalWriteJnlView view(dir_.Path(), std::move(assembly));
-  records.ShareRecords(view.picker());
-  auto writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
-      JournalTypesFor(kExportModeIdea), &log, true, &view, nullptr);
-  tFiscalDataSourceTextFileDOS source(dir_.Path("gen.txt"));
-  tFiscalDataParserNative(&source, writer.get(), {}).Execute();
-  writer.reset();
-  view.Close();
-  EXPECT_EQ(TempDir::ReadFile(dir_.Path("run/2016-06-22_07-49-19/JournalView.txt")),
-            TempDir::ReadFile(dir_.Path("JournalView.txt")));
 }
 
 // The document and the view appear whole or not at all on a device that
