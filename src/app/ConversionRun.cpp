@@ -24,6 +24,7 @@
 #include "eval/FiscalDataParserAsciiInt.h"
 #include "eval/KvFiscalDataSourceAscii.h"
 #include "eval/KvFiscalStreamEval.h"
+#include "eval/KvFiscalStreamEvalExt.h"
 #include "eval/KvFiscalStreamEvalWriteJnlView.h"
 #include "idea/FiscalStreamEvalIDEAXML.h"
 #include "insika/FiscalStreamEvalInsikaXmlExport.h"
@@ -57,25 +58,33 @@ void CreateFolder(const std::string& folder) {
   }
 }
 
-// Puts the exporter of the mode in front of the chain.
-void AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
-                 const std::string& exportFolder, tLog& log) {
+// Puts the exporter of the mode in front of the chain. It assembles the
+// records for every output of the run: returned for those that share them.
+tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
+                                    const std::string& exportFolder, tLog& log) {
+  std::unique_ptr<tKvFiscalStreamEvalExt> exporter;
   if (exportMode == kExportModeInsika) {
     const std::string signDefFolder = ReadSignatureDefFolder(IniFileName(), log);
-    chain = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(Settings.DestPath, signDefFolder,
-                                                               log, std::move(chain));
+    exporter = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(Settings.DestPath, signDefFolder,
+                                                                  log, std::move(chain));
   } else {
     const tSupplierRec supplier = ReadSupplierRec(IniFileName());
-    chain = std::make_unique<tFiscalStreamEvalIDEAXML>(exportFolder, supplier,
-                                                       Settings.ColumnHeaders, log, std::move(chain));
+    exporter = std::make_unique<tFiscalStreamEvalIDEAXML>(
+        exportFolder, supplier, Settings.ColumnHeaders, log, std::move(chain));
   }
+  tKvFiscalStreamEvalExt& records = *exporter;
+  chain = std::move(exporter);
+  return records;
 }
 
 // With /V the journal view joins at the head of the chain, in front of the
-// exporter. A failure leaves the chain as it was.
-void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder) {
+// exporter, whose records it shares. A failure leaves the chain as it was.
+void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder,
+                    tKvFiscalStreamEvalExt& records) {
   if (!Settings.WriteJournalView) return;
-  chain = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain));
+  auto view = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain));
+  records.ShareRecords(view->picker());
+  chain = std::move(view);
 }
 
 // Damage that a pass reads past goes to the log. selection: /FROM, /TO (may
@@ -160,12 +169,13 @@ void WritePackage(const std::string& exportFolder, const std::string& view, cons
 // happened, ahead of their closing lines.
 void RunWithLog(tLog& log) {
   // Declared so that the writer is released before the evaluators it feeds,
-  // and those before the audit ledger they feed.
+  // and those before the audit ledger and the scope they feed.
   audit::tAuditLedger ledger;  // fed with /AUDIT only
+  tRunScope scope;             // filled with /ZIP only
+  tRunScopePicker scopeRecords(scope);
   std::unique_ptr<tKvFiscalStreamEval> chain;
   std::unique_ptr<tKvKPosFiscalStreamWriter> writer;
   std::string ownFolder;  // the folder this run created
-  tRunScope scope;        // filled with /ZIP only
   try {
     std::string exportFolder;
     if (Settings.ExportMode == kExportModeIdea) {
@@ -176,10 +186,10 @@ void RunWithLog(tLog& log) {
       CreateFolder(exportFolder);
     }
     chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
-    AddExporter(chain, Settings.ExportMode, exportFolder, log);
-    if (Settings.Package) chain = std::make_unique<tFiscalStreamEvalScope>(scope, std::move(chain));
-    AddJournalView(chain, exportFolder);
-    if (Settings.Audit) chain = std::make_unique<tKvFiscalStreamEvalExt>(&ledger, std::move(chain));
+    tKvFiscalStreamEvalExt& records = AddExporter(chain, Settings.ExportMode, exportFolder, log);
+    if (Settings.Package) records.ShareRecords(scopeRecords);
+    AddJournalView(chain, exportFolder, records);
+    if (Settings.Audit) records.ShareRecords(ledger);
     writer = std::make_unique<tFiscalStreamWriterTypeDependent>(
         JournalTypesFor(Settings.ExportMode), &log, true, chain.get(), nullptr);
     if (Settings.SelectPeriod) {
@@ -203,8 +213,8 @@ void RunWithLog(tLog& log) {
       verdict = CheckOwnExport(exportFolder, ReadSupplierRec(IniFileName()).DtdFile, view, log);
     }
     if (Settings.Audit) {
-      WriteAuditReports(ledger.Finish(Settings.InFile), platform::ExtractFilePath(Settings.DestPath),
-                        log);
+      WriteAuditReports(ledger.Finish(Settings.InFile),
+                        platform::ExtractFilePath(Settings.DestPath), log);
     }
     if (Settings.Package) WritePackage(exportFolder, view, scope, verdict, log);
   } catch (const std::exception& failure) {
@@ -358,7 +368,8 @@ int RunConversion(bool dateTimeStamp) {
     outcome = Run();
   } catch (const std::exception& failure) {
     ConsoleEndProgress();
-    platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) + "\n");
+    platform::ConsoleWrite(ExecutableTitle() + " [EXCEPTION]: " + ConsoleText(failure.what()) +
+                           "\n");
   }
   ConsoleLine("");
   if (platform::Interrupted()) return platform::InterruptExitStatus();

@@ -1,17 +1,15 @@
 // tRunScope: what a conversion run covered, for the hand-over package's
 // cover note: the registers, the business days and the closing and receipt
-// numbers of the journal. tFiscalStreamEvalScope fills it while the chain
-// runs; it joins the chain only when a package is asked for (it assembles
-// the records once more). Both run on the thread that drives the chain; the
-// scope is read after the chain was closed.
+// numbers of the journal. tRunScopePicker fills it from the records the
+// exporter assembles (it shares them; it is added only when a package is
+// asked for). Both run on the thread that drives the chain; the scope is
+// read after the chain was closed.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "eval/KvFiscalStreamEvalExt.h"
 #include "eval/KvFiscalStreamPicker.h"
 #include "stream/KvTypes.h"
 
@@ -30,15 +28,14 @@ struct tRunScope {
   int64_t Transactions = 0;
 };
 
-class tFiscalStreamEvalScope final : public tKvFiscalStreamEvalExt {
+class tRunScopePicker final : public tKvFiscalStreamPicker {
  public:
-  // scope: borrowed, must outlive the evaluator.
-  tFiscalStreamEvalScope(tRunScope& scope, std::unique_ptr<tKvFiscalStreamEval> next);
-  ~tFiscalStreamEvalScope() override;
+  // scope: borrowed, must outlive the picker.
+  explicit tRunScopePicker(tRunScope& scope) : scope_(scope) {}
+
+  void BlockStart(const tKvKPosBlockInfoRec& block) override;
+  void Header(const tFiscHeaderRec& rec) override;
 
  private:
-  class tPicker;
-  tFiscalStreamEvalScope(std::unique_ptr<tPicker> picker,
-                         std::unique_ptr<tKvFiscalStreamEval> next);
-  std::unique_ptr<tPicker> picker_;
+  tRunScope& scope_;
 };

@@ -1,7 +1,9 @@
 // tFiscalStreamEvalExportBase: the evaluator both exporters derive from. It
 // assembles the fiscal records like every extended evaluator and reports, at
 // the end of each block, that the block carried data no record took: an
-// empty log line and the hint "Unhandled data found!". The log is borrowed
+// empty log line and the hint "Unhandled data found!". The conversion run
+// shares its records with the journal view and the audit ledger
+// (ShareRecords), which assemble none of their own. The log is borrowed
 // and must outlive the evaluator. An exporter and all it owns (its files,
 // libxml2 documents, the OpenSSL digest context) run on the one thread that
 // drives the evaluator chain (KvFiscalStreamEval.h) and are shared with no

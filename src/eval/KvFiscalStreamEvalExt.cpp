@@ -68,6 +68,13 @@ constexpr std::array<tTargetRow, 3> MakeTargets() {
 
 constexpr std::array<tTargetRow, 3> kTargets = MakeTargets();
 
+// call on every picker chain that receives the records, in their order.
+template <typename... Params, typename... Args>
+void Deliver(const std::vector<tKvFiscalStreamPicker*>& pickers,
+             void (tKvFiscalStreamPicker::*call)(Params...), const Args&... args) {
+  for (tKvFiscalStreamPicker* picker : pickers) (picker->*call)(args...);
+}
+
 // Deepest level at which a closing record is acted on (a linked article's
 // modifier, k.5.6).
 constexpr int32_t kDeepestRecordLevel = 4;
@@ -76,9 +83,15 @@ constexpr int32_t kDeepestRecordLevel = 4;
 
 tKvFiscalStreamEvalExt::tKvFiscalStreamEvalExt(tKvFiscalStreamPicker* picker,
                                                std::unique_ptr<tKvFiscalStreamEval> next)
-    : tKvFiscalStreamEval(std::move(next)), picker_(picker) {}
+    : tKvFiscalStreamEval(std::move(next)) {
+  if (picker != nullptr) pickers_.push_back(picker);
+}
 
 tKvFiscalStreamEvalExt::~tKvFiscalStreamEvalExt() { CloseQuietly(); }
+
+void tKvFiscalStreamEvalExt::ShareRecords(tKvFiscalStreamPicker& picker) {
+  pickers_.push_back(&picker);
+}
 
 void tKvFiscalStreamEvalExt::UnhandledField(int32_t /*id*/, const tKvKPosData& /*element*/) {}
 
@@ -86,7 +99,7 @@ void tKvFiscalStreamEvalExt::BlockEnd() {
   // An entry left open by its producer belongs to the block that ends: its
   // records and its EntryEnd go out before the pickers hear of the end.
   CloseEntry();
-  if (picker_) picker_->BlockEnd();
+  Deliver(pickers_, &tKvFiscalStreamPicker::BlockEnd);
   tKvFiscalStreamEval::BlockEnd();
 }
 
@@ -97,7 +110,7 @@ void tKvFiscalStreamEvalExt::EntryCompleted() {
 
 void tKvFiscalStreamEvalExt::LevelClosed(int32_t level, int32_t id, bool entryEnd) {
   if (entryEnd) {
-    if (picker_) picker_->EntryEnd();
+    Deliver(pickers_, &tKvFiscalStreamPicker::EntryEnd);
   } else {
     FinishRecords(level, id, false);
   }
@@ -106,7 +119,7 @@ void tKvFiscalStreamEvalExt::LevelClosed(int32_t level, int32_t id, bool entryEn
 
 void tKvFiscalStreamEvalExt::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   tKvFiscalStreamEval::FileHeader(header);
-  if (picker_) picker_->FileHeader(header);
+  Deliver(pickers_, &tKvFiscalStreamPicker::FileHeader, header);
 }
 
 void tKvFiscalStreamEvalExt::SetVersion(int32_t index, int32_t value) {
@@ -118,17 +131,18 @@ void tKvFiscalStreamEvalExt::SetVersion(int32_t index, int32_t value) {
 
 void tKvFiscalStreamEvalExt::BlockStart(const tKvKPosBlockInfoRec& info) {
   tKvFiscalStreamEval::BlockStart(info);
-  if (picker_) picker_->BlockStart(info);
+  Deliver(pickers_, &tKvFiscalStreamPicker::BlockStart, info);
 }
 
 void tKvFiscalStreamEvalExt::EntryStart(const tKvKPosEntryInfoRec& info) {
   tKvFiscalStreamEval::EntryStart(info);
-  if (picker_) picker_->EntryStart(info);
+  Deliver(pickers_, &tKvFiscalStreamPicker::EntryStart, info);
 }
 
 void tKvFiscalStreamEvalExt::RecordStart(int32_t id, int32_t level) {
   tKvFiscalStreamEval::RecordStart(id, level);
-  if (!ignore_ && level == 1 && id >= 1 && picker_) picker_->SetEntryType(entry_type());
+  if (!ignore_ && level == 1 && id >= 1)
+    Deliver(pickers_, &tKvFiscalStreamPicker::SetEntryType, entry_type());
 }
 
 void tKvFiscalStreamEvalExt::Field(int32_t id, const tKvKPosData& element) {
@@ -255,13 +269,13 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
     } else if (recordLevel == 3 && sub == kFiscSaleItemTax) {
       FiscStoreItemTax(sale_item_.Taxes, pending_item_tax_);
     } else if (recordLevel == 3 && sub == kFiscSaleItemLink) {
-      if (picker_) picker_->PLULink(plu_link_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::PLULink, plu_link_);
       plu_link_.Clear();
     } else if (recordLevel == 3 && sub == kFiscSaleItemModifier) {
       sale_item_.Modifiers.Add(pending_modifier_);
     } else if (recordLevel == 2) {
       sale_item_.Kind = kind;
-      if (picker_) picker_->SaleItem(sale_item_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::SaleItem, sale_item_);
       sale_item_.Clear();
     }
   } else if (FiscIsAdjustKind(kind)) {
@@ -269,19 +283,19 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
       FiscStoreItemTax(adjust_.Taxes, pending_item_tax_);
     } else if (recordLevel == 2) {
       adjust_.Kind = kind;
-      if (picker_) picker_->Adjust(adjust_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Adjust, adjust_);
       adjust_ = {};
     }
   } else if (kind == kFiscTrClosing) {
     if (recordLevel == 3 && sub == kFiscClosingTaxSum) {
       FiscStoreTaxSum(closing_.TaxSums, pending_tax_sum_);
     } else if (recordLevel == 2) {
-      if (picker_) picker_->Closing(closing_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Closing, closing_);
       closing_ = {};
     }
   } else if (FiscIsPaymentKind(kind)) {
     if (recordLevel == 2) {
-      if (picker_) picker_->Payment(payment_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Payment, payment_);
       payment_ = {};
     }
   } else if (kind == kFiscTrSignature) {
@@ -289,7 +303,7 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
   } else if (FiscIsDepositKind(kind)) {
     if (recordLevel == 2) {
       deposit_.Kind = kind;
-      if (picker_) picker_->Deposit(deposit_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::Deposit, deposit_);
       deposit_ = {};
     }
   }
@@ -297,9 +311,9 @@ void tKvFiscalStreamEvalExt::FinishTransactionRecord(int32_t recordLevel) {
 
 void tKvFiscalStreamEvalExt::FinishReportRecord(int32_t recordLevel) {
   if (recordLevel == 1) {
-    if (picker_) picker_->ReportCounters(report_counters_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::ReportCounters, report_counters_);
     report_counters_ = {};
-    if (picker_) picker_->ReportTax(report_tax_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::ReportTax, report_tax_);
     report_tax_ = {};
     return;
   }
@@ -319,12 +333,13 @@ void tKvFiscalStreamEvalExt::FinishReportRecord(int32_t recordLevel) {
       DeliverSignature();
       break;
     case kFiscRpMedia:
-      if (picker_) picker_->ReportMedia(report_media_);
+      Deliver(pickers_, &tKvFiscalStreamPicker::ReportMedia, report_media_);
       report_media_ = {};
       break;
     case kFiscRpGroupA:
     case kFiscRpGroupB:
-      if (picker_) picker_->ReportGroup(report_group_, kind == kFiscRpGroupA ? 0 : 1);
+      Deliver(pickers_, &tKvFiscalStreamPicker::ReportGroup, report_group_,
+              kind == kFiscRpGroupA ? 0 : 1);
       report_group_ = {};
       break;
     default:
@@ -339,18 +354,18 @@ void tKvFiscalStreamEvalExt::FinishEventRecord(int32_t recordLevel) {
   if (recordLevel == 2 && path(2) == kFiscKindHeader) {
     DeliverHeader();
   } else if (recordLevel == 1) {
-    if (picker_) picker_->Event(event_);
+    Deliver(pickers_, &tKvFiscalStreamPicker::Event, event_);
     event_ = {};
   }
 }
 
 void tKvFiscalStreamEvalExt::DeliverHeader() {
-  if (picker_) picker_->Header(header_);
+  Deliver(pickers_, &tKvFiscalStreamPicker::Header, header_);
   header_ = {};
 }
 
 void tKvFiscalStreamEvalExt::DeliverSignature() {
-  if (picker_) picker_->Signature(signature_);
+  Deliver(pickers_, &tKvFiscalStreamPicker::Signature, signature_);
   signature_.Clear();
 }
 

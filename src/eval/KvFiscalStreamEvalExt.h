@@ -9,7 +9,10 @@
 //
 // The picker chain is borrowed: it must outlive this evaluator's Close(). A
 // subclass that owns its pickers calls CloseQuietly() (or its owner calls
-// Close()) before they die; see KvFiscalStreamEval.h.
+// Close()) before they die; see KvFiscalStreamEval.h. Further picker chains
+// can share the records (ShareRecords): each call reaches the evaluator's
+// own chain first, then the shared ones in the order they were added, so
+// one assembly serves every output that reads the records.
 //
 // Calls the picker sees for an entry with a sale item and a linked article:
 //   EntryStart  SetEntryType  PLULink  SaleItem  EntryEnd
@@ -19,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "eval/KvFiscalStreamEval.h"
 #include "eval/KvFiscalStreamPicker.h"
@@ -55,7 +59,11 @@ class tKvFiscalStreamEvalExt : public tKvFiscalStreamEval {
   // Slot 13: base work, then the field is stored (unless ignored).
   void Field(int32_t id, const tKvKPosData& element) override;
 
-  tKvFiscalStreamPicker* picker() const { return picker_; }
+  // picker receives every call the evaluator's own chain receives, after
+  // it. Borrowed: it must outlive this evaluator's Close(). Added before
+  // the first event; a picker added later misses the calls before it.
+  void ShareRecords(tKvFiscalStreamPicker& picker);
+
   // The stream's format is not the evaluated one: every field is dropped.
   bool ignore() const { return ignore_; }
   // The current entry has delivered a field of a known entry class.
@@ -78,7 +86,7 @@ class tKvFiscalStreamEvalExt : public tKvFiscalStreamEval {
   void DeliverHeader();
   void DeliverSignature();
 
-  tKvFiscalStreamPicker* picker_;
+  std::vector<tKvFiscalStreamPicker*> pickers_;  // borrowed; the own chain first
   bool ignore_ = false;
   bool has_data_ = false;
 

@@ -11,9 +11,8 @@
 // ---- tKvFiscalStreamEvalWriteJnlView ---------------------------------------
 
 tKvFiscalStreamEvalWriteJnlView::tKvFiscalStreamEvalWriteJnlView(
-    tKvFiscalStreamPicker* picker, tKvFiscalDataDestAscii* dest,
-    std::unique_ptr<tKvFiscalStreamEval> next)
-    : tKvFiscalStreamEvalExt(picker, std::move(next)), dest_(dest) {}
+    tKvFiscalDataDestAscii* dest, std::unique_ptr<tKvFiscalStreamEval> next)
+    : tKvFiscalStreamEval(std::move(next)), dest_(dest) {}
 
 tKvFiscalStreamEvalWriteJnlView::~tKvFiscalStreamEvalWriteJnlView() { CloseQuietly(); }
 
@@ -26,7 +25,7 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
     heading_written_ = true;
   }
   last_entry_ = info;
-  tKvFiscalStreamEvalExt::EntryStart(info);
+  tKvFiscalStreamEval::EntryStart(info);
 }
 
 // ---- tFiscalStreamEvalWriteJnlView -----------------------------------------
@@ -56,7 +55,7 @@ tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
 
 tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
     std::unique_ptr<tParts> parts, std::unique_ptr<tKvFiscalStreamEval>&& next)
-    : tKvFiscalStreamEvalWriteJnlView(parts->Picker.get(), parts->Dest.get(), std::move(next)),
+    : tKvFiscalStreamEvalWriteJnlView(parts->Dest.get(), std::move(next)),
       parts_(std::move(parts)) {}
 
 tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
@@ -67,6 +66,8 @@ tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
 }
 
 const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->File.name(); }
+
+tKvFiscalStreamPicker& tFiscalStreamEvalWriteJnlView::picker() { return *parts_->Picker; }
 
 void tFiscalStreamEvalWriteJnlView::Finish() {
   try {

@@ -1,9 +1,14 @@
-// The evaluators of the journal view. tKvFiscalStreamEvalWriteJnlView is an
-// extended evaluator that hands its records to a view picker and writes a
-// heading line to the view whenever the journal variant changes from one
-// entry to the next (and before the first entry). tFiscalStreamEvalWriteJnlView
-// is the view of a conversion run: it owns the file "JournalView.txt", its
-// line sink and its picker, and sits at the head of the evaluator chain.
+// The evaluators of the journal view. tKvFiscalStreamEvalWriteJnlView writes
+// a heading line to the view whenever the journal variant changes from one
+// entry to the next (and before the first entry); the entries themselves
+// are written by the view picker, which receives its records from an
+// assembling evaluator behind this one in the chain
+// (tKvFiscalStreamEvalExt::ShareRecords). The heading writer sits in front
+// of that evaluator because an entry's heading goes before the text of an
+// entry left open, which the assembling evaluator completes only when the
+// next entry starts. tFiscalStreamEvalWriteJnlView is the view of a
+// conversion run: it owns the file "JournalView.txt", its line sink and its
+// picker, and sits at the head of the evaluator chain.
 //
 // The file appears whole or not at all (platform::WholeFile): it is
 // published, replacing an older view, when the owner closes the chain
@@ -23,23 +28,23 @@
 #include <string>
 #include <string_view>
 
-#include "eval/KvFiscalStreamEvalExt.h"
+#include "eval/KvFiscalStreamEval.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvFiscalDataDestAscii;
+class tKvFiscalStreamPicker;
 
-class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEvalExt {
+class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEval {
  public:
-  // picker: the view picker (the first of the chain); dest: the line sink
-  // of the heading; neither is owned, both must outlive Close().
-  tKvFiscalStreamEvalWriteJnlView(tKvFiscalStreamPicker* picker, tKvFiscalDataDestAscii* dest,
+  // dest: the line sink of the heading, not owned, must outlive Close().
+  tKvFiscalStreamEvalWriteJnlView(tKvFiscalDataDestAscii* dest,
                                   std::unique_ptr<tKvFiscalStreamEval> next);
   ~tKvFiscalStreamEvalWriteJnlView() override;
 
   // Slot 9: the heading when the journal variant differs from the last
   // entry's (or for the first entry): an empty line unless it is the first
   // heading, "Fiscal journal type: <variant>", two empty lines. Then the
-  // base work.
+  // base work (the event goes on to the assembling evaluator).
   void EntryStart(const tKvKPosEntryInfoRec& info) override;
 
  private:
@@ -62,6 +67,9 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
 
   // The view's final name.
   const std::string& file_name() const;
+  // The view picker, for the evaluator that assembles the records: it must
+  // receive them from before the first event until this evaluator's Close().
+  tKvFiscalStreamPicker& picker();
 
  protected:
   // The base work (the last entry and block end, the evaluators behind

@@ -82,12 +82,16 @@ TEST(EvalExtOrder, CallsSeenByThePicker) {
       {"where records come from", "H B12 E R1002@1 e",
        "FileHeader BlockStart(12) EntryStart SetEntryType(2) EntryEnd"},
   };
+  // A picker that shares the records sees every call the evaluator's own
+  // picker sees.
   for (const auto& c : cases) {
-    std::string log;
-    tRecordingPicker picker(&log);
+    std::string log, sharedLog;
+    tRecordingPicker picker(&log), shared(&sharedLog);
     tKvFiscalStreamEvalExt eval(&picker);
+    eval.ShareRecords(shared);
     Play(eval, c.Script);
     EXPECT_EQ(log, c.Calls) << c.Name << ": " << c.Script;
+    EXPECT_EQ(sharedLog, c.Calls) << c.Name << ": " << c.Script;
   }
 }
 
