@@ -278,18 +278,23 @@ class tAuditLedger::tImpl {
     return s.Period;
   }
 
-  // The period the current entry belongs to; -1 outside any.
+  // The period the current entry belongs to; -1 outside any. After a
+  // closing, reports and events stay outside until the next start; a
+  // transaction or a closing without a start before it opens a period that
+  // has no start, so that its sales are still reconciled.
   int32_t PeriodForEntry(tTime time) {
     tRegisterState& s = State();
     if (s.Period >= 0) return s.Period;
     if (Type.Kind == kEntryRegStart) return OpenPeriod(true, time);
-    if (!s.HadPeriod) return OpenPeriod(false, time);
+    if (!s.HadPeriod || Type.IsTransaction || Type.Kind == kEntryRegEnd) {
+      return OpenPeriod(false, time);
+    }
     ++Report.EntriesOutsidePeriods;
     return -1;
   }
 
   void AddFinding(int32_t period, tRule rule, int64_t count, int64_t expected, int64_t found,
-                  bool amounts, std::string detail) {
+                  tValueKind values, std::string detail) {
     tFinding f;
     f.Rule = rule;
     f.Period = period;
@@ -297,7 +302,7 @@ class tAuditLedger::tImpl {
     f.Expected = expected;
     f.Found = found;
     f.Difference = expected - found;
-    f.Amounts = amounts;
+    f.Values = values;
     f.Detail = std::move(detail);
     tPeriod& p = Report.Periods[period];
     switch (RuleInfo(rule).Severity) {
@@ -343,7 +348,7 @@ class tAuditLedger::tImpl {
       // A start before the period's end: that period has no closing.
       tPeriod& old = Report.Periods[s.Period];
       old.State = tPeriodState::kNoClosing;
-      AddFinding(s.Period, tRule::kPeriodWithoutClosing, 1, 0, 0, false,
+      AddFinding(s.Period, tRule::kPeriodWithoutClosing, 1, 0, 0, tValueKind::kNumber,
                  "next start " + DateTimeText(time));
       s.Period = -1;
     }
@@ -468,15 +473,15 @@ class tAuditLedger::tImpl {
     // A report without grand totals (kind 18) leaves them zero. Zero totals
     // are taken as absent, unless an earlier closing stated totals: then
     // they are a reset.
-    const bool hasTotals = totals[0] != 0 || totals[1] != 0 || totals[2] != 0 ||
-                           (s.HasPrev && s.PrevHasTotals);
+    const bool hasTotals =
+        totals[0] != 0 || totals[1] != 0 || totals[2] != 0 || (s.HasPrev && s.PrevHasTotals);
     if (Type.Kind == kEntryRegStart) {
       s.Sums.HasStartTotals = hasTotals;
       s.Sums.StartTotals = totals;
       if (hasTotals && s.HasPrev && s.PrevHasTotals && totals != s.PrevTotals && s.Period >= 0) {
         const int k = totals[0] != s.PrevTotals[0] ? 0 : totals[1] != s.PrevTotals[1] ? 1 : 2;
-        AddFinding(s.Period, tRule::kStartTotals, 1, s.PrevTotals[k], totals[k], true,
-                   kTotalName[k]);
+        AddFinding(s.Period, tRule::kStartTotals, 1, s.PrevTotals[k], totals[k],
+                   tValueKind::kAmount, kTotalName[k]);
       }
       return;
     }
@@ -794,9 +799,9 @@ class tAuditLedger::tImpl {
     for (const auto& [rule, first] : set.Differing) {
       const tPeriod& p = Report.Periods[index];
       const tLine& l = p.Lines[first.first];
-      const bool amounts = l.Kind != tLineKind::kCounterCount && l.Kind != tLineKind::kGroupCount;
-      AddFinding(index, rule, first.second, l.Journal, l.Closing, amounts,
-                 LineDetail(Report, p, l));
+      const bool count = l.Kind == tLineKind::kCounterCount || l.Kind == tLineKind::kGroupCount;
+      AddFinding(index, rule, first.second, l.Journal, l.Closing,
+                 count ? tValueKind::kNumber : tValueKind::kAmount, LineDetail(Report, p, l));
     }
     Continuity(s, index);
     TimeAndDrawer(s, index);
@@ -831,7 +836,8 @@ class tAuditLedger::tImpl {
         }
       }
       if (differing > 0)
-        AddFinding(index, tRule::kRunningTax, differing, expected, found, true, detail);
+        AddFinding(index, tRule::kRunningTax, differing, expected, found, tValueKind::kAmount,
+                   detail);
     }
     // Grand totals: from the previous closing, else from the period's start.
     const std::array<tAmount, 3>* base = nullptr;
@@ -855,25 +861,27 @@ class tAuditLedger::tImpl {
         }
       }
       if (differing > 0)
-        AddFinding(index, tRule::kGrandTotals, differing, expected, found, true, detail);
+        AddFinding(index, tRule::kGrandTotals, differing, expected, found, tValueKind::kAmount,
+                   detail);
     }
     if (s.HasPrev && c.ClosingNo != s.PrevClosingNo + 1) {
       AddFinding(
-          index, tRule::kClosingNumber, 1, s.PrevClosingNo + 1, c.ClosingNo, false,
+          index, tRule::kClosingNumber, 1, s.PrevClosingNo + 1, c.ClosingNo, tValueKind::kNumber,
           c.ClosingNo > s.PrevClosingNo + 1 ? "closing number skipped" : "closing number reset");
     }
     const tPeriod& p = Report.Periods[index];
     if (c.FirstVoucher != 0 || c.LastVoucher != 0) {
       if (c.FirstVoucher != p.FirstSeqNo) {
-        AddFinding(index, tRule::kVoucherRange, 1, p.FirstSeqNo, c.FirstVoucher, false,
-                   "first voucher number");
+        AddFinding(index, tRule::kVoucherRange, 1, p.FirstSeqNo, c.FirstVoucher,
+                   tValueKind::kNumber, "first voucher number");
       } else if (c.LastVoucher != p.LastSeqNo) {
-        AddFinding(index, tRule::kVoucherRange, 1, p.LastSeqNo, c.LastVoucher, false,
+        AddFinding(index, tRule::kVoucherRange, 1, p.LastSeqNo, c.LastVoucher, tValueKind::kNumber,
                    "last voucher number");
       }
     }
     if (sums.Gaps > 0) {
-      AddFinding(index, tRule::kSequenceGap, sums.Gaps, sums.GapAfter + 1, sums.GapAt, false,
+      AddFinding(index, tRule::kSequenceGap, sums.Gaps, sums.GapAfter + 1, sums.GapAt,
+                 tValueKind::kNumber,
                  std::to_string(sums.GapAt) + " after " + std::to_string(sums.GapAfter));
     }
   }
@@ -882,17 +890,18 @@ class tAuditLedger::tImpl {
     tPeriodSums& sums = s.Sums;
     const tClosingFigures& c = s.Closing;
     if (sums.Backwards > 0) {
-      AddFinding(index, tRule::kBackwards, sums.Backwards, 0, sums.BackTo - sums.BackFrom, false,
+      AddFinding(index, tRule::kBackwards, sums.Backwards, 0, sums.BackTo - sums.BackFrom,
+                 tValueKind::kSeconds,
                  DateTimeText(sums.BackTo) + " after " + DateTimeText(sums.BackFrom));
     }
     const tPeriod& p = Report.Periods[index];
     if (c.Time != 0 && sums.LatestEntry > c.Time) {
-      AddFinding(index, tRule::kAfterClosing, 1, 0, sums.LatestEntry - c.Time, false,
+      AddFinding(index, tRule::kAfterClosing, 1, 0, sums.LatestEntry - c.Time, tValueKind::kSeconds,
                  DateTimeText(sums.LatestEntry) + " after the closing at " + DateTimeText(c.Time));
     }
     const tTime start = p.Start != 0 ? p.Start : p.FirstEntry;
     if (c.Time != 0 && start != 0 && c.Time - start > kDay) {
-      AddFinding(index, tRule::kLongPeriod, 1, kDay, c.Time - start, false,
+      AddFinding(index, tRule::kLongPeriod, 1, kDay, c.Time - start, tValueKind::kSeconds,
                  DateTimeText(start) + " - " + DateTimeText(c.Time));
     }
     const int64_t closingDay = c.Time / kDay;
@@ -900,7 +909,7 @@ class tAuditLedger::tImpl {
                                             [closingDay](int64_t d) { return d != closingDay; });
     if (c.Time != 0 && otherDays > 0) {
       AddFinding(
-          index, tRule::kDayWithoutClosing, otherDays, 0, otherDays, false,
+          index, tRule::kDayWithoutClosing, otherDays, 0, otherDays, tValueKind::kNumber,
           "first " + DateText(*std::find_if(sums.SaleDays.begin(), sums.SaleDays.end(),
                                             [closingDay](int64_t d) { return d != closingDay; }) *
                               kDay));
@@ -912,7 +921,7 @@ class tAuditLedger::tImpl {
     d.Lowest = d.Opening + sums.CashLowest;
     d.LowestAt = sums.CashLowestAt;
     if (d.Lowest < 0) {
-      AddFinding(index, tRule::kDrawerNegative, 1, 0, d.Lowest, true,
+      AddFinding(index, tRule::kDrawerNegative, 1, 0, d.Lowest, tValueKind::kAmount,
                  "at " + DateTimeText(d.LowestAt));
     }
   }
@@ -921,16 +930,17 @@ class tAuditLedger::tImpl {
     const tPeriodSums& sums = s.Sums;
     const tPeriod& p = Report.Periods[index];
     if (p.TrainingReceipts > 0) {
-      AddFinding(index, tRule::kTraining, p.TrainingReceipts, 0, 0, true,
+      AddFinding(index, tRule::kTraining, p.TrainingReceipts, 0, 0, tValueKind::kAmount,
                  std::to_string(p.TrainingReceipts) + " training receipt(s), gross " +
                      AmountText(p.TrainingGross));
     }
     if (sums.NoSale > 0) {
-      AddFinding(index, tRule::kNoSaleDrawer, sums.NoSale, 0, 0, false,
+      AddFinding(index, tRule::kNoSaleDrawer, sums.NoSale, 0, 0, tValueKind::kNumber,
                  std::to_string(sums.NoSale) + " opening(s) without a sale");
     }
     if (sums.Voids > 0 || sums.Returns.Count > 0) {
-      AddFinding(index, tRule::kVoidsReturns, sums.Voids + sums.Returns.Count, 0, 0, true,
+      AddFinding(index, tRule::kVoidsReturns, sums.Voids + sums.Returns.Count, 0, 0,
+                 tValueKind::kAmount,
                  std::to_string(sums.Voids) + " void(s), " + std::to_string(sums.Returns.Count) +
                      " returned item(s)");
     }
@@ -941,7 +951,7 @@ class tAuditLedger::tImpl {
       const int32_t period = States[r].Period;
       if (period < 0) continue;
       Report.Periods[period].State = tPeriodState::kOpen;
-      AddFinding(period, tRule::kOpenPeriod, 1, 0, 0, false,
+      AddFinding(period, tRule::kOpenPeriod, 1, 0, 0, tValueKind::kNumber,
                  "last entry " + DateTimeText(Report.Periods[period].LastEntry));
       States[r].Period = -1;
     }

@@ -43,7 +43,9 @@ std::string AmountText(tAmount amount) {
   return text;
 }
 
-std::string DateText(tTime time) { return time <= 0 ? std::string() : tKvDateTime(time).DateText(true); }
+std::string DateText(tTime time) {
+  return time <= 0 ? std::string() : tKvDateTime(time).DateText(true);
+}
 
 std::string DateTimeText(tTime time) {
   if (time <= 0) return {};
@@ -97,7 +99,22 @@ std::string LineValue(const tLine& line, int64_t value) {
 }
 
 std::string FindingValue(const tFinding& finding, int64_t value) {
-  return finding.Amounts ? AmountText(value) : std::to_string(value);
+  switch (finding.Values) {
+    case tValueKind::kAmount:
+      return AmountText(value);
+    case tValueKind::kSeconds: {
+      const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : value;
+      char text[40];
+      std::snprintf(text, sizeof text, "%s%llu:%02u:%02u", value < 0 ? "-" : "",
+                    static_cast<unsigned long long>(magnitude / 3600),
+                    static_cast<unsigned>(magnitude / 60 % 60),
+                    static_cast<unsigned>(magnitude % 60));
+      return text;
+    }
+    case tValueKind::kNumber:
+      break;
+  }
+  return std::to_string(value);
 }
 
 std::string RegisterTitle(const tRegister& reg) {

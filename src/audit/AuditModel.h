@@ -60,15 +60,18 @@ enum class tPeriodState : uint8_t {
   kNoClosing,  // a registration start came before its registration end
 };
 
+// What the values of a finding are.
+enum class tValueKind : uint8_t { kNumber, kAmount, kSeconds };
+
 struct tFinding {
   tRule Rule = tRule::kOpenPeriod;
-  int32_t Period = -1;     // index into tAuditReport::Periods
-  int64_t Count = 0;       // how many lines, entries or days the finding covers
-  int64_t Expected = 0;    // journal / expected value (first differing line)
-  int64_t Found = 0;       // closing / found value
-  int64_t Difference = 0;  // Expected - Found
-  bool Amounts = false;    // Expected, Found, Difference are tAmount (else plain numbers)
-  std::string Detail;      // e.g. "tax index 1", "closing 17 after 15", "10:15:02 after 10:20:00"
+  int32_t Period = -1;                      // index into tAuditReport::Periods
+  int64_t Count = 0;                        // how many lines, entries or days the finding covers
+  int64_t Expected = 0;                     // journal / expected value (first differing line)
+  int64_t Found = 0;                        // closing / found value
+  int64_t Difference = 0;                   // Expected - Found
+  tValueKind Values = tValueKind::kNumber;  // what Expected, Found and Difference hold
+  std::string Detail;  // e.g. "tax index 1", "closing 17 after 15", "10:15:02 after 10:20:00"
 };
 
 struct tDrawer {
@@ -149,7 +152,8 @@ struct tAuditReport {
 std::string LineSubject(const tAuditReport& report, const tPeriod& period, const tLine& line);
 // The program's caption of a code (eval/FiscCaptions.h) in UTF-8.
 std::string CaptionUtf8(int32_t code);
-// A value of a line or finding as text: an amount ("12.30") or a count ("12").
+// A value of a line or finding as text: an amount ("12.30"), a count
+// ("12") or a span of time ("-2:30:15").
 std::string LineValue(const tLine& line, int64_t value);
 std::string FindingValue(const tFinding& finding, int64_t value);
 // "Kasse 101 (4711001) Kasse 1", UTF-8.

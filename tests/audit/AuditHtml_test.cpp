@@ -51,8 +51,8 @@ tAuditReport Journal(int days, int faultyEvery) {
                Line(tLineKind::kMediaPaidIn, tRule::kMediaPaidIn, 1, 0, 0, true, false)};
     if (faulty) {
       p.Errors = 2;
-      report.Findings.push_back({tRule::kTaxGross, d, 1, 3000000, 2990000, 10000, true, "tax 1"});
-      report.Findings.push_back({tRule::kSequenceGap, d, 2, 0, 0, 0, false, "5 after 2 <x>"});
+      report.Findings.push_back({tRule::kTaxGross, d, 1, 3000000, 2990000, 10000, tValueKind::kAmount, "tax 1"});
+      report.Findings.push_back({tRule::kSequenceGap, d, 2, 0, 0, 0, tValueKind::kNumber, "5 after 2 <x>"});
     }
     report.Periods.push_back(p);
   }

@@ -80,6 +80,55 @@ TEST(AuditLedgerTest, SampleInBothFormsIsConsistent) {
   EXPECT_EQ(Text(ascii), Text(native));
 }
 
+// The sample's text with one entry left out (from its comment line to the
+// next one) or one text replaced within it.
+std::string Edited(std::string text, const std::string& entry, const std::string& from,
+                   const std::string& to) {
+  const size_t at = text.find("// " + entry);
+  EXPECT_NE(at, std::string::npos) << entry;
+  if (from.empty()) return text.erase(at, text.find("\n//", at + 1) + 1 - at);
+  return text.replace(text.find(from, at), from.size(), to);
+}
+
+TEST(AuditLedgerTest, EditedSampleGivesTheFindingsOfItsEdit) {
+  struct tCase {
+    const char* Entry;
+    const char* From;  // empty: the entry left out
+    const char* To;
+    std::set<std::pair<tRule, int>> Findings;  // rule and period beyond the sample's own
+  };
+  const tCase cases[] = {
+      {"Registration end 419", "", "", {{tRule::kOpenPeriod, 2}}},
+      {"Registration end 417", "", "", {{tRule::kPeriodWithoutClosing, 0}}},
+      {"Registration start 418", "", "", {}},
+      {"Registration end 418",
+       "TI: 03.01.2024/18:30",
+       "TI: 03.01.2024/10:00",
+       {{tRule::kBackwards, 1}, {tRule::kAfterClosing, 1}}},
+      {"Registration end 418",
+       "TI: 03.01.2024/18:30",
+       "TI: 05.01.2024/18:30",
+       {{tRule::kLongPeriod, 1}, {tRule::kDayWithoutClosing, 1}, {tRule::kBackwards, 2}}},
+  };
+  const std::string sample = TempDir::ReadFile(kSource + "/examples/sample-native.txt");
+  const TempDir dir;
+  std::set<std::pair<tRule, int>> own;
+  for (const tFinding& f : Audit(kSource + "/examples/sample-native.txt").Findings) {
+    own.insert({f.Rule, f.Period});
+  }
+  for (const tCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Entry) + " " + c.To);
+    dir.Write("edited.txt", Edited(sample, c.Entry, c.From, c.To));
+    const tAuditReport report = Audit(dir.Path("edited.txt"));
+    EXPECT_EQ(report.Periods.size(), 3u);
+    std::set<std::pair<tRule, int>> found;
+    for (const tFinding& f : report.Findings) {
+      if (own.count({f.Rule, f.Period}) == 0) found.insert({f.Rule, f.Period});
+    }
+    EXPECT_EQ(found, c.Findings) << Text(report);
+  }
+}
+
 // --- faults injected by the generator ---
 
 struct tNote {
