@@ -57,7 +57,7 @@ std::string DateTimeText(tTime time) {
 }
 
 std::string LineSubject(const tAuditReport& report, const tPeriod& period, const tLine& line) {
-  const auto countOrAmount = [&line](bool count) { return count ? ": Anzahl" : ": Betrag"; };
+  const auto countOrAmount = [](bool count) { return count ? ": Anzahl" : ": Betrag"; };
   switch (line.Kind) {
     case tLineKind::kTaxGross:
     case tLineKind::kTaxNet:
