@@ -21,7 +21,11 @@ bool ValidTaxIndex(int32_t index) { return index >= 0 && index < kFiscTaxSlots; 
 
 template <std::size_t N>
 void StoreText(tFiscText<N>& text, const tKvKPosData& element) {
-  text.assign(element.GetAsString(1));
+  if (std::string_view view; element.GetAsStringView(1, view)) {
+    text.assign(view);
+  } else {
+    text.assign(element.GetAsString(1));
+  }
 }
 
 tKvBcd Decimal(const tKvKPosData& element) { return element.GetAsBcd(1); }
@@ -595,7 +599,10 @@ bool FiscStoreSignatureField(tFiscSignatureRec& rec, tFiscPath path, const tKvKP
   // The long text form gives two hexadecimal digits per byte of a binary
   // element, so a signature of up to 512 bytes fits.
   if (Is(path, 1)) return rec.Assign(element.GetText(false));
-  if (Is(path, 2)) return rec.Assign(element.GetAsString(1));
+  if (Is(path, 2)) {
+    if (std::string_view view; element.GetAsStringView(1, view)) return rec.Assign(view);
+    return rec.Assign(element.GetAsString(1));
+  }
   return false;
 }
 

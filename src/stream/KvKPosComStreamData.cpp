@@ -197,6 +197,7 @@ int64_t tKvKPosData::GetAsSeconds(int32_t) const { return 0; }
 tKvDateTime tKvKPosData::GetAsDate(int32_t) const { return tKvDateTime(); }
 std::string tKvKPosData::GetAsBinary(int32_t) const { return std::string(); }
 std::string tKvKPosData::GetAsHex(int32_t) const { return std::string(); }
+bool tKvKPosData::GetAsStringView(int32_t, std::string_view&) const { return false; }
 
 namespace {
 
@@ -861,6 +862,11 @@ std::string tKvKPosDataStr::GetAsString(int32_t index) const {
   return index == 1 ? Text : std::string();
 }
 
+bool tKvKPosDataStr::GetAsStringView(int32_t index, std::string_view& text) const {
+  text = index == 1 ? std::string_view(Text) : std::string_view();
+  return true;
+}
+
 void tKvKPosDataStrAI::RegisterIDs() { RegisterClass(Ids(kv_wire::kStrAI), &CreateFromStream); }
 std::unique_ptr<tKvKPosData> tKvKPosDataStrAI::CreateFromStream(uint8_t id,
                                                                 tKvKPosComStreamSource& source) {
@@ -1208,6 +1214,16 @@ KV_MULTI_DELEGATE(std::string, GetAsBinary, std::string())
 KV_MULTI_DELEGATE(std::string, GetAsHex, std::string())
 
 #undef KV_MULTI_DELEGATE
+
+bool tKvKPosDataMulti::GetAsStringView(int32_t index, std::string_view& text) const {
+  int32_t local = 0;
+  const tKvKPosData* item = Locate(index, local);
+  if (item == nullptr) {
+    text = {};
+    return true;
+  }
+  return item->GetAsStringView(local, text);
+}
 
 // ---------------------------------------------------------------------------
 // Registry

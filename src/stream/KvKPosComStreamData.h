@@ -284,6 +284,11 @@ class tKvKPosData : public tKvClass {
   virtual std::string GetAsBinary(int32_t index) const;
   virtual std::string GetAsHex(int32_t index) const;
 
+  // Beyond the slots: GetAsString without a copy, for the classes that hold
+  // their text. True and text (valid as long as this element lives) where
+  // the element can; false (text untouched) where GetAsString must be asked.
+  virtual bool GetAsStringView(int32_t index, std::string_view& text) const;
+
  protected:
   explicit tKvKPosData(uint8_t kind) : DataKind(kind) {}
   // Raises EKvKPosComStream code 2 (ID not one of this class's IDs).
@@ -491,6 +496,7 @@ class tKvKPosDataStr : public tKvKPosData {
   int Compare(const tKvKPosData& other) const override;
   bool IsEmpty(int32_t index) const override;
   std::string GetAsString(int32_t index) const override;
+  bool GetAsStringView(int32_t index, std::string_view& text) const override;
 
   // The two conversions between stream bytes and text.
   static std::string DecodeControlCodes(std::string_view bytes);
@@ -625,6 +631,7 @@ class tKvKPosDataMulti final : public tKvKPosData {
   tKvBcdFix GetAsBcdFix(int32_t index) const override;
   std::unique_ptr<tKvBitsetMem> GetAsBitset(int32_t index) const override;
   std::string GetAsString(int32_t index) const override;
+  bool GetAsStringView(int32_t index, std::string_view& text) const override;
   tKvTouch GetAsTouch(int32_t index) const override;
   tKvDateTime GetAsDateTime(int32_t index) const override;
   int64_t GetAsSeconds(int32_t index) const override;
