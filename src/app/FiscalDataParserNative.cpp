@@ -253,8 +253,14 @@ tKvDateTime NativeDateTimeValue(std::string_view text) {
 }
 
 std::string NativeLiteralText(std::string_view text) {
-  text = Trim(text);
   std::string out;
+  NativeLiteralText(text, out);
+  return out;
+}
+
+void NativeLiteralText(std::string_view text, std::string& out) {
+  text = Trim(text);
+  out.clear();
   out.reserve(text.size());
   size_t i = 0;
   const size_t n = text.size();
@@ -295,7 +301,6 @@ std::string NativeLiteralText(std::string_view text) {
       ++i;
     }
   }
-  return out;
 }
 
 // ---- Parser ----------------------------------------------------------------
@@ -620,42 +625,41 @@ void tFiscalDataParserNative::Field(std::string_view rest) {
   }
   const std::string_view value = TakePiece<';'>(rest);
 
-  std::unique_ptr<tKvKPosData> element;
   switch (MatchFieldTag(tag)) {
     case kTagInt:
-      element = std::make_unique<tKvKPosDataInt>(ParseInt32Lenient(value));
-      break;
+      writer_->AddValue(id, tKvKPosValue::Int(ParseInt32Lenient(value)));
+      return;
     case kTagBcd:
-      element = std::make_unique<tKvKPosDataBcd>(BcdValue(value));
-      break;
+      writer_->AddValue(id, tKvKPosValue::Bcd(BcdValue(value)));
+      return;
     case kTagBcdFix:
-      element = std::make_unique<tKvKPosDataBcdFix>(tKvBcdFix::FromText(value));
-      break;
+      writer_->AddValue(id, tKvKPosValue::BcdFix(tKvBcdFix::FromText(value)));
+      return;
     case kTagText:
-      element = std::make_unique<tKvKPosDataStr>(NativeLiteralText(value));
-      break;
+      NativeLiteralText(value, value_bytes_);
+      writer_->AddValue(id, tKvKPosValue::Text(value_bytes_));
+      return;
     case kTagTime:
-      element = std::make_unique<tKvKPosDataTime>(NativeDateTimeValue(value));
-      break;
+      writer_->AddValue(id, tKvKPosValue::Time(NativeDateTimeValue(value)));
+      return;
     case kTagBinary: {
       const size_t count = value.size() / 2;
       if (count > kMaxBinary) [[unlikely]] {
         throw EKvKPosFiscalStream(nullptr, 0, "\"Bin\" block too large: " + std::to_string(count),
                                   9);
       }
-      std::string bytes(count, '\0');
+      value_bytes_.resize(count);
       if (const size_t bad =
-              kv_text::DecodeHexPairs(value, reinterpret_cast<uint8_t*>(bytes.data()));
+              kv_text::DecodeHexPairs(value, reinterpret_cast<uint8_t*>(value_bytes_.data()));
           bad != value.size()) [[unlikely]] {
         RaiseBadHex(value, bad);
       }
-      element = std::make_unique<tKvKPosDataBinary>(std::move(bytes));
-      break;
+      writer_->AddValue(id, tKvKPosValue::Binary(value_bytes_));
+      return;
     }
     default:
       throw EKvKPosFiscalStream(this, 0, "Field type not supported: " + Quoted(tag), 3);
   }
-  writer_->AddItem(id, std::move(element));
 }
 
 void tFiscalDataParserNative::RaiseBadHex(std::string_view hex, size_t at) const {

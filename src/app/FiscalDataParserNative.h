@@ -143,6 +143,7 @@ class tFiscalDataParserNative : public tKvClass {
   const char* line_data_ = nullptr;
   size_t line_size_ = 0;
   std::string closers_;    // open bracket groups while splitting (reused)
+  std::string value_bytes_;  // the bytes of a text or binary field (reused)
 };
 
 // The date-time of a "TI:" value: "<date>/<time>", split at the last "/"
@@ -157,5 +158,7 @@ tKvDateTime NativeDateValue(std::string_view text);
 tKvDateTime NativeTimeValue(std::string_view text);
 // Decodes a "TX:" literal: quoted groups ("..." or '...', a doubled quote
 // standing for one), "#<decimal code>" for a byte 0..255, any other byte as
-// itself; blanks around the literal are removed.
+// itself; blanks around the literal are removed. The second form puts the
+// text into out (its capacity is kept).
 std::string NativeLiteralText(std::string_view text);
+void NativeLiteralText(std::string_view text, std::string& out);

@@ -22,6 +22,12 @@ void tKvFiscalStreamWriterEval::AddItem(int32_t number, std::unique_ptr<tKvKPosD
   tKvKPosFiscalStreamWriterChain::AddItem(number, std::move(element));
 }
 
+void tKvFiscalStreamWriterEval::AddValue(int32_t number, const tKvKPosValue& value) {
+  if (!Withheld())
+    value.WithElement([&](const tKvKPosData& element) { eval_->Field(number, element); });
+  if (tKvKPosFiscalStreamWriter* next = Successor()) next->AddValue(number, value);
+}
+
 void tKvFiscalStreamWriterEval::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   eval_->FileHeader(header);
   tKvKPosFiscalStreamWriterChain::FileHeader(header);

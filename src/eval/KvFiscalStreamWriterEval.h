@@ -38,6 +38,9 @@ class tKvFiscalStreamWriterEval : public tKvKPosFiscalStreamWriterChain {
   ~tKvFiscalStreamWriterEval() override;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override;
+  // The evaluator reads the field from an element that lives during the
+  // call; the value goes on to the successor as a value.
+  void AddValue(int32_t number, const tKvKPosValue& value) override;
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void SetVersion(int32_t index, int32_t value) override;
   void BlockInfo(const tKvKPosBlockInfoRec& info) override;

@@ -40,32 +40,36 @@ std::string_view tKvKPosSignatureRec::View() const {
 
 tKvKPosComStreamBase::~tKvKPosComStreamBase() = default;
 
+void tKvKPosComStreamBase::AddValue(int32_t number, const tKvKPosValue& value) {
+  AddItem(number, value.MakeElement());
+}
+
 void tKvKPosComStreamBase::AddInteger(int32_t number, int32_t value) {
-  AddItem(number, std::make_unique<tKvKPosDataInt>(value));
+  AddValue(number, tKvKPosValue::Int(value));
 }
 
 void tKvKPosComStreamBase::AddBcd(int32_t number, const tKvBcd& value) {
-  AddItem(number, std::make_unique<tKvKPosDataBcd>(value));
+  AddValue(number, tKvKPosValue::Bcd(value));
 }
 
 void tKvKPosComStreamBase::AddBcdFix(int32_t number, const tKvBcdFix& value) {
-  AddItem(number, std::make_unique<tKvKPosDataBcdFix>(value));
+  AddValue(number, tKvKPosValue::BcdFix(value));
 }
 
 void tKvKPosComStreamBase::AddString(int32_t number, std::string_view text) {
-  AddItem(number, std::make_unique<tKvKPosDataStr>(std::string(text)));
+  AddValue(number, tKvKPosValue::Text(text));
 }
 
 void tKvKPosComStreamBase::AddTime(int32_t number, tKvDateTime dateTime) {
-  AddItem(number, std::make_unique<tKvKPosDataTime>(dateTime));
+  AddValue(number, tKvKPosValue::Time(dateTime));
 }
 
 void tKvKPosComStreamBase::AddBinary(int32_t number, const void* buffer, int32_t length) {
-  if (length <= 0 || buffer == nullptr) {
-    AddItem(number, std::make_unique<tKvKPosDataBinary>(std::string()));
-  } else {
-    AddItem(number, std::make_unique<tKvKPosDataBinary>(buffer, length));
-  }
+  const std::string_view bytes =
+      length <= 0 || buffer == nullptr
+          ? std::string_view()
+          : std::string_view(static_cast<const char*>(buffer), static_cast<size_t>(length));
+  AddValue(number, tKvKPosValue::Binary(bytes));
 }
 
 // ---------------------------------------------------------------------------

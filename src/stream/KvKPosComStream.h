@@ -14,6 +14,7 @@
 
 #include "stream/KvBcd.h"
 #include "stream/KvKPosComStreamData.h"
+#include "stream/KvKPosValue.h"
 #include "stream/KvTypes.h"
 
 // ---------------------------------------------------------------------------
@@ -48,8 +49,13 @@ class tKvKPosComStreamBase : public tKvClass {
 
   // Slot 0: one item; the sink owns element from now on.
   virtual void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) = 0;
+  // Beyond the slots: one item as a value (KvKPosValue.h), for producers
+  // that read values rather than elements. The same item as AddItem with
+  // value.MakeElement(), which is what this default does; a sink that only
+  // reads the field, or passes it on, may do without the element object.
+  virtual void AddValue(int32_t number, const tKvKPosValue& value);
 
-  // Helpers: build the element and call AddItem.
+  // Helpers: hand over the value (AddValue).
   void AddInteger(int32_t number, int32_t value);
   void AddBcd(int32_t number, const tKvBcd& value);
   void AddBcdFix(int32_t number, const tKvBcdFix& value);

@@ -48,6 +48,11 @@ void tKvKPosEventPipe::AddItem(int32_t number, std::unique_ptr<tKvKPosData> elem
   Collected();
 }
 
+void tKvKPosEventPipe::AddValue(int32_t number, const tKvKPosValue& value) {
+  Current().AddValue(number, value);
+  Collected();
+}
+
 void tKvKPosEventPipe::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   Current().FileHeader(header);
   Collected();

@@ -68,6 +68,7 @@ class tKvKPosEventPipe final : public tKvKPosFiscalStreamWriter {
   ~tKvKPosEventPipe() override;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override;
+  void AddValue(int32_t number, const tKvKPosValue& value) override;
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void StreamHeader(const tKvKPosFileHeaderRec& header) override;
   void SetVersion(int32_t index, int32_t value) override;

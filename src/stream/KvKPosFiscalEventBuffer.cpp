@@ -88,6 +88,39 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
     elements_.push_back(std::move(element));
 }
 
+void tKvKPosFiscalEventBuffer::AddValue(int32_t number, const tKvKPosValue& value) {
+  if (value.kind() == tKvKPosValue::tKind::kInt) {
+    Plain(file_pos(), tKind::kAddInt, number, value.int_value());
+    return;
+  }
+  const std::string_view bytes = value.bytes();
+  const auto index = static_cast<int32_t>(values_.size());
+  if (!Append(file_pos(), tKind::kAddValue, number, index, sizeof value + bytes.size())) return;
+  if (bytes.empty()) {
+    values_.push_back(value);
+  } else {
+    const std::string_view kept = KeepBytes(bytes);
+    values_.push_back(value.kind() == tKvKPosValue::tKind::kText ? tKvKPosValue::Text(kept)
+                                                                 : tKvKPosValue::Binary(kept));
+  }
+}
+
+std::string_view tKvKPosFiscalEventBuffer::KeepBytes(std::string_view bytes) {
+  if (bytes.size() > kByteBlock) return large_bytes_.emplace_back(bytes);
+  while (byte_block_ < byte_blocks_.size() && kByteBlock - byte_block_used_ < bytes.size()) {
+    ++byte_block_;
+    byte_block_used_ = 0;
+  }
+  if (byte_block_ == byte_blocks_.size()) {
+    byte_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kByteBlock));
+    byte_block_used_ = 0;
+  }
+  char* const at = byte_blocks_[byte_block_].get() + byte_block_used_;
+  std::memcpy(at, bytes.data(), bytes.size());
+  byte_block_used_ += bytes.size();
+  return {at, bytes.size()};
+}
+
 void tKvKPosFiscalEventBuffer::FileHeader(const tKvKPosTextFileHeaderRec& header) {
   const auto index = static_cast<int32_t>(file_headers_.size());
   if (Append(file_pos(), tKind::kFileHeader, index, 0, sizeof header))
@@ -168,6 +201,10 @@ void tKvKPosFiscalEventBuffer::Grow() {
 
 void tKvKPosFiscalEventBuffer::Clear() {
   elements_.clear();
+  values_.clear();
+  byte_block_ = 0;
+  byte_block_used_ = 0;
+  large_bytes_.clear();
   size_ = 0;
   file_headers_.clear();
   stream_headers_.clear();
@@ -202,6 +239,12 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
     switch (e.Kind) {
       case tKind::kAddItem:
         writer.AddItem(e.N, std::move(elements_[static_cast<size_t>(e.V)]));
+        break;
+      case tKind::kAddInt:
+        writer.AddValue(e.N, tKvKPosValue::Int(e.V));
+        break;
+      case tKind::kAddValue:
+        writer.AddValue(e.N, values_[static_cast<size_t>(e.V)]);
         break;
       case tKind::kFileHeader:
         writer.FileHeader(file_headers_[static_cast<size_t>(e.N)]);

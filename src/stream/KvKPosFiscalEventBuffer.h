@@ -2,9 +2,11 @@
 // the input position of each, so that a block can be parsed completely (and
 // fail, if it must) before any of it reaches the real writer chain, which
 // then receives the events from Replay exactly as the parser delivered them.
-// The buffer owns the elements it keeps until Replay hands them on; the
-// parser may instead give it a field as the position of its element in the
-// stream file (AddItemAt), which Replay reads when it hands the field on. Its
+// The buffer owns the elements it keeps until Replay hands them on; values
+// (AddValue) it keeps as values, with copies of their bytes, and hands on
+// as values; the parser may instead give it a field as the position of its
+// element in the stream file (AddItemAt), which Replay reads when it hands
+// the field on. Its
 // memory is bounded: past the limit given at creation it keeps nothing more
 // and only says so (Overflowed); the caller then has to parse the block
 // again into the real writer.
@@ -14,10 +16,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "stream/KvKPosFiscalStreamRec.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
+#include "stream/KvKPosValue.h"
 
 class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
  public:
@@ -26,6 +31,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   ~tKvKPosFiscalEventBuffer() override;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override;
+  void AddValue(int32_t number, const tKvKPosValue& value) override;
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void StreamHeader(const tKvKPosFileHeaderRec& header) override;
   void SetVersion(int32_t index, int32_t value) override;
@@ -89,6 +95,8 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kRecordStart,        // N: type, V: level
     kAddItemAt,          // N: number, V: position of the element
     kAddRepeatedItemAt,  // N: number, V: position of the element
+    kAddInt,             // N: number, V: the value of an integer value
+    kAddValue,           // N: number, V: index into values_
   };
   // 16 bytes: the events of a block are many and short, and they are read
   // on another processor than the one that wrote them. Positions are kept in
@@ -155,6 +163,15 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   size_t size_ = 0;
   size_t capacity_ = 0;
   std::vector<std::unique_ptr<tKvKPosData>> elements_;  // of kAddItem
+  // Values of kAddValue; their bytes lie in blocks that do not move while
+  // the value is kept.
+  std::string_view KeepBytes(std::string_view bytes);
+  static constexpr size_t kByteBlock = 64 * 1024;
+  std::vector<tKvKPosValue> values_;
+  std::vector<std::unique_ptr<char[]>> byte_blocks_;  // of kByteBlock, reused
+  size_t byte_block_ = 0;                             // the one being filled
+  size_t byte_block_used_ = 0;
+  std::vector<std::string> large_bytes_;  // longer than a block
   std::vector<tKvKPosTextFileHeaderRec> file_headers_;
   std::vector<tKvKPosFileHeaderRec> stream_headers_;
   std::vector<tKvKPosBlockInfoRec> block_infos_;

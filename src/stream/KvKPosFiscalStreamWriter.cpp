@@ -83,6 +83,7 @@ tKPosFiscalStreamWriterDummy::tKPosFiscalStreamWriterDummy() = default;
 tKPosFiscalStreamWriterDummy::~tKPosFiscalStreamWriterDummy() = default;
 
 void tKPosFiscalStreamWriterDummy::AddItem(int32_t, std::unique_ptr<tKvKPosData>) {}
+void tKPosFiscalStreamWriterDummy::AddValue(int32_t, const tKvKPosValue&) {}
 void tKPosFiscalStreamWriterDummy::FileHeader(const tKvKPosTextFileHeaderRec&) {}
 void tKPosFiscalStreamWriterDummy::StreamHeader(const tKvKPosFileHeaderRec&) {}
 void tKPosFiscalStreamWriterDummy::SetVersion(int32_t, int32_t) {}

@@ -3,8 +3,8 @@
 // interface input) delivers it, the forwarding chain, the block-information
 // writer and the discarding writer. A chain owns its successor, so freeing
 // the first writer frees the whole chain; the producer only borrows the
-// first writer. Records travel by const reference and are valid only during
-// the call; elements travel by ownership.
+// first writer. Records and values (AddValue) travel by const reference and
+// are valid only during the call; elements travel by ownership.
 //
 // Events of a small binary journal, in the order a producer delivers them:
 //   StreamHeader(hdr)          (FileHeader(hdr) from a text input)
@@ -65,7 +65,9 @@ class tKvKPosFiscalStreamWriter : public tKvKPosComStreamBase {
 
 // Forwarding base: every event goes on to the successor. Without successor
 // an element received by AddItem is freed and every other event is ignored
-// (SetFilePos still stores the position). Descendants override a slot, act,
+// (SetFilePos still stores the position). A value (AddValue) arrives here as
+// its element (the item sink's default), so that a descendant that
+// overrides AddItem sees every field. Descendants override a slot, act,
 // and then call this class's implementation so that the event goes on.
 class tKvKPosFiscalStreamWriterChain : public tKvKPosFiscalStreamWriter {
  public:
@@ -117,6 +119,7 @@ class tKPosFiscalStreamWriterDummy final : public tKvKPosFiscalStreamWriter {
   ~tKPosFiscalStreamWriterDummy() override;
 
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override;
+  void AddValue(int32_t number, const tKvKPosValue& value) override;
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void StreamHeader(const tKvKPosFileHeaderRec& header) override;
   void SetVersion(int32_t index, int32_t value) override;

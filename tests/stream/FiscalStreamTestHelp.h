@@ -105,8 +105,30 @@ inline std::string Render(const tKvKPosData& e) {
   return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
 }
 
+// Fields as values of every kind, with texts that fill and pass the event
+// buffer's blocks of bytes (64 KiB) and empty ones. The texts live as long
+// as the program.
+inline const std::vector<tKvKPosValue>& EveryValue() {
+  static const std::string a(30000, 'a'), b(40000, 'b'), huge(70000, 'h'), bytes("\x00\xff\x10", 3);
+  static const std::vector<tKvKPosValue> values = {
+      tKvKPosValue::Int(-7),
+      tKvKPosValue::Bcd(tKvBcd::FromText("-12.50")),
+      tKvKPosValue::BcdFix(tKvBcdFix::FromText("4711")),
+      tKvKPosValue::Time(tKvDateTime::Encode(2020, 1, 2, 7, 5, 0)),
+      tKvKPosValue::Text("Anna"),
+      tKvKPosValue::Text(""),
+      tKvKPosValue::Text(a),
+      tKvKPosValue::Text(b),
+      tKvKPosValue::Text(huge),
+      tKvKPosValue::Binary(bytes),
+      tKvKPosValue::Binary(""),
+  };
+  return values;
+}
+
 // Sends one event of every kind, each at its own position (3, 6, ...), an
-// integer item and a long text item; leaves the position at 99.
+// integer item, a long text item and EveryValue() as values; leaves the
+// position at 99.
 inline void SendEveryEvent(tKvKPosFiscalStreamWriter& w) {
   int64_t pos = 0;
   const auto at = [&]() -> tKvKPosFiscalStreamWriter& {
@@ -130,6 +152,8 @@ inline void SendEveryEvent(tKvKPosFiscalStreamWriter& w) {
   at().AddItem(3, std::make_unique<tKvKPosDataInt>(5));
   at().AddItem(4, std::make_unique<tKvKPosDataStr>(std::string(300, 'x')));
   at().Link(17);
+  int32_t number = 10;
+  for (const tKvKPosValue& value : EveryValue()) at().AddValue(number++, value);
   at().RecordStart(0, 1);
   at().EntryEnd();
   w.set_file_pos(99);

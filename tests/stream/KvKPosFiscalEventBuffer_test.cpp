@@ -46,6 +46,13 @@ TEST(KvKPosFiscalEventBuffer, OverflowKeepsMemoryBounded) {
   buffer.EntryEnd();
   buffer.Replay(writer);
   EXPECT_EQ(writer.Events, "End");
+  // Values count with their bytes as well.
+  const std::string text(4000, 'v');
+  buffer.AddValue(1, tKvKPosValue::Text(text));
+  buffer.AddValue(2, tKvKPosValue::Binary(text));
+  EXPECT_FALSE(buffer.Overflowed());
+  buffer.AddValue(3, tKvKPosValue::Text(text));
+  EXPECT_TRUE(buffer.Overflowed());
 }
 
 // Positions are kept in 32 bits: an event at a position beyond them, or a
