@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,9 +24,12 @@ class tKvFixedText {
 
   // Stores the first N bytes of text.
   void assign(std::string_view text) {
-    size_ = text.size() < N ? text.size() : N;
-    for (std::size_t i = 0; i < size_; ++i) data_[i] = text[i];
-    for (std::size_t i = size_; i < N; ++i) data_[i] = '\0';
+    const std::size_t size = text.size() < N ? text.size() : N;
+    if (size > 0) std::memcpy(data_.data(), text.data(), size);
+    // What a longer text before left behind is cleared (copies and
+    // comparisons of the whole record see no stale bytes).
+    if (size < size_) std::memset(data_.data() + size, 0, size_ - size);
+    size_ = size;
   }
   void clear() { assign({}); }
 
