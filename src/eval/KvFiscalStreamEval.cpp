@@ -77,9 +77,7 @@ void tKvFiscalStreamEval::Link(int32_t distance) {
 }
 
 void tKvFiscalStreamEval::RecordStart(int32_t id, int32_t level) {
-  // Level 0 is only a level end (id 0): it closes every open record.
-  if (level < 0 || level > kMaxLevel || (level == 0 && id != 0)) [[unlikely]]
-    RaiseLevel("RecordStart", level, id);
+  CheckRecordStart(id, level);
   if ((level < cur_level_ && id == 0) || (level > 0 && level <= cur_level_)) {
     LevelClosed(level, id, false);
   }
@@ -90,10 +88,8 @@ void tKvFiscalStreamEval::RecordStart(int32_t id, int32_t level) {
 }
 
 void tKvFiscalStreamEval::Field(int32_t id, const tKvKPosData& element) {
-  const int32_t level = cur_level_ + 1;
-  if (level > kMaxLevel) [[unlikely]]
-    RaiseLevel("Field", level, id);
-  SetPath(level, id);
+  CheckField(id);
+  SetPath(cur_level_ + 1, id);
   if (next_) next_->Field(id, element);
 }
 

@@ -119,6 +119,19 @@ class tKvFiscalStreamEval : public tKvClass {
   // Close() for destructors: failures are swallowed (a destructor must not
   // raise); owners that want to see them call Close() themselves.
   void CloseQuietly() noexcept;
+  // RecordStart and Field for an evaluator that reads neither the record
+  // path nor the entry type: the same checks and failures as the base's,
+  // the level kept, the event passed on; no path is kept and no level
+  // closed.
+  void PassRecordStart(int32_t id, int32_t level) {
+    CheckRecordStart(id, level);
+    cur_level_ = level;
+    if (next_) next_->RecordStart(id, level);
+  }
+  void PassField(int32_t id, const tKvKPosData& element) {
+    CheckField(id);
+    if (next_) next_->Field(id, element);
+  }
 
   // The identifiers of the levels from..to, a view into the path valid until
   // the next event; empty unless 1 <= from and to <= 32 (to < from: empty).
@@ -129,6 +142,16 @@ class tKvFiscalStreamEval : public tKvClass {
 
  private:
   [[noreturn]] void RaiseLevel(const char* operation, int32_t level, int32_t id) const;
+  // The level checks of RecordStart and Field.
+  void CheckRecordStart(int32_t id, int32_t level) const {
+    // Level 0 is only a level end (id 0): it closes every open record.
+    if (level < 0 || level > kMaxLevel || (level == 0 && id != 0)) [[unlikely]]
+      RaiseLevel("RecordStart", level, id);
+  }
+  void CheckField(int32_t id) const {
+    if (cur_level_ + 1 > kMaxLevel) [[unlikely]]
+      RaiseLevel("Field", cur_level_ + 1, id);
+  }
   void ClearPathBelow(int32_t level);
   // path_[level - 1] = id (1 <= level <= 32).
   void SetPath(int32_t level, int32_t id) {

@@ -46,6 +46,10 @@ class tKvFiscalStreamEvalWriteJnlView : public tKvFiscalStreamEval {
   // heading, "Fiscal journal type: <variant>", two empty lines. Then the
   // base work (the event goes on to the assembling evaluator).
   void EntryStart(const tKvKPosEntryInfoRec& info) override;
+  // Slots 12 and 13: passed on with the base's checks; the heading needs
+  // no record path.
+  void RecordStart(int32_t id, int32_t level) override { PassRecordStart(id, level); }
+  void Field(int32_t id, const tKvKPosData& element) override { PassField(id, element); }
 
  private:
   tKvFiscalDataDestAscii* dest_;

@@ -1,4 +1,5 @@
 #include "eval/KvFiscalStreamEval.h"
+#include "eval/KvFiscalStreamEvalWriteJnlView.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -113,6 +114,12 @@ TEST(EvalBase, LevelsOutsideThePathRaise) {
                 ::testing::StartsWith(std::string("[tKvFiscalStreamEval] ") + message))
         << script;
     EXPECT_LE(eval.cur_level(), tKvFiscalStreamEval::kMaxLevel) << script;
+    // The view's heading evaluator keeps no path but fails alike, under its
+    // own name.
+    tKvFiscalStreamEvalWriteJnlView heading(nullptr, nullptr);
+    EXPECT_THAT(raise_test::MessageOf<EKvMisc>([&, script = script] { Play(heading, script); }),
+                ::testing::StartsWith(std::string("[tKvFiscalStreamEvalWriteJnlView] ") + message))
+        << script;
   }
 }
 
