@@ -55,20 +55,36 @@ void tPeriodSelection::SetFilePos(int64_t position) {
 }
 
 void tPeriodSelection::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
-  if (element && level_ == 2 && path_[2] == kHeaderRecord) {
-    // A field of another type is the evaluators' to report; here it only
-    // leaves the entry without a date.
-    try {
-      if (number == kHeaderDateTime) {
-        entryDay_ = element->GetAsDateTime(1).DatePart();
-        if (firstDay_.IsNull()) firstDay_ = entryDay_;
-      } else if (number == kHeaderSeqNo) {
-        entrySeqNo_ = element->GetAsInteger(1);
-      }
-    } catch (const EKvRoot&) {
-    }
-  }
+  if (element && InHeader()) ReadHeaderField(number, *element);
   if (tKvKPosFiscalStreamWriter* target = Target()) target->AddItem(number, std::move(element));
+  Collected();
+}
+
+void tPeriodSelection::AddValue(int32_t number, const tKvKPosValue& value) {
+  if (InHeader()) {
+    value.WithElement([&](const tKvKPosData& element) { ReadHeaderField(number, element); });
+  }
+  if (tKvKPosFiscalStreamWriter* target = Target()) target->AddValue(number, value);
+  Collected();
+}
+
+bool tPeriodSelection::InHeader() const { return level_ == 2 && path_[2] == kHeaderRecord; }
+
+void tPeriodSelection::ReadHeaderField(int32_t number, const tKvKPosData& element) {
+  // A field of another type is the evaluators' to report; here it only
+  // leaves the entry without a date.
+  try {
+    if (number == kHeaderDateTime) {
+      entryDay_ = element.GetAsDateTime(1).DatePart();
+      if (firstDay_.IsNull()) firstDay_ = entryDay_;
+    } else if (number == kHeaderSeqNo) {
+      entrySeqNo_ = element.GetAsInteger(1);
+    }
+  } catch (const EKvRoot&) {
+  }
+}
+
+void tPeriodSelection::Collected() {
   if (mode_ == tMode::kHolding && held_.used() > kHoldLimit) {
     ++figures_.PeriodsDecidedEarly;
     Decide(firstDay_.IsNull() || range_.Contains(firstDay_));

@@ -71,6 +71,8 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
 
   void SetFilePos(int64_t position) override;
   void AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) override;
+  // Passed on as a value (an element only for a header field it reads).
+  void AddValue(int32_t number, const tKvKPosValue& value) override;
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void StreamHeader(const tKvKPosFileHeaderRec& header) override;
   void SetVersion(int32_t index, int32_t value) override;
@@ -90,6 +92,12 @@ class tPeriodSelection final : public tKvKPosFiscalStreamWriter {
   // The writer that receives the current event: the buffer while holding,
   // downstream while passing, none while dropping.
   tKvKPosFiscalStreamWriter* Target();
+  // A field of the entry's header record: its date and sequence number are
+  // read from it.
+  bool InHeader() const;
+  void ReadHeaderField(int32_t number, const tKvKPosData& element);
+  // After a field: a period held past kHoldLimit is decided by its first entry.
+  void Collected();
   // Hands the held events on (selected) or drops them; the period's mode
   // stays for the rest of it (kPassing / kDropping) until its closing.
   void Decide(bool selected);

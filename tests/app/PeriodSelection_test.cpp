@@ -33,8 +33,9 @@ class tTrace final : public tKvKPosFiscalStreamWriter {
 tKvDateTime Day(const std::string& ddmm) { return ParsePeriodDay(ddmm + ".2024"); }
 
 // "B<id>" a block; "<kind>@<DD.MM>" an entry of that kind dated that day
-// (kind 4 is the closing).
-void Feed(tKvKPosFiscalStreamWriter& w, const std::string& journal) {
+// (kind 4 is the closing). The header fields come as elements (as from a
+// binary journal) or as values (as from a text journal).
+void Feed(tKvKPosFiscalStreamWriter& w, const std::string& journal, bool asValues) {
   std::istringstream in(journal);
   for (std::string token; in >> token;) {
     if (token[0] == 'B') {
@@ -47,8 +48,14 @@ void Feed(tKvKPosFiscalStreamWriter& w, const std::string& journal) {
     w.EntryStart(tKvKPosEntryInfoRec{1, 2, 0, 1252});
     w.RecordStart(std::stoi(token.substr(0, at)), 1);
     w.RecordStart(1, 2);
-    w.AddItem(1, std::make_unique<tKvKPosDataTime>(Day(token.substr(at + 1))));
-    w.AddItem(9, std::make_unique<tKvKPosDataInt>(7));
+    const tKvDateTime day = Day(token.substr(at + 1));
+    if (asValues) {
+      w.AddValue(1, tKvKPosValue::Time(day));
+      w.AddValue(9, tKvKPosValue::Int(7));
+    } else {
+      w.AddItem(1, std::make_unique<tKvKPosDataTime>(day));
+      w.AddItem(9, std::make_unique<tKvKPosDataInt>(7));
+    }
     w.EntryEnd();
   }
 }
@@ -73,16 +80,18 @@ TEST(PeriodSelection, PeriodsWithTheirBlocks) {
       {"B1 3@01.03 4@01.03 B2 3@02.03 4@02.03", "05.03", "", "", 0, 2, false},
   };
   for (const tCase& c : cases) {
-    SCOPED_TRACE(c.journal);
-    tTrace trace;
-    tPeriodSelection selection(
-        {*c.from ? Day(c.from) : tKvDateTime(), *c.to ? Day(c.to) : tKvDateTime()}, trace);
-    Feed(selection, c.journal);
-    selection.Finish();
-    EXPECT_EQ(trace.Text, c.passed);
-    EXPECT_EQ(selection.figures().PeriodsSelected, c.selected);
-    EXPECT_EQ(selection.figures().PeriodsLeftOut, c.leftOut);
-    EXPECT_EQ(selection.figures().OpenPeriodSelected, c.open);
+    for (const bool asValues : {false, true}) {
+      SCOPED_TRACE(std::string(c.journal) + (asValues ? " (values)" : " (elements)"));
+      tTrace trace;
+      tPeriodSelection selection(
+          {*c.from ? Day(c.from) : tKvDateTime(), *c.to ? Day(c.to) : tKvDateTime()}, trace);
+      Feed(selection, c.journal, asValues);
+      selection.Finish();
+      EXPECT_EQ(trace.Text, c.passed);
+      EXPECT_EQ(selection.figures().PeriodsSelected, c.selected);
+      EXPECT_EQ(selection.figures().PeriodsLeftOut, c.leftOut);
+      EXPECT_EQ(selection.figures().OpenPeriodSelected, c.open);
+    }
   }
 }
 
