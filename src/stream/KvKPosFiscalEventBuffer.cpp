@@ -65,19 +65,19 @@ tKvKPosFiscalEventBuffer::tKvKPosFiscalEventBuffer(size_t limit)
 
 tKvKPosFiscalEventBuffer::~tKvKPosFiscalEventBuffer() = default;
 
-std::unique_ptr<tKvKPosData> tKvKPosFiscalEventBuffer::RepeatedElement(
-    int64_t position, tKvKPosComStreamSource& source) {
+const tKvKPosData& tKvKPosFiscalEventBuffer::RepeatedElement(int64_t position,
+                                                             tKvKPosComStreamSource& source) {
   if (repeated_ == nullptr)
     repeated_ = std::make_unique<std::array<tRepeated, 1 << kRepeatedBits>>();
   const auto slot = static_cast<size_t>(static_cast<uint64_t>(position) * 0x9E3779B97F4A7C15ULL >>
                                         (64 - kRepeatedBits));
   tRepeated& entry = (*repeated_)[slot];
-  if (entry.Replay == replays_ && entry.Position == position) return entry.Element->Clone();
-  std::unique_ptr<tKvKPosData> element = ReadElement(source);
-  entry.Element = element->Clone();
-  entry.Replay = replays_;
-  entry.Position = position;
-  return element;
+  if (entry.Replay != replays_ || entry.Position != position) {
+    entry.Element = ReadElement(source);
+    entry.Replay = replays_;
+    entry.Position = position;
+  }
+  return *entry.Element;
 }
 
 void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosData> element) {
@@ -91,6 +91,10 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
 void tKvKPosFiscalEventBuffer::AddValue(int32_t number, const tKvKPosValue& value) {
   if (value.kind() == tKvKPosValue::tKind::kInt) {
     Plain(file_pos(), tKind::kAddInt, number, value.int_value());
+    return;
+  }
+  if (value.kind() == tKvKPosValue::tKind::kElement) {  // lent: kept as a copy
+    AddItem(number, value.MakeElement());
     return;
   }
   const std::string_view bytes = value.bytes();
@@ -280,8 +284,11 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         } else {
           file->SetPosition(e.V);
         }
-        writer.AddItem(e.N, e.Kind == tKind::kAddItemAt ? ReadElement(*source)
-                                                        : RepeatedElement(e.V, *source));
+        if (e.Kind == tKind::kAddItemAt) {
+          writer.AddItem(e.N, ReadElement(*source));
+        } else {
+          writer.AddValue(e.N, tKvKPosValue::Borrowed(RepeatedElement(e.V, *source)));
+        }
         break;
     }
   }

@@ -43,7 +43,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // A field whose element (checked already) lies at position of the stream
   // file read in place; Replay reads it from there. repeated: the element is
   // one a back link hands on again and again (Replay then reads it once and
-  // hands on copies).
+  // lends it to the writer as a value each time).
   void AddItemAt(int32_t number, int64_t position, bool repeated = false) {
     AddItemAtFrom(file_pos(), number, position, repeated);
   }
@@ -137,9 +137,9 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   void SetFastEnd();
   // Room for more events (kept ones moved along).
   void Grow();
-  // The element at position for a repeated field: a copy of the one read
-  // there before in this replay, or read now (and a copy kept).
-  std::unique_ptr<tKvKPosData> RepeatedElement(int64_t position, tKvKPosComStreamSource& source);
+  // The element at position for a repeated field: the one read there
+  // before in this replay, or read now; kept until read again or replaced.
+  const tKvKPosData& RepeatedElement(int64_t position, tKvKPosComStreamSource& source);
 
   // Elements of repeated fields read in the current replay, direct mapped by
   // position; allocated at the first such field.

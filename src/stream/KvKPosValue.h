@@ -12,9 +12,11 @@
 //   kTime     tKvDateTime         tKvKPosDataTime
 //   kText     bytes of the text   tKvKPosDataStr
 //   kBinary   the bytes           tKvKPosDataBinary
+//   kElement  an element          that element (MakeElement: a copy)
 //
-// Texts and binary values are views: they are valid only during the call
-// that hands the value over. A value is small and copied freely.
+// Texts, binary values and elements are borrowed: they are valid only
+// during the call that hands the value over. A value is small and copied
+// freely.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +31,7 @@
 
 class tKvKPosValue {
  public:
-  enum class tKind : uint8_t { kInt, kBcd, kBcdFix, kTime, kText, kBinary };
+  enum class tKind : uint8_t { kInt, kBcd, kBcdFix, kTime, kText, kBinary, kElement };
 
   static tKvKPosValue Int(int32_t value) {
     tKvKPosValue v(tKind::kInt);
@@ -62,6 +64,13 @@ class tKvKPosValue {
     return v;
   }
 
+  // An element of any class, lent for the call.
+  static tKvKPosValue Borrowed(const tKvKPosData& element) {
+    tKvKPosValue v(tKind::kElement);
+    v.u_.Element = &element;
+    return v;
+  }
+
   tKind kind() const { return kind_; }
   // The value of the kind it is (REQUIRES: that kind; bytes: kText or kBinary).
   int32_t int_value() const { return u_.Int; }
@@ -76,6 +85,10 @@ class tKvKPosValue {
   // lives only during the call.
   template <class F>
   void WithElement(F&& use) const {
+    if (kind_ == tKind::kElement) {
+      use(*u_.Element);
+      return;
+    }
     Construct([&]<class T, class A>(A&& argument) {
       const T element(std::forward<A>(argument));
       use(static_cast<const tKvKPosData&>(element));
@@ -87,6 +100,7 @@ class tKvKPosValue {
 
   // The one mapping of kinds to element classes: calls
   // make.template operator()<ElementClass>(constructor argument).
+  // REQUIRES: not kElement.
   template <class F>
   decltype(auto) Construct(F&& make) const {
     switch (kind_) {
@@ -101,6 +115,7 @@ class tKvKPosValue {
       case tKind::kText:
         return make.template operator()<tKvKPosDataStr>(std::string(bytes_));
       case tKind::kBinary:
+      case tKind::kElement:
         break;
     }
     return make.template operator()<tKvKPosDataBinary>(std::string(bytes_));
@@ -113,6 +128,7 @@ class tKvKPosValue {
     tKvBcd Bcd;
     tKvBcdFix BcdFix;
     int64_t Seconds;
+    const tKvKPosData* Element;
   } u_;
   std::string_view bytes_;
 };

@@ -110,6 +110,7 @@ inline std::string Render(const tKvKPosData& e) {
 // as the program.
 inline const std::vector<tKvKPosValue>& EveryValue() {
   static const std::string a(30000, 'a'), b(40000, 'b'), huge(70000, 'h'), bytes("\x00\xff\x10", 3);
+  static const tKvKPosDataStrAI lent("lent");  // a class no other kind gives
   static const std::vector<tKvKPosValue> values = {
       tKvKPosValue::Int(-7),
       tKvKPosValue::Bcd(tKvBcd::FromText("-12.50")),
@@ -122,6 +123,7 @@ inline const std::vector<tKvKPosValue>& EveryValue() {
       tKvKPosValue::Text(huge),
       tKvKPosValue::Binary(bytes),
       tKvKPosValue::Binary(""),
+      tKvKPosValue::Borrowed(lent),
   };
   return values;
 }

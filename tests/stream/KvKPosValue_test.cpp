@@ -47,6 +47,11 @@ TEST(KvKPosValue, BothElementsAgree) {
     });
     EXPECT_EQ(calls, 1);
   }
+  // A lent element is handed on itself; a keeper gets a copy.
+  const tKvKPosDataBcdFix lent(tKvBcdFix::FromText("12"));
+  const tKvKPosValue borrowed = tKvKPosValue::Borrowed(lent);
+  borrowed.WithElement([&](const tKvKPosData& e) { EXPECT_EQ(&e, &lent); });
+  EXPECT_EQ(Describe(*borrowed.MakeElement()), Describe(lent));
   for (const tKvKPosValue& value : EveryValue()) {
     value.WithElement(
         [&](const tKvKPosData& e) { EXPECT_EQ(Describe(e), Describe(*value.MakeElement())); });
