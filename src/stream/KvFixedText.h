@@ -25,7 +25,7 @@ class tKvFixedText {
   // Stores the first N bytes of text.
   void assign(std::string_view text) {
     const std::size_t size = text.size() < N ? text.size() : N;
-    if (size > 0) std::memcpy(data_.data(), text.data(), size);
+    CopyShort(data_.data(), text.data(), size);
     // What a longer text before left behind is cleared (copies and
     // comparisons of the whole record see no stale bytes).
     if (size < size_) std::memset(data_.data() + size, 0, size_ - size);
@@ -44,6 +44,26 @@ class tKvFixedText {
   friend bool operator==(const tKvFixedText& a, std::string_view b) { return a.view() == b; }
 
  private:
+  // memcpy for the few bytes of a field: fixed-size moves that may overlap,
+  // where a copy of variable length would be expanded into a string
+  // instruction whose start-up costs more than the copy.
+  static void CopyShort(char* to, const char* from, std::size_t size) {
+    if (size >= 16) {
+      for (std::size_t i = 0; i + 16 < size; i += 16) std::memcpy(to + i, from + i, 16);
+      std::memcpy(to + size - 16, from + size - 16, 16);
+    } else if (size >= 8) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+      to[0] = from[0];
+      to[size / 2] = from[size / 2];
+      to[size - 1] = from[size - 1];
+    }
+  }
+
   std::array<char, N> data_{};
   std::size_t size_ = 0;
 };
