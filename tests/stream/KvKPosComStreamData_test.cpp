@@ -295,18 +295,10 @@ TEST(KvKPosComStreamDataTest, MultiAddressesItems) {
   for (int k = 0; k <= 5; ++k) EXPECT_EQ(m->GetItemKind(k), kinds[k]) << k;
   EXPECT_EQ(m->GetAsInteger(1), 1);
   EXPECT_EQ(m->GetAsString(2), "x");
-  // The copy-free text agrees with GetAsString wherever it answers: the
-  // text item, the items that are not texts, and no item.
-  for (int k = 0; k <= 5; ++k) {
-    std::string_view view = "unset";
-    if (m->GetAsStringView(k, view)) {
-      EXPECT_EQ(view, m->GetAsString(k)) << k;
-    }
-  }
+  // The copy-free text: the text item's, nothing for others.
   std::string_view view;
   EXPECT_TRUE(m->GetAsStringView(2, view) && view == "x");
-  EXPECT_FALSE(tKvKPosDataInt(5).GetAsStringView(1, view));
-  EXPECT_TRUE(tKvKPosDataStr("abc").GetAsStringView(2, view) && view.empty());
+  EXPECT_FALSE(m->GetAsStringView(1, view) || tKvKPosDataInt(5).GetAsStringView(1, view));
   EXPECT_EQ(m->GetAsBcd(3).Text(true), "2.5");
   EXPECT_EQ(m->GetAsDate(4), tKvDateTime::Encode(2024, 2, 1));
   EXPECT_EQ(m->GetAsInteger(2) + m->GetAsInteger(9) + m->GetAsInteger(-1), 0);
