@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -47,8 +48,13 @@ class tKvFixedText {
   // memcpy for the few bytes of a field: fixed-size moves that may overlap,
   // where a copy of variable length would be expanded into a string
   // instruction whose start-up costs more than the copy.
+  // A text that lies in this one's own bytes is moved as a whole.
   static void CopyShort(char* to, const char* from, std::size_t size) {
-    if (size >= 16) {
+    const auto at = reinterpret_cast<std::uintptr_t>(to);
+    const auto source = reinterpret_cast<std::uintptr_t>(from);
+    if (source < at + N && at < source + size) {
+      std::memmove(to, from, size);
+    } else if (size >= 16) {
       for (std::size_t i = 0; i + 16 < size; i += 16) std::memcpy(to + i, from + i, 16);
       std::memcpy(to + size - 16, from + size - 16, 16);
     } else if (size >= 8) {

@@ -21,6 +21,8 @@ TEST(KvFixedText, AssignsEveryLength) {
       fresh.assign(text.view());
       EXPECT_EQ(text.view(), source.substr(0, std::min<std::size_t>(size, 40))) << size;
       EXPECT_EQ(0, std::memcmp(&text, &fresh, sizeof text)) << size << " after " << before;
+      text.assign(text.view().substr(size / 3));  // from its own bytes
+      EXPECT_EQ(text.view(), fresh.view().substr(size / 3)) << size;
     }
   }
 }
