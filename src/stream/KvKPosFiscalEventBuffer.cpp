@@ -100,13 +100,7 @@ void tKvKPosFiscalEventBuffer::AddValue(int32_t number, const tKvKPosValue& valu
   const std::string_view bytes = value.bytes();
   const auto index = static_cast<int32_t>(values_.size());
   if (!Append(file_pos(), tKind::kAddValue, number, index, sizeof value + bytes.size())) return;
-  if (bytes.empty()) {
-    values_.push_back(value);
-  } else {
-    const std::string_view kept = KeepBytes(bytes);
-    values_.push_back(value.kind() == tKvKPosValue::tKind::kText ? tKvKPosValue::Text(kept)
-                                                                 : tKvKPosValue::Binary(kept));
-  }
+  values_.push_back(bytes.empty() ? value : value.WithBytes(KeepBytes(bytes)));
 }
 
 std::string_view tKvKPosFiscalEventBuffer::KeepBytes(std::string_view bytes) {

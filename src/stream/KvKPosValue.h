@@ -72,12 +72,15 @@ class tKvKPosValue {
   }
 
   tKind kind() const { return kind_; }
-  // The value of the kind it is (REQUIRES: that kind; bytes: kText or kBinary).
+  // The integer of kInt; the bytes of kText and kBinary (empty for others).
   int32_t int_value() const { return u_.Int; }
-  const tKvBcd& bcd() const { return u_.Bcd; }
-  const tKvBcdFix& bcd_fix() const { return u_.BcdFix; }
-  tKvDateTime time() const { return tKvDateTime(u_.Seconds); }
   std::string_view bytes() const { return bytes_; }
+  // The same value with its bytes in another place (a keeper's copy).
+  tKvKPosValue WithBytes(std::string_view bytes) const {
+    tKvKPosValue v = *this;
+    v.bytes_ = bytes;
+    return v;
+  }
 
   // A new element of the value, owned by the caller.
   std::unique_ptr<tKvKPosData> MakeElement() const;
