@@ -33,10 +33,11 @@ TEST(KvKPosValue, ElementsAgree) {
       {tKvKPosValue::Borrowed(ai), std::make_unique<tKvKPosDataStrAI>("x")},
   };
   for (const auto& [value, expected] : cases) {
-    EXPECT_EQ(Describe(*value.MakeElement()), Describe(*expected));
+    const std::string want = Describe(*expected);  // a lambda may not capture a binding
+    EXPECT_EQ(Describe(*value.MakeElement()), want);
     int calls = 0;
-    value.WithElement([&](const tKvKPosData& e) { calls += Describe(e) == Describe(*expected); });
-    EXPECT_EQ(calls, 1) << Describe(*expected);
+    value.WithElement([&](const tKvKPosData& e) { calls += Describe(e) == want; });
+    EXPECT_EQ(calls, 1) << want;
   }
   const tKvKPosDataInt lent(5);
   tKvKPosValue::Borrowed(lent).WithElement([&](const tKvKPosData& e) { EXPECT_EQ(&e, &lent); });
