@@ -1,11 +1,13 @@
 #include "eval/KvFiscalStreamEvalWriteJnlView.h"
 
+#include <exception>
 #include <utility>
 
 #include "base/KvErrors.h"
 #include "eval/FiscCaptions.h"
 #include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalStreamPickerJnlView.h"
+#include "eval/KvFiscalStreamPickerRelay.h"
 #include "platform/Paths.h"
 
 // ---- tKvFiscalStreamEvalWriteJnlView ---------------------------------------
@@ -30,11 +32,15 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
 
 // ---- tFiscalStreamEvalWriteJnlView -----------------------------------------
 
-// Declared so that they are released in the order picker, line sink, file.
+// The view is written on a thread of its own: the heading's lines and the
+// records reach the picker through the relay. Declared so that they are
+// released in the order relay (its thread joined), picker, line sink, file.
 struct tFiscalStreamEvalWriteJnlView::tParts {
   platform::WholeFile File;
   std::unique_ptr<tKvFiscalDataDestTextFile> Dest;
   std::unique_ptr<tFiscalStreamPickerJnlView> Picker;
+  std::unique_ptr<tKvFiscalStreamPickerRelay> Relay;
+  std::unique_ptr<tKvFiscalDataDestAscii> Headings;
 
   static std::unique_ptr<tParts> Open(std::string_view destPath) {
     auto parts = std::make_unique<tParts>();
@@ -45,6 +51,8 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
     }
     parts->Dest = std::make_unique<tKvFiscalDataDestTextFile>(&parts->File);
     parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(parts->Dest.get());
+    parts->Relay = std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker);
+    parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
     return parts;
   }
 };
@@ -55,7 +63,7 @@ tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
 
 tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
     std::unique_ptr<tParts> parts, std::unique_ptr<tKvFiscalStreamEval>&& next)
-    : tKvFiscalStreamEvalWriteJnlView(parts->Dest.get(), std::move(next)),
+    : tKvFiscalStreamEvalWriteJnlView(parts->Headings.get(), std::move(next)),
       parts_(std::move(parts)) {}
 
 tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
@@ -67,17 +75,25 @@ tFiscalStreamEvalWriteJnlView::~tFiscalStreamEvalWriteJnlView() {
 
 const std::string& tFiscalStreamEvalWriteJnlView::file_name() const { return parts_->File.name(); }
 
-tKvFiscalStreamPicker& tFiscalStreamEvalWriteJnlView::picker() { return *parts_->Picker; }
+tKvFiscalStreamPicker& tFiscalStreamEvalWriteJnlView::picker() { return *parts_->Relay; }
 
 void tFiscalStreamEvalWriteJnlView::Finish() {
+  // The relay's thread is done with the file before it is published or
+  // removed; the first failure counts.
+  std::exception_ptr failure;
   try {
     tKvFiscalStreamEvalWriteJnlView::Finish();
   } catch (...) {
-    parts_->File.Discard();
-    throw;
+    failure = std::current_exception();
   }
-  if (abandoned_) {
+  try {
+    parts_->Relay->Drain();
+  } catch (...) {
+    if (failure == nullptr) failure = std::current_exception();
+  }
+  if (failure != nullptr || abandoned_) {
     parts_->File.Discard();
+    if (failure != nullptr) std::rethrow_exception(failure);
     return;
   }
   parts_->Dest->Commit(platform::WholeFile::Replace::kYes);

@@ -8,7 +8,10 @@
 // entry left open, which the assembling evaluator completes only when the
 // next entry starts. tFiscalStreamEvalWriteJnlView is the view of a
 // conversion run: it owns the file "JournalView.txt", its line sink and its
-// picker, and sits at the head of the evaluator chain.
+// picker, and sits at the head of the evaluator chain. Its picker and file
+// work on a thread of their own: the records and the heading lines reach
+// them through a relay (KvFiscalStreamPickerRelay.h), which Close() drains
+// before the file is published or removed.
 //
 // The file appears whole or not at all (platform::WholeFile): it is
 // published, replacing an older view, when the owner closes the chain

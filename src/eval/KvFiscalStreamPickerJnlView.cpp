@@ -133,16 +133,16 @@ std::string LowerAscii(std::string_view text) {
 }
 
 // The caption of one of the codes above, all of which the caption table
-// lists; looked up once per code.
+// lists; looked up once per code, when the program starts.
 constexpr int32_t kCapCodeEnd = 1000;
+const std::array<std::string_view, kCapCodeEnd> kCaptions = [] {
+  std::array<std::string_view, kCapCodeEnd> table;
+  for (int32_t c = 0; c < kCapCodeEnd; ++c) table[static_cast<size_t>(c)] = FiscCaptionText(c);
+  return table;
+}();
 std::string_view Cap(int32_t code) {
-  static const std::array<std::string_view, kCapCodeEnd> captions = [] {
-    std::array<std::string_view, kCapCodeEnd> table;
-    for (int32_t c = 0; c < kCapCodeEnd; ++c) table[static_cast<size_t>(c)] = FiscCaptionText(c);
-    return table;
-  }();
-  assert(code >= 0 && code < kCapCodeEnd && !captions[static_cast<size_t>(code)].empty());
-  return captions[static_cast<size_t>(code)];
+  assert(code >= 0 && code < kCapCodeEnd && !kCaptions[static_cast<size_t>(code)].empty());
+  return kCaptions[static_cast<size_t>(code)];
 }
 
 }  // namespace
@@ -242,7 +242,7 @@ void tKvFiscalStreamPickerJnlView::ReportGroup(const tFiscReportGroupRec& rec, i
 
 void tKvFiscalStreamPickerJnlView::Event(const tFiscEventRec& rec) {
   content_ = true;
-  AddLine({kIndent2, FiscTypeText(entry_type())});
+  AddLine({kIndent2, TypeText()});
   AddLine({kIndent2, Cap(kCapEcrNo), ": ", DigitsText(Kept(header_, kHeader).EcrNo)});
   const tFiscNumTextRec& op = Kept(header_, kHeader).Operator;
   if (!op.Number.IsZero()) {
@@ -266,6 +266,14 @@ void tKvFiscalStreamPickerJnlView::EntryEnd() {
   if (content_) WriteEntry();
   ClearEntry();
   tKvFiscalStreamPicker::EntryEnd();
+}
+
+const std::string& tKvFiscalStreamPickerJnlView::TypeText() {
+  if (!(type_text_of_ == entry_type()) || type_text_.empty()) {
+    type_text_of_ = entry_type();
+    type_text_ = FiscTypeText(type_text_of_);
+  }
+  return type_text_;
 }
 
 template <typename Rec>
@@ -402,7 +410,7 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
-  line_.assign(FiscTypeText(entry_type()));
+  line_.assign(TypeText());
   if (h.DocNo > 0) line_.append(" (#").append(std::to_string(h.DocNo)).append(")");
   if (h.Training) line_.append("  (").append(Cap(kCapTraining)).append(")");
   if (!h.DateTime.IsNull()) {

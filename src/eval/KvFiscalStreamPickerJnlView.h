@@ -10,7 +10,8 @@
 // The line sink is borrowed and must outlive the picker. The entry's lists
 // keep their storage from entry to entry, so memory follows the largest
 // entry, not the journal. Failures are those of the sink. The picker runs
-// on the thread that drives the evaluator chain; its captions are views
+// on one thread at a time (in a conversion run, the view's relay thread,
+// KvFiscalStreamPickerRelay.h); its captions are views
 // into the read-only caption table (FiscCaptions.h), and the empty records
 // it reads for those an entry lacks are shared, read-only, by all pickers.
 #pragma once
@@ -85,6 +86,8 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void AddModifierLines(const tFiscPluModifierArr& modifiers, std::string_view indent);
   void AddLinkLines(const tFiscPLULinkRec& link);
   void AddEventRefLine(int32_t code, const tFiscIdTextRec& ref);
+  // FiscTypeText(entry_type()), made once for a run of entries of one type.
+  const std::string& TypeText();
 
   // Keeps a copy of rec until the entry ends; bit marks it as the entry's.
   template <typename Rec>
@@ -136,6 +139,8 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   tReusedList<std::string> lines_;
   std::string line_;
   std::string right_;  // the right-aligned part of line_, where it is built apart
+  tKvKPosFiscalType type_text_of_;
+  std::string type_text_;
 
   tFiscHeaderRec header_;
   tFiscClosingRec closing_;

@@ -53,6 +53,18 @@ bool tFiscBytes::Assign(std::string_view value) {
 
 // ---------------------------------------------------------------------------
 
+tFiscPluModifierArr::tFiscPluModifierArr(const tFiscPluModifierArr& other)
+    : count_(other.count_), items_(other.items_.begin(), other.items_.begin() + other.count_) {}
+
+tFiscPluModifierArr& tFiscPluModifierArr::operator=(const tFiscPluModifierArr& other) {
+  if (this == &other) return *this;
+  const auto valid = static_cast<std::size_t>(other.count_);
+  if (items_.size() < valid) items_.resize(valid);
+  std::copy_n(other.items_.begin(), valid, items_.begin());
+  count_ = other.count_;
+  return *this;
+}
+
 void tFiscPluModifierArr::Add(tFiscModifierRec& pending) {
   if (items_.size() < static_cast<std::size_t>(count_) + 1) items_.resize(items_.size() + 1);
   items_[static_cast<std::size_t>(count_)] = pending;

@@ -169,6 +169,14 @@ struct tFiscModifierRec {
 // it. Intentionally copyable.
 class tFiscPluModifierArr {
  public:
+  tFiscPluModifierArr() = default;
+  // A copy holds the valid elements only: copying an article without
+  // modifiers allocates nothing. Assignment keeps the target's storage.
+  tFiscPluModifierArr(const tFiscPluModifierArr& other);
+  tFiscPluModifierArr& operator=(const tFiscPluModifierArr& other);
+  tFiscPluModifierArr(tFiscPluModifierArr&&) noexcept = default;
+  tFiscPluModifierArr& operator=(tFiscPluModifierArr&&) noexcept = default;
+
   int32_t Count() const { return count_; }
   // Number of elements the storage holds (at least Count).
   std::size_t Capacity() const { return items_.size(); }

@@ -145,8 +145,9 @@ void AppendNumber(std::string& out, int64_t value, int width) {
     v /= 10;
   } while (v != 0);
   while (len < width) buffer[len++] = '0';
-  if (negative) out += '-';
-  while (len > 0) out += buffer[--len];
+  if (negative) buffer[len++] = '-';
+  std::reverse(buffer, buffer + len);
+  out.append(buffer, static_cast<size_t>(len));
 }
 
 }  // namespace

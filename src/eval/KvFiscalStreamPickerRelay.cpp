@@ -1,0 +1,369 @@
+#include "eval/KvFiscalStreamPickerRelay.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+// What a message holds: a record (its copy follows the message head), the
+// entry type, an end, or a line for a sink (the sink's address, then the
+// line's bytes).
+enum class tKvFiscalStreamPickerRelay::tKind : uint8_t {
+  kHeader,
+  kSaleItem,
+  kPLULink,
+  kAdjust,
+  kDeposit,
+  kClosing,
+  kPayment,
+  kSignature,
+  kReportCounters,
+  kReportTax,
+  kReportMedia,
+  kReportGroup,
+  kEvent,
+  kBlockEnd,
+  kEntryEnd,
+  kFileHeader,
+  kBlockStart,
+  kEntryStart,
+  kEntryType,
+  kLine,
+};
+
+namespace {
+
+// Every message starts at this alignment, its payload right after its head.
+constexpr size_t kAlign = alignof(std::max_align_t);
+
+constexpr size_t Aligned(size_t size) { return (size + kAlign - 1) / kAlign * kAlign; }
+
+}  // namespace
+
+struct tKvFiscalStreamPickerRelay::tChunk {
+  struct alignas(kAlign) tHead {
+    tKind Kind;
+    int32_t Extra;
+    uint32_t Size;  // of the payload
+  };
+
+  explicit tChunk(size_t capacity)
+      : Capacity(Aligned(capacity)), Bytes(new (std::align_val_t(kAlign)) std::byte[Capacity]) {}
+  ~tChunk() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
+  tChunk(const tChunk&) = delete;
+  tChunk& operator=(const tChunk&) = delete;
+
+  const size_t Capacity;
+  std::byte* const Bytes;
+  size_t Used = 0;
+};
+
+// ---- The producer's side ---------------------------------------------------
+
+class tKvFiscalStreamPickerRelay::tLines final : public tKvFiscalDataDestAscii {
+ public:
+  tLines(tKvFiscalStreamPickerRelay& relay, tKvFiscalDataDestAscii& sink)
+      : relay_(relay), sink_(sink) {}
+  void WriteLine(std::string_view text) override { relay_.PostLine(sink_, text); }
+
+ private:
+  tKvFiscalStreamPickerRelay& relay_;
+  tKvFiscalDataDestAscii& sink_;
+};
+
+tKvFiscalStreamPickerRelay::tKvFiscalStreamPickerRelay(tKvFiscalStreamPicker& target,
+                                                       size_t chunkBytes, size_t depth)
+    : target_(target),
+      chunk_bytes_(std::max<size_t>(chunkBytes, kAlign)),
+      depth_(std::max<size_t>(depth, 1)),
+      current_(std::make_unique<tChunk>(chunk_bytes_)) {
+  thread_ = std::thread(&tKvFiscalStreamPickerRelay::Deliver, this);
+}
+
+tKvFiscalStreamPickerRelay::~tKvFiscalStreamPickerRelay() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+    failed_ = true;  // what is still queued is dropped
+  }
+  changed_.notify_all();
+  thread_.join();
+  Replay(*current_);  // dropped as well: releases what the records own
+}
+
+std::unique_ptr<tKvFiscalDataDestAscii> tKvFiscalStreamPickerRelay::RelayedLines(
+    tKvFiscalDataDestAscii& sink) {
+  return std::make_unique<tLines>(*this, sink);
+}
+
+void* tKvFiscalStreamPickerRelay::Post(tKind kind, size_t size, int32_t extra) {
+  const size_t need = sizeof(tChunk::tHead) + Aligned(size);
+  if (current_->Capacity - current_->Used < need) [[unlikely]] {
+    if (current_->Used > 0) HandOver();
+    if (current_->Capacity < need) current_ = std::make_unique<tChunk>(need);
+  }
+  std::byte* at = current_->Bytes + current_->Used;
+  new (at) tChunk::tHead{kind, extra, static_cast<uint32_t>(size)};
+  current_->Used += need;
+  return at + sizeof(tChunk::tHead);
+}
+
+template <typename Rec>
+void tKvFiscalStreamPickerRelay::PostRecord(tKind kind, const Rec& rec, int32_t extra) {
+  SyncEntryType();
+  new (Post(kind, sizeof(Rec), extra)) Rec(rec);
+}
+
+void tKvFiscalStreamPickerRelay::PostLine(tKvFiscalDataDestAscii& sink, std::string_view text) {
+  auto* at = static_cast<std::byte*>(Post(tKind::kLine, sizeof(void*) + text.size()));
+  tKvFiscalDataDestAscii* address = &sink;
+  std::memcpy(at, &address, sizeof address);
+  if (!text.empty()) std::memcpy(at + sizeof address, text.data(), text.size());
+}
+
+void tKvFiscalStreamPickerRelay::SyncEntryType() {
+  if (!type_due_ && entry_type() == posted_type_) [[likely]]
+    return;
+  type_due_ = false;
+  posted_type_ = entry_type();
+  new (Post(tKind::kEntryType, sizeof posted_type_)) tKvKPosFiscalType(posted_type_);
+}
+
+void tKvFiscalStreamPickerRelay::Header(const tFiscHeaderRec& rec) {
+  PostRecord(tKind::kHeader, rec);
+}
+void tKvFiscalStreamPickerRelay::SaleItem(const tFiscSaleItemRec& rec) {
+  PostRecord(tKind::kSaleItem, rec);
+}
+void tKvFiscalStreamPickerRelay::PLULink(const tFiscPLULinkRec& rec) {
+  PostRecord(tKind::kPLULink, rec);
+}
+void tKvFiscalStreamPickerRelay::Adjust(const tFiscAdjustRec& rec) {
+  PostRecord(tKind::kAdjust, rec);
+}
+void tKvFiscalStreamPickerRelay::Deposit(const tFiscDepositRec& rec) {
+  PostRecord(tKind::kDeposit, rec);
+}
+void tKvFiscalStreamPickerRelay::Closing(const tFiscClosingRec& rec) {
+  PostRecord(tKind::kClosing, rec);
+}
+void tKvFiscalStreamPickerRelay::Payment(const tFiscPaymentRec& rec) {
+  PostRecord(tKind::kPayment, rec);
+}
+void tKvFiscalStreamPickerRelay::Signature(const tFiscSignatureRec& rec) {
+  PostRecord(tKind::kSignature, rec);
+}
+void tKvFiscalStreamPickerRelay::ReportCounters(const tFiscReportCountersRec& rec) {
+  PostRecord(tKind::kReportCounters, rec);
+}
+void tKvFiscalStreamPickerRelay::ReportTax(const tFiscReportTaxRec& rec) {
+  PostRecord(tKind::kReportTax, rec);
+}
+void tKvFiscalStreamPickerRelay::ReportMedia(const tFiscReportMediaRec& rec) {
+  PostRecord(tKind::kReportMedia, rec);
+}
+void tKvFiscalStreamPickerRelay::ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) {
+  PostRecord(tKind::kReportGroup, rec, selector);
+}
+void tKvFiscalStreamPickerRelay::Event(const tFiscEventRec& rec) {
+  PostRecord(tKind::kEvent, rec);
+}
+
+void tKvFiscalStreamPickerRelay::BlockEnd() {
+  SyncEntryType();
+  Post(tKind::kBlockEnd, 0);
+}
+
+void tKvFiscalStreamPickerRelay::EntryEnd() {
+  SyncEntryType();
+  Post(tKind::kEntryEnd, 0);
+}
+
+void tKvFiscalStreamPickerRelay::FileHeader(const tKvKPosTextFileHeaderRec& header) {
+  tKvFiscalStreamPicker::FileHeader(header);
+  PostRecord(tKind::kFileHeader, header);
+}
+
+void tKvFiscalStreamPickerRelay::BlockStart(const tKvKPosBlockInfoRec& block) {
+  tKvFiscalStreamPicker::BlockStart(block);
+  PostRecord(tKind::kBlockStart, block);
+}
+
+void tKvFiscalStreamPickerRelay::EntryStart(const tKvKPosEntryInfoRec& entry) {
+  tKvFiscalStreamPicker::EntryStart(entry);
+  PostRecord(tKind::kEntryStart, entry);
+  type_due_ = true;
+}
+
+void tKvFiscalStreamPickerRelay::HandOver() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return queue_.size() < depth_ || failed_; });
+  if (failed_) {
+    lock.unlock();
+    Replay(*current_);  // dropped
+    RaiseFailure();
+  }
+  queue_.push_back(std::move(current_));
+  if (free_.empty()) {
+    lock.unlock();
+    current_ = std::make_unique<tChunk>(chunk_bytes_);
+  } else {
+    current_ = std::move(free_.back());
+    free_.pop_back();
+    lock.unlock();
+  }
+  changed_.notify_all();
+}
+
+void tKvFiscalStreamPickerRelay::Drain() {
+  if (current_->Used > 0) HandOver();
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return (queue_.empty() && !busy_) || failed_; });
+  if (failed_) {
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+    lock.unlock();
+    RaiseFailure();
+  }
+}
+
+void tKvFiscalStreamPickerRelay::RaiseFailure() {
+  if (failure_ != nullptr) std::rethrow_exception(failure_);
+  throw EKvMisc(this, "tKvFiscalStreamPickerRelay: released before its records were delivered");
+}
+
+// ---- The relay's thread ----------------------------------------------------
+
+void tKvFiscalStreamPickerRelay::Deliver() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+    if (queue_.empty()) return;
+    std::unique_ptr<tChunk> chunk = std::move(queue_.front());
+    queue_.pop_front();
+    busy_ = true;
+    lock.unlock();
+    changed_.notify_all();
+    Replay(*chunk);
+    lock.lock();
+    free_.push_back(std::move(chunk));
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
+namespace {
+
+template <typename Rec>
+Rec& Payload(std::byte* at) {
+  return *std::launder(reinterpret_cast<Rec*>(at));
+}
+
+}  // namespace
+
+// Delivers each message of chunk unless the relay failed (a failure during
+// the chunk is kept, and the rest dropped), and releases every record.
+// Called by the relay's thread, or by the producer for a chunk that is
+// dropped once the thread is gone or failed.
+void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
+  bool deliver;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deliver = !failed_;
+  }
+  tKvFiscalStreamPicker& t = target_;
+  for (size_t at = 0; at < chunk.Used;) {
+    const auto& head = *std::launder(reinterpret_cast<const tChunk::tHead*>(chunk.Bytes + at));
+    std::byte* payload = chunk.Bytes + at + sizeof(tChunk::tHead);
+    at += sizeof(tChunk::tHead) + Aligned(head.Size);
+    // The call a message makes, then the release of its record.
+    const auto record = [&](auto call, auto* typed) {
+      using Rec = std::remove_pointer_t<decltype(typed)>;
+      Rec& rec = Payload<Rec>(payload);
+      if (deliver) {
+        try {
+          call(rec);
+        } catch (...) {
+          deliver = false;
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (!failed_) {
+            failure_ = std::current_exception();
+            failed_ = true;
+          }
+        }
+      }
+      rec.~Rec();
+    };
+    switch (head.Kind) {
+      case tKind::kHeader:
+        record([&](auto& r) { t.Header(r); }, static_cast<tFiscHeaderRec*>(nullptr));
+        break;
+      case tKind::kSaleItem:
+        record([&](auto& r) { t.SaleItem(r); }, static_cast<tFiscSaleItemRec*>(nullptr));
+        break;
+      case tKind::kPLULink:
+        record([&](auto& r) { t.PLULink(r); }, static_cast<tFiscPLULinkRec*>(nullptr));
+        break;
+      case tKind::kAdjust:
+        record([&](auto& r) { t.Adjust(r); }, static_cast<tFiscAdjustRec*>(nullptr));
+        break;
+      case tKind::kDeposit:
+        record([&](auto& r) { t.Deposit(r); }, static_cast<tFiscDepositRec*>(nullptr));
+        break;
+      case tKind::kClosing:
+        record([&](auto& r) { t.Closing(r); }, static_cast<tFiscClosingRec*>(nullptr));
+        break;
+      case tKind::kPayment:
+        record([&](auto& r) { t.Payment(r); }, static_cast<tFiscPaymentRec*>(nullptr));
+        break;
+      case tKind::kSignature:
+        record([&](auto& r) { t.Signature(r); }, static_cast<tFiscSignatureRec*>(nullptr));
+        break;
+      case tKind::kReportCounters:
+        record([&](auto& r) { t.ReportCounters(r); },
+               static_cast<tFiscReportCountersRec*>(nullptr));
+        break;
+      case tKind::kReportTax:
+        record([&](auto& r) { t.ReportTax(r); }, static_cast<tFiscReportTaxRec*>(nullptr));
+        break;
+      case tKind::kReportMedia:
+        record([&](auto& r) { t.ReportMedia(r); }, static_cast<tFiscReportMediaRec*>(nullptr));
+        break;
+      case tKind::kReportGroup:
+        record([&](auto& r) { t.ReportGroup(r, head.Extra); },
+               static_cast<tFiscReportGroupRec*>(nullptr));
+        break;
+      case tKind::kEvent:
+        record([&](auto& r) { t.Event(r); }, static_cast<tFiscEventRec*>(nullptr));
+        break;
+      case tKind::kBlockEnd:
+        record([&](auto&) { t.BlockEnd(); }, static_cast<std::byte*>(nullptr));
+        break;
+      case tKind::kEntryEnd:
+        record([&](auto&) { t.EntryEnd(); }, static_cast<std::byte*>(nullptr));
+        break;
+      case tKind::kFileHeader:
+        record([&](auto& r) { t.FileHeader(r); }, static_cast<tKvKPosTextFileHeaderRec*>(nullptr));
+        break;
+      case tKind::kBlockStart:
+        record([&](auto& r) { t.BlockStart(r); }, static_cast<tKvKPosBlockInfoRec*>(nullptr));
+        break;
+      case tKind::kEntryStart:
+        record([&](auto& r) { t.EntryStart(r); }, static_cast<tKvKPosEntryInfoRec*>(nullptr));
+        break;
+      case tKind::kEntryType:
+        record([&](auto& r) { t.SetEntryType(r); }, static_cast<tKvKPosFiscalType*>(nullptr));
+        break;
+      case tKind::kLine:
+        record(
+            [&](auto&) {
+              tKvFiscalDataDestAscii* sink;
+              std::memcpy(&sink, payload, sizeof sink);
+              sink->WriteLine(std::string_view(reinterpret_cast<const char*>(payload) + sizeof sink,
+                                               head.Size - sizeof sink));
+            },
+            static_cast<std::byte*>(nullptr));
+        break;
+    }
+  }
+  chunk.Used = 0;
+}

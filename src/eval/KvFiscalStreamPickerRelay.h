@@ -1,0 +1,122 @@
+// tKvFiscalStreamPickerRelay: a picker that hands the records it receives to
+// a thread of its own, which passes them in the same order to a target
+// picker, so that a picker with much work of its own (the journal view's
+// text) runs beside the chain that assembles the records. Lines for a line
+// sink (lines()) travel in the same order, so that a writer in front of the
+// assembly can put text between the target's entries.
+//
+// Records are copied into chunks of a bounded size; a full chunk goes to
+// the relay's thread, and at most a few chunks are in flight, so memory
+// does not grow with the journal. The target reads the entry state it was
+// given (entry(), entry_type(), block(), file_header()) as a picker called
+// directly would: the relay passes EntryStart, BlockStart and FileHeader on
+// and the entry type before the first record or end of each entry and after
+// each change.
+//
+// Calls on the producer's side and what the relay's thread does:
+//   EntryStart(e)  SetEntryType(t)  SaleItem(r)  lines().WriteLine("x")
+//     ... a chunk is full ...  ->  target: EntryStart(e) SetEntryType(t)
+//                                  SaleItem(r), then sink.WriteLine("x")
+//   Drain()                    <-  everything delivered
+//
+// Failure: when the target (or a sink) raises, the relay's thread keeps the
+// first failure and drops every later record and line. The producer's next
+// hand-over, and Drain, raise that failure again (the same exception
+// object), so a failing target stops the chain as if it had been called
+// directly, a little later. The destructor drops what was not delivered
+// and joins the thread.
+//
+// Threads: the producer's side (every picker call, lines(), Drain) belongs
+// to one thread at a time, handed on with a happens-before (a pipe's join);
+// the target and the sinks run on the relay's thread, which the constructor
+// starts and the destructor joins. After Drain returns, the producer may
+// use what the target owns. Shared are only the queue and the free chunks,
+// under the relay's mutex.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "eval/KvFiscalDataDest.h"
+#include "eval/KvFiscalStreamPicker.h"
+
+class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
+ public:
+  // target: borrowed, used only by the relay's thread until Drain returns or
+  // the relay is destroyed. chunkBytes: the size of a chunk (a larger record
+  // gets a chunk of its own); depth: chunks handed over and not yet
+  // delivered, at most.
+  explicit tKvFiscalStreamPickerRelay(tKvFiscalStreamPicker& target,
+                                      size_t chunkBytes = 256 * 1024, size_t depth = 3);
+  ~tKvFiscalStreamPickerRelay() override;
+
+  void Header(const tFiscHeaderRec& rec) override;
+  void SaleItem(const tFiscSaleItemRec& rec) override;
+  void PLULink(const tFiscPLULinkRec& rec) override;
+  void Adjust(const tFiscAdjustRec& rec) override;
+  void Deposit(const tFiscDepositRec& rec) override;
+  void Closing(const tFiscClosingRec& rec) override;
+  void Payment(const tFiscPaymentRec& rec) override;
+  void Signature(const tFiscSignatureRec& rec) override;
+  void ReportCounters(const tFiscReportCountersRec& rec) override;
+  void ReportTax(const tFiscReportTaxRec& rec) override;
+  void ReportMedia(const tFiscReportMediaRec& rec) override;
+  void ReportGroup(const tFiscReportGroupRec& rec, int32_t selector) override;
+  void Event(const tFiscEventRec& rec) override;
+  void BlockEnd() override;
+  void EntryEnd() override;
+  void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
+  void BlockStart(const tKvKPosBlockInfoRec& block) override;
+  void EntryStart(const tKvKPosEntryInfoRec& entry) override;
+
+  // A line sink whose lines reach sink on the relay's thread, in order with
+  // the records. sink: borrowed, as the target.
+  std::unique_ptr<tKvFiscalDataDestAscii> RelayedLines(tKvFiscalDataDestAscii& sink);
+
+  // Hands over what is collected and waits until all of it is delivered;
+  // then raises the target's first failure, if any.
+  void Drain();
+
+ private:
+  enum class tKind : uint8_t;
+  struct tChunk;
+  class tLines;
+
+  // Room for a message of kind with size payload bytes in the current chunk
+  // (handing it over first when full); the payload's address.
+  void* Post(tKind kind, size_t size, int32_t extra = 0);
+  template <typename Rec>
+  void PostRecord(tKind kind, const Rec& rec, int32_t extra = 0);
+  void PostLine(tKvFiscalDataDestAscii& sink, std::string_view text);
+  // Passes a changed entry type on before the next record or end.
+  void SyncEntryType();
+  void HandOver();
+  void Deliver();
+  void Replay(tChunk& chunk);
+  [[noreturn]] void RaiseFailure();
+
+  tKvFiscalStreamPicker& target_;
+  const size_t chunk_bytes_;
+  const size_t depth_;
+  std::unique_ptr<tChunk> current_;
+  tKvKPosFiscalType posted_type_;
+  bool type_due_ = false;  // passed on before the first record or end of an entry
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<tChunk>> queue_;  // guarded
+  std::vector<std::unique_ptr<tChunk>> free_;  // guarded
+  bool busy_ = false;                          // guarded: delivering
+  bool closing_ = false;                       // guarded
+  bool failed_ = false;                        // guarded
+  std::exception_ptr failure_;                 // written before failed_
+  std::thread thread_;
+};

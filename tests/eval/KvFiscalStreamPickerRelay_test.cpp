@@ -1,0 +1,132 @@
+#include "eval/KvFiscalStreamPickerRelay.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "EvalTestHelp.h"
+#include "base/KvErrors.h"
+
+namespace {
+
+using eval_test::tRecordingPicker;
+
+class tLoggedLines final : public tKvFiscalDataDestAscii {
+ public:
+  explicit tLoggedLines(std::string* log) : log_(log) {}
+  void WriteLine(std::string_view text) override {
+    *log_ += (log_->empty() ? "Line(" : " Line(") + std::string(text) + ")";
+  }
+
+ private:
+  std::string* log_;
+};
+
+tKvKPosFiscalType Type(int32_t code) { return DecodeFiscalType(code); }
+
+// Every kind of call, in rounds that differ in their texts and types.
+void Play(tKvFiscalStreamPicker& p, tKvFiscalDataDestAscii& lines, int rounds) {
+  tKvKPosTextFileHeaderRec file;
+  file.Text = "file";
+  p.FileHeader(file);
+  for (int r = 0; r < rounds; ++r) {
+    tKvKPosBlockInfoRec block;
+    block.ID = r;
+    p.BlockStart(block);
+    p.EntryStart({}), p.SetEntryType(Type(1));
+    tFiscHeaderRec header;
+    header.DocNo = r;
+    p.Header(header);
+    lines.WriteLine("heading " + std::to_string(r));
+    lines.WriteLine("");
+    tFiscSaleItemRec item;
+    for (int m = 0; m < r % 3; ++m) {
+      tFiscModifierRec modifier;
+      modifier.Modifier.Number = m + 1;
+      item.Modifiers.Add(modifier);
+    }
+    p.PLULink({}), p.SaleItem(item), p.EntryEnd();
+    p.EntryStart({}), p.SetEntryType(Type(1));  // the same type again
+    p.Closing({}), p.Payment({}), p.ReportGroup({}, r % 2), p.Event({}), p.EntryEnd();
+    p.EntryStart({}), p.SetEntryType(Type(r % 2 == 0 ? 3 : 14));
+    p.ReportCounters({}), p.ReportTax({}), p.ReportMedia({}), p.Signature({});
+    p.Adjust({}), p.Deposit({}), p.EntryEnd(), p.BlockEnd();
+  }
+}
+
+TEST(PickerRelay, TheTargetSeesWhatADirectCallSees) {
+  std::string direct;
+  tRecordingPicker expected(&direct);
+  tLoggedLines directLines(&direct);
+  Play(expected, directLines, 40);
+
+  // A chunk per message, a few messages, many; one or three in flight.
+  for (const auto& [chunkBytes, depth] :
+       {std::pair<size_t, size_t>{16, 1}, {4096, 3}, {256 * 1024, 3}}) {
+    std::string relayed;
+    tRecordingPicker target(&relayed);
+    tLoggedLines sink(&relayed);
+    {
+      tKvFiscalStreamPickerRelay relay(target, chunkBytes, depth);
+      const auto lines = relay.RelayedLines(sink);
+      Play(relay, *lines, 40);
+      relay.Drain();
+    }
+    SCOPED_TRACE(chunkBytes);
+    EXPECT_EQ(relayed, direct);
+    ASSERT_EQ(target.SaleItems.size(), expected.SaleItems.size());
+    for (size_t i = 0; i < target.SaleItems.size(); ++i) {
+      EXPECT_TRUE(target.SaleItems[i].Modifiers == expected.SaleItems[i].Modifiers) << i;
+    }
+    EXPECT_EQ(target.Headers.back().DocNo, 39);
+    EXPECT_EQ(target.file_header().Text, "file");
+  }
+}
+
+// The target's first failure reaches the producer; nothing after it is
+// delivered; records never delivered are released (sanitizer builds).
+TEST(PickerRelay, TheTargetsFailureStopsTheProducer) {
+  class tFailing final : public tRecordingPicker {
+   public:
+    using tRecordingPicker::tRecordingPicker;
+    void SaleItem(const tFiscSaleItemRec& rec) override {
+      if (++items_ == 3) throw EKvIo("disk full");
+      tRecordingPicker::SaleItem(rec);
+    }
+
+   private:
+    int items_ = 0;
+  };
+  for (size_t chunkBytes : {size_t{16}, size_t{256 * 1024}}) {
+    std::string log;
+    tFailing target(&log);
+    tLoggedLines sink(&log);
+    tKvFiscalStreamPickerRelay relay(target, chunkBytes, 2);
+    const auto lines = relay.RelayedLines(sink);
+    try {
+      Play(relay, *lines, 40);
+      relay.Drain();
+      ADD_FAILURE() << "no failure";
+    } catch (const EKvIo& e) {
+      EXPECT_STREQ(e.what(), "disk full");
+    }
+    EXPECT_EQ(target.SaleItems.size(), 2u);
+    EXPECT_EQ(target.Events.size(), 2u);  // the rounds before the failing one
+    EXPECT_THROW(relay.Drain(), EKvIo);   // and again
+  }
+}
+
+// Released without Drain: what is still queued is dropped, not delivered.
+TEST(PickerRelay, ReleasedWithoutDrainDropsTheRest) {
+  std::string log;
+  tRecordingPicker target(&log);
+  {
+    tKvFiscalStreamPickerRelay relay(target, 16, 1);
+    tLoggedLines sink(&log);
+    const auto lines = relay.RelayedLines(sink);
+    Play(relay, *lines, 5);
+  }
+  EXPECT_LE(target.SaleItems.size(), 5u);
+}
+
+}  // namespace
