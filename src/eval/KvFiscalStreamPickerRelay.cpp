@@ -1,8 +1,10 @@
 #include "eval/KvFiscalStreamPickerRelay.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 // What a message holds: a record (its copy follows the message head), the
@@ -38,7 +40,49 @@ constexpr size_t kAlign = alignof(std::max_align_t);
 
 constexpr size_t Aligned(size_t size) { return (size + kAlign - 1) / kAlign * kAlign; }
 
+// A record that owns nothing travels as the blocks of kBlock bytes in which
+// it differs from the record of its kind sent before (all of them the first
+// time): a mask of those blocks, then the blocks. Consecutive records share
+// most of their bytes (texts, names, empty slots), so little is copied and
+// little crosses to the other core.
+constexpr size_t kBlock = 64;
+constexpr size_t kMaxBlocks = 64;  // one bit each in the mask
+// Smaller records are copied whole: comparing them costs more than it saves.
+constexpr size_t kMinBlocks = 8;
+
+constexpr size_t Blocks(size_t size) { return (size + kBlock - 1) / kBlock; }
+
+template <typename Rec>
+constexpr bool kAsBlocks = std::is_trivially_copyable_v<Rec> && Blocks(sizeof(Rec)) >= kMinBlocks &&
+                           Blocks(sizeof(Rec)) <= kMaxBlocks;
+
+bool SameBlock(const std::byte* a, const std::byte* b, size_t size) {
+  if (size == kBlock) {
+    uint64_t diff = 0;
+    for (size_t i = 0; i < kBlock; i += 8) {
+      uint64_t x, y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      diff |= x ^ y;
+    }
+    return diff == 0;
+  }
+  return std::memcmp(a, b, size) == 0;
+}
+
 }  // namespace
+
+// The last record of a kind sent as blocks: on the producer's side to
+// compare with, on the relay's thread to apply the blocks to.
+struct tKvFiscalStreamPickerRelay::tKept {
+  explicit tKept(size_t size) : Size(size), Bytes(new (std::align_val_t(kAlign)) std::byte[size]) {}
+  ~tKept() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
+  tKept(const tKept&) = delete;
+  tKept& operator=(const tKept&) = delete;
+
+  const size_t Size;
+  std::byte* const Bytes;
+};
 
 struct tKvFiscalStreamPickerRelay::tChunk {
   struct alignas(kAlign) tHead {
@@ -77,6 +121,7 @@ tKvFiscalStreamPickerRelay::tKvFiscalStreamPickerRelay(tKvFiscalStreamPicker& ta
       chunk_bytes_(std::max<size_t>(chunkBytes, kAlign)),
       depth_(std::max<size_t>(depth, 1)),
       current_(std::make_unique<tChunk>(chunk_bytes_)) {
+  static_assert(static_cast<size_t>(tKind::kLine) + 1 == kKinds);
   thread_ = std::thread(&tKvFiscalStreamPickerRelay::Deliver, this);
 }
 
@@ -111,7 +156,39 @@ void* tKvFiscalStreamPickerRelay::Post(tKind kind, size_t size, int32_t extra) {
 template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostRecord(tKind kind, const Rec& rec, int32_t extra) {
   SyncEntryType();
-  new (Post(kind, sizeof(Rec), extra)) Rec(rec);
+  PostCopy(kind, rec, extra);
+}
+
+template <typename Rec>
+void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t extra) {
+  if constexpr (kAsBlocks<Rec>) {
+    std::unique_ptr<tKept>& kept = sent_[static_cast<size_t>(kind)];
+    const bool first = kept == nullptr;
+    if (first) kept = std::make_unique<tKept>(sizeof(Rec));
+    const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
+    uint64_t mask = 0;
+    size_t count = 0;
+    for (size_t b = 0; b < Blocks(sizeof(Rec)); ++b) {
+      const size_t at = b * kBlock;
+      const size_t size = std::min(kBlock, sizeof(Rec) - at);
+      if (first || !SameBlock(bytes + at, kept->Bytes + at, size)) {
+        mask |= uint64_t{1} << b;
+        ++count;
+      }
+    }
+    auto* out = static_cast<std::byte*>(Post(kind, sizeof mask + count * kBlock, extra));
+    std::memcpy(out, &mask, sizeof mask);
+    out += sizeof mask;
+    for (uint64_t m = mask; m != 0; m &= m - 1) {
+      const size_t at = static_cast<size_t>(std::countr_zero(m)) * kBlock;
+      const size_t size = std::min(kBlock, sizeof(Rec) - at);
+      std::memcpy(out, bytes + at, size);
+      std::memcpy(kept->Bytes + at, bytes + at, size);
+      out += kBlock;
+    }
+  } else {
+    new (Post(kind, sizeof(Rec), extra)) Rec(rec);
+  }
 }
 
 void tKvFiscalStreamPickerRelay::PostLine(tKvFiscalDataDestAscii& sink, std::string_view text) {
@@ -126,7 +203,7 @@ void tKvFiscalStreamPickerRelay::SyncEntryType() {
     return;
   type_due_ = false;
   posted_type_ = entry_type();
-  new (Post(tKind::kEntryType, sizeof posted_type_)) tKvKPosFiscalType(posted_type_);
+  PostCopy(tKind::kEntryType, posted_type_);
 }
 
 void tKvFiscalStreamPickerRelay::Header(const tFiscHeaderRec& rec) {
@@ -275,23 +352,44 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
     const auto& head = *std::launder(reinterpret_cast<const tChunk::tHead*>(chunk.Bytes + at));
     std::byte* payload = chunk.Bytes + at + sizeof(tChunk::tHead);
     at += sizeof(tChunk::tHead) + Aligned(head.Size);
-    // The call a message makes, then the release of its record.
+    // The call a message makes with its record, then the release of the
+    // record's copy; a record sent as blocks is first brought up to date.
     const auto record = [&](auto call, auto* typed) {
       using Rec = std::remove_pointer_t<decltype(typed)>;
-      Rec& rec = Payload<Rec>(payload);
-      if (deliver) {
-        try {
-          call(rec);
-        } catch (...) {
-          deliver = false;
-          std::lock_guard<std::mutex> lock(mutex_);
-          if (!failed_) {
-            failure_ = std::current_exception();
-            failed_ = true;
-          }
+      if (!deliver) {  // dropped; the blocks' state is the relay thread's
+        if constexpr (!kAsBlocks<Rec>) Payload<Rec>(payload).~Rec();
+        return;
+      }
+      Rec* copy = nullptr;
+      if constexpr (kAsBlocks<Rec>) {
+        std::unique_ptr<tKept>& kept = received_[static_cast<size_t>(head.Kind)];
+        if (kept == nullptr) {
+          kept = std::make_unique<tKept>(sizeof(Rec));
+          new (kept->Bytes) Rec();
+        }
+        uint64_t mask;
+        std::memcpy(&mask, payload, sizeof mask);
+        const std::byte* in = payload + sizeof mask;
+        for (; mask != 0; mask &= mask - 1) {
+          const size_t at = static_cast<size_t>(std::countr_zero(mask)) * kBlock;
+          std::memcpy(kept->Bytes + at, in, std::min(kBlock, sizeof(Rec) - at));
+          in += kBlock;
+        }
+        copy = std::launder(reinterpret_cast<Rec*>(kept->Bytes));
+      } else {
+        copy = &Payload<Rec>(payload);
+      }
+      try {
+        call(*copy);
+      } catch (...) {
+        deliver = false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!failed_) {
+          failure_ = std::current_exception();
+          failed_ = true;
         }
       }
-      rec.~Rec();
+      if constexpr (!kAsBlocks<Rec>) copy->~Rec();
     };
     switch (head.Kind) {
       case tKind::kHeader:

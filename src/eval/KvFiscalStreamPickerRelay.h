@@ -5,7 +5,8 @@
 // sink (lines()) travel in the same order, so that a writer in front of the
 // assembly can put text between the target's entries.
 //
-// Records are copied into chunks of a bounded size; a full chunk goes to
+// Records are copied into chunks of a bounded size (a record that owns no
+// memory only as far as it differs from the last of its kind); a full chunk goes to
 // the relay's thread, and at most a few chunks are in flight, so memory
 // does not grow with the journal. The target reads the entry state it was
 // given (entry(), entry_type(), block(), file_header()) as a picker called
@@ -34,6 +35,7 @@
 // under the relay's mutex.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -87,14 +89,20 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
 
  private:
   enum class tKind : uint8_t;
+  static constexpr size_t kKinds = 20;
   struct tChunk;
+  struct tKept;
   class tLines;
 
   // Room for a message of kind with size payload bytes in the current chunk
   // (handing it over first when full); the payload's address.
   void* Post(tKind kind, size_t size, int32_t extra = 0);
+  // The entry type first (SyncEntryType), then the record; PostCopy the
+  // record alone.
   template <typename Rec>
   void PostRecord(tKind kind, const Rec& rec, int32_t extra = 0);
+  template <typename Rec>
+  void PostCopy(tKind kind, const Rec& rec, int32_t extra = 0);
   void PostLine(tKvFiscalDataDestAscii& sink, std::string_view text);
   // Passes a changed entry type on before the next record or end.
   void SyncEntryType();
@@ -107,6 +115,8 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   const size_t chunk_bytes_;
   const size_t depth_;
   std::unique_ptr<tChunk> current_;
+  std::array<std::unique_ptr<tKept>, kKinds> sent_;      // producer's side
+  std::array<std::unique_ptr<tKept>, kKinds> received_;  // relay's thread
   tKvKPosFiscalType posted_type_;
   bool type_due_ = false;  // passed on before the first record or end of an entry
 
