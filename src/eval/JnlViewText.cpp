@@ -14,6 +14,8 @@
 
 namespace jnl_view {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr int32_t kCaptionNameMissing = 572;
@@ -72,7 +74,7 @@ std::string RefText(std::string_view name, int32_t number) {
 }
 
 void AppendRefText(std::string& out, std::string_view name, std::string_view number) {
-  out.append(NameText(name)).append(" (#").append(number).append(")");
+  out.append(NameText(name)).append(" (#"sv).append(number).append(")"sv);
 }
 
 void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number) {
@@ -124,7 +126,7 @@ std::string PadLeft(std::string_view text, size_t width) {
 
 std::string Label30(std::string_view caption) {
   std::string label(caption);
-  label.append(": ");
+  label.append(": "sv);
   label.resize(kLabelWidth, ' ');
   return label;
 }
@@ -132,10 +134,10 @@ std::string Label30(std::string_view caption) {
 void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
                        const tKvBcd& quantity, std::string_view text) {
   AppendQuantityText(out, quantity);
-  if (!IsBlank(text)) out.append(" ").append(text).append(" ");
-  out.append("x ");
+  if (!IsBlank(text)) out.append(" "sv).append(text).append(" "sv);
+  out.append("x "sv);
   AppendRefText(out, name, number);
-  out.append(" ");
+  out.append(" "sv);
 }
 
 std::string ShortDate(const tKvDateTime& value) {

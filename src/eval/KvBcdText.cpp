@@ -51,9 +51,17 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
   } else {
     const bool group = !compact && reg.DigitGrouping > 0 && reg.ThousandSeparator != '\0' &&
                        reg.ThousandSeparator != decimal;
+    // A separator before every digit (but the first) that has a multiple of
+    // DigitGrouping digits after it: counted down instead of divided.
+    int untilGroup = group ? exponent % reg.DigitGrouping : -1;
+    if (untilGroup == 0) untilGroup = reg.DigitGrouping;
     for (int i = 0; i < exponent; ++i) {
-      if (group && i > 0 && (exponent - i) % reg.DigitGrouping == 0) *p++ = reg.ThousandSeparator;
+      if (untilGroup == 0) {
+        *p++ = reg.ThousandSeparator;
+        untilGroup = reg.DigitGrouping;
+      }
       *p++ = i < significant ? digits[i] : '0';
+      if (untilGroup > 0) --untilGroup;
     }
   }
   const int width = std::max(fraction, minFraction);

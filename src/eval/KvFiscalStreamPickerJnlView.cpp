@@ -12,6 +12,7 @@
 #include "eval/KvFiscalDataDest.h"
 
 using namespace jnl_view;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -185,7 +186,7 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
   if (rec.Ref.Number > 0) {
     std::string& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
-    line.append(" ");
+    line.append(" "sv);
     AlignRight(line, AmountText(rec.Amount));
     AddTaxLines(rec.Taxes);
   }
@@ -321,9 +322,9 @@ void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
     if (tax.TaxIndex < 1) {
       line.append(Cap(kCapNoTax));
     } else {
-      line.append(Cap(kCapTax)).append(" ").append(std::to_string(tax.TaxIndex));
+      line.append(Cap(kCapTax)).append(" "sv).append(std::to_string(tax.TaxIndex));
     }
-    line.append(":  ");
+    line.append(":  "sv);
     line.append(AmountText(tax.Amount));
   }
 }
@@ -332,7 +333,7 @@ void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& depa
                                                      std::string_view indent) {
   if (department.Number.IsZero()) return;
   std::string& line = NewLine(indent);
-  line.append(Cap(kCapDepartment)).append(": ");
+  line.append(Cap(kCapDepartment)).append(": "sv);
   AppendRefText(line, department.Name.view(), department.Number);
 }
 
@@ -341,9 +342,9 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
   for (int32_t i = 1; i <= modifiers.Count(); ++i) {
     const tFiscModifierRec m = modifiers.Get(i);
     std::string& line = NewLine(indent);
-    line.append("-> ").append(Cap(kCapModifier)).append(": ");
+    line.append("-> "sv).append(Cap(kCapModifier)).append(": "sv);
     AppendRefText(line, m.Modifier.Name.view(), m.Modifier.Number);
-    line.append(" ").append(AmountText(m.Amount));
+    line.append(" "sv).append(AmountText(m.Amount));
   }
 }
 
@@ -358,7 +359,7 @@ void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
 
 void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTextRec& ref) {
   std::string& line = NewLine(kIndent4);
-  line.append(Cap(code)).append(": ");
+  line.append(Cap(code)).append(": "sv);
   AppendRefText(line, ref.Name.view(), ref.Number);
 }
 
@@ -382,7 +383,7 @@ void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_vi
 
 std::string& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
   line_.assign(indent);
-  line_.append(Cap(code)).append(": ");
+  line_.append(Cap(code)).append(": "sv);
   return line_;
 }
 
@@ -411,10 +412,10 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
   line_.assign(TypeText());
-  if (h.DocNo > 0) line_.append(" (#").append(std::to_string(h.DocNo)).append(")");
-  if (h.Training) line_.append("  (").append(Cap(kCapTraining)).append(")");
+  if (h.DocNo > 0) line_.append(" (#"sv).append(std::to_string(h.DocNo)).append(")"sv);
+  if (h.Training) line_.append("  ("sv).append(Cap(kCapTraining)).append(")"sv);
   if (!h.DateTime.IsNull()) {
-    right_.assign(ShortDate(h.DateTime)).append("  ").append(LongTime(h.DateTime));
+    right_.assign(ShortDate(h.DateTime)).append("  "sv).append(LongTime(h.DateTime));
     AlignRight(line_, right_);
   }
   Put(line_);
@@ -424,9 +425,14 @@ void tKvFiscalStreamPickerJnlView::WriteHeader() {
 
 void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
-  std::string ecr = DigitsText(h.EcrNo);
-  if (!IsBlank(h.EcrText.view())) ecr += Cat({" (", h.EcrText.view(), ")"});
-  PutCaptioned(kIndent2, kCapEcrNo, ecr);
+  {
+    std::string& ecr = Captioned(kIndent2, kCapEcrNo);
+    char digits[tKvBcdFix::kNibbles];
+    const size_t size = h.EcrNo.PutText(digits);
+    ecr.append(size == 0 ? "?"sv : std::string_view(digits, size));
+    if (!IsBlank(h.EcrText.view())) Append(ecr, {" (", h.EcrText.view(), ")"});
+    Put(ecr);
+  }
   if (!h.Operator.Number.IsZero()) {
     AppendRefText(Captioned(kIndent2, kCapOperator), h.Operator.Name.view(), h.Operator.Number);
     Put(line_);
@@ -512,7 +518,8 @@ void tKvFiscalStreamPickerJnlView::WritePortugueseDetails() {
 void tKvFiscalStreamPickerJnlView::WriteClosing() {
   const tFiscClosingRec& c = Kept(closing_, kClosing);
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
-    Put(lines_.empty() ? std::string() : PadLeft("----------"));
+    static const std::string rule = PadLeft("----------");
+    Put(lines_.empty() ? std::string_view() : std::string_view(rule));
     PutRight({kIndent10, Cap(kCapGross)}, AmountText(c.Totals.Gross));
     PutRight({kIndent10, Cap(kCapNet)}, AmountText(c.Totals.Net));
   }
@@ -527,12 +534,12 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (t.TaxIndex < 1) {
       line_.append(Cap(kCapNoTax));
     } else {
-      line_.append(Cap(kCapTax)).append(" ").append(std::to_string(t.TaxIndex));
+      line_.append(Cap(kCapTax)).append(" "sv).append(std::to_string(t.TaxIndex));
     }
-    line_.append(" (");
-    if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - ");
+    line_.append(" ("sv);
+    if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - "sv);
     AppendQuantityText(line_, t.Rate);
-    line_.append("%)");
+    line_.append("%)"sv);
     AlignRight(line_, AmountText(t.TaxValue));
     Put(line_);
     if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, AmountText(t.SalesGross));
@@ -566,7 +573,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
     line_.assign(kIndent10);
     AppendRefText(line_, p.Media.MediaName.view(), p.Media.MediaNo);
     if (p.Kind != kFiscTrPayment) {
-      line_.append(" (").append(FiscCaption(kCapRecordKinds + p.Kind)).append(")");
+      line_.append(" ("sv).append(FiscCaption(kCapRecordKinds + p.Kind)).append(")"sv);
     }
     AlignRight(line_, AmountText(p.Amount));
     Put(line_);
@@ -661,9 +668,11 @@ void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
   const tFiscSignatureRec& signature = Kept(signature_, kSignature);
   if (signature.Length > 0) {
     Put("");
-    PutCaptioned(kIndent2, kCapSignature,
-                 entry().Type == kJournalPortugal ? PortugueseSignatureText(signature.View())
-                                                  : std::string(signature.View()));
+    if (entry().Type == kJournalPortugal) {
+      PutCaptioned(kIndent2, kCapSignature, PortugueseSignatureText(signature.View()));
+    } else {
+      PutCaptioned(kIndent2, kCapSignature, signature.View());
+    }
   }
   if (entry_type().IsReport) {
     if (h.FirstVoucherSeqNo > 0) {
