@@ -169,15 +169,19 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
     if (first) kept = std::make_unique<tKept>(sizeof(Rec));
     const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
     uint64_t mask = 0;
-    size_t count = 0;
-    for (size_t b = 0; b < Blocks(sizeof(Rec)); ++b) {
-      const size_t at = b * kBlock;
-      const size_t size = std::min(kBlock, sizeof(Rec) - at);
-      if (first || !SameBlock(bytes + at, kept->Bytes + at, size)) {
-        mask |= uint64_t{1} << b;
-        ++count;
+    // Runs of kRun blocks are compared at once first: most are unchanged.
+    constexpr size_t kRun = 8;
+    for (size_t run = 0; run < Blocks(sizeof(Rec)); run += kRun) {
+      const size_t runAt = run * kBlock;
+      const size_t runSize = std::min(kRun * kBlock, sizeof(Rec) - runAt);
+      if (!first && std::memcmp(bytes + runAt, kept->Bytes + runAt, runSize) == 0) continue;
+      for (size_t b = run; b < std::min(run + kRun, Blocks(sizeof(Rec))); ++b) {
+        const size_t at = b * kBlock;
+        const size_t size = std::min(kBlock, sizeof(Rec) - at);
+        if (first || !SameBlock(bytes + at, kept->Bytes + at, size)) mask |= uint64_t{1} << b;
       }
     }
+    const auto count = static_cast<size_t>(std::popcount(mask));
     auto* out = static_cast<std::byte*>(Post(kind, sizeof mask + count * kBlock, extra));
     std::memcpy(out, &mask, sizeof mask);
     out += sizeof mask;
