@@ -255,11 +255,15 @@ void tKvFiscalStreamPickerRelay::Event(const tFiscEventRec& rec) {
 void tKvFiscalStreamPickerRelay::BlockEnd() {
   SyncEntryType();
   Post(tKind::kBlockEnd, 0);
+  if (stopped_) [[unlikely]]
+    RaiseFailure();
 }
 
 void tKvFiscalStreamPickerRelay::EntryEnd() {
   SyncEntryType();
   Post(tKind::kEntryEnd, 0);
+  if (stopped_) [[unlikely]]
+    RaiseFailure();
 }
 
 void tKvFiscalStreamPickerRelay::FileHeader(const tKvKPosTextFileHeaderRec& header) {
@@ -279,12 +283,17 @@ void tKvFiscalStreamPickerRelay::EntryStart(const tKvKPosEntryInfoRec& entry) {
 }
 
 void tKvFiscalStreamPickerRelay::HandOver() {
+  if (stopped_) {
+    Replay(*current_);  // dropped
+    return;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return queue_.size() < depth_ || failed_; });
   if (failed_) {
     lock.unlock();
+    stopped_ = true;
     Replay(*current_);  // dropped
-    RaiseFailure();
+    return;
   }
   queue_.push_back(std::move(current_));
   if (free_.empty()) {

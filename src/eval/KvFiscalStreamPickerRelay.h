@@ -21,11 +21,13 @@
 //   Drain()                    <-  everything delivered
 //
 // Failure: when the target (or a sink) raises, the relay's thread keeps the
-// first failure and drops every later record and line. The producer's next
-// hand-over, and Drain, raise that failure again (the same exception
-// object), so a failing target stops the chain as if it had been called
-// directly, a little later. The destructor drops what was not delivered
-// and joins the thread.
+// first failure and drops every later record and line. Once a hand-over
+// finds it, the producer's next EntryEnd or BlockEnd, and Drain, raise that
+// failure again (the same exception object): a failing target stops the
+// chain as if it had been called directly and had failed at the end of an
+// entry, a little later, so that the pickers before it in the chain have
+// seen the whole entry. The destructor drops what was not delivered and
+// joins the thread.
 //
 // Threads: the producer's side (every picker call, lines(), Drain) belongs
 // to one thread at a time, handed on with a happens-before (a pipe's join);
@@ -118,6 +120,7 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   std::array<std::unique_ptr<tKept>, kKinds> sent_;      // producer's side
   std::array<std::unique_ptr<tKept>, kKinds> received_;  // relay's thread
   tKvKPosFiscalType posted_type_;
+  bool stopped_ = false;   // a hand-over found the failure: records are dropped
   bool type_due_ = false;  // passed on before the first record or end of an entry
 
   std::mutex mutex_;
