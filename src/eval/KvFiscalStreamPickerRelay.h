@@ -2,20 +2,20 @@
 // a thread of its own, which passes them in the same order to a target
 // picker, so that a picker with much work of its own (the journal view's
 // text) runs beside the chain that assembles the records. Lines for a line
-// sink (lines()) travel in the same order, so that a writer in front of the
-// assembly can put text between the target's entries.
+// sink (RelayedLines) travel in the same order, so that a writer in front
+// of the assembly can put text between the target's entries.
 //
-// Records are copied into chunks of a bounded size (a record that owns no
-// memory only as far as it differs from the last of its kind); a full chunk goes to
-// the relay's thread, and at most a few chunks are in flight, so memory
-// does not grow with the journal. The target reads the entry state it was
+// Records are copied into chunks of a bounded size (a large record that
+// owns no memory only as far as it differs from the last of its kind); a
+// full chunk goes to the relay's thread, and at most a few chunks are in
+// flight, so memory does not grow with the journal. The target reads the entry state it was
 // given (entry(), entry_type(), block(), file_header()) as a picker called
 // directly would: the relay passes EntryStart, BlockStart and FileHeader on
 // and the entry type before the first record or end of each entry and after
 // each change.
 //
 // Calls on the producer's side and what the relay's thread does:
-//   EntryStart(e)  SetEntryType(t)  SaleItem(r)  lines().WriteLine("x")
+//   EntryStart(e)  SetEntryType(t)  SaleItem(r)  lines->WriteLine("x")
 //     ... a chunk is full ...  ->  target: EntryStart(e) SetEntryType(t)
 //                                  SaleItem(r), then sink.WriteLine("x")
 //   Drain()                    <-  everything delivered
@@ -25,14 +25,14 @@
 // finds it, the producer's next EntryEnd or BlockEnd, and Drain, raise that
 // failure again (the same exception object): a failing target stops the
 // chain as if it had been called directly and had failed at the end of an
-// entry, a little later, so that the pickers before it in the chain have
-// seen the whole entry. The destructor drops what was not delivered and
+// entry, a little later, so that the pickers called before it have seen
+// the whole entry. The destructor drops what was not delivered and
 // joins the thread.
 //
-// Threads: the producer's side (every picker call, lines(), Drain) belongs
-// to one thread at a time, handed on with a happens-before (a pipe's join);
-// the target and the sinks run on the relay's thread, which the constructor
-// starts and the destructor joins. After Drain returns, the producer may
+// Threads: the producer's side (every picker call, the relayed lines,
+// Drain) belongs to one thread at a time, handed on with a happens-before
+// (a pipe's join); the target and the sinks run on the relay's thread,
+// which the constructor starts and the destructor joins. After Drain returns, the producer may
 // use what the target owns. Shared are only the queue and the free chunks,
 // under the relay's mutex.
 #pragma once
