@@ -51,8 +51,13 @@ std::string_view NameText(std::string_view name) {
 }
 
 std::string DigitsText(const tKvBcdFix& number) {
-  std::string text = number.Text();
-  return text.empty() ? "?" : text;
+  char digits[tKvBcdFix::kNibbles];
+  return std::string(DigitsView(number, digits));
+}
+
+std::string_view DigitsView(const tKvBcdFix& number, char (&buffer)[tKvBcdFix::kNibbles]) {
+  const size_t size = number.PutText(buffer);
+  return size == 0 ? std::string_view("?") : std::string_view(buffer, size);
 }
 
 std::string RefText(std::string_view name, std::string_view number) {
@@ -79,8 +84,7 @@ void AppendRefText(std::string& out, std::string_view name, std::string_view num
 
 void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number) {
   char digits[tKvBcdFix::kNibbles];
-  const size_t size = number.PutText(digits);
-  AppendRefText(out, name, size == 0 ? std::string_view("?") : std::string_view(digits, size));
+  AppendRefText(out, name, DigitsView(number, digits));
 }
 
 void AppendRefText(std::string& out, std::string_view name, int32_t number) {

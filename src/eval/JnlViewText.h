@@ -19,8 +19,10 @@ inline constexpr size_t kLineWidth = 70;
 // name, or "* Bezeichnung nicht vorhanden *" when it is blank (a view of
 // name or of a text that lives as long as the program).
 std::string_view NameText(std::string_view name);
-// The digit text of number, "?" when it has none.
+// The digit text of number, "?" when it has none; the View form writes it
+// into buffer (or gives the "?") and views it.
 std::string DigitsText(const tKvBcdFix& number);
+std::string_view DigitsView(const tKvBcdFix& number, char (&buffer)[tKvBcdFix::kNibbles]);
 // NameText(name) + " (#" + number + ")"; the Append forms append it to out.
 std::string RefText(std::string_view name, std::string_view number);
 std::string RefText(std::string_view name, const tKvBcdFix& number);

@@ -428,8 +428,7 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   {
     std::string& ecr = Captioned(kIndent2, kCapEcrNo);
     char digits[tKvBcdFix::kNibbles];
-    const size_t size = h.EcrNo.PutText(digits);
-    ecr.append(size == 0 ? "?"sv : std::string_view(digits, size));
+    ecr.append(DigitsView(h.EcrNo, digits));
     if (!IsBlank(h.EcrText.view())) Append(ecr, {" (", h.EcrText.view(), ")"});
     Put(ecr);
   }

@@ -74,33 +74,28 @@ bool SameBlock(const std::byte* a, const std::byte* b, size_t size) {
 
 }  // namespace
 
-// The last record of a kind sent as blocks: on the producer's side to
-// compare with, on the relay's thread to apply the blocks to.
-struct tKvFiscalStreamPickerRelay::tKept {
-  explicit tKept(size_t size) : Size(size), Bytes(new (std::align_val_t(kAlign)) std::byte[size]) {}
-  ~tKept() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
-  tKept(const tKept&) = delete;
-  tKept& operator=(const tKept&) = delete;
+// Bytes at the messages' alignment, owned: a chunk's storage, and the last
+// record of a kind sent as blocks (on the producer's side to compare with,
+// on the relay's thread to apply the blocks to).
+struct tKvFiscalStreamPickerRelay::tBytes {
+  explicit tBytes(size_t size) : Bytes(new (std::align_val_t(kAlign)) std::byte[size]) {}
+  ~tBytes() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
+  tBytes(const tBytes&) = delete;
+  tBytes& operator=(const tBytes&) = delete;
 
-  const size_t Size;
   std::byte* const Bytes;
 };
 
-struct tKvFiscalStreamPickerRelay::tChunk {
+struct tKvFiscalStreamPickerRelay::tChunk : tBytes {
   struct alignas(kAlign) tHead {
     tKind Kind;
     int32_t Extra;
     uint32_t Size;  // of the payload
   };
 
-  explicit tChunk(size_t capacity)
-      : Capacity(Aligned(capacity)), Bytes(new (std::align_val_t(kAlign)) std::byte[Capacity]) {}
-  ~tChunk() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
-  tChunk(const tChunk&) = delete;
-  tChunk& operator=(const tChunk&) = delete;
+  explicit tChunk(size_t capacity) : tBytes(Aligned(capacity)), Capacity(Aligned(capacity)) {}
 
   const size_t Capacity;
-  std::byte* const Bytes;
   size_t Used = 0;
 };
 
@@ -164,9 +159,9 @@ void tKvFiscalStreamPickerRelay::PostRecord(tKind kind, const Rec& rec, int32_t 
 template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t extra) {
   if constexpr (kAsBlocks<Rec>) {
-    std::unique_ptr<tKept>& kept = sent_[static_cast<size_t>(kind)];
+    std::unique_ptr<tBytes>& kept = sent_[static_cast<size_t>(kind)];
     const bool first = kept == nullptr;
-    if (first) kept = std::make_unique<tKept>(sizeof(Rec));
+    if (first) kept = std::make_unique<tBytes>(sizeof(Rec));
     const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
     uint64_t mask = 0;
     // Runs of kRun blocks are compared at once first: most are unchanged.
@@ -377,9 +372,9 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
       }
       Rec* copy = nullptr;
       if constexpr (kAsBlocks<Rec>) {
-        std::unique_ptr<tKept>& kept = received_[static_cast<size_t>(head.Kind)];
+        std::unique_ptr<tBytes>& kept = received_[static_cast<size_t>(head.Kind)];
         if (kept == nullptr) {
-          kept = std::make_unique<tKept>(sizeof(Rec));
+          kept = std::make_unique<tBytes>(sizeof(Rec));
           new (kept->Bytes) Rec();
         }
         uint64_t mask;

@@ -93,7 +93,7 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   enum class tKind : uint8_t;
   static constexpr size_t kKinds = 20;
   struct tChunk;
-  struct tKept;
+  struct tBytes;
   class tLines;
 
   // Room for a message of kind with size payload bytes in the current chunk
@@ -117,8 +117,8 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   const size_t chunk_bytes_;
   const size_t depth_;
   std::unique_ptr<tChunk> current_;
-  std::array<std::unique_ptr<tKept>, kKinds> sent_;      // producer's side
-  std::array<std::unique_ptr<tKept>, kKinds> received_;  // relay's thread
+  std::array<std::unique_ptr<tBytes>, kKinds> sent_;      // producer's side
+  std::array<std::unique_ptr<tBytes>, kKinds> received_;  // relay's thread
   tKvKPosFiscalType posted_type_;
   bool stopped_ = false;   // a hand-over found the failure: records are dropped
   bool type_due_ = false;  // passed on before the first record or end of an entry
