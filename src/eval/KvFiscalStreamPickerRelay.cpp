@@ -56,8 +56,12 @@ template <typename Rec>
 constexpr bool kAsBlocks = std::is_trivially_copyable_v<Rec> && Blocks(sizeof(Rec)) >= kMinBlocks &&
                            Blocks(sizeof(Rec)) <= kMaxBlocks;
 
-bool SameBlock(const std::byte* a, const std::byte* b, size_t size) {
-  if (size == kBlock) {
+// Whether the blocks at a and b are equal; Size is kBlock but for the last
+// block of a record. Fixed sizes let the compiler inline the compares and
+// the copies below.
+template <size_t Size>
+bool SameBlock(const std::byte* a, const std::byte* b) {
+  if constexpr (Size == kBlock) {
     // Four 16-byte vectors (SSE2 on x86-64, NEON on arm64).
     using tVec = uint64_t __attribute__((vector_size(16)));
     tVec diff{};
@@ -68,8 +72,20 @@ bool SameBlock(const std::byte* a, const std::byte* b, size_t size) {
       diff |= x ^ y;
     }
     return (diff[0] | diff[1]) == 0;
+  } else {
+    return std::memcmp(a, b, Size) == 0;
   }
-  return std::memcmp(a, b, size) == 0;
+}
+
+// Block b of a record of Count blocks, the last one holding Tail bytes,
+// copied from in to out.
+template <size_t Count, size_t Tail>
+void CopyBlock(std::byte* out, const std::byte* in, size_t b) {
+  if (b + 1 < Count) [[likely]] {
+    std::memcpy(out, in, kBlock);
+  } else {
+    std::memcpy(out, in, Tail);
+  }
 }
 
 }  // namespace
@@ -152,39 +168,46 @@ void* tKvFiscalStreamPickerRelay::Post(tKind kind, size_t size, int32_t extra) {
 
 template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostRecord(tKind kind, const Rec& rec, int32_t extra) {
-  SyncEntryType();
+  if (type_due_ || !(entry_type() == posted_type_)) [[unlikely]]
+    SyncEntryType();
   PostCopy(kind, rec, extra);
 }
 
 template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t extra) {
   if constexpr (kAsBlocks<Rec>) {
+    constexpr size_t kCount = Blocks(sizeof(Rec));
+    constexpr size_t kTail = sizeof(Rec) - (kCount - 1) * kBlock;
     std::unique_ptr<tBytes>& kept = sent_[static_cast<size_t>(kind)];
     const bool first = kept == nullptr;
     if (first) kept = std::make_unique<tBytes>(sizeof(Rec));
     const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
     uint64_t mask = 0;
+    size_t count = 0;
     // Runs of kRun blocks are compared at once first: most are unchanged.
     constexpr size_t kRun = 8;
-    for (size_t run = 0; run < Blocks(sizeof(Rec)); run += kRun) {
+    for (size_t run = 0; run < kCount; run += kRun) {
       const size_t runAt = run * kBlock;
       const size_t runSize = std::min(kRun * kBlock, sizeof(Rec) - runAt);
       if (!first && std::memcmp(bytes + runAt, kept->Bytes + runAt, runSize) == 0) continue;
-      for (size_t b = run; b < std::min(run + kRun, Blocks(sizeof(Rec))); ++b) {
+      const size_t runEnd = std::min(run + kRun, kCount);
+      for (size_t b = run; b < runEnd; ++b) {
         const size_t at = b * kBlock;
-        const size_t size = std::min(kBlock, sizeof(Rec) - at);
-        if (first || !SameBlock(bytes + at, kept->Bytes + at, size)) mask |= uint64_t{1} << b;
+        const bool same = b + 1 < kCount ? SameBlock<kBlock>(bytes + at, kept->Bytes + at)
+                                         : SameBlock<kTail>(bytes + at, kept->Bytes + at);
+        if (first || !same) {
+          mask |= uint64_t{1} << b;
+          ++count;
+        }
       }
     }
-    const auto count = static_cast<size_t>(std::popcount(mask));
     auto* out = static_cast<std::byte*>(Post(kind, sizeof mask + count * kBlock, extra));
     std::memcpy(out, &mask, sizeof mask);
     out += sizeof mask;
     for (uint64_t m = mask; m != 0; m &= m - 1) {
-      const size_t at = static_cast<size_t>(std::countr_zero(m)) * kBlock;
-      const size_t size = std::min(kBlock, sizeof(Rec) - at);
-      std::memcpy(out, bytes + at, size);
-      std::memcpy(kept->Bytes + at, bytes + at, size);
+      const auto b = static_cast<size_t>(std::countr_zero(m));
+      CopyBlock<kCount, kTail>(out, bytes + b * kBlock, b);
+      CopyBlock<kCount, kTail>(kept->Bytes + b * kBlock, bytes + b * kBlock, b);
       out += kBlock;
     }
   } else {
@@ -200,8 +223,7 @@ void tKvFiscalStreamPickerRelay::PostLine(tKvFiscalDataDestAscii& sink, std::str
 }
 
 void tKvFiscalStreamPickerRelay::SyncEntryType() {
-  if (!type_due_ && entry_type() == posted_type_) [[likely]]
-    return;
+  if (!type_due_ && entry_type() == posted_type_) return;
   type_due_ = false;
   posted_type_ = entry_type();
   PostCopy(tKind::kEntryType, posted_type_);
@@ -380,9 +402,10 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
         uint64_t mask;
         std::memcpy(&mask, payload, sizeof mask);
         const std::byte* in = payload + sizeof mask;
+        constexpr size_t kCount = Blocks(sizeof(Rec));
         for (; mask != 0; mask &= mask - 1) {
-          const size_t at = static_cast<size_t>(std::countr_zero(mask)) * kBlock;
-          std::memcpy(kept->Bytes + at, in, std::min(kBlock, sizeof(Rec) - at));
+          const auto b = static_cast<size_t>(std::countr_zero(mask));
+          CopyBlock<kCount, sizeof(Rec) - (kCount - 1) * kBlock>(kept->Bytes + b * kBlock, in, b);
           in += kBlock;
         }
         copy = std::launder(reinterpret_cast<Rec*>(kept->Bytes));
