@@ -212,7 +212,49 @@ tKvDateTime tKvDateTime::EncodeTime(int hour, int minute, int second) {
   return tKvDateTime(hour * 3600 + minute * 60 + second);
 }
 
+namespace {
+
+// Two digits of value (0-99) at p.
+char* PutTwoDigits(char* p, int value) {
+  p[0] = static_cast<char>('0' + value / 10);
+  p[1] = static_cast<char>('0' + value % 10);
+  return p + 2;
+}
+
+}  // namespace
+
 std::string tKvDateTime::Format(std::string_view picture) const {
+  // The default short date and long time pictures, which nearly every text
+  // uses, are written at once; the result is the general one's.
+  if (picture == "dd.MM.yyyy") {
+    int y = 0, mo = 0, d = 0;
+    DecodeDate(y, mo, d);
+    if (y >= 0 && y <= 9999 && mo <= 99 && d <= 99) {
+      char text[10];
+      char* p = PutTwoDigits(text, d);
+      *p++ = '.';
+      p = PutTwoDigits(p, mo);
+      *p++ = '.';
+      p = PutTwoDigits(p, y / 100);
+      PutTwoDigits(p, y % 100);
+      return std::string(text, sizeof text);
+    }
+  } else if (picture == "HH:mm:ss") {
+    int h = 0, mi = 0, s = 0;
+    DecodeTime(h, mi, s);
+    const char separator = platform::Regional().TimeSeparator;
+    char text[8];
+    char* p = PutTwoDigits(text, h);
+    *p++ = separator;
+    p = PutTwoDigits(p, mi);
+    *p++ = separator;
+    PutTwoDigits(p, s);
+    return std::string(text, sizeof text);
+  }
+  return FormatPicture(picture);
+}
+
+std::string tKvDateTime::FormatPicture(std::string_view picture) const {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   const bool hasDate = DecodeDate(y, mo, d);
   DecodeTime(h, mi, s);

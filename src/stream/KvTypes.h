@@ -95,6 +95,9 @@ struct tKvDateTime {
   // h hh H HH, m mm, s ss, quoted literals, "/" and ":" as the regional
   // separators); day and month names are German (Windows-1252).
   std::string Format(std::string_view picture) const;
+  // Format without its shortcuts for the default pictures: the reference
+  // those are checked against.
+  std::string FormatPicture(std::string_view picture) const;
   // Compact "DD.MM.YYYY" ("00.00.0000" without date) or the regional long
   // date (the compact text when there is no date).
   std::string DateText(bool compact) const;

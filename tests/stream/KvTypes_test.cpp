@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/KvErrors.h"
+#include "platform/RegionalSettings.h"
 
 namespace {
 
@@ -96,6 +97,31 @@ TEST(KvDateTimeTest, Texts) {
   // Month names are Windows-1252.
   EXPECT_EQ(tKvDateTime::Encode(2024, 3, 4).Format("dddd d. MMMM yyyy"), "Montag 4. M\xE4rz 2024");
   EXPECT_EQ(v.Format("ddd dd/MM/yy hh:mm tt 'at' H"), "Di 31.12.91 01:05 PM at 13");
+}
+
+// The default pictures are written without reading them: the same text as
+// the general path, for dates without a date part, negative values, the
+// calendar's whole range and beyond it, and another time separator.
+TEST(KvDateTimeTest, DefaultPicturesAsTheGeneralPath) {
+  const auto check = [](int64_t value) {
+    const tKvDateTime v(value);
+    for (const char* picture : {"dd.MM.yyyy", "HH:mm:ss"}) {
+      ASSERT_EQ(v.Format(picture), v.FormatPicture(picture)) << value << " " << picture;
+    }
+  };
+  for (int64_t value : {int64_t{0}, int64_t{1}, int64_t{-1}, int64_t{86399}, int64_t{86400},
+                        int64_t{-86401}, int64_t{4102444799}}) {
+    check(value);
+  }
+  constexpr int64_t kDay = 86400;
+  for (int64_t day = 0; day < 3'000'000; day += 997) check(day * kDay + day % kDay);
+  check(tKvDateTime::Encode(9999, 12, 31, 23, 59, 59).Value + 1);  // year 10000
+  check(int64_t{400'000'000} * kDay);
+  platform::RegionalSettings& reg = platform::MutableRegionalSettings();
+  const platform::RegionalSettings saved = reg;
+  reg.TimeSeparator = '.';
+  check(tKvDateTime::Encode(2024, 3, 4, 5, 6, 7).Value);
+  reg = saved;
 }
 
 TEST(KvBitsetTest, Texts) {
