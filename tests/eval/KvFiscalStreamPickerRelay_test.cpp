@@ -127,8 +127,8 @@ TEST(PickerRelay, ReleasedWithoutDrainDropsTheRest) {
   std::string log;
   tRecordingPicker target(&log);
   {
+    tLoggedLines sink(&log);  // borrowed by the relay: outlives it
     tKvFiscalStreamPickerRelay relay(target, 16, 1);
-    tLoggedLines sink(&log);
     const auto lines = relay.RelayedLines(sink);
     Play(relay, *lines, 5);
   }
