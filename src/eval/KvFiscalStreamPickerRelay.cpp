@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -40,21 +41,47 @@ constexpr size_t kAlign = alignof(std::max_align_t);
 
 constexpr size_t Aligned(size_t size) { return (size + kAlign - 1) / kAlign * kAlign; }
 
-// A record that owns nothing travels as the blocks of kBlock bytes in which
-// it differs from the record of its kind sent before (all of them the first
-// time): a mask of those blocks, then the blocks. Consecutive records share
-// most of their bytes (texts, names, empty slots), so little is copied and
-// little crosses to the other core.
+// A record travels as the blocks of kBlock bytes in which it differs from
+// the record of its kind sent before (all of them the first time): a mask
+// of those blocks, then the blocks. Consecutive records share most of their
+// bytes (texts, names, empty slots), so little is copied and little crosses
+// to the other core. The blocks cover a record that owns nothing, or an
+// article's fields before its modifier array, whose valid elements follow
+// the blocks (their count, then the elements).
 constexpr size_t kBlock = 64;
 constexpr size_t kMaxBlocks = 64;  // one bit each in the mask
 // Smaller records are copied whole: comparing them costs more than it saves.
-constexpr size_t kMinBlocks = 8;
+constexpr size_t kMinBlocks = 4;
 
 constexpr size_t Blocks(size_t size) { return (size + kBlock - 1) / kBlock; }
 
 template <typename Rec>
-constexpr bool kAsBlocks = std::is_trivially_copyable_v<Rec> && Blocks(sizeof(Rec)) >= kMinBlocks &&
-                           Blocks(sizeof(Rec)) <= kMaxBlocks;
+constexpr bool kHasModifiers =
+    std::is_same_v<Rec, tFiscSaleItemRec> || std::is_same_v<Rec, tFiscPLULinkRec>;
+
+// The bytes sent as blocks.
+template <typename Rec>
+constexpr size_t BlockBytes() {
+  if constexpr (kHasModifiers<Rec>) {
+    static_assert(std::is_standard_layout_v<Rec> &&
+                  offsetof(Rec, Modifiers) + sizeof(tFiscPluModifierArr) == sizeof(Rec));
+    return offsetof(Rec, Modifiers);
+  } else {
+    return sizeof(Rec);
+  }
+}
+
+template <typename Rec>
+constexpr bool kAsBlocks = (std::is_trivially_copyable_v<Rec> || kHasModifiers<Rec>) &&
+                           Blocks(BlockBytes<Rec>()) >= kMinBlocks &&
+                           Blocks(BlockBytes<Rec>()) <= kMaxBlocks;
+
+// The fields of an article before its modifiers own nothing.
+static_assert(std::is_trivially_copyable_v<tFiscNumTextRec> &&
+              std::is_trivially_copyable_v<tKvBcd> &&
+              std::is_trivially_copyable_v<tFiscText<80>> &&
+              std::is_trivially_copyable_v<tFiscItemTaxTable> &&
+              std::is_trivially_copyable_v<tFiscModifierRec>);
 
 // Whether the blocks at a and b are equal; Size is kBlock but for the last
 // block of a record. Fixed sizes let the compiler inline the compares and
@@ -95,11 +122,16 @@ void CopyBlock(std::byte* out, const std::byte* in, size_t b) {
 // on the relay's thread to apply the blocks to).
 struct tKvFiscalStreamPickerRelay::tBytes {
   explicit tBytes(size_t size) : Bytes(new (std::align_val_t(kAlign)) std::byte[size]) {}
-  ~tBytes() { ::operator delete[](Bytes, std::align_val_t(kAlign)); }
+  ~tBytes() {
+    if (Destroy != nullptr) Destroy(Bytes);
+    ::operator delete[](Bytes, std::align_val_t(kAlign));
+  }
   tBytes(const tBytes&) = delete;
   tBytes& operator=(const tBytes&) = delete;
 
   std::byte* const Bytes;
+  // Set while Bytes hold a record that owns memory: releases it.
+  void (*Destroy)(std::byte*) = nullptr;
 };
 
 struct tKvFiscalStreamPickerRelay::tChunk : tBytes {
@@ -176,11 +208,12 @@ void tKvFiscalStreamPickerRelay::PostRecord(tKind kind, const Rec& rec, int32_t 
 template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t extra) {
   if constexpr (kAsBlocks<Rec>) {
-    constexpr size_t kCount = Blocks(sizeof(Rec));
-    constexpr size_t kTail = sizeof(Rec) - (kCount - 1) * kBlock;
+    constexpr size_t kBytes = BlockBytes<Rec>();
+    constexpr size_t kCount = Blocks(kBytes);
+    constexpr size_t kTail = kBytes - (kCount - 1) * kBlock;
     std::unique_ptr<tBytes>& kept = sent_[static_cast<size_t>(kind)];
     const bool first = kept == nullptr;
-    if (first) kept = std::make_unique<tBytes>(sizeof(Rec));
+    if (first) kept = std::make_unique<tBytes>(kBytes);
     const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
     uint64_t mask = 0;
     size_t count = 0;
@@ -188,7 +221,7 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
     constexpr size_t kRun = 8;
     for (size_t run = 0; run < kCount; run += kRun) {
       const size_t runAt = run * kBlock;
-      const size_t runSize = std::min(kRun * kBlock, sizeof(Rec) - runAt);
+      const size_t runSize = std::min(kRun * kBlock, kBytes - runAt);
       if (!first && std::memcmp(bytes + runAt, kept->Bytes + runAt, runSize) == 0) continue;
       const size_t runEnd = std::min(run + kRun, kCount);
       for (size_t b = run; b < runEnd; ++b) {
@@ -201,7 +234,13 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
         }
       }
     }
-    auto* out = static_cast<std::byte*>(Post(kind, sizeof mask + count * kBlock, extra));
+    size_t size = sizeof mask + count * kBlock;
+    int32_t modifiers = 0;
+    if constexpr (kHasModifiers<Rec>) {
+      modifiers = rec.Modifiers.Count();
+      size += sizeof(uint64_t) + static_cast<size_t>(modifiers) * sizeof(tFiscModifierRec);
+    }
+    auto* out = static_cast<std::byte*>(Post(kind, size, extra));
     std::memcpy(out, &mask, sizeof mask);
     out += sizeof mask;
     for (uint64_t m = mask; m != 0; m &= m - 1) {
@@ -209,6 +248,15 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
       CopyBlock<kCount, kTail>(out, bytes + b * kBlock, b);
       CopyBlock<kCount, kTail>(kept->Bytes + b * kBlock, bytes + b * kBlock, b);
       out += kBlock;
+    }
+    if constexpr (kHasModifiers<Rec>) {
+      std::memcpy(out, &modifiers, sizeof modifiers);
+      out += sizeof(uint64_t);
+      for (int32_t i = 1; i <= modifiers; ++i) {
+        const tFiscModifierRec modifier = rec.Modifiers.Get(i);
+        std::memcpy(out, &modifier, sizeof modifier);
+        out += sizeof modifier;
+      }
     }
   } else {
     new (Post(kind, sizeof(Rec), extra)) Rec(rec);
@@ -398,17 +446,33 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
         if (kept == nullptr) {
           kept = std::make_unique<tBytes>(sizeof(Rec));
           new (kept->Bytes) Rec();
+          if constexpr (!std::is_trivially_destructible_v<Rec>) {
+            kept->Destroy = [](std::byte* at) { std::launder(reinterpret_cast<Rec*>(at))->~Rec(); };
+          }
         }
         uint64_t mask;
         std::memcpy(&mask, payload, sizeof mask);
         const std::byte* in = payload + sizeof mask;
-        constexpr size_t kCount = Blocks(sizeof(Rec));
+        constexpr size_t kCount = Blocks(BlockBytes<Rec>());
         for (; mask != 0; mask &= mask - 1) {
           const auto b = static_cast<size_t>(std::countr_zero(mask));
-          CopyBlock<kCount, sizeof(Rec) - (kCount - 1) * kBlock>(kept->Bytes + b * kBlock, in, b);
+          CopyBlock<kCount, BlockBytes<Rec>() - (kCount - 1) * kBlock>(kept->Bytes + b * kBlock,
+                                                                       in, b);
           in += kBlock;
         }
         copy = std::launder(reinterpret_cast<Rec*>(kept->Bytes));
+        if constexpr (kHasModifiers<Rec>) {
+          int32_t modifiers;
+          std::memcpy(&modifiers, in, sizeof modifiers);
+          in += sizeof(uint64_t);
+          copy->Modifiers.Clear();
+          for (int32_t i = 0; i < modifiers; ++i) {
+            tFiscModifierRec modifier;
+            std::memcpy(&modifier, in, sizeof modifier);
+            in += sizeof modifier;
+            copy->Modifiers.Add(modifier);
+          }
+        }
       } else {
         copy = &Payload<Rec>(payload);
       }

@@ -5,8 +5,9 @@
 // sink (RelayedLines) travel in the same order, so that a writer in front
 // of the assembly can put text between the target's entries.
 //
-// Records are copied into chunks of a bounded size (a large record that
-// owns no memory only as far as it differs from the last of its kind); a
+// Records are copied into chunks of a bounded size (a record that owns no
+// memory, and an article's fields but its modifiers, only as far as they
+// differ from the last of its kind); a
 // full chunk goes to the relay's thread, and at most a few chunks are in
 // flight, so memory does not grow with the journal. The target reads the entry state it was
 // given (entry(), entry_type(), block(), file_header()) as a picker called

@@ -43,12 +43,17 @@ void Play(tKvFiscalStreamPicker& p, tKvFiscalDataDestAscii& lines, int rounds) {
     lines.WriteLine("heading " + std::to_string(r));
     lines.WriteLine("");
     tFiscSaleItemRec item;
+    item.Text = std::string(r % 3 * 20, 't');
     for (int m = 0; m < r % 3; ++m) {
       tFiscModifierRec modifier;
       modifier.Modifier.Number = m + 1;
       item.Modifiers.Add(modifier);
     }
-    p.PLULink({}), p.SaleItem(item), p.EntryEnd();
+    tFiscPLULinkRec link;
+    link.Quantity = tKvBcd::FromInteger(r);
+    tFiscModifierRec modifier;
+    if (r % 2 == 1) link.Modifiers.Add(modifier);
+    p.PLULink(link), p.SaleItem(item), p.EntryEnd();
     p.EntryStart({}), p.SetEntryType(Type(1));  // the same type again
     tFiscClosingRec closing;
     closing.Tip.Flag = r % 3 == 1;
@@ -82,6 +87,8 @@ TEST(PickerRelay, TheTargetSeesWhatADirectCallSees) {
     SCOPED_TRACE(chunkBytes);
     EXPECT_EQ(relayed, direct);
     EXPECT_TRUE(target.SaleItems == expected.SaleItems);
+    EXPECT_TRUE(target.Links == expected.Links);
+    EXPECT_TRUE(target.Payments == expected.Payments);
     EXPECT_TRUE(target.Headers == expected.Headers);
     EXPECT_TRUE(target.Closings == expected.Closings);
     EXPECT_TRUE(target.Signatures == expected.Signatures);
