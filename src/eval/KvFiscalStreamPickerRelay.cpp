@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/Threads.h"
+
 // What a message holds: a record (its copy follows the message head), the
 // entry type, an end, or a line for a sink (the sink's address, then the
 // line's bytes).
@@ -391,6 +393,10 @@ void tKvFiscalStreamPickerRelay::RaiseFailure() {
 // ---- The relay's thread ----------------------------------------------------
 
 void tKvFiscalStreamPickerRelay::Deliver() {
+  // The target's work goes beside the producer's: woken by a hand-over, the
+  // thread waits for its turn instead of preempting the producer or the
+  // stage that feeds it (on two cores, 4% off the native view's run).
+  platform::MarkThreadAsBatch();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return !queue_.empty() || closing_; });

@@ -33,7 +33,8 @@
 // Threads: the producer's side (every picker call, the relayed lines,
 // Drain) belongs to one thread at a time, handed on with a happens-before
 // (a pipe's join); the target and the sinks run on the relay's thread,
-// which the constructor starts and the destructor joins. After Drain returns, the producer may
+// which the constructor starts and the destructor joins; it runs as batch
+// work (platform::MarkThreadAsBatch). After Drain returns, the producer may
 // use what the target owns. Shared are only the queue and the free chunks,
 // under the relay's mutex.
 #pragma once
