@@ -46,6 +46,10 @@ std::string Base64(const uint8_t* data, size_t size) {
 
 }  // namespace
 
+tIntText::tIntText(int64_t value)
+    : size_(static_cast<size_t>(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr -
+                                digits_)) {}
+
 std::string_view NameText(std::string_view name) {
   return IsBlank(name) ? FiscCaptionText(kCaptionNameMissing) : name;
 }
@@ -88,9 +92,7 @@ void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& num
 }
 
 void AppendRefText(std::string& out, std::string_view name, int32_t number) {
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-  AppendRefText(out, name, std::string_view(digits, static_cast<size_t>(end - digits)));
+  AppendRefText(out, name, tIntText(number));
 }
 
 std::string AmountText(const tKvBcd& value) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,18 @@ namespace jnl_view {
 
 // Width of a view line.
 inline constexpr size_t kLineWidth = 70;
+
+// The decimal text of an integer ("-12"), held by value: a view of it
+// lives as long as the object (a temporary: to the end of the expression).
+class tIntText {
+ public:
+  explicit tIntText(int64_t value);
+  operator std::string_view() const { return {digits_, size_}; }
+
+ private:
+  char digits_[20];
+  size_t size_;
+};
 
 // name, or "* Bezeichnung nicht vorhanden *" when it is blank (a view of
 // name or of a text that lives as long as the program).

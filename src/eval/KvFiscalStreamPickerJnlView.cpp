@@ -108,6 +108,13 @@ constexpr size_t kLinkWidth = 59;
 constexpr size_t kCountWidth = 10;
 constexpr size_t kAmountWidth = 16;
 
+// line made to hold start alone, by an append to the emptied line (assign
+// would check whether start lies within line, at each of the view's lines).
+std::string& Restart(std::string& line, std::string_view start) {
+  line.clear();
+  return line.append(start);
+}
+
 void Append(std::string& text, std::initializer_list<std::string_view> parts) {
   for (std::string_view part : parts) text.append(part);
 }
@@ -121,7 +128,7 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
 // IsoCode, then " (" + IsoNo + ")" when there is one.
 std::string CurrencyText(const tFiscCurrencyRec& currency) {
   std::string text = currency.IsoCode.str();
-  if (currency.IsoNo > 0) text += " (" + std::to_string(currency.IsoNo) + ")";
+  if (currency.IsoNo > 0) Append(text, {" (", tIntText(currency.IsoNo), ")"});
   return text;
 }
 
@@ -307,7 +314,7 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
 
 std::string& tKvFiscalStreamPickerJnlView::NewLine(std::string_view indent) {
   std::string& line = lines_.Next();
-  line.assign(indent);
+  Restart(line, indent);
   return line;
 }
 
@@ -322,7 +329,7 @@ void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
     if (tax.TaxIndex < 1) {
       line.append(Cap(kCapNoTax));
     } else {
-      line.append(Cap(kCapTax)).append(" "sv).append(std::to_string(tax.TaxIndex));
+      line.append(Cap(kCapTax)).append(" "sv).append(tIntText(tax.TaxIndex));
     }
     line.append(":  "sv);
     line.append(AmountText(tax.Amount));
@@ -382,7 +389,7 @@ void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_vi
 }
 
 std::string& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
-  line_.assign(indent);
+  Restart(line_, indent);
   line_.append(Cap(code)).append(": "sv);
   return line_;
 }
@@ -411,11 +418,11 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
-  line_.assign(TypeText());
-  if (h.DocNo > 0) line_.append(" (#"sv).append(std::to_string(h.DocNo)).append(")"sv);
+  Restart(line_, TypeText());
+  if (h.DocNo > 0) line_.append(" (#"sv).append(tIntText(h.DocNo)).append(")"sv);
   if (h.Training) line_.append("  ("sv).append(Cap(kCapTraining)).append(")"sv);
   if (!h.DateTime.IsNull()) {
-    right_.assign(ShortDate(h.DateTime)).append("  "sv).append(LongTime(h.DateTime));
+    Restart(right_, ShortDate(h.DateTime)).append("  "sv).append(LongTime(h.DateTime));
     AlignRight(line_, right_);
   }
   Put(line_);
@@ -438,10 +445,10 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   }
   if (h.SeqNo > 0) {
     PutCaptioned(kIndent2, entry_type().IsReport ? kCapSeqNo : kCapVoucherSeqNo,
-                 std::to_string(h.SeqNo));
+                 tIntText(h.SeqNo));
   }
   if (h.KeyPairSerialNo > 0) {
-    PutCaptioned(kIndent2, kCapKeyPairSerialNo, std::to_string(h.KeyPairSerialNo));
+    PutCaptioned(kIndent2, kCapKeyPairSerialNo, tIntText(h.KeyPairSerialNo));
   }
   if (!IsBlank(h.ManufacturingId.view())) {
     PutCaptioned(kIndent2, kCapManufacturingId, h.ManufacturingId.view());
@@ -456,8 +463,8 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
          at.IsNull() ? std::string() : Cat({ShortDate(at), ", ", LongTime(at)})});
     const tFiscReceiptCounterRec& counter = h.ReceiptCounter;
     if (counter.Counter > 0) {
-      Put({kIndent4, Label30(Cap(kCapReceiptCounter)), std::to_string(counter.Counter), "/",
-           std::to_string(counter.Counter2), " ", counter.Text.view()});
+      Put({kIndent4, Label30(Cap(kCapReceiptCounter)), tIntText(counter.Counter), "/",
+           tIntText(counter.Counter2), " ", counter.Text.view()});
     }
     if (!IsBlank(h.ControlModuleId.view())) {
       Put({kIndent4, Label30(Cap(kCapControlModuleId)), h.ControlModuleId.view()});
@@ -476,11 +483,11 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   if (h.FiscalReport.Number > 0) {
     PutCaptioned(
         kIndent2, kCapFiscalReport,
-        Cat({h.FiscalReport.Name.view(), " (#", std::to_string(h.FiscalReport.Number), ")"}));
+        Cat({h.FiscalReport.Name.view(), " (#", tIntText(h.FiscalReport.Number), ")"}));
   }
   if (!h.BookMemNo.IsZero()) {
     const std::string label =
-        h.BookMemType >= 2 ? Cat({Cap(kCapBookMem), " ", std::to_string(h.BookMemType)})
+        h.BookMemType >= 2 ? Cat({Cap(kCapBookMem), " ", tIntText(h.BookMemType)})
                            : std::string(Cap(kCapCheckNo));
     Put(PadLeft(Cat({label, ": ", DigitsText(h.BookMemNo)})));
   }
@@ -529,11 +536,11 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (!slot.Used) continue;
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
-    line_.assign(kIndent10);
+    Restart(line_, kIndent10);
     if (t.TaxIndex < 1) {
       line_.append(Cap(kCapNoTax));
     } else {
-      line_.append(Cap(kCapTax)).append(" "sv).append(std::to_string(t.TaxIndex));
+      line_.append(Cap(kCapTax)).append(" "sv).append(tIntText(t.TaxIndex));
     }
     line_.append(" ("sv);
     if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - "sv);
@@ -569,7 +576,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
   if (payments_.empty()) return;
   Put("");
   for (const tFiscPaymentRec& p : payments_) {
-    line_.assign(kIndent10);
+    Restart(line_, kIndent10);
     AppendRefText(line_, p.Media.MediaName.view(), p.Media.MediaNo);
     if (p.Kind != kFiscTrPayment) {
       line_.append(" ("sv).append(FiscCaption(kCapRecordKinds + p.Kind)).append(")"sv);
@@ -633,7 +640,7 @@ void tKvFiscalStreamPickerJnlView::WriteReportTaxTable(const tFiscTaxSumTable& t
     }
     const tFiscTaxSumRec& t = slot.Sum;
     Put("");
-    Put({kIndent4, Cap(kCapSales), " ", Cap(kCapTax), " ", std::to_string(t.TaxIndex), " (",
+    Put({kIndent4, Cap(kCapSales), " ", Cap(kCapTax), " ", tIntText(t.TaxIndex), " (",
          QuantityText(t.Rate), "%)"});
     const std::pair<int32_t, const tKvBcd*> values[] = {{kCapSalesGross, &t.SalesGross},
                                                         {kCapSalesNet, &t.SalesNet},
@@ -662,7 +669,7 @@ void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
     Put("");
     PutCaptioned(kIndent2, kCapTaxpayerId, h.TaxpayerId.view());
     // The card line stands at the left margin, unlike the captioned lines.
-    Put({"(", Cap(kCapCardNo), ": ", std::to_string(h.CardNo), ")"});
+    Put({"(", Cap(kCapCardNo), ": ", tIntText(h.CardNo), ")"});
   }
   const tFiscSignatureRec& signature = Kept(signature_, kSignature);
   if (signature.Length > 0) {
@@ -675,10 +682,10 @@ void tKvFiscalStreamPickerJnlView::WriteClosingNotes() {
   }
   if (entry_type().IsReport) {
     if (h.FirstVoucherSeqNo > 0) {
-      PutCaptioned(kIndent2, kCapFirstVoucher, std::to_string(h.FirstVoucherSeqNo));
+      PutCaptioned(kIndent2, kCapFirstVoucher, tIntText(h.FirstVoucherSeqNo));
     }
     if (h.LastVoucherSeqNo > 0) {
-      PutCaptioned(kIndent2, kCapLastVoucher, std::to_string(h.LastVoucherSeqNo));
+      PutCaptioned(kIndent2, kCapLastVoucher, tIntText(h.LastVoucherSeqNo));
     }
   }
 }
