@@ -1,7 +1,10 @@
 #include "eval/KvBcdText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/RegionalSettings.h"
 
@@ -20,8 +23,14 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
   const char decimal = compact || reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
   // 0.d1..d18 * 10^exponent, two digits a byte, d1 in the high nibble of
   // the last byte; the digits up to the last non-zero one.
-  size_t first = 1;  // the byte of the last non-zero digit
-  while (first < value.Bytes.size() && value.Bytes[first] == 0) ++first;
+  // The byte of the last non-zero digit (10 when there is none), found by
+  // a bit scan over bytes 1 to 8 (little-endian: byte 1 lowest).
+  static_assert(std::endian::native == std::endian::little);
+  uint64_t low;
+  std::memcpy(&low, &value.Bytes[1], sizeof low);
+  size_t first = low != 0 ? 1 + static_cast<size_t>(std::countr_zero(low)) / 8
+                 : value.Bytes[9] != 0 ? 9
+                                       : 10;
   char digits[tKvBcd::kDigits];
   int significant = 0;
   for (size_t b = value.Bytes.size() - 1; b >= first; --b) {
