@@ -50,7 +50,14 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
       throw EKvIo(nullptr, code, "Error creating file " + name);
     }
     parts->Dest = std::make_unique<tKvFiscalDataDestTextFile>(&parts->File);
-    parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(parts->Dest.get());
+    // The relay keeps the records the view keeps for an entry's end: the
+    // view reads them where it receives them instead of copying them.
+    using tRelay = tKvFiscalStreamPickerRelay;
+    static_assert(tRelay::kKeepsLast<tFiscHeaderRec> && tRelay::kKeepsLast<tFiscClosingRec> &&
+                  tRelay::kKeepsLast<tFiscReportCountersRec> &&
+                  tRelay::kKeepsLast<tFiscReportTaxRec> && tRelay::kKeepsLast<tFiscSignatureRec>);
+    parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(
+        parts->Dest.get(), nullptr, tFiscalStreamPickerJnlView::tRecordLife::kUntilNextOfType);
     parts->Relay = std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker);
     parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
     return parts;

@@ -156,8 +156,8 @@ std::string_view Cap(int32_t code) {
 }  // namespace
 
 tKvFiscalStreamPickerJnlView::tKvFiscalStreamPickerJnlView(
-    tKvFiscalDataDestAscii* dest, std::unique_ptr<tKvFiscalStreamPicker> next)
-    : tKvFiscalStreamPicker(std::move(next)), dest_(dest) {}
+    tKvFiscalDataDestAscii* dest, std::unique_ptr<tKvFiscalStreamPicker> next, tRecordLife life)
+    : tKvFiscalStreamPicker(std::move(next)), dest_(dest), life_(life) {}
 
 tKvFiscalStreamPickerJnlView::~tKvFiscalStreamPickerJnlView() = default;
 
@@ -285,16 +285,21 @@ const std::string& tKvFiscalStreamPickerJnlView::TypeText() {
 }
 
 template <typename Rec>
-void tKvFiscalStreamPickerJnlView::Keep(Rec& stored, const Rec& rec, uint8_t bit) {
-  stored = rec;
+void tKvFiscalStreamPickerJnlView::Keep(tKept<Rec>& kept, const Rec& rec, uint8_t bit) {
+  if (life_ == tRecordLife::kUntilNextOfType) {
+    kept.At = &rec;
+  } else {
+    kept.Copy = rec;
+    kept.At = &kept.Copy;
+  }
   kept_ |= bit;
   content_ = true;
 }
 
 template <typename Rec>
-const Rec& tKvFiscalStreamPickerJnlView::Kept(const Rec& stored, uint8_t bit) const {
+const Rec& tKvFiscalStreamPickerJnlView::Kept(const tKept<Rec>& kept, uint8_t bit) const {
   static const Rec empty{};
-  return (kept_ & bit) != 0 ? stored : empty;
+  return (kept_ & bit) != 0 ? *kept.At : empty;
 }
 
 void tKvFiscalStreamPickerJnlView::ClearEntry() {

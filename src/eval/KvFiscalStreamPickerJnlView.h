@@ -31,9 +31,16 @@ class tKvFiscalDataDestAscii;
 
 class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
  public:
+  // How long the header, closing, signature and report records the picker
+  // receives stay valid: only during the call (they are copied until the
+  // entry ends), or unchanged until the next record of their type (they are
+  // read where they are, as a relay that keeps them allows).
+  enum class tRecordLife : uint8_t { kDuringCall, kUntilNextOfType };
+
   // dest: not owned; next: the rest of the picker chain (may be empty).
   explicit tKvFiscalStreamPickerJnlView(tKvFiscalDataDestAscii* dest,
-                                        std::unique_ptr<tKvFiscalStreamPicker> next = nullptr);
+                                        std::unique_ptr<tKvFiscalStreamPicker> next = nullptr,
+                                        tRecordLife life = tRecordLife::kDuringCall);
   ~tKvFiscalStreamPickerJnlView() override;
 
   // Item records become item lines at once (a linked article waits for the
@@ -89,12 +96,19 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   // FiscTypeText(entry_type()), made once for a run of entries of one type.
   const std::string& TypeText();
 
-  // Keeps a copy of rec until the entry ends; bit marks it as the entry's.
+  // A record kept until the entry ends: At is the copy, or the record
+  // itself when it stays valid (tRecordLife).
   template <typename Rec>
-  void Keep(Rec& stored, const Rec& rec, uint8_t bit);
+  struct tKept {
+    Rec Copy;
+    const Rec* At = nullptr;
+  };
+  // Keeps rec until the entry ends; bit marks it as the entry's.
+  template <typename Rec>
+  void Keep(tKept<Rec>& kept, const Rec& rec, uint8_t bit);
   // The record kept with bit by this entry, or an empty one.
   template <typename Rec>
-  const Rec& Kept(const Rec& stored, uint8_t bit) const;
+  const Rec& Kept(const tKept<Rec>& kept, uint8_t bit) const;
   void ClearEntry();
 
   // The blocks written at the entry's end, in this order. Lines are built
@@ -133,6 +147,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   };
 
   tKvFiscalDataDestAscii* dest_;
+  const tRecordLife life_;
   bool content_ = false;
   bool written_ = false;
   uint8_t kept_ = 0;
@@ -142,11 +157,11 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   tKvKPosFiscalType type_text_of_;
   std::string type_text_;
 
-  tFiscHeaderRec header_;
-  tFiscClosingRec closing_;
-  tFiscReportCountersRec counters_;
-  tFiscReportTaxRec report_tax_;
-  tFiscSignatureRec signature_;
+  tKept<tFiscHeaderRec> header_;
+  tKept<tFiscClosingRec> closing_;
+  tKept<tFiscReportCountersRec> counters_;
+  tKept<tFiscReportTaxRec> report_tax_;
+  tKept<tFiscSignatureRec> signature_;
   tReusedList<tFiscPLULinkRec> links_;
   tReusedList<tFiscPaymentRec> payments_;
   tReusedList<tFiscReportMediaRec> media_;

@@ -50,10 +50,10 @@ constexpr size_t Aligned(size_t size) { return (size + kAlign - 1) / kAlign * kA
 // to the other core. The blocks cover a record that owns nothing, or an
 // article's fields before its modifier array, whose valid elements follow
 // the blocks (their count, then the elements).
-constexpr size_t kBlock = 64;
-constexpr size_t kMaxBlocks = 64;  // one bit each in the mask
+constexpr size_t kBlock = tKvFiscalStreamPickerRelay::kBlockBytes;
+constexpr size_t kMaxBlocks = tKvFiscalStreamPickerRelay::kMaxBlocks;
 // Smaller records are copied whole: comparing them costs more than it saves.
-constexpr size_t kMinBlocks = 4;
+constexpr size_t kMinBlocks = tKvFiscalStreamPickerRelay::kMinBlocks;
 
 constexpr size_t Blocks(size_t size) { return (size + kBlock - 1) / kBlock; }
 
@@ -74,9 +74,10 @@ constexpr size_t BlockBytes() {
 }
 
 template <typename Rec>
-constexpr bool kAsBlocks = (std::is_trivially_copyable_v<Rec> || kHasModifiers<Rec>) &&
-                           Blocks(BlockBytes<Rec>()) >= kMinBlocks &&
-                           Blocks(BlockBytes<Rec>()) <= kMaxBlocks;
+constexpr bool kAsBlocks =
+    tKvFiscalStreamPickerRelay::kKeepsLast<Rec> ||
+    (kHasModifiers<Rec> && Blocks(BlockBytes<Rec>()) >= kMinBlocks &&
+     Blocks(BlockBytes<Rec>()) <= kMaxBlocks);
 
 // The fields of an article before its modifiers own nothing.
 static_assert(std::is_trivially_copyable_v<tFiscNumTextRec> &&

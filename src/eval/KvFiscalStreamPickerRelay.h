@@ -49,6 +49,7 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "eval/KvFiscalDataDest.h"
@@ -82,6 +83,20 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   void FileHeader(const tKvKPosTextFileHeaderRec& header) override;
   void BlockStart(const tKvKPosBlockInfoRec& block) override;
   void EntryStart(const tKvKPosEntryInfoRec& entry) override;
+
+  // Records that own no memory and have from kMinBlocks to kMaxBlocks
+  // blocks of kBlockBytes go over as the blocks in which they differ from
+  // the last record of their type (an article's fields before its modifiers
+  // as well). The last record of each such type stays on the relay's
+  // thread: the target may read it where it received it, unchanged, until
+  // it receives the next record of that type or the relay is destroyed.
+  static constexpr size_t kBlockBytes = 64;
+  static constexpr size_t kMinBlocks = 4;
+  static constexpr size_t kMaxBlocks = 64;  // one bit each in a mask
+  template <typename Rec>
+  static constexpr bool kKeepsLast = std::is_trivially_copyable_v<Rec> &&
+                                     sizeof(Rec) > (kMinBlocks - 1) * kBlockBytes &&
+                                     sizeof(Rec) <= kMaxBlocks * kBlockBytes;
 
   // A line sink whose lines reach sink on the relay's thread, in order with
   // the records. sink: borrowed, as the target.
