@@ -96,6 +96,31 @@ TEST(PickerRelay, TheTargetSeesWhatADirectCallSees) {
   }
 }
 
+// A large record stays where the target received it, unchanged, until the
+// next record of its type (what the journal view relies on).
+TEST(PickerRelay, TheLastLargeRecordOfATypeStaysWhereItWasReceived) {
+  static_assert(tKvFiscalStreamPickerRelay::kKeepsLast<tFiscHeaderRec>);
+  class tPointing final : public tKvFiscalStreamPicker {
+   public:
+    void Header(const tFiscHeaderRec& rec) override { At = &rec, Copy = rec; }
+    void EntryEnd() override { Same = Same && At != nullptr && *At == Copy; }
+    const tFiscHeaderRec* At = nullptr;
+    tFiscHeaderRec Copy;
+    bool Same = true;
+  } target;
+  tKvFiscalStreamPickerRelay relay(target, 4096, 3);
+  for (int r = 0; r < 50; ++r) {
+    tFiscHeaderRec header;
+    header.DocNo = r;
+    header.EcrText = std::string(r % 7 * 10, 'e');
+    relay.EntryStart({}), relay.SetEntryType(Type(1)), relay.Header(header);
+    relay.SaleItem({}), relay.Closing({}), relay.EntryEnd();
+  }
+  relay.Drain();
+  EXPECT_TRUE(target.Same);
+  EXPECT_EQ(target.Copy.DocNo, 49);
+}
+
 // The target's first failure reaches the producer; nothing after it is
 // delivered; records never delivered are released (sanitizer builds).
 TEST(PickerRelay, TheTargetsFailureStopsTheProducer) {
