@@ -86,35 +86,38 @@ static_assert(std::is_trivially_copyable_v<tFiscNumTextRec> &&
               std::is_trivially_copyable_v<tFiscItemTaxTable> &&
               std::is_trivially_copyable_v<tFiscModifierRec>);
 
-// Whether the blocks at a and b are equal; Size is kBlock but for the last
-// block of a record. Fixed sizes let the compiler inline the compares and
-// the copies below.
-template <size_t Size>
-bool SameBlock(const std::byte* a, const std::byte* b) {
-  if constexpr (Size == kBlock) {
+// The blocks of a record: kCount of them, the last one holding kTail bytes.
+template <typename Rec>
+constexpr size_t kCount = Blocks(BlockBytes<Rec>());
+template <typename Rec>
+constexpr size_t kTail = BlockBytes<Rec>() - (kCount<Rec> - 1) * kBlock;
+
+// Whether block b of two records of type Rec, at a and c, is equal; block b
+// of in copied to out. Fixed sizes let the compiler inline the compares and
+// the copies.
+template <typename Rec>
+bool SameBlock(const std::byte* a, const std::byte* c, size_t b) {
+  if (b + 1 < kCount<Rec>) [[likely]] {
     // Four 16-byte vectors (SSE2 on x86-64, NEON on arm64).
     using tVec = uint64_t __attribute__((vector_size(16)));
     tVec diff{};
     for (size_t i = 0; i < kBlock; i += sizeof(tVec)) {
       tVec x, y;
       std::memcpy(&x, a + i, sizeof x);
-      std::memcpy(&y, b + i, sizeof y);
+      std::memcpy(&y, c + i, sizeof y);
       diff |= x ^ y;
     }
     return (diff[0] | diff[1]) == 0;
-  } else {
-    return std::memcmp(a, b, Size) == 0;
   }
+  return std::memcmp(a, c, kTail<Rec>) == 0;
 }
 
-// Block b of a record of Count blocks, the last one holding Tail bytes,
-// copied from in to out.
-template <size_t Count, size_t Tail>
+template <typename Rec>
 void CopyBlock(std::byte* out, const std::byte* in, size_t b) {
-  if (b + 1 < Count) [[likely]] {
+  if (b + 1 < kCount<Rec>) [[likely]] {
     std::memcpy(out, in, kBlock);
   } else {
-    std::memcpy(out, in, Tail);
+    std::memcpy(out, in, kTail<Rec>);
   }
 }
 
@@ -212,8 +215,6 @@ template <typename Rec>
 void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t extra) {
   if constexpr (kAsBlocks<Rec>) {
     constexpr size_t kBytes = BlockBytes<Rec>();
-    constexpr size_t kCount = Blocks(kBytes);
-    constexpr size_t kTail = kBytes - (kCount - 1) * kBlock;
     std::unique_ptr<tBytes>& kept = sent_[static_cast<size_t>(kind)];
     const bool first = kept == nullptr;
     if (first) kept = std::make_unique<tBytes>(kBytes);
@@ -222,16 +223,14 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
     size_t count = 0;
     // Runs of kRun blocks are compared at once first: most are unchanged.
     constexpr size_t kRun = 8;
-    for (size_t run = 0; run < kCount; run += kRun) {
+    for (size_t run = 0; run < kCount<Rec>; run += kRun) {
       const size_t runAt = run * kBlock;
       const size_t runSize = std::min(kRun * kBlock, kBytes - runAt);
       if (!first && std::memcmp(bytes + runAt, kept->Bytes + runAt, runSize) == 0) continue;
-      const size_t runEnd = std::min(run + kRun, kCount);
+      const size_t runEnd = std::min(run + kRun, kCount<Rec>);
       for (size_t b = run; b < runEnd; ++b) {
         const size_t at = b * kBlock;
-        const bool same = b + 1 < kCount ? SameBlock<kBlock>(bytes + at, kept->Bytes + at)
-                                         : SameBlock<kTail>(bytes + at, kept->Bytes + at);
-        if (first || !same) {
+        if (first || !SameBlock<Rec>(bytes + at, kept->Bytes + at, b)) {
           mask |= uint64_t{1} << b;
           ++count;
         }
@@ -248,8 +247,8 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
     out += sizeof mask;
     for (uint64_t m = mask; m != 0; m &= m - 1) {
       const auto b = static_cast<size_t>(std::countr_zero(m));
-      CopyBlock<kCount, kTail>(out, bytes + b * kBlock, b);
-      CopyBlock<kCount, kTail>(kept->Bytes + b * kBlock, bytes + b * kBlock, b);
+      CopyBlock<Rec>(out, bytes + b * kBlock, b);
+      CopyBlock<Rec>(kept->Bytes + b * kBlock, bytes + b * kBlock, b);
       out += kBlock;
     }
     if constexpr (kHasModifiers<Rec>) {
@@ -460,11 +459,9 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
         uint64_t mask;
         std::memcpy(&mask, payload, sizeof mask);
         const std::byte* in = payload + sizeof mask;
-        constexpr size_t kCount = Blocks(BlockBytes<Rec>());
         for (; mask != 0; mask &= mask - 1) {
           const auto b = static_cast<size_t>(std::countr_zero(mask));
-          CopyBlock<kCount, BlockBytes<Rec>() - (kCount - 1) * kBlock>(kept->Bytes + b * kBlock,
-                                                                       in, b);
+          CopyBlock<Rec>(kept->Bytes + b * kBlock, in, b);
           in += kBlock;
         }
         copy = std::launder(reinterpret_cast<Rec*>(kept->Bytes));

@@ -23,13 +23,6 @@ void AppendGrouped(tCsvLine& out, const char* digits, int count) {
   }
 }
 
-// Two digits of value (0-99) at p.
-char* PutTwoDigits(char* p, int value) {
-  p[0] = static_cast<char>('0' + value / 10 % 10);
-  p[1] = static_cast<char>('0' + value % 10);
-  return p + 2;
-}
-
 // Significant digits of |value| rounded to 15, as 0.sig * 10^exp10; returns
 // the number of digits (trailing zeros dropped).
 int Significant15(const tKvBcd& value, char (&sig)[tKvBcd::kDigits], int& exp10) {
@@ -157,15 +150,9 @@ void tFiscalStreamPickerCSVOptimized::FmtBcdFix(tCsvLine& out, const tKvBcdFix& 
 
 bool tFiscalStreamPickerCSVOptimized::FmtDate(tCsvLine& out, const tKvDateTime& value) {
   if (value.DayNumber() > kLastDay) return false;
-  int year = 0, month = 0, day = 0;
-  if (!value.DecodeDate(year, month, day)) return true;
-  char text[10];
-  char* p = PutTwoDigits(text, day);
-  *p++ = '.';
-  p = PutTwoDigits(p, month);
-  *p++ = '.';
-  p = PutTwoDigits(p, year / 100);
-  PutTwoDigits(p, year % 100);
+  if (!value.HasDate()) return true;
+  char text[tKvDateTime::kShortDateSize];
+  value.PutShortDate(text);
   out.append(text, sizeof text);
   return true;
 }
@@ -181,14 +168,8 @@ void tFiscalStreamPickerCSVOptimized::AppendLongTime(tCsvLine& out, const tKvDat
     out.append(value.Format(reg.LongTimeFormat));
     return;
   }
-  int hour = 0, minute = 0, second = 0;
-  value.DecodeTime(hour, minute, second);
-  char text[8];
-  char* p = PutTwoDigits(text, hour);
-  *p++ = reg.TimeSeparator;
-  p = PutTwoDigits(p, minute);
-  *p++ = reg.TimeSeparator;
-  PutTwoDigits(p, second);
+  char text[tKvDateTime::kLongTimeSize];
+  value.PutLongTime(text, reg.TimeSeparator);
   out.append(text, sizeof text);
 }
 

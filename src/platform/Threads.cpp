@@ -7,8 +7,7 @@ namespace platform {
 
 void MarkThreadAsBatch() {
 #ifdef SCHED_BATCH
-  sched_param param{};
-  param.sched_priority = 0;
+  const sched_param param{};  // priority 0, the only one batch work has
   (void)pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
 #endif
 }

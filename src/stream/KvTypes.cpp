@@ -223,32 +223,38 @@ char* PutTwoDigits(char* p, int value) {
 
 }  // namespace
 
+bool tKvDateTime::PutShortDate(char (&text)[kShortDateSize]) const {
+  int y = 0, mo = 0, d = 0;
+  DecodeDate(y, mo, d);
+  if (y < 0 || y > 9999) return false;
+  char* p = PutTwoDigits(text, d);
+  *p++ = '.';
+  p = PutTwoDigits(p, mo);
+  *p++ = '.';
+  p = PutTwoDigits(p, y / 100);
+  PutTwoDigits(p, y % 100);
+  return true;
+}
+
+void tKvDateTime::PutLongTime(char (&text)[kLongTimeSize], char separator) const {
+  int h = 0, mi = 0, s = 0;
+  DecodeTime(h, mi, s);
+  char* p = PutTwoDigits(text, h);
+  *p++ = separator;
+  p = PutTwoDigits(p, mi);
+  *p++ = separator;
+  PutTwoDigits(p, s);
+}
+
 std::string tKvDateTime::Format(std::string_view picture) const {
   // The default short date and long time pictures, which nearly every text
   // uses, are written at once; the result is the general one's.
   if (picture == "dd.MM.yyyy") {
-    int y = 0, mo = 0, d = 0;
-    DecodeDate(y, mo, d);
-    if (y >= 0 && y <= 9999 && mo <= 99 && d <= 99) {
-      char text[10];
-      char* p = PutTwoDigits(text, d);
-      *p++ = '.';
-      p = PutTwoDigits(p, mo);
-      *p++ = '.';
-      p = PutTwoDigits(p, y / 100);
-      PutTwoDigits(p, y % 100);
-      return std::string(text, sizeof text);
-    }
+    char text[kShortDateSize];
+    if (PutShortDate(text)) return std::string(text, sizeof text);
   } else if (picture == "HH:mm:ss") {
-    int h = 0, mi = 0, s = 0;
-    DecodeTime(h, mi, s);
-    const char separator = platform::Regional().TimeSeparator;
-    char text[8];
-    char* p = PutTwoDigits(text, h);
-    *p++ = separator;
-    p = PutTwoDigits(p, mi);
-    *p++ = separator;
-    PutTwoDigits(p, s);
+    char text[kLongTimeSize];
+    PutLongTime(text, platform::Regional().TimeSeparator);
     return std::string(text, sizeof text);
   }
   return FormatPicture(picture);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -98,6 +99,13 @@ struct tKvDateTime {
   // Format without its shortcuts for the default pictures: the reference
   // those are checked against.
   std::string FormatPicture(std::string_view picture) const;
+  // The default pictures written into text without a string: "dd.MM.yyyy"
+  // ("00.00.0000" without date; false, writing nothing, for a year past
+  // 9999), and "HH:mm:ss" with separator between the fields.
+  static constexpr size_t kShortDateSize = 10;
+  static constexpr size_t kLongTimeSize = 8;
+  bool PutShortDate(char (&text)[kShortDateSize]) const;
+  void PutLongTime(char (&text)[kLongTimeSize], char separator) const;
   // Compact "DD.MM.YYYY" ("00.00.0000" without date) or the regional long
   // date (the compact text when there is no date).
   std::string DateText(bool compact) const;
