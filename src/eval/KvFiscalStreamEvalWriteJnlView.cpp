@@ -36,7 +36,8 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
 // records reach the picker through the relay. Declared so that they are
 // released in the order relay (its thread joined), picker, line sink, file.
 struct tFiscalStreamEvalWriteJnlView::tParts {
-  platform::WholeFile File;
+  // The view holds about two thirds of the journal's bytes.
+  platform::WholeFile File{platform::WholeFile::kLargeBufferSize};
   std::unique_ptr<tKvFiscalDataDestTextFile> Dest;
   std::unique_ptr<tFiscalStreamPickerJnlView> Picker;
   std::unique_ptr<tKvFiscalStreamPickerRelay> Relay;

@@ -78,7 +78,7 @@ int WholeFile::Open(std::string name) {
 void WholeFile::AppendSlow(std::string_view data) {
   WriteOut(buffer_.get(), used_);
   used_ = 0;
-  if (data.size() >= kBufferSize) {
+  if (data.size() >= buffer_size_) {
     WriteOut(data.data(), data.size());
   } else {
     std::memcpy(buffer_.get(), data.data(), data.size());

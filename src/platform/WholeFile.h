@@ -1,5 +1,6 @@
 // WholeFile: a file that appears under its name whole or not at all. Bytes
-// are appended through a 64 KiB buffer to a temporary file that belongs to
+// are appended through a buffer (64 KiB unless the owner asks for more) to a
+// temporary file that belongs to
 // this object alone; Commit writes the rest out, syncs the data and gives the
 // file its name; Discard (or releasing the object without Commit) removes it.
 // Every file the program writes goes through this unit. The object owns its
@@ -38,8 +39,13 @@ class WholeFile {
   enum class SyncFolder : bool { kNo, kYes };
 
   static constexpr size_t kBufferSize = 64 * 1024;
+  // For the files that grow with the journal to a hundred megabytes and
+  // more: fewer, larger writes.
+  static constexpr size_t kLargeBufferSize = 1024 * 1024;
 
-  WholeFile() : buffer_(std::make_unique<char[]>(kBufferSize)) {}
+  // bufferSize: the bytes collected before each write to the file.
+  explicit WholeFile(size_t bufferSize = kBufferSize)
+      : buffer_size_(bufferSize), buffer_(std::make_unique<char[]>(bufferSize)) {}
   WholeFile(const WholeFile&) = delete;
   WholeFile& operator=(const WholeFile&) = delete;
   // Discard() unless committed.
@@ -52,7 +58,7 @@ class WholeFile {
   // Appends data; a failure is kept (error()), never raised here. Inline:
   // the table export appends every line through it.
   void Append(std::string_view data) {
-    if (data.size() <= kBufferSize - used_) [[likely]] {
+    if (data.size() <= buffer_size_ - used_) [[likely]] {
       std::memcpy(buffer_.get() + used_, data.data(), data.size());
       used_ += data.size();
       return;
@@ -84,6 +90,7 @@ class WholeFile {
   std::string name_;
   std::string temp_name_;  // empty: the temporary has no name (O_TMPFILE)
   File file_;
+  const size_t buffer_size_;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
   uint64_t flushed_ = 0;

@@ -66,7 +66,7 @@ class tKvXmlStream final : public tKvClass, public tKvXmlElementWriter {
   [[noreturn]] void Fail(int code) const;
 
   tKvXml& xml_;
-  platform::WholeFile file_;
+  platform::WholeFile file_{platform::WholeFile::kLargeBufferSize};
   std::string head_;  // up to the root's end tag when opened; written by the first element
   std::string tail_;  // the root's end tag and what follows it
   bool head_written_ = false;
