@@ -95,11 +95,7 @@ void AppendRefText(std::string& out, std::string_view name, int32_t number) {
   AppendRefText(out, name, tIntText(number));
 }
 
-std::string AmountText(const tKvBcd& value) {
-  std::string text;
-  AppendAmountText(text, value);
-  return text;
-}
+std::string AmountText(const tKvBcd& value) { return std::string(tAmountText(value)); }
 
 std::string QuantityText(const tKvBcd& value) {
   std::string text;
@@ -107,7 +103,7 @@ std::string QuantityText(const tKvBcd& value) {
   return text;
 }
 
-void AppendAmountText(std::string& out, const tKvBcd& value) { AppendBcdTextPlaces(out, value, 2); }
+void AppendAmountText(std::string& out, const tKvBcd& value) { out.append(tAmountText(value)); }
 
 void AppendQuantityText(std::string& out, const tKvBcd& value) {
   AppendBcdText(out, value, false);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "eval/KvBcdText.h"
 #include "stream/KvBcd.h"
 #include "stream/KvTypes.h"
 
@@ -45,7 +46,12 @@ void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& num
 void AppendRefText(std::string& out, std::string_view name, int32_t number);
 
 // The long decimal text with two decimal places ("1.234,50"), rounded half
-// away from zero; the Append form appends it to out.
+// away from zero; the Append form appends it to out; tAmountText holds it
+// by value.
+class tAmountText : public tBcdTextPlaces {
+ public:
+  explicit tAmountText(const tKvBcd& value) : tBcdTextPlaces(value, 2) {}
+};
 std::string AmountText(const tKvBcd& value);
 void AppendAmountText(std::string& out, const tKvBcd& value);
 // The long decimal text with the places the value needs ("2", "1,5").

@@ -10,14 +10,16 @@
 
 namespace {
 
+constexpr size_t kExactMax = tBcdTextPlaces::kMaxSize;
+
 // The text of value with at least minFraction fraction digits, as tKvBcd
-// writes it (compact: "." and no grouping), appended to out,
-// for the values that need no rounding to maxFraction places: normalised,
-// at most 18 integer digits. Returns false, appending nothing, for any
-// other value.
+// writes it (compact: "." and no grouping), written to text, for the values
+// that need no rounding to maxFraction places: normalised, at most 18
+// integer digits. Returns the text's size, or 0 (a text is never empty)
+// for any other value.
 // REQUIRES: minFraction and maxFraction at most 18.
-bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFraction,
-                 int maxFraction) {
+size_t PutExact(char (&text)[kExactMax], const tKvBcd& value, bool compact, int minFraction,
+                int maxFraction) {
   assert(minFraction <= tKvBcd::kDigits && maxFraction <= tKvBcd::kDigits);
   const auto& reg = platform::Regional();
   const char decimal = compact || reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
@@ -36,7 +38,7 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
   for (size_t b = value.Bytes.size() - 1; b >= first; --b) {
     const int high = value.Bytes[b] >> 4;
     const int low = value.Bytes[b] & 0x0F;
-    if (high > 9 || low > 9) return false;
+    if (high > 9 || low > 9) return 0;
     digits[significant++] = static_cast<char>('0' + high);
     digits[significant++] = static_cast<char>('0' + low);
   }
@@ -47,12 +49,10 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
     exponent = 0;
   } else if (significant == 0 || digits[0] == '0' || exponent > tKvBcd::kDigits ||
              exponent < -tKvBcd::kDigits) {
-    return false;
+    return 0;
   }
   const int fraction = std::max(significant - exponent, 0);
-  if (fraction > maxFraction) return false;
-  // Sign, 18 digits with their separators, the decimal separator, the fraction.
-  char text[2 * tKvBcd::kDigits + 2 + tKvBcd::kDigits];
+  if (fraction > maxFraction) return 0;
   char* p = text;
   if (value.IsNegative()) *p++ = '-';
   if (exponent <= 0) {
@@ -81,18 +81,22 @@ bool AppendExact(std::string& out, const tKvBcd& value, bool compact, int minFra
       *p++ = at >= 0 && at < significant ? digits[at] : '0';
     }
   }
-  out.append(text, static_cast<size_t>(p - text));
-  return true;
+  return static_cast<size_t>(p - text);
 }
 
 }  // namespace
 
 void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
-  if (!AppendExact(out, value, compact, 0, tKvBcd::kDigits))
+  char text[kExactMax];
+  if (size_t size = PutExact(text, value, compact, 0, tKvBcd::kDigits); size != 0) {
+    out.append(text, size);
+  } else {
     tKvBcd::AppendText(out, value, compact);
+  }
 }
 
-void AppendBcdTextPlaces(std::string& out, const tKvBcd& value, int places) {
+tBcdTextPlaces::tBcdTextPlaces(const tKvBcd& value, int places) {
   assert(places >= 0 && places <= tKvBcd::kDigits);
-  if (!AppendExact(out, value, false, places, places)) out += tKvBcd::ToTextPlaces(value, places);
+  size_ = PutExact(text_, value, false, places, places);
+  if (size_ == 0) rounded_ = tKvBcd::ToTextPlaces(value, places);
 }

@@ -9,8 +9,7 @@ tKvFiscalDataDestTextFile::tKvFiscalDataDestTextFile(platform::WholeFile* file) 
 
 void tKvFiscalDataDestTextFile::WriteLine(std::string_view text) {
   if (!file_->IsOpen()) [[unlikely]] RaiseWriteError(EBADF);
-  file_->Append(text);
-  file_->Append("\r\n");
+  file_->Append(text, "\r\n");
   if (int32_t code = file_->error(); code != 0) [[unlikely]] RaiseWriteError(code);
 }
 

@@ -172,7 +172,7 @@ void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
   std::string& line = NewLine(kIndent2);
   AppendArticleText(line, rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view());
-  AlignRight(line, AmountText(rec.Amount));
+  AlignRight(line, tAmountText(rec.Amount));
   AddDepartmentLine(rec.Department, kIndent4);
   AddTaxLines(rec.Taxes);
   if (rec.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
@@ -194,7 +194,7 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
     std::string& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
     line.append(" "sv);
-    AlignRight(line, AmountText(rec.Amount));
+    AlignRight(line, tAmountText(rec.Amount));
     AddTaxLines(rec.Taxes);
   }
   tKvFiscalStreamPicker::Adjust(rec);
@@ -205,7 +205,7 @@ void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
   if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
     std::string& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
-    AlignRight(line, AmountText(rec.Amount));
+    AlignRight(line, tAmountText(rec.Amount));
   }
   tKvFiscalStreamPicker::Deposit(rec);
 }
@@ -337,7 +337,7 @@ void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
       line.append(Cap(kCapTax)).append(" "sv).append(tIntText(tax.TaxIndex));
     }
     line.append(":  "sv);
-    line.append(AmountText(tax.Amount));
+    line.append(tAmountText(tax.Amount));
   }
 }
 
@@ -356,14 +356,14 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
     std::string& line = NewLine(indent);
     line.append("-> "sv).append(Cap(kCapModifier)).append(": "sv);
     AppendRefText(line, m.Modifier.Name.view(), m.Modifier.Number);
-    line.append(" "sv).append(AmountText(m.Amount));
+    line.append(" "sv).append(tAmountText(m.Amount));
   }
 }
 
 void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
   std::string& line = NewLine(kIndent4);
   AppendArticleText(line, link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view());
-  AlignRight(line, AmountText(link.Amount), kLinkWidth);
+  AlignRight(line, tAmountText(link.Amount), kLinkWidth);
   AddDepartmentLine(link.Department, kIndent6);
   if (link.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
   AddModifierLines(link.Modifiers, kIndent6);
@@ -531,8 +531,8 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
     static const std::string rule = PadLeft("----------");
     Put(lines_.empty() ? std::string_view() : std::string_view(rule));
-    PutRight({kIndent10, Cap(kCapGross)}, AmountText(c.Totals.Gross));
-    PutRight({kIndent10, Cap(kCapNet)}, AmountText(c.Totals.Net));
+    PutRight({kIndent10, Cap(kCapGross)}, tAmountText(c.Totals.Gross));
+    PutRight({kIndent10, Cap(kCapNet)}, tAmountText(c.Totals.Net));
   }
   WriteCell({kIndent10, Cap(kCapExpenses)}, c.Expenses);
   WriteCell({kIndent10, Cap(kCapTip)}, c.Tip);
@@ -551,11 +551,11 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - "sv);
     AppendQuantityText(line_, t.Rate);
     line_.append("%)"sv);
-    AlignRight(line_, AmountText(t.TaxValue));
+    AlignRight(line_, tAmountText(t.TaxValue));
     Put(line_);
-    if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, AmountText(t.SalesGross));
+    if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, tAmountText(t.SalesGross));
     if (!t.SalesNegative.IsZero()) {
-      const std::string amount = PadLeft(AmountText(t.SalesNegative), kAmountWidth);
+      const std::string amount = PadLeft(tAmountText(t.SalesNegative), kAmountWidth);
       PutRight({PadLeft(Cat({"(", Cap(kCapSalesNegative), ")"}),
                         kLineWidth - std::min(kLineWidth, amount.size()))},
                amount);
@@ -586,7 +586,7 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
     if (p.Kind != kFiscTrPayment) {
       line_.append(" ("sv).append(FiscCaption(kCapRecordKinds + p.Kind)).append(")"sv);
     }
-    AlignRight(line_, AmountText(p.Amount));
+    AlignRight(line_, tAmountText(p.Amount));
     Put(line_);
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
       PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));
@@ -602,9 +602,9 @@ void tKvFiscalStreamPickerJnlView::WriteReports() {
     Put("");
     Put({kIndent2, Cap(kCapGrandTotal), ":"});
     Put("");
-    PutRight({kIndent4, Cap(kCapTotalSales)}, AmountText(gt.Sales));
-    PutRight({kIndent4, Cap(kCapTotalTurnover)}, AmountText(gt.Turnover));
-    PutRight({kIndent4, Cap(kCapTotalReturns)}, AmountText(gt.Returns));
+    PutRight({kIndent4, Cap(kCapTotalSales)}, tAmountText(gt.Sales));
+    PutRight({kIndent4, Cap(kCapTotalTurnover)}, tAmountText(gt.Turnover));
+    PutRight({kIndent4, Cap(kCapTotalReturns)}, tAmountText(gt.Returns));
   }
   if (!media_.empty()) {
     Put("");
@@ -652,7 +652,7 @@ void tKvFiscalStreamPickerJnlView::WriteReportTaxTable(const tFiscTaxSumTable& t
                                                         {kCapTaxes, &t.TaxValue},
                                                         {kCapSalesNegative, &t.SalesNegative}};
     for (const auto& [code, value] : values) {
-      if (!value->IsZero()) PutRight({kIndent4, Cap(code)}, AmountText(*value));
+      if (!value->IsZero()) PutRight({kIndent4, Cap(code)}, tAmountText(*value));
     }
   }
 }

@@ -65,6 +65,21 @@ class WholeFile {
     }
     AppendSlow(data);
   }
+  // Append(data), then Append(end) (a literal such as a line end): the
+  // buffer's room checked once, end copied with its fixed size.
+  template <size_t N>
+  void Append(std::string_view data, const char (&end)[N]) {
+    constexpr size_t kEnd = N - 1;
+    if (data.size() + kEnd <= buffer_size_ - used_) [[likely]] {
+      char* at = buffer_.get() + used_;
+      std::memcpy(at, data.data(), data.size());
+      std::memcpy(at + data.size(), end, kEnd);
+      used_ += data.size() + kEnd;
+      return;
+    }
+    AppendSlow(data);
+    Append(std::string_view(end, kEnd));
+  }
 
   // Writes out the buffer, syncs the data, closes the file and gives it its
   // name. On failure (also a poisoned file, or a name taken when replace is

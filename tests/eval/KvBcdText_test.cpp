@@ -14,9 +14,7 @@ std::string Text(const tKvBcd& value, bool compact) {
 }
 
 std::string TextPlaces(const tKvBcd& value, int places) {
-  std::string text;
-  AppendBcdTextPlaces(text, value, places);
-  return text;
+  return std::string(tBcdTextPlaces(value, places));
 }
 
 // Against the number's own texts, over values of every form: random digits

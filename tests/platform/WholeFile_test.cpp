@@ -69,8 +69,8 @@ TEST(WholeFile, WhatAppearsUnderTheName) {
 
 // Two writers of one name never share bytes: the first commit wins, the
 // second finds the name taken. A rename into a vanished folder fails.
-// The bytes appear as appended, in pieces shorter than, as long as and
-// longer than the buffer, whatever its size.
+// The bytes appear as appended, in pieces (some with a line end) shorter
+// than, as long as and longer than the buffer, whatever its size.
 TEST(WholeFile, BytesAsAppendedWhateverTheBufferSize) {
   for (size_t bufferSize : {size_t{1}, size_t{7}, WholeFile::kBufferSize}) {
     SCOPED_TRACE(bufferSize);
@@ -81,8 +81,13 @@ TEST(WholeFile, BytesAsAppendedWhateverTheBufferSize) {
       ASSERT_EQ(file.Open(dir.Path("f")), 0);
       for (size_t size : {size_t{0}, size_t{1}, size_t{3}, bufferSize, size_t{5}, bufferSize + 2}) {
         const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
-        file.Append(piece);
-        expected += piece;
+        if (size % 2 == 0) {
+          file.Append(piece);
+          expected += piece;
+        } else {  // with a line end
+          file.Append(piece, "\r\n");
+          expected += piece + "\r\n";
+        }
       }
       EXPECT_EQ(file.size(), expected.size());
       ASSERT_EQ(file.Commit(Replace::kNo, WholeFile::SyncFolder::kNo), 0);
