@@ -11,6 +11,10 @@
 namespace {
 
 constexpr size_t kExactMax = tBcdTextPlaces::kMaxSize;
+// PutExact's fixed-size copies of kDigits stay within the text: the last
+// one starts at most after a sign, 18 digits with 17 separators and the
+// decimal separator.
+static_assert(kExactMax >= 1 + (2 * tKvBcd::kDigits - 1) + 1 + tKvBcd::kDigits);
 
 // The text of value with at least minFraction fraction digits, as tKvBcd
 // writes it (compact: "." and no grouping), written to text, for the values
@@ -21,10 +25,15 @@ constexpr size_t kExactMax = tBcdTextPlaces::kMaxSize;
 size_t PutExact(char (&text)[kExactMax], const tKvBcd& value, bool compact, int minFraction,
                 int maxFraction) {
   assert(minFraction <= tKvBcd::kDigits && maxFraction <= tKvBcd::kDigits);
+  // Copied first: the text's bytes could alias the settings.
   const auto& reg = platform::Regional();
   const char decimal = compact || reg.DecimalSeparator == '\0' ? '.' : reg.DecimalSeparator;
+  const char thousands = reg.ThousandSeparator;
+  const int grouping = reg.DigitGrouping;
   // 0.d1..d18 * 10^exponent, two digits a byte, d1 in the high nibble of
-  // the last byte; the digits up to the last non-zero one.
+  // the last byte; the digits up to the last non-zero one, padded with '0'
+  // so that kDigits bytes copied from any position up to kDigits are
+  // digits or padding.
   // The byte of the last non-zero digit (10 when there is none), found by
   // a bit scan over bytes 1 to 8 (little-endian: byte 1 lowest).
   static_assert(std::endian::native == std::endian::little);
@@ -33,7 +42,8 @@ size_t PutExact(char (&text)[kExactMax], const tKvBcd& value, bool compact, int 
   size_t first = low != 0 ? 1 + static_cast<size_t>(std::countr_zero(low)) / 8
                  : value.Bytes[9] != 0 ? 9
                                        : 10;
-  char digits[tKvBcd::kDigits];
+  char digits[2 * tKvBcd::kDigits];
+  std::memset(digits, '0', sizeof digits);
   int significant = 0;
   for (size_t b = value.Bytes.size() - 1; b >= first; --b) {
     const int high = value.Bytes[b] >> 4;
@@ -47,38 +57,45 @@ size_t PutExact(char (&text)[kExactMax], const tKvBcd& value, bool compact, int 
   if (value.IsZero()) {
     significant = 0;
     exponent = 0;
+    std::memset(digits, '0', tKvBcd::kDigits);
   } else if (significant == 0 || digits[0] == '0' || exponent > tKvBcd::kDigits ||
              exponent < -tKvBcd::kDigits) {
     return 0;
   }
   const int fraction = std::max(significant - exponent, 0);
   if (fraction > maxFraction) return 0;
+  // Digits are copied kDigits at a time (fixed-size copies, done inline)
+  // and the text's end set after them: text has room for the excess.
   char* p = text;
   if (value.IsNegative()) *p++ = '-';
   if (exponent <= 0) {
     *p++ = '0';
+  } else if (compact || grouping <= 0 || thousands == '\0' || thousands == decimal ||
+             exponent <= grouping) {
+    std::memcpy(p, digits, tKvBcd::kDigits);
+    p += exponent;
   } else {
-    const bool group = !compact && reg.DigitGrouping > 0 && reg.ThousandSeparator != '\0' &&
-                       reg.ThousandSeparator != decimal;
     // A separator before every digit (but the first) that has a multiple of
-    // DigitGrouping digits after it: counted down instead of divided.
-    int untilGroup = group ? exponent % reg.DigitGrouping : -1;
-    if (untilGroup == 0) untilGroup = reg.DigitGrouping;
+    // grouping digits after it: counted down instead of divided.
+    int untilGroup = exponent % grouping;
+    if (untilGroup == 0) untilGroup = grouping;
     for (int i = 0; i < exponent; ++i) {
       if (untilGroup == 0) {
-        *p++ = reg.ThousandSeparator;
-        untilGroup = reg.DigitGrouping;
+        *p++ = thousands;
+        untilGroup = grouping;
       }
-      *p++ = i < significant ? digits[i] : '0';
-      if (untilGroup > 0) --untilGroup;
+      *p++ = digits[i];
+      --untilGroup;
     }
   }
   const int width = std::max(fraction, minFraction);
   if (width > 0) {
     *p++ = decimal;
-    for (int i = 0; i < width; ++i) {
-      const int at = exponent + i;
-      *p++ = at >= 0 && at < significant ? digits[at] : '0';
+    if (exponent >= 0) {
+      std::memcpy(p, digits + exponent, tKvBcd::kDigits);
+      p += width;
+    } else {
+      for (int at = exponent; at < exponent + width; ++at) *p++ = at >= 0 ? digits[at] : '0';
     }
   }
   return static_cast<size_t>(p - text);
