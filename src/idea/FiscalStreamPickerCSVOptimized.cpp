@@ -26,9 +26,7 @@ void AppendGrouped(tCsvLine& out, const char* digits, int count) {
 // Significant digits of |value| rounded to 15, as 0.sig * 10^exp10; returns
 // the number of digits (trailing zeros dropped).
 int Significant15(const tKvBcd& value, char (&sig)[tKvBcd::kDigits], int& exp10) {
-  value.Decompose(sig, exp10);
-  int len = tKvBcd::kDigits;
-  while (len > 0 && sig[len - 1] == '0') --len;
+  int len = value.Decompose(sig, exp10);
   if (len > 15) {
     // More digits than the binary value carries: print what the nearest
     // binary floating-point number rounds to.
@@ -96,9 +94,7 @@ void tFiscalStreamPickerCSVOptimized::FmtBcd(tCsvLine& out, const tKvBcd& value)
   if (value.IsZero()) return;
   char sig[tKvBcd::kDigits];
   int exp10 = 0;
-  value.Decompose(sig, exp10);
-  int len = tKvBcd::kDigits;
-  while (len > 0 && sig[len - 1] == '0') --len;
+  const int len = value.Decompose(sig, exp10);
   bool digits = len > 0;
   for (int i = 0; i < len; ++i) digits = digits && sig[i] <= '9';
   if (!digits || len - exp10 > kMaxExactFraction) {

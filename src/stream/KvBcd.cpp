@@ -492,26 +492,37 @@ char* Render(char* p, const Expansion& x, bool compact, int minFraction) {
 
 }  // namespace
 
-void tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
+int tKvBcd::Decompose(char (&digits)[kDigits], int& exponent10) const {
   // A normalised value with valid digits, as the terminal stores amounts,
-  // is read straight from its bytes.
+  // is read straight from its bytes, down to the last non-zero one (found
+  // by a bit scan over bytes 1 to 8, little-endian: byte 1 lowest); the
+  // zero bytes after it are '0' digits.
   if (Exponent() != 0 && (Bytes[9] >> 4) != 0) {
+    static_assert(std::endian::native == std::endian::little);
+    uint64_t low;
+    std::memcpy(&low, &Bytes[1], sizeof low);
+    const size_t last = low != 0 ? 1 + static_cast<size_t>(std::countr_zero(low)) / 8 : 9;
+    std::memset(digits, '0', sizeof digits);
     unsigned invalid = 0;
-    for (int i = 0; i < 9; ++i) {
-      const unsigned hi = Bytes[static_cast<size_t>(9 - i)] >> 4;
-      const unsigned lo = Bytes[static_cast<size_t>(9 - i)] & 0x0F;
+    int count = 0;
+    for (size_t b = 9; b >= last; --b) {
+      const unsigned hi = Bytes[b] >> 4;
+      const unsigned lo = Bytes[b] & 0x0F;
       invalid |= (hi > 9) | (lo > 9);
-      digits[2 * i] = static_cast<char>('0' + hi);
-      digits[2 * i + 1] = static_cast<char>('0' + lo);
+      digits[count++] = static_cast<char>('0' + hi);
+      digits[count++] = static_cast<char>('0' + lo);
     }
     if (invalid == 0) {
       exponent10 = Exponent() - kBias;
-      return;
+      return digits[count - 1] == '0' ? count - 1 : count;
     }
   }
   const Work w = Unpack(*this);
   for (int i = 0; i < kDigits; ++i) digits[i] = static_cast<char>('0' + w.Digits[kDigits - i]);
   exponent10 = w.Exponent == 0 ? 0 : w.Exponent - kBias;
+  int count = kDigits;
+  while (count > 0 && digits[count - 1] == '0') --count;
+  return count;
 }
 
 int tKvBcd::PutRoundedDigits(char* out, int scale, int minDigits) const {

@@ -70,8 +70,9 @@ struct tKvBcd {
   std::string Text(bool compact) const { return ToText(*this, compact); }
   // The normalised mantissa digits d1..d18 as characters '0'-'9' and the
   // decimal exponent x, so that |value| = 0.d1d2..d18 * 10^x; d1 is not '0'
-  // unless the value is zero (then every digit is '0' and x is 0).
-  void Decompose(char (&digits)[kDigits], int& exponent10) const;
+  // unless the value is zero (then every digit is '0' and x is 0). Returns
+  // the number of digits up to the last one that is not '0' (0 for zero).
+  int Decompose(char (&digits)[kDigits], int& exponent10) const;
   // The decimal digits of |value| * 10^scale rounded half away from zero to
   // an integer, with '0's in front up to minDigits digits (zero gives
   // minDigits '0's); returns their count. The sign is the caller's.
