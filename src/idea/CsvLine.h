@@ -27,14 +27,13 @@ class tCsvLine {
     size_ += count;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
-  void append(size_t count, char c) {
-    if (capacity_ - size_ < count) [[unlikely]] Grow(count);
-    if (count == 1) {
-      data_[size_] = c;  // the common case: no call
-    } else {
-      std::memset(data_.get() + size_, c, count);
+  // Inlined by force, for the common case of one byte (a field's separator).
+  [[gnu::always_inline]] void append(size_t count, char c) {
+    if (count == 1 && size_ != capacity_) [[likely]] {
+      data_[size_++] = c;
+      return;
     }
-    size_ += count;
+    AppendRun(count, c);
   }
   tCsvLine& operator+=(char c) {
     push_back(c);
@@ -53,6 +52,11 @@ class tCsvLine {
 
  private:
   static constexpr size_t kInitialCapacity = 4096;
+  [[gnu::noinline]] void AppendRun(size_t count, char c) {
+    if (capacity_ - size_ < count) [[unlikely]] Grow(count);
+    std::memset(data_.get() + size_, c, count);
+    size_ += count;
+  }
   // Room for at least extra more bytes.
   void Grow(size_t extra) {
     size_t capacity = capacity_ * 2;
