@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "eval/ChangedBlocks.h"
 #include "platform/Threads.h"
 
 // What a message holds: a record (its copy follows the message head), the
@@ -92,26 +93,8 @@ constexpr size_t kCount = Blocks(BlockBytes<Rec>());
 template <typename Rec>
 constexpr size_t kTail = BlockBytes<Rec>() - (kCount<Rec> - 1) * kBlock;
 
-// Whether block b of two records of type Rec, at a and c, is equal; block b
-// of in copied to out. Fixed sizes let the compiler inline the compares and
-// the copies.
-template <typename Rec>
-bool SameBlock(const std::byte* a, const std::byte* c, size_t b) {
-  if (b + 1 < kCount<Rec>) [[likely]] {
-    // Four 16-byte vectors (SSE2 on x86-64, NEON on arm64).
-    using tVec = uint64_t __attribute__((vector_size(16)));
-    tVec diff{};
-    for (size_t i = 0; i < kBlock; i += sizeof(tVec)) {
-      tVec x, y;
-      std::memcpy(&x, a + i, sizeof x);
-      std::memcpy(&y, c + i, sizeof y);
-      diff |= x ^ y;
-    }
-    return (diff[0] | diff[1]) == 0;
-  }
-  return std::memcmp(a, c, kTail<Rec>) == 0;
-}
-
+// Block b of in copied to out. Fixed sizes let the compiler inline the
+// copies.
 template <typename Rec>
 void CopyBlock(std::byte* out, const std::byte* in, size_t b) {
   if (b + 1 < kCount<Rec>) [[likely]] {
@@ -219,23 +202,18 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
     const bool first = kept == nullptr;
     if (first) kept = std::make_unique<tBytes>(kBytes);
     const auto* bytes = reinterpret_cast<const std::byte*>(&rec);
-    uint64_t mask = 0;
-    size_t count = 0;
-    // Runs of kRun blocks are compared at once first: most are unchanged.
-    constexpr size_t kRun = 8;
-    for (size_t run = 0; run < kCount<Rec>; run += kRun) {
-      const size_t runAt = run * kBlock;
-      const size_t runSize = std::min(kRun * kBlock, kBytes - runAt);
-      if (!first && std::memcmp(bytes + runAt, kept->Bytes + runAt, runSize) == 0) continue;
-      const size_t runEnd = std::min(run + kRun, kCount<Rec>);
-      for (size_t b = run; b < runEnd; ++b) {
-        const size_t at = b * kBlock;
-        if (first || !SameBlock<Rec>(bytes + at, kept->Bytes + at, b)) {
-          mask |= uint64_t{1} << b;
-          ++count;
-        }
+    // The full blocks, then the last one of kTail bytes.
+    constexpr size_t kLast = kCount<Rec> - 1;
+    uint64_t mask;
+    if (first) {
+      mask = kCount<Rec> == 64 ? ~uint64_t{0} : (uint64_t{1} << kCount<Rec>) - 1;
+    } else {
+      mask = changed_blocks::ChangedBlocks(bytes, kept->Bytes, kLast);
+      if (std::memcmp(bytes + kLast * kBlock, kept->Bytes + kLast * kBlock, kTail<Rec>) != 0) {
+        mask |= uint64_t{1} << kLast;
       }
     }
+    const auto count = static_cast<size_t>(std::popcount(mask));
     size_t size = sizeof mask + count * kBlock;
     int32_t modifiers = 0;
     if constexpr (kHasModifiers<Rec>) {

@@ -52,6 +52,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "eval/ChangedBlocks.h"
 #include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalStreamPicker.h"
 
@@ -90,9 +91,9 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   // as well). The last record of each such type stays on the relay's
   // thread: the target may read it where it received it, unchanged, until
   // it receives the next record of that type or the relay is destroyed.
-  static constexpr size_t kBlockBytes = 64;
+  static constexpr size_t kBlockBytes = changed_blocks::kBlockBytes;
   static constexpr size_t kMinBlocks = 4;
-  static constexpr size_t kMaxBlocks = 64;  // one bit each in a mask
+  static constexpr size_t kMaxBlocks = changed_blocks::kMaxBlocks;
   template <typename Rec>
   static constexpr bool kKeepsLast = std::is_trivially_copyable_v<Rec> &&
                                      sizeof(Rec) > (kMinBlocks - 1) * kBlockBytes &&
