@@ -204,7 +204,9 @@ TEST_F(IdeaExportTest, GeneratedJournalInBothFormsAndDamaged) {
       platform::SetWholeFileFaultForTesting(budget, ENOSPC, only);
       const tFiles full = Convert(dir_.Path(ascii ? "gen-ascii.txt" : "gen-native.txt"), ascii, "/V");
       platform::SetWholeFileFaultForTesting(-1, 0);
-      EXPECT_NE(last_log_.find("(No space left on device) (line "), npos);
+      // Raised while the journal is read (with its line), or when the files
+      // are written out at the end: the view writes a megabyte at a time.
+      EXPECT_NE(last_log_.find("(No space left on device)"), npos) << last_log_;
       EXPECT_EQ(full.count("JournalView.txt") + full.count(only), 0u);
       EXPECT_TRUE(only.empty() || full.count("TransactHead.csv"));  // no table dropped for it
       if (full.count("index.xml")) CheckExport(full);
