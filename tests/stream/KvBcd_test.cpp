@@ -201,22 +201,9 @@ TEST(KvBcdTest, Texts) {
 // invalid nibbles, trailing zeros, zero) gives that count of its digits.
 TEST(KvBcdTest, DecomposeCountsTheDigits) {
   uint64_t state = 7;
-  const auto next = [&state] {
-    return state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-  };
+  std::string nibbles;
   for (int i = 0; i < 20000; ++i) {
-    tKvBcd value;
-    const uint64_t bits = next();
-    value.Bytes[0] = static_cast<uint8_t>(bits % 8 == 0 ? 0 : (bits & 0x80) | ((bits >> 8) % 48 + 40));
-    const int zeros = static_cast<int>((bits >> 16) % 19);  // trailing zero digits
-    std::string nibbles;
-    for (int k = 0; k < tKvBcd::kDigits; ++k) {
-      const uint64_t d = next() >> 33;
-      const int nibble = k >= tKvBcd::kDigits - zeros ? 0 : d % 64 == 0 ? 10 : static_cast<int>(d % 10);
-      nibbles += static_cast<char>('0' + nibble);
-      uint8_t& byte = value.Bytes[static_cast<size_t>(9 - k / 2)];
-      byte = static_cast<uint8_t>(k % 2 == 0 ? (byte & 0x0F) | nibble << 4 : (byte & 0xF0) | nibble);
-    }
+    const tKvBcd value = fisc_test::RandomBcd(state, &nibbles);
     char digits[tKvBcd::kDigits];
     int exponent = 0;
     const int count = value.Decompose(digits, exponent);
