@@ -4,9 +4,9 @@
 // only.
 //
 // ChangedBlocks compares with the widest vectors the processor offers
-// (AVX2 where there is, else SSE2 on x86-64 and NEON on arm64, through the
-// compiler's generic vectors), chosen once; the forms are also callable
-// by name, so that each can be compared with a plain memcmp.
+// (AVX2 where it has them, else SSE2 on x86-64 and NEON on arm64, through
+// the compiler's generic vectors), chosen once; the forms are also
+// callable by name, so that each can be compared with a plain memcmp.
 #pragma once
 
 #include <cstddef>
