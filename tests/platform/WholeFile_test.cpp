@@ -32,7 +32,7 @@ TEST(WholeFile, WhatAppearsUnderTheName) {
     Replace replace;
     int64_t budget;  // bytes until the device is full; -1: never
     int signal;
-    int commit;           // Commit's result; -1: released without Commit
+    int commit;                  // Commit's result; -1: released without Commit
     const std::string* content;  // under the name afterwards; nullptr: nothing
   };
   const std::string old = "old";
@@ -69,30 +69,21 @@ TEST(WholeFile, WhatAppearsUnderTheName) {
 
 // Two writers of one name never share bytes: the first commit wins, the
 // second finds the name taken. A rename into a vanished folder fails.
-// The bytes appear as appended, in pieces (some with a line end) shorter
+// The bytes appear as appended (with a line end or not), in pieces shorter
 // than, as long as and longer than the buffer, whatever its size.
 TEST(WholeFile, BytesAsAppendedWhateverTheBufferSize) {
   for (size_t bufferSize : {size_t{1}, size_t{7}, WholeFile::kBufferSize}) {
-    SCOPED_TRACE(bufferSize);
     TempDir dir;
     std::string expected;
-    {
-      WholeFile file(bufferSize);
-      ASSERT_EQ(file.Open(dir.Path("f")), 0);
-      for (size_t size : {size_t{0}, size_t{1}, size_t{3}, bufferSize, size_t{5}, bufferSize + 2}) {
-        const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
-        if (size % 2 == 0) {
-          file.Append(piece);
-          expected += piece;
-        } else {  // with a line end
-          file.Append(piece, "\r\n");
-          expected += piece + "\r\n";
-        }
-      }
-      EXPECT_EQ(file.size(), expected.size());
-      ASSERT_EQ(file.Commit(Replace::kNo, WholeFile::SyncFolder::kNo), 0);
+    WholeFile file(bufferSize);
+    ASSERT_EQ(file.Open(dir.Path("f")), 0);
+    for (size_t size : {size_t{0}, size_t{1}, size_t{3}, bufferSize, size_t{5}, bufferSize + 2}) {
+      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      size % 2 == 0 ? file.Append(piece) : file.Append(piece, "\r\n");
+      expected += size % 2 == 0 ? piece : piece + "\r\n";
     }
-    EXPECT_EQ(dir.Read("f"), expected);
+    ASSERT_EQ(file.Commit(Replace::kNo, WholeFile::SyncFolder::kNo), 0);
+    EXPECT_EQ(dir.Read("f"), expected) << bufferSize;
   }
 }
 

@@ -1,5 +1,5 @@
 // Test helpers for the communication and fiscal stream: byte builders and
-// their hexadecimal form, numbers of every stored form, a memory stream with a window source over it, a
+// their hexadecimal form, a memory stream with a window source over it, a
 // sender of one event of every kind, and a recording writer that renders
 // every event as one compact token.
 #pragma once
@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "stream/KvBcd.h"
 #include "stream/KvFiscalStreamSourceBinary.h"
 #include "stream/KvKPosComStream.h"
 #include "stream/KvKPosComStreamData.h"
@@ -23,33 +22,6 @@
 namespace fisc_test {
 
 using Bytes = std::vector<uint8_t>;
-
-// A number of any stored form, drawn from state (a linear congruential
-// generator's): zero in one of eight, else either sign and an exponent from
-// -23 to 24, then random digits, now and then an invalid one (10), with up
-// to 18 trailing zeros. nibbles: the 18 digits as characters ('0' + digit,
-// ':' for the invalid one).
-inline tKvBcd RandomBcd(uint64_t& state, std::string* nibbles = nullptr) {
-  const auto next = [&state] {
-    return state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-  };
-  tKvBcd value;
-  const uint64_t bits = next();
-  value.Bytes[0] =
-      static_cast<uint8_t>(bits % 8 == 0 ? 0 : (bits & 0x80) | ((bits >> 8) % 48 + 40));
-  const int zeros = static_cast<int>((bits >> 16) % 19);
-  if (nibbles != nullptr) nibbles->clear();
-  for (int k = 0; k < tKvBcd::kDigits; ++k) {
-    const uint64_t d = next() >> 33;
-    const int nibble = k >= tKvBcd::kDigits - zeros ? 0
-                       : d % 64 == 0                ? 10
-                                                    : static_cast<int>(d % 10);
-    if (nibbles != nullptr) *nibbles += static_cast<char>('0' + nibble);
-    uint8_t& byte = value.Bytes[static_cast<size_t>(9 - k / 2)];
-    byte = static_cast<uint8_t>(k % 2 == 0 ? (byte & 0x0F) | nibble << 4 : (byte & 0xF0) | nibble);
-  }
-  return value;
-}
 
 // Bytes as hexadecimal digits, two per byte.
 inline std::string Hex(std::string_view bytes) {

@@ -195,25 +195,4 @@ TEST(KvBcdTest, Texts) {
   EXPECT_EQ(tKvBcd::FromInteger(INT64_MIN).Text(true), "-9223372036854775810");
 }
 
-
-// The digits of a normalised value with valid digits are its nibbles, the
-// count up to the last non-zero one; any value (a leading zero digit,
-// invalid nibbles, trailing zeros, zero) gives that count of its digits.
-TEST(KvBcdTest, DecomposeCountsTheDigits) {
-  uint64_t state = 7;
-  std::string nibbles;
-  for (int i = 0; i < 20000; ++i) {
-    const tKvBcd value = fisc_test::RandomBcd(state, &nibbles);
-    char digits[tKvBcd::kDigits];
-    int exponent = 0;
-    const int count = value.Decompose(digits, exponent);
-    const std::string text(digits, sizeof digits);
-    ASSERT_EQ(count, static_cast<int>(text.find_last_not_of('0') + 1)) << i << " " << text;
-    if (!value.IsZero() && nibbles[0] != '0' && nibbles.find(':') == std::string::npos) {
-      ASSERT_EQ(text, nibbles) << i;
-      ASSERT_EQ(exponent, value.Exponent() - tKvBcd::kBias) << i;
-    }
-  }
-}
-
 }  // namespace
