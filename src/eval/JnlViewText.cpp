@@ -65,33 +65,33 @@ std::string_view DigitsView(const tKvBcdFix& number, char (&buffer)[tKvBcdFix::k
 }
 
 std::string RefText(std::string_view name, std::string_view number) {
-  std::string text;
+  tKvByteLine text(128);
   AppendRefText(text, name, number);
-  return text;
+  return std::string(text.view());
 }
 
 std::string RefText(std::string_view name, const tKvBcdFix& number) {
-  std::string text;
-  AppendRefText(text, name, number);
-  return text;
+  char digits[tKvBcdFix::kNibbles];
+  return RefText(name, DigitsView(number, digits));
 }
 
 std::string RefText(std::string_view name, int32_t number) {
-  std::string text;
-  AppendRefText(text, name, number);
-  return text;
+  return RefText(name, tIntText(number));
 }
 
-void AppendRefText(std::string& out, std::string_view name, std::string_view number) {
-  out.append(NameText(name)).append(" (#"sv).append(number).append(")"sv);
+void AppendRefText(tKvByteLine& out, std::string_view name, std::string_view number) {
+  out.append(NameText(name));
+  out.append(" (#"sv);
+  out.append(number);
+  out.append(")"sv);
 }
 
-void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number) {
+void AppendRefText(tKvByteLine& out, std::string_view name, const tKvBcdFix& number) {
   char digits[tKvBcdFix::kNibbles];
   AppendRefText(out, name, DigitsView(number, digits));
 }
 
-void AppendRefText(std::string& out, std::string_view name, int32_t number) {
+void AppendRefText(tKvByteLine& out, std::string_view name, int32_t number) {
   AppendRefText(out, name, tIntText(number));
 }
 
@@ -99,23 +99,24 @@ std::string AmountText(const tKvBcd& value) { return std::string(tAmountText(val
 
 std::string QuantityText(const tKvBcd& value) {
   std::string text;
-  AppendQuantityText(text, value);
+  AppendBcdText(text, value, false);
   return text;
 }
 
-void AppendAmountText(std::string& out, const tKvBcd& value) { out.append(tAmountText(value)); }
+void AppendAmountText(tKvByteLine& out, const tKvBcd& value) { out.append(tAmountText(value)); }
 
-void AppendQuantityText(std::string& out, const tKvBcd& value) {
+void AppendQuantityText(tKvByteLine& out, const tKvBcd& value) {
   AppendBcdText(out, value, false);
 }
 
 std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
-  std::string line(left);
+  tKvByteLine line(128);
+  line.append(left);
   AlignRight(line, right, width);
-  return line;
+  return std::string(line.view());
 }
 
-void AlignRight(std::string& line, std::string_view right, size_t width) {
+void AlignRight(tKvByteLine& line, std::string_view right, size_t width) {
   line.resize(width > right.size() ? width - right.size() : 0, ' ');
   line.append(right);
 }
@@ -133,10 +134,14 @@ std::string Label30(std::string_view caption) {
   return label;
 }
 
-void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
+void AppendArticleText(tKvByteLine& out, std::string_view name, const tKvBcdFix& number,
                        const tKvBcd& quantity, std::string_view text) {
   AppendQuantityText(out, quantity);
-  if (!IsBlank(text)) out.append(" "sv).append(text).append(" "sv);
+  if (!IsBlank(text)) {
+    out.append(" "sv);
+    out.append(text);
+    out.append(" "sv);
+  }
   out.append("x "sv);
   AppendRefText(out, name, number);
   out.append(" "sv);

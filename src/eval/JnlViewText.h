@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/KvByteLine.h"
 #include "eval/KvBcdText.h"
 #include "stream/KvBcd.h"
 #include "stream/KvTypes.h"
@@ -41,9 +42,9 @@ std::string_view DigitsView(const tKvBcdFix& number, char (&buffer)[tKvBcdFix::k
 std::string RefText(std::string_view name, std::string_view number);
 std::string RefText(std::string_view name, const tKvBcdFix& number);
 std::string RefText(std::string_view name, int32_t number);
-void AppendRefText(std::string& out, std::string_view name, std::string_view number);
-void AppendRefText(std::string& out, std::string_view name, const tKvBcdFix& number);
-void AppendRefText(std::string& out, std::string_view name, int32_t number);
+void AppendRefText(tKvByteLine& out, std::string_view name, std::string_view number);
+void AppendRefText(tKvByteLine& out, std::string_view name, const tKvBcdFix& number);
+void AppendRefText(tKvByteLine& out, std::string_view name, int32_t number);
 
 // The long decimal text with two decimal places ("1.234,50"), rounded half
 // away from zero; the Append form appends it to out; tAmountText holds it
@@ -53,22 +54,22 @@ class tAmountText : public tBcdTextPlaces {
   explicit tAmountText(const tKvBcd& value) : tBcdTextPlaces(value, 2) {}
 };
 std::string AmountText(const tKvBcd& value);
-void AppendAmountText(std::string& out, const tKvBcd& value);
+void AppendAmountText(tKvByteLine& out, const tKvBcd& value);
 // The long decimal text with the places the value needs ("2", "1,5").
 std::string QuantityText(const tKvBcd& value);
-void AppendQuantityText(std::string& out, const tKvBcd& value);
+void AppendQuantityText(tKvByteLine& out, const tKvBcd& value);
 
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
 std::string RightAlign(std::string_view left, std::string_view right, size_t width = kLineWidth);
 // The same in place: line becomes RightAlign(line, right, width).
-void AlignRight(std::string& line, std::string_view right, size_t width = kLineWidth);
+void AlignRight(tKvByteLine& line, std::string_view right, size_t width = kLineWidth);
 // text preceded by blanks up to width bytes (longer texts stay whole).
 std::string PadLeft(std::string_view text, size_t width = kLineWidth);
 // caption + ": ", padded with blanks or cut to 30 bytes.
 std::string Label30(std::string_view caption);
 // Appends QuantityText(quantity), " " + text + " " when text is not blank,
 // "x " + RefText(name, number) + " " to out.
-void AppendArticleText(std::string& out, std::string_view name, const tKvBcdFix& number,
+void AppendArticleText(tKvByteLine& out, std::string_view name, const tKvBcdFix& number,
                        const tKvBcd& quantity, std::string_view text);
 
 // The date in the regional short date format; the time of day in the

@@ -112,6 +112,15 @@ void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
   }
 }
 
+void AppendBcdText(tKvByteLine& out, const tKvBcd& value, bool compact) {
+  char text[kExactMax];
+  if (size_t size = PutExact(text, value, compact, 0, tKvBcd::kDigits); size != 0) {
+    out.append(text, size);
+  } else {
+    out.append(tKvBcd::ToText(value, compact));
+  }
+}
+
 tBcdTextPlaces::tBcdTextPlaces(const tKvBcd& value, int places) {
   assert(places >= 0 && places <= tKvBcd::kDigits);
   size_ = PutExact(text_, value, false, places, places);

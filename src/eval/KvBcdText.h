@@ -9,10 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/KvByteLine.h"
 #include "stream/KvBcd.h"
 
 // tKvBcd::ToText(value, compact) appended to out.
 void AppendBcdText(std::string& out, const tKvBcd& value, bool compact);
+void AppendBcdText(tKvByteLine& out, const tKvBcd& value, bool compact);
 // tKvBcd::ToTextPlaces(value, places), held by value: without heap memory
 // unless the value needs rounding. A view of it lives as long as the object
 // (a temporary: to the end of the expression).

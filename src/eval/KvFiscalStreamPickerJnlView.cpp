@@ -110,9 +110,13 @@ constexpr size_t kAmountWidth = 16;
 
 // line made to hold start alone, by an append to the emptied line (assign
 // would check whether start lies within line, at each of the view's lines).
-std::string& Restart(std::string& line, std::string_view start) {
+tKvByteLine& Restart(tKvByteLine& line, std::string_view start) {
   line.clear();
   return line.append(start);
+}
+
+void Append(tKvByteLine& text, std::initializer_list<std::string_view> parts) {
+  for (std::string_view part : parts) text.append(part);
 }
 
 void Append(std::string& text, std::initializer_list<std::string_view> parts) {
@@ -170,7 +174,7 @@ void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
 
 void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
-  std::string& line = NewLine(kIndent2);
+  tKvByteLine& line = NewLine(kIndent2);
   AppendArticleText(line, rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view());
   AlignRight(line, tAmountText(rec.Amount));
   AddDepartmentLine(rec.Department, kIndent4);
@@ -191,7 +195,7 @@ void tKvFiscalStreamPickerJnlView::PLULink(const tFiscPLULinkRec& rec) {
 void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
   content_ = true;
   if (rec.Ref.Number > 0) {
-    std::string& line = NewLine(kIndent2);
+    tKvByteLine& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
     line.append(" "sv);
     AlignRight(line, tAmountText(rec.Amount));
@@ -203,7 +207,7 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
 void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
   content_ = true;
   if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
-    std::string& line = NewLine(kIndent2);
+    tKvByteLine& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
     AlignRight(line, tAmountText(rec.Amount));
   }
@@ -317,20 +321,20 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
 
 // ---- Item lines ------------------------------------------------------------
 
-std::string& tKvFiscalStreamPickerJnlView::NewLine(std::string_view indent) {
-  std::string& line = lines_.Next();
+tKvByteLine& tKvFiscalStreamPickerJnlView::NewLine(std::string_view indent) {
+  tKvByteLine& line = lines_.Next();
   Restart(line, indent);
   return line;
 }
 
 void tKvFiscalStreamPickerJnlView::AddLine(std::initializer_list<std::string_view> parts) {
-  Append(NewLine({}), parts);
+  Append(NewLine(""), parts);
 }
 
 void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
   for (const tFiscItemTaxRec& tax : taxes) {
     if (!tax.Used) continue;
-    std::string& line = NewLine(kIndent4);
+    tKvByteLine& line = NewLine(kIndent4);
     if (tax.TaxIndex < 1) {
       line.append(Cap(kCapNoTax));
     } else {
@@ -344,7 +348,7 @@ void tKvFiscalStreamPickerJnlView::AddTaxLines(const tFiscItemTaxTable& taxes) {
 void tKvFiscalStreamPickerJnlView::AddDepartmentLine(const tFiscNumTextRec& department,
                                                      std::string_view indent) {
   if (department.Number.IsZero()) return;
-  std::string& line = NewLine(indent);
+  tKvByteLine& line = NewLine(indent);
   line.append(Cap(kCapDepartment)).append(": "sv);
   AppendRefText(line, department.Name.view(), department.Number);
 }
@@ -353,7 +357,7 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
                                                     std::string_view indent) {
   for (int32_t i = 1; i <= modifiers.Count(); ++i) {
     const tFiscModifierRec m = modifiers.Get(i);
-    std::string& line = NewLine(indent);
+    tKvByteLine& line = NewLine(indent);
     line.append("-> "sv).append(Cap(kCapModifier)).append(": "sv);
     AppendRefText(line, m.Modifier.Name.view(), m.Modifier.Number);
     line.append(" "sv).append(tAmountText(m.Amount));
@@ -361,7 +365,7 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
 }
 
 void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
-  std::string& line = NewLine(kIndent4);
+  tKvByteLine& line = NewLine(kIndent4);
   AppendArticleText(line, link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view());
   AlignRight(line, tAmountText(link.Amount), kLinkWidth);
   AddDepartmentLine(link.Department, kIndent6);
@@ -370,7 +374,7 @@ void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
 }
 
 void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTextRec& ref) {
-  std::string& line = NewLine(kIndent4);
+  tKvByteLine& line = NewLine(kIndent4);
   line.append(Cap(code)).append(": "sv);
   AppendRefText(line, ref.Name.view(), ref.Number);
 }
@@ -393,7 +397,7 @@ void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_vi
   Put(line_);
 }
 
-std::string& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
+tKvByteLine& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
   Restart(line_, indent);
   line_.append(Cap(code)).append(": "sv);
   return line_;
@@ -412,7 +416,7 @@ void tKvFiscalStreamPickerJnlView::WriteEntry() {
   WriteHeader();
   if (!lines_.empty()) {
     Put("");
-    for (const std::string& line : lines_) Put(line);
+    for (const tKvByteLine& line : lines_) Put(line.view());
   }
   WriteClosing();
   WritePayments();
@@ -438,7 +442,7 @@ void tKvFiscalStreamPickerJnlView::WriteHeader() {
 void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
   {
-    std::string& ecr = Captioned(kIndent2, kCapEcrNo);
+    tKvByteLine& ecr = Captioned(kIndent2, kCapEcrNo);
     char digits[tKvBcdFix::kNibbles];
     ecr.append(DigitsView(h.EcrNo, digits));
     if (!IsBlank(h.EcrText.view())) Append(ecr, {" (", h.EcrText.view(), ")"});

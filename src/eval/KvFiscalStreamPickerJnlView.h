@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/KvByteLine.h"
 #include "eval/KvFiscalStreamPicker.h"
 #include "eval/KvKPosFiscalStreamHelp.h"
 
@@ -84,9 +85,14 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     size_t count_ = 0;
   };
 
+  // A line being built; most are shorter than its first capacity.
+  struct tLine : tKvByteLine {
+    tLine() : tKvByteLine(256) {}
+  };
+
   // Item lines, built in the reused list: a new line holding indent, to
   // be completed in place; a line of the parts.
-  std::string& NewLine(std::string_view indent);
+  tKvByteLine& NewLine(std::string_view indent);
   void AddLine(std::initializer_list<std::string_view> parts);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
   void AddDepartmentLine(const tFiscNumTextRec& department, std::string_view indent);
@@ -119,7 +125,7 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
   // indent + the caption of code + ": " (+ text): in the line buffer, to be
   // completed and put; put.
-  std::string& Captioned(std::string_view indent, int32_t code);
+  tKvByteLine& Captioned(std::string_view indent, int32_t code);
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
   void WriteHeader();
@@ -151,9 +157,9 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   bool content_ = false;
   bool written_ = false;
   uint8_t kept_ = 0;
-  tReusedList<std::string> lines_;
-  std::string line_;
-  std::string right_;  // the right-aligned part of line_, where it is built apart
+  tReusedList<tLine> lines_;
+  tLine line_;
+  tLine right_;  // the right-aligned part of line_, where it is built apart
   tKvKPosFiscalType type_text_of_;
   std::string type_text_;
 
