@@ -50,12 +50,16 @@ class tKvByteLine {
   }
 
   void clear() { size_ = 0; }
-  // Cut to size bytes, or filled up to it with c.
+  // Cut to size bytes, or filled up to it with c (a short fill as one
+  // fixed-size fill of kShortFill bytes, the excess beyond size unused).
   void resize(size_t size, char c) {
     if (size <= size_) {
       size_ = size;
+    } else if (size - size_ <= kShortFill && capacity_ - size_ >= kShortFill) {
+      std::memset(data_.get() + size_, c, kShortFill);
+      size_ = size;
     } else {
-      append(size - size_, c);
+      AppendRun(size - size_, c);
     }
   }
   size_t size() const { return size_; }
@@ -66,6 +70,7 @@ class tKvByteLine {
 
  private:
   static constexpr size_t kInitialCapacity = 4096;
+  static constexpr size_t kShortFill = 64;
   [[gnu::noinline]] void AppendRun(size_t count, char c) {
     if (capacity_ - size_ < count) [[unlikely]] Grow(count);
     std::memset(data_.get() + size_, c, count);
