@@ -103,8 +103,6 @@ std::string QuantityText(const tKvBcd& value) {
   return text;
 }
 
-void AppendAmountText(tKvByteLine& out, const tKvBcd& value) { out.append(tAmountText(value)); }
-
 void AppendQuantityText(tKvByteLine& out, const tKvBcd& value) {
   AppendBcdText(out, value, false);
 }

@@ -47,14 +47,12 @@ void AppendRefText(tKvByteLine& out, std::string_view name, const tKvBcdFix& num
 void AppendRefText(tKvByteLine& out, std::string_view name, int32_t number);
 
 // The long decimal text with two decimal places ("1.234,50"), rounded half
-// away from zero; the Append form appends it to out; tAmountText holds it
-// by value.
+// away from zero; tAmountText holds it by value.
 class tAmountText : public tBcdTextPlaces {
  public:
   explicit tAmountText(const tKvBcd& value) : tBcdTextPlaces(value, 2) {}
 };
 std::string AmountText(const tKvBcd& value);
-void AppendAmountText(tKvByteLine& out, const tKvBcd& value);
 // The long decimal text with the places the value needs ("2", "1,5").
 std::string QuantityText(const tKvBcd& value);
 void AppendQuantityText(tKvByteLine& out, const tKvBcd& value);

@@ -108,18 +108,15 @@ constexpr size_t kLinkWidth = 59;
 constexpr size_t kCountWidth = 10;
 constexpr size_t kAmountWidth = 16;
 
-// line made to hold start alone, by an append to the emptied line (assign
-// would check whether start lies within line, at each of the view's lines).
+// line made to hold start alone.
 tKvByteLine& Restart(tKvByteLine& line, std::string_view start) {
   line.clear();
   return line.append(start);
 }
 
-void Append(tKvByteLine& text, std::initializer_list<std::string_view> parts) {
-  for (std::string_view part : parts) text.append(part);
-}
-
-void Append(std::string& text, std::initializer_list<std::string_view> parts) {
+// The parts appended to text (a byte line or a string).
+template <typename Text>
+void Append(Text& text, std::initializer_list<std::string_view> parts) {
   for (std::string_view part : parts) text.append(part);
 }
 

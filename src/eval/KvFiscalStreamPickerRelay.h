@@ -7,9 +7,9 @@
 //
 // Records are copied into chunks of a bounded size (a record that owns no
 // memory, and an article's fields but its modifiers, only as far as they
-// differ from the last of its kind); a
-// full chunk goes to the relay's thread, and at most a few chunks are in
-// flight, so memory does not grow with the journal. The target reads the entry state it was
+// differ from the last of its kind); a full chunk goes to the relay's
+// thread, and at most a few chunks are in flight, so memory does not grow
+// with the journal. The target reads the entry state it was
 // given (entry(), entry_type(), block(), file_header()) as a picker called
 // directly would: the relay passes EntryStart, BlockStart and FileHeader on
 // and the entry type before the first record or end of each entry and after

@@ -1,8 +1,8 @@
 // WholeFile: a file that appears under its name whole or not at all. Bytes
-// are appended through a buffer (64 KiB unless the owner asks for more) to a
-// temporary file that belongs to
-// this object alone; Commit writes the rest out, syncs the data and gives the
-// file its name; Discard (or releasing the object without Commit) removes it.
+// are appended through a buffer (64 KiB unless the owner asks for more) to
+// a temporary file that belongs to this object alone; Commit writes the
+// rest out, syncs the data and gives the file its name; Discard (or
+// releasing the object without Commit) removes it.
 // Every file the program writes goes through this unit. The object owns its
 // temporary file; it is used by one thread at a time.
 //
