@@ -58,6 +58,16 @@ constexpr size_t kMinBlocks = tKvFiscalStreamPickerRelay::kMinBlocks;
 
 constexpr size_t Blocks(size_t size) { return (size + kBlock - 1) / kBlock; }
 
+// The set bits of mask. Inline: the baseline instruction set has no
+// population count, and std::popcount is a library call there.
+constexpr size_t CountBits(uint64_t mask) {
+  mask -= (mask >> 1) & 0x5555555555555555;
+  mask = (mask & 0x3333333333333333) + ((mask >> 2) & 0x3333333333333333);
+  mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  return static_cast<size_t>((mask * 0x0101010101010101) >> 56);
+}
+static_assert(CountBits(0) == 0 && CountBits(~uint64_t{0}) == 64 && CountBits(0x8000000000000101) == 3);
+
 template <typename Rec>
 constexpr bool kHasModifiers =
     std::is_same_v<Rec, tFiscSaleItemRec> || std::is_same_v<Rec, tFiscPLULinkRec>;
@@ -213,7 +223,7 @@ void tKvFiscalStreamPickerRelay::PostCopy(tKind kind, const Rec& rec, int32_t ex
         mask |= uint64_t{1} << kLast;
       }
     }
-    const auto count = static_cast<size_t>(std::popcount(mask));
+    const size_t count = CountBits(mask);
     size_t size = sizeof mask + count * kBlock;
     int32_t modifiers = 0;
     if constexpr (kHasModifiers<Rec>) {

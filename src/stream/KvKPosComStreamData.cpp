@@ -815,8 +815,8 @@ tKvKPosDataStr::tKvKPosDataStr(uint8_t id, tKvKPosComStreamSource& source)
   }
 }
 
-tKvKPosDataStr::tKvKPosDataStr(std::string text)
-    : tKvKPosData(KvDataKind::kStr), Text(std::move(text)) {}
+tKvKPosDataStr::tKvKPosDataStr(std::string_view text)
+    : tKvKPosData(KvDataKind::kStr), Text(text) {}
 
 std::unique_ptr<tKvKPosData> tKvKPosDataStr::Clone() const {
   return std::unique_ptr<tKvKPosData>(new tKvKPosDataStr(KvDataKind::kStr, *this));

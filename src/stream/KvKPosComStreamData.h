@@ -485,7 +485,8 @@ class tKvKPosDataStr : public tKvKPosData {
   static void RegisterIDs();
   static std::unique_ptr<tKvKPosData> CreateFromStream(uint8_t id, tKvKPosComStreamSource& source);
   tKvKPosDataStr(uint8_t id, tKvKPosComStreamSource& source);
-  explicit tKvKPosDataStr(std::string text);
+  // The text copied once, straight into the element.
+  explicit tKvKPosDataStr(std::string_view text);
 
   const std::string& GetValue() const { return Text; }
 

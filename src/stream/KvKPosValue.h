@@ -116,7 +116,7 @@ class tKvKPosValue {
       case tKind::kTime:
         return make.template operator()<tKvKPosDataTime>(tKvDateTime(u_.Seconds));
       case tKind::kText:
-        return make.template operator()<tKvKPosDataStr>(std::string(bytes_));
+        return make.template operator()<tKvKPosDataStr>(bytes_);
       case tKind::kBinary:
       case tKind::kElement:
         break;
