@@ -125,10 +125,7 @@ void tFiscalStreamPickTransactHeader::EntryEnd() {
     WriteLine(CategoryFile(CsvFiles), CategoryCounter());
     if (IsSequenced(h)) LastSeqNo = h.SeqNo;
   }
-  if (HasClosing) {
-    EntryClosing = tFiscClosingRec();
-    HasClosing = false;
-  }
+  HasClosing = false;  // EntryClosing is read only while set
   tFiscalStreamPickerIDEA::EntryEnd();
 }
 

@@ -32,7 +32,7 @@ class tFiscalStreamPickTransactHeader final : public tFiscalStreamPickerIDEA {
   void WriteLine(tFileHdlCSV& csv, int counter);
 
   tIdeaCategoryFiles CsvFiles;
-  tFiscClosingRec EntryClosing;
+  tFiscClosingRec EntryClosing;  // the entry's closing while HasClosing
   bool HasClosing = false;
   int32_t LastSeqNo = 0;
   bool SeqRestart = false;

@@ -49,8 +49,6 @@ void tIdeaEntryTracker::BlockEnd() {
 void tIdeaEntryTracker::EntryEnd() {
   tKvFiscalStreamPicker::EntryEnd();
   if (Context.State.HasHeader) {
-    static const tFiscHeaderRec kNoHeader;
-    Context.State.CurHeader = kNoHeader;
     Context.State.HasHeader = false;
     Context.State.EcrNoText = "0";
   }

@@ -98,7 +98,13 @@ using tIdeaCategoryFiles = std::array<tFileHdlCSV*, 3>;  // index = variant - 1
 
 // What the tables know of the current journal position.
 struct tIdeaEntryState {
-  tFiscHeaderRec CurHeader;  // the current entry's header; cleared at its end
+  // The current entry's header, or an empty one while it delivered none.
+  const tFiscHeaderRec& Header() const {
+    static const tFiscHeaderRec kNoHeader;
+    return HasHeader ? CurHeader : kNoHeader;
+  }
+
+  tFiscHeaderRec CurHeader;  // the current entry's header while HasHeader
   bool HasHeader = false;    // the current entry delivered its header
   std::string EcrNoText = "0";  // digit text of CurHeader.EcrNo, read for every line
   tKvDateTime RegStart;      // registration start of the current block
@@ -211,7 +217,7 @@ class tFiscalStreamPickerIDEA : public tFiscalStreamPickerCSVOptimized {
   // The current header's currency and net-booking flag.
   void WriteCurrencyFields(tFileHdlCSV& csv, const tIdeaDocColumns& at) const;
 
-  const tFiscHeaderRec& CurHeader() const { return Context.State.CurHeader; }
+  const tFiscHeaderRec& CurHeader() const { return Context.State.Header(); }
   bool HasHeader() const { return Context.State.HasHeader; }
   // The current header's register number: FmtBcdFix of it (nothing for 0),
   // or its digit text ("0" for 0).

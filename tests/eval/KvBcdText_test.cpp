@@ -30,12 +30,14 @@ void AsTheNumberWritesIt() {
   for (int i = 0; i < 20000; ++i) {
     tKvBcd value;
     const uint64_t r = next();
-    value.Bytes[0] = static_cast<uint8_t>((r & 0x80) | ((r >> 8) % 48 + 40));
+    // Exponents around the decimal point, and zero (with stray digits).
+    const auto exponent = static_cast<int>((r >> 8) % 49);
+    value.Bytes[0] = static_cast<uint8_t>((r & 0x80) | (exponent == 48 ? 0 : exponent + 40));
     const int zeros = static_cast<int>((r >> 16) % 19);  // trailing zero digits
     for (int k = 0; k < tKvBcd::kDigits; ++k) {
       const uint64_t d = next() >> 33;
       const int nibble = k >= tKvBcd::kDigits - zeros ? 0
-                         : d % 64 == 0                ? 10
+                         : d % 64 == 0                ? 10 + static_cast<int>(d / 64 % 6)
                                                       : static_cast<int>(d % 10);
       uint8_t& byte = value.Bytes[static_cast<size_t>(9 - k / 2)];
       byte =
