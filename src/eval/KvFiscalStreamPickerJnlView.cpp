@@ -126,11 +126,10 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
-// IsoCode, then " (" + IsoNo + ")" when there is one.
-std::string CurrencyText(const tFiscCurrencyRec& currency) {
-  std::string text = currency.IsoCode.str();
-  if (currency.IsoNo > 0) Append(text, {" (", tIntText(currency.IsoNo), ")"});
-  return text;
+// IsoCode, then " (" + IsoNo + ")" when there is one, appended to line.
+void AppendCurrency(tKvByteLine& line, const tFiscCurrencyRec& currency) {
+  line.append(currency.IsoCode.view());
+  if (currency.IsoNo > 0) Append(line, {" (", tIntText(currency.IsoNo), ")"});
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -484,7 +483,8 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   }
   if (entry().Type == kJournalPortugal) WritePortugueseDetails();
   if (!IsBlank(h.Currency.IsoCode.view())) {
-    PutCaptioned(kIndent2, kCapCurrency, CurrencyText(h.Currency));
+    AppendCurrency(Captioned(kIndent2, kCapCurrency), h.Currency);
+    Put(line_);
   }
   if (h.FiscalReport.Number > 0) {
     PutCaptioned(
@@ -590,7 +590,8 @@ void tKvFiscalStreamPickerJnlView::WritePayments() {
     AlignRight(line_, tAmountText(p.Amount));
     Put(line_);
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
-      PutCaptioned(kIndent12, kCapForeignCurrency, CurrencyText(p.ForeignCurrency));
+      AppendCurrency(Captioned(kIndent12, kCapForeignCurrency), p.ForeignCurrency);
+      Put(line_);
     }
   }
 }

@@ -5,7 +5,9 @@
 // are cut to their capacity.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -171,9 +173,16 @@ struct tKvKPosFiscalType {
   bool IsReportOrTransaction = false;  //!< IsReport or IsTransaction
   bool IsBookingMemory = false;        //!< Kind 6, 7 (transactions kept apart)
   bool IsOtherTransaction = false;     //!< Kind 11, 12, 19 (transactions kept apart)
-
-  friend bool operator==(const tKvKPosFiscalType&, const tKvKPosFiscalType&) = default;
 };
+
+// Field by field, as a default comparison would, in a few wide compares
+// (the view's relay compares the entry type before every record): the
+// fields are packed without padding up to the last one.
+inline bool operator==(const tKvKPosFiscalType& a, const tKvKPosFiscalType& b) {
+  constexpr size_t kBytes = offsetof(tKvKPosFiscalType, IsOtherTransaction) + sizeof(bool);
+  static_assert(kBytes == sizeof(int32_t) + 2 * sizeof(uint8_t) + 7 * sizeof(bool));
+  return std::memcmp(&a, &b, kBytes) == 0;
+}
 
 tKvKPosFiscalType DecodeFiscalType(int32_t code);
 // "POS", "NEXO" or "EJNL" for the origins 0 to 2; "" for any other origin.

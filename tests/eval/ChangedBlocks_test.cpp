@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -14,7 +15,9 @@ using namespace changed_blocks;
 // alignment, a few changed bytes anywhere or none.
 TEST(ChangedBlocks, EachFormAsAPlainCompare) {
   std::vector<tChangedBlocksForm> forms = {&ChangedBlocks16, &ChangedBlocks};
-  if (tChangedBlocksForm wide = ChangedBlocks32(); wide != nullptr) forms.push_back(wide);
+  for (tChangedBlocksForm wide : {ChangedBlocks32(), ChangedBlocks64()}) {
+    if (wide != nullptr) forms.push_back(wide);
+  }
   std::mt19937_64 random(3);
   std::vector<std::byte> a(kMaxBlocks * kBlockBytes + 16), c;
   for (int round = 0; round < 2000; ++round) {
