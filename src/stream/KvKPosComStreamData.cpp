@@ -1,5 +1,6 @@
 #include "stream/KvKPosComStreamData.h"
 
+#include <array>
 #include <atomic>
 #include <cassert>
 #include <cstring>
@@ -567,12 +568,17 @@ std::unique_ptr<tKvBitsetMem> tKvKPosDataBitset::GetAsBitset(int32_t index) cons
 // Byte strings (Binary, Hex)
 
 std::string tKvKPosDataBytes::GetText(bool) const {
-  static constexpr char kHex[] = "0123456789ABCDEF";
+  // The two digits of each byte value, copied at once (signatures are
+  // hundreds of bytes, one per entry).
+  static constexpr auto kPairs = [] {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::array<std::array<char, 2>, 256> pairs{};
+    for (size_t b = 0; b < pairs.size(); ++b) pairs[b] = {kHex[b >> 4], kHex[b & 0x0F]};
+    return pairs;
+  }();
   std::string out(Bytes.size() * 2, '0');
   for (size_t i = 0; i < Bytes.size(); ++i) {
-    const auto b = static_cast<uint8_t>(Bytes[i]);
-    out[2 * i] = kHex[b >> 4];
-    out[2 * i + 1] = kHex[b & 0x0F];
+    std::memcpy(&out[2 * i], kPairs[static_cast<uint8_t>(Bytes[i])].data(), 2);
   }
   return out;
 }
