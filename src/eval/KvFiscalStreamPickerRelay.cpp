@@ -66,7 +66,8 @@ constexpr size_t CountBits(uint64_t mask) {
   mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0F;
   return static_cast<size_t>((mask * 0x0101010101010101) >> 56);
 }
-static_assert(CountBits(0) == 0 && CountBits(~uint64_t{0}) == 64 && CountBits(0x8000000000000101) == 3);
+static_assert(CountBits(0) == 0 && CountBits(~uint64_t{0}) == 64 &&
+              CountBits(0x8000000000000101) == 3);
 
 template <typename Rec>
 constexpr bool kHasModifiers =
