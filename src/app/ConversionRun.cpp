@@ -185,7 +185,10 @@ void RunWithLog(tLog& log) {
       exportFolder = platform::ExtractFilePath(Settings.DestPath);
       CreateFolder(exportFolder);
     }
-    chain = std::make_unique<tFiscalStreamEvalWriteLog>(&log);
+    // The exporters warn of the fields they do not handle; the log's
+    // evaluator behind them needs no record path.
+    chain = std::make_unique<tFiscalStreamEvalWriteLog>(
+        &log, nullptr, tFiscalStreamEvalWriteLog::tRecordPath::kNotKept);
     tKvFiscalStreamEvalExt& records = AddExporter(chain, Settings.ExportMode, exportFolder, log);
     if (Settings.Package) records.ShareRecords(scopeRecords);
     AddJournalView(chain, exportFolder, records);

@@ -21,8 +21,9 @@ std::string DateTimeText(const tKvDateTime& value) {
 }  // namespace
 
 tFiscalStreamEvalWriteLog::tFiscalStreamEvalWriteLog(tLog* log,
-                                                     std::unique_ptr<tKvFiscalStreamEval> next)
-    : tKvFiscalStreamEval(std::move(next)), Log(log) {
+                                                     std::unique_ptr<tKvFiscalStreamEval> next,
+                                                     tRecordPath path)
+    : tKvFiscalStreamEval(std::move(next)), Log(log), path_(path) {
   if (Log == nullptr) throw EKvParam(this, "tFiscalStreamEvalWriteLog.Create: invalid Log");
 }
 
@@ -39,6 +40,22 @@ void tFiscalStreamEvalWriteLog::UnhandledField(int32_t id, const tKvKPosData& el
   Log->Add("=> Warning: Unhandled data [" + ids + "=" + element.GetText(false) + "]!",
            tLog::kWarning);
   tKvFiscalStreamEval::UnhandledField(id, element);
+}
+
+void tFiscalStreamEvalWriteLog::RecordStart(int32_t id, int32_t level) {
+  if (path_ == tRecordPath::kKept) {
+    tKvFiscalStreamEval::RecordStart(id, level);
+  } else {
+    PassRecordStart(id, level);
+  }
+}
+
+void tFiscalStreamEvalWriteLog::Field(int32_t id, const tKvKPosData& element) {
+  if (path_ == tRecordPath::kKept) {
+    tKvFiscalStreamEval::Field(id, element);
+  } else {
+    PassField(id, element);
+  }
 }
 
 void tFiscalStreamEvalWriteLog::BlockEnd() {

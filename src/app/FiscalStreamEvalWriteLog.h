@@ -27,12 +27,22 @@ class tLog;
 
 class tFiscalStreamEvalWriteLog : public tKvFiscalStreamEval {
  public:
+  // Whether the evaluator keeps the record path that UnhandledField's
+  // warning names (kKept). kNotKept is for a chain in which nothing calls
+  // UnhandledField on this evaluator (a conversion run: the exporters warn
+  // of their own unhandled fields): records and fields are passed on with
+  // the base's checks and failures, and neither the path nor the entry type
+  // is kept; the log is the same.
+  enum class tRecordPath : uint8_t { kKept, kNotKept };
+
   // log: not owned, must not be null (EKvParam); next may be empty.
   explicit tFiscalStreamEvalWriteLog(tLog* log,
-                                     std::unique_ptr<tKvFiscalStreamEval> next = nullptr);
+                                     std::unique_ptr<tKvFiscalStreamEval> next = nullptr,
+                                     tRecordPath path = tRecordPath::kKept);
   ~tFiscalStreamEvalWriteLog() override;
 
-  // Slot 0: the warning "=> Warning: Unhandled data [<path>=<value>]!".
+  // Slot 0: the warning "=> Warning: Unhandled data [<path>=<value>]!"
+  // (with kNotKept, the path is empty).
   void UnhandledField(int32_t id, const tKvKPosData& element) override;
   // Slot 1: ends the block's section; the block becomes the previous one
   // for the continuity checks.
@@ -42,6 +52,9 @@ class tFiscalStreamEvalWriteLog : public tKvFiscalStreamEval {
   // Slot 9: an entry line when the entry header differs from the last one
   // written in this block.
   void EntryStart(const tKvKPosEntryInfoRec& info) override;
+  // Slots 12 and 13: the base's work, or only passed on (kNotKept).
+  void RecordStart(int32_t id, int32_t level) override;
+  void Field(int32_t id, const tKvKPosData& element) override;
 
   int32_t blocks() const { return Blocks; }
 
@@ -53,6 +66,7 @@ class tFiscalStreamEvalWriteLog : public tKvFiscalStreamEval {
   void CheckContinuity(const tKvKPosBlockInfoRec& info);
 
   tLog* Log;
+  const tRecordPath path_;
   int32_t Blocks = 0;
   bool BlockLogged = false;
   int32_t LastBlockID = 0;

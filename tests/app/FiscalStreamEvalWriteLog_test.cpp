@@ -49,16 +49,20 @@ std::string Entry(int32_t type) {
 // One run as the conversion run does it: a journal of four blocks of one
 // register (block 7, a gap to 9, a new serial number, a block without
 // register number), an exception entry, the summary.
-void Convert(const std::string& logName, bool enabled, uint64_t& tick) {
+void Convert(const std::string& logName, bool enabled, uint64_t& tick,
+             tFiscalStreamEvalWriteLog::tRecordPath path = {}) {
   tLog log(logName, enabled);
   {
-    tFiscalStreamEvalWriteLog eval(&log);
+    tFiscalStreamEvalWriteLog eval(&log, nullptr, path);
     tKvKPosEntryInfoRec entry;
     entry.Ver = 2;
     entry.Codepage = 1252;
     const auto send = [&](int32_t type) {
       entry.Type = type;
       eval.EntryStart(entry);
+      eval.RecordStart(type, 1);
+      eval.RecordStart(2, 2);
+      eval.Field(3, tKvKPosDataStr("x"));
       eval.EntryEnd();
     };
     eval.SetVersion(1, 1);
@@ -82,23 +86,28 @@ const std::string kProcessed = "    Processed blocks: " + std::string(20, ' ') +
 const std::string kErrorLine = "  [tKvTextFileDos] Read error [ERROR]";
 const std::string kErrors = "    Errors:                                       1 [ERROR]";
 
+// The same log whether the evaluator keeps the record path or not.
 TEST_F(WriteLogTest, JournalWithDetailedLog) {
-  Convert(LogName(), true, tick_);
-  EXPECT_EQ(
-      Text(),
-      Crlf({{kHeaderLine, "", "  > " + BlockLine(7, "12", 100), Entry(1), "", Entry(5), "", "",
-             "  < (End of block)"},
-            {"", "  > " + BlockLine(9, "12", 100),
-             "      => Warning: Block number not consecutive: 9/7! [WARNING]", Entry(1), "", "",
-             "  < (End of block)"},
-            {"", "  > " + BlockLine(10, "12", 101),
-             "      => Warning: Serial number not identical: 101/100! [WARNING]", "",
-             "  < (End of block)"},
-            {"", "  > " + BlockLine(11, "0", 101), "    => Warning: ECR number missing! [WARNING]",
-             "", "  < (End of block)"},
-            {"", kProcessed, "", kErrorLine},
-            Summary({kErrors, "    Warnings:                                     3 [WARNING]"},
-                    "00:01:05")}));
+  for (const auto path : {tFiscalStreamEvalWriteLog::tRecordPath::kKept,
+                          tFiscalStreamEvalWriteLog::tRecordPath::kNotKept}) {
+    std::filesystem::remove(LogName());
+    Convert(LogName(), true, tick_, path);
+    ASSERT_EQ(
+        Text(),
+        Crlf({{kHeaderLine, "", "  > " + BlockLine(7, "12", 100), Entry(1), "", Entry(5), "", "",
+               "  < (End of block)"},
+              {"", "  > " + BlockLine(9, "12", 100),
+               "      => Warning: Block number not consecutive: 9/7! [WARNING]", Entry(1), "", "",
+               "  < (End of block)"},
+              {"", "  > " + BlockLine(10, "12", 101),
+               "      => Warning: Serial number not identical: 101/100! [WARNING]", "",
+               "  < (End of block)"},
+              {"", "  > " + BlockLine(11, "0", 101),
+               "    => Warning: ECR number missing! [WARNING]", "", "  < (End of block)"},
+              {"", kProcessed, "", kErrorLine},
+              Summary({kErrors, "    Warnings:                                     3 [WARNING]"},
+                      "00:01:05")}));
+  }
 }
 
 TEST_F(WriteLogTest, JournalWithoutDetailedLogAndASecondRun) {
