@@ -384,10 +384,13 @@ void tFiscalDataParserNative::Pass() {
 void tFiscalDataParserNative::ExecutePiped() {
   tKvKPosFiscalStreamWriter* const writer = writer_;
   tKvLog* const log = log_;
-  // A selected period goes over whole when its closing decides: the pipe
-  // takes it all at once, so that the parse reads on while the chain works
-  // through it instead of waiting chunk by chunk.
-  constexpr size_t kChunk = 256 * 1024, kDepth = 3;
+  // A dozen chunks in flight (3 MB at most): where the chain shares the
+  // processors with more threads (the journal view's), neither side stalls
+  // while the other waits for its turn. A selected period goes over whole
+  // when its closing decides: the pipe takes it all at once, so that the
+  // parse reads on while the chain works through it instead of waiting
+  // chunk by chunk.
+  constexpr size_t kChunk = 256 * 1024, kDepth = 12;
   const size_t depth = kDepth + (selection_ != nullptr ? tPeriodSelection::kHoldLimit / kChunk : 0);
   tKvKPosEventPipe pipe(*writer, kChunk, depth);
   std::optional<tPipedLog> pipedLog;

@@ -59,7 +59,12 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
                   tRelay::kKeepsLast<tFiscReportTaxRec> && tRelay::kKeepsLast<tFiscSignatureRec>);
     parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(
         parts->Dest.get(), nullptr, tFiscalStreamPickerJnlView::tRecordLife::kUntilNextOfType);
-    parts->Relay = std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker);
+    // A dozen chunks in flight (3 MB at most), as in the parse's pipe: the
+    // view's thread, the chain and the parse share the processors, and a
+    // short queue stalls the chain whenever the view waits for its turn.
+    constexpr size_t kChunkBytes = 256 * 1024, kDepth = 12;
+    parts->Relay =
+        std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes, kDepth);
     parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
     return parts;
   }
