@@ -101,24 +101,26 @@ size_t PutExact(char (&text)[kExactMax], const tKvBcd& value, bool compact, int 
   return static_cast<size_t>(p - text);
 }
 
-}  // namespace
-
-void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
-  char text[kExactMax];
-  if (size_t size = PutExact(text, value, compact, 0, tKvBcd::kDigits); size != 0) {
-    out.append(text, size);
-  } else {
-    tKvBcd::AppendText(out, value, compact);
-  }
-}
-
-void AppendBcdText(tKvByteLine& out, const tKvBcd& value, bool compact) {
+// The exact text, or tKvBcd's own for any value PutExact leaves out,
+// appended to out (a string or a byte line).
+template <typename Out>
+void AppendText(Out& out, const tKvBcd& value, bool compact) {
   char text[kExactMax];
   if (size_t size = PutExact(text, value, compact, 0, tKvBcd::kDigits); size != 0) {
     out.append(text, size);
   } else {
     out.append(tKvBcd::ToText(value, compact));
   }
+}
+
+}  // namespace
+
+void AppendBcdText(std::string& out, const tKvBcd& value, bool compact) {
+  AppendText(out, value, compact);
+}
+
+void AppendBcdText(tKvByteLine& out, const tKvBcd& value, bool compact) {
+  AppendText(out, value, compact);
 }
 
 tBcdTextPlaces::tBcdTextPlaces(const tKvBcd& value, int places) {
