@@ -389,10 +389,11 @@ void tFiscalDataParserNative::ExecutePiped() {
   // while the other waits for its turn. A selected period goes over whole
   // when its closing decides: the pipe takes it all at once, so that the
   // parse reads on while the chain works through it instead of waiting
-  // chunk by chunk.
-  constexpr size_t kChunk = 256 * 1024, kDepth = 12;
+  // chunk by chunk. The chain is woken for half a dozen chunks at a time,
+  // not for each.
+  constexpr size_t kChunk = 256 * 1024, kDepth = 12, kBatch = kDepth / 2;
   const size_t depth = kDepth + (selection_ != nullptr ? tPeriodSelection::kHoldLimit / kChunk : 0);
-  tKvKPosEventPipe pipe(*writer, kChunk, depth);
+  tKvKPosEventPipe pipe(*writer, kChunk, depth, kBatch);
   std::optional<tPipedLog> pipedLog;
   if (log != nullptr) pipedLog.emplace(pipe, *log);
   struct tRestore {

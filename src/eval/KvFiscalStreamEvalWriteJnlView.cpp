@@ -62,9 +62,10 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
     // A dozen chunks in flight (3 MB at most), as in the parse's pipe: the
     // view's thread, the chain and the parse share the processors, and a
     // short queue stalls the chain whenever the view waits for its turn.
-    constexpr size_t kChunkBytes = 256 * 1024, kDepth = 12;
-    parts->Relay =
-        std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes, kDepth);
+    // The view's thread is woken for half a dozen chunks at a time.
+    constexpr size_t kChunkBytes = 256 * 1024, kDepth = 12, kBatch = kDepth / 2;
+    parts->Relay = std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes,
+                                                                kDepth, kBatch);
     parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
     return parts;
   }

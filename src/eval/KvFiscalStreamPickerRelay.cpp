@@ -161,22 +161,19 @@ class tKvFiscalStreamPickerRelay::tLines final : public tKvFiscalDataDestAscii {
 };
 
 tKvFiscalStreamPickerRelay::tKvFiscalStreamPickerRelay(tKvFiscalStreamPicker& target,
-                                                       size_t chunkBytes, size_t depth)
+                                                       size_t chunkBytes, size_t depth,
+                                                       size_t batch)
     : target_(target),
       chunk_bytes_(std::max<size_t>(chunkBytes, kAlign)),
-      depth_(std::max<size_t>(depth, 1)),
-      current_(std::make_unique<tChunk>(chunk_bytes_)) {
+      current_(std::make_unique<tChunk>(chunk_bytes_)),
+      queue_(depth, batch) {
   static_assert(static_cast<size_t>(tKind::kLine) + 1 == kKinds);
   thread_ = std::thread(&tKvFiscalStreamPickerRelay::Deliver, this);
 }
 
 tKvFiscalStreamPickerRelay::~tKvFiscalStreamPickerRelay() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closing_ = true;
-    failed_ = true;  // what is still queued is dropped
-  }
-  changed_.notify_all();
+  queue_.Fail();  // what is still queued is dropped
+  queue_.Close(/*drop=*/false);
   thread_.join();
   Replay(*current_);  // dropped as well: releases what the records own
 }
@@ -339,39 +336,18 @@ void tKvFiscalStreamPickerRelay::EntryStart(const tKvKPosEntryInfoRec& entry) {
 }
 
 void tKvFiscalStreamPickerRelay::HandOver() {
-  if (stopped_) {
-    Replay(*current_);  // dropped
-    return;
-  }
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return queue_.size() < depth_ || failed_; });
-  if (failed_) {
-    lock.unlock();
+  if (stopped_ || !queue_.Put(current_)) {
     stopped_ = true;
     Replay(*current_);  // dropped
     return;
   }
-  queue_.push_back(std::move(current_));
-  if (free_.empty()) {
-    lock.unlock();
-    current_ = std::make_unique<tChunk>(chunk_bytes_);
-  } else {
-    current_ = std::move(free_.back());
-    free_.pop_back();
-    lock.unlock();
-  }
-  changed_.notify_all();
+  if (!queue_.Reuse(current_)) current_ = std::make_unique<tChunk>(chunk_bytes_);
 }
 
 void tKvFiscalStreamPickerRelay::Drain() {
   if (current_->Used > 0) HandOver();
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return (queue_.empty() && !busy_) || failed_; });
-  if (failed_) {
-    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
-    lock.unlock();
-    RaiseFailure();
-  }
+  queue_.Drain();
+  if (queue_.failed()) RaiseFailure();
 }
 
 void tKvFiscalStreamPickerRelay::RaiseFailure() {
@@ -386,20 +362,9 @@ void tKvFiscalStreamPickerRelay::Deliver() {
   // thread waits for its turn instead of preempting the producer or the
   // stage that feeds it (on two cores, 4% off the native view's run).
   platform::MarkThreadAsBatch();
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
-    if (queue_.empty()) return;
-    std::unique_ptr<tChunk> chunk = std::move(queue_.front());
-    queue_.pop_front();
-    busy_ = true;
-    lock.unlock();
-    changed_.notify_all();
+  for (std::unique_ptr<tChunk> chunk; queue_.Take(chunk);) {
     Replay(*chunk);
-    lock.lock();
-    free_.push_back(std::move(chunk));
-    busy_ = false;
-    changed_.notify_all();
+    queue_.Release(std::move(chunk));
   }
 }
 
@@ -417,11 +382,7 @@ Rec& Payload(std::byte* at) {
 // Called by the relay's thread, or by the producer for a chunk that is
 // dropped once the thread is gone or failed.
 void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
-  bool deliver;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    deliver = !failed_;
-  }
+  bool deliver = !queue_.failed();
   tKvFiscalStreamPicker& t = target_;
   for (size_t at = 0; at < chunk.Used;) {
     const auto& head = *std::launder(reinterpret_cast<const tChunk::tHead*>(chunk.Bytes + at));
@@ -473,10 +434,9 @@ void tKvFiscalStreamPickerRelay::Replay(tChunk& chunk) {
         call(*copy);
       } catch (...) {
         deliver = false;
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!failed_) {
+        if (failure_ == nullptr) {
           failure_ = std::current_exception();
-          failed_ = true;
+          queue_.Fail();
         }
       }
       if constexpr (!kAsBlocks<Rec>) copy->~Rec();

@@ -35,23 +35,21 @@
 // (a pipe's join); the target and the sinks run on the relay's thread,
 // which the constructor starts and the destructor joins; it runs as batch
 // work (platform::MarkThreadAsBatch). After Drain returns, the producer may
-// use what the target owns. Shared are only the queue and the free chunks,
-// under the relay's mutex.
+// use what the target owns. Chunks go over through a tKvHandOver
+// (base/KvHandOver.h), in batches; the failure is written before the queue
+// is marked failed.
 #pragma once
 
 #include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
+#include "base/KvHandOver.h"
 #include "eval/ChangedBlocks.h"
 #include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalStreamPicker.h"
@@ -61,9 +59,10 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   // target: borrowed, used only by the relay's thread until Drain returns or
   // the relay is destroyed. chunkBytes: the size of a chunk (a larger record
   // gets a chunk of its own); depth: chunks handed over and not yet
-  // delivered, at most.
+  // delivered, at most; batch: the chunks a sleeping side waits for.
   explicit tKvFiscalStreamPickerRelay(tKvFiscalStreamPicker& target,
-                                      size_t chunkBytes = 256 * 1024, size_t depth = 3);
+                                      size_t chunkBytes = 256 * 1024, size_t depth = 3,
+                                      size_t batch = 1);
   ~tKvFiscalStreamPickerRelay() override;
 
   void Header(const tFiscHeaderRec& rec) override;
@@ -133,7 +132,6 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
 
   tKvFiscalStreamPicker& target_;
   const size_t chunk_bytes_;
-  const size_t depth_;
   std::unique_ptr<tChunk> current_;
   std::array<std::unique_ptr<tBytes>, kKinds> sent_;      // producer's side
   std::array<std::unique_ptr<tBytes>, kKinds> received_;  // relay's thread
@@ -141,13 +139,7 @@ class tKvFiscalStreamPickerRelay final : public tKvFiscalStreamPicker {
   bool stopped_ = false;   // a hand-over found the failure: records are dropped
   bool type_due_ = false;  // passed on before the first record or end of an entry
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::unique_ptr<tChunk>> queue_;  // guarded
-  std::vector<std::unique_ptr<tChunk>> free_;  // guarded
-  bool busy_ = false;                          // guarded: delivering
-  bool closing_ = false;                       // guarded
-  bool failed_ = false;                        // guarded
-  std::exception_ptr failure_;                 // written before failed_
+  tKvHandOver<std::unique_ptr<tChunk>> queue_;
+  std::exception_ptr failure_;  // written by the relay's thread before queue_ fails
   std::thread thread_;
 };

@@ -1,5 +1,6 @@
 #include "stream/KvKPosEventPipe.h"
 
+#include <deque>
 #include <utility>
 
 namespace {
@@ -15,20 +16,14 @@ tKvKPosEventPipe::tStopped::tStopped()
     : EKvRoot("Event pipe stopped: the evaluation behind it failed.") {}
 
 tKvKPosEventPipe::tKvKPosEventPipe(tKvKPosFiscalStreamWriter& downstream, size_t chunkBytes,
-                                   size_t depth)
-    : downstream_(downstream), chunk_bytes_(chunkBytes), depth_(depth < 1 ? 1 : depth) {
+                                   size_t depth, size_t batch)
+    : downstream_(downstream), chunk_bytes_(chunkBytes), queue_(depth, batch) {
   current_.Events = std::make_unique<tKvKPosFiscalEventBuffer>(kNoLimit);
   thread_ = std::thread(&tKvKPosEventPipe::Deliver, this);
 }
 
 tKvKPosEventPipe::~tKvKPosEventPipe() {
-  std::deque<tChunk> dropped;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closing_ = true;
-    dropped.swap(queue_);
-  }
-  changed_.notify_all();
+  const std::deque<tChunk> dropped = queue_.Close(/*drop=*/true);
   thread_.join();
 }
 
@@ -100,25 +95,15 @@ void tKvKPosEventPipe::Call(std::function<void()> work) {
 }
 
 void tKvKPosEventPipe::HandOver() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return queue_.size() < depth_ || failed_; });
-  if (failed_) {
-    lock.unlock();
+  if (!queue_.Put(current_)) {
     current_.Events->Clear();
     current_.Call = nullptr;
     throw tStopped();
   }
-  queue_.push_back(std::move(current_));
   current_ = tChunk{};
-  current_.Base = file_pos();
-  if (free_.empty()) {
+  if (!queue_.Reuse(current_))
     current_.Events = std::make_unique<tKvKPosFiscalEventBuffer>(kNoLimit);
-  } else {
-    current_.Events = std::move(free_.back());
-    free_.pop_back();
-  }
-  lock.unlock();
-  changed_.notify_all();
+  current_.Base = file_pos();
 }
 
 void tKvKPosEventPipe::Drain() {
@@ -129,25 +114,14 @@ void tKvKPosEventPipe::Drain() {
       // The failure is kept; what was collected is dropped.
     }
   }
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+  queue_.Drain();
 }
 
 void tKvKPosEventPipe::Deliver() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
-    if (queue_.empty()) return;
-    tChunk chunk = std::move(queue_.front());
-    queue_.pop_front();
-    busy_ = true;
-    const bool drop = failed_;
-    lock.unlock();
-    changed_.notify_all();
-
+  for (tChunk chunk; queue_.Take(chunk);) {
     std::exception_ptr failure;
     int64_t position = 0;
-    if (drop) {
+    if (queue_.failed()) {
       chunk.Events->Clear();
     } else {
       try {
@@ -166,15 +140,11 @@ void tKvKPosEventPipe::Deliver() {
       }
     }
     chunk.Call = nullptr;
-
-    lock.lock();
-    if (failure != nullptr && !failed_) {
+    if (failure != nullptr && failure_ == nullptr) {
       failure_ = failure;
       failure_pos_ = position;
-      failed_ = true;
+      queue_.Fail();
     }
-    free_.push_back(std::move(chunk.Events));
-    busy_ = false;
-    changed_.notify_all();
+    queue_.Release(std::move(chunk));
   }
 }

@@ -24,9 +24,8 @@
 // run on the delivering thread, which the constructor starts and Drain
 // leaves idle; the destructor joins it. What downstream owns may thus be
 // built before the pipe and used again after Drain by the producer's
-// thread. Shared are only the queue, the free buffers and the failure,
-// under the pipe's mutex; the failure is written before the flag that
-// announces it.
+// thread. Chunks go over through a tKvHandOver (base/KvHandOver.h), in
+// batches; the failure is written before the queue is marked failed.
 //
 // Producer (one thread)                 delivering thread
 //   set_file_pos(7) RecordStart(2,1)
@@ -35,18 +34,15 @@
 //   Drain()                        <-     everything delivered
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "base/KvErrors.h"
+#include "base/KvHandOver.h"
 #include "stream/KvKPosFiscalEventBuffer.h"
 #include "stream/KvKPosFiscalStreamWriter.h"
 
@@ -60,9 +56,10 @@ class tKvKPosEventPipe final : public tKvKPosFiscalStreamWriter {
   };
 
   // chunkBytes: the size of a chunk (events and elements, estimated);
-  // depth: the chunks handed over and not yet delivered, at most.
+  // depth: the chunks handed over and not yet delivered, at most; batch:
+  // the chunks a sleeping side waits for (tKvHandOver).
   explicit tKvKPosEventPipe(tKvKPosFiscalStreamWriter& downstream, size_t chunkBytes = 256 * 1024,
-                            size_t depth = 3);
+                            size_t depth = 3, size_t batch = 1);
   tKvKPosEventPipe(const tKvKPosEventPipe&) = delete;
   tKvKPosEventPipe& operator=(const tKvKPosEventPipe&) = delete;
   ~tKvKPosEventPipe() override;
@@ -110,17 +107,10 @@ class tKvKPosEventPipe final : public tKvKPosFiscalStreamWriter {
 
   tKvKPosFiscalStreamWriter& downstream_;
   const size_t chunk_bytes_;
-  const size_t depth_;
   tChunk current_;
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<tChunk> queue_;                                  // guarded
-  std::vector<std::unique_ptr<tKvKPosFiscalEventBuffer>> free_;  // guarded
-  bool busy_ = false;                                         // guarded: delivering
-  bool closing_ = false;                                      // guarded
-  bool failed_ = false;                                       // guarded
-  std::exception_ptr failure_;                                // written before failed_
+  tKvHandOver<tChunk> queue_;
+  // Written by the delivering thread before the queue is marked failed.
+  std::exception_ptr failure_;
   int64_t failure_pos_ = 0;
   std::thread thread_;
 };

@@ -1,0 +1,95 @@
+#include "base/KvHandOver.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Items come out in order and every one is released once Drain returns,
+// whatever the depth and the batch, also when fewer items than a batch
+// wait at a drain or at the end; released items come back for reuse.
+TEST(KvHandOver, InOrderAndAllReleasedAtEachDrain) {
+  const struct {
+    size_t Depth, Batch;
+    int Items, DrainEvery;
+  } cases[] = {{1, 1, 500, 0},   {3, 1, 500, 7}, {4, 2, 500, 0}, {12, 6, 1000, 0},
+               {12, 6, 1000, 5}, {5, 5, 3, 0},   {5, 9, 100, 0}, {0, 0, 50, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "depth " << c.Depth << ", batch " << c.Batch);
+    tKvHandOver<std::vector<int>> queue(c.Depth, c.Batch);
+    std::vector<int> received;  // the consumer's; read after a drain
+    std::thread consumer([&] {
+      for (std::vector<int> item; queue.Take(item);) {
+        received.insert(received.end(), item.begin(), item.end());
+        item.clear();
+        queue.Release(std::move(item));
+      }
+    });
+    int reused = 0;
+    for (int i = 0; i < c.Items; ++i) {
+      std::vector<int> item;
+      if (queue.Reuse(item)) ++reused;
+      EXPECT_TRUE(item.empty());
+      item.push_back(i);
+      ASSERT_TRUE(queue.Put(item));
+      if (c.DrainEvery > 0 && i % c.DrainEvery == 0) {
+        queue.Drain();
+        EXPECT_EQ(received.size(), static_cast<size_t>(i) + 1);
+      }
+    }
+    queue.Drain();
+    ASSERT_EQ(received.size(), static_cast<size_t>(c.Items));
+    for (int i = 0; i < c.Items; ++i) ASSERT_EQ(received[static_cast<size_t>(i)], i);
+    if (c.Items > 10) {
+      EXPECT_GT(reused, 0);
+    }
+    EXPECT_TRUE(queue.Close(/*drop=*/true).empty());
+    consumer.join();
+  }
+}
+
+// A failure of the delivering thread wakes a producer that waits for room
+// and refuses every later item; Drain still returns.
+TEST(KvHandOver, AFailureRefusesLaterItems) {
+  tKvHandOver<int> queue(2, 2);
+  std::thread consumer([&] {
+    for (int item; queue.Take(item);) {
+      if (item == 3) queue.Fail();
+      queue.Release(std::move(item));
+    }
+  });
+  int refused_at = -1;
+  for (int i = 0; i < 1000 && refused_at < 0; ++i) {
+    int item = i;
+    if (!queue.Put(item)) refused_at = i;
+  }
+  EXPECT_GT(refused_at, 3);
+  EXPECT_TRUE(queue.failed());
+  queue.Drain();
+  queue.Close(/*drop=*/false);
+  consumer.join();
+}
+
+// Closing with drop hands the queued items back and ends the delivering
+// thread's Take; without drop, the thread takes what is queued first.
+TEST(KvHandOver, CloseEndsTheDeliveringThread) {
+  for (const bool drop : {true, false}) {
+    tKvHandOver<int> queue(8, 8);  // the thread sleeps until 8 wait
+    int taken = 0;
+    std::thread consumer([&] {
+      for (int item; queue.Take(item); ++taken) queue.Release(std::move(item));
+    });
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(queue.Put(i));
+    const std::deque<int> dropped = queue.Close(drop);
+    consumer.join();
+    EXPECT_EQ(dropped.size() + static_cast<size_t>(taken), 5u) << drop;
+    if (!drop) {
+      EXPECT_EQ(taken, 5);
+    }
+  }
+}
+
+}  // namespace
