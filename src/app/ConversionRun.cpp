@@ -79,10 +79,14 @@ tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain,
 
 // With /V the journal view joins at the head of the chain, in front of the
 // exporter, whose records it shares. A failure leaves the chain as it was.
+// Only the hand-over package reads the view back: otherwise it leaves the
+// page cache as it is written out.
 void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder,
                     tKvFiscalStreamEvalExt& records) {
   if (!Settings.WriteJournalView) return;
-  auto view = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain));
+  using tCache = platform::WholeFile::Cache;
+  auto view = std::make_unique<tFiscalStreamEvalWriteJnlView>(
+      exportFolder, std::move(chain), Settings.Package ? tCache::kKeep : tCache::kDropBehind);
   records.ShareRecords(view->picker());
   chain = std::move(view);
 }

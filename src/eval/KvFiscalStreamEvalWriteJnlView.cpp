@@ -36,15 +36,18 @@ void tKvFiscalStreamEvalWriteJnlView::EntryStart(const tKvKPosEntryInfoRec& info
 // records reach the picker through the relay. Declared so that they are
 // released in the order relay (its thread joined), picker, line sink, file.
 struct tFiscalStreamEvalWriteJnlView::tParts {
+  explicit tParts(platform::WholeFile::Cache cache)
+      : File(platform::WholeFile::kLargeBufferSize, cache) {}
+
   // The view holds about two thirds of the journal's bytes.
-  platform::WholeFile File{platform::WholeFile::kLargeBufferSize};
+  platform::WholeFile File;
   std::unique_ptr<tKvFiscalDataDestTextFile> Dest;
   std::unique_ptr<tFiscalStreamPickerJnlView> Picker;
   std::unique_ptr<tKvFiscalStreamPickerRelay> Relay;
   std::unique_ptr<tKvFiscalDataDestAscii> Headings;
 
-  static std::unique_ptr<tParts> Open(std::string_view destPath) {
-    auto parts = std::make_unique<tParts>();
+  static std::unique_ptr<tParts> Open(std::string_view destPath, platform::WholeFile::Cache cache) {
+    auto parts = std::make_unique<tParts>(cache);
     const std::string name =
         platform::IncludeTrailingPathDelimiter(std::string(destPath)) + std::string(kFileName);
     if (int code = parts->File.Open(name); code != 0) {
@@ -64,16 +67,17 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
     // short queue stalls the chain whenever the view waits for its turn.
     // The view's thread is woken for half a dozen chunks at a time.
     constexpr size_t kChunkBytes = 256 * 1024, kDepth = 12, kBatch = kDepth / 2;
-    parts->Relay = std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes,
-                                                                kDepth, kBatch);
+    parts->Relay =
+        std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes, kDepth, kBatch);
     parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
     return parts;
   }
 };
 
 tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
-    std::string_view destPath, std::unique_ptr<tKvFiscalStreamEval>&& next)
-    : tFiscalStreamEvalWriteJnlView(tParts::Open(destPath), std::move(next)) {}
+    std::string_view destPath, std::unique_ptr<tKvFiscalStreamEval>&& next,
+    platform::WholeFile::Cache cache)
+    : tFiscalStreamEvalWriteJnlView(tParts::Open(destPath, cache), std::move(next)) {}
 
 tFiscalStreamEvalWriteJnlView::tFiscalStreamEvalWriteJnlView(
     std::unique_ptr<tParts> parts, std::unique_ptr<tKvFiscalStreamEval>&& next)

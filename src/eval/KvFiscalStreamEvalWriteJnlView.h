@@ -32,6 +32,7 @@
 #include <string_view>
 
 #include "eval/KvFiscalStreamEval.h"
+#include "platform/WholeFile.h"
 #include "stream/KvKPosFiscalStreamRec.h"
 
 class tKvFiscalDataDestAscii;
@@ -66,9 +67,11 @@ class tFiscalStreamEvalWriteJnlView final : public tKvFiscalStreamEvalWriteJnlVi
 
   // Creates the temporary file of destPath (a folder; a missing trailing "/"
   // is added) + "JournalView.txt". next is taken only once that succeeded,
-  // so that a failure leaves the caller's chain whole.
-  tFiscalStreamEvalWriteJnlView(std::string_view destPath,
-                                std::unique_ptr<tKvFiscalStreamEval>&& next);
+  // so that a failure leaves the caller's chain whole. cache: kDropBehind
+  // when nothing in the run reads the view back.
+  tFiscalStreamEvalWriteJnlView(
+      std::string_view destPath, std::unique_ptr<tKvFiscalStreamEval>&& next,
+      platform::WholeFile::Cache cache = platform::WholeFile::Cache::kKeep);
   // Without Close() before: the view is abandoned (its file removed).
   ~tFiscalStreamEvalWriteJnlView() override;
 

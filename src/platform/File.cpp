@@ -17,17 +17,21 @@ namespace {
 
 // Written bytes after which the write-out is started.
 constexpr size_t kStartWriteOut = size_t{2} << 20;
+// DropBehind: the data within this distance of the end stays in the cache
+// (its write-out was started a few steps before, and is left to finish);
+// what lies before goes in steps of this size.
+constexpr int64_t kDropDistance = int64_t{8} << 20;
 
 }  // namespace
 
 File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), unstarted_(std::exchange(other.unstarted_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)), write_out_(std::exchange(other.write_out_, {})) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
-    unstarted_ = std::exchange(other.unstarted_, 0);
+    write_out_ = std::exchange(other.write_out_, {});
   }
   return *this;
 }
@@ -114,14 +118,29 @@ int File::Write(const char* data, size_t size) {
     }
     data += n;
     size -= static_cast<size_t>(n);
-    unstarted_ += static_cast<size_t>(n);
+    write_out_.Unstarted += static_cast<size_t>(n);
+    write_out_.Written += n;
   }
-  if (unstarted_ >= kStartWriteOut) {
-    // Only a hint: the pages not yet under write-out start now, without
-    // waiting; a failure here changes nothing (Sync reports what counts).
-    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-    unstarted_ = 0;
+  return write_out_.Unstarted >= kStartWriteOut ? WriteOut() : 0;
+}
+
+int File::WriteOut() {
+  // Only a hint: the pages not yet under write-out start now, without
+  // waiting; a failure here changes nothing (Sync reports what counts).
+  ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  write_out_.Unstarted = 0;
+  const int64_t settled = write_out_.Written - kDropDistance;
+  if (!write_out_.DropBehind || settled - write_out_.Dropped < kDropDistance) return 0;
+  // Waiting here takes the data's write-out failure from a later fsync on
+  // this descriptor: it is reported now, as a failed write.
+  const int64_t from = write_out_.Dropped, bytes = settled - from;
+  if (::sync_file_range(
+          fd_, from, bytes,
+          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+    return errno;
   }
+  (void)::posix_fadvise(fd_, from, bytes, POSIX_FADV_DONTNEED);  // a hint as well
+  write_out_.Dropped = settled;
   return 0;
 }
 
@@ -152,6 +171,7 @@ int File::Rewind() {
 
 int File::Close() {
   if (fd_ < 0) return 0;
+  write_out_ = {};
   int fd = std::exchange(fd_, -1);
   // Linux releases the descriptor even when close() reports EINTR: never retry.
   return ::close(fd) == 0 ? 0 : errno;

@@ -72,6 +72,7 @@ int WholeFile::Open(std::string name) {
     temp_name_.clear();
     return code;
   }
+  if (cache_ == Cache::kDropBehind) file_.DropBehind();
   return 0;
 }
 

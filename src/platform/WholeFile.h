@@ -37,15 +37,18 @@ class WholeFile {
   enum class Replace : bool { kNo, kYes };
   //!< Whether Commit also makes the folder's entry durable (fsync of the folder).
   enum class SyncFolder : bool { kNo, kYes };
+  //!< Whether the written data stays in the page cache (File::DropBehind).
+  enum class Cache : bool { kKeep, kDropBehind };
 
   static constexpr size_t kBufferSize = 64 * 1024;
   // For the files that grow with the journal to a hundred megabytes and
   // more: fewer, larger writes.
   static constexpr size_t kLargeBufferSize = 1024 * 1024;
 
-  // bufferSize: the bytes collected before each write to the file.
-  explicit WholeFile(size_t bufferSize = kBufferSize)
-      : buffer_size_(bufferSize), buffer_(std::make_unique<char[]>(bufferSize)) {}
+  // bufferSize: the bytes collected before each write to the file; cache:
+  // kDropBehind for a file that nothing reads back soon.
+  explicit WholeFile(size_t bufferSize = kBufferSize, Cache cache = Cache::kKeep)
+      : buffer_size_(bufferSize), cache_(cache), buffer_(std::make_unique<char[]>(bufferSize)) {}
   WholeFile(const WholeFile&) = delete;
   WholeFile& operator=(const WholeFile&) = delete;
   // Discard() unless committed.
@@ -106,6 +109,7 @@ class WholeFile {
   std::string temp_name_;  // empty: the temporary has no name (O_TMPFILE)
   File file_;
   const size_t buffer_size_;
+  const Cache cache_;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
   uint64_t flushed_ = 0;

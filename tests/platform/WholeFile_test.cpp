@@ -87,6 +87,24 @@ TEST(WholeFile, BytesAsAppendedWhateverTheBufferSize) {
   }
 }
 
+// A file written out and dropped from the cache behind its end reads back
+// as written, also the second file of the same object.
+TEST(WholeFile, DroppedBehindAsWritten) {
+  TempDir dir;
+  WholeFile file(WholeFile::kLargeBufferSize, WholeFile::Cache::kDropBehind);
+  for (const char* name : {"a", "b"}) {
+    std::string expected;
+    ASSERT_EQ(file.Open(dir.Path(name)), 0);
+    for (size_t size = 1; expected.size() < (size_t{40} << 20); size = size * 3 % 400'009) {
+      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      file.Append(piece);
+      expected += piece;
+    }
+    ASSERT_EQ(file.Commit(Replace::kNo, WholeFile::SyncFolder::kNo), 0);
+    EXPECT_TRUE(dir.Read(name) == expected) << name;
+  }
+}
+
 TEST(WholeFile, WritersOfOneNameAndAFailedRename) {
   TempDir dir;
   WholeFile first, second, gone;
