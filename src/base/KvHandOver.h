@@ -34,7 +34,6 @@
 #include <deque>
 #include <mutex>
 #include <utility>
-#include <vector>
 
 template <class T>
 class tKvHandOver {
@@ -63,12 +62,14 @@ class tKvHandOver {
     return true;
   }
 
-  // A released item moved into item; false when there is none.
+  // The item released longest ago moved into item (the delivering thread's
+  // processor is the likeliest to have let go of its memory, which the
+  // producer is about to write); false when there is none.
   bool Reuse(T& item) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (released_.empty()) return false;
-    item = std::move(released_.back());
-    released_.pop_back();
+    item = std::move(released_.front());
+    released_.pop_front();
     return true;
   }
 
@@ -145,7 +146,7 @@ class tKvHandOver {
   std::condition_variable producer_;  // waits for room or the end of a drain
   std::condition_variable consumer_;  // waits for a batch
   std::deque<T> queue_;
-  std::vector<T> released_;
+  std::deque<T> released_;
   bool producer_waits_ = false;
   bool consumer_sleeps_ = false;
   bool draining_ = false;
