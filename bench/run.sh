@@ -10,7 +10,9 @@
 # them alike; each program's best round counts.
 # Prints throughput (MB/s, 1 MB = 1048576 bytes), peak resident memory and the
 # ratio of each program's throughput to awk's; for the runs with /V also the
-# size of JournalView.txt and that size per MB of journal. An ASCII file
+# size of JournalView.txt, that size per MB of journal and, with a /IDEA
+# mode, what the view adds: the median over rounds of the /V run's time
+# against the same build's /IDEA run of that round. An ASCII file
 # carries about three times the journal of a native text file of the same
 # size, and awk reads its few long hex fields fast, so the ASCII form has a
 # second, content-fair ratio: the time awk takes over the native text of the
@@ -180,7 +182,11 @@ for form in native ascii; do
           note="(no JournalView.txt written)"
         else
           note=$(awk -v v="$(stat -c %s "$viewfile")" -v b="$bytes" \
-            'BEGIN { printf "(view %.1f MB, %.3f MB per MB of journal)", v / 1048576, v / b }')
+            'BEGIN { printf "(view %.1f MB, %.3f MB per MB of journal", v / 1048576, v / b }')
+          if [ -n "$idea_mode" ]; then
+            note+=", round by round $(paired_median "$key" "conv$i-$idea_mode") over /IDEA"
+          fi
+          note+=")"
         fi
       fi
       name="${conv_names[$i]} $mode${switch[0]:+ ${switch[0]}}"
