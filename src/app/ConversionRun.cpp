@@ -79,8 +79,9 @@ tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain,
 
 // With /V the journal view joins at the head of the chain, in front of the
 // exporter, whose records it shares. A failure leaves the chain as it was.
-// Only the hand-over package reads the view back: otherwise it leaves the
-// page cache as it is written out.
+// Only the hand-over package reads the view back: otherwise it is made
+// durable step by step as it is written, and leaves the page cache (its
+// thread has time to spare, and the sync at its end little to wait for).
 void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder,
                     tKvFiscalStreamEvalExt& records) {
   if (!Settings.WriteJournalView) return;

@@ -41,16 +41,18 @@ class File {
   int Read(char* buffer, size_t capacity, size_t* got);
   // Writes all size bytes (retrying short writes and EINTR). Every few MB
   // the system is asked to start writing the data out, so that a later
-  // Sync has little left to wait for. With DropBehind, a failure of the
-  // data written out before (EIO) is reported here.
+  // Sync has little left to wait for. With DropBehind, a failure to make
+  // the data written before durable (EIO) is reported here.
   int Write(const char* data, size_t size);
-  // For a file written once, from its start, that nothing reads back soon:
-  // from now on, data that lies well behind the last write (8 MB and more)
-  // is waited for until it is written out and then dropped from the page
-  // cache. Set after each Open; Close ends it. A file of hundreds of MB
-  // then occupies a few MB of cache while it is written, and the pages
-  // come back for the next writes instead of the system taking fresh
-  // memory for each (dear on a virtual machine).
+  // For a large file written once, from its start, that nothing reads back
+  // soon: from now on, whenever the data 8 MB and more behind the last
+  // write has grown by 8 MB, the data written so far is made durable
+  // (fdatasync) and that part dropped from the page cache. The final Sync
+  // then has little left to wait for, the file occupies a few MB of cache
+  // while it is written, and the pages come back for the next writes
+  // instead of the system taking fresh memory for each (dear on a virtual
+  // machine). Write waits for each such sync: meant for a writer with time
+  // to spare. Set after each Open; Close ends it.
   void DropBehind() { write_out_.DropBehind = true; }
   // Size of the open file in bytes, or -1 when it cannot be determined.
   int64_t Size() const;

@@ -37,7 +37,8 @@ class WholeFile {
   enum class Replace : bool { kNo, kYes };
   //!< Whether Commit also makes the folder's entry durable (fsync of the folder).
   enum class SyncFolder : bool { kNo, kYes };
-  //!< Whether the written data stays in the page cache (File::DropBehind).
+  //!< Whether the written data stays in the page cache, or is made durable
+  //!< and dropped step by step (File::DropBehind).
   enum class Cache : bool { kKeep, kDropBehind };
 
   static constexpr size_t kBufferSize = 64 * 1024;
