@@ -62,11 +62,12 @@ struct tFiscalStreamEvalWriteJnlView::tParts {
                   tRelay::kKeepsLast<tFiscReportTaxRec> && tRelay::kKeepsLast<tFiscSignatureRec>);
     parts->Picker = std::make_unique<tFiscalStreamPickerJnlView>(
         parts->Dest.get(), nullptr, tFiscalStreamPickerJnlView::tRecordLife::kUntilNextOfType);
-    // A dozen chunks in flight (3 MB at most), as in the parse's pipe: the
-    // view's thread, the chain and the parse share the processors, and a
-    // short queue stalls the chain whenever the view waits for its turn.
-    // The view's thread is woken for half a dozen chunks at a time.
-    constexpr size_t kChunkBytes = 256 * 1024, kDepth = 12, kBatch = kDepth / 2;
+    // Two dozen chunks in flight (6 MB at most): the view's thread, the
+    // chain and the parse share the processors, and the view's thread also
+    // waits for its file's steps to become durable; a short queue stalls the
+    // chain whenever the view waits. The view's thread is woken for a dozen
+    // chunks at a time.
+    constexpr size_t kChunkBytes = 256 * 1024, kDepth = 24, kBatch = kDepth / 2;
     parts->Relay =
         std::make_unique<tKvFiscalStreamPickerRelay>(*parts->Picker, kChunkBytes, kDepth, kBatch);
     parts->Headings = parts->Relay->RelayedLines(*parts->Dest);
