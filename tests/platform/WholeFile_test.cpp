@@ -87,7 +87,7 @@ TEST(WholeFile, BytesAsAppendedWhateverTheBufferSize) {
   }
 }
 
-// A file written out and dropped from the cache behind its end reads back
+// A file made durable and dropped from the cache behind its end reads back
 // as written, also the second file of the same object.
 TEST(WholeFile, DroppedBehindAsWritten) {
   TempDir dir;
@@ -96,9 +96,8 @@ TEST(WholeFile, DroppedBehindAsWritten) {
     std::string expected;
     ASSERT_EQ(file.Open(dir.Path(name)), 0);
     for (size_t size = 1; expected.size() < (size_t{40} << 20); size = size * 3 % 400'009) {
-      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
-      file.Append(piece);
-      expected += piece;
+      file.Append(std::string(size, static_cast<char>('a' + expected.size() % 26)));
+      expected.append(size, static_cast<char>('a' + expected.size() % 26));
     }
     ASSERT_EQ(file.Commit(Replace::kNo, WholeFile::SyncFolder::kNo), 0);
     EXPECT_TRUE(dir.Read(name) == expected) << name;
