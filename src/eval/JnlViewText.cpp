@@ -9,6 +9,7 @@
 #include "base/KvText.h"
 #include "eval/FiscCaptions.h"
 #include "eval/KvBcdText.h"
+#include "eval/KvFiscalDataDest.h"
 #include "eval/KvFiscalDataText.h"
 #include "platform/RegionalSettings.h"
 
@@ -110,13 +111,19 @@ void AppendQuantityText(tKvByteLine& out, const tKvBcd& value) {
 std::string RightAlign(std::string_view left, std::string_view right, size_t width) {
   tKvByteLine line(128);
   line.append(left);
-  AlignRight(line, right, width);
+  AlignRight(line, 0, right, width);
   return std::string(line.view());
 }
 
-void AlignRight(tKvByteLine& line, std::string_view right, size_t width) {
-  line.resize(width > right.size() ? width - right.size() : 0, ' ');
-  line.append(right);
+void AlignRight(tKvByteLine& text, size_t lineStart, std::string_view right, size_t width) {
+  text.resize(lineStart + (width > right.size() ? width - right.size() : 0), ' ');
+  text.append(right);
+}
+
+std::string_view tLineBlock::Close() {
+  if (open_) text_.append(tKvFiscalDataDestAscii::kLineEnd);
+  open_ = false;
+  return text_.view();
 }
 
 std::string PadLeft(std::string_view text, size_t width) {

@@ -59,8 +59,51 @@ void AppendQuantityText(tKvByteLine& out, const tKvBcd& value);
 
 // left padded with blanks, or cut, to width - right.size() bytes, then right.
 std::string RightAlign(std::string_view left, std::string_view right, size_t width = kLineWidth);
-// The same in place: line becomes RightAlign(line, right, width).
-void AlignRight(tKvByteLine& line, std::string_view right, size_t width = kLineWidth);
+// The same in place for the line that begins at lineStart and ends text:
+// it becomes RightAlign(line, right, width).
+void AlignRight(tKvByteLine& text, size_t lineStart, std::string_view right,
+                size_t width = kLineWidth);
+
+// Lines built one after another in one buffer, as a line sink takes them
+// (tKvFiscalDataDestAscii::WriteLines): a line is completed in place and
+// ended when the next one begins or the block is closed. The buffer only
+// grows, so that a block reused for every entry follows the longest.
+class tLineBlock {
+ public:
+  // Ends the open line, then begins a new one with start; the buffer, to
+  // complete it with appends.
+  tKvByteLine& Begin(std::string_view start) {
+    Close();
+    open_ = true;
+    ++lines_;
+    line_start_ = text_.size();
+    return text_.append(start);
+  }
+  // The open line aligned: AlignRight(line, right, width).
+  void AlignRight(std::string_view right, size_t width = kLineWidth) {
+    jnl_view::AlignRight(text_, line_start_, right, width);
+  }
+  // Ends the open line; the block's text, every line ended.
+  std::string_view Close();
+  // Ends the open line, then appends lines that are ended already.
+  void AppendLines(std::string_view lines) {
+    Close();
+    text_.append(lines);
+  }
+  // Lines begun since the block was cleared.
+  bool empty() const { return lines_ == 0; }
+  void Clear() {
+    text_.clear();
+    open_ = false;
+    lines_ = 0;
+  }
+
+ private:
+  tKvByteLine text_;
+  size_t line_start_ = 0;
+  size_t lines_ = 0;
+  bool open_ = false;
+};
 // text preceded by blanks up to width bytes (longer texts stay whole).
 std::string PadLeft(std::string_view text, size_t width = kLineWidth);
 // caption + ": ", padded with blanks or cut to 30 bytes.

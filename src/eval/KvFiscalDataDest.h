@@ -1,5 +1,6 @@
 // Line sinks of the journal view: tKvFiscalDataDestAscii is the abstract
-// sink that takes one text line at a time; tKvFiscalDataDestTextFile appends
+// sink that takes one text line at a time, or a block of lines that each end
+// in kLineEnd; tKvFiscalDataDestTextFile appends
 // the lines to a file that appears whole (platform::WholeFile), which it
 // borrows (the file must outlive it). Bytes pass unchanged, each line ends
 // with CR LF. A line that cannot be written raises EKvIo
@@ -20,8 +21,16 @@ class tKvFiscalDataDestAscii : public tKvClass {
   tKvFiscalDataDestAscii(const tKvFiscalDataDestAscii&) = delete;
   tKvFiscalDataDestAscii& operator=(const tKvFiscalDataDestAscii&) = delete;
 
+  // The end of every line a sink writes.
+  static constexpr char kLineEnd[] = "\r\n";
+
   // Writes text and a line end.
   virtual void WriteLine(std::string_view text) = 0;
+  // Writes lines, each ended by kLineEnd (the last one as well): by
+  // default each through WriteLine, split at every kLineEnd, so that a
+  // line whose text holds a line end becomes two (the same bytes for a
+  // sink that writes a line and then its end).
+  virtual void WriteLines(std::string_view lines);
 };
 
 class tKvFiscalDataDestTextFile final : public tKvFiscalDataDestAscii {
@@ -30,11 +39,15 @@ class tKvFiscalDataDestTextFile final : public tKvFiscalDataDestAscii {
   explicit tKvFiscalDataDestTextFile(platform::WholeFile* file);
 
   void WriteLine(std::string_view text) override;
+  // The lines as they stand, in one piece.
+  void WriteLines(std::string_view lines) override;
   // Publishes the file (platform::WholeFile::Commit); a failure raises the
   // WriteLine error. Lines written afterwards fail.
   void Commit(platform::WholeFile::Replace replace);
 
  private:
+  // Raises the file's first failure, if any.
+  void CheckWritten() const;
   [[noreturn]] void RaiseWriteError(int32_t code) const;
 
   platform::WholeFile* file_;

@@ -170,9 +170,9 @@ void tKvFiscalStreamPickerJnlView::Header(const tFiscHeaderRec& rec) {
 
 void tKvFiscalStreamPickerJnlView::SaleItem(const tFiscSaleItemRec& rec) {
   content_ = true;
-  tKvByteLine& line = NewLine(kIndent2);
-  AppendArticleText(line, rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity, rec.Text.view());
-  AlignRight(line, tAmountText(rec.Amount));
+  AppendArticleText(NewLine(kIndent2), rec.Plu.Name.view(), rec.Plu.Number, rec.Quantity,
+                    rec.Text.view());
+  items_.AlignRight(tAmountText(rec.Amount));
   AddDepartmentLine(rec.Department, kIndent4);
   AddTaxLines(rec.Taxes);
   if (rec.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
@@ -194,7 +194,7 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
     tKvByteLine& line = NewLine(kIndent2);
     AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
     line.append(" "sv);
-    AlignRight(line, tAmountText(rec.Amount));
+    items_.AlignRight(tAmountText(rec.Amount));
     AddTaxLines(rec.Taxes);
   }
   tKvFiscalStreamPicker::Adjust(rec);
@@ -203,9 +203,8 @@ void tKvFiscalStreamPickerJnlView::Adjust(const tFiscAdjustRec& rec) {
 void tKvFiscalStreamPickerJnlView::Deposit(const tFiscDepositRec& rec) {
   content_ = true;
   if (!rec.Amount.IsZero() || !rec.Ref.Number.IsZero()) {
-    tKvByteLine& line = NewLine(kIndent2);
-    AppendRefText(line, rec.Ref.Name.view(), rec.Ref.Number);
-    AlignRight(line, tAmountText(rec.Amount));
+    AppendRefText(NewLine(kIndent2), rec.Ref.Name.view(), rec.Ref.Number);
+    items_.AlignRight(tAmountText(rec.Amount));
   }
   tKvFiscalStreamPicker::Deposit(rec);
 }
@@ -307,7 +306,7 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
   // through Kept, which shows an empty one for a record the entry lacks.
   kept_ = 0;
   content_ = false;
-  lines_.Clear();
+  items_.Clear();
   links_.Clear();
   payments_.Clear();
   media_.Clear();
@@ -318,9 +317,7 @@ void tKvFiscalStreamPickerJnlView::ClearEntry() {
 // ---- Item lines ------------------------------------------------------------
 
 tKvByteLine& tKvFiscalStreamPickerJnlView::NewLine(std::string_view indent) {
-  tKvByteLine& line = lines_.Next();
-  Restart(line, indent);
-  return line;
+  return items_.Begin(indent);
 }
 
 void tKvFiscalStreamPickerJnlView::AddLine(std::initializer_list<std::string_view> parts) {
@@ -361,9 +358,9 @@ void tKvFiscalStreamPickerJnlView::AddModifierLines(const tFiscPluModifierArr& m
 }
 
 void tKvFiscalStreamPickerJnlView::AddLinkLines(const tFiscPLULinkRec& link) {
-  tKvByteLine& line = NewLine(kIndent4);
-  AppendArticleText(line, link.Plu.Name.view(), link.Plu.Number, link.Quantity, link.Text.view());
-  AlignRight(line, tAmountText(link.Amount), kLinkWidth);
+  AppendArticleText(NewLine(kIndent4), link.Plu.Name.view(), link.Plu.Number, link.Quantity,
+                    link.Text.view());
+  items_.AlignRight(tAmountText(link.Amount), kLinkWidth);
   AddDepartmentLine(link.Department, kIndent6);
   if (link.PriceOverwrite) AddLine({kIndent4, "-> ", Cap(kCapPriceOverwrite)});
   AddModifierLines(link.Modifiers, kIndent6);
@@ -377,60 +374,55 @@ void tKvFiscalStreamPickerJnlView::AddEventRefLine(int32_t code, const tFiscIdTe
 
 // ---- The entry at its end --------------------------------------------------
 
-void tKvFiscalStreamPickerJnlView::Put(std::string_view line) { dest_->WriteLine(line); }
+void tKvFiscalStreamPickerJnlView::Put(std::string_view line) { text_.Begin(line); }
 
 void tKvFiscalStreamPickerJnlView::Put(std::initializer_list<std::string_view> parts) {
-  line_.clear();
-  Append(line_, parts);
-  Put(line_);
+  Append(text_.Begin(""), parts);
 }
 
 void tKvFiscalStreamPickerJnlView::PutRight(std::initializer_list<std::string_view> left,
                                             std::string_view right) {
-  line_.clear();
-  Append(line_, left);
-  AlignRight(line_, right);
-  Put(line_);
+  Put(left);
+  text_.AlignRight(right);
 }
 
 tKvByteLine& tKvFiscalStreamPickerJnlView::Captioned(std::string_view indent, int32_t code) {
-  Restart(line_, indent);
-  line_.append(Cap(code)).append(": "sv);
-  return line_;
+  return text_.Begin(indent).append(Cap(code)).append(": "sv);
 }
 
 void tKvFiscalStreamPickerJnlView::PutCaptioned(std::string_view indent, int32_t code,
                                                 std::string_view text) {
-  Put(Captioned(indent, code).append(text));
+  Captioned(indent, code).append(text);
 }
 
 void tKvFiscalStreamPickerJnlView::WriteEntry() {
+  text_.Clear();
   if (written_) {
     Put("");
     Put("");
   }
   WriteHeader();
-  if (!lines_.empty()) {
+  if (!items_.empty()) {
     Put("");
-    for (const tKvByteLine& line : lines_) Put(line.view());
+    text_.AppendLines(items_.Close());
   }
   WriteClosing();
   WritePayments();
   WriteReports();
   WriteClosingNotes();
+  dest_->WriteLines(text_.Close());
   written_ = true;
 }
 
 void tKvFiscalStreamPickerJnlView::WriteHeader() {
   const tFiscHeaderRec& h = Kept(header_, kHeader);
-  Restart(line_, TypeText());
-  if (h.DocNo > 0) line_.append(" (#"sv).append(tIntText(h.DocNo)).append(")"sv);
-  if (h.Training) line_.append("  ("sv).append(Cap(kCapTraining)).append(")"sv);
+  tKvByteLine& line = text_.Begin(TypeText());
+  if (h.DocNo > 0) line.append(" (#"sv).append(tIntText(h.DocNo)).append(")"sv);
+  if (h.Training) line.append("  ("sv).append(Cap(kCapTraining)).append(")"sv);
   if (!h.DateTime.IsNull()) {
     Restart(right_, ShortDate(h.DateTime)).append("  "sv).append(LongTime(h.DateTime));
-    AlignRight(line_, right_);
+    text_.AlignRight(right_);
   }
-  Put(line_);
   if (h.DateTime.IsNull()) return;
   if (entry_type().IsTransaction || entry_type().IsReport) WriteHeaderDetails();
 }
@@ -442,11 +434,9 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
     char digits[tKvBcdFix::kNibbles];
     ecr.append(DigitsView(h.EcrNo, digits));
     if (!IsBlank(h.EcrText.view())) Append(ecr, {" (", h.EcrText.view(), ")"});
-    Put(ecr);
   }
   if (!h.Operator.Number.IsZero()) {
     AppendRefText(Captioned(kIndent2, kCapOperator), h.Operator.Name.view(), h.Operator.Number);
-    Put(line_);
   }
   if (h.SeqNo > 0) {
     PutCaptioned(kIndent2, entry_type().IsReport ? kCapSeqNo : kCapVoucherSeqNo,
@@ -484,7 +474,6 @@ void tKvFiscalStreamPickerJnlView::WriteHeaderDetails() {
   if (entry().Type == kJournalPortugal) WritePortugueseDetails();
   if (!IsBlank(h.Currency.IsoCode.view())) {
     AppendCurrency(Captioned(kIndent2, kCapCurrency), h.Currency);
-    Put(line_);
   }
   if (h.FiscalReport.Number > 0) {
     PutCaptioned(
@@ -531,7 +520,7 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
   const tFiscClosingRec& c = Kept(closing_, kClosing);
   if (!c.Totals.Net.IsZero() && !c.Totals.Gross.IsZero()) {
     static const std::string rule = PadLeft("----------");
-    Put(lines_.empty() ? std::string_view() : std::string_view(rule));
+    Put(items_.empty() ? std::string_view() : std::string_view(rule));
     PutRight({kIndent10, Cap(kCapGross)}, tAmountText(c.Totals.Gross));
     PutRight({kIndent10, Cap(kCapNet)}, tAmountText(c.Totals.Net));
   }
@@ -542,18 +531,17 @@ void tKvFiscalStreamPickerJnlView::WriteClosing() {
     if (!slot.Used) continue;
     if (std::exchange(separator, false)) Put("");
     const tFiscTaxSumRec& t = slot.Sum;
-    Restart(line_, kIndent10);
+    tKvByteLine& line = text_.Begin(kIndent10);
     if (t.TaxIndex < 1) {
-      line_.append(Cap(kCapNoTax));
+      line.append(Cap(kCapNoTax));
     } else {
-      line_.append(Cap(kCapTax)).append(" "sv).append(tIntText(t.TaxIndex));
+      line.append(Cap(kCapTax)).append(" "sv).append(tIntText(t.TaxIndex));
     }
-    line_.append(" ("sv);
-    if (!IsBlank(t.Text.view())) line_.append(t.Text.view()).append(" - "sv);
-    AppendQuantityText(line_, t.Rate);
-    line_.append("%)"sv);
-    AlignRight(line_, tAmountText(t.TaxValue));
-    Put(line_);
+    line.append(" ("sv);
+    if (!IsBlank(t.Text.view())) line.append(t.Text.view()).append(" - "sv);
+    AppendQuantityText(line, t.Rate);
+    line.append("%)"sv);
+    text_.AlignRight(tAmountText(t.TaxValue));
     if (!t.SalesGross.IsZero()) PutCaptioned(kIndent12, kCapSalesGross, tAmountText(t.SalesGross));
     if (!t.SalesNegative.IsZero()) {
       const std::string amount = PadLeft(tAmountText(t.SalesNegative), kAmountWidth);
@@ -571,27 +559,24 @@ void tKvFiscalStreamPickerJnlView::WriteCell(std::initializer_list<std::string_v
   const std::string right =
       Cat({PadLeft(cell.Count.IsZero() ? std::string() : QuantityText(cell.Count), kCountWidth),
            PadLeft(cell.Amount.IsZero() ? std::string() : AmountText(cell.Amount), kAmountWidth)});
-  line_.clear();
-  Append(line_, label);
-  if (cell.Flag) Append(line_, {"  (", Cap(kCapOverflow), ")"});
-  AlignRight(line_, right);
-  Put(line_);
+  tKvByteLine& line = text_.Begin("");
+  Append(line, label);
+  if (cell.Flag) Append(line, {"  (", Cap(kCapOverflow), ")"});
+  text_.AlignRight(right);
 }
 
 void tKvFiscalStreamPickerJnlView::WritePayments() {
   if (payments_.empty()) return;
   Put("");
   for (const tFiscPaymentRec& p : payments_) {
-    Restart(line_, kIndent10);
-    AppendRefText(line_, p.Media.MediaName.view(), p.Media.MediaNo);
+    tKvByteLine& line = text_.Begin(kIndent10);
+    AppendRefText(line, p.Media.MediaName.view(), p.Media.MediaNo);
     if (p.Kind != kFiscTrPayment) {
-      line_.append(" ("sv).append(FiscCaption(kCapRecordKinds + p.Kind)).append(")"sv);
+      line.append(" ("sv).append(FiscCaption(kCapRecordKinds + p.Kind)).append(")"sv);
     }
-    AlignRight(line_, tAmountText(p.Amount));
-    Put(line_);
+    text_.AlignRight(tAmountText(p.Amount));
     if (!IsBlank(p.ForeignCurrency.IsoCode.view())) {
       AppendCurrency(Captioned(kIndent12, kCapForeignCurrency), p.ForeignCurrency);
-      Put(line_);
     }
   }
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "base/KvByteLine.h"
+#include "eval/JnlViewText.h"
 #include "eval/KvFiscalStreamPicker.h"
 #include "eval/KvKPosFiscalStreamHelp.h"
 
@@ -85,13 +86,8 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
     size_t count_ = 0;
   };
 
-  // A line being built; most are shorter than its first capacity.
-  struct tLine : tKvByteLine {
-    tLine() : tKvByteLine(256) {}
-  };
-
-  // Item lines, built in the reused list: a new line holding indent, to
-  // be completed in place; a line of the parts.
+  // Item lines, built in their block as the records arrive: a new line
+  // holding indent, to be completed in place; a line of the parts.
   tKvByteLine& NewLine(std::string_view indent);
   void AddLine(std::initializer_list<std::string_view> parts);
   void AddTaxLines(const tFiscItemTaxTable& taxes);
@@ -117,14 +113,14 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   const Rec& Kept(const tKept<Rec>& kept, uint8_t bit) const;
   void ClearEntry();
 
-  // The blocks written at the entry's end, in this order. Lines are built
-  // in one reused buffer: the parts; or the parts aligned so that right ends
-  // in column 70.
+  // The blocks written at the entry's end, in this order, as one block of
+  // lines handed to the sink at once. A line of the parts; the parts
+  // aligned so that right ends in column 70.
   void Put(std::string_view line);
   void Put(std::initializer_list<std::string_view> parts);
   void PutRight(std::initializer_list<std::string_view> left, std::string_view right);
-  // indent + the caption of code + ": " (+ text): in the line buffer, to be
-  // completed and put; put.
+  // A line of indent + the caption of code + ": ": the block's buffer, to
+  // complete the line in place; that line completed with text.
   tKvByteLine& Captioned(std::string_view indent, int32_t code);
   void PutCaptioned(std::string_view indent, int32_t code, std::string_view text);
   void WriteEntry();
@@ -157,9 +153,9 @@ class tKvFiscalStreamPickerJnlView : public tKvFiscalStreamPicker {
   bool content_ = false;
   bool written_ = false;
   uint8_t kept_ = 0;
-  tReusedList<tLine> lines_;
-  tLine line_;
-  tLine right_;  // the right-aligned part of line_, where it is built apart
+  jnl_view::tLineBlock items_;  // the entry's item lines
+  jnl_view::tLineBlock text_;   // the entry's text, built at its end
+  tKvByteLine right_{128};      // a right-aligned part built apart
   tKvKPosFiscalType type_text_of_;
   std::string type_text_;
 
