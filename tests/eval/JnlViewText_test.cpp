@@ -40,9 +40,27 @@ TEST(JnlViewText, Numbers) {
 }
 
 TEST(JnlViewText, Alignment) {
-  EXPECT_EQ(RightAlign("ab", "12", 6), "ab  12");
-  EXPECT_EQ(RightAlign("abcdef", "12", 6), "abcd12");  // the left part is cut
-  EXPECT_EQ(RightAlign("ab", "1234567", 6), "1234567");
+  const struct {
+    const char *Left, *Right;
+    size_t Width;
+    const char* Line;
+  } cases[] = {
+      {"ab", "12", 6, "ab  12"},
+      {"abcdef", "12", 6, "abcd12"},  // the left part is cut
+      {"ab", "1234567", 6, "1234567"},
+      {"", "", 3, "   "},
+  };
+  // Alone, and in place one after another in a block: each line aligned
+  // from its own start, without touching the lines before it.
+  tLineBlock block;
+  std::string lines;
+  for (const auto& c : cases) {
+    EXPECT_EQ(RightAlign(c.Left, c.Right, c.Width), c.Line) << c.Left;
+    block.Begin(c.Left);
+    block.AlignRight(c.Right, c.Width);
+    lines += std::string(c.Line) + "\r\n";
+  }
+  EXPECT_EQ(block.Close(), lines);
   EXPECT_EQ(RightAlign("x", "1,00").size(), 70u);
   EXPECT_EQ(PadLeft("ab", 5), "   ab");
   EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
