@@ -104,6 +104,7 @@ class tLineBlock {
   size_t lines_ = 0;
   bool open_ = false;
 };
+
 // text preceded by blanks up to width bytes (longer texts stay whole).
 std::string PadLeft(std::string_view text, size_t width = kLineWidth);
 // caption + ": ", padded with blanks or cut to 30 bytes.

@@ -1,12 +1,11 @@
 // Line sinks of the journal view: tKvFiscalDataDestAscii is the abstract
-// sink that takes one text line at a time, or a block of lines that each end
-// in kLineEnd; tKvFiscalDataDestTextFile appends
-// the lines to a file that appears whole (platform::WholeFile), which it
-// borrows (the file must outlive it). Bytes pass unchanged, each line ends
-// with CR LF. A line that cannot be written raises EKvIo
-// "tKvFiscalDataDestTextFile.WriteLine: Write error <code>"; lines are
-// buffered by the file, so a failure may surface only on a later line or on
-// Commit.
+// sink that takes one text line at a time, or a block of lines that each
+// end in kLineEnd; tKvFiscalDataDestTextFile appends the lines to a file
+// that appears whole (platform::WholeFile), which it borrows (the file must
+// outlive it). Bytes pass unchanged, each line ends with CR LF. A line that
+// cannot be written raises EKvIo "tKvFiscalDataDestTextFile.WriteLine:
+// Write error <code>"; lines are buffered by the file, so a failure may
+// surface only on a later line or on Commit.
 #pragma once
 
 #include <cstdint>
