@@ -46,7 +46,7 @@ for form in native ascii; do
     files+=("$file")
   done
   # Rounds outside, so that a slower phase of the machine hits every size.
-  BEST=() RSS=() RCS=()
+  forget_runs
   for ((r = 0; r < RUNS; r++)); do
     for m in "${!modes[@]}"; do
       read -ra options <<<"${modes[$m]}"

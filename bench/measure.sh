@@ -20,6 +20,9 @@ run_once() {
   RCS[$key]=$rc
 }
 
+# forget_runs: clears what run_once kept, before the rounds of another file.
+forget_runs() { BEST=() TIMES=() RSS=() RCS=(); }
+
 secs() { awk -v ns="${BEST[$1]}" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
 
 # paired_median A B: the median over rounds of A's time divided by B's time

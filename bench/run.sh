@@ -119,7 +119,7 @@ for form in native ascii; do
   bytes=$(stat -c %s "$file")
   cat "$file" >/dev/null  # same page-cache state for every program
 
-  BEST=() RSS=() RCS=()
+  forget_runs
   switch=()
   if [ "$form" = ascii ]; then switch=("/S=1"); fi
   for ((run = 0; run < RUNS; run++)); do
