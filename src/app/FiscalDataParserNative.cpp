@@ -1,7 +1,11 @@
 #include "app/FiscalDataParserNative.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -96,6 +100,16 @@ std::string Quoted(std::string_view text) {
 }
 
 enum class tKeyword { kFld, kCmd, kVer, kHdr, kBlk, kJnl, kEoE, kNone };
+
+// The bytes of "Fld:" and "Cmd:" as one number each (little-endian).
+constexpr uint32_t FourBytes(const char (&text)[5]) {
+  static_assert(std::endian::native == std::endian::little);
+  uint32_t bytes = 0;
+  for (int i = 3; i >= 0; --i) bytes = bytes << 8 | static_cast<unsigned char>(text[i]);
+  return bytes;
+}
+constexpr uint32_t kFldBytes = FourBytes("Fld:");
+constexpr uint32_t kCmdBytes = FourBytes("Cmd:");
 
 tKeyword MatchKeyword(std::string_view word) {
   switch (PackLower(word)) {
@@ -555,7 +569,7 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   // spilled and reloaded across two stores, which stalls every line.
   line_data_ = line.data();
   line_size_ = line.size();
-  line = TrimLeft(line);
+  line.remove_prefix(kv_text::LeadingBlanks(line));
   if (line.empty()) return true;
   while (!line.empty() && (line.front() == '(' || line.front() == ')')) {
     ChangeLevel(line.front() == '(' ? 1 : -1);
@@ -569,15 +583,21 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   if (line.empty()) return true;
 
   // Most lines are fields and record starts: "Fld:" or "Cmd:" and a blank
-  // need no splitting.
+  // need no splitting. The four bytes are first compared as written by the
+  // exporting terminal, then without regard to case.
   if (line.size() >= 4 && (line.size() == 4 || line[4] == ' ')) {
-    const std::string_view rest = line.size() > 4 ? line.substr(5) : std::string_view();
-    const uint64_t word = PackLower(line.substr(0, 4));
-    if (word == PackLower("fld:")) {
+    const size_t restAt = std::min<size_t>(5, line.size());
+    const std::string_view rest(line.data() + restAt, line.size() - restAt);
+    uint32_t bytes;
+    std::memcpy(&bytes, line.data(), sizeof bytes);
+    const tKeyword keyword = bytes == kFldBytes   ? tKeyword::kFld
+                             : bytes == kCmdBytes ? tKeyword::kCmd
+                                                  : MatchKeyword(line.substr(0, 4));
+    if (keyword == tKeyword::kFld) {
       Field(rest);
       return true;
     }
-    if (word == PackLower("cmd:")) {
+    if (keyword == tKeyword::kCmd) {
       Command(rest);
       return true;
     }

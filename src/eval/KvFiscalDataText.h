@@ -6,7 +6,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace kv_text {
@@ -27,6 +30,24 @@ constexpr std::string_view TrimRight(std::string_view s) {
 }
 
 inline std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+// The number of blanks s starts with, as TrimLeft counts them, looked at
+// eight bytes at a time: for the indentation of the native text's lines.
+inline size_t LeadingBlanks(std::string_view s) {
+  constexpr uint64_t kEach = 0x0101010101010101;
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, sizeof word);
+    // Bit 7 of a byte set when the byte is above 0x20: its low seven bits
+    // plus 0x5F carry into bit 7 from 0x21 on, and bytes from 0x80 have it.
+    const uint64_t above = (((word & (0x7F * kEach)) + 0x5F * kEach) | word) & (0x80 * kEach);
+    static_assert(std::endian::native == std::endian::little);
+    if (above != 0) return i + static_cast<size_t>(std::countr_zero(above)) / 8;
+  }
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return i;
+}
 
 // The lenient integer of the text inputs: an optional sign and the decimal
 // digits up to the first other character (or up to the digit that would

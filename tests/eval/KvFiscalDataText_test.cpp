@@ -64,3 +64,27 @@ TEST(DecodeHexPairs, AgreesWithTheDefinition) {
 }
 
 }  // namespace
+
+namespace {
+
+// The blanks a text starts with, counted eight bytes at a time, against
+// TrimLeft: every run length up to two words and a tail, ended by each
+// byte around the blank limit (0x20) and the sign bit, in texts that
+// continue or end there.
+TEST(LeadingBlanks, AgreesWithTrimLeft) {
+  const char blanks[] = {' ', '\t', '\0', '\x1F'};
+  const char ends[] = {'\x21', '\x7F', '\x80', '\xA0', '\xFF', 'F', '('};
+  for (size_t run = 0; run <= 19; ++run) {
+    for (char end : ends) {
+      for (size_t after : {0, 1, 9}) {
+        std::string text;
+        for (size_t i = 0; i < run; ++i) text += blanks[i % std::size(blanks)];
+        if (after > 0) text += end + std::string(after - 1, 'x');
+        const size_t trimmed = text.size() - kv_text::TrimLeft(text).size();
+        EXPECT_EQ(kv_text::LeadingBlanks(text), trimmed) << run << " " << int(end) << " " << after;
+      }
+    }
+  }
+}
+
+}  // namespace
