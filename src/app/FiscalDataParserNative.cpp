@@ -145,8 +145,19 @@ enum : int {
   kTagBinary = 14
 };
 
-// The number of a tag accepted in a field line, 0 for any other.
+// The number of a tag accepted in a field line, 0 for any other. The tag
+// is first compared as the exporting terminal writes it, then without
+// regard to case.
 int MatchFieldTag(std::string_view tag) {
+  // Compared with a fixed size: no call.
+  const auto is = [tag]<size_t N>(const char(&spelling)[N]) {
+    return tag.size() == N - 1 && std::memcmp(tag.data(), spelling, N - 1) == 0;
+  };
+  if (is("BCD:")) return kTagBcd;
+  if (is("TX:")) return kTagText;
+  if (is("INT:")) return kTagInt;
+  if (is("TI:")) return kTagTime;
+  if (is("BCDF:")) return kTagBcdFix;
   switch (PackLower(tag)) {
     case PackLower("int:"):
       return kTagInt;
