@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -23,14 +26,82 @@ constexpr int64_t kDropDistance = int64_t{8} << 20;
 
 }  // namespace
 
+// DropBehind's syncs, on a thread of their own. The writer hands over how
+// far the data is settled; the thread makes everything written so far
+// durable and then drops the settled part from the cache. Steps handed over
+// while a sync is under way are taken together by the next one.
+class File::tStepSync {
+ public:
+  // Raises std::system_error when no thread can be started.
+  explicit tStepSync(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+  tStepSync(const tStepSync&) = delete;
+  tStepSync& operator=(const tStepSync&) = delete;
+  ~tStepSync() { Finish(); }
+
+  // The data before settled may leave the cache once durable. Returns a
+  // failure of an earlier sync not yet reported (0: none).
+  int Hand(int64_t settled) {
+    std::lock_guard lock(mutex_);
+    settled_ = settled;
+    wake_.notify_one();
+    return std::exchange(error_, 0);
+  }
+  // Waits for the sync under way and ends the thread; steps not yet begun
+  // are left to the caller's own sync. Returns the failure not yet reported.
+  int Finish() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+      wake_.notify_one();
+    }
+    if (thread_.joinable()) thread_.join();
+    return std::exchange(error_, 0);
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || settled_ > dropped_; });
+      if (stop_) return;
+      const int64_t from = dropped_, to = settled_;
+      lock.unlock();
+      // Durable, not only written out: the storage's own cache is emptied
+      // as well (on a virtual machine, the host's), so that the sync that
+      // publishes the file has only the last steps to wait for.
+      const int error = ::fdatasync(fd_) == 0 ? 0 : errno;
+      if (error == 0) (void)::posix_fadvise(fd_, from, to - from, POSIX_FADV_DONTNEED);  // a hint
+      lock.lock();
+      // The sync advanced the descriptor's error mark, so a later sync
+      // would not see this failure: it is kept until reported.
+      if (error_ == 0) error_ = error;
+      dropped_ = to;
+    }
+  }
+
+  const int fd_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  int64_t settled_ = 0;  // handed over by the writer
+  int64_t dropped_ = 0;  // synced (or tried) and dropped
+  int error_ = 0;
+  bool stop_ = false;
+  std::thread thread_;  // last: starts once the rest is set
+};
+
+File::File() = default;
+
 File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), write_out_(std::exchange(other.write_out_, {})) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      write_out_(std::exchange(other.write_out_, {})),
+      step_sync_(std::move(other.step_sync_)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
     write_out_ = std::exchange(other.write_out_, {});
+    step_sync_ = std::move(other.step_sync_);
   }
   return *this;
 }
@@ -129,17 +200,26 @@ int File::WriteOut() {
   ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
   write_out_.Unstarted = 0;
   const int64_t settled = write_out_.Written - kDropDistance;
-  if (!write_out_.DropBehind || settled - write_out_.Dropped < kDropDistance) return 0;
-  // Durable, not only written out: the storage's own cache is emptied as
-  // well (on a virtual machine, the host's), so that the sync that
-  // publishes the file has only the last steps to wait for. A failure
-  // found here would be taken from that later sync: it is reported now,
-  // as a failed write.
-  if (::fdatasync(fd_) != 0) return errno;
-  const int64_t from = write_out_.Dropped, bytes = settled - from;
-  (void)::posix_fadvise(fd_, from, bytes, POSIX_FADV_DONTNEED);  // a hint as well
-  write_out_.Dropped = settled;
-  return 0;
+  if (!step_sync_ || settled - write_out_.Settled < kDropDistance) return 0;
+  write_out_.Settled = settled;
+  return step_sync_->Hand(settled);
+}
+
+void File::DropBehind() {
+  if (fd_ < 0 || step_sync_) return;
+  try {
+    step_sync_ = std::make_unique<tStepSync>(fd_);
+  } catch (const std::system_error&) {
+    // Without a thread the file is written as any other: only the cache
+    // and the final sync notice.
+  }
+}
+
+int File::EndStepSync() {
+  if (!step_sync_) return 0;
+  const int error = step_sync_->Finish();
+  step_sync_.reset();
+  return error;
 }
 
 int64_t File::Size() const {
@@ -150,6 +230,7 @@ int64_t File::Size() const {
 
 int File::Sync() {
   if (fd_ < 0) return EBADF;
+  if (const int error = EndStepSync(); error != 0) return error;
   return ::fsync(fd_) == 0 ? 0 : errno;
 }
 
@@ -169,6 +250,7 @@ int File::Rewind() {
 
 int File::Close() {
   if (fd_ < 0) return 0;
+  (void)EndStepSync();  // before the descriptor goes; a failure no longer counts
   write_out_ = {};
   int fd = std::exchange(fd_, -1);
   // Linux releases the descriptor even when close() reports EINTR: never retry.

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -21,7 +22,7 @@ class File {
     kAppendCreate,  //!< as kAppend; a missing file is created (never emptied)
   };
 
-  File() = default;
+  File();
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   File(File&& other) noexcept;
@@ -46,17 +47,21 @@ class File {
   int Write(const char* data, size_t size);
   // For a large file written once, from its start, that nothing reads back
   // soon: from now on, whenever the data 8 MB and more behind the last
-  // write has grown by 8 MB, the data written so far is made durable
-  // (fdatasync) and that part dropped from the page cache. The final Sync
-  // then has little left to wait for, the file occupies a few MB of cache
-  // while it is written, and the pages come back for the next writes
-  // instead of the system taking fresh memory for each (dear on a virtual
-  // machine). Write waits for each such sync: meant for a writer with time
-  // to spare. Set after each Open; Close ends it.
-  void DropBehind() { write_out_.DropBehind = true; }
+  // write has grown by 8 MB, a thread of the file's own makes the data
+  // written so far durable (fdatasync) and drops that part from the page
+  // cache. The final Sync then has little left to wait for, the file
+  // occupies a few MB of cache while it is written, and the pages come back
+  // for the next writes instead of the system taking fresh memory for each
+  // (dear on a virtual machine). Write does not wait for these syncs (each
+  // takes milliseconds on a virtual disk); a failure one of them found
+  // (EIO) is reported by the Write that hands over the next step, or by
+  // Sync, which first waits for the sync under way. Set after each Open;
+  // Close ends it.
+  void DropBehind();
   // Size of the open file in bytes, or -1 when it cannot be determined.
   int64_t Size() const;
-  // Writes the file's data through to the storage device (fsync).
+  // Writes the file's data through to the storage device (fsync); with
+  // DropBehind, ends the step-wise syncs first and reports their failure.
   int Sync();
   // Waits for the exclusive lock on the file (flock); Close releases it.
   int Lock();
@@ -70,14 +75,18 @@ class File {
   struct tWriteOut {
     size_t Unstarted = 0;  // bytes written since write-out was last started
     int64_t Written = 0;   // bytes written since the file was opened
-    int64_t Dropped = 0;   // DropBehind: bytes from the start dropped from the cache
-    bool DropBehind = false;
+    int64_t Settled = 0;   // DropBehind: bytes from the start handed to the syncs
   };
-  // After a write: starts the write-out, drops what lies behind.
+  // DropBehind's thread; defined in the .cpp.
+  class tStepSync;
+  // After a write: starts the write-out, hands a step to the syncs.
   int WriteOut();
+  // Ends the step-wise syncs (waiting for the one under way); their failure.
+  int EndStepSync();
 
   int fd_ = -1;
   tWriteOut write_out_;
+  std::unique_ptr<tStepSync> step_sync_;  // DropBehind set
 };
 
 // Plain file (or anything that is not a folder) at path.
