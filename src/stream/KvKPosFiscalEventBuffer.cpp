@@ -88,24 +88,79 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
     elements_.push_back(std::move(element));
 }
 
+// The parser's hot path for values: inlined into AddValue, so that the copy
+// of a payload of a fixed size is inlined too.
+[[gnu::always_inline]] inline bool tKvKPosFiscalEventBuffer::AddPacked(int32_t number, tKind kind,
+                                                                       const void* payload,
+                                                                       size_t size) {
+  const int64_t pos = file_pos();
+  // Room in the block being filled, and for the event and its payload
+  // under the limit (size_ < fast_end_: the event alone fits).
+  if (size <= kMaxPacked && byte_block_ < byte_blocks_.size() &&
+      size <= kByteBlock - byte_block_used_ && size_ < fast_end_ &&
+      size <= limit_ - extra_used_ - (size_ + 1) * sizeof(tEvent) && byte_block_ < kPackedBlocks &&
+      Fits(pos)) [[likely]] {
+    std::memcpy(byte_blocks_[byte_block_].get() + byte_block_used_, payload, size);
+    const auto place = static_cast<int32_t>(byte_block_ << kPackedOffsetBits | byte_block_used_);
+    events_[size_++] =
+        tEvent{static_cast<int32_t>(pos), number, place, kind, static_cast<uint16_t>(size)};
+    byte_block_used_ += size;
+    extra_used_ += size;
+    SetFastEnd();
+    return true;
+  }
+  return AddPackedSlow(number, kind, payload, size);
+}
+
+bool tKvKPosFiscalEventBuffer::AddPackedSlow(int32_t number, tKind kind, const void* payload,
+                                             size_t size) {
+  if (size > kMaxPacked) return false;
+  char* const at = ByteRoom(size);
+  if (byte_block_ >= kPackedBlocks) return false;
+  const auto place = static_cast<int32_t>(byte_block_ << kPackedOffsetBits | byte_block_used_);
+  if (size > 0) std::memcpy(at, payload, size);
+  if (!Append(file_pos(), kind, number, place, size)) return true;
+  byte_block_used_ += size;
+  events_[size_ - 1].Len = static_cast<uint16_t>(size);
+  return true;
+}
+
 void tKvKPosFiscalEventBuffer::AddValue(int32_t number, const tKvKPosValue& value) {
-  if (value.kind() == tKvKPosValue::tKind::kInt) {
-    Plain(file_pos(), tKind::kAddInt, number, value.int_value());
-    return;
+  switch (value.kind()) {
+    case tKvKPosValue::tKind::kInt:
+      Plain(file_pos(), tKind::kAddInt, number, value.int_value());
+      return;
+    case tKvKPosValue::tKind::kElement:  // lent: kept as a copy
+      AddItem(number, value.MakeElement());
+      return;
+    case tKvKPosValue::tKind::kBcd:
+      if (AddPacked(number, tKind::kAddBcd, &value.bcd_value(), sizeof(tKvBcd))) return;
+      break;
+    case tKvKPosValue::tKind::kBcdFix:
+      if (AddPacked(number, tKind::kAddBcdFix, &value.bcd_fix_value(), sizeof(tKvBcdFix))) return;
+      break;
+    case tKvKPosValue::tKind::kTime: {
+      const int64_t seconds = value.time_value().Value;
+      if (AddPacked(number, tKind::kAddTime, &seconds, sizeof seconds)) return;
+      break;
+    }
+    case tKvKPosValue::tKind::kText:
+    case tKvKPosValue::tKind::kBinary: {
+      const tKind kind = value.kind() == tKvKPosValue::tKind::kText ? tKind::kAddText
+                                                                    : tKind::kAddBinary;
+      if (AddPacked(number, kind, value.bytes().data(), value.bytes().size())) return;
+      break;
+    }
   }
-  if (value.kind() == tKvKPosValue::tKind::kElement) {  // lent: kept as a copy
-    AddItem(number, value.MakeElement());
-    return;
-  }
+  // Too long to be packed, or the byte blocks are too many to be told apart.
   const std::string_view bytes = value.bytes();
   const auto index = static_cast<int32_t>(values_.size());
   if (!Append(file_pos(), tKind::kAddValue, number, index, sizeof value + bytes.size())) return;
   values_.push_back(bytes.empty() ? value : value.WithBytes(KeepBytes(bytes)));
 }
 
-std::string_view tKvKPosFiscalEventBuffer::KeepBytes(std::string_view bytes) {
-  if (bytes.size() > kByteBlock) return large_bytes_.emplace_back(bytes);
-  while (byte_block_ < byte_blocks_.size() && kByteBlock - byte_block_used_ < bytes.size()) {
+char* tKvKPosFiscalEventBuffer::ByteRoom(size_t size) {
+  while (byte_block_ < byte_blocks_.size() && kByteBlock - byte_block_used_ < size) {
     ++byte_block_;
     byte_block_used_ = 0;
   }
@@ -113,7 +168,12 @@ std::string_view tKvKPosFiscalEventBuffer::KeepBytes(std::string_view bytes) {
     byte_blocks_.push_back(std::make_unique_for_overwrite<char[]>(kByteBlock));
     byte_block_used_ = 0;
   }
-  char* const at = byte_blocks_[byte_block_].get() + byte_block_used_;
+  return byte_blocks_[byte_block_].get() + byte_block_used_;
+}
+
+std::string_view tKvKPosFiscalEventBuffer::KeepBytes(std::string_view bytes) {
+  if (bytes.size() > kByteBlock) return large_bytes_.emplace_back(bytes);
+  char* const at = ByteRoom(bytes.size());
   std::memcpy(at, bytes.data(), bytes.size());
   byte_block_used_ += bytes.size();
   return {at, bytes.size()};
@@ -178,13 +238,8 @@ bool tKvKPosFiscalEventBuffer::Append(int64_t pos, tKind kind, int32_t n, int32_
   }
   if (!Room(extra)) return false;
   if (size_ == capacity_) Grow();
-  events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+  events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind, 0};
   return true;
-}
-
-void tKvKPosFiscalEventBuffer::SetFastEnd() {
-  const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
-  fast_end_ = fit < capacity_ ? fit : capacity_;
 }
 
 void tKvKPosFiscalEventBuffer::Grow() {
@@ -243,6 +298,21 @@ void tKvKPosFiscalEventBuffer::Replay(tKvKPosFiscalStreamWriter& writer, tKvKPos
         break;
       case tKind::kAddValue:
         writer.AddValue(e.N, values_[static_cast<size_t>(e.V)]);
+        break;
+      case tKind::kAddBcd:
+        writer.AddValue(e.N, tKvKPosValue::Bcd(PackedAs<tKvBcd>(e)));
+        break;
+      case tKind::kAddBcdFix:
+        writer.AddValue(e.N, tKvKPosValue::BcdFix(PackedAs<tKvBcdFix>(e)));
+        break;
+      case tKind::kAddTime:
+        writer.AddValue(e.N, tKvKPosValue::Time(tKvDateTime(PackedAs<int64_t>(e))));
+        break;
+      case tKind::kAddText:
+        writer.AddValue(e.N, tKvKPosValue::Text({Packed(e), e.Len}));
+        break;
+      case tKind::kAddBinary:
+        writer.AddValue(e.N, tKvKPosValue::Binary({Packed(e), e.Len}));
         break;
       case tKind::kFileHeader:
         writer.FileHeader(file_headers_[static_cast<size_t>(e.N)]);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,6 +98,13 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kAddRepeatedItemAt,  // N: number, V: position of the element
     kAddInt,             // N: number, V: the value of an integer value
     kAddValue,           // N: number, V: index into values_
+    // Values kept packed: N: number, V: where their Len bytes lie in the
+    // byte blocks (Pack).
+    kAddBcd,     // the tKvBcd
+    kAddBcdFix,  // the tKvBcdFix
+    kAddTime,    // the seconds of the tKvDateTime
+    kAddText,    // the bytes
+    kAddBinary,  // the bytes
   };
   // 16 bytes: the events of a block are many and short, and they are read
   // on another processor than the one that wrote them. Positions are kept in
@@ -106,7 +114,9 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     int32_t N;
     int32_t V;
     tKind Kind;
+    uint16_t Len;  // of a packed value
   };
+  static_assert(sizeof(tEvent) == 16);
   static bool Fits(int64_t position) {
     return static_cast<uint64_t>(position) <= uint64_t{0x7FFFFFFF};
   }
@@ -124,7 +134,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // room (inlined always: the compiler would otherwise call it).
   [[gnu::always_inline]] void Plain(int64_t pos, tKind kind, int32_t n = 0, int32_t v = 0) {
     if (size_ < fast_end_ && Fits(pos)) [[likely]] {
-      events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind};
+      events_[size_++] = tEvent{static_cast<int32_t>(pos), n, v, kind, 0};
       return;
     }
     Append(pos, kind, n, v, 0);
@@ -134,7 +144,10 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   bool Append(int64_t pos, tKind kind, int32_t n, int32_t v, size_t extra);
   // The number of events Plain may append without a look at the limit or
   // the capacity.
-  void SetFastEnd();
+  void SetFastEnd() {
+    const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
+    fast_end_ = fit < capacity_ ? fit : capacity_;
+  }
   // Room for more events (kept ones moved along).
   void Grow();
   // The element at position for a repeated field: the one read there
@@ -167,6 +180,33 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   // the value is kept.
   std::string_view KeepBytes(std::string_view bytes);
   static constexpr size_t kByteBlock = 64 * 1024;
+  // Values are kept packed, each a 16-byte event and its payload in the
+  // byte blocks, rather than in values_, where each takes 40 bytes more:
+  // the buffer is written on one processor and read on another, and every
+  // line it fills goes over. A packed value's place: the block in the high
+  // bits, the offset in the low ones.
+  static constexpr int kPackedOffsetBits = 16;
+  static_assert(kByteBlock == size_t{1} << kPackedOffsetBits);
+  static constexpr size_t kMaxPacked = 0xFFFF;  // bytes (tEvent::Len)
+  static constexpr size_t kPackedBlocks = size_t{1} << (31 - kPackedOffsetBits);
+  // Keeps a value of kind (a packed kind) with its size payload bytes, or
+  // overflows; false when it cannot be packed (then nothing is kept).
+  bool AddPacked(int32_t number, tKind kind, const void* payload, size_t size);
+  // The same where the hot path of AddPacked does not apply.
+  bool AddPackedSlow(int32_t number, tKind kind, const void* payload, size_t size);
+  // The payload of a packed event.
+  const char* Packed(const tEvent& e) const {
+    return byte_blocks_[static_cast<uint32_t>(e.V) >> kPackedOffsetBits].get() +
+           (static_cast<uint32_t>(e.V) & ((uint32_t{1} << kPackedOffsetBits) - 1));
+  }
+  template <class T>
+  T PackedAs(const tEvent& e) const {
+    T value;
+    std::memcpy(&value, Packed(e), sizeof value);
+    return value;
+  }
+  // Room for size bytes in the current block, moving on to the next one.
+  char* ByteRoom(size_t size);
   std::vector<tKvKPosValue> values_;
   std::vector<std::unique_ptr<char[]>> byte_blocks_;  // of kByteBlock, reused
   size_t byte_block_ = 0;                             // the one being filled

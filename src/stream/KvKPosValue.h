@@ -75,6 +75,10 @@ class tKvKPosValue {
   // The integer of kInt; the bytes of kText and kBinary (empty for others).
   int32_t int_value() const { return u_.Int; }
   std::string_view bytes() const { return bytes_; }
+  // The payload of kBcd, kBcdFix and kTime (REQUIRES: that kind).
+  const tKvBcd& bcd_value() const { return u_.Bcd; }
+  const tKvBcdFix& bcd_fix_value() const { return u_.BcdFix; }
+  tKvDateTime time_value() const { return tKvDateTime(u_.Seconds); }
   // The same value with its bytes in another place (a keeper's copy).
   tKvKPosValue WithBytes(std::string_view bytes) const {
     tKvKPosValue v = *this;

@@ -105,15 +105,20 @@ inline std::string Render(const tKvKPosData& e) {
   return std::to_string(e.GetDataKind()) + "=" + e.GetText(true);
 }
 
-// Fields as values: a number, an amount, texts that fill and pass the event
-// buffer's blocks of bytes (64 KiB), bytes and a lent element.
+// Fields as values: a number, amounts, a time, texts that fill and pass the
+// event buffer's blocks of bytes (64 KiB) and the length it packs (at most
+// 65535 bytes), bytes and a lent element.
 inline const std::vector<tKvKPosValue>& EveryValue() {
   static const std::string a(30000, 'a'), b(40000, 'b'), huge(70000, 'h'), bytes("\0\xff", 2);
+  static const std::string packed(65535, 'p'), block(65536, 'k');
   static const tKvKPosDataStrAI lent("lent");
   static const std::vector<tKvKPosValue> values = {
       tKvKPosValue::Int(-7),        tKvKPosValue::Bcd(tKvBcd::FromText("-12.50")),
       tKvKPosValue::Text("Anna"),   tKvKPosValue::Text(a),
       tKvKPosValue::Text(b),        tKvKPosValue::Text(huge),
+      tKvKPosValue::Text(""),       tKvKPosValue::Text(packed),
+      tKvKPosValue::Text(block),    tKvKPosValue::BcdFix(tKvBcdFix::FromText("3004")),
+      tKvKPosValue::Time(tKvDateTime(1262546460)),
       tKvKPosValue::Binary(bytes),  tKvKPosValue::Borrowed(lent)};
   return values;
 }
