@@ -3,19 +3,19 @@
 // fail, if it must) before any of it reaches the real writer chain, which
 // then receives the events from Replay exactly as the parser delivered them.
 // The buffer owns the elements it keeps until Replay hands them on; values
-// (AddValue) it keeps as values, with copies of their bytes, and hands on
-// as values; the parser may instead give it a field as the position of its
-// element in the stream file (AddItemAt), which Replay reads when it hands
-// the field on. Its
+// (AddValue) it keeps packed, a copy of their payload (an amount, a time,
+// the bytes of a text) beside the event, and hands on as values; the parser
+// may instead give it a field as the position of its element in the stream
+// file (AddItemAt), which Replay reads when it hands the field on. Its
 // memory is bounded: past the limit given at creation it keeps nothing more
 // and only says so (Overflowed); the caller then has to parse the block
 // again into the real writer.
 #pragma once
 
 #include <array>
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,7 +99,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
     kAddInt,             // N: number, V: the value of an integer value
     kAddValue,           // N: number, V: index into values_
     // Values kept packed: N: number, V: where their Len bytes lie in the
-    // byte blocks (Pack).
+    // byte blocks (AddPacked).
     kAddBcd,     // the tKvBcd
     kAddBcdFix,  // the tKvBcdFix
     kAddTime,    // the seconds of the tKvDateTime
