@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -101,15 +100,13 @@ std::string Quoted(std::string_view text) {
 
 enum class tKeyword { kFld, kCmd, kVer, kHdr, kBlk, kJnl, kEoE, kNone };
 
-// The bytes of "Fld:" and "Cmd:" as one number each (little-endian).
-constexpr uint32_t FourBytes(const char (&text)[5]) {
-  static_assert(std::endian::native == std::endian::little);
-  uint32_t bytes = 0;
-  for (int i = 3; i >= 0; --i) bytes = bytes << 8 | static_cast<unsigned char>(text[i]);
-  return bytes;
+// word spelled exactly so, compared with a fixed size: no call. The
+// spelling the exporting terminal writes is tried first this way, before
+// the comparison without regard to case.
+template <size_t N>
+bool SpelledAs(std::string_view word, const char (&spelling)[N]) {
+  return word.size() == N - 1 && std::memcmp(word.data(), spelling, N - 1) == 0;
 }
-constexpr uint32_t kFldBytes = FourBytes("Fld:");
-constexpr uint32_t kCmdBytes = FourBytes("Cmd:");
 
 tKeyword MatchKeyword(std::string_view word) {
   switch (PackLower(word)) {
@@ -149,15 +146,11 @@ enum : int {
 // is first compared as the exporting terminal writes it, then without
 // regard to case.
 int MatchFieldTag(std::string_view tag) {
-  // Compared with a fixed size: no call.
-  const auto is = [tag]<size_t N>(const char(&spelling)[N]) {
-    return tag.size() == N - 1 && std::memcmp(tag.data(), spelling, N - 1) == 0;
-  };
-  if (is("BCD:")) return kTagBcd;
-  if (is("TX:")) return kTagText;
-  if (is("INT:")) return kTagInt;
-  if (is("TI:")) return kTagTime;
-  if (is("BCDF:")) return kTagBcdFix;
+  if (SpelledAs(tag, "BCD:")) return kTagBcd;
+  if (SpelledAs(tag, "TX:")) return kTagText;
+  if (SpelledAs(tag, "INT:")) return kTagInt;
+  if (SpelledAs(tag, "TI:")) return kTagTime;
+  if (SpelledAs(tag, "BCDF:")) return kTagBcdFix;
   switch (PackLower(tag)) {
     case PackLower("int:"):
       return kTagInt;
@@ -599,11 +592,10 @@ bool tFiscalDataParserNative::ProcessLine(std::string_view line) {
   if (line.size() >= 4 && (line.size() == 4 || line[4] == ' ')) {
     const size_t restAt = std::min<size_t>(5, line.size());
     const std::string_view rest(line.data() + restAt, line.size() - restAt);
-    uint32_t bytes;
-    std::memcpy(&bytes, line.data(), sizeof bytes);
-    const tKeyword keyword = bytes == kFldBytes   ? tKeyword::kFld
-                             : bytes == kCmdBytes ? tKeyword::kCmd
-                                                  : MatchKeyword(line.substr(0, 4));
+    const std::string_view word(line.data(), 4);
+    const tKeyword keyword = SpelledAs(word, "Fld:")   ? tKeyword::kFld
+                             : SpelledAs(word, "Cmd:") ? tKeyword::kCmd
+                                                       : MatchKeyword(word);
     if (keyword == tKeyword::kFld) {
       Field(rest);
       return true;

@@ -88,6 +88,23 @@ void tKvKPosFiscalEventBuffer::AddItem(int32_t number, std::unique_ptr<tKvKPosDa
     elements_.push_back(std::move(element));
 }
 
+void tKvKPosFiscalEventBuffer::SetFastEnd() {
+  const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
+  fast_end_ = fit < capacity_ ? fit : capacity_;
+}
+
+const char* tKvKPosFiscalEventBuffer::Packed(const tEvent& e) const {
+  return byte_blocks_[static_cast<uint32_t>(e.V) >> kPackedOffsetBits].get() +
+         (static_cast<uint32_t>(e.V) & ((uint32_t{1} << kPackedOffsetBits) - 1));
+}
+
+template <class T>
+T tKvKPosFiscalEventBuffer::PackedAs(const tEvent& e) const {
+  T value;
+  std::memcpy(&value, Packed(e), sizeof value);
+  return value;
+}
+
 // The parser's hot path for values: inlined into AddValue, so that the copy
 // of a payload of a fixed size is inlined too.
 [[gnu::always_inline]] inline bool tKvKPosFiscalEventBuffer::AddPacked(int32_t number, tKind kind,

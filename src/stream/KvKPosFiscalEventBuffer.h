@@ -15,7 +15,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -144,10 +143,7 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   bool Append(int64_t pos, tKind kind, int32_t n, int32_t v, size_t extra);
   // The number of events Plain may append without a look at the limit or
   // the capacity.
-  void SetFastEnd() {
-    const size_t fit = overflowed_ ? 0 : (limit_ - extra_used_) / sizeof(tEvent);
-    fast_end_ = fit < capacity_ ? fit : capacity_;
-  }
+  void SetFastEnd();
   // Room for more events (kept ones moved along).
   void Grow();
   // The element at position for a repeated field: the one read there
@@ -194,17 +190,10 @@ class tKvKPosFiscalEventBuffer final : public tKvKPosFiscalStreamWriter {
   bool AddPacked(int32_t number, tKind kind, const void* payload, size_t size);
   // The same where the hot path of AddPacked does not apply.
   bool AddPackedSlow(int32_t number, tKind kind, const void* payload, size_t size);
-  // The payload of a packed event.
-  const char* Packed(const tEvent& e) const {
-    return byte_blocks_[static_cast<uint32_t>(e.V) >> kPackedOffsetBits].get() +
-           (static_cast<uint32_t>(e.V) & ((uint32_t{1} << kPackedOffsetBits) - 1));
-  }
+  // The payload of a packed event; as a T.
+  const char* Packed(const tEvent& e) const;
   template <class T>
-  T PackedAs(const tEvent& e) const {
-    T value;
-    std::memcpy(&value, Packed(e), sizeof value);
-    return value;
-  }
+  T PackedAs(const tEvent& e) const;
   // Room for size bytes in the current block, moving on to the next one.
   char* ByteRoom(size_t size);
   std::vector<tKvKPosValue> values_;
