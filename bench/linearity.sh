@@ -9,6 +9,15 @@
 # smallest, minus one). Also prints the peak resident memory, which must
 # not grow with the journal.
 #
+# The sample journal's time misses the fixed costs that only a journal of
+# some size has: the pipes' fill at the start and drain at the end (a few
+# MB of work done while the other threads wait) and the end's syncs, which
+# wait for the last step of each output file. These are bounded, so they
+# weigh on the smallest size most. A second line per mode gives the cost of
+# each step between consecutive sizes, (time(b) - time(a)) / (b - a) in ms
+# per MB, in which every fixed cost cancels; its spread says whether the
+# cost per MB grows.
+#
 # Environment: SIZES (MB, default "20 200 1024"), RUNS (default 3), MODES
 # (comma-separated option sets, default "/IDEA,/INSIKA,/IDEA /V,/IDEA /AUDIT"),
 # BIN (default build-bench/jorvex; the script builds that one and jorvex-gen
@@ -70,5 +79,19 @@ for form in native ascii; do
     done
     spread=$(printf '%s\n' "${per[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }')
     echo "$line   spread $spread"
+    # The steps between consecutive sizes.
+    steps=() line=$(printf '  %-14s steps' "")
+    sizes=($SIZES)
+    for ((f = 2; f < ${#files[@]}; f++)); do
+      p=$(awk -v ta="$(secs "$m-$((f - 1))")" -v tb="$(secs "$m-$f")" \
+        -v a="$(stat -c %s "${files[$((f - 1))]}")" -v b="$(stat -c %s "${files[$f]}")" \
+        'BEGIN { printf "%.2f", (tb - ta) * 1000 / ((b - a) / 1048576) }')
+      steps+=("$p")
+      line+=$(printf '   %s-%s MB %6s' "${sizes[$((f - 2))]}" "${sizes[$((f - 1))]}" "$p")
+    done
+    if [ "${#steps[@]}" -gt 1 ]; then
+      spread=$(printf '%s\n' "${steps[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }')
+      echo "$line   spread $spread"
+    fi
   done
 done
