@@ -2,7 +2,8 @@
 # Builds the optimised jorvex in build-release/: a Release build (optimised
 # across the libraries) whose compiler is guided by a profile of conversions
 # of generated training journals in both input forms and both export modes,
-# and with a period covering everything and the export check
+# the IDEA export with the journal view, and with a period covering
+# everything and the export check
 # (seed 2, not the benchmark's). The profile only steers optimisation (inlining, code layout,
 # likely targets of calls); the program's behaviour is the same as any
 # other build's.
@@ -38,7 +39,8 @@ for form in native ascii; do
   "$BUILD/tools/jorvex-gen" --form "$form" --size-mb "$TRAIN_MB" --seed 2 --out "$journal"
   args=("$journal" "$TRAIN/out-$form/" /Q)
   if [ "$form" = ascii ]; then args+=(/S=1); fi
-  "$BUILD/jorvex" "${args[@]}" >/dev/null
+  # the IDEA export with the view: the view's relay and text are trained too
+  "$BUILD/jorvex" "${args[@]}" /V >/dev/null
   "$BUILD/jorvex" "${args[@]}" /INSIKA >/dev/null
   # a period covering everything (held and handed on) and the export check
   "$BUILD/jorvex" "${args[@]}" /FROM=01.01.1980 /CHECK >/dev/null
