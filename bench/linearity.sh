@@ -45,14 +45,21 @@ IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /AUDIT}"
 # run_once, secs: the timed runs.
 source bench/measure.sh
 
+# spread FIGURE...: largest over smallest, minus one, as a percentage.
+spread() {
+  printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }'
+}
+sizes=($SIZES)
+
 for form in native ascii; do
   switch=()
   if [ "$form" = ascii ]; then switch=(/S=1); fi
-  files=("examples/sample-$form.txt")
+  files=("examples/sample-$form.txt") mbs=(0)  # mbs: each file's size in MB
   for mb in $SIZES; do
     file=$DATA/journal-$form-${mb}mb-s1.txt
     "$GEN" --form "$form" --size-mb "$mb" --seed 1 --out "$file" >/dev/null
     files+=("$file")
+    mbs+=("$(awk -v b="$(stat -c %s "$file")" 'BEGIN { print b / 1048576 }')")
   done
   # Rounds outside, so that a slower phase of the machine hits every size.
   forget_runs
@@ -72,26 +79,19 @@ for form in native ascii; do
     line=$(printf '  %-14s start %4.0f ms ' "${modes[$m]}" "$(awk -v s="$base" 'BEGIN { print s * 1000 }')")
     per=()
     for ((f = 1; f < ${#files[@]}; f++)); do
-      mb=$(awk -v b="$(stat -c %s "${files[$f]}")" 'BEGIN { print b / 1048576 }')
-      p=$(awk -v t="$(secs "$m-$f")" -v s="$base" -v m="$mb" 'BEGIN { printf "%.2f", (t - s) * 1000 / m }')
+      p=$(awk -v t="$(secs "$m-$f")" -v s="$base" -v m="${mbs[$f]}" 'BEGIN { printf "%.2f", (t - s) * 1000 / m }')
       per+=("$p")
       line+=$(printf ' %7s (%5.1f)' "$p" "$(awk -v k="${RSS[$m-$f]}" 'BEGIN { print k / 1024 }')")
     done
-    spread=$(printf '%s\n' "${per[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }')
-    echo "$line   spread $spread"
+    echo "$line   spread $(spread "${per[@]}")"
     # The steps between consecutive sizes.
     steps=() line=$(printf '  %-14s steps' "")
-    sizes=($SIZES)
     for ((f = 2; f < ${#files[@]}; f++)); do
       p=$(awk -v ta="$(secs "$m-$((f - 1))")" -v tb="$(secs "$m-$f")" \
-        -v a="$(stat -c %s "${files[$((f - 1))]}")" -v b="$(stat -c %s "${files[$f]}")" \
-        'BEGIN { printf "%.2f", (tb - ta) * 1000 / ((b - a) / 1048576) }')
+        -v a="${mbs[$((f - 1))]}" -v b="${mbs[$f]}" 'BEGIN { printf "%.2f", (tb - ta) * 1000 / (b - a) }')
       steps+=("$p")
       line+=$(printf '   %s-%s MB %6s' "${sizes[$((f - 2))]}" "${sizes[$((f - 1))]}" "$p")
     done
-    if [ "${#steps[@]}" -gt 1 ]; then
-      spread=$(printf '%s\n' "${steps[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }')
-      echo "$line   spread $spread"
-    fi
+    if [ "${#steps[@]}" -gt 1 ]; then echo "$line   spread $(spread "${steps[@]}")"; fi
   done
 done
