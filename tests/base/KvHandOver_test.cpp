@@ -67,21 +67,34 @@ TEST(KvHandOver, AFailureRefusesLaterItems) {
   consumer.join();
 }
 
-// Closing with drop hands the queued items back and ends the sleeping
-// delivering thread's Take; without drop, the thread takes them first.
+// Closing with drop hands the queued items back, and the delivering thread's
+// Take then returns false; without drop, the thread takes them first. Close
+// also ends a Take that sleeps on an empty queue. (A thread that finds items
+// queued takes them without waiting for a batch, so the dropped items are
+// queued before the thread starts.)
 TEST(KvHandOver, CloseEndsTheDeliveringThread) {
   for (const bool drop : {true, false}) {
-    tKvHandOver<int> queue(8, 8);  // the thread sleeps until 8 wait
+    SCOPED_TRACE(drop ? "drop" : "keep");
+    tKvHandOver<int> queue(8, 8);  // a dry thread sleeps until 8 wait
     int taken = 0;
-    std::thread consumer([&] {
+    const auto deliver = [&] {
       for (int item; queue.Take(item); ++taken) queue.Release(std::move(item));
-    });
+    };
+    std::thread consumer;
+    if (!drop) consumer = std::thread(deliver);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(queue.Put(i));
     const std::deque<int> dropped = queue.Close(drop);
+    if (drop) consumer = std::thread(deliver);
     consumer.join();
     EXPECT_EQ(dropped.size(), drop ? 5u : 0u);
     EXPECT_EQ(taken, drop ? 0 : 5);
   }
+  tKvHandOver<int> queue(8, 8);
+  std::thread consumer([&] {
+    for (int item; queue.Take(item);) queue.Release(std::move(item));
+  });
+  EXPECT_TRUE(queue.Close(/*drop=*/true).empty());
+  consumer.join();
 }
 
 }  // namespace
