@@ -58,6 +58,17 @@ void CreateFolder(const std::string& folder) {
   }
 }
 
+// How the large files that grow with the journal (the INSIKA document, the
+// journal view) use the page cache. Only the hand-over package reads them
+// back in the run: otherwise each is made durable step by step as it is
+// written and leaves the cache, so that the sync at its end has little to
+// wait for and the pages it leaves serve its next writes (on a virtual
+// machine, memory the system has not touched for a while is dear to take).
+platform::WholeFile::Cache LargeOutputCache() {
+  using tCache = platform::WholeFile::Cache;
+  return Settings.Package ? tCache::kKeep : tCache::kDropBehind;
+}
+
 // Puts the exporter of the mode in front of the chain. It assembles the
 // records for every output of the run: returned for those that share them.
 tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain, uint8_t exportMode,
@@ -65,8 +76,8 @@ tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain,
   std::unique_ptr<tKvFiscalStreamEvalExt> exporter;
   if (exportMode == kExportModeInsika) {
     const std::string signDefFolder = ReadSignatureDefFolder(IniFileName(), log);
-    exporter = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(Settings.DestPath, signDefFolder,
-                                                                  log, std::move(chain));
+    exporter = std::make_unique<tFiscalStreamEvalInsikaXmlExport>(
+        Settings.DestPath, signDefFolder, LargeOutputCache(), log, std::move(chain));
   } else {
     const tSupplierRec supplier = ReadSupplierRec(IniFileName());
     exporter = std::make_unique<tFiscalStreamEvalIDEAXML>(
@@ -79,15 +90,11 @@ tKvFiscalStreamEvalExt& AddExporter(std::unique_ptr<tKvFiscalStreamEval>& chain,
 
 // With /V the journal view joins at the head of the chain, in front of the
 // exporter, whose records it shares. A failure leaves the chain as it was.
-// Only the hand-over package reads the view back: otherwise it is made
-// durable step by step as it is written, and leaves the page cache (its
-// thread has time to spare, and the sync at its end little to wait for).
 void AddJournalView(std::unique_ptr<tKvFiscalStreamEval>& chain, const std::string& exportFolder,
                     tKvFiscalStreamEvalExt& records) {
   if (!Settings.WriteJournalView) return;
-  using tCache = platform::WholeFile::Cache;
-  auto view = std::make_unique<tFiscalStreamEvalWriteJnlView>(
-      exportFolder, std::move(chain), Settings.Package ? tCache::kKeep : tCache::kDropBehind);
+  auto view = std::make_unique<tFiscalStreamEvalWriteJnlView>(exportFolder, std::move(chain),
+                                                              LargeOutputCache());
   records.ShareRecords(view->picker());
   chain = std::move(view);
 }

@@ -3,20 +3,21 @@
 #include <utility>
 
 tFiscalStreamEvalInsikaXmlExport::Parts tFiscalStreamEvalInsikaXmlExport::MakeParts(
-    const std::string& fileName, const std::string& signDefFolder, tKvLog& log) {
+    const std::string& fileName, const std::string& signDefFolder, platform::WholeFile::Cache cache,
+    tKvLog& log) {
   Parts parts;
   parts.Xml = tKvXml::CreateNew("1.0", "iso-8859-1", "insika");
   tKvXmlNode info = parts.Xml->AddNode(parts.Xml->Root(), "document-information");
   parts.Xml->AddTextNode(info, "version", "1.0");
-  parts.Out = std::make_unique<tKvXmlStream>(*parts.Xml, fileName);
+  parts.Out = std::make_unique<tKvXmlStream>(*parts.Xml, fileName, cache);
   parts.Picker = std::make_unique<tFiscalStreamPickInsikaXmlExport>(*parts.Out, signDefFolder, log);
   return parts;
 }
 
 tFiscalStreamEvalInsikaXmlExport::tFiscalStreamEvalInsikaXmlExport(
-    const std::string& fileName, const std::string& signDefFolder, tKvLog& log,
-    std::unique_ptr<tKvFiscalStreamEval> next)
-    : tFiscalStreamEvalInsikaXmlExport(MakeParts(fileName, signDefFolder, log), log,
+    const std::string& fileName, const std::string& signDefFolder,
+    platform::WholeFile::Cache cache, tKvLog& log, std::unique_ptr<tKvFiscalStreamEval> next)
+    : tFiscalStreamEvalInsikaXmlExport(MakeParts(fileName, signDefFolder, cache, log), log,
                                        std::move(next)) {}
 
 tFiscalStreamEvalInsikaXmlExport::tFiscalStreamEvalInsikaXmlExport(

@@ -5,9 +5,8 @@
 // declared ISO-8859-1, opened by "document-information" with "version" 1.0.
 //
 // The exporter owns the document, its output stream and the picker. The
-// document is written to the destination file as it grows, under the
-// file's name + ".tmp"; Close() delivers the final block end and then gives
-// the file its name. An exporter released without Close(), or whose
+// document is written to a temporary file as it grows (tKvXmlStream);
+// Close() delivers the final block end and then gives the file its name. An exporter released without Close(), or whose
 // Close() fails, leaves neither the file nor its temporary file behind.
 // The log is borrowed and must outlive the exporter.
 #pragma once
@@ -23,9 +22,11 @@
 class tFiscalStreamEvalInsikaXmlExport final : public tFiscalStreamEvalExportBase {
  public:
   // fileName: the destination file, whose folder must exist;
-  // signDefFolder: the folder of the signature definition files.
+  // signDefFolder: the folder of the signature definition files; cache:
+  // kDropBehind when nothing reads the document back in this run.
   tFiscalStreamEvalInsikaXmlExport(const std::string& fileName, const std::string& signDefFolder,
-                                   tKvLog& log, std::unique_ptr<tKvFiscalStreamEval> next);
+                                   platform::WholeFile::Cache cache, tKvLog& log,
+                                   std::unique_ptr<tKvFiscalStreamEval> next);
   ~tFiscalStreamEvalInsikaXmlExport() override;
 
  protected:
@@ -40,7 +41,7 @@ class tFiscalStreamEvalInsikaXmlExport final : public tFiscalStreamEvalExportBas
     std::unique_ptr<tFiscalStreamPickInsikaXmlExport> Picker;
   };
   static Parts MakeParts(const std::string& fileName, const std::string& signDefFolder,
-                         tKvLog& log);
+                         platform::WholeFile::Cache cache, tKvLog& log);
   tFiscalStreamEvalInsikaXmlExport(Parts parts, tKvLog& log,
                                    std::unique_ptr<tKvFiscalStreamEval> next);
 

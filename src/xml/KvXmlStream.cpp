@@ -18,7 +18,8 @@ uint32_t CodePoint(std::string_view utf8) {
 
 }  // namespace
 
-tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName) : xml_(xml) {
+tKvXmlStream::tKvXmlStream(tKvXml& xml, std::string fileName, platform::WholeFile::Cache cache)
+    : xml_(xml), file_(platform::WholeFile::kLargeBufferSize, cache) {
   if (int code = file_.Open(std::move(fileName)); code != 0) Fail(code);
   xml_.SplitText(head_, tail_);
 }

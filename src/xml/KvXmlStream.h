@@ -14,7 +14,9 @@
 // bytes) become decimal character references, as libxml2 writes them.
 //
 // The file appears whole: it is written through a platform::WholeFile, and
-// Commit publishes it. A stream released without Commit removes its
+// Commit publishes it; with Cache::kDropBehind it is made durable step by
+// step as it is written and leaves the page cache (for a large document
+// that nothing reads back soon). A stream released without Commit removes its
 // temporary file, so that a failed run leaves no document behind. The
 // document is borrowed and must outlive the stream. Failures raise EKvXml
 // "[tKvXml] Error saving XML document \"<name>\": <code text>" (checked
@@ -36,7 +38,8 @@
 class tKvXmlStream final : public tKvClass, public tKvXmlElementWriter {
  public:
   // Creates the temporary file of fileName.
-  tKvXmlStream(tKvXml& xml, std::string fileName);
+  tKvXmlStream(tKvXml& xml, std::string fileName,
+               platform::WholeFile::Cache cache = platform::WholeFile::Cache::kKeep);
   tKvXmlStream(const tKvXmlStream&) = delete;
   tKvXmlStream& operator=(const tKvXmlStream&) = delete;
   // Without Commit: the temporary file is removed.
@@ -66,7 +69,7 @@ class tKvXmlStream final : public tKvClass, public tKvXmlElementWriter {
   [[noreturn]] void Fail(int code) const;
 
   tKvXml& xml_;
-  platform::WholeFile file_{platform::WholeFile::kLargeBufferSize};
+  platform::WholeFile file_;
   std::string head_;  // up to the root's end tag when opened; written by the first element
   std::string tail_;  // the root's end tag and what follows it
   bool head_written_ = false;

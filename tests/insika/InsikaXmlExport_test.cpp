@@ -45,8 +45,8 @@ class InsikaExportTest : public ::testing::Test {
   // The elements after "document-information", each as written (none when
   // the exporter is released without close).
   std::vector<std::string> Run(const std::string& script, bool close = true) {
-    tFiscalStreamEvalInsikaXmlExport exporter(dir_.Path("out.xml"), dir_.Path("kvd"), log_,
-                                              nullptr);
+    tFiscalStreamEvalInsikaXmlExport exporter(dir_.Path("out.xml"), dir_.Path("kvd"),
+                                              platform::WholeFile::Cache::kKeep, log_, nullptr);
     eval_test::Play(exporter, "B1 " + script);
     if (!close) return {};
     exporter.Close();
@@ -174,7 +174,7 @@ TEST_F(InsikaExportTest, GeneratedJournalEqualsTheLibxml2Tree) {
   tKvXmlTreeWriter treeWriter(*tree);
   tFiscalStreamPickInsikaXmlExport treePicker(treeWriter, kvd, log_);
   tFiscalStreamEvalInsikaXmlExport exporter(
-      dir_.Path("out.xml"), kvd, log_,
+      dir_.Path("out.xml"), kvd, platform::WholeFile::Cache::kDropBehind, log_,
       std::make_unique<tFiscalStreamEvalExportBase>(log_, &treePicker, nullptr));
   {
     tFiscalDataSourceTextFileDOS source(dir_.Path("gen.txt"));
