@@ -18,6 +18,13 @@
 # per MB, in which every fixed cost cancels; its spread says whether the
 # cost per MB grows.
 #
+# Best rounds favour the short runs: a run of a tenth of a second often
+# falls wholly into a fast phase of a virtual machine, a run of several
+# seconds seldom. Two more lines per mode ("median of N") therefore take
+# each round on its own (every size against the same round's start-up run
+# and its neighbour size, all run within seconds of each other) and give
+# the median over the rounds of both figures.
+#
 # Environment: SIZES (MB, default "20 200 1024"), RUNS (default 3), MODES
 # (comma-separated option sets, default "/IDEA,/INSIKA,/IDEA /V,/IDEA /AUDIT"),
 # BIN (default build-bench/jorvex; the script builds that one and jorvex-gen
@@ -45,10 +52,6 @@ IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /AUDIT}"
 # run_once, secs: the timed runs.
 source bench/measure.sh
 
-# spread FIGURE...: largest over smallest, minus one, as a percentage.
-spread() {
-  printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100 }'
-}
 sizes=($SIZES)
 
 for form in native ascii; do
@@ -75,23 +78,63 @@ for form in native ascii; do
   echo
   echo "== $form form: ms per MB above the start-up cost (peak MB); sizes $SIZES MB =="
   for m in "${!modes[@]}"; do
-    base=$(secs "$m-0")
-    line=$(printf '  %-14s start %4.0f ms ' "${modes[$m]}" "$(awk -v s="$base" 'BEGIN { print s * 1000 }')")
-    per=()
-    for ((f = 1; f < ${#files[@]}; f++)); do
-      p=$(awk -v t="$(secs "$m-$f")" -v s="$base" -v m="${mbs[$f]}" 'BEGIN { printf "%.2f", (t - s) * 1000 / m }')
-      per+=("$p")
-      line+=$(printf ' %7s (%5.1f)' "$p" "$(awk -v k="${RSS[$m-$f]}" 'BEGIN { print k / 1024 }')")
-    done
-    echo "$line   spread $(spread "${per[@]}")"
-    # The steps between consecutive sizes.
-    steps=() line=$(printf '  %-14s steps' "")
-    for ((f = 2; f < ${#files[@]}; f++)); do
-      p=$(awk -v ta="$(secs "$m-$((f - 1))")" -v tb="$(secs "$m-$f")" \
-        -v a="${mbs[$((f - 1))]}" -v b="${mbs[$f]}" 'BEGIN { printf "%.2f", (tb - ta) * 1000 / (b - a) }')
-      steps+=("$p")
-      line+=$(printf '   %s-%s MB %6s' "${sizes[$((f - 2))]}" "${sizes[$((f - 1))]}" "$p")
-    done
-    if [ "${#steps[@]}" -gt 1 ]; then echo "$line   spread $(spread "${steps[@]}")"; fi
+    times="" rss=""
+    for f in "${!files[@]}"; do times+="${TIMES[$m-$f]}|" rss+="${RSS[$m-$f]} "; done
+    awk -v mode="${modes[$m]}" -v times="$times" -v mbs="${mbs[*]}" -v sizes="$SIZES" -v rss="$rss" '
+      # spread(v, n): largest over smallest of v[1..n], minus one, as a percentage.
+      function spread(v, n,   i, lo, hi) {
+        lo = hi = v[1]
+        for (i = 2; i <= n; i++) { if (v[i] < lo) lo = v[i]; if (v[i] > hi) hi = v[i] }
+        return sprintf("%.0f%%", (lo > 0 ? hi / lo - 1 : 0) * 100)
+      }
+      function median(v, n,   i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+        return (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+      }
+      # per(t, f): ms per MB of file f above the sample (file 0); step(t, f):
+      # ms per MB from file f - 1 to file f. t: seconds by file.
+      function per(t, f) { return (t[f] - t[0]) * 1000 / mb[f] }
+      function step(t, f) { return (t[f] - t[f - 1]) * 1000 / (mb[f] - mb[f - 1]) }
+      # The two lines of figures: v[1..] per MB (with the peak memory when
+      # peak is set), w[1..] the steps.
+      function lines(head, start, v, w, peak,   f, line) {
+        line = sprintf("  %-14s start %4.0f ms ", head, start * 1000)
+        for (f = 1; f < files; f++) line = line sprintf(" %7.2f ", v[f]) (peak ? sprintf("(%5.1f)", kb[f + 1] / 1024) : "       ")
+        print line "   spread " spread(v, files - 1)
+        if (files < 4) return
+        line = sprintf("  %-14s steps", "")
+        for (f = 2; f < files; f++) line = line sprintf("   %s-%s MB %6.2f", size[f - 1], size[f], w[f - 1])
+        print line "   spread " spread(w, files - 2)
+      }
+      BEGIN {
+        files = split(times, byfile, "|") - 1
+        split(mbs, m1, " "); split(sizes, size, " "); split(rss, kb, " ")
+        for (f = 0; f < files; f++) {
+          mb[f] = m1[f + 1]
+          rounds = split(byfile[f + 1], x, " ")
+          for (r = 1; r <= rounds; r++) {
+            t[r, f] = x[r] / 1e9
+            if (r == 1 || t[r, f] < best[f]) best[f] = t[r, f]
+          }
+        }
+        # Best rounds.
+        for (f = 1; f < files; f++) { v[f] = per(best, f); if (f > 1) w[f - 1] = step(best, f) }
+        lines(mode, best[0], v, w, 1)
+        # Round by round: each round against its own start-up run and
+        # neighbour sizes, then the median over the rounds.
+        if (rounds < 2) exit
+        for (f = 0; f < files; f++) {
+          for (r = 1; r <= rounds; r++) {
+            for (g = 0; g < files; g++) u[g] = t[r, g]
+            a[r] = u[0]
+            if (f > 0) a[r] = per(u, f)
+            if (f > 1) c[r] = step(u, f)
+          }
+          if (f == 0) start = median(a, rounds)
+          else v[f] = median(a, rounds)
+          if (f > 1) w[f - 1] = median(c, rounds)
+        }
+        lines(sprintf("median of %d", rounds), start, v, w, 0)
+      }'
   done
 done
