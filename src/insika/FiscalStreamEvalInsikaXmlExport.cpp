@@ -15,8 +15,8 @@ tFiscalStreamEvalInsikaXmlExport::Parts tFiscalStreamEvalInsikaXmlExport::MakePa
 }
 
 tFiscalStreamEvalInsikaXmlExport::tFiscalStreamEvalInsikaXmlExport(
-    const std::string& fileName, const std::string& signDefFolder,
-    platform::WholeFile::Cache cache, tKvLog& log, std::unique_ptr<tKvFiscalStreamEval> next)
+    const std::string& fileName, const std::string& signDefFolder, platform::WholeFile::Cache cache,
+    tKvLog& log, std::unique_ptr<tKvFiscalStreamEval> next)
     : tFiscalStreamEvalInsikaXmlExport(MakeParts(fileName, signDefFolder, cache, log), log,
                                        std::move(next)) {}
 

@@ -6,8 +6,9 @@
 //
 // The exporter owns the document, its output stream and the picker. The
 // document is written to a temporary file as it grows (tKvXmlStream);
-// Close() delivers the final block end and then gives the file its name. An exporter released without Close(), or whose
-// Close() fails, leaves neither the file nor its temporary file behind.
+// Close() delivers the final block end and then gives the file its name.
+// An exporter released without Close(), or whose Close() fails, leaves
+// neither the file nor its temporary file behind.
 // The log is borrowed and must outlive the exporter.
 #pragma once
 

@@ -16,8 +16,8 @@
 // The file appears whole: it is written through a platform::WholeFile, and
 // Commit publishes it; with Cache::kDropBehind it is made durable step by
 // step as it is written and leaves the page cache (for a large document
-// that nothing reads back soon). A stream released without Commit removes its
-// temporary file, so that a failed run leaves no document behind. The
+// that nothing reads back soon). A stream released without Commit removes
+// its temporary file, so that a failed run leaves no document behind. The
 // document is borrowed and must outlive the stream. Failures raise EKvXml
 // "[tKvXml] Error saving XML document \"<name>\": <code text>" (checked
 // whenever an element of the root is complete, and by Commit), and
