@@ -52,8 +52,6 @@ IFS=, read -ra modes <<<"${MODES:-/IDEA,/INSIKA,/IDEA /V,/IDEA /AUDIT}"
 # run_once, secs: the timed runs.
 source bench/measure.sh
 
-sizes=($SIZES)
-
 for form in native ascii; do
   switch=()
   if [ "$form" = ascii ]; then switch=(/S=1); fi
@@ -126,8 +124,7 @@ for form in native ascii; do
         for (f = 0; f < files; f++) {
           for (r = 1; r <= rounds; r++) {
             for (g = 0; g < files; g++) u[g] = t[r, g]
-            a[r] = u[0]
-            if (f > 0) a[r] = per(u, f)
+            a[r] = f > 0 ? per(u, f) : u[0]
             if (f > 1) c[r] = step(u, f)
           }
           if (f == 0) start = median(a, rounds)
